@@ -1,0 +1,20 @@
+# One ctest entry per GoogleTest program. Each writes an XML report that
+# scripts/test adds up into the summary line.
+set(ISTREL_TEST_REPORTS ${CMAKE_BINARY_DIR}/test-reports)
+file(MAKE_DIRECTORY ${ISTREL_TEST_REPORTS})
+
+# istrel_gtest(NAME SOURCES... [LIBS libs...])
+function(istrel_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  if(WIN32)
+    target_link_options(${name} PRIVATE -mconsole)
+  endif()
+  set(report ${ISTREL_TEST_REPORTS}/${name}.xml)
+  if(WIN32)
+    # Wine sees the Unix path through drive Z:.
+    set(report "Z:${report}")
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${report})
+endfunction()

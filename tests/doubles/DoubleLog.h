@@ -1,0 +1,51 @@
+// Stand-ins log how they were called: one line per run, the raw command line
+// in UTF-8, appended to "<own name>.log" beside the program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace doubles {
+
+inline std::wstring OwnPath() {
+    wchar_t path[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    return std::wstring(path, n);
+}
+
+inline std::wstring OwnFolder() {
+    std::wstring p = OwnPath();
+    return p.substr(0, p.find_last_of(L'\\') + 1);
+}
+
+inline std::string ToUtf8(const std::wstring& s) {
+    if (s.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+inline void AppendLog(const std::wstring& line) {
+    std::wstring p = OwnPath();
+    std::wstring log = p.substr(0, p.find_last_of(L'.')) + L".log";
+    // Several stand-ins may run one after another; retry briefly if another
+    // run still holds the log.
+    for (int i = 0; i < 50; ++i) {
+        HANDLE h = CreateFileW(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            std::string text = ToUtf8(line) + "\r\n";
+            DWORD written = 0;
+            WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
+            CloseHandle(h);
+            return;
+        }
+        Sleep(20);
+    }
+}
+
+inline void LogCommandLine() { AppendLog(GetCommandLineW()); }
+
+}  // namespace doubles
