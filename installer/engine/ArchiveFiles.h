@@ -1,0 +1,71 @@
+// The archive reader's contact with the file system, one implementation per
+// platform (ArchiveFilesWin.cpp, ArchiveFilesPosix.cpp). Failures come back
+// as false plus a text for the user; nothing here throws.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/ZipFormat.h"
+
+namespace engine::files {
+
+#ifdef _WIN32
+inline constexpr wchar_t kSeparator = L'\\';
+#else
+inline constexpr wchar_t kSeparator = L'/';
+#endif
+
+// Names not flagged UTF-8: the system's OEM code page on Windows, code page
+// 852 elsewhere.
+std::wstring DecodeOemName(std::string_view bytes);
+
+class InputFile : public zip::ByteSource {
+public:
+    InputFile() = default;
+    ~InputFile() override;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool Open(const std::wstring& path, std::wstring& error);
+    void Close();
+    bool IsOpen() const { return handle_ != kNone; }
+    uint64_t Size() const override { return size_; }
+    size_t ReadAt(uint64_t offset, void* buffer, size_t count) override;
+
+private:
+    static constexpr intptr_t kNone = -1;
+    intptr_t handle_ = kNone;
+    uint64_t size_ = 0;
+};
+
+// One extracted file. Data goes to a temporary file beside the target;
+// Commit puts it in the target's place (a read-only target included) and
+// sets the stored attributes. A file that is not committed is removed, so
+// a failed entry never leaves a half-written file under the real name.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool Create(const std::wstring& target, std::wstring& error);
+    bool Write(const void* data, size_t count, std::wstring& error);
+    // externalAttributes and host as stored in the central directory.
+    bool Commit(uint32_t externalAttributes, uint8_t host, std::wstring& error);
+    void Discard();
+
+private:
+    static constexpr intptr_t kNone = -1;
+    intptr_t handle_ = kNone;
+    std::wstring target_;
+    std::wstring temp_;
+};
+
+// Creates the folder and every missing folder above it; true when it
+// exists afterwards.
+bool MakeFolders(const std::wstring& path, std::wstring& error);
+
+}  // namespace engine::files

@@ -1,0 +1,159 @@
+// File side of the archive reader on Windows: UTF-16 paths, names in the
+// OEM code page, DOS attributes set on the extracted files.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <utility>
+
+#include "engine/ArchiveFiles.h"
+
+namespace engine::files {
+
+namespace {
+
+HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// The code keeps the message short and language-neutral; the installer's
+// own text comes first.
+std::wstring Failure(const wchar_t* what, const std::wstring& path, DWORD code) {
+    return what + path + L" (" + std::to_wstring(code) + L")";
+}
+
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+}  // namespace
+
+std::wstring DecodeOemName(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    int n = MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::wstring out(size_t(n), L'\0');
+    MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), int(bytes.size()), out.data(), n);
+    return out;
+}
+
+InputFile::~InputFile() { Close(); }
+
+bool InputFile::Open(const std::wstring& path, std::wstring& error) {
+    Close();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
+    LARGE_INTEGER size{};
+    if (h == INVALID_HANDLE_VALUE || !GetFileSizeEx(h, &size)) {
+        DWORD code = GetLastError();
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        error = Failure(L"Súbor sa nedá otvoriť: ", path, code);
+        return false;
+    }
+    handle_ = reinterpret_cast<intptr_t>(h);
+    size_ = uint64_t(size.QuadPart);
+    return true;
+}
+
+void InputFile::Close() {
+    if (handle_ != kNone) CloseHandle(AsHandle(std::exchange(handle_, kNone)));
+    size_ = 0;
+}
+
+size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        OVERLAPPED at{};
+        uint64_t position = offset + done;
+        at.Offset = DWORD(position);
+        at.OffsetHigh = DWORD(position >> 32);
+        DWORD want = DWORD(std::min<size_t>(count - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(AsHandle(handle_), static_cast<char*>(buffer) + done, want, &got, &at) ||
+            got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+OutputFile::~OutputFile() { Discard(); }
+
+bool OutputFile::Create(const std::wstring& target, std::wstring& error) {
+    Discard();
+    static std::atomic<unsigned> counter{0};
+    target_ = target;
+    temp_ = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+    HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = Failure(L"Súbor sa nedá vytvoriť: ", target, GetLastError());
+        temp_.clear();
+        return false;
+    }
+    handle_ = reinterpret_cast<intptr_t>(h);
+    return true;
+}
+
+bool OutputFile::Write(const void* data, size_t count, std::wstring& error) {
+    const char* p = static_cast<const char*>(data);
+    while (count > 0) {
+        DWORD want = DWORD(std::min<size_t>(count, 1u << 30));
+        DWORD done = 0;
+        if (!WriteFile(AsHandle(handle_), p, want, &done, nullptr) || done == 0) {
+            error = Failure(L"Chyba pri zápise súboru: ", target_, GetLastError());
+            return false;
+        }
+        p += done;
+        count -= done;
+    }
+    return true;
+}
+
+bool OutputFile::Commit(uint32_t externalAttributes, uint8_t /*host*/, std::wstring& error) {
+    // Archivers on every system keep the DOS bits in the low byte.
+    DWORD attributes = externalAttributes & kKeptAttributes;
+    DWORD code = CloseHandle(AsHandle(std::exchange(handle_, kNone))) ? 0 : GetLastError();
+    DWORD old = GetFileAttributesW(target_.c_str());
+    bool wasReadOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY);
+    if (code == 0 && wasReadOnly &&
+        !SetFileAttributesW(target_.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+        code = GetLastError();
+    if (code == 0 && !MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        code = GetLastError();
+        if (wasReadOnly) SetFileAttributesW(target_.c_str(), old);
+    }
+    if (code != 0) {
+        error = Failure(L"Chyba pri zápise súboru: ", target_, code);
+        Discard();
+        return false;
+    }
+    temp_.clear();
+    SetFileAttributesW(target_.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+    return true;
+}
+
+void OutputFile::Discard() {
+    if (handle_ != kNone) CloseHandle(AsHandle(std::exchange(handle_, kNone)));
+    if (!temp_.empty()) DeleteFileW(temp_.c_str());
+    temp_.clear();
+}
+
+bool MakeFolders(const std::wstring& path, std::wstring& error) {
+    std::wstring p = path;
+    while (p.size() > 1 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
+    if (p.empty() || (p.size() == 2 && p[1] == L':')) return true;
+    DWORD attributes = GetFileAttributesW(p.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+        error = Failure(L"Priečinok sa nedá vytvoriť: ", path, ERROR_DIRECTORY);
+        return false;
+    }
+    size_t slash = p.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash > 0 && !MakeFolders(p.substr(0, slash), error))
+        return false;
+    if (!CreateDirectoryW(p.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        error = Failure(L"Priečinok sa nedá vytvoriť: ", path, GetLastError());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace engine::files

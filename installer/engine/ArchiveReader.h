@@ -1,0 +1,97 @@
+// The server kit's ZIP reader: enumerates entries and extracts them below a
+// folder, with events for progress and for entries that fail. Stored and
+// deflate entries (zlib raw inflate), CRC-32 checked, ZIP64 read; encrypted
+// entries and other methods are reported as failed entries.
+//
+// Errors raised (OpenArchive, and ExtractFiles/FindFirst on a reader that is
+// not open) are ArchiveError. Failures of single entries never raise: they go
+// to OnProcessFileFailure.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+class ArchiveError : public std::runtime_error {
+public:
+    explicit ArchiveError(std::wstring message);
+    const std::wstring& Message() const { return message_; }
+
+private:
+    std::wstring message_;
+};
+
+enum TZFProcessFileFailureAction { fxaRetry, fxaIgnore, fxaAbort };
+
+// Attribute bits of an entry and of the FindFirst selection (DOS values).
+enum : uint32_t {
+    faReadOnly = 0x01,
+    faHidden = 0x02,
+    faSysFile = 0x04,
+    faVolumeID = 0x08,
+    faDirectory = 0x10,
+    faArchive = 0x20,
+    faAnyFile = 0x3F,
+};
+
+struct TZFArchiveItem {
+    std::wstring FileName;  // stored name, "\" as separator
+    int64_t UncompressedSize = 0;
+    int64_t CompressedSize = 0;
+    uint32_t Attributes = 0;  // fa* bits; faDirectory for folder entries
+    uint32_t CRC = 0;
+};
+
+class ArchiveReader {
+public:
+    ArchiveReader();
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    std::wstring FileName;               // archive path; relative to the current directory
+    std::wstring BaseDir;                // extraction folder, created when missing
+    std::vector<std::wstring> FileMasks;  // entries to extract; see zip::MatchesMask
+
+    // progress in percent (0..100); setting cancel stops after the entry in hand.
+    std::function<void(double progress, bool& cancel)> OnOverallProgress;
+    // action arrives as fxaIgnore (skip the entry); fxaRetry tries the entry
+    // again, fxaAbort ends the extraction. Names use "\" as separator.
+    std::function<void(const std::wstring& fileName, const std::wstring& errorMessage,
+                       TZFProcessFileFailureAction& action)>
+        OnProcessFileFailure;
+
+    // Opens FileName and reads its central directory; raises ArchiveError
+    // when the file cannot be opened or is not a readable ZIP archive.
+    void OpenArchive();
+    bool IsOpen() const;
+
+    // Entries matching mask whose hidden, system and folder bits are all in
+    // attributes (other entries always qualify), in directory order.
+    bool FindFirst(const std::wstring& mask, TZFArchiveItem& item, uint32_t attributes);
+    bool FindNext(TZFArchiveItem& item);
+
+    // Extracts the entries matching any of FileMasks below BaseDir. Progress:
+    // 0 first, then (entries done + fraction of the current one) / entries
+    // selected * 100 while writing, 100 at the end. Returns normally when
+    // cancelled or aborted.
+    void ExtractFiles();
+
+    void CloseArchive();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Total of the uncompressed sizes of the archive's file entries, wrapping
+// modulo 2^32 into the signed 32-bit range. Raises ArchiveError with
+// "Chyba pri otváraní súboru: " + archive when it cannot be opened.
+int32_t ArchiveTotalSize(const std::wstring& archive);
+
+}  // namespace engine

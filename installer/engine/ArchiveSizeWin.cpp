@@ -1,0 +1,16 @@
+#include "engine/ArchiveSize.h"
+
+#include "engine/ArchiveReader.h"
+#include "platform/Errors.h"
+
+namespace engine {
+
+int32_t GetArchiveSize(const std::wstring& archive) {
+    try {
+        return ArchiveTotalSize(archive);
+    } catch (const ArchiveError& e) {
+        throw platform::Error(e.Message());
+    }
+}
+
+}  // namespace engine

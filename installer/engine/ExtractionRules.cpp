@@ -1,0 +1,52 @@
+#include "engine/ExtractionRules.h"
+
+#include <cmath>
+
+#include "outside/Outside.h"
+
+namespace engine {
+
+namespace {
+
+double RoundHalfEven(double x) {
+    double floor = std::floor(x);
+    double rest = x - floor;
+    if (rest > 0.5) return floor + 1;
+    if (rest < 0.5) return floor;
+    return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
+}
+
+std::wstring AsciiUpper(std::wstring s) {
+    for (wchar_t& ch : s)
+        if (ch >= L'a' && ch <= L'z') ch = wchar_t(ch - L'a' + L'A');
+    return s;
+}
+
+}  // namespace
+
+int32_t ProgressUnits(double progress, int32_t requiredBytes) {
+    if (!(progress > 0)) progress = 0;  // also NaN
+    if (progress > 100) progress = 100;
+    int64_t percent = int64_t(RoundHalfEven(progress));
+    return int32_t(percent * int64_t(requiredBytes) / 100);
+}
+
+ProgressStep NextProgressStep(double progress, int32_t requiredBytes, int32_t previous) {
+    ProgressStep step;
+    step.next = ProgressUnits(progress, requiredBytes);
+    step.advance = step.next > previous ? step.next - previous : 0;
+    step.shown = step.next > previous ? step.next : previous;
+    return step;
+}
+
+FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
+                                const std::wstring& errorMessage) {
+    if (canceled) return {fxaAbort, {}};
+    std::wstring name = AsciiUpper(fileName);
+    if (name == AsciiUpper(outside::kQuietEntryVorsel) ||
+        name == AsciiUpper(outside::kQuietEntryMessages))
+        return {fxaIgnore, {}};
+    return {fxaIgnore, L"Chyba pri spracovaní archívu!\r\n" + errorMessage};
+}
+
+}  // namespace engine

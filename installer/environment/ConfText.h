@@ -1,0 +1,35 @@
+// Text rules of firebird.conf, apart from reading and writing the file: the
+// installer never parses the file as a whole, it looks at lines of text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace environment {
+
+// The server's port in a firebird.conf's text: the line that begins exactly
+// with "RemoteServicePort =" right after a CR LF (never the first line, never
+// with bare LF ends), taken up to the first CR LF within 100 characters of
+// its start; the name, every "=" and every blank removed. Empty when there is
+// no such line or it does not end within the window.
+std::wstring ExtractConfPort(const std::wstring& text);
+
+// ReadFBPort's choice between the port in data.ini and the port in
+// firebird.conf: mode 1 gives the port both agree on (else empty), mode 2 the
+// server's, any other mode empty.
+std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort, int mode);
+
+// Lines of a text; a line ends with CR LF or LF (a lone CR stays inside its
+// line). A last line without an end counts; a final end adds no empty line.
+std::vector<std::wstring> SplitConfLines(const std::wstring& text);
+
+// Every line that contains key, or key with all blanks removed, becomes
+// key + " " + value. Keys are case-sensitive; nothing is appended when no
+// line matches.
+void ReplaceConfLines(std::vector<std::wstring>& lines, const std::wstring& key,
+                      const std::wstring& value);
+
+// The lines again, each followed by CR LF.
+std::wstring JoinConfLines(const std::vector<std::wstring>& lines);
+
+}  // namespace environment

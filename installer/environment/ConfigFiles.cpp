@@ -1,0 +1,135 @@
+#include "environment/ConfigFiles.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "environment/ConfText.h"
+#include "outside/Outside.h"
+#include "platform/Errors.h"
+#include "platform/UniqueHandle.h"
+
+namespace environment {
+
+namespace {
+
+using platform::UniqueKernelHandle;
+
+bool FileExists(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadAllBytes(const std::wstring& path) {
+    UniqueKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) platform::ThrowLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) platform::ThrowLastError();
+    if (size.QuadPart > 64 * 1024 * 1024) throw platform::SystemError(ERROR_FILE_TOO_LARGE);
+    std::string bytes(size_t(size.QuadPart), '\0');
+    DWORD done = 0;
+    if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &done, nullptr) ||
+                           done != bytes.size()))
+        platform::ThrowLastError();
+    return bytes;
+}
+
+std::wstring FromAnsi(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::wstring text(size_t(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), text.data(), n);
+    return text;
+}
+
+std::string ToAnsi(const std::wstring& text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    std::string bytes(size_t(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), bytes.data(), n, nullptr,
+                        nullptr);
+    return bytes;
+}
+
+std::wstring ReadIniData(const std::wstring& iniPath, const wchar_t* key) {
+    if (!FileExists(iniPath)) return {};
+    std::vector<wchar_t> buffer(256);
+    for (;;) {
+        DWORD n = GetPrivateProfileStringW(outside::kIniSection, key, L"", buffer.data(),
+                                           DWORD(buffer.size()), iniPath.c_str());
+        if (n + 1 < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+}
+
+// Writes bytes to a new temporary file beside target and moves it into
+// target's place; on any failure the temporary file goes and target stays.
+void ReplaceFileContent(const std::wstring& target, const std::string& bytes, DWORD attributes) {
+    wchar_t temp[MAX_PATH];
+    if (!GetTempFileNameW(FolderOf(target).c_str(), L"cf", 0, temp)) platform::ThrowLastError();
+    DWORD error = ERROR_SUCCESS;
+    {
+        UniqueKernelHandle file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD done = 0;
+        if (!file || (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), DWORD(bytes.size()),
+                                                    &done, nullptr) ||
+                                         done != bytes.size())) ||
+            !FlushFileBuffers(file.get()))
+            error = GetLastError();
+    }
+    if (error == ERROR_SUCCESS &&
+        !MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        DeleteFileW(temp);
+        throw platform::SystemError(error);
+    }
+    SetFileAttributesW(target.c_str(), attributes);
+}
+
+}  // namespace
+
+std::wstring ReadConfPort(const std::wstring& confPath) {
+    if (!FileExists(confPath)) return {};
+    std::string bytes = ReadAllBytes(confPath);
+    bytes.resize(bytes.find('\0') == std::string::npos ? bytes.size() : bytes.find('\0'));
+    return ExtractConfPort(FromAnsi(bytes));
+}
+
+std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath, int mode) {
+    std::wstring ini = ReadIniData(iniPath, outside::kIniPort);
+    std::wstring conf = ReadConfPort(confPath);
+    return ChooseFBPort(ini, conf, mode);
+}
+
+std::wstring ReadFBType(const std::wstring& iniPath) {
+    return ReadIniData(iniPath, outside::kIniMode);
+}
+
+void SetConfValue(const std::wstring& confPath, const std::wstring& key, const std::wstring& value) {
+    DWORD attributes = GetFileAttributesW(confPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+        throw platform::SystemError(error);
+    }
+    // Replacing the file by a new one would get round read-only; the user
+    // set it for a reason.
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+        throw platform::SystemError(ERROR_ACCESS_DENIED);
+    std::vector<std::wstring> lines = SplitConfLines(FromAnsi(ReadAllBytes(confPath)));
+    ReplaceConfLines(lines, key, value);
+    ReplaceFileContent(confPath, ToAnsi(JoinConfLines(lines)), attributes);
+}
+
+}  // namespace environment

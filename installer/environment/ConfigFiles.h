@@ -1,0 +1,33 @@
+// The two configuration files the installer reads and edits but does not
+// own: the server's firebird.conf (ANSI text, looked at line by line) and the
+// application's data.ini (through the Windows profile functions).
+// Missing files give empty text (readers) or no change (SetConfValue).
+#pragma once
+
+#include <string>
+
+namespace environment {
+
+// Port of the server from a firebird.conf (see ExtractConfPort); empty when
+// the file or the port line is missing. A file that exists but cannot be read
+// raises platform::SystemError.
+std::wstring ReadConfPort(const std::wstring& confPath);
+
+// mode 1: the port that data.ini ("PORT" of "DATA") and firebird.conf agree
+// on, empty when they differ; mode 2: the port of firebird.conf; else empty.
+std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath, int mode);
+
+// "FBTYPE" of section "DATA" ("SS", "CS", "SC"); empty when the file or the
+// key is missing.
+std::wstring ReadFBType(const std::wstring& iniPath);
+
+// Replaces every line of firebird.conf that contains key (or key without
+// blanks) by key + " " + value and writes the file back with CR LF ends in
+// the ANSI code page. The new content goes to a temporary file in the same
+// folder that replaces the old one only when it was written completely, with
+// the old file's attributes; a missing file is left missing. A file that is
+// read-only, locked or cannot be written raises platform::SystemError and is
+// left as it was.
+void SetConfValue(const std::wstring& confPath, const std::wstring& key, const std::wstring& value);
+
+}  // namespace environment
