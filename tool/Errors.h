@@ -1,0 +1,32 @@
+// Errors that the tool raises. Each step catches them into ErrorText; one
+// that escapes ends the run with the "Application Error" report, which names
+// the kind and gives the message.
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace quenlet {
+
+class ToolError : public std::exception {
+public:
+    ToolError(std::wstring kind, std::wstring message)
+        : kind_(std::move(kind)), message_(std::move(message)) {}
+    const std::wstring& Kind() const { return kind_; }
+    const std::wstring& Message() const { return message_; }
+    const char* what() const noexcept override { return "quenlet::ToolError"; }
+
+private:
+    std::wstring kind_;
+    std::wstring message_;
+};
+
+// Kinds, as the "Application Error" report names them.
+inline constexpr wchar_t kEngineError[] = L"EngineError";       // an engine error status
+inline constexpr wchar_t kLibraryError[] = L"LibraryError";     // client library not usable
+inline constexpr wchar_t kParameterError[] = L"ParameterError"; // a value the engine cannot take
+inline constexpr wchar_t kConvertError[] = L"ConvertError";     // a text that is no number
+inline constexpr wchar_t kOutputError[] = L"OutputError";       // a malformed service reply
+inline constexpr wchar_t kFileError[] = L"FileError";           // the result file
+
+}  // namespace quenlet

@@ -1,0 +1,28 @@
+// Linux entry: the arguments are argv's items, already split by the shell.
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+
+#include "Platform.h"
+#include "ToolRun.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    int code = 0;
+    try {
+        std::vector<std::wstring> items;
+        for (int i = 0; i < argc; ++i) items.push_back(quenlet::platform::FromNarrow(argv[i]));
+        std::wstring exe = quenlet::platform::OwnExecutablePath();
+        quenlet::RunTool(quenlet::ResultFilePath(exe, quenlet::platform::kPathDelimiters), items);
+    } catch (const std::exception& e) {
+        quenlet::platform::ShowApplicationError(quenlet::ApplicationErrorText(e));
+        code = 1;
+    }
+    fflush(stdout);
+    fflush(stderr);
+    // The work is done and the result file written. Leave without exit
+    // handlers: the embedded engine's unload at exit can crash while its
+    // threads still run, which would turn a finished run into a failure.
+    _exit(code);
+}

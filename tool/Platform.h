@@ -1,0 +1,44 @@
+// What differs between the Windows and the Linux build of the tool. One
+// implementation per system: PlatformWin.cpp, PlatformPosix.cpp.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quenlet::platform {
+
+// File name under which the client library is bound: "gds32.dll" on
+// Windows, "libfbclient.so.2" on Linux.
+extern const wchar_t kEngineLibraryName[];
+
+// Characters that end the folder part of the tool's own path ("\" and ":" on
+// Windows, "/" on Linux).
+extern const wchar_t kPathDelimiters[];
+
+// Texts to and from the engine's single-byte form: the ANSI code page on
+// Windows, the locale's narrow encoding on Linux. Characters that cannot be
+// represented become the platform's replacement character.
+std::string ToNarrow(std::wstring_view text);
+std::wstring FromNarrow(std::string_view bytes);
+
+// Decimal separator of the user's regional settings.
+wchar_t DecimalSeparator();
+
+// Loads a library by plain file name; nullptr when it cannot be loaded.
+// The library stays loaded until the process ends.
+void* OpenLibrary(const std::wstring& fileName);
+// Resolves an entry point; nullptr with the platform's error text in
+// `error` when it is missing.
+void* FindEntryPoint(void* library, const char* name, std::wstring& error);
+
+std::wstring OwnExecutablePath();
+void DeleteFileQuietly(const std::wstring& path);
+// Creates the file anew with exactly these bytes; throws ToolError (and
+// leaves no partial file) when that fails.
+void WriteNewFile(const std::wstring& path, const std::string& bytes);
+
+// The uncaught path's report: a task-modal error box captioned
+// "Application Error" on Windows, standard error on Linux.
+void ShowApplicationError(const std::wstring& text);
+
+}  // namespace quenlet::platform

@@ -1,0 +1,120 @@
+// Linux: the system's client library, the locale's narrow encoding, paths
+// with "/".
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <langinfo.h>
+
+#include "Errors.h"
+#include "Platform.h"
+
+namespace quenlet::platform {
+
+const wchar_t kEngineLibraryName[] = L"libfbclient.so.2";
+const wchar_t kPathDelimiters[] = L"/";
+
+std::string ToNarrow(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::mbstate_t state{};
+    char bytes[MB_LEN_MAX];
+    for (wchar_t c : text) {
+        size_t n = std::wcrtomb(bytes, c, &state);
+        if (n == static_cast<size_t>(-1)) {
+            state = std::mbstate_t{};
+            out += '?';
+        } else {
+            out.append(bytes, n);
+        }
+    }
+    return out;
+}
+
+std::wstring FromNarrow(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    std::mbstate_t state{};
+    size_t i = 0;
+    while (i < bytes.size()) {
+        wchar_t c;
+        size_t n = std::mbrtowc(&c, bytes.data() + i, bytes.size() - i, &state);
+        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
+            state = std::mbstate_t{};
+            out += L'?';
+            ++i;
+        } else {
+            out += c;  // n == 0 for a NUL byte, which is one byte long
+            i += n == 0 ? 1 : n;
+        }
+    }
+    return out;
+}
+
+wchar_t DecimalSeparator() {
+    std::wstring separator = FromNarrow(nl_langinfo(RADIXCHAR));
+    return separator.empty() ? L'.' : separator[0];
+}
+
+void* OpenLibrary(const std::wstring& fileName) {
+    return dlopen(ToNarrow(fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* FindEntryPoint(void* library, const char* name, std::wstring& error) {
+    dlerror();
+    void* entry = dlsym(library, name);
+    if (!entry) {
+        const char* text = dlerror();
+        error = FromNarrow(text ? text : name);
+    }
+    return entry;
+}
+
+std::wstring OwnExecutablePath() {
+    std::string path(4096, '\0');
+    ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+    path.resize(n > 0 ? size_t(n) : 0);
+    return FromNarrow(path);
+}
+
+void DeleteFileQuietly(const std::wstring& path) { unlink(ToNarrow(path).c_str()); }
+
+void WriteNewFile(const std::wstring& path, const std::string& bytes) {
+    std::string name = ToNarrow(path);
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    int error = ok ? 0 : errno;
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            error = errno;
+        } else {
+            done += size_t(n);
+        }
+    }
+    if (fd >= 0 && close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        if (fd >= 0) unlink(name.c_str());
+        throw ToolError(kFileError, FromNarrow(name) + L": " + FromNarrow(std::strerror(error)));
+    }
+}
+
+void ShowApplicationError(const std::wstring& text) {
+    std::string message = "Application Error\n" + ToNarrow(text) + "\n";
+    fputs(message.c_str(), stderr);
+    fflush(stderr);
+}
+
+}  // namespace quenlet::platform

@@ -1,0 +1,99 @@
+// Windows: "gds32.dll" by plain name, the ANSI code page, paths with "\".
+#include <windows.h>
+
+#include "Errors.h"
+#include "Platform.h"
+
+namespace quenlet::platform {
+
+const wchar_t kEngineLibraryName[] = L"gds32.dll";
+const wchar_t kPathDelimiters[] = L"\\:";
+
+namespace {
+
+std::wstring SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n ? std::wstring(text, n) : L"System error " + std::to_wstring(code);
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                                message.back() == L' '))
+        message.pop_back();
+    return message;
+}
+
+}  // namespace
+
+std::string ToNarrow(std::wstring_view text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromNarrow(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::wstring out(n, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), out.data(), n);
+    return out;
+}
+
+wchar_t DecimalSeparator() {
+    wchar_t buffer[8] = {};
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8) < 2) return L'.';
+    return buffer[0];
+}
+
+void* OpenLibrary(const std::wstring& fileName) {
+    // The standard search order: the tool's folder first, then the system
+    // folders, the current folder and the path.
+    return LoadLibraryW(fileName.c_str());
+}
+
+void* FindEntryPoint(void* library, const char* name, std::wstring& error) {
+    FARPROC entry = GetProcAddress(static_cast<HMODULE>(library), name);
+    if (!entry) error = SystemMessage(ERROR_PROC_NOT_FOUND);
+    return reinterpret_cast<void*>(entry);
+}
+
+std::wstring OwnExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+void DeleteFileQuietly(const std::wstring& path) { DeleteFileW(path.c_str()); }
+
+void WriteNewFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = 0;
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+    } else {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
+            written != bytes.size())
+            error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        if (!CloseHandle(file) && !error) error = GetLastError();
+        if (error) DeleteFileW(path.c_str());
+    }
+    if (error) throw ToolError(kFileError, path + L": " + SystemMessage(error));
+}
+
+void ShowApplicationError(const std::wstring& text) {
+    MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+}  // namespace quenlet::platform
