@@ -1,0 +1,99 @@
+#include "shell/Dialogs.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "platform/Errors.h"
+#include "platform/Registry.h"
+#include "shell/Wizard.h"
+#include "toolkit/MessageDialog.h"
+#include "toolkit/Seam.h"
+
+namespace shell {
+
+namespace {
+
+constexpr wchar_t kComputerNameKey[] = L"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+constexpr wchar_t kComputerNameValue[] = L"ComputerName";
+
+HANDLE AsHandle(int32_t log) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(log)); }
+
+}  // namespace
+
+int ShowDialog(const std::wstring& message, const std::wstring& caption, int type, int buttons,
+               int32_t defaultResult) {
+    toolkit::MessageDialog dialog(message, type, buttons);
+    dialog.SetText(caption);
+    for (toolkit::Button* button : dialog.Buttons()) {
+        bool isDefault = button->ModalResult() == defaultResult;
+        button->SetDefault(isDefault);
+        if (isDefault) dialog.SetActiveControl(button);
+        if (button->ModalResult() == kResultYes) button->SetCaption(L"&Ano");
+        if (button->ModalResult() == kResultNo) button->SetCaption(L"&Nie");
+    }
+    return toolkit::Ui().RunMessage(dialog);
+}
+
+int ShowError(const std::wstring& message) {
+    return ShowDialog(message, L"Chyba", kDialogError, kButtonOK, kResultOK);
+}
+
+int AskQuestion(const std::wstring& message) {
+    // OK is on no button of a question: nothing is marked default and the
+    // focus stays on Yes.
+    return ShowDialog(message, L"Otázka", kDialogConfirmation, kButtonYes | kButtonNo, kResultOK);
+}
+
+void ReportError(const std::wstring& message) {
+    if (Wizard && Wizard->m_bSilentInstall) return;
+    ShowError(message);
+}
+
+int32_t OpenLog(const std::wstring& path) {
+    HANDLE h;
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+        if (h != INVALID_HANDLE_VALUE) SetFilePointer(h, 0, nullptr, FILE_END);
+    } else {
+        h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    // Kernel handles fit in 32 bits, also in a 64-bit process.
+    return h == INVALID_HANDLE_VALUE ? -1 : static_cast<int32_t>(reinterpret_cast<intptr_t>(h));
+}
+
+bool WriteLog(int32_t log, const std::wstring& entry) {
+    // -1 is what OpenLog gives for no file; as a handle it would mean this process.
+    if (log == -1 || log == 0) return false;
+    DWORD bytes = static_cast<DWORD>(entry.size() * sizeof(wchar_t)), written = 0;
+    return WriteFile(AsHandle(log), entry.data(), bytes, &written, nullptr) && written == bytes;
+}
+
+std::wstring LogEntry(const std::wstring& message) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    wchar_t separator[8] = L":";
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8) <= 1) wcscpy(separator, L":");
+    wchar_t stamp[64];
+    swprintf(stamp, 64, L"%02u.%02u.%04u %02u%ls%02u%ls%02u", t.wDay, t.wMonth, t.wYear, t.wHour,
+             separator, t.wMinute, separator, t.wSecond);
+    return std::wstring(stamp) + L"\r\n" + message + L"\r\n";
+}
+
+std::wstring ReadComputerName() {
+    std::wstring name;
+    try {
+        name = platform::ReadRegString(HKEY_LOCAL_MACHINE, kComputerNameKey, kComputerNameValue)
+                   .value_or(L"");
+    } catch (const platform::Error&) {
+        ShowError(L"Chyba pri čítaní z registrov!");
+        name.clear();
+    }
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+}  // namespace shell

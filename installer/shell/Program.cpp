@@ -1,0 +1,14 @@
+// Istrel.exe: the wizard, a hidden blocked dialog, the message loop.
+#include <windows.h>
+
+#include "shell/Hooks.h"
+#include "shell/Wizard.h"
+#include "toolkit/Application.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    toolkit::Application app;
+    shell::TWizard wizard;  // the main form; FormCreate has run
+    auto blockedForm = shell::CreateBlockedForm();
+    app.Run();
+    return 0;
+}

@@ -1,0 +1,220 @@
+#include "shell/Wizard.h"
+
+#include <shellapi.h>
+
+#include "environment/Discovery.h"
+#include "environment/NewFrame.h"
+#include "outside/Outside.h"
+#include "resources/Layouts.h"
+#include "shell/Dialogs.h"
+#include "shell/Hooks.h"
+#include "toolkit/Application.h"
+
+namespace shell {
+
+TWizard* Wizard = nullptr;
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera";
+constexpr wchar_t kCaption64[] = L" 64 bitová verzia";
+constexpr wchar_t kNotSupported[] = L"Program na Vašej verzii Windows nie je podporovaný!";
+// A setup launcher left in the working directory; kept when it is this program.
+constexpr wchar_t kSetupExe[] = L"setup.exe";
+constexpr wchar_t kNoApplication[] =
+    L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
+
+std::wstring WithDelimiter(std::wstring folder) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring CurrentDir() {
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring dir(n, L'\0');
+    dir.resize(GetCurrentDirectoryW(n, dir.data()));
+    return WithDelimiter(dir);
+}
+
+}  // namespace
+
+std::vector<std::wstring> CommandLineArguments() {
+    std::vector<std::wstring> out;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; argv && i < count; ++i) out.emplace_back(argv[i]);
+    LocalFree(argv);
+    return out;
+}
+
+bool IsSilentSwitch(const std::wstring& argument) {
+    return argument.size() >= 2 && argument[0] == L'/' && (argument[1] == L'S' || argument[1] == L's');
+}
+
+TWizard::TWizard(std::vector<std::wstring> arguments)
+    : toolkit::Form(resources::kWizardForm), arguments_(std::move(arguments)) {
+    Bind(L"BackClick", [this] { BackClick(); });
+    Bind(L"NextClick", [this] { NextClick(); });
+    Bind(L"OKClick", [this] { OKClick(); });
+    Bind(L"CancelClick", [this] { CancelClick(); });
+    Bind(L"FormShow", [this] { FormShow(); });
+    Bind(L"FormClose", [this] { FormClose(); });
+    BindKeyDown([this](WORD& key) { FormKeyDown(key); });
+    Build(*this, resources::WizardLayout(), OwnFont());
+    Panel1 = &Get<toolkit::Panel>(L"Panel1");
+    imgSetup = &Get<toolkit::Picture>(L"imgSetup");
+    line = &Get<toolkit::Control>(L"line");
+    Back = &Get<toolkit::Button>(L"Back");
+    Next = &Get<toolkit::Button>(L"Next");
+    OK = &Get<toolkit::Button>(L"OK");
+    Cancel = &Get<toolkit::Button>(L"Cancel");
+    imgSetup->LoadPngResource(resources::kBannerResource);
+
+    NewFrame = std::make_unique<environment::TNewFrame>(*this);
+    ProgressFrame = std::make_unique<TProgressFrame>(*this);
+    EndFrame = std::make_unique<TEndFrame>(*this);
+
+    Wizard = this;
+    toolkit::Application& app = toolkit::App();
+    if (!app.MainForm()) app.SetMainForm(this);
+    app.Invoke([this] { FormCreate(); });
+}
+
+TWizard::~TWizard() {
+    if (Wizard == this) Wizard = nullptr;
+    if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
+}
+
+void TWizard::FormCreate() {
+    // A copy from a CD or a download may carry read-only and other attributes.
+    SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    m_bSilentInstall = false;
+    m_bSuspendCreated = false;
+    m_szAppDir.clear();
+    m_szFBDir.clear();
+    m_szFBPort = outside::kNewServerPort;
+    for (const std::wstring& argument : arguments_) {
+        if (IsSilentSwitch(argument)) {
+            m_bSilentInstall = true;
+            MarkHidden(true);
+        }
+    }
+    SetText(std::wstring(kCaption) + kCaption64);
+    Zip = nullptr;
+    m_RequiredBytes = m_ProgressPrevious = m_ProgressNext = 0;
+    m_szGdsSource.clear();
+
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;  // the 276-byte record
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExW(&version);
+#pragma GCC diagnostic pop
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+        m_bIsNT = false;
+        ReportError(kNotSupported);
+        toolkit::App().Terminate();
+        return;
+    }
+    m_bIsNT = true;
+    m_bVista = version.dwMajorVersion > 5;
+    m_nFBVersion = 0;
+
+    if (m_szAppDir.empty()) m_szAppDir = environment::ReadAppDir();
+    if (m_szAppDir.empty()) {
+        ReportError(kNoApplication);
+        toolkit::App().Terminate();
+        return;
+    }
+
+    NewFrame->Initialize(true, nullptr, nullptr);
+    m_ActiveFrame = NewFrame.get();
+    ProgressFrame->Initialize(false, nullptr, nullptr);
+    EndFrame->Initialize(false, nullptr, nullptr);
+    EnableButtons();
+}
+
+void TWizard::FormShow() {
+    if (m_ActiveFrame != NewFrame.get() || !m_bSilentInstall) return;
+    // Fixed place, whatever folder the application lives in.
+    m_logFd = OpenLog(WithDelimiter(outside::kMakerDir) + outside::kSetupLog);
+    OKClick();
+}
+
+void TWizard::EnableButtons() {
+    Back->SetEnabled(m_ActiveFrame->m_PreviousFrame != nullptr);
+    toolkit::Button* shown = m_ActiveFrame->m_NextFrame ? Next : OK;
+    toolkit::Button* hidden = m_ActiveFrame->m_NextFrame ? OK : Next;
+    hidden->SetEnabled(false);
+    hidden->SetVisible(false);
+    shown->SetEnabled(true);
+    shown->SetVisible(true);
+    shown->SetDefault(true);
+}
+
+void TWizard::NextClick() {
+    m_ActiveFrame->SetVisible(false);
+    m_ActiveFrame = m_ActiveFrame->m_NextFrame;
+    m_ActiveFrame->SetVisible(true);
+    EnableButtons();
+}
+
+void TWizard::BackClick() {
+    m_ActiveFrame->SetVisible(false);
+    m_ActiveFrame = m_ActiveFrame->m_PreviousFrame;
+    m_ActiveFrame->SetVisible(true);
+    EnableButtons();
+}
+
+void TWizard::CancelClick() {
+    if (Zip && Zip->IsOpen()) {
+        // The extraction looks at Canceled at its next progress step.
+        Canceled = AskQuestion(L"Ukončiť?") == kResultYes;
+        return;
+    }
+    toolkit::Application::Halt(0);
+}
+
+void TWizard::OKClick() {
+    if (m_ActiveFrame == EndFrame.get()) {
+        Close();
+        return;
+    }
+    if (m_ActiveFrame == NewFrame.get()) RunInstallSequence(*this);
+}
+
+void TWizard::FormKeyDown(WORD& Key) {
+    if (m_ActiveFrame == EndFrame.get() && Key == VK_ESCAPE) Close();
+}
+
+void TWizard::FormClose() {
+    // Every deletion may fail; the next one runs regardless.
+    if (m_bSuspendCreated) {
+        DeleteFileW((m_szAppDir + outside::kStopMarker).c_str());
+        DeleteFileW((m_szAppDir + outside::kCompsDir + outside::kNoRunPrefix + ReadComputerName()).c_str());
+    }
+    std::wstring app = WithDelimiter(m_szAppDir);
+    DeleteFileW((app + outside::kDbCheckFile).c_str());
+    DeleteFileW((app + outside::kTemplateDb).c_str());
+    std::wstring cwd = CurrentDir();
+    DeleteFileW((cwd + outside::kKitArchive).c_str());
+    std::wstring self = ProgramPath();
+    self = self.substr(self.find_last_of(L'\\') + 1);
+    if (CompareStringOrdinal(self.c_str(), -1, kSetupExe, -1, TRUE) != CSTR_EQUAL)
+        DeleteFileW((cwd + kSetupExe).c_str());
+}
+
+}  // namespace shell

@@ -1,0 +1,96 @@
+// The wizard window: one per process, reached through `Wizard`. Its fields
+// are the one shared record of the installation (folders, port, flags,
+// versions, the log handle, the extraction's state); every installer layer
+// reads and writes them here.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/Pages.h"
+#include "toolkit/Form.h"
+
+namespace environment {
+class TNewFrame;
+}
+
+namespace shell {
+
+// The archive under extraction as the wizard's "Storno" sees it; the
+// engine's reader implements it.
+class CancelableArchive {
+public:
+    virtual ~CancelableArchive() = default;
+    virtual bool IsOpen() const = 0;
+};
+
+// The program's arguments after its own name.
+std::vector<std::wstring> CommandLineArguments();
+
+// True for an argument that asks for an unattended run: upper-cased, it
+// begins with "/S".
+bool IsSilentSwitch(const std::wstring& argument);
+
+class TWizard : public toolkit::Form {
+public:
+    // Creates the window, its controls and its pages, then runs FormCreate
+    // (whose errors the toolkit shows). `arguments` are the command-line
+    // arguments after the program's name. The first wizard becomes the
+    // application's main form.
+    explicit TWizard(std::vector<std::wstring> arguments = CommandLineArguments());
+    ~TWizard() override;
+
+    void FormCreate();
+    void FormShow();   // unattended: opens the setup log, then OKClick
+    void FormClose();  // the clean-up when the window closes
+    void FormKeyDown(WORD& Key);
+    void EnableButtons();  // the four buttons for m_ActiveFrame
+    void NextClick();
+    void BackClick();
+    void CancelClick();
+    // End page: closes the window. Parameters page: the install sequence.
+    void OKClick();
+
+    // Controls.
+    toolkit::Panel* Panel1;
+    toolkit::Picture* imgSetup;
+    toolkit::Control* line;
+    toolkit::Button* Back;
+    toolkit::Button* Next;
+    toolkit::Button* OK;
+    toolkit::Button* Cancel;
+
+    // Pages; the wizard owns them.
+    std::unique_ptr<environment::TNewFrame> NewFrame;
+    std::unique_ptr<TProgressFrame> ProgressFrame;
+    std::unique_ptr<TEndFrame> EndFrame;
+
+    // Shared state; all zero, false, empty or none before FormCreate.
+    TWizFrame* m_ActiveFrame = nullptr;
+    std::wstring m_szAppDir;
+    std::wstring m_szFBDir;
+    std::wstring m_szFBPort;
+    std::wstring m_szGdsSource;
+    bool m_bIsNT = false;
+    bool m_bVista = false;
+    bool m_bSilentInstall = false;
+    bool m_bSuspendCreated = false;
+    int32_t m_nFBSetupVersion = 0;
+    int32_t m_nFBVersion = 0;
+    int32_t m_logFd = 0;
+    CancelableArchive* Zip = nullptr;
+    bool Canceled = false;
+    int32_t m_RequiredBytes = 0;
+    int32_t m_ProgressPrevious = 0;
+    int32_t m_ProgressNext = 0;
+
+private:
+    std::vector<std::wstring> arguments_;
+};
+
+// The process's wizard; nullptr while none exists.
+extern TWizard* Wizard;
+
+}  // namespace shell

@@ -1,0 +1,203 @@
+// The installer's message dialogs run for real (headless), with keys and the
+// close icon used as a user would; the setup log is checked byte for byte;
+// the computer name is read from a registry value the tests set.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <regex>
+
+#include "ScriptedUi.h"
+#include "WinTestSupport.h"
+#include "shell/Dialogs.h"
+#include "toolkit/Application.h"
+
+using namespace testsupport;
+
+namespace {
+
+// ---- Message dialogs --------------------------------------------------------
+
+enum class Act { Enter, Escape, CloseIcon };
+
+struct DialogCase {
+    const char* name;
+    int (*show)();
+    std::wstring caption;
+    int type;
+    std::vector<std::wstring> buttons;
+    std::wstring defaultButton, focusButton;
+    Act act;
+    int expected;
+};
+
+int QuestionDefaultNo() {
+    return shell::ShowDialog(L"Chcete pokračovať?", L"Otázka", shell::kDialogConfirmation,
+                             shell::kButtonYes | shell::kButtonNo, shell::kResultNo);
+}
+int Ask() { return shell::AskQuestion(L"Ukončiť?"); }
+int Error() { return shell::ShowError(L"Niečo zlyhalo."); }
+
+const std::vector<std::wstring> kYesNo{L"&Ano", L"&Nie"};
+
+const DialogCase kDialogCases[] = {
+    {"QuestionDefaultNo_EnterAnswersNo", QuestionDefaultNo, L"Otázka", 3, kYesNo, L"&Nie", L"&Nie", Act::Enter, 7},
+    {"QuestionDefaultNo_EscapeAnswersNo", QuestionDefaultNo, L"Otázka", 3, kYesNo, L"&Nie", L"&Nie", Act::Escape, 7},
+    {"QuestionDefaultNo_CloseIconAnswersCancel", QuestionDefaultNo, L"Otázka", 3, kYesNo, L"&Nie", L"&Nie", Act::CloseIcon, 2},
+    {"AskQuestion_EnterAnswersYes", Ask, L"Otázka", 3, kYesNo, L"", L"&Ano", Act::Enter, 6},
+    {"AskQuestion_EscapeAnswersNo", Ask, L"Otázka", 3, kYesNo, L"", L"&Ano", Act::Escape, 7},
+    {"AskQuestion_CloseIconAnswersCancel", Ask, L"Otázka", 3, kYesNo, L"", L"&Ano", Act::CloseIcon, 2},
+    {"ShowError_EnterAnswersOK", Error, L"Chyba", 1, {L"OK"}, L"OK", L"OK", Act::Enter, 1},
+    {"ShowError_EscapeAnswersOK", Error, L"Chyba", 1, {L"OK"}, L"OK", L"OK", Act::Escape, 1},
+    {"ShowError_CloseIconAnswersCancel", Error, L"Chyba", 1, {L"OK"}, L"OK", L"OK", Act::CloseIcon, 2},
+};
+
+class DialogTest : public ::testing::TestWithParam<DialogCase> {
+protected:
+    toolkit::Application app_;
+    ScriptedUi ui_;
+};
+
+TEST_P(DialogTest, ButtonsFocusAndAnswer) {
+    const DialogCase& c = GetParam();
+    std::wstring focused;
+    bool visible = false;
+    ui_.live = [&](toolkit::MessageDialog& dialog) {
+        visible = IsWindowVisible(dialog.Handle()) != FALSE;
+        if (auto* w = toolkit::Window::From(GetFocus())) focused = w->Text();
+        switch (c.act) {
+            case Act::Enter: ScriptedUi::PressKey(VK_RETURN); break;
+            case Act::Escape: ScriptedUi::PressKey(VK_ESCAPE); break;
+            case Act::CloseIcon: ScriptedUi::CloseByIcon(dialog); break;
+        }
+    };
+    EXPECT_EQ(c.expected, c.show());
+    ASSERT_EQ(1u, ui_.messages.size());
+    const auto& m = ui_.messages[0];
+    EXPECT_TRUE(visible);
+    EXPECT_EQ(c.caption, m.caption);
+    EXPECT_EQ(c.type, m.type);
+    EXPECT_EQ(c.buttons, m.buttons);
+    EXPECT_EQ(c.defaultButton, m.defaultButton);
+    EXPECT_EQ(c.focusButton, focused) << "focus when the dialog came up";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, DialogTest, ::testing::ValuesIn(kDialogCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DialogText, MessageIsShownAsGiven) {
+    toolkit::Application app;
+    ScriptedUi ui;
+    shell::ShowError(L"Chyba pri zápise do ini súboru!");
+    ASSERT_EQ(1u, ui.messages.size());
+    EXPECT_EQ(L"Chyba pri zápise do ini súboru!", ui.messages[0].text);
+}
+
+// ---- Setup log ------------------------------------------------------------------
+
+std::string Utf16Bytes(const std::wstring& s) {
+    return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2);
+}
+
+void CloseLog(int32_t log) { CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(log))); }
+
+TEST(LogEntry, StampThenMessageEachEndingInCrLf) {
+    std::wstring entry = shell::LogEntry(L"OK");
+    EXPECT_TRUE(std::regex_match(ToUtf8(entry),
+                                 std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\r\nOK\r\n)")))
+        << ToUtf8(entry);
+}
+
+TEST(SetupLog, NewFileHoldsUtf16WithoutByteOrderMark) {
+    TempDir dir(L"log");
+    std::wstring path = dir / L"setup.log";
+    int32_t log = shell::OpenLog(path);
+    ASSERT_NE(-1, log);
+    std::wstring entry = L"01.02.2026 03:04:05\r\nAktuálny server\r\n";
+    EXPECT_TRUE(shell::WriteLog(log, entry));
+    // Unshared while the installer runs.
+    HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, other);
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    CloseLog(log);
+    EXPECT_EQ(Utf16Bytes(entry), ReadBytes(path));
+}
+
+TEST(SetupLog, SecondRunAppendsAfterTheFirst) {
+    TempDir dir(L"log");
+    std::wstring path = dir / L"setup.log";
+    std::wstring first = shell::LogEntry(L"OK"), second = shell::LogEntry(L"Chyba pri mazaní gds32.dll!");
+    int32_t log = shell::OpenLog(path);
+    ASSERT_TRUE(shell::WriteLog(log, first));
+    CloseLog(log);
+    log = shell::OpenLog(path);
+    ASSERT_TRUE(shell::WriteLog(log, second));
+    CloseLog(log);
+    EXPECT_EQ(Utf16Bytes(first + second), ReadBytes(path));
+}
+
+TEST(SetupLog, MissingFolderGivesNoHandleAndWritesFailQuietly) {
+    TempDir dir(L"log");
+    int32_t log = shell::OpenLog(dir / L"missing\\setup.log");
+    EXPECT_EQ(-1, log);
+    EXPECT_FALSE(shell::WriteLog(log, L"x"));
+    EXPECT_FALSE(shell::WriteLog(0, L"x"));
+}
+
+// ---- Computer name ----------------------------------------------------------------
+
+constexpr wchar_t kNameKey[] = L"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+
+class ComputerNameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kNameKey, 0, nullptr, 0,
+                                                 KEY_READ | KEY_WRITE, nullptr, &key_, nullptr));
+        DWORD type = 0, size = sizeof saved_;
+        hadValue_ = RegQueryValueExW(key_, L"ComputerName", nullptr, &type,
+                                     reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
+        savedSize_ = size;
+        savedType_ = type;
+    }
+    void TearDown() override {
+        if (hadValue_)
+            RegSetValueExW(key_, L"ComputerName", 0, savedType_, reinterpret_cast<BYTE*>(saved_), savedSize_);
+        else
+            RegDeleteValueW(key_, L"ComputerName");
+        RegCloseKey(key_);
+    }
+    void SetName(const std::wstring& name) {
+        RegSetValueExW(key_, L"ComputerName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                       static_cast<DWORD>((name.size() + 1) * 2));
+    }
+
+    toolkit::Application app_;
+    ScriptedUi ui_;
+    HKEY key_ = nullptr;
+    wchar_t saved_[256] = {};
+    DWORD savedSize_ = 0, savedType_ = 0;
+    bool hadValue_ = false;
+};
+
+TEST_F(ComputerNameTest, LowerCaseNameComesBackUpperCase) {
+    SetName(L"účtáreň-2");
+    EXPECT_EQ(L"ÚČTÁREŇ-2", shell::ReadComputerName());
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(ComputerNameTest, MissingValueIsEmptyWithoutMessage) {
+    RegDeleteValueW(key_, L"ComputerName");
+    EXPECT_EQ(L"", shell::ReadComputerName());
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(ComputerNameTest, UnreadableValueShowsErrorAndGivesEmpty) {
+    DWORD number = 7;
+    RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
+    EXPECT_EQ(L"", shell::ReadComputerName());
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Chyba pri čítaní z registrov!", ui_.messages[0].text);
+    EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
+}
+
+}  // namespace

@@ -1,0 +1,340 @@
+// The wizard window in this process: start-up with and without the
+// application's registry value, "/S", the pages and their buttons, the
+// close clean-up. Windows are real (headless); buttons are pressed by
+// messages, dialogs are answered at the toolkit's seam.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include "AppDirValue.h"
+#include "ScriptedUi.h"
+#include "WinTestSupport.h"
+#include "environment/NewFrame.h"
+#include "outside/Outside.h"
+#include "resources/Layouts.h"
+#include "shell/Dialogs.h"
+#include "shell/Wizard.h"
+#include "toolkit/Application.h"
+
+using namespace testsupport;
+using shell::TWizard;
+
+namespace {
+
+constexpr wchar_t kNoApplication[] =
+    L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
+
+void Touch(const std::wstring& path) {
+    size_t slash = path.find_last_of(L'\\');
+    MakeDirs(path.substr(0, slash + 1));
+    ASSERT_TRUE(WriteBytes(path, "x")) << ToUtf8(path);
+}
+
+void Pump() { toolkit::App().ProcessMessages(); }
+
+void Press(toolkit::Button& button) {
+    SendMessageW(button.Handle(), BM_CLICK, 0, 0);
+    Pump();
+}
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        appDir_ = app_dir_.Path() + L"Lumera\\";
+        ASSERT_TRUE(MakeDirs(appDir_ + L"userdata\\"));
+        registry_.Set(appDir_);
+        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
+        SetCurrentDirectoryW(work_.Path().c_str());
+    }
+    void TearDown() override { SetCurrentDirectoryW(savedCwd_); }
+
+    std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
+        return std::make_unique<TWizard>(std::move(args));
+    }
+
+    toolkit::Application app_;
+    ScriptedUi ui_;
+    AppDirValue registry_;
+    TempDir app_dir_{L"app"}, work_{L"cwd"};
+    std::wstring appDir_;
+    wchar_t savedCwd_[MAX_PATH] = {};
+};
+
+// ---- Start-up ---------------------------------------------------------------------
+
+TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
+    auto w = Make();
+    EXPECT_EQ(L"Lumera SQL      - inštalácia Firebird Servera 64 bitová verzia", w->Text());
+    EXPECT_EQ(appDir_, w->m_szAppDir);
+    EXPECT_EQ(L"50064", w->m_szFBPort);
+    EXPECT_TRUE(w->m_bIsNT);
+    EXPECT_FALSE(w->m_bSilentInstall);
+    EXPECT_EQ(shell::Wizard, w.get());
+    EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
+    EXPECT_TRUE(w->NewFrame->Visible());
+    EXPECT_FALSE(w->ProgressFrame->Visible());
+    EXPECT_FALSE(w->EndFrame->Visible());
+    EXPECT_EQ(L"Parametre inštalácie", w->NewFrame->lCaption->Caption());
+    EXPECT_EQ(L"Priebeh inštalácie", w->ProgressFrame->lCaption->Caption());
+    EXPECT_EQ(L"Inštalácia ukončená", w->EndFrame->lCaption->Caption());
+    EXPECT_FALSE(toolkit::App().Terminated());
+    EXPECT_TRUE(ui_.messages.empty());
+    SIZE banner = w->imgSetup->ImageSize();
+    EXPECT_EQ(161, banner.cx);
+    EXPECT_EQ(312, banner.cy);
+}
+
+struct SwitchCase {
+    const char* name;
+    std::vector<std::wstring> args;
+    bool silent;
+};
+
+class SwitchTest : public WizardTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(SwitchTest, OnlyArgumentsBeginningWithSlashSSwitchToUnattended) {
+    auto w = Make(GetParam().args);
+    EXPECT_EQ(GetParam().silent, w->m_bSilentInstall);
+    EXPECT_EQ(GetParam().silent, w->MarkedHidden());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, SwitchTest,
+    ::testing::Values(SwitchCase{"UpperS", {L"/S"}, true}, SwitchCase{"LowerS", {L"/s"}, true},
+                      SwitchCase{"LongerArgument", {L"/Silent"}, true},
+                      SwitchCase{"LaterArgument", {L"kit", L"/S"}, true},
+                      SwitchCase{"Dash", {L"-S"}, false}, SwitchCase{"SlashFurtherIn", {L"x/S"}, false},
+                      SwitchCase{"None", {}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WizardTest, NoApplicationFolderInteractiveShowsOneErrorAndEnds) {
+    registry_.Remove();
+    auto w = Make();
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(kNoApplication, ui_.messages[0].text);
+    EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
+    EXPECT_TRUE(toolkit::App().Terminated());
+    EXPECT_EQ(nullptr, w->m_ActiveFrame);
+    toolkit::App().Run();  // ends at once without showing the window
+    EXPECT_FALSE(IsWindowVisible(w->Handle()));
+    EXPECT_EQ(1u, ui_.messages.size());
+}
+
+// The fixed log folder; tests that use it remove what they made.
+class FixedLogTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        madeFolder_ = !Exists(outside::kMakerDir);
+        MakeDirs(std::wstring(outside::kMakerDir) + L"userdata\\");
+        DeleteFileW(logPath_.c_str());
+    }
+    void TearDown() override {
+        DeleteFileW(logPath_.c_str());
+        if (madeFolder_) RemoveTree(L"C:\\velmora\\");
+        WizardTest::TearDown();
+    }
+    std::wstring logPath_ = std::wstring(outside::kMakerDir) + outside::kSetupLog;
+    bool madeFolder_ = false;
+};
+
+TEST_F(FixedLogTest, NoApplicationFolderUnattendedEndsSilentlyWithoutLog) {
+    registry_.Remove();
+    auto w = Make({L"/S"});
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(toolkit::App().Terminated());
+    toolkit::App().Run();
+    EXPECT_FALSE(Exists(logPath_));
+}
+
+TEST_F(FixedLogTest, UnattendedShowOpensTheFixedLogWhereverTheApplicationLives) {
+    auto w = Make({L"/S"});
+    w->Show();
+    EXPECT_FALSE(IsWindowVisible(w->Handle())) << "an unattended run stays hidden";
+    ASSERT_NE(-1, w->m_logFd);
+    EXPECT_TRUE(Exists(logPath_));
+    EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
+    EXPECT_TRUE(shell::WriteLog(w->m_logFd, L"OK"));
+    CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(w->m_logFd)));
+    EXPECT_EQ(std::string("O\0K\0", 4), ReadBytes(logPath_));
+}
+
+TEST_F(FixedLogTest, InteractiveShowOpensNoLog) {
+    auto w = Make();
+    w->Show();
+    EXPECT_TRUE(IsWindowVisible(w->Handle()));
+    EXPECT_EQ(0, w->m_logFd);
+    EXPECT_FALSE(Exists(logPath_));
+}
+
+// ---- Pages and buttons ----------------------------------------------------------------
+
+TEST_F(WizardTest, ParametersPageShowsFinishAsDefaultInsteadOfNext) {
+    auto w = Make();
+    EXPECT_FALSE(w->Back->Enabled());
+    EXPECT_FALSE(w->Next->Visible());
+    EXPECT_FALSE(w->Next->Enabled());
+    EXPECT_TRUE(w->OK->Visible());
+    EXPECT_TRUE(w->OK->Enabled());
+    EXPECT_TRUE(w->OK->IsDefault());
+    EXPECT_EQ(L"Dokončiť", w->OK->Caption());
+    EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongW(w->OK->Handle(), GWL_STYLE) & 0x0F);
+    EXPECT_TRUE(w->Cancel->Visible());
+    EXPECT_EQ(L"Storno", w->Cancel->Caption());
+    EXPECT_EQ(L"< Späť", w->Back->Caption());
+    EXPECT_EQ(L"Ďalej >", w->Next->Caption());
+}
+
+TEST_F(WizardTest, NextAndBackFollowThePageLinks) {
+    auto w = Make();
+    w->Show();
+    w->NewFrame->Initialize(true, nullptr, w->ProgressFrame.get());
+    w->ProgressFrame->Initialize(false, w->NewFrame.get(), nullptr);
+    w->EnableButtons();
+    EXPECT_TRUE(w->Next->Visible());
+    EXPECT_TRUE(w->Next->IsDefault());
+    EXPECT_FALSE(w->OK->Visible());
+
+    Press(*w->Next);
+    EXPECT_EQ(w->ProgressFrame.get(), w->m_ActiveFrame);
+    EXPECT_FALSE(w->NewFrame->Visible());
+    EXPECT_TRUE(w->ProgressFrame->Visible());
+    EXPECT_TRUE(w->Back->Enabled());
+    EXPECT_TRUE(w->OK->Visible());
+    EXPECT_FALSE(w->Next->Visible());
+
+    Press(*w->Back);
+    EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
+    EXPECT_TRUE(w->NewFrame->Visible());
+    EXPECT_FALSE(w->ProgressFrame->Visible());
+    EXPECT_FALSE(w->Back->Enabled());
+}
+
+TEST_F(WizardTest, ProgressPageStartsEmptyAndStaysEmptyWithoutUnits) {
+    auto w = Make();
+    auto& p = *w->ProgressFrame;
+    EXPECT_EQ(0, p.pbSetup->Max());
+    EXPECT_EQ(0, p.pbSetup->Position());
+    EXPECT_EQ(L"", p.lStatus->Caption());
+    p.pbSetup->SetPosition(5);
+    EXPECT_EQ(0, p.pbSetup->Position());
+    EXPECT_EQ(0, static_cast<int>(SendMessageW(p.pbSetup->Handle(), PBM_GETPOS, 0, 0)));
+}
+
+TEST_F(WizardTest, EndPageLinkOpensTheGuideAndChangesNothingElse) {
+    auto w = Make();
+    auto& e = *w->EndFrame;
+    EXPECT_EQ(L"Prechod na nový SQL server Firebird 4.0 vyžaduje \r\n"
+              L"konverziu databáz. Podrobný návod konverzie nájdete\r\n"
+              L"na nasledujúcom odkaze:",
+              e.mInfo->Text());
+    EXPECT_EQ(resources::kConversionGuideUrl, e.lLink->Caption());
+    e.SetInfo();
+    EXPECT_EQ(L"", e.rInfo->Text());
+
+    SendMessageW(e.Panel1->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(e.lLink->Handle()), STN_CLICKED),
+                 reinterpret_cast<LPARAM>(e.lLink->Handle()));
+    ASSERT_EQ(1u, ui_.shellOpens.size());
+    EXPECT_EQ(resources::kConversionGuideUrl, ui_.shellOpens[0].target);
+    EXPECT_EQ(0, ui_.shellOpens[0].showCommand);
+    EXPECT_EQ(L"", ui_.shellOpens[0].parameters);
+    EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
+    EXPECT_TRUE(w->OK->Visible());
+
+    ui_.shellResult = false;  // a failing shell is not reported
+    e.lLinkClick();
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(WizardTest, StornoDuringExtractionAsksAndSetsCanceledOnYesOnly) {
+    struct OpenArchive : shell::CancelableArchive {
+        bool IsOpen() const override { return true; }
+    } archive;
+    auto w = Make();
+    w->Zip = &archive;
+    ui_.answers = {shell::kResultNo, shell::kResultYes};
+    Press(*w->Cancel);
+    EXPECT_FALSE(w->Canceled);
+    Press(*w->Cancel);
+    EXPECT_TRUE(w->Canceled);
+    ASSERT_EQ(2u, ui_.messages.size());
+    EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
+    EXPECT_EQ(L"Otázka", ui_.messages[0].caption);
+    EXPECT_FALSE(toolkit::App().Terminated());
+}
+
+// ---- Closing ----------------------------------------------------------------------------
+
+class CloseTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        markers_ = {appDir_ + outside::kStopMarker,
+                    appDir_ + outside::kCompsDir + outside::kNoRunPrefix + shell::ReadComputerName()};
+        leftovers_ = {appDir_ + outside::kDbCheckFile, appDir_ + outside::kTemplateDb,
+                      work_.Path() + outside::kKitArchive, work_.Path() + L"setup.exe"};
+        for (const auto& f : markers_) Touch(f);
+        for (const auto& f : leftovers_) Touch(f);
+    }
+    int CountExisting(const std::vector<std::wstring>& files) {
+        int n = 0;
+        for (const auto& f : files) n += Exists(f) ? 1 : 0;
+        return n;
+    }
+    std::vector<std::wstring> markers_, leftovers_;
+};
+
+TEST_F(CloseTest, CloseIconRemovesMarkersAndLeftoversOnceAndEndsTheProgram) {
+    auto w = Make();
+    w->Show();
+    w->m_bSuspendCreated = true;
+    PostMessageW(w->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_EQ(0, CountExisting(markers_));
+    EXPECT_EQ(0, CountExisting(leftovers_));
+    EXPECT_TRUE(toolkit::App().Terminated());
+    EXPECT_FALSE(IsWindowVisible(w->Handle()));
+
+    for (const auto& f : leftovers_) Touch(f);
+    w->Close();
+    w.reset();
+    EXPECT_EQ(4, CountExisting(leftovers_)) << "the clean-up ran a second time";
+}
+
+TEST_F(CloseTest, MarkersStayWhenTheInstallerDidNotMakeThem) {
+    auto w = Make();
+    w->Close();
+    EXPECT_EQ(2, CountExisting(markers_));
+    EXPECT_EQ(0, CountExisting(leftovers_));
+}
+
+TEST_F(CloseTest, FinishOnTheEndPageClosesTheWindow) {
+    auto w = Make();
+    w->Show();
+    w->NewFrame->SetVisible(false);
+    w->m_ActiveFrame = w->EndFrame.get();
+    w->EndFrame->SetVisible(true);
+    w->OK->SetCaption(L"Koniec");
+    Press(*w->OK);
+    EXPECT_TRUE(w->Closed());
+    EXPECT_EQ(0, CountExisting(leftovers_));
+    EXPECT_TRUE(toolkit::App().Terminated());
+}
+
+TEST_F(CloseTest, EscapeClosesOnlyOnTheEndPage) {
+    auto w = Make();
+    w->Show();
+    w->Cancel->SetVisible(false);  // as on the end page, so Escape reaches the window
+    SetFocus(w->NewFrame->edPort->Handle());
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump();
+    EXPECT_FALSE(w->Closed());
+
+    w->m_ActiveFrame = w->EndFrame.get();
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump();
+    EXPECT_TRUE(w->Closed());
+    EXPECT_EQ(0, CountExisting(leftovers_));
+}
+
+}  // namespace
