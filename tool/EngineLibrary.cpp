@@ -77,19 +77,28 @@ void CheckStatus(const ISC_STATUS* status) {
 
 // --- Connection ---------------------------------------------------------
 
+namespace {
+
+std::string AttachBlock(const std::wstring& userName, const std::wstring& password) {
+    ParamBlock dpb;
+    dpb.Byte(isc_dpb_version1)
+        .String8(isc_dpb_user_name, platform::ToNarrow(userName), L"User name")
+        .String8(isc_dpb_password, platform::ToNarrow(password), L"Password");
+    return dpb.Bytes();
+}
+
+}  // namespace
+
 Connection::Attachment::Attachment(const std::wstring& userName, const std::wstring& password,
                                    const std::wstring& database) {
     if (database.empty()) throw ToolError(kParameterError, L"Database name is missing");
     std::string name = platform::ToNarrow(database);
     ParamBlock::CheckLength(name.size(), 32767, L"Database name");
-    ParamBlock dpb;
-    dpb.Byte(isc_dpb_version1)
-        .String8(isc_dpb_user_name, platform::ToNarrow(userName), L"User name")
-        .String8(isc_dpb_password, platform::ToNarrow(password), L"Password");
+    std::string dpb = AttachBlock(userName, password);
     const EntryPoints& api = EngineLibrary::Get();
     ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-    api.isc_attach_database(status, short(name.size()), name.c_str(), &handle,
-                            short(dpb.Bytes().size()), dpb.Bytes().data());
+    api.isc_attach_database(status, short(name.size()), name.c_str(), &handle, short(dpb.size()),
+                            dpb.data());
     if (Failed(status)) {
         handle = 0;
         CheckStatus(status);
@@ -123,6 +132,28 @@ Connection::Transaction::~Transaction() {
         ISC_STATUS rollback[ISC_STATUS_LENGTH] = {};
         api.isc_rollback_transaction(rollback, &handle);
     }
+}
+
+IdleAttachment::IdleAttachment(const std::wstring& userName, const std::wstring& password,
+                               const std::wstring& database) noexcept {
+    try {
+        if (database.empty()) return;
+        std::string name = platform::ToNarrow(database);
+        if (name.size() > 32767) return;
+        std::string dpb = AttachBlock(userName, password);
+        ISC_STATUS status[ISC_STATUS_LENGTH] = {};
+        EngineLibrary::Get().isc_attach_database(status, short(name.size()), name.c_str(),
+                                                 &handle_, short(dpb.size()), dpb.data());
+        if (Failed(status)) handle_ = 0;
+    } catch (const std::exception&) {
+        handle_ = 0;
+    }
+}
+
+IdleAttachment::~IdleAttachment() {
+    if (!handle_) return;
+    ISC_STATUS status[ISC_STATUS_LENGTH] = {};
+    EngineLibrary::Get().isc_detach_database(status, &handle_);
 }
 
 Connection::Connection(const std::wstring& userName, const std::wstring& password,

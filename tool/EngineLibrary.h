@@ -76,4 +76,20 @@ private:
     Transaction transaction_;
 };
 
+// An attachment that only keeps the database open while it lives. An
+// embedded engine closes a database with its last attachment, so without it
+// every step would open the database anew. Failures are ignored: the steps
+// meet and report them themselves.
+class IdleAttachment {
+public:
+    IdleAttachment(const std::wstring& userName, const std::wstring& password,
+                   const std::wstring& database) noexcept;
+    ~IdleAttachment();
+    IdleAttachment(const IdleAttachment&) = delete;
+    IdleAttachment& operator=(const IdleAttachment&) = delete;
+
+private:
+    engine::isc_db_handle handle_ = 0;
+};
+
 }  // namespace quenlet

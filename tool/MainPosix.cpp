@@ -14,7 +14,10 @@ int main(int argc, char** argv) {
         std::vector<std::wstring> items;
         for (int i = 0; i < argc; ++i) items.push_back(quenlet::platform::FromNarrow(argv[i]));
         std::wstring exe = quenlet::platform::OwnExecutablePath();
-        quenlet::RunTool(quenlet::ResultFilePath(exe, quenlet::platform::kPathDelimiters), items);
+        // Local databases are served by the embedded engine here: keep the
+        // database open across the steps rather than reopen it for each.
+        quenlet::RunTool(quenlet::ResultFilePath(exe, quenlet::platform::kPathDelimiters), items,
+                         true);
     } catch (const std::exception& e) {
         quenlet::platform::ShowApplicationError(quenlet::ApplicationErrorText(e));
         code = 1;

@@ -1,7 +1,10 @@
 #include "ToolRun.h"
 
+#include <optional>
+
 #include "Backup.h"
 #include "DatabaseChecks.h"
+#include "EngineLibrary.h"
 #include "Errors.h"
 #include "Platform.h"
 
@@ -59,7 +62,9 @@ std::string ResultFileBytes(const std::wstring& ErrorText) {
                               ErrorText + L"\r\n");
 }
 
-std::wstring RunSteps(const Arguments& a) {
+std::wstring RunSteps(const Arguments& a, bool holdDatabase) {
+    std::optional<IdleAttachment> hold;
+    if (holdDatabase) hold.emplace(a.userName, a.password, a.database);
     std::wstring ErrorText;
     if (CheckDatabaseVersion(a.userName, a.password, a.database, ErrorText) &&
         AdjustSysdbaRole(a.userName, a.password, a.database, ErrorText, false) &&
@@ -70,11 +75,12 @@ std::wstring RunSteps(const Arguments& a) {
     return ErrorText;
 }
 
-void RunTool(const std::wstring& resultFilePath, const std::vector<std::wstring>& items) {
+void RunTool(const std::wstring& resultFilePath, const std::vector<std::wstring>& items,
+             bool holdDatabase) {
     // Gone before anything else: a missing result file after the run tells
     // the caller that it did not complete.
     platform::DeleteFileQuietly(resultFilePath);
-    std::wstring ErrorText = RunSteps(ArgumentsFrom(items));
+    std::wstring ErrorText = RunSteps(ArgumentsFrom(items), holdDatabase);
     platform::WriteNewFile(resultFilePath, ResultFileBytes(ErrorText));
 }
 
