@@ -23,6 +23,6 @@ inline constexpr wchar_t kBannerResource[] = L"BANNER";
 // The maker's guide to converting the application's databases for the new
 // server, shown and opened by the end page's link.
 inline constexpr wchar_t kConversionGuideUrl[] =
-    L"https://www.velmora.sk/podpora/lumera-sql/konverzia-databaz-fb4";
+    L"https://www.velmora.sk/konverzia-fb4";
 
 }  // namespace resources
