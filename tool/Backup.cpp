@@ -29,7 +29,8 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
             break;
         }
         lines.push_back(text.substr(start, end - start));
-        start = end + (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n' ? 2 : 1);
+        start =
+            end + (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n' ? 2 : 1);
     }
     return lines;
 }
@@ -84,8 +85,8 @@ public:
 
     void Start(const std::string& block) {
         ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-        api_.isc_service_start(status, &handle_, nullptr,
-                               static_cast<unsigned short>(block.size()), block.data());
+        api_.isc_service_start(status, &handle_, nullptr, static_cast<unsigned short>(block.size()),
+                               block.data());
         Check(status);
     }
 

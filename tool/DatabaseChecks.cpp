@@ -14,7 +14,9 @@ namespace {
 
 constexpr double kLowestVersion = 3.31;
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
 
 std::wstring VersionMessage(const std::wstring& version) {
     return L"Databáza je z verzie programu " + version + L".\r\n" +
@@ -116,8 +118,7 @@ bool AdjustSysdbaRole(const std::wstring& userName, const std::wstring& password
     try {
         Connection connection(userName, password, database);
         bool exists =
-            connection
-                .SelectInteger(L"SELECT COUNT(*) FROM RDB$ROLES WHERE RDB$ROLE_NAME='SYSDBA'")
+            connection.SelectInteger(L"SELECT COUNT(*) FROM RDB$ROLES WHERE RDB$ROLE_NAME='SYSDBA'")
                 .value_or(0) > 0;
         if (!present && exists) connection.Execute(L"DROP   ROLE sysdba");
         if (present && !exists) connection.Execute(L"CREATE ROLE sysdba");

@@ -112,39 +112,39 @@ constexpr int isc_spb_bkp_ignore_limbo = 0x02;
 constexpr unsigned char isc_info_svc_line = 62;
 
 // The entry points the tool resolves: name, result, parameters.
-#define QUENLET_ENGINE_ENTRY_POINTS(X)                                                          \
-    X(isc_attach_database, ISC_STATUS,                                                          \
-      (ISC_STATUS*, short, const char*, isc_db_handle*, short, const char*))                    \
-    X(isc_detach_database, ISC_STATUS, (ISC_STATUS*, isc_db_handle*))                           \
-    X(isc_database_info, ISC_STATUS,                                                            \
-      (ISC_STATUS*, isc_db_handle*, short, const char*, short, char*))                          \
-    X(isc_vax_integer, ISC_LONG, (const char*, short))                                          \
-    X(isc_portable_integer, ISC_INT64, (const unsigned char*, short))                           \
-    X(isc_start_multiple, ISC_STATUS, (ISC_STATUS*, isc_tr_handle*, short, void*))              \
-    X(isc_commit_transaction, ISC_STATUS, (ISC_STATUS*, isc_tr_handle*))                        \
-    X(isc_rollback_transaction, ISC_STATUS, (ISC_STATUS*, isc_tr_handle*))                      \
-    X(isc_dsql_alloc_statement2, ISC_STATUS, (ISC_STATUS*, isc_db_handle*, isc_stmt_handle*))   \
-    X(isc_dsql_prepare, ISC_STATUS,                                                             \
-      (ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const char*,              \
-       unsigned short, XSQLDA*))                                                                \
-    X(isc_dsql_sql_info, ISC_STATUS,                                                            \
-      (ISC_STATUS*, isc_stmt_handle*, short, const char*, short, char*))                        \
-    X(isc_dsql_describe, ISC_STATUS, (ISC_STATUS*, isc_stmt_handle*, unsigned short, XSQLDA*))  \
-    X(isc_dsql_execute, ISC_STATUS,                                                             \
-      (ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const XSQLDA*))           \
-    X(isc_dsql_execute2, ISC_STATUS,                                                            \
-      (ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const XSQLDA*,            \
-       const XSQLDA*))                                                                          \
-    X(isc_dsql_fetch, ISC_STATUS, (ISC_STATUS*, isc_stmt_handle*, unsigned short, const XSQLDA*)) \
-    X(isc_dsql_free_statement, ISC_STATUS, (ISC_STATUS*, isc_stmt_handle*, unsigned short))     \
-    X(isc_interprete, ISC_LONG, (char*, ISC_STATUS**))                                          \
-    X(isc_service_attach, ISC_STATUS,                                                           \
-      (ISC_STATUS*, unsigned short, const char*, isc_svc_handle*, unsigned short, const char*)) \
-    X(isc_service_start, ISC_STATUS,                                                            \
-      (ISC_STATUS*, isc_svc_handle*, isc_resv_handle*, unsigned short, const char*))            \
-    X(isc_service_query, ISC_STATUS,                                                            \
-      (ISC_STATUS*, isc_svc_handle*, isc_resv_handle*, unsigned short, const char*,             \
-       unsigned short, const char*, unsigned short, char*))                                     \
+#define QUENLET_ENGINE_ENTRY_POINTS(X)                                                             \
+    X(isc_attach_database, ISC_STATUS,                                                             \
+      (ISC_STATUS*, short, const char*, isc_db_handle*, short, const char*))                       \
+    X(isc_detach_database, ISC_STATUS, (ISC_STATUS*, isc_db_handle*))                              \
+    X(isc_database_info, ISC_STATUS,                                                               \
+      (ISC_STATUS*, isc_db_handle*, short, const char*, short, char*))                             \
+    X(isc_vax_integer, ISC_LONG, (const char*, short))                                             \
+    X(isc_portable_integer, ISC_INT64, (const unsigned char*, short))                              \
+    X(isc_start_multiple, ISC_STATUS, (ISC_STATUS*, isc_tr_handle*, short, void*))                 \
+    X(isc_commit_transaction, ISC_STATUS, (ISC_STATUS*, isc_tr_handle*))                           \
+    X(isc_rollback_transaction, ISC_STATUS, (ISC_STATUS*, isc_tr_handle*))                         \
+    X(isc_dsql_alloc_statement2, ISC_STATUS, (ISC_STATUS*, isc_db_handle*, isc_stmt_handle*))      \
+    X(isc_dsql_prepare, ISC_STATUS,                                                                \
+      (ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const char*, unsigned short, \
+       XSQLDA*))                                                                                   \
+    X(isc_dsql_sql_info, ISC_STATUS,                                                               \
+      (ISC_STATUS*, isc_stmt_handle*, short, const char*, short, char*))                           \
+    X(isc_dsql_describe, ISC_STATUS, (ISC_STATUS*, isc_stmt_handle*, unsigned short, XSQLDA*))     \
+    X(isc_dsql_execute, ISC_STATUS,                                                                \
+      (ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const XSQLDA*))              \
+    X(isc_dsql_execute2, ISC_STATUS,                                                               \
+      (ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const XSQLDA*,               \
+       const XSQLDA*))                                                                             \
+    X(isc_dsql_fetch, ISC_STATUS, (ISC_STATUS*, isc_stmt_handle*, unsigned short, const XSQLDA*))  \
+    X(isc_dsql_free_statement, ISC_STATUS, (ISC_STATUS*, isc_stmt_handle*, unsigned short))        \
+    X(isc_interprete, ISC_LONG, (char*, ISC_STATUS**))                                             \
+    X(isc_service_attach, ISC_STATUS,                                                              \
+      (ISC_STATUS*, unsigned short, const char*, isc_svc_handle*, unsigned short, const char*))    \
+    X(isc_service_start, ISC_STATUS,                                                               \
+      (ISC_STATUS*, isc_svc_handle*, isc_resv_handle*, unsigned short, const char*))               \
+    X(isc_service_query, ISC_STATUS,                                                               \
+      (ISC_STATUS*, isc_svc_handle*, isc_resv_handle*, unsigned short, const char*,                \
+       unsigned short, const char*, unsigned short, char*))                                        \
     X(isc_service_detach, ISC_STATUS, (ISC_STATUS*, isc_svc_handle*))
 
 // Pointer types derived from the one list, so a calling convention or a

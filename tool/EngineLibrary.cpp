@@ -28,9 +28,8 @@ Binding& TheBinding() {
 EntryPoints Resolve(void* library) {
     EntryPoints entries;
     std::wstring error;
-#define QUENLET_RESOLVE_ENGINE_ENTRY(name, result, params)                      \
-    entries.name = reinterpret_cast<name##_fn>(                                 \
-        platform::FindEntryPoint(library, #name, error));                       \
+#define QUENLET_RESOLVE_ENGINE_ENTRY(name, result, params)                                       \
+    entries.name = reinterpret_cast<name##_fn>(platform::FindEntryPoint(library, #name, error)); \
     if (!entries.name) throw ToolError(kLibraryError, error);
     QUENLET_ENGINE_ENTRY_POINTS(QUENLET_RESOLVE_ENGINE_ENTRY)
 #undef QUENLET_RESOLVE_ENGINE_ENTRY
@@ -142,8 +141,8 @@ IdleAttachment::IdleAttachment(const std::wstring& userName, const std::wstring&
         if (name.size() > 32767) return;
         std::string dpb = AttachBlock(userName, password);
         ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-        EngineLibrary::Get().isc_attach_database(status, short(name.size()), name.c_str(),
-                                                 &handle_, short(dpb.size()), dpb.data());
+        EngineLibrary::Get().isc_attach_database(status, short(name.size()), name.c_str(), &handle_,
+                                                 short(dpb.size()), dpb.data());
         if (Failed(status)) handle_ = 0;
     } catch (const std::exception&) {
         handle_ = 0;

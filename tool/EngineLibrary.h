@@ -24,7 +24,9 @@ public:
 std::wstring FormatEngineError(const engine::ISC_STATUS* status);
 
 // True when a status vector reports an error.
-inline bool Failed(const engine::ISC_STATUS* status) { return status[0] == 1 && status[1] != 0; }
+inline bool Failed(const engine::ISC_STATUS* status) {
+    return status[0] == 1 && status[1] != 0;
+}
 
 // Throws ToolError(kEngineError, FormatEngineError(status)) on an error status.
 void CheckStatus(const engine::ISC_STATUS* status);

@@ -2,6 +2,7 @@
 // with "/".
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <langinfo.h>
 
 #include "Errors.h"
 #include "Platform.h"
@@ -83,7 +83,9 @@ std::wstring OwnExecutablePath() {
     return FromNarrow(path);
 }
 
-void DeleteFileQuietly(const std::wstring& path) { unlink(ToNarrow(path).c_str()); }
+void DeleteFileQuietly(const std::wstring& path) {
+    unlink(ToNarrow(path).c_str());
+}
 
 void WriteNewFile(const std::wstring& path, const std::string& bytes) {
     std::string name = ToNarrow(path);

@@ -12,7 +12,9 @@ namespace quenlet {
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c >= 1 && c <= 32; }
+bool IsSeparator(wchar_t c) {
+    return c >= 1 && c <= 32;
+}
 
 }  // namespace
 

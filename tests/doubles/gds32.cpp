@@ -186,7 +186,9 @@ bool Fails(const char* function, ISC_STATUS* status) {
     return false;
 }
 
-Handle NewHandle() { return reinterpret_cast<Handle>(S().nextHandle++); }
+Handle NewHandle() {
+    return reinterpret_cast<Handle>(S().nextHandle++);
+}
 
 HMODULE g_self;
 
@@ -195,10 +197,9 @@ HMODULE g_self;
 #define EXPORT extern "C" __declspec(dllexport)
 
 EXPORT ISC_STATUS __stdcall isc_attach_database(ISC_STATUS* status, short length, const char* name,
-                                               Handle* db, short dpbLength, const char* dpb) {
-    Log("isc_attach_database name=" +
-        std::string(name, length ? size_t(length) : strlen(name)) + " length=" +
-        std::to_string(length) + " dpb=" + Hex(dpb, dpbLength));
+                                                Handle* db, short dpbLength, const char* dpb) {
+    Log("isc_attach_database name=" + std::string(name, length ? size_t(length) : strlen(name)) +
+        " length=" + std::to_string(length) + " dpb=" + Hex(dpb, dpbLength));
     if (Fails("isc_attach_database", status)) return status[1];
     *db = NewHandle();
     return 0;
@@ -212,7 +213,7 @@ EXPORT ISC_STATUS __stdcall isc_detach_database(ISC_STATUS* status, Handle* db) 
 }
 
 EXPORT ISC_STATUS __stdcall isc_database_info(ISC_STATUS* status, Handle*, short itemsLength,
-                                             const char* items, short size, char* reply) {
+                                              const char* items, short size, char* reply) {
     Log("isc_database_info items=" + Hex(items, itemsLength) + " size=" + std::to_string(size));
     if (Fails("isc_database_info", status)) return status[1];
     if (S().dialect == "none") {
@@ -237,7 +238,7 @@ EXPORT long long __stdcall isc_portable_integer(const unsigned char* p, short le
 }
 
 EXPORT ISC_STATUS __stdcall isc_start_multiple(ISC_STATUS* status, Handle* tr, short count,
-                                              void* blocks) {
+                                               void* blocks) {
     auto* b = static_cast<TransactionBlock*>(blocks);
     Log("isc_start_multiple count=" + std::to_string(count) + " db=" +
         (b->database && *b->database ? "attached" : "none") + " tpb=" + Hex(b->tpb, b->tpbLength));
@@ -268,8 +269,8 @@ EXPORT ISC_STATUS __stdcall isc_dsql_alloc_statement2(ISC_STATUS* status, Handle
 }
 
 EXPORT ISC_STATUS __stdcall isc_dsql_prepare(ISC_STATUS* status, Handle*, Handle* stmt,
-                                            unsigned short length, const char* sql,
-                                            unsigned short dialect, XSQLDA* sqlda) {
+                                             unsigned short length, const char* sql,
+                                             unsigned short dialect, XSQLDA* sqlda) {
     std::string text(sql, length ? length : strlen(sql));
     Log("isc_dsql_prepare length=" + std::to_string(length) + " dialect=" +
         std::to_string(dialect) + " sqlda=" + (sqlda ? "given" : "none") + " sql=" + text);
@@ -279,7 +280,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_prepare(ISC_STATUS* status, Handle*, Handle
 }
 
 EXPORT ISC_STATUS __stdcall isc_dsql_sql_info(ISC_STATUS* status, Handle* stmt, short itemsLength,
-                                             const char* items, short, char* reply) {
+                                              const char* items, short, char* reply) {
     Log("isc_dsql_sql_info items=" + Hex(items, itemsLength));
     if (Fails("isc_dsql_sql_info", status)) return status[1];
     const std::string& sql = S().statements[reinterpret_cast<uintptr_t>(*stmt)];
@@ -290,7 +291,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_sql_info(ISC_STATUS* status, Handle* stmt, 
 }
 
 EXPORT ISC_STATUS __stdcall isc_dsql_describe(ISC_STATUS* status, Handle* stmt, unsigned short,
-                                             XSQLDA* sqlda) {
+                                              XSQLDA* sqlda) {
     Log("isc_dsql_describe sqln=" + std::to_string(sqlda->sqln));
     if (Fails("isc_dsql_describe", status)) return status[1];
     const std::string& sql = S().statements[reinterpret_cast<uintptr_t>(*stmt)];
@@ -304,16 +305,15 @@ EXPORT ISC_STATUS __stdcall isc_dsql_describe(ISC_STATUS* status, Handle* stmt, 
 }
 
 EXPORT ISC_STATUS __stdcall isc_dsql_execute(ISC_STATUS* status, Handle*, Handle* stmt,
-                                            unsigned short, const XSQLDA* in) {
+                                             unsigned short, const XSQLDA* in) {
     Log(std::string("isc_dsql_execute in=") + (in ? "given" : "none"));
     (void)stmt;
     if (Fails("isc_dsql_execute", status)) return status[1];
     return 0;
 }
 
-EXPORT ISC_STATUS __stdcall isc_dsql_execute2(ISC_STATUS* status, Handle*, Handle*,
-                                             unsigned short, const XSQLDA* in,
-                                             const XSQLDA* out) {
+EXPORT ISC_STATUS __stdcall isc_dsql_execute2(ISC_STATUS* status, Handle*, Handle*, unsigned short,
+                                              const XSQLDA* in, const XSQLDA* out) {
     Log(std::string("isc_dsql_execute2 in=") + (in ? "given" : "none") +
         " out=" + (out ? "given" : "none"));
     if (Fails("isc_dsql_execute2", status)) return status[1];
@@ -321,7 +321,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_execute2(ISC_STATUS* status, Handle*, Handl
 }
 
 EXPORT ISC_STATUS __stdcall isc_dsql_fetch(ISC_STATUS* status, Handle* stmt, unsigned short,
-                                          const XSQLDA* sqlda) {
+                                           const XSQLDA* sqlda) {
     Log("isc_dsql_fetch");
     if (Fails("isc_dsql_fetch", status)) return status[1];
     State& s = S();
@@ -338,7 +338,8 @@ EXPORT ISC_STATUS __stdcall isc_dsql_fetch(ISC_STATUS* status, Handle* stmt, uns
     if (value == "<NULL>") return 0;
     switch (v.sqltype & ~1) {
         case SQL_VARYING: {
-            unsigned short n = static_cast<unsigned short>(std::min<size_t>(value.size(), v.sqllen));
+            unsigned short n =
+                static_cast<unsigned short>(std::min<size_t>(value.size(), v.sqllen));
             memcpy(v.sqldata, &n, 2);
             memcpy(v.sqldata + 2, value.data(), n);
             break;
@@ -362,7 +363,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_fetch(ISC_STATUS* status, Handle* stmt, uns
 }
 
 EXPORT ISC_STATUS __stdcall isc_dsql_free_statement(ISC_STATUS* status, Handle* stmt,
-                                                   unsigned short option) {
+                                                    unsigned short option) {
     Log("isc_dsql_free_statement option=" + std::to_string(option));
     if (Fails("isc_dsql_free_statement", status)) return status[1];
     *stmt = nullptr;
@@ -379,17 +380,17 @@ EXPORT int __stdcall isc_interprete(char* buffer, ISC_STATUS** vector) {
 }
 
 EXPORT ISC_STATUS __stdcall isc_service_attach(ISC_STATUS* status, unsigned short length,
-                                              const char* name, Handle* svc,
-                                              unsigned short spbLength, const char* spb) {
-    Log("isc_service_attach name=" + std::string(name, length) + " length=" +
-        std::to_string(length) + " spb=" + Hex(spb, spbLength));
+                                               const char* name, Handle* svc,
+                                               unsigned short spbLength, const char* spb) {
+    Log("isc_service_attach name=" + std::string(name, length) +
+        " length=" + std::to_string(length) + " spb=" + Hex(spb, spbLength));
     if (Fails("isc_service_attach", status)) return status[1];
     *svc = NewHandle();
     return 0;
 }
 
 EXPORT ISC_STATUS __stdcall isc_service_start(ISC_STATUS* status, Handle*, int* reserved,
-                                             unsigned short length, const char* spb) {
+                                              unsigned short length, const char* spb) {
     Log(std::string("isc_service_start reserved=") + (reserved ? "given" : "none") +
         " spb=" + Hex(spb, length));
     if (Fails("isc_service_start", status)) return status[1];
@@ -398,9 +399,9 @@ EXPORT ISC_STATUS __stdcall isc_service_start(ISC_STATUS* status, Handle*, int* 
 
 #ifndef GDS32_WITHOUT_SERVICE_QUERY
 EXPORT ISC_STATUS __stdcall isc_service_query(ISC_STATUS* status, Handle*, int* reserved,
-                                             unsigned short sendLength, const char*,
-                                             unsigned short requestLength, const char* request,
-                                             unsigned short size, char* reply) {
+                                              unsigned short sendLength, const char*,
+                                              unsigned short requestLength, const char* request,
+                                              unsigned short size, char* reply) {
     Log(std::string("isc_service_query reserved=") + (reserved ? "given" : "none") +
         " send=" + std::to_string(sendLength) + " request=" + Hex(request, requestLength) +
         " size=" + std::to_string(size));

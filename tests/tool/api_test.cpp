@@ -11,16 +11,18 @@
 // names: the tool's values are taken first, the header's after.
 #include "EngineApi.h"
 
-#define CONSTANTS(X)                                                                            \
-    X(ISC_STATUS_LENGTH) X(isc_dpb_version1) X(isc_dpb_user_name) X(isc_dpb_password)           \
-    X(isc_tpb_version3) X(isc_tpb_read_committed) X(isc_tpb_rec_version) X(isc_tpb_nowait)      \
-    X(isc_info_end) X(isc_info_db_sql_dialect) X(isc_info_sql_stmt_type)                        \
-    X(isc_info_sql_stmt_select) X(isc_info_sql_stmt_select_for_upd) X(SQLDA_VERSION1)           \
-    X(SQL_DIALECT_V6) X(DSQL_drop) X(SQL_VARYING) X(SQL_TEXT) X(SQL_LONG) X(SQL_SHORT)          \
-    X(SQL_INT64) X(isc_spb_current_version) X(isc_spb_version) X(isc_spb_user_name)             \
-    X(isc_spb_password) X(isc_action_svc_backup) X(isc_spb_dbname) X(isc_spb_verbose)           \
-    X(isc_spb_options) X(isc_spb_bkp_file) X(isc_spb_bkp_length) X(isc_spb_bkp_ignore_limbo)    \
-    X(isc_info_svc_line)
+#define CONSTANTS(X)                                                                              \
+    X(ISC_STATUS_LENGTH)                                                                          \
+    X(isc_dpb_version1) X(isc_dpb_user_name) X(isc_dpb_password) X(isc_tpb_version3)              \
+        X(isc_tpb_read_committed) X(isc_tpb_rec_version) X(isc_tpb_nowait) X(isc_info_end)        \
+            X(isc_info_db_sql_dialect) X(isc_info_sql_stmt_type) X(isc_info_sql_stmt_select)      \
+                X(isc_info_sql_stmt_select_for_upd) X(SQLDA_VERSION1) X(SQL_DIALECT_V6)           \
+                    X(DSQL_drop) X(SQL_VARYING) X(SQL_TEXT) X(SQL_LONG) X(SQL_SHORT) X(SQL_INT64) \
+                        X(isc_spb_current_version) X(isc_spb_version) X(isc_spb_user_name)        \
+                            X(isc_spb_password) X(isc_action_svc_backup) X(isc_spb_dbname)        \
+                                X(isc_spb_verbose) X(isc_spb_options) X(isc_spb_bkp_file)         \
+                                    X(isc_spb_bkp_length) X(isc_spb_bkp_ignore_limbo)             \
+                                        X(isc_info_svc_line)
 
 namespace {
 struct Constant {
@@ -80,10 +82,20 @@ TEST(EngineApi, SqldaLayoutMatchesIbaseH) {
 // functions (on Linux the calling convention is the default one).
 // The tool's pointer type with its own XSQLDA read as the header's, whose
 // layout the test above compares.
-template <typename T> struct AsHeader { using type = T; };
-template <> struct AsHeader<q::XSQLDA*> { using type = XSQLDA*; };
-template <> struct AsHeader<const q::XSQLDA*> { using type = const XSQLDA*; };
-template <typename R, typename... A> struct AsHeader<R (*)(A...)> {
+template <typename T>
+struct AsHeader {
+    using type = T;
+};
+template <>
+struct AsHeader<q::XSQLDA*> {
+    using type = XSQLDA*;
+};
+template <>
+struct AsHeader<const q::XSQLDA*> {
+    using type = const XSQLDA*;
+};
+template <typename R, typename... A>
+struct AsHeader<R (*)(A...)> {
     using type = R (*)(typename AsHeader<A>::type...);
 };
 
@@ -91,7 +103,7 @@ template <typename R, typename... A> struct AsHeader<R (*)(A...)> {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 TEST(EngineApi, EntryPointsMatchIbaseH) {
     int count = 0;
-#define QUENLET_CHECK_ENTRY(name, result, params)                            \
+#define QUENLET_CHECK_ENTRY(name, result, params)                                            \
     EXPECT_TRUE((std::is_same_v<decltype(&::name), AsHeader<q::name##_fn>::type>)) << #name; \
     ++count;
     QUENLET_ENGINE_ENTRY_POINTS(QUENLET_CHECK_ENTRY)

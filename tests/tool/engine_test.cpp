@@ -3,11 +3,11 @@
 // such a database may hold a role SYSDBA), and runs a copy of the tool in
 // that folder, where it writes its result file. ctest starts this program
 // through tests/tool/fb-embedded, which sets up a private engine.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <ibase.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -188,8 +188,7 @@ protected:
                                          0644);
         pid_t pid = 0;
         RunResult r;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) ==
-            0) {
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
             int status = 0;
             waitpid(pid, &status, 0);
             r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -25,7 +25,9 @@ TEST(SplitCommandLine, QuotesBlanksAndEmptyPairs) {
     // Quotes inside an item are dropped; an open quote runs to the end.
     EXPECT_EQ((Items{L"q", L"ab c", L"d e"}), SplitCommandLine(L"q a\"b c\" \"d e"));
     // Control characters separate; no escape character.
-    EXPECT_EQ((Items{L"q", L"a\\", L"b"}), SplitCommandLine(L"q\x01" L"a\\\x1f" L"b"));
+    EXPECT_EQ((Items{L"q", L"a\\", L"b"}), SplitCommandLine(L"q\x01"
+                                                            L"a\\\x1f"
+                                                            L"b"));
     EXPECT_EQ(Items{}, SplitCommandLine(L"  "));
 }
 
@@ -82,7 +84,8 @@ std::string Hex(const std::string& bytes) {
 }
 
 TEST(BackupStartBlock, FilesSizesAndBlanks) {
-    const std::string head = "01 6a 02 00 64 62 6c 02 00 00 00 6b";  // action, "db", options, verbose
+    const std::string head =
+        "01 6a 02 00 64 62 6c 02 00 00 00 6b";  // action, "db", options, verbose
     EXPECT_EQ(head + " 05 05 00 61 2e 66 62 6b", Hex(BackupStartBlock(L"db", L"a.fbk")));
     // Blanks around the name are kept.
     EXPECT_EQ(head + " 05 03 00 20 61 20", Hex(BackupStartBlock(L"db", L" a ")));

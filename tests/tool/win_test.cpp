@@ -18,7 +18,8 @@ const std::wstring kDatabase = L"C:\\data\\uctovnictvo.fdb";
 const std::string kCount = "SELECT COUNT(*) FROM RDB$ROLES WHERE RDB$ROLE_NAME='SYSDBA'";
 // A database of version 3.310 that has the role before the run and not after
 // the drop.
-const std::string kUsualScript = "row\tSELECT verzia FROM status\t3.310\nrow\t" + kCount + "\t1\t0\n";
+const std::string kUsualScript =
+    "row\tSELECT verzia FROM status\t3.310\nrow\t" + kCount + "\t1\t0\n";
 
 std::wstring BinDir() {
     std::wstring out = L"Z:";
@@ -27,8 +28,8 @@ std::wstring BinDir() {
 }
 
 std::string Ansi(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
-                                nullptr);
+    int n =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(n, '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
     return out;
@@ -65,13 +66,13 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::string SystemMessage(DWORD code) {
     wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message(text, n);
     LocalFree(text);
-    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
-                                message.back() == L' '))
+    while (!message.empty() &&
+           (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
         message.pop_back();
     return Ansi(message);
 }
@@ -154,11 +155,10 @@ protected:
 
 std::vector<std::string> Connection(const std::string& database, const std::string& dpb,
                                     const std::vector<std::string>& statements) {
-    std::vector<std::string> calls = {
-        "isc_attach_database name=" + database + " length=" + std::to_string(database.size()) +
-            " dpb=" + Hex(dpb),
-        "isc_database_info items=3e 01 size=64",
-        "isc_start_multiple count=1 db=attached tpb=03 0f 11 07"};
+    std::vector<std::string> calls = {"isc_attach_database name=" + database + " length=" +
+                                          std::to_string(database.size()) + " dpb=" + Hex(dpb),
+                                      "isc_database_info items=3e 01 size=64",
+                                      "isc_start_multiple count=1 db=attached tpb=03 0f 11 07"};
     for (const std::string& s : statements) calls.push_back(s);
     calls.push_back("isc_commit_transaction");
     calls.push_back("isc_detach_database");
@@ -166,20 +166,22 @@ std::vector<std::string> Connection(const std::string& database, const std::stri
 }
 
 std::vector<std::string> Select(const std::string& sql, int dialect) {
-    return {"isc_dsql_alloc_statement2",
-            "isc_dsql_prepare length=0 dialect=" + std::to_string(dialect) + " sqlda=none sql=" + sql,
-            "isc_dsql_sql_info items=15",
-            "isc_dsql_describe sqln=1",
-            "isc_dsql_execute2 in=none out=none",
-            "isc_dsql_fetch",
-            "isc_dsql_free_statement option=2"};
+    return {
+        "isc_dsql_alloc_statement2",
+        "isc_dsql_prepare length=0 dialect=" + std::to_string(dialect) + " sqlda=none sql=" + sql,
+        "isc_dsql_sql_info items=15",
+        "isc_dsql_describe sqln=1",
+        "isc_dsql_execute2 in=none out=none",
+        "isc_dsql_fetch",
+        "isc_dsql_free_statement option=2"};
 }
 
 std::vector<std::string> Execute(const std::string& sql, int dialect) {
-    return {"isc_dsql_alloc_statement2",
-            "isc_dsql_prepare length=0 dialect=" + std::to_string(dialect) + " sqlda=none sql=" + sql,
-            "isc_dsql_sql_info items=15", "isc_dsql_execute in=none",
-            "isc_dsql_free_statement option=2"};
+    return {
+        "isc_dsql_alloc_statement2",
+        "isc_dsql_prepare length=0 dialect=" + std::to_string(dialect) + " sqlda=none sql=" + sql,
+        "isc_dsql_sql_info items=15", "isc_dsql_execute in=none",
+        "isc_dsql_free_statement option=2"};
 }
 
 template <typename... Parts>
@@ -205,7 +207,8 @@ TEST(QuenletExe, VersionResource) {
     for (const wchar_t* name : {L"FileDescription", L"ProductName"}) {
         wchar_t* value = nullptr;
         std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-        ASSERT_TRUE(VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length));
+        ASSERT_TRUE(
+            VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length));
         EXPECT_EQ(std::wstring(L"Quenlet"), value) << name;
     }
 }
@@ -220,17 +223,16 @@ TEST_F(QuenletWinTest, SuccessfulRunCallsAndBlocksByteForByte) {
     const std::string db = Ansi(kDatabase), file = "C:\\zalohy\\uctovnictvo.fbk";
     const std::string dpb = "\x01" + Item8(28, "UCTOVNIK") + Item8(29, "heslo");
     const std::string attach = std::string("\x02\x02") + Item8(28, "UCTOVNIK") + Item8(29, "heslo");
-    const std::string start = "\x01" + Item16(106, db) + std::string("\x6c\x02\x00\x00\x00\x6b", 6) +
-                              Item16(5, file);
+    const std::string start =
+        "\x01" + Item16(106, db) + std::string("\x6c\x02\x00\x00\x00\x6b", 6) + Item16(5, file);
     const std::string query = "isc_service_query reserved=none send=0 request=3e size=32000";
-    std::vector<std::string> expected =
-        Join(Connection(db, dpb, Select("SELECT verzia FROM status", 3)),
-             Connection(db, dpb, Join(Select(kCount, 3), Execute("DROP   ROLE sysdba", 3))),
-             std::vector<std::string>{
-                 "isc_service_attach name=service_mgr length=11 spb=" + Hex(attach),
-                 "isc_service_start reserved=none spb=" + Hex(start), query, query, query, query,
-                 "isc_service_detach"},
-             Connection(db, dpb, Join(Select(kCount, 3), Execute("CREATE ROLE sysdba", 3))));
+    std::vector<std::string> expected = Join(
+        Connection(db, dpb, Select("SELECT verzia FROM status", 3)),
+        Connection(db, dpb, Join(Select(kCount, 3), Execute("DROP   ROLE sysdba", 3))),
+        std::vector<std::string>{"isc_service_attach name=service_mgr length=11 spb=" + Hex(attach),
+                                 "isc_service_start reserved=none spb=" + Hex(start), query, query,
+                                 query, query, "isc_service_detach"},
+        Connection(db, dpb, Join(Select(kCount, 3), Execute("CREATE ROLE sysdba", 3))));
     EXPECT_EQ(expected, Log());
 }
 
@@ -282,8 +284,9 @@ TEST_F(QuenletWinTest, EngineMessagesJoinedByCrLfAndTheHandleDropped) {
            Ansi(L"fail\tisc_service_start\t1\tunsuccessful metadata update|ROLE SYSDBA is in "
                 L"use|Chyba č. 3\n"));
     EXPECT_EQ(0, Backup());
-    EXPECT_EQ(Ansi(L"-1\r\nunsuccessful metadata update\r\nROLE SYSDBA is in use\r\nChyba č. 3\r\n"),
-              Result());
+    EXPECT_EQ(
+        Ansi(L"-1\r\nunsuccessful metadata update\r\nROLE SYSDBA is in use\r\nChyba č. 3\r\n"),
+        Result());
     EXPECT_EQ(0, Count("isc_service_detach"));
     EXPECT_EQ(0, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE sysdba"));
 }
@@ -368,9 +371,10 @@ TEST_F(QuenletWinTest, ResultFileFollowsTheToolsFileName) {
 TEST_F(QuenletWinTest, MissingLibraryInTheRoleStepIsReported) {
     ASSERT_TRUE(DeleteFileW((dir_ / L"gds32.dll").c_str()));
     EXPECT_EQ(0, Run(L"C:\\data\\_kopia.fdb zaloha.fbk UCTOVNIK heslo"));
-    EXPECT_EQ("-1\r\nInterBase library gds32.dll not found in the path. Please install InterBase "
-              "to use this functionality\r\n",
-              Result());
+    EXPECT_EQ(
+        "-1\r\nInterBase library gds32.dll not found in the path. Please install InterBase "
+        "to use this functionality\r\n",
+        Result());
 }
 
 TEST_F(QuenletWinTest, MissingEntryPointIsRefusedWithTheSystemsError) {
