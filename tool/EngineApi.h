@@ -95,7 +95,6 @@ constexpr ISC_SHORT SQL_TEXT = 452;
 constexpr ISC_SHORT SQL_LONG = 496;
 constexpr ISC_SHORT SQL_SHORT = 500;
 constexpr ISC_SHORT SQL_INT64 = 580;
-constexpr ISC_STATUS kFetchEndOfCursor = 100;
 
 // Services
 constexpr unsigned char isc_spb_current_version = 2;

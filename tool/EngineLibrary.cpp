@@ -13,6 +13,9 @@ using namespace engine;
 
 namespace {
 
+// isc_dsql_fetch's result after the last row.
+constexpr ISC_STATUS kFetchEndOfCursor = 100;
+
 struct Binding {
     void* library = nullptr;
     EntryPoints entries;
