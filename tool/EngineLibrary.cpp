@@ -74,7 +74,12 @@ std::wstring FormatEngineError(const ISC_STATUS* status) {
 }
 
 void CheckStatus(const ISC_STATUS* status) {
-    if (Failed(status)) throw ToolError(kEngineError, FormatEngineError(status));
+    if (!Failed(status)) return;
+    std::wstring message = FormatEngineError(status);
+    // An empty ErrorText would report the failed step as a success.
+    if (message.empty())
+        message = L"Unknown engine error (code " + std::to_wstring(status[1]) + L")";
+    throw ToolError(kEngineError, message);
 }
 
 // --- Connection ---------------------------------------------------------

@@ -291,6 +291,12 @@ TEST_F(QuenletWinTest, EngineMessagesJoinedByCrLfAndTheHandleDropped) {
     EXPECT_EQ(0, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE sysdba"));
 }
 
+TEST_F(QuenletWinTest, ErrorWithoutMessageIsStillAFailure) {
+    Script(kUsualScript + "fail\tisc_service_start\t1\t\n");
+    EXPECT_EQ(0, Backup());
+    EXPECT_EQ("-1\r\nUnknown engine error (code 1000)\r\n", Result());
+}
+
 TEST_F(QuenletWinTest, MalformedServiceReplyStillDetaches) {
     for (const char* reply : {"3f 00 00 01",            // not isc_info_svc_line
                               "3e 02 00 41 42 02",      // no isc_info_end after the text
