@@ -1,6 +1,7 @@
 // The tool's run: command line, the chain of steps, the result file.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
