@@ -1,0 +1,354 @@
+// Discovery against Wine's real registry, version resources, tokens,
+// processes and service manager; services are played by the stand-in server.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <set>
+
+#include "environment/Discovery.h"
+#include "outside/Outside.h"
+#include "platform/Errors.h"
+#include "WinTestSupport.h"
+
+using namespace environment;
+using namespace testsupport;
+
+namespace {
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// ---- Application folder ---------------------------------------------------
+
+// The maker's key is a fixed machine path: whatever stood there is put back.
+class AppDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = ReadValue();
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, outside::kAppKey);
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, outside::kAppKey);
+        if (saved_) SetValue(*saved_);
+    }
+    static std::optional<std::wstring> ReadValue() {
+        wchar_t buf[1024];
+        DWORD size = sizeof buf;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue, RRF_RT_REG_SZ,
+                         nullptr, buf, &size) != ERROR_SUCCESS)
+            return std::nullopt;
+        return std::wstring(buf);
+    }
+    static void CreateKey() {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, outside::kAppKey, 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        RegCloseKey(key);
+    }
+    static void SetValue(const std::wstring& value) {
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetKeyValueW(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue, REG_SZ,
+                                  value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t))));
+    }
+    std::optional<std::wstring> saved_;
+};
+
+TEST_F(AppDirTest, ReadsBaseDirAsStored) {
+    SetValue(L"D:\\Účty\\zentaq\\");
+    EXPECT_EQ(L"D:\\Účty\\zentaq\\", ReadAppDir());
+}
+
+TEST_F(AppDirTest, MissingKeyOrValueGivesEmptyText) {
+    EXPECT_EQ(L"", ReadAppDir()) << "no key";
+    CreateKey();
+    EXPECT_EQ(L"", ReadAppDir()) << "key without BaseDir";
+}
+
+TEST(ProgramFilesDir, IsTheSixtyFourBitFolder) {
+    EXPECT_EQ(L"C:\\Program Files", GetProgramFilesDir());
+}
+
+// ---- Files and versions -----------------------------------------------------
+
+TEST(IsFBInstalled, LooksForTheServerExecutableInTheFolder) {
+    TempDir dir(L"inst");
+    EXPECT_FALSE(IsFBInstalled(dir.Path()));
+    ASSERT_TRUE(WriteBytes(dir / L"fbclient.dll", "MZ"));
+    EXPECT_FALSE(IsFBInstalled(dir.Path()));
+    ASSERT_TRUE(WriteBytes(dir / L"firebird.exe", "MZ"));
+    EXPECT_TRUE(IsFBInstalled(dir.Path()));
+}
+
+struct VersionCase {
+    const wchar_t* file;  // below the stand-ins' folder
+    const wchar_t* number;
+    const wchar_t* dotted;
+};
+
+class FileVersionTest : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(FileVersionTest, GivesBothForms) {
+    std::wstring path = DoublesDir() + GetParam().file;
+    EXPECT_EQ(GetParam().number, GetFileVersionText(path, kVersionNumberForm));
+    EXPECT_EQ(GetParam().dotted, GetFileVersionText(path, kVersionDottedForm));
+    EXPECT_EQ(L"", GetFileVersionText(path, 3)) << "unknown form";
+    EXPECT_EQ(L"", GetFileVersionText(path, 0)) << "unknown form";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileVersionTest,
+    ::testing::Values(VersionCase{L"fbclient\\4.0.5.3140\\fbclient.dll", L"004000005", L"4.0.5"},
+                      VersionCase{L"fbclient\\10.2.1.0\\fbclient.dll", L"010002001", L"10.2.1"},
+                      VersionCase{L"fbclient\\4.0.2.0\\fbclient.dll", L"004000002", L"4.0.2"},
+                      VersionCase{L"noversion.dll", L"", L""},
+                      VersionCase{L"no-such-file.dll", L"", L""}),
+    [](const auto& info) {
+        std::string name;
+        for (const wchar_t* p = info.param.file; *p; ++p)
+            if (iswalnum(*p)) name += char(*p);
+        return name;
+    });
+
+TEST(FormatVersion, WidensComponentsAboveNineHundredNinetyNine) {
+    EXPECT_EQ(L"0011000001", FormatVersion(1, 1000, 1, kVersionNumberForm));
+    EXPECT_EQ(L"1.1000.1", FormatVersion(1, 1000, 1, kVersionDottedForm));
+}
+
+TEST(ParentDir, GivesTheFolderAboveOrTheFileFolder) {
+    EXPECT_EQ(L"C:\\velmora\\", ParentDir(L"C:\\velmora\\zentaq\\"));
+    EXPECT_EQ(L"C:\\velmora\\", ParentDir(L"C:\\velmora\\zentaq"));
+    EXPECT_EQ(L"C:\\fb\\", ParentDir(L"C:\\fb\\firebird.exe"));
+    EXPECT_EQ(L"C:\\", ParentDir(L"C:\\fb\\"));
+    EXPECT_EQ(L"C:\\", ParentDir(L"C:\\"));
+    EXPECT_EQ(L"C:\\", ParentDir(L"C:"));
+    EXPECT_EQ(L"\\\\srv\\share\\", ParentDir(L"\\\\srv\\share\\fb\\"));
+    // Applied twice to a server executable: the folder above its own.
+    EXPECT_EQ(L"C:\\Program Files\\Firebird\\",
+              ParentDir(ParentDir(L"C:\\Program Files\\Firebird\\Firebird_4_0\\firebird.exe")));
+    EXPECT_EQ(L"", ParentDir(L"firebird.exe")) << "no folder part";
+    EXPECT_EQ(L"", ParentDir(L""));
+}
+
+// ---- Tokens -------------------------------------------------------------------
+
+// Independent reading of the token: is this SID an enabled group / this
+// privilege enabled?
+std::vector<BYTE> TokenInfo(TOKEN_INFORMATION_CLASS kind) {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    DWORD size = 0;
+    GetTokenInformation(token, kind, nullptr, 0, &size);
+    std::vector<BYTE> buf(size);
+    GetTokenInformation(token, kind, buf.data(), size, &size);
+    CloseHandle(token);
+    return buf;
+}
+
+TEST(Tokens, AdminMembershipMatchesTheTokenGroups) {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS,
+                                         0, 0, 0, 0, 0, 0, &admins));
+    auto buf = TokenInfo(TokenGroups);
+    auto* groups = reinterpret_cast<TOKEN_GROUPS*>(buf.data());
+    bool enabledMember = false;
+    for (DWORD i = 0; i < groups->GroupCount; ++i)
+        if (EqualSid(groups->Groups[i].Sid, admins) && (groups->Groups[i].Attributes & SE_GROUP_ENABLED))
+            enabledMember = true;
+    FreeSid(admins);
+    EXPECT_EQ(enabledMember, IsUserAdmin());
+}
+
+TEST(Tokens, DebugPrivilegeEndsUpEnabled) {
+    ASSERT_TRUE(EnableDebugPrivilege());
+    LUID debug{};
+    ASSERT_TRUE(LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &debug));
+    auto buf = TokenInfo(TokenPrivileges);
+    auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(buf.data());
+    bool enabled = false;
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        const auto& p = privileges->Privileges[i];
+        if (p.Luid.LowPart == debug.LowPart && p.Luid.HighPart == debug.HighPart)
+            enabled = (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+    EXPECT_TRUE(enabled);
+}
+
+// ---- Processes and devices -----------------------------------------------------
+
+TEST(MapDevicePath, DeviceNamesSharingAPrefixMapToTheirOwnDrive) {
+    std::vector<DriveDevice> drives = {{L"C:\\", L"\\Device\\HarddiskVolume1"},
+                                       {L"D:\\", L"\\Device\\HarddiskVolume10"}};
+    EXPECT_EQ(L"D:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume10\\fb\\firebird.exe", drives));
+    EXPECT_EQ(L"C:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume1\\fb\\firebird.exe", drives));
+    std::vector<DriveDevice> reversed(drives.rbegin(), drives.rend());
+    EXPECT_EQ(L"D:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume10\\fb\\firebird.exe", reversed));
+    EXPECT_EQ(L"C:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume1\\fb\\firebird.exe", reversed));
+}
+
+TEST(MapDevicePath, ComparesWithoutCaseAndNeedsTheDelimiter) {
+    std::vector<DriveDevice> drives = {{L"E:\\", L"\\Device\\HarddiskVolume2"}};
+    EXPECT_EQ(L"E:\\Srv\\x.exe", MapDevicePath(L"\\DEVICE\\harddiskvolume2\\Srv\\x.exe", drives));
+    EXPECT_EQ(L"", MapDevicePath(L"\\Device\\HarddiskVolume2", drives));
+    EXPECT_EQ(L"", MapDevicePath(L"\\Device\\HarddiskVolume3\\x.exe", drives));
+    EXPECT_EQ(L"", MapDevicePath(L"\\Device\\HarddiskVolume2\\x.exe", {}));
+}
+
+std::wstring OwnExecutable() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+TEST(ProcessPath, OfThisProcessIsItsExecutable) {
+    std::wstring path = GetProcessPath(GetCurrentProcessId());
+    EXPECT_TRUE(SameText(OwnExecutable(), path)) << ToUtf8(path);
+}
+
+TEST(ProcessPath, DevicePathOfEveryDriveComesBack) {
+    wchar_t device[128];
+    ASSERT_TRUE(QueryDosDeviceW(L"C:", device, 128));
+    EXPECT_EQ(L"C:\\windows\\x.dll", DevicePathToDrive(std::wstring(device) + L"\\windows\\x.dll"));
+    ASSERT_TRUE(QueryDosDeviceW(L"Z:", device, 128));
+    EXPECT_EQ(L"Z:\\tmp", DevicePathToDrive(std::wstring(device) + L"\\tmp"));
+    EXPECT_EQ(L"", DevicePathToDrive(L"\\Device\\NoSuchVolume77\\x"));
+}
+
+TEST(ProcessPath, OfAMissingProcessRaisesTheSystemError) {
+    // Process identifiers are multiples of four; this one is never handed out.
+    try {
+        GetProcessPath(0xFFFFFFF0u);
+        FAIL() << "no error raised";
+    } catch (const platform::SystemError& e) {
+        EXPECT_NE(0u, e.Code());
+        EXPECT_NE(std::wstring::npos, e.Message().find(platform::SystemErrorText(e.Code())));
+    }
+}
+
+// ---- Services --------------------------------------------------------------------
+
+// Services created for a test and removed afterwards.
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(MakeDirs(folder_)); }
+    void TearDown() override {
+        for (const auto& name : created_) ForgetService(name);
+        Sleep(200);  // let stopped service processes let go of their files
+    }
+    // The stand-in server and service tool in a server folder below `sub`.
+    std::wstring ServerFolder(const std::wstring& sub) {
+        std::wstring f = dir_ / sub;
+        EXPECT_TRUE(MakeDirs(f));
+        EXPECT_TRUE(CopyInto(DoublesDir() + L"instsvc.exe", f + L"instsvc.exe"));
+        EXPECT_TRUE(CopyInto(DoublesDir() + L"firebird.exe", f + L"firebird.exe"));
+        return f;
+    }
+    // Registers (and starts) an instance through the stand-in service tool.
+    void Instance(const std::wstring& serverFolder, const std::wstring& name, bool start) {
+        created_.push_back(L"FirebirdServer" + name);
+        std::wstring tool = L"\"" + serverFolder + L"instsvc.exe\" ";
+        ASSERT_EQ(0, RunWait(tool + L"i -n " + name));
+        if (start) {
+            ASSERT_EQ(0, RunWait(tool + L"sta -n " + name));
+        }
+    }
+    // A service created directly, with any names.
+    void Plain(const std::wstring& name, const std::wstring& display) {
+        SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
+        ASSERT_NE(nullptr, scm);
+        std::wstring binary = L"\"" + DoublesDir() + L"firebird.exe\" -s " + name;
+        SC_HANDLE svc = CreateServiceW(scm, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
+                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                       SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+        DWORD err = GetLastError();
+        CloseServiceHandle(scm);
+        ASSERT_NE(nullptr, svc) << "CreateService " << err;
+        CloseServiceHandle(svc);
+        created_.push_back(name);
+    }
+
+    TempDir dir_{L"svc"};
+    std::wstring folder_ = dir_ / L"fb_x64\\";
+    std::vector<std::wstring> created_;
+};
+
+TEST_F(ServiceTest, FindsFirebirdServicesByContainedTextAndGivesTheirState) {
+    std::wstring srv = ServerFolder(L"a\\");
+    EXPECT_EQ(0u, FindFBService(L"47311"));
+    Instance(srv, L"velmora64b_47311", false);
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"47311"));
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"4731")) << "containment, not equality";
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"VELMORA64B_47311")) << "case does not matter";
+    ASSERT_EQ(0, RunWait(L"\"" + srv + L"instsvc.exe\" sta -n velmora64b_47311"));
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), FindFBService(L"47311"));
+    EXPECT_EQ(0u, FindFBService(L"473119"));
+}
+
+TEST_F(ServiceTest, AServiceWithoutTheServerMarkIsNeverFound) {
+    Plain(L"Other47322", L"Backup agent 47322");
+    Plain(L"FirebirdGuard47323", L"Firebird Guardian - 47323");
+    EXPECT_EQ(0u, FindFBService(L"47322"));
+    EXPECT_EQ(0u, FindFBService(L"47323"));
+    Plain(L"firebird server47324", L"x");  // the mark may sit in the service name
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"47324"));
+}
+
+TEST_F(ServiceTest, ServiceProcessAndItsExecutable) {
+    std::wstring srv = ServerFolder(L"b c\\");
+    Instance(srv, L"velmora64b_47331", true);
+    DWORD pid = GetServicePID(L"FirebirdServervelmora64b_47331");
+    ASSERT_NE(0u, pid);
+    std::wstring exe = GetProcessPath(pid);
+    EXPECT_TRUE(SameText(srv + L"firebird.exe", exe)) << ToUtf8(exe);
+
+    Instance(srv, L"velmora64b_47332", false);
+    EXPECT_EQ(0u, GetServicePID(L"FirebirdServervelmora64b_47332")) << "stopped";
+    EXPECT_EQ(0u, GetServicePID(L"FirebirdServerNoSuch47339")) << "missing";
+}
+
+std::set<std::wstring> AllServiceNames(size_t bufferBytes) {
+    std::set<std::wstring> names;
+    EXPECT_TRUE(EnumerateServices(
+        [&](const ServiceEntry& e) {
+            EXPECT_TRUE(names.insert(e.name).second) << "seen twice: " << ToUtf8(e.name);
+            return names.size() < 10000;
+        },
+        bufferBytes));
+    return names;
+}
+
+TEST_F(ServiceTest, ASmallBufferStillSeesEveryService) {
+    auto all = AllServiceNames(1 << 20);
+    ASSERT_GT(all.size(), 5u);
+    EXPECT_EQ(all, AllServiceNames(1024));
+}
+
+// More services than one 48,048-byte buffer holds: an instance listed after
+// them is found all the same (and can therefore be removed).
+TEST_F(ServiceTest, AnInstanceBeyondTheFirstBufferIsFound) {
+    std::wstring longText(240, L'p');
+    for (int i = 0; i < 100; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"IstrelPad%03d", i);
+        Plain(name, longText + name);
+    }
+    Plain(L"zzFirebirdServervelmora64b_47341", L"Firebird Server - velmora64b_47341");
+
+    // Precondition: one enumeration call does not reach the instance.
+    SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
+    std::vector<ENUM_SERVICE_STATUSW> buf(kServiceBufferBytes / sizeof(ENUM_SERVICE_STATUSW));
+    DWORD needed = 0, returned = 0, resume = 0;
+    BOOL complete = EnumServicesStatusW(scm, SERVICE_WIN32, SERVICE_STATE_ALL, buf.data(),
+                                        DWORD(buf.size() * sizeof buf[0]), &needed, &returned, &resume);
+    CloseServiceHandle(scm);
+    ASSERT_FALSE(complete);
+    for (DWORD i = 0; i < returned; ++i)
+        ASSERT_STRNE(L"zzFirebirdServervelmora64b_47341", buf[i].lpServiceName);
+
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"47341"));
+}
+
+}  // namespace
