@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <set>
 
+#include "engine/ArchiveReader.h"
+#include "environment/ConfigFiles.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Registry.h"
@@ -72,6 +74,33 @@ std::wstring GetFileVersionText(const std::wstring& path, int form) {
         return L"";
     return FormatVersion(HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
                          HIWORD(fixed->dwFileVersionLS), form);
+}
+
+std::wstring GetZipFileVersion(const std::wstring& entry, const std::wstring& archive, int form) {
+    if (GetFileAttributesW(archive.c_str()) == INVALID_FILE_ATTRIBUTES) return L"";
+    std::wstring temp(MAX_PATH, L'\0');
+    DWORD length = GetEnvironmentVariableW(L"temp", temp.data(), DWORD(temp.size()));
+    if (length >= temp.size()) {
+        temp.resize(length);
+        length = GetEnvironmentVariableW(L"temp", temp.data(), DWORD(temp.size()));
+    }
+    temp.resize(length < temp.size() ? length : 0);
+    {
+        engine::ArchiveReader zip;
+        zip.FileName = archive;
+        zip.BaseDir = temp;
+        zip.FileMasks = {entry};
+        zip.OpenArchive();
+        zip.ExtractFiles();
+        zip.CloseArchive();
+    }
+    if (!temp.empty() && temp.back() != L'\\') temp += L'\\';
+    const std::wstring extracted = temp + entry;
+    std::wstring version;
+    if (GetFileAttributesW(extracted.c_str()) != INVALID_FILE_ATTRIBUTES)
+        version = GetFileVersionText(extracted, form);
+    DeleteFileW(extracted.c_str());
+    return version;
 }
 
 std::wstring ParentDir(const std::wstring& path) {
@@ -220,6 +249,32 @@ DWORD FindFBService(const std::wstring& text) {
         return true;
     });
     return state;
+}
+
+bool IsPortFree(const std::wstring& folder, const std::wstring& port, std::wstring& otherFolder) {
+    std::wstring own;
+    if (IsFBInstalled(folder)) {
+        own = ReadConfPort(folder + outside::kServerConf);
+        if (own.empty()) own = outside::kStandardPort;
+    }
+    if (port == own) return true;
+
+    bool free = true;
+    EnumerateServices([&](const ServiceEntry& e) {
+        if (e.currentState != SERVICE_RUNNING ||
+            !ContainsNoCase(e.name + e.displayName, outside::kServiceMarkInstance))
+            return true;
+        // The instance's firebird.conf is looked for two levels above its
+        // executable.
+        const std::wstring instance = ParentDir(ParentDir(GetProcessPath(GetServicePID(e.name))));
+        std::wstring p = ReadConfPort(instance + outside::kServerConf);
+        if (p.empty()) p = outside::kStandardPort;
+        if (p != port) return true;
+        otherFolder = instance;
+        free = false;
+        return false;
+    });
+    return free;
 }
 
 }  // namespace environment

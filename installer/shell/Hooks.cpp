@@ -6,8 +6,4 @@ namespace shell {
 
 void RunInstallSequence(TWizard&) {}
 
-std::unique_ptr<toolkit::Form> CreateBlockedForm() {
-    return std::make_unique<toolkit::Form>(toolkit::FormSpec{.caption = L"Upozornenie"});
-}
-
 }  // namespace shell

@@ -352,3 +352,114 @@ TEST_F(ServiceTest, AnInstanceBeyondTheFirstBufferIsFound) {
 }
 
 }  // namespace
+
+// ---- Ports of running instances -----------------------------------------------------
+
+// (A port line counts only after a line break, as in the kit's file.)
+class PortTest : public ServiceTest {
+protected:
+    // An instance folder holding firebird.conf (when `conf` is given), with
+    // the executable one level further down, registered and started.
+    std::wstring RunningInstance(const std::wstring& sub, const std::wstring& name, const char* conf,
+                                 bool start = true) {
+        std::wstring instance = dir_ / sub;
+        std::wstring srv = ServerFolder(sub + L"bin\\");
+        if (conf) {
+            EXPECT_TRUE(WriteBytes(instance + L"firebird.conf", conf));
+        }
+        Instance(srv, name, start);
+        return instance;
+    }
+};
+
+TEST_F(PortTest, AServerInTheFolderServingThePortNeedsNoServices) {
+    // Another running instance on the same port does not matter here.
+    RunningInstance(L"other\\", L"velmora64b_47351", "# other\r\nRemoteServicePort = 47351\r\n");
+    std::wstring own = ServerFolder(L"own\\");
+    ASSERT_TRUE(WriteBytes(own + L"firebird.conf", "#RemoteServicePort = 3050\r\nRemoteServicePort = 47351\r\n"));
+    std::wstring other = L"untouched";
+    EXPECT_TRUE(IsPortFree(own, L"47351", other));
+    EXPECT_EQ(L"untouched", other);
+
+    std::wstring plain = ServerFolder(L"plain\\");  // no port line: 3050
+    ASSERT_TRUE(WriteBytes(plain + L"firebird.conf", "#RemoteServicePort = 3050\r\n"));
+    EXPECT_TRUE(IsPortFree(plain, L"3050", other));
+    EXPECT_EQ(L"untouched", other);
+}
+
+TEST_F(PortTest, ARunningInstanceOnThePortNamesItsFolderTwoLevelsUp) {
+    std::wstring instance = RunningInstance(L"inst a\\", L"velmora64b_47361", "#\r\nRemoteServicePort = 47361\r\n");
+    std::wstring other;
+    EXPECT_FALSE(IsPortFree(dir_ / L"empty\\", L"47361", other));
+    EXPECT_TRUE(SameText(instance, other)) << ToUtf8(other);
+
+    // A server in the chosen folder configured for another port: the
+    // services are examined all the same.
+    std::wstring own = ServerFolder(L"own\\");
+    ASSERT_TRUE(WriteBytes(own + L"firebird.conf", "#\r\nRemoteServicePort = 47369\r\n"));
+    other.clear();
+    EXPECT_FALSE(IsPortFree(own, L"47361", other));
+    EXPECT_TRUE(SameText(instance, other));
+
+    other = L"untouched";
+    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", L"4736", other)) << "ports compare exactly";
+    EXPECT_EQ(L"untouched", other);
+}
+
+TEST_F(PortTest, AConfBesideTheExecutableIsNotSeenAndThePortCountsAsStandard) {
+    std::wstring instance = RunningInstance(L"beside\\", L"velmora64b_47371", nullptr);
+    ASSERT_TRUE(WriteBytes(instance + L"bin\\firebird.conf", "#\r\nRemoteServicePort = 47371\r\n"));
+    std::wstring other;
+    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", L"47371", other));
+    EXPECT_FALSE(IsPortFree(dir_ / L"empty\\", L"3050", other));
+    EXPECT_TRUE(SameText(instance, other)) << ToUtf8(other);
+}
+
+TEST_F(PortTest, StoppedInstancesDoNotHoldAPort) {
+    RunningInstance(L"stopped\\", L"velmora64b_47381", "#\r\nRemoteServicePort = 47381\r\n", false);
+    std::wstring other;
+    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", L"47381", other));
+}
+
+// ---- Version inside the kit ---------------------------------------------------------
+
+class ZipVersionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A temp folder of our own, so "nothing left behind" can be seen.
+        wchar_t old[MAX_PATH];
+        DWORD n = GetEnvironmentVariableW(L"temp", old, MAX_PATH);
+        saved_ = std::wstring(old, n);
+        SetEnvironmentVariableW(L"temp", temp_.Path().c_str());
+    }
+    void TearDown() override { SetEnvironmentVariableW(L"temp", saved_.c_str()); }
+    bool TempIsEmpty() {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((temp_.Path() + L"*").c_str(), &fd);
+        bool empty = true;
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = fd.cFileName;
+                if (name != L"." && name != L"..") empty = false;
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        return empty;
+    }
+    TempDir temp_{L"ztemp"};
+    std::wstring saved_;
+};
+
+TEST_F(ZipVersionTest, ReadsTheClientLibraryOfTheKitAndLeavesNothing) {
+    EXPECT_EQ(L"004000005", GetZipFileVersion(L"fbclient.dll", KitArchive(), kVersionNumberForm));
+    EXPECT_EQ(L"4.0.5", GetZipFileVersion(L"fbclient.dll", KitArchive(), kVersionDottedForm));
+    EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(ZipVersionTest, AMissingArchiveOrEntryGivesEmptyText) {
+    EXPECT_EQ(L"", GetZipFileVersion(L"fbclient.dll", temp_.Path() + L"missing.zip", kVersionNumberForm));
+    EXPECT_EQ(L"", GetZipFileVersion(L"gds32.dll", KitArchive(), kVersionNumberForm));
+    EXPECT_EQ(L"", GetZipFileVersion(L"firebird.conf", KitArchive(), kVersionNumberForm))
+        << "no version resource";
+    EXPECT_TRUE(TempIsEmpty());
+}

@@ -1,0 +1,134 @@
+#include "environment/BlockedForm.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+#include "environment/NewFrame.h"
+#include "shell/Dialogs.h"
+#include "shell/Hooks.h"
+#include "shell/Wizard.h"
+#include "toolkit/Application.h"
+
+namespace environment {
+
+namespace {
+
+using toolkit::Kind;
+
+constexpr wchar_t kWaitingText[] =
+    L"Inštalácia nemôže pokračovať. Čaká sa na ukončenie programu na nasledovných počítačoch:";
+constexpr wchar_t kExecutableText[] =
+    L"Inštalácia nemôže pokračovať, aktuálny SQL server je používaný a nedá sa nahradiť.";
+constexpr int kLabelGrowth = 26;
+constexpr UINT kRescanMs = 3000;
+
+const toolkit::FormSpec kBlockedFormSpec{
+    .caption = L"Upozornenie", .clientWidth = 362, .clientHeight = 179, .font = &kTahoma11};
+
+const std::array<toolkit::ControlSpec, 3> kBlockedLayout = {{
+    {.name = L"Label1", .kind = Kind::Label, .left = 64, .top = 8, .width = 281, .height = 26,
+     .caption = kWaitingText},
+    {.name = L"blockedList", .kind = Kind::ListView, .left = 64, .top = 40, .width = 281, .height = 100,
+     .tabOrder = 0},
+    {.name = L"Storno", .kind = Kind::Button, .left = 144, .top = 146, .width = 75, .height = 25,
+     .caption = L"Storno", .tabOrder = 1, .onClick = L"StornoClick"},
+}};
+
+// The icon's place; the toolkit's picture draws PNG resources, the system's
+// icons come through a static control.
+const toolkit::ControlSpec kIconSpec{.name = L"icon", .kind = Kind::Picture, .left = 16, .top = 16,
+                                     .width = 32, .height = 32};
+
+class IconControl : public toolkit::Control {
+public:
+    IconControl(toolkit::Window& parent, const toolkit::ControlSpec& spec, const toolkit::Font& font)
+        : Control(parent, spec, font) {
+        Create(L"STATIC", SS_ICON | SS_REALSIZECONTROL, 0, L"");
+    }
+    void SetIcon(HICON icon) { SendMessageW(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0); }
+};
+
+void AutoSizeColumns(toolkit::ListView& list) {
+    for (int column = 0; column < 2; ++column)
+        SendMessageW(list.Handle(), LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
+}
+
+std::wstring WithDelimiter(std::wstring folder) {
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+}  // namespace
+
+TBlockedForm::TBlockedForm(HWND owner) : toolkit::Form(kBlockedFormSpec, owner) {
+    Bind(L"StornoClick", [this] { StornoClick(); });
+    Build(*this, kBlockedLayout, OwnFont());
+    Label1 = &Get<toolkit::Label>(L"Label1");
+    blockedList = &Get<toolkit::ListView>(L"blockedList");
+    Storno = &Get<toolkit::Button>(L"Storno");
+    iconControl_ = std::make_unique<IconControl>(*this, kIconSpec, OwnFont());
+    icon = iconControl_.get();
+    blockedList->AddColumn(L"Názov", 0);
+    blockedList->AddColumn(L"Prihlásený užívateľ", 0);
+    AutoSizeColumns(*blockedList);
+    Storno->SetModalResult(shell::kResultCancel);
+    toolkit::App().Invoke([this] { FormCreate(); });
+    Timer = std::make_unique<toolkit::Timer>(kRescanMs, [this] { TimerTimer(); });
+}
+
+TBlockedForm::~TBlockedForm() {
+    Timer.reset();
+    iconControl_.reset();
+}
+
+void TBlockedForm::FormCreate() {
+    static_cast<IconControl*>(icon)->SetIcon(LoadIconW(nullptr, IDI_HAND));
+    shell::TWizard* wizard = shell::Wizard;
+    if (wizard && wizard->NewFrame && wizard->NewFrame->lAppInfoFolder)
+        m_Dir = WithDelimiter(wizard->NewFrame->lAppInfoFolder->Caption());
+    // Without a folder a scan would look below the current directory.
+    if (m_Dir.empty()) return;
+    IsAppRunning(m_Dir, this, wizard && wizard->m_bSilentInstall);
+}
+
+void TBlockedForm::TimerTimer() {
+    blockedList->Clear();
+    if (m_Dir.empty()) return;
+    if (!IsAppRunning(m_Dir, this, false)) SetModalResult(shell::kResultOK);
+}
+
+void TBlockedForm::StornoClick() {
+    // A modal dialog ends with Cancel; the hidden one has nothing to end.
+    Close();
+}
+
+void TBlockedForm::AddRow(const std::wstring& computer, const std::wstring& user) {
+    blockedList->AddRow({computer, user});
+    AutoSizeColumns(*blockedList);
+}
+
+void TBlockedForm::ShowExecutableNotice() {
+    blockedList->SetVisible(false);
+    if (!labelEnlarged_) {
+        labelEnlarged_ = true;
+        RECT b = Label1->Bounds();
+        SetWindowPos(Label1->Handle(), nullptr, 0, 0, b.right - b.left,
+                     b.bottom - b.top + toolkit::App().Scale(kLabelGrowth), SWP_NOMOVE | SWP_NOZORDER);
+    }
+    Label1->SetCaption(kExecutableText);
+}
+
+bool IsAppRunningWiz(const std::wstring& dir) {
+    if (!IsAppRunning(dir, nullptr, false)) return false;
+    TBlockedForm form(shell::Wizard ? shell::Wizard->Handle() : nullptr);
+    return form.ShowModal() == shell::kResultCancel;
+}
+
+}  // namespace environment
+
+namespace shell {
+
+std::unique_ptr<toolkit::Form> CreateBlockedForm() { return std::make_unique<environment::TBlockedForm>(); }
+
+}  // namespace shell

@@ -1,0 +1,130 @@
+#include "environment/Instances.h"
+
+#include <vector>
+
+#include "outside/Outside.h"
+#include "platform/UniqueHandle.h"
+#include "shell/Dialogs.h"
+
+namespace environment {
+
+namespace {
+
+// The reason written into stop requests and no-run markers.
+constexpr wchar_t kReason[] = L"Aktualizácia SQL servera.";
+
+platform::UniqueKernelHandle OpenExclusive(const std::wstring& path, DWORD access, DWORD disposition) {
+    return platform::UniqueKernelHandle(CreateFileW(path.c_str(), access, 0, nullptr, disposition,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Lines in the ANSI code page, each ending in CR LF, into a new or emptied file.
+bool WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines) {
+    auto file = OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS);
+    if (!file) return false;
+    std::string bytes;
+    for (const std::wstring& line : lines) {
+        if (!line.empty()) {
+            int n = WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), nullptr, 0, nullptr, nullptr);
+            std::string ansi(size_t(n), '\0');
+            WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), ansi.data(), n, nullptr, nullptr);
+            bytes += ansi;
+        }
+        bytes += "\r\n";
+    }
+    DWORD written = 0;
+    return WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::wstring ReadLci(const std::wstring& lci, const wchar_t* key) {
+    wchar_t value[256];
+    GetPrivateProfileStringW(outside::kIniSection, key, outside::kLciMissing, value, 256, lci.c_str());
+    return value;
+}
+
+// A computer name from an instance's ".lci" names a folder below
+// "userdata\comps\"; one that would lead elsewhere gets no request.
+bool IsPlainFolderName(const std::wstring& name) {
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+}  // namespace
+
+bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop) {
+    bool found = false;
+    const std::wstring lockDir = appDir + outside::kLockDir;
+    WIN32_FIND_DATAW fd;
+    platform::UniqueFindHandle find(FindFirstFileW((lockDir + outside::kLockMask).c_str(), &fd));
+    if (find) {
+        do {
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            const std::wstring lck = lockDir + fd.cFileName;
+            const std::wstring lci = lck.substr(0, lck.size() - 4) + outside::kLockInfoExt;
+            if (auto stale = OpenExclusive(lck, GENERIC_WRITE, OPEN_EXISTING)) {
+                // The instance that made it has ended.
+                stale.reset();
+                DeleteFileW(lck.c_str());
+                DeleteFileW(lci.c_str());
+                continue;
+            }
+            found = true;
+            if (!list) continue;
+            const std::wstring computer = ReadLci(lci, outside::kLciComputer);
+            list->AddRow(computer, ReadLci(lci, outside::kLciUser));
+            if (requestStop && IsPlainFolderName(computer))
+                WriteKillRequest(appDir + outside::kCompsDir + computer + L"\\" + outside::kKillRequest);
+        } while (FindNextFileW(find.get(), &fd));
+    }
+    if (!found && IsFileLocked(appDir + outside::kAppExe)) {
+        found = true;
+        if (list) list->ShowExecutableNotice();
+    }
+    return found;
+}
+
+bool IsFileLocked(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    return !OpenExclusive(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+}
+
+bool CreateMarkerFile(const std::wstring& path) {
+    return bool(OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS));
+}
+
+std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
+    FILETIME ft;
+    if (!SystemTimeToFileTime(&localNow, &ft)) return L"";
+    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    t.QuadPart += 300ULL * 10'000'000ULL;
+    ft = {t.LowPart, t.HighPart};
+    SYSTEMTIME until;
+    if (!FileTimeToSystemTime(&ft, &until)) return L"";
+    wchar_t separator[8] = L":";
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, separator, 8);
+    wchar_t text[64];
+    swprintf(text, 64, L"%02u.%02u.%04u %02u%ls%02u", until.wDay, until.wMonth, until.wYear, until.wHour,
+             separator, until.wMinute);
+    return text;
+}
+
+bool WriteNoRunMarker(const std::wstring& folder) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return WriteNoRunMarker(folder, now);
+}
+
+bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow) {
+    std::wstring path = folder;
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    path += outside::kNoRunPrefix + shell::ReadComputerName();
+    const std::wstring until = NoRunUntilText(localNow);
+    return !until.empty() && WriteLines(path, {until, kReason});
+}
+
+bool WriteKillRequest(const std::wstring& path) {
+    return WriteLines(path, {shell::ReadComputerName(), kReason});
+}
+
+}  // namespace environment

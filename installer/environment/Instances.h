@@ -1,0 +1,54 @@
+// Running instances of the accounting application and the files through
+// which the installer and the instances (on this and other computers)
+// coordinate in the shared application folder: the instances' ".lck"/".lci"
+// pairs, the executable's lock, stop requests and the two markers.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace environment {
+
+// What a scan shows: the blocked dialog's list and label.
+class InstanceListView {
+public:
+    virtual ~InstanceListView() = default;
+    // A running instance: its computer and its user ("x" when unknown).
+    virtual void AddRow(const std::wstring& computer, const std::wstring& user) = 0;
+    // No instance holds a lock but the application's executable is in use on
+    // this computer: the list gives way to the longer notice. Called on every
+    // such scan; the view keeps that layout for the rest of its life.
+    virtual void ShowExecutableNotice() = 0;
+};
+
+// True while an instance runs: a ".lck" in "userdata\temp\" that cannot be
+// opened exclusively, or (when there is none) a locked "bin\exe\Kadrix.exe".
+// Stale ".lck" files are deleted with their ".lci" and not counted. With
+// `requestStop`, each instance's computer folder under "userdata\comps\"
+// receives a "kill.lck". `list` may be null. `appDir` ends in "\".
+bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop);
+
+// False when the file does not exist or can be opened for reading and
+// writing without sharing (the handle is closed at once); true otherwise.
+bool IsFileLocked(const std::wstring& path);
+
+// Creates the file empty (an existing one is emptied); false when it cannot
+// be created.
+bool CreateMarkerFile(const std::wstring& path);
+
+// Writes "norun." + this computer's name into `folder` ("userdata\comps\"):
+// the local time five minutes ahead as "dd.mm.yyyy hh:nn", then the reason.
+// `localNow` stands in for the clock (tests). False on any failure.
+bool WriteNoRunMarker(const std::wstring& folder);
+bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow);
+
+// The first line of the no-run marker for a given local time: that time
+// plus 300 seconds, "dd.mm.yyyy hh:nn" with the user's time separator.
+std::wstring NoRunUntilText(const SYSTEMTIME& localNow);
+
+// Writes a stop request: this computer's name, then the reason. The folder
+// is not created; false when the file cannot be written.
+bool WriteKillRequest(const std::wstring& path);
+
+}  // namespace environment
