@@ -1,0 +1,424 @@
+// Running instances of the application, played by the stand-in that holds
+// its ".lck" (or Kadrix.exe) open, in a scratch application folder; the
+// blocked dialog is a real (headless) window over a real wizard.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "AppDirValue.h"
+#include "ScriptedUi.h"
+#include "WinTestSupport.h"
+#include "environment/BlockedForm.h"
+#include "environment/Instances.h"
+#include "outside/Outside.h"
+#include "shell/Dialogs.h"
+#include "shell/Hooks.h"
+#include "shell/Wizard.h"
+#include "toolkit/Application.h"
+
+using namespace environment;
+using namespace testsupport;
+
+namespace {
+
+constexpr char kReasonAnsi[] = "Aktualiz\xE1" "cia SQL servera.\r\n";  // code page 1250
+
+// What a scan showed.
+struct Recorder : InstanceListView {
+    std::vector<std::pair<std::wstring, std::wstring>> rows;
+    int notices = 0;
+    void AddRow(const std::wstring& computer, const std::wstring& user) override {
+        rows.emplace_back(computer, user);
+    }
+    void ShowExecutableNotice() override { ++notices; }
+};
+
+// An application folder with "userdata\temp\", "userdata\comps\" and
+// "bin\exe\", and instances of the application stand-in running in it.
+class AppFolder {
+public:
+    AppFolder() {
+        MakeDirs(dir_ / L"userdata\\temp\\");
+        MakeDirs(dir_ / L"userdata\\comps\\");
+        MakeDirs(dir_ / L"bin\\exe\\");
+    }
+    const std::wstring& Path() const { return dir_.Path(); }
+    std::wstring operator/(const std::wstring& rel) const { return dir_ / rel; }
+
+    // An instance holding userdata\temp\<name>.lck, describing itself in the
+    // .lci when computer is given; runs until Stop.
+    void Run(const std::wstring& name, const std::wstring& computer = L"", const std::wstring& user = L"") {
+        std::wstring ready = dir_ / (name + L".ready");
+        std::wstring cmd = L"\"" + DoublesDir() + L"appinstance.exe\" lock \"" + Lock(name) + L"\" " +
+                           computer + L" " + user + L" --stop-file \"" + dir_ / (name + L".stop") +
+                           L"\" --ready \"" + ready + L"\"";
+        apps_.push_back(std::make_unique<ChildProcess>(cmd));
+        ASSERT_TRUE(WaitForFile(ready)) << ToUtf8(name);
+    }
+    // Holds bin\exe\Kadrix.exe for `seconds`.
+    void RunExecutable(int seconds) {
+        std::wstring exe = dir_ / outside::kAppExe;
+        ASSERT_TRUE(WriteBytes(exe, "MZ"));
+        std::wstring ready = dir_ / L"exe.ready";
+        apps_.push_back(std::make_unique<ChildProcess>(L"\"" + DoublesDir() + L"appinstance.exe\" hold \"" + exe +
+                                                       L"\" --seconds " + std::to_wstring(seconds) +
+                                                       L" --ready \"" + ready + L"\""));
+        ASSERT_TRUE(WaitForFile(ready));
+    }
+    void Stop(const std::wstring& name) { WriteBytes(dir_ / (name + L".stop"), ""); }
+    void WaitAll() {
+        for (auto& app : apps_) app->Wait(10000);
+    }
+    std::wstring Lock(const std::wstring& name) const { return dir_ / (L"userdata\\temp\\" + name + L".lck"); }
+    std::wstring Info(const std::wstring& name) const { return dir_ / (L"userdata\\temp\\" + name + L".lci"); }
+    std::wstring Kill(const std::wstring& computer) const {
+        return dir_ / (L"userdata\\comps\\" + computer + L"\\kill.lck");
+    }
+
+private:
+    TempDir dir_{L"lumera"};
+    std::vector<std::unique_ptr<ChildProcess>> apps_;
+};
+
+std::string KillRequestBytes() { return ToUtf8(shell::ReadComputerName()) + "\r\n" + kReasonAnsi; }
+
+// ---- Scans ------------------------------------------------------------------------
+
+TEST(IsAppRunning, StaleLockPairsAreRemovedAndNotCounted) {
+    AppFolder app;
+    ASSERT_TRUE(WriteBytes(app.Lock(L"old1"), ""));
+    ASSERT_TRUE(WriteBytes(app.Info(L"old1"), "[DATA]\r\npocitac=PC-STARY\r\n"));
+    ASSERT_TRUE(WriteBytes(app.Lock(L"old2"), ""));  // without .lci
+    Recorder seen;
+    EXPECT_FALSE(IsAppRunning(app.Path(), &seen, true));
+    EXPECT_TRUE(seen.rows.empty());
+    EXPECT_EQ(0, seen.notices);
+    EXPECT_FALSE(Exists(app.Lock(L"old1")));
+    EXPECT_FALSE(Exists(app.Info(L"old1")));
+    EXPECT_FALSE(Exists(app.Lock(L"old2")));
+    EXPECT_FALSE(Exists(app / L"userdata\\comps\\PC-STARY")) << "no stop request for an ended instance";
+}
+
+TEST(IsAppRunning, EachHeldLockIsARowAndStaleOnesGoMeanwhile) {
+    AppFolder app;
+    app.Run(L"a", L"PC-UCTO", L"Jana");
+    app.Run(L"b");  // no .lci
+    ASSERT_TRUE(WriteBytes(app.Lock(L"stale"), ""));
+    Recorder seen;
+    EXPECT_TRUE(IsAppRunning(app.Path(), &seen, false));
+    ASSERT_EQ(2u, seen.rows.size());
+    std::sort(seen.rows.begin(), seen.rows.end());
+    EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"PC-UCTO", L"Jana"}), seen.rows[0]);
+    EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"x", L"x"}), seen.rows[1]);
+    EXPECT_FALSE(Exists(app.Lock(L"stale")));
+    EXPECT_TRUE(Exists(app.Lock(L"a"))) << "a held lock stays";
+    EXPECT_TRUE(Exists(app.Info(L"a")));
+    EXPECT_TRUE(IsAppRunning(app.Path(), nullptr, false)) << "no list";
+
+    app.Stop(L"a");
+    app.Stop(L"b");
+    app.WaitAll();
+    EXPECT_FALSE(IsAppRunning(app.Path(), nullptr, false));
+    EXPECT_FALSE(Exists(app.Info(L"a")));
+}
+
+TEST(IsAppRunning, StopRequestsGoIntoEachExistingComputerFolder) {
+    AppFolder app;
+    ASSERT_TRUE(MakeDirs(app / L"userdata\\comps\\PC-A\\"));
+    ASSERT_TRUE(MakeDirs(app / L"userdata\\comps\\PC-B\\"));
+    app.Run(L"a", L"PC-A", L"Jana");
+    app.Run(L"b", L"PC-B", L"Peter");
+    app.Run(L"c", L"PC-C", L"Eva");  // its folder is missing
+    app.Run(L"d", L"..", L"Eva");    // a name that would leave comps
+
+    Recorder seen;
+    EXPECT_TRUE(IsAppRunning(app.Path(), &seen, false));
+    EXPECT_EQ(4u, seen.rows.size());
+    EXPECT_FALSE(Exists(app.Kill(L"PC-A"))) << "no requests unless asked";
+    EXPECT_TRUE(IsAppRunning(app.Path(), nullptr, true));
+    EXPECT_FALSE(Exists(app.Kill(L"PC-A"))) << "no requests without a list";
+
+    seen.rows.clear();
+    EXPECT_TRUE(IsAppRunning(app.Path(), &seen, true));
+    EXPECT_EQ(KillRequestBytes(), ReadBytes(app.Kill(L"PC-A")));
+    EXPECT_EQ(KillRequestBytes(), ReadBytes(app.Kill(L"PC-B")));
+    EXPECT_FALSE(Exists(app / L"userdata\\comps\\PC-C")) << "folders are not created";
+    EXPECT_FALSE(Exists(app / L"userdata\\kill.lck"));
+}
+
+TEST(IsAppRunning, ALockedExecutableCountsOnlyWithoutHeldLocks) {
+    AppFolder app;
+    Recorder seen;
+    ASSERT_TRUE(WriteBytes(app / outside::kAppExe, "MZ"));
+    EXPECT_FALSE(IsAppRunning(app.Path(), &seen, false)) << "present but free";
+    app.RunExecutable(30);
+    EXPECT_TRUE(IsAppRunning(app.Path(), &seen, false));
+    EXPECT_EQ(1, seen.notices);
+    EXPECT_TRUE(seen.rows.empty());
+
+    app.Run(L"a", L"PC-A", L"Jana");
+    EXPECT_TRUE(IsAppRunning(app.Path(), &seen, false));
+    EXPECT_EQ(1, seen.notices) << "a held lock comes first";
+    EXPECT_EQ(1u, seen.rows.size());
+    app.Stop(L"a");
+}
+
+// ---- Single files ----------------------------------------------------------------
+
+TEST(IsFileLocked, MissingFreeAndHeld) {
+    AppFolder app;
+    EXPECT_FALSE(IsFileLocked(app / L"none.lck"));
+    ASSERT_TRUE(WriteBytes(app / L"free.lck", ""));
+    EXPECT_FALSE(IsFileLocked(app / L"free.lck"));
+    EXPECT_FALSE(IsFileLocked(app / L"free.lck")) << "the test itself holds nothing";
+    app.Run(L"held");
+    EXPECT_TRUE(IsFileLocked(app.Lock(L"held")));
+    app.Stop(L"held");
+}
+
+TEST(CreateMarkerFile, CreatesOrEmptiesAndFailsWithoutTheFolder) {
+    AppFolder app;
+    std::wstring marker = app / outside::kStopMarker;
+    EXPECT_TRUE(CreateMarkerFile(marker));
+    EXPECT_TRUE(Exists(marker));
+    ASSERT_TRUE(WriteBytes(marker, "content"));
+    EXPECT_TRUE(CreateMarkerFile(marker));
+    EXPECT_EQ("", ReadBytes(marker));
+    EXPECT_FALSE(CreateMarkerFile(app / L"missing\\vorsel.stop"));
+}
+
+SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second = 0) {
+    SYSTEMTIME t{};
+    t.wYear = year, t.wMonth = month, t.wDay = day, t.wHour = hour, t.wMinute = minute, t.wSecond = second;
+    return t;
+}
+
+TEST(NoRunMarker, HoldsFiveMinutesAheadAcrossMidnight) {
+    EXPECT_EQ(L"01.01.2027 00:03", NoRunUntilText(At(2026, 12, 31, 23, 58)));
+    EXPECT_EQ(L"01.03.2028 00:04", NoRunUntilText(At(2028, 2, 29, 23, 59, 30)));
+    EXPECT_EQ(L"08.12.2026 09:05", NoRunUntilText(At(2026, 12, 8, 9, 0, 59)));
+}
+
+TEST(NoRunMarker, IsWrittenForThisComputerInTheCompsFolder) {
+    AppFolder app;
+    std::wstring comps = app / L"userdata\\comps";  // delimiter added when missing
+    ASSERT_FALSE(shell::ReadComputerName().empty());
+    EXPECT_TRUE(WriteNoRunMarker(comps, At(2026, 12, 31, 23, 58)));
+    EXPECT_EQ("01.01.2027 00:03\r\n" + std::string(kReasonAnsi),
+              ReadBytes(comps + L"\\norun." + shell::ReadComputerName()));
+
+    EXPECT_TRUE(WriteNoRunMarker(comps + L"\\"));  // the real clock
+    std::string bytes = ReadBytes(comps + L"\\norun." + shell::ReadComputerName());
+    EXPECT_EQ(16u + 2u + sizeof kReasonAnsi - 1, bytes.size());
+
+    EXPECT_FALSE(WriteNoRunMarker(app / L"missing\\"));
+}
+
+TEST(KillRequest, NamesTheInstallingComputerAndNeedsTheFolder) {
+    AppFolder app;
+    ASSERT_TRUE(MakeDirs(app / L"userdata\\comps\\PC-A\\"));
+    ASSERT_TRUE(WriteBytes(app.Kill(L"PC-A"), "older request, longer than the new one.........."));
+    EXPECT_TRUE(WriteKillRequest(app.Kill(L"PC-A")));
+    EXPECT_EQ(KillRequestBytes(), ReadBytes(app.Kill(L"PC-A")));
+    EXPECT_FALSE(WriteKillRequest(app.Kill(L"PC-B")));
+    EXPECT_FALSE(Exists(app / L"userdata\\comps\\PC-B"));
+}
+
+// ---- The blocked dialog ----------------------------------------------------------
+
+void Pump() { toolkit::App().ProcessMessages(); }
+
+// Runs `step` once, `afterMs` from now, from the message loop (also inside a
+// modal dialog's loop).
+class Later {
+public:
+    Later(UINT afterMs, std::function<void()> step)
+        : timer_(afterMs, [this, step = std::move(step)] {
+              timer_.SetEnabled(false);
+              step();
+          }) {}
+
+private:
+    toolkit::Timer timer_;
+};
+
+TBlockedForm* OpenBlockedForm() {
+    HWND hwnd = FindWindowW(nullptr, L"Upozornenie");
+    while (hwnd && !IsWindowVisible(hwnd)) hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
+    return hwnd ? dynamic_cast<TBlockedForm*>(toolkit::Window::From(hwnd)) : nullptr;
+}
+
+class BlockedFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registry_.Set(app_.Path());
+        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
+        SetCurrentDirectoryW(work_.Path().c_str());
+        wizard_ = std::make_unique<shell::TWizard>(std::vector<std::wstring>{});
+        ASSERT_EQ(app_.Path(), wizard_->m_szAppDir);
+    }
+    void TearDown() override {
+        wizard_.reset();
+        SetCurrentDirectoryW(savedCwd_);
+    }
+    std::wstring Column(toolkit::ListView& list, int index) {
+        wchar_t text[128] = L"";
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT;
+        col.pszText = text;
+        col.cchTextMax = 128;
+        SendMessageW(list.Handle(), LVM_GETCOLUMNW, index, reinterpret_cast<LPARAM>(&col));
+        return text;
+    }
+    int Height(toolkit::Control& c) {
+        RECT r = c.Bounds();
+        return r.bottom - r.top;
+    }
+
+    toolkit::Application application_;
+    ScriptedUi ui_;
+    AppDirValue registry_;
+    AppFolder app_;
+    TempDir work_{L"cwd"};
+    wchar_t savedCwd_[MAX_PATH] = {};
+    std::unique_ptr<shell::TWizard> wizard_;
+};
+
+TEST_F(BlockedFormTest, ListsTheComputersAndUsersStillRunning) {
+    app_.Run(L"a", L"PC-UCTO", L"Jana");
+    app_.Run(L"b", L"PC-SKLAD", L"Peter");
+    TBlockedForm form(wizard_->Handle());
+    EXPECT_EQ(L"Upozornenie", form.Text());
+    EXPECT_EQ(app_.Path(), form.m_Dir);
+    EXPECT_EQ(L"Inštalácia nemôže pokračovať. Čaká sa na ukončenie programu na nasledovných počítačoch:",
+              form.Label1->Caption());
+    EXPECT_EQ(L"Názov", Column(*form.blockedList, 0));
+    EXPECT_EQ(L"Prihlásený užívateľ", Column(*form.blockedList, 1));
+    EXPECT_EQ(L"Storno", form.Storno->Caption());
+    EXPECT_EQ(LoadIconW(nullptr, IDI_HAND),
+              reinterpret_cast<HICON>(SendMessageW(form.icon->Handle(), STM_GETICON, 0, 0)));
+    ASSERT_TRUE(form.Timer);
+    EXPECT_TRUE(form.Timer->Enabled());
+    EXPECT_EQ(3000u, form.Timer->Interval());
+
+    ASSERT_EQ(2, form.blockedList->RowCount());
+    std::set<std::wstring> rows;
+    for (int r = 0; r < 2; ++r) rows.insert(form.blockedList->Cell(r, 0) + L"|" + form.blockedList->Cell(r, 1));
+    EXPECT_EQ((std::set<std::wstring>{L"PC-UCTO|Jana", L"PC-SKLAD|Peter"}), rows);
+    EXPECT_TRUE(form.blockedList->Visible());
+
+    form.TimerTimer();  // a rescan replaces the rows
+    EXPECT_EQ(2, form.blockedList->RowCount());
+    EXPECT_EQ(0, form.ModalResult());
+    app_.Stop(L"a");
+    app_.Stop(L"b");
+    app_.WaitAll();
+}
+
+TEST_F(BlockedFormTest, OnlyTheExecutableInUseGivesTheLongerNoticeOnEveryRescan) {
+    app_.RunExecutable(30);
+    TBlockedForm form(wizard_->Handle());
+    const int tall = toolkit::App().Scale(52);
+    EXPECT_FALSE(form.blockedList->Visible());
+    EXPECT_EQ(L"Inštalácia nemôže pokračovať, aktuálny SQL server je používaný a nedá sa nahradiť.",
+              form.Label1->Caption());
+    EXPECT_EQ(tall, Height(*form.Label1));
+    for (int i = 0; i < 3; ++i) {
+        form.TimerTimer();
+        EXPECT_FALSE(form.blockedList->Visible());
+        EXPECT_EQ(tall, Height(*form.Label1)) << "grows once";
+        EXPECT_EQ(0, form.ModalResult());
+    }
+}
+
+TEST_F(BlockedFormTest, StopRequestsOnlyFromTheFirstScanOfAnUnattendedRun) {
+    ASSERT_TRUE(MakeDirs(app_ / L"userdata\\comps\\PC-A\\"));
+    app_.Run(L"a", L"PC-A", L"Jana");
+    {
+        TBlockedForm interactive(wizard_->Handle());
+        EXPECT_FALSE(Exists(app_.Kill(L"PC-A")));
+    }
+    wizard_->m_bSilentInstall = true;
+    TBlockedForm silent(wizard_->Handle());
+    EXPECT_EQ(KillRequestBytes(), ReadBytes(app_.Kill(L"PC-A")));
+    DeleteFileW(app_.Kill(L"PC-A").c_str());
+    silent.TimerTimer();
+    EXPECT_FALSE(Exists(app_.Kill(L"PC-A"))) << "a rescan never asks";
+    app_.Stop(L"a");
+}
+
+TEST_F(BlockedFormTest, NothingRunningShowsNothing) {
+    ASSERT_TRUE(WriteBytes(app_.Lock(L"stale"), ""));
+    bool shown = false;
+    Later look(200, [&] { shown = OpenBlockedForm() != nullptr; });
+    EXPECT_FALSE(IsAppRunningWiz(app_.Path()));
+    Sleep(300);
+    Pump();
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(Exists(app_.Lock(L"stale")));
+}
+
+TEST_F(BlockedFormTest, EndsByItselfWithinATickAfterTheLastInstance) {
+    app_.Run(L"a", L"PC-UCTO", L"Jana");
+    DWORD stopped = 0;
+    int rowsSeen = -1;
+    Later stop(500, [&] {
+        if (TBlockedForm* form = OpenBlockedForm()) rowsSeen = form->blockedList->RowCount();
+        app_.Stop(L"a");
+        app_.WaitAll();
+        stopped = GetTickCount();
+    });
+    Later guard(12000, [] {
+        if (TBlockedForm* form = OpenBlockedForm()) form->Close();
+    });
+    EXPECT_FALSE(IsAppRunningWiz(app_.Path()));
+    DWORD ended = GetTickCount();
+    EXPECT_EQ(1, rowsSeen) << "the dialog was up with the instance";
+    ASSERT_NE(0u, stopped);
+    EXPECT_LE(ended - stopped, 3000u + 500u);
+    EXPECT_TRUE(wizard_->Enabled()) << "the wizard is usable again";
+}
+
+TEST_F(BlockedFormTest, StornoOrTheCloseIconGivesUp) {
+    app_.Run(L"a", L"PC-UCTO", L"Jana");
+    {
+        Later press(300, [] {
+            if (TBlockedForm* form = OpenBlockedForm()) SendMessageW(form->Storno->Handle(), BM_CLICK, 0, 0);
+        });
+        EXPECT_TRUE(IsAppRunningWiz(app_.Path()));
+    }
+    {
+        Later close(300, [] {
+            if (TBlockedForm* form = OpenBlockedForm()) ScriptedUi::CloseByIcon(*form);
+        });
+        EXPECT_TRUE(IsAppRunningWiz(app_.Path()));
+    }
+    EXPECT_EQ(nullptr, OpenBlockedForm()) << "destroyed afterwards";
+    app_.Stop(L"a");
+}
+
+TEST_F(BlockedFormTest, TheProgramsHiddenDialogKeepsRemovingStaleLocks) {
+    ASSERT_TRUE(WriteBytes(app_.Lock(L"early"), ""));
+    ASSERT_TRUE(WriteBytes(app_.Info(L"early"), "[DATA]\r\n"));
+    auto hidden = shell::CreateBlockedForm();
+    EXPECT_FALSE(Exists(app_.Lock(L"early"))) << "first scan at creation";
+    EXPECT_FALSE(Exists(app_.Info(L"early")));
+    EXPECT_FALSE(hidden->Visible());
+
+    ASSERT_TRUE(WriteBytes(app_.Lock(L"later"), ""));
+    DWORD start = GetTickCount();
+    while (Exists(app_.Lock(L"later")) && GetTickCount() - start < 5000) {
+        Pump();
+        Sleep(50);
+    }
+    EXPECT_FALSE(Exists(app_.Lock(L"later"))) << "the timer's scan";
+    EXPECT_FALSE(hidden->Visible());
+}
+
+}  // namespace
