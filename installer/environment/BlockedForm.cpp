@@ -27,26 +27,46 @@ const toolkit::FormSpec kBlockedFormSpec{
     .caption = L"Upozornenie", .clientWidth = 362, .clientHeight = 179, .font = &kTahoma11};
 
 const std::array<toolkit::ControlSpec, 3> kBlockedLayout = {{
-    {.name = L"Label1", .kind = Kind::Label, .left = 64, .top = 8, .width = 281, .height = 26,
+    {.name = L"Label1",
+     .kind = Kind::Label,
+     .left = 64,
+     .top = 8,
+     .width = 281,
+     .height = 26,
      .caption = kWaitingText},
-    {.name = L"blockedList", .kind = Kind::ListView, .left = 64, .top = 40, .width = 281, .height = 100,
+    {.name = L"blockedList",
+     .kind = Kind::ListView,
+     .left = 64,
+     .top = 40,
+     .width = 281,
+     .height = 100,
      .tabOrder = 0},
-    {.name = L"Storno", .kind = Kind::Button, .left = 144, .top = 146, .width = 75, .height = 25,
-     .caption = L"Storno", .tabOrder = 1, .onClick = L"StornoClick"},
+    {.name = L"Storno",
+     .kind = Kind::Button,
+     .left = 144,
+     .top = 146,
+     .width = 75,
+     .height = 25,
+     .caption = L"Storno",
+     .tabOrder = 1,
+     .onClick = L"StornoClick"},
 }};
 
 // The icon's place; the toolkit's picture draws PNG resources, the system's
 // icons come through a static control.
-const toolkit::ControlSpec kIconSpec{.name = L"icon", .kind = Kind::Picture, .left = 16, .top = 16,
-                                     .width = 32, .height = 32};
+const toolkit::ControlSpec kIconSpec{
+    .name = L"icon", .kind = Kind::Picture, .left = 16, .top = 16, .width = 32, .height = 32};
 
 class IconControl : public toolkit::Control {
 public:
-    IconControl(toolkit::Window& parent, const toolkit::ControlSpec& spec, const toolkit::Font& font)
+    IconControl(toolkit::Window& parent, const toolkit::ControlSpec& spec,
+                const toolkit::Font& font)
         : Control(parent, spec, font) {
         Create(L"STATIC", SS_ICON | SS_REALSIZECONTROL, 0, L"");
     }
-    void SetIcon(HICON icon) { SendMessageW(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0); }
+    void SetIcon(HICON icon) {
+        SendMessageW(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    }
 };
 
 void AutoSizeColumns(toolkit::ListView& list) {
@@ -114,7 +134,8 @@ void TBlockedForm::ShowExecutableNotice() {
         labelEnlarged_ = true;
         RECT b = Label1->Bounds();
         SetWindowPos(Label1->Handle(), nullptr, 0, 0, b.right - b.left,
-                     b.bottom - b.top + toolkit::App().Scale(kLabelGrowth), SWP_NOMOVE | SWP_NOZORDER);
+                     b.bottom - b.top + toolkit::App().Scale(kLabelGrowth),
+                     SWP_NOMOVE | SWP_NOZORDER);
     }
     Label1->SetCaption(kExecutableText);
 }
@@ -129,6 +150,8 @@ bool IsAppRunningWiz(const std::wstring& dir) {
 
 namespace shell {
 
-std::unique_ptr<toolkit::Form> CreateBlockedForm() { return std::make_unique<environment::TBlockedForm>(); }
+std::unique_ptr<toolkit::Form> CreateBlockedForm() {
+    return std::make_unique<environment::TBlockedForm>();
+}
 
 }  // namespace shell

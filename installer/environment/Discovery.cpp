@@ -30,8 +30,8 @@ bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
 
 bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
     return s.size() >= prefix.size() &&
-           CompareStringOrdinal(s.data(), int(prefix.size()), prefix.data(), int(prefix.size()), TRUE) ==
-               CSTR_EQUAL;
+           CompareStringOrdinal(s.data(), int(prefix.size()), prefix.data(), int(prefix.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -136,10 +136,12 @@ bool IsUserAdmin() {
 
 bool EnableDebugPrivilege() {
     platform::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive()))
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                          token.receive()))
         return false;
     TOKEN_PRIVILEGES privileges{};
-    if (!LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &privileges.Privileges[0].Luid)) return false;
+    if (!LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &privileges.Privileges[0].Luid))
+        return false;
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     return AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) != 0;
@@ -153,8 +155,8 @@ DWORD GetServicePID(const std::wstring& serviceName) {
     if (!service) return 0;
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
-    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                              sizeof status, &needed))
+    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                              reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
         return 0;
     return status.dwProcessId;
 }
@@ -173,7 +175,8 @@ std::wstring GetProcessPath(DWORD pid) {
 std::wstring MapDevicePath(const std::wstring& devicePath, const std::vector<DriveDevice>& drives) {
     for (const DriveDevice& drive : drives) {
         std::wstring prefix = drive.device + L"\\";
-        if (StartsWithNoCase(devicePath, prefix)) return drive.root + devicePath.substr(prefix.size());
+        if (StartsWithNoCase(devicePath, prefix))
+            return drive.root + devicePath.substr(prefix.size());
     }
     return L"";
 }
@@ -200,7 +203,8 @@ std::wstring DevicePathToDrive(const std::wstring& devicePath) {
 }
 
 bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit, size_t bufferBytes) {
-    platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    platform::UniqueServiceHandle scm(
+        OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     if (!scm) return false;
     std::vector<ENUM_SERVICE_STATUSW> buffer(bufferBytes / sizeof(ENUM_SERVICE_STATUSW));
     // A long service list does not fit one buffer, and a server instance
@@ -216,8 +220,8 @@ bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit, si
         const DWORD bytes = DWORD(buffer.size() * sizeof(ENUM_SERVICE_STATUSW));
         const DWORD before = resume;
         DWORD needed = 0, returned = 0;
-        BOOL complete = EnumServicesStatusW(scm.get(), SERVICE_WIN32, SERVICE_STATE_ALL, buffer.data(),
-                                            bytes, &needed, &returned, &resume);
+        BOOL complete = EnumServicesStatusW(scm.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
+                                            buffer.data(), bytes, &needed, &returned, &resume);
         if (!complete && GetLastError() != ERROR_MORE_DATA) return any;
         for (DWORD i = 0; i < returned; ++i) {
             const ENUM_SERVICE_STATUSW& e = buffer[i];

@@ -13,9 +13,10 @@ namespace {
 // The reason written into stop requests and no-run markers.
 constexpr wchar_t kReason[] = L"Aktualizácia SQL servera.";
 
-platform::UniqueKernelHandle OpenExclusive(const std::wstring& path, DWORD access, DWORD disposition) {
-    return platform::UniqueKernelHandle(CreateFileW(path.c_str(), access, 0, nullptr, disposition,
-                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+platform::UniqueKernelHandle OpenExclusive(const std::wstring& path, DWORD access,
+                                           DWORD disposition) {
+    return platform::UniqueKernelHandle(
+        CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Lines in the ANSI code page, each ending in CR LF, into a new or emptied file.
@@ -25,9 +26,11 @@ bool WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines
     std::string bytes;
     for (const std::wstring& line : lines) {
         if (!line.empty()) {
-            int n = WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), nullptr, 0, nullptr, nullptr);
+            int n = WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), nullptr, 0,
+                                        nullptr, nullptr);
             std::string ansi(size_t(n), '\0');
-            WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), ansi.data(), n, nullptr, nullptr);
+            WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), ansi.data(), n, nullptr,
+                                nullptr);
             bytes += ansi;
         }
         bytes += "\r\n";
@@ -39,7 +42,8 @@ bool WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines
 
 std::wstring ReadLci(const std::wstring& lci, const wchar_t* key) {
     wchar_t value[256];
-    GetPrivateProfileStringW(outside::kIniSection, key, outside::kLciMissing, value, 256, lci.c_str());
+    GetPrivateProfileStringW(outside::kIniSection, key, outside::kLciMissing, value, 256,
+                             lci.c_str());
     return value;
 }
 
@@ -74,7 +78,8 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
             const std::wstring computer = ReadLci(lci, outside::kLciComputer);
             list->AddRow(computer, ReadLci(lci, outside::kLciUser));
             if (requestStop && IsPlainFolderName(computer))
-                WriteKillRequest(appDir + outside::kCompsDir + computer + L"\\" + outside::kKillRequest);
+                WriteKillRequest(appDir + outside::kCompsDir + computer + L"\\" +
+                                 outside::kKillRequest);
         } while (FindNextFileW(find.get(), &fd));
     }
     if (!found && IsFileLocked(appDir + outside::kAppExe)) {
@@ -104,8 +109,8 @@ std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
     wchar_t separator[8] = L":";
     GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, separator, 8);
     wchar_t text[64];
-    swprintf(text, 64, L"%02u.%02u.%04u %02u%ls%02u", until.wDay, until.wMonth, until.wYear, until.wHour,
-             separator, until.wMinute);
+    swprintf(text, 64, L"%02u.%02u.%04u %02u%ls%02u", until.wDay, until.wMonth, until.wYear,
+             until.wHour, separator, until.wMinute);
     return text;
 }
 

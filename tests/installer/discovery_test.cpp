@@ -1,15 +1,16 @@
 // Discovery against Wine's real registry, version resources, tokens,
 // processes and service manager; services are played by the stand-in server.
+#include "environment/Discovery.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <optional>
 #include <set>
 
-#include "environment/Discovery.h"
+#include "WinTestSupport.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
-#include "WinTestSupport.h"
 
 using namespace environment;
 using namespace testsupport;
@@ -17,7 +18,8 @@ using namespace testsupport;
 namespace {
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 // ---- Application folder ---------------------------------------------------
@@ -43,14 +45,14 @@ protected:
     }
     static void CreateKey() {
         HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, outside::kAppKey, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, outside::kAppKey, 0, nullptr,
+                                                 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
         RegCloseKey(key);
     }
     static void SetValue(const std::wstring& value) {
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegSetKeyValueW(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue, REG_SZ,
-                                  value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t))));
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_LOCAL_MACHINE, outside::kAppKey,
+                                                 outside::kAppDirValue, REG_SZ, value.c_str(),
+                                                 DWORD((value.size() + 1) * sizeof(wchar_t))));
     }
     std::optional<std::wstring> saved_;
 };
@@ -149,13 +151,14 @@ std::vector<BYTE> TokenInfo(TOKEN_INFORMATION_CLASS kind) {
 TEST(Tokens, AdminMembershipMatchesTheTokenGroups) {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID admins = nullptr;
-    ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS,
-                                         0, 0, 0, 0, 0, 0, &admins));
+    ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                         DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins));
     auto buf = TokenInfo(TokenGroups);
     auto* groups = reinterpret_cast<TOKEN_GROUPS*>(buf.data());
     bool enabledMember = false;
     for (DWORD i = 0; i < groups->GroupCount; ++i)
-        if (EqualSid(groups->Groups[i].Sid, admins) && (groups->Groups[i].Attributes & SE_GROUP_ENABLED))
+        if (EqualSid(groups->Groups[i].Sid, admins) &&
+            (groups->Groups[i].Attributes & SE_GROUP_ENABLED))
             enabledMember = true;
     FreeSid(admins);
     EXPECT_EQ(enabledMember, IsUserAdmin());
@@ -181,11 +184,15 @@ TEST(Tokens, DebugPrivilegeEndsUpEnabled) {
 TEST(MapDevicePath, DeviceNamesSharingAPrefixMapToTheirOwnDrive) {
     std::vector<DriveDevice> drives = {{L"C:\\", L"\\Device\\HarddiskVolume1"},
                                        {L"D:\\", L"\\Device\\HarddiskVolume10"}};
-    EXPECT_EQ(L"D:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume10\\fb\\firebird.exe", drives));
-    EXPECT_EQ(L"C:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume1\\fb\\firebird.exe", drives));
+    EXPECT_EQ(L"D:\\fb\\firebird.exe",
+              MapDevicePath(L"\\Device\\HarddiskVolume10\\fb\\firebird.exe", drives));
+    EXPECT_EQ(L"C:\\fb\\firebird.exe",
+              MapDevicePath(L"\\Device\\HarddiskVolume1\\fb\\firebird.exe", drives));
     std::vector<DriveDevice> reversed(drives.rbegin(), drives.rend());
-    EXPECT_EQ(L"D:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume10\\fb\\firebird.exe", reversed));
-    EXPECT_EQ(L"C:\\fb\\firebird.exe", MapDevicePath(L"\\Device\\HarddiskVolume1\\fb\\firebird.exe", reversed));
+    EXPECT_EQ(L"D:\\fb\\firebird.exe",
+              MapDevicePath(L"\\Device\\HarddiskVolume10\\fb\\firebird.exe", reversed));
+    EXPECT_EQ(L"C:\\fb\\firebird.exe",
+              MapDevicePath(L"\\Device\\HarddiskVolume1\\fb\\firebird.exe", reversed));
 }
 
 TEST(MapDevicePath, ComparesWithoutCaseAndNeedsTheDelimiter) {
@@ -259,10 +266,10 @@ protected:
         SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
         ASSERT_NE(nullptr, scm);
         std::wstring binary = L"\"" + DoublesDir() + L"firebird.exe\" -s " + name;
-        SC_HANDLE svc = CreateServiceW(scm, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
-                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                       SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+        SC_HANDLE svc =
+            CreateServiceW(scm, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                           binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
         DWORD err = GetLastError();
         CloseServiceHandle(scm);
         ASSERT_NE(nullptr, svc) << "CreateService " << err;
@@ -341,8 +348,9 @@ TEST_F(ServiceTest, AnInstanceBeyondTheFirstBufferIsFound) {
     SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
     std::vector<ENUM_SERVICE_STATUSW> buf(kServiceBufferBytes / sizeof(ENUM_SERVICE_STATUSW));
     DWORD needed = 0, returned = 0, resume = 0;
-    BOOL complete = EnumServicesStatusW(scm, SERVICE_WIN32, SERVICE_STATE_ALL, buf.data(),
-                                        DWORD(buf.size() * sizeof buf[0]), &needed, &returned, &resume);
+    BOOL complete =
+        EnumServicesStatusW(scm, SERVICE_WIN32, SERVICE_STATE_ALL, buf.data(),
+                            DWORD(buf.size() * sizeof buf[0]), &needed, &returned, &resume);
     CloseServiceHandle(scm);
     ASSERT_FALSE(complete);
     for (DWORD i = 0; i < returned; ++i)
@@ -360,8 +368,8 @@ class PortTest : public ServiceTest {
 protected:
     // An instance folder holding firebird.conf (when `conf` is given), with
     // the executable one level further down, registered and started.
-    std::wstring RunningInstance(const std::wstring& sub, const std::wstring& name, const char* conf,
-                                 bool start = true) {
+    std::wstring RunningInstance(const std::wstring& sub, const std::wstring& name,
+                                 const char* conf, bool start = true) {
         std::wstring instance = dir_ / sub;
         std::wstring srv = ServerFolder(sub + L"bin\\");
         if (conf) {
@@ -376,7 +384,8 @@ TEST_F(PortTest, AServerInTheFolderServingThePortNeedsNoServices) {
     // Another running instance on the same port does not matter here.
     RunningInstance(L"other\\", L"velmora64b_47351", "# other\r\nRemoteServicePort = 47351\r\n");
     std::wstring own = ServerFolder(L"own\\");
-    ASSERT_TRUE(WriteBytes(own + L"firebird.conf", "#RemoteServicePort = 3050\r\nRemoteServicePort = 47351\r\n"));
+    ASSERT_TRUE(WriteBytes(own + L"firebird.conf",
+                           "#RemoteServicePort = 3050\r\nRemoteServicePort = 47351\r\n"));
     std::wstring other = L"untouched";
     EXPECT_TRUE(IsPortFree(own, L"47351", other));
     EXPECT_EQ(L"untouched", other);
@@ -388,7 +397,8 @@ TEST_F(PortTest, AServerInTheFolderServingThePortNeedsNoServices) {
 }
 
 TEST_F(PortTest, ARunningInstanceOnThePortNamesItsFolderTwoLevelsUp) {
-    std::wstring instance = RunningInstance(L"inst a\\", L"velmora64b_47361", "#\r\nRemoteServicePort = 47361\r\n");
+    std::wstring instance =
+        RunningInstance(L"inst a\\", L"velmora64b_47361", "#\r\nRemoteServicePort = 47361\r\n");
     std::wstring other;
     EXPECT_FALSE(IsPortFree(dir_ / L"empty\\", L"47361", other));
     EXPECT_TRUE(SameText(instance, other)) << ToUtf8(other);
@@ -457,7 +467,8 @@ TEST_F(ZipVersionTest, ReadsTheClientLibraryOfTheKitAndLeavesNothing) {
 }
 
 TEST_F(ZipVersionTest, AMissingArchiveOrEntryGivesEmptyText) {
-    EXPECT_EQ(L"", GetZipFileVersion(L"fbclient.dll", temp_.Path() + L"missing.zip", kVersionNumberForm));
+    EXPECT_EQ(
+        L"", GetZipFileVersion(L"fbclient.dll", temp_.Path() + L"missing.zip", kVersionNumberForm));
     EXPECT_EQ(L"", GetZipFileVersion(L"gds32.dll", KitArchive(), kVersionNumberForm));
     EXPECT_EQ(L"", GetZipFileVersion(L"firebird.conf", KitArchive(), kVersionNumberForm))
         << "no version resource";

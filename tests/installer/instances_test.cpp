@@ -1,9 +1,11 @@
 // Running instances of the application, played by the stand-in that holds
 // its ".lck" (or Kadrix.exe) open, in a scratch application folder; the
 // blocked dialog is a real (headless) window over a real wizard.
+#include "environment/Instances.h"
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <functional>
@@ -15,7 +17,6 @@
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "environment/BlockedForm.h"
-#include "environment/Instances.h"
 #include "outside/Outside.h"
 #include "shell/Dialogs.h"
 #include "shell/Hooks.h"
@@ -27,7 +28,9 @@ using namespace testsupport;
 
 namespace {
 
-constexpr char kReasonAnsi[] = "Aktualiz\xE1" "cia SQL servera.\r\n";  // code page 1250
+constexpr char kReasonAnsi[] =
+    "Aktualiz\xE1"
+    "cia SQL servera.\r\n";  // code page 1250
 
 // What a scan showed.
 struct Recorder : InstanceListView {
@@ -53,11 +56,12 @@ public:
 
     // An instance holding userdata\temp\<name>.lck, describing itself in the
     // .lci when computer is given; runs until Stop.
-    void Run(const std::wstring& name, const std::wstring& computer = L"", const std::wstring& user = L"") {
+    void Run(const std::wstring& name, const std::wstring& computer = L"",
+             const std::wstring& user = L"") {
         std::wstring ready = dir_ / (name + L".ready");
-        std::wstring cmd = L"\"" + DoublesDir() + L"appinstance.exe\" lock \"" + Lock(name) + L"\" " +
-                           computer + L" " + user + L" --stop-file \"" + dir_ / (name + L".stop") +
-                           L"\" --ready \"" + ready + L"\"";
+        std::wstring cmd = L"\"" + DoublesDir() + L"appinstance.exe\" lock \"" + Lock(name) +
+                           L"\" " + computer + L" " + user + L" --stop-file \"" +
+                           dir_ / (name + L".stop") + L"\" --ready \"" + ready + L"\"";
         apps_.push_back(std::make_unique<ChildProcess>(cmd));
         ASSERT_TRUE(WaitForFile(ready)) << ToUtf8(name);
     }
@@ -66,17 +70,21 @@ public:
         std::wstring exe = dir_ / outside::kAppExe;
         ASSERT_TRUE(WriteBytes(exe, "MZ"));
         std::wstring ready = dir_ / L"exe.ready";
-        apps_.push_back(std::make_unique<ChildProcess>(L"\"" + DoublesDir() + L"appinstance.exe\" hold \"" + exe +
-                                                       L"\" --seconds " + std::to_wstring(seconds) +
-                                                       L" --ready \"" + ready + L"\""));
+        apps_.push_back(std::make_unique<ChildProcess>(
+            L"\"" + DoublesDir() + L"appinstance.exe\" hold \"" + exe + L"\" --seconds " +
+            std::to_wstring(seconds) + L" --ready \"" + ready + L"\""));
         ASSERT_TRUE(WaitForFile(ready));
     }
     void Stop(const std::wstring& name) { WriteBytes(dir_ / (name + L".stop"), ""); }
     void WaitAll() {
         for (auto& app : apps_) app->Wait(10000);
     }
-    std::wstring Lock(const std::wstring& name) const { return dir_ / (L"userdata\\temp\\" + name + L".lck"); }
-    std::wstring Info(const std::wstring& name) const { return dir_ / (L"userdata\\temp\\" + name + L".lci"); }
+    std::wstring Lock(const std::wstring& name) const {
+        return dir_ / (L"userdata\\temp\\" + name + L".lck");
+    }
+    std::wstring Info(const std::wstring& name) const {
+        return dir_ / (L"userdata\\temp\\" + name + L".lci");
+    }
     std::wstring Kill(const std::wstring& computer) const {
         return dir_ / (L"userdata\\comps\\" + computer + L"\\kill.lck");
     }
@@ -86,7 +94,9 @@ private:
     std::vector<std::unique_ptr<ChildProcess>> apps_;
 };
 
-std::string KillRequestBytes() { return ToUtf8(shell::ReadComputerName()) + "\r\n" + kReasonAnsi; }
+std::string KillRequestBytes() {
+    return ToUtf8(shell::ReadComputerName()) + "\r\n" + kReasonAnsi;
+}
 
 // ---- Scans ------------------------------------------------------------------------
 
@@ -102,7 +112,8 @@ TEST(IsAppRunning, StaleLockPairsAreRemovedAndNotCounted) {
     EXPECT_FALSE(Exists(app.Lock(L"old1")));
     EXPECT_FALSE(Exists(app.Info(L"old1")));
     EXPECT_FALSE(Exists(app.Lock(L"old2")));
-    EXPECT_FALSE(Exists(app / L"userdata\\comps\\PC-STARY")) << "no stop request for an ended instance";
+    EXPECT_FALSE(Exists(app / L"userdata\\comps\\PC-STARY"))
+        << "no stop request for an ended instance";
 }
 
 TEST(IsAppRunning, EachHeldLockIsARowAndStaleOnesGoMeanwhile) {
@@ -195,7 +206,8 @@ TEST(CreateMarkerFile, CreatesOrEmptiesAndFailsWithoutTheFolder) {
 
 SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second = 0) {
     SYSTEMTIME t{};
-    t.wYear = year, t.wMonth = month, t.wDay = day, t.wHour = hour, t.wMinute = minute, t.wSecond = second;
+    t.wYear = year, t.wMonth = month, t.wDay = day, t.wHour = hour, t.wMinute = minute,
+    t.wSecond = second;
     return t;
 }
 
@@ -232,7 +244,9 @@ TEST(KillRequest, NamesTheInstallingComputerAndNeedsTheFolder) {
 
 // ---- The blocked dialog ----------------------------------------------------------
 
-void Pump() { toolkit::App().ProcessMessages(); }
+void Pump() {
+    toolkit::App().ProcessMessages();
+}
 
 // Runs `step` once, `afterMs` from now, from the message loop (also inside a
 // modal dialog's loop).
@@ -250,7 +264,8 @@ private:
 
 TBlockedForm* OpenBlockedForm() {
     HWND hwnd = FindWindowW(nullptr, L"Upozornenie");
-    while (hwnd && !IsWindowVisible(hwnd)) hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
+    while (hwnd && !IsWindowVisible(hwnd))
+        hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
     return hwnd ? dynamic_cast<TBlockedForm*>(toolkit::Window::From(hwnd)) : nullptr;
 }
 
@@ -296,8 +311,9 @@ TEST_F(BlockedFormTest, ListsTheComputersAndUsersStillRunning) {
     TBlockedForm form(wizard_->Handle());
     EXPECT_EQ(L"Upozornenie", form.Text());
     EXPECT_EQ(app_.Path(), form.m_Dir);
-    EXPECT_EQ(L"Inštalácia nemôže pokračovať. Čaká sa na ukončenie programu na nasledovných počítačoch:",
-              form.Label1->Caption());
+    EXPECT_EQ(
+        L"Inštalácia nemôže pokračovať. Čaká sa na ukončenie programu na nasledovných počítačoch:",
+        form.Label1->Caption());
     EXPECT_EQ(L"Názov", Column(*form.blockedList, 0));
     EXPECT_EQ(L"Prihlásený užívateľ", Column(*form.blockedList, 1));
     EXPECT_EQ(L"Storno", form.Storno->Caption());
@@ -309,7 +325,8 @@ TEST_F(BlockedFormTest, ListsTheComputersAndUsersStillRunning) {
 
     ASSERT_EQ(2, form.blockedList->RowCount());
     std::set<std::wstring> rows;
-    for (int r = 0; r < 2; ++r) rows.insert(form.blockedList->Cell(r, 0) + L"|" + form.blockedList->Cell(r, 1));
+    for (int r = 0; r < 2; ++r)
+        rows.insert(form.blockedList->Cell(r, 0) + L"|" + form.blockedList->Cell(r, 1));
     EXPECT_EQ((std::set<std::wstring>{L"PC-UCTO|Jana", L"PC-SKLAD|Peter"}), rows);
     EXPECT_TRUE(form.blockedList->Visible());
 
@@ -389,7 +406,8 @@ TEST_F(BlockedFormTest, StornoOrTheCloseIconGivesUp) {
     app_.Run(L"a", L"PC-UCTO", L"Jana");
     {
         Later press(300, [] {
-            if (TBlockedForm* form = OpenBlockedForm()) SendMessageW(form->Storno->Handle(), BM_CLICK, 0, 0);
+            if (TBlockedForm* form = OpenBlockedForm())
+                SendMessageW(form->Storno->Handle(), BM_CLICK, 0, 0);
         });
         EXPECT_TRUE(IsAppRunningWiz(app_.Path()));
     }
