@@ -271,7 +271,9 @@ bool IsPortFree(const std::wstring& folder, const std::wstring& port, std::wstri
         // The instance's firebird.conf is looked for two levels above its
         // executable.
         const std::wstring instance = ParentDir(ParentDir(GetProcessPath(GetServicePID(e.name))));
-        std::wstring p = ReadConfPort(instance + outside::kServerConf);
+        // An image on no drive letter has no folder; its port is not looked
+        // for below the current directory.
+        std::wstring p = instance.empty() ? L"" : ReadConfPort(instance + outside::kServerConf);
         if (p.empty()) p = outside::kStandardPort;
         if (p != port) return true;
         otherFolder = instance;

@@ -65,7 +65,9 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
         do {
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             const std::wstring lck = lockDir + fd.cFileName;
-            const std::wstring lci = lck.substr(0, lck.size() - 4) + outside::kLockInfoExt;
+            const std::wstring name = fd.cFileName;
+            const std::wstring lci =
+                lockDir + name.substr(0, name.find_last_of(L'.')) + outside::kLockInfoExt;
             if (auto stale = OpenExclusive(lck, GENERIC_WRITE, OPEN_EXISTING)) {
                 // The instance that made it has ended.
                 stale.reset();
