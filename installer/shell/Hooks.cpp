@@ -1,9 +1,4 @@
-// Placeholders until the install sequence and the running-instance layer
-// arrive (see Hooks.h).
+// Every hook of Hooks.h is defined by the layer that provides it: the
+// install sequence in installer/engine, the blocked dialog in
+// installer/environment.
 #include "shell/Hooks.h"
-
-namespace shell {
-
-void RunInstallSequence(TWizard&) {}
-
-}  // namespace shell

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ArchiveReader.h"
 #include "shell/Pages.h"
 #include "toolkit/Form.h"
 
@@ -52,6 +53,17 @@ public:
     void CancelClick();
     // End page: closes the window. Parameters page: the install sequence.
     void OKClick();
+
+    // Installation engine (installer/engine). InstallServer: false when the
+    // installation is to end. SetupService / RemoveService: true when the
+    // service tool was run.
+    bool InstallServer();
+    bool SetupService();
+    bool RemoveService(const std::wstring& port);
+    // The archive reader's events during the extraction.
+    void ZipOverallProgress(double progress, bool& cancel);
+    void ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
+                        engine::TZFProcessFileFailureAction& action);
 
     // Controls.
     toolkit::Panel* Panel1;

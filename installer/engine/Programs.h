@@ -1,0 +1,40 @@
+// Starting the outside programs of an installation (the server's service
+// tool, the firewall command) and the command lines they are given.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace engine {
+
+// Starts a command line (the first token names the program) without
+// inheriting handles, with the installer's environment and current
+// directory; minimised shows it minimised and not activated. With wait it
+// blocks until the program ends and returns its exit code; without wait it
+// returns 0. -1 when the program could not be started.
+int32_t RunProgram(const std::wstring& commandLine, bool minimised, bool wait);
+
+// program + arguments, the program's path in double quotes when it holds a
+// blank: an unquoted "C:\Program Files\x\y.exe" lets Windows try
+// "C:\Program.exe" first. Arguments are appended as given.
+std::wstring CommandLine(const std::wstring& program, const std::wstring& arguments);
+
+// " -n velmora64b_" + port, or " -n velmora32b_" + port when the server
+// folder's path lacks "_x64" (any case).
+std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port);
+
+// serverDir + "instsvc.exe" + " " + action + InstanceSwitch(serverDir, port).
+std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,
+                                const std::wstring& port);
+
+// The legacy 2.5 server's tool in its folder: action + " -n velmora64b".
+std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action);
+
+// netsh firewall add allowedprogram "<serverDir>firebird.exe" "Firebird SQL server" ENABLE
+std::wstring FirewallCommand(const std::wstring& serverDir);
+
+// True when the thread's token (else the process's) lists the built-in
+// Administrators group, whatever the group's attributes.
+bool IsAdminGroupMember();
+
+}  // namespace engine

@@ -1,0 +1,59 @@
+// The server's Windows service instance for the chosen port, and the
+// settings of firebird.conf that go with the user's choices. A change of
+// port or mode is always: remove the instance, write the settings, register
+// and start it again.
+#include <vector>
+
+#include "engine/Programs.h"
+#include "engine/Steps.h"
+#include "environment/ConfigFiles.h"
+#include "environment/Discovery.h"
+
+namespace shell {
+
+namespace {
+
+struct Setting {
+    const wchar_t* key;
+    std::wstring value;
+};
+
+// In the order written. ServerMode is left out when no mode is chosen.
+std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::wstring& appDir,
+                                    const std::wstring& port) {
+    std::vector<Setting> settings;
+    if (mode) settings.push_back({outside::kConfModeKey, mode->confValue});
+    settings.push_back({outside::kConfCompatKey, outside::kConfCompatValue});
+    settings.push_back({outside::kConfUdfKey, std::wstring(outside::kConfUdfValuePrefix) +
+                                                  engine::WithDelimiter(appDir) +
+                                                  outside::kAppUdfDir + outside::kAppUdfDirSuffix});
+    settings.push_back({outside::kConfPortKey, port});
+    return settings;
+}
+
+}  // namespace
+
+bool TWizard::SetupService() {
+    if (!m_bIsNT) return false;
+    // FindFBService matches by containment; an empty port would match any
+    // instance.
+    if (!m_szFBPort.empty() && environment::FindFBService(m_szFBPort) != 0) RemoveService(m_szFBPort);
+    if (!environment::IsFBInstalled(m_szFBDir)) return false;
+
+    const std::wstring conf = m_szFBDir + outside::kServerConf;
+    for (const Setting& s : ServerSettings(engine::CheckedMode(*NewFrame), m_szAppDir, m_szFBPort))
+        environment::SetConfValue(conf, s.key, s.value);
+
+    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolInstall, m_szFBPort), true, true);
+    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStart, m_szFBPort), true, true);
+    return true;
+}
+
+bool TWizard::RemoveService(const std::wstring& port) {
+    if (!m_bIsNT || !environment::IsFBInstalled(m_szFBDir)) return false;
+    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStop, port), true, true);
+    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolRemove, port), true, true);
+    return true;
+}
+
+}  // namespace shell

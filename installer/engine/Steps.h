@@ -1,0 +1,43 @@
+// Small pieces shared by the install sequence, the deployment and the
+// service set-up.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "environment/NewFrame.h"
+#include "outside/Outside.h"
+#include "shell/Dialogs.h"
+#include "shell/Wizard.h"
+
+namespace engine {
+
+inline std::wstring WithDelimiter(std::wstring folder) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+// A directory entry of that name, whatever its attributes.
+inline bool EntryExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The mode of the checked radio button on the parameters page; nullptr
+// when none is checked.
+inline const outside::ServerMode* CheckedMode(const environment::TNewFrame& page) {
+    if (page.gSS->Checked()) return &outside::kModeSuper;
+    if (page.gCS->Checked()) return &outside::kModeClassic;
+    if (page.gSC->Checked()) return &outside::kModeSuperClassic;
+    return nullptr;
+}
+
+// The few errors that an unattended run logs instead of showing.
+inline void ReportOrLog(shell::TWizard& wizard, const std::wstring& message) {
+    if (wizard.m_bSilentInstall)
+        shell::WriteLog(wizard.m_logFd, shell::LogEntry(message));
+    else
+        shell::ShowError(message);
+}
+
+}  // namespace engine

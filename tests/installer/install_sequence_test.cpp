@@ -1,0 +1,715 @@
+// The install sequence behind "Dokončiť", in this process against real
+// folders, the registry, the service manager and the stand-in kit, service
+// tool and firewall command. Dialogs are answered at the toolkit's seam.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include "AppDirValue.h"
+#include "ScriptedUi.h"
+#include "WinTestSupport.h"
+#include "engine/ArchiveReader.h"
+#include "engine/Programs.h"
+#include "environment/NewFrame.h"
+#include "outside/Outside.h"
+#include "shell/Dialogs.h"
+#include "shell/Wizard.h"
+#include "toolkit/Application.h"
+
+using namespace testsupport;
+using shell::TWizard;
+
+namespace {
+
+constexpr wchar_t kServerInUse[] =
+    L"Aktuálny Firebird SQL server je používaný, nie je možné ho preinštalovať!";
+constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";
+const std::string kOldClient = "old client library";
+
+// Ports of this suite; no other suite registers instances for them.
+std::wstring Port(int n) { return std::to_wstring(47100 + n); }
+
+std::wstring Service64(const std::wstring& port) { return L"FirebirdServervelmora64b_" + port; }
+std::wstring Service32(const std::wstring& port) { return L"FirebirdServervelmora32b_" + port; }
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) out.push_back(line);
+    }
+    return out;
+}
+
+std::wstring IniValue(const std::wstring& ini, const wchar_t* key) {
+    wchar_t buf[512] = L"";
+    GetPrivateProfileStringW(L"DATA", key, L"<none>", buf, 512, ini.c_str());
+    return buf;
+}
+
+void ExtractKitInto(const std::wstring& folder) {
+    engine::ArchiveReader zip;
+    zip.FileName = KitArchive();
+    zip.BaseDir = folder;
+    zip.FileMasks.push_back(L"*.*");
+    zip.OpenArchive();
+    zip.ExtractFiles();
+    zip.CloseArchive();
+}
+
+int64_t KitTotal() {
+    engine::ArchiveReader zip;
+    zip.FileName = KitArchive();
+    zip.OpenArchive();
+    int64_t total = 0;
+    engine::TZFArchiveItem item;
+    for (bool more = zip.FindFirst(L"*.*", item, engine::faAnyFile & ~engine::faDirectory); more;
+         more = zip.FindNext(item))
+        total += item.UncompressedSize;
+    return total;
+}
+
+// An application "Lumera" registered in the registry with its folders, the
+// server folder beside it, and the installer's working folder holding the
+// kit, the backup tool and the firewall stand-in.
+class InstallSequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app_ = root_ / L"Lumera\\";
+        fb_ = root_ / L"firebird\\firebird_4_0_x64\\";
+        exe_ = app_ + L"bin\\exe\\";
+        ini_ = app_ + outside::kDataIni;
+        for (const wchar_t* dir : {L"userdata\\comps\\", L"bin\\exe\\", L"bin\\system\\quenlet\\"})
+            ASSERT_TRUE(MakeDirs(app_ + dir));
+        registry_.Set(app_);
+        ASSERT_TRUE(CopyInto(KitArchive(), work_ / outside::kKitArchive));
+        ASSERT_TRUE(CopyInto(DoublesDir() + L"netsh.exe", work_ / L"netsh.exe"));
+        ASSERT_TRUE(WriteBytes(work_ / outside::kToolExe, "MZ backup tool stand-in"));
+        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
+        SetCurrentDirectoryW(work_.Path().c_str());
+    }
+    void TearDown() override {
+        SetCurrentDirectoryW(savedCwd_);
+        for (int n = 0; n < 10; ++n) {
+            ForgetService(Service64(Port(n)));
+            ForgetService(Service32(Port(n)));
+        }
+        Sleep(300);  // stopped server processes let go of their files
+    }
+
+    std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
+        auto w = std::make_unique<TWizard>(std::move(args));
+        return w;
+    }
+    // The page as the user leaves it.
+    void Choose(TWizard& w, bool install, const std::wstring& port, toolkit::RadioButton* mode,
+                const std::wstring& folder = L"") {
+        w.NewFrame->chFB->SetChecked(install);
+        w.NewFrame->lAppInfoFolder->SetCaption(app_);
+        w.NewFrame->edFbFolder->SetText(folder);
+        w.NewFrame->edPort->SetText(port);
+        if (mode) mode->SetChecked(true);
+    }
+
+    // A server kept in the folder from an earlier installation: the kit,
+    // firebird.conf with the port, data.ini, optionally its instance running.
+    void InstallEarlierServer(const std::wstring& port, const std::wstring& mode, bool running) {
+        ExtractKitInto(fb_);
+        std::string conf = "#\r\nRemoteServicePort = " + ToUtf8(port) + "\r\nServerMode = Super\r\n";
+        ASSERT_TRUE(WriteBytes(fb_ + L"firebird.conf", conf));
+        WriteIni(port, L"C:\\old\\firebird.exe", mode);
+        if (running) {
+            RunTool(L"i", port);
+            RunTool(L"sta", port);
+            ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(port)));
+        }
+        DeleteFileW((fb_ + L"instsvc.log").c_str());
+    }
+    void WriteIni(const std::wstring& port, const std::wstring& server, const std::wstring& mode) {
+        WritePrivateProfileStringW(L"DATA", L"PORT", port.c_str(), ini_.c_str());
+        WritePrivateProfileStringW(L"DATA", L"FBSERVER", server.c_str(), ini_.c_str());
+        WritePrivateProfileStringW(L"DATA", L"FBTYPE", mode.c_str(), ini_.c_str());
+    }
+    void RunTool(const std::wstring& action, const std::wstring& port) {
+        RunWait(L"\"" + fb_ + L"instsvc.exe\" " + action + L" -n velmora64b_" + port);
+    }
+
+    // What the service tool of the server folder was asked, as "action port".
+    std::vector<std::string> ToolCalls() const {
+        std::vector<std::string> out;
+        for (const std::string& line : Lines(ReadBytes(fb_ + L"instsvc.log"))) {
+            // After the program, quoted or not.
+            size_t n = line.find("instsvc.exe");
+            if (n != std::string::npos) n = line.find(' ', n);
+            out.push_back(n == std::string::npos ? line : line.substr(n + 1));
+        }
+        return out;
+    }
+    std::vector<std::string> FirewallCalls() const { return Lines(ReadBytes(work_ / L"netsh.log")); }
+    std::string Conf() const { return ReadBytes(fb_ + L"firebird.conf"); }
+    bool OnEndPage(const TWizard& w) const {
+        return w.m_ActiveFrame == w.EndFrame.get() && w.EndFrame->Visible() &&
+               !w.NewFrame->Visible() && w.OK->Enabled() && w.OK->Caption() == L"Koniec" &&
+               !w.Back->Visible() && !w.Next->Visible() && !w.Cancel->Visible();
+    }
+    bool StillOnParameters(const TWizard& w) const {
+        return w.m_ActiveFrame == w.NewFrame.get() && w.NewFrame->Visible() && w.OK->Enabled() &&
+               w.OK->Caption() == L"Dokončiť" && !w.Closed();
+    }
+
+    toolkit::Application application_;
+    ScriptedUi ui_;
+    AppDirValue registry_;
+    TempDir root_{L"seq"}, work_{L"inst"};
+    std::wstring app_, fb_, exe_, ini_;
+    wchar_t savedCwd_[MAX_PATH] = {};
+};
+
+// ---- A new server ----------------------------------------------------------------------
+
+TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace) {
+    ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", kOldClient));
+    auto w = Make();
+    w->Show();
+    Choose(*w, true, Port(0), w->NewFrame->gSC);
+    w->OKClick();
+
+    EXPECT_TRUE(ui_.messages.empty()) << ToUtf8(ui_.messages[0].text);
+    // The server folder defaults to "firebird\firebird_4_0_x64\" beside the application.
+    EXPECT_EQ(fb_, w->m_szFBDir);
+    for (const wchar_t* entry : outside::kKitEntries) EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
+    std::string conf = Conf();
+    EXPECT_NE(std::string::npos, conf.find("\r\nServerMode = SuperClassic\r\n"));
+    EXPECT_NE(std::string::npos, conf.find("\r\nDataTypeCompatibility = 3.0\r\n"));
+    EXPECT_NE(std::string::npos,
+              conf.find("\r\n#UdfAccess = Restrict UDF;" + ToUtf8(app_) + "bin\\system\\udf\\64\r\n"));
+    EXPECT_NE(std::string::npos, conf.find("\r\nRemoteServicePort = " + ToUtf8(Port(0)) + "\r\n"));
+
+    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + ToUtf8(Port(0)),
+                                        "sta -n velmora64b_" + ToUtf8(Port(0))}),
+              ToolCalls());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(0))));
+    EXPECT_EQ((std::vector<std::string>{"netsh firewall add allowedprogram \"" + ToUtf8(fb_) +
+                                        "firebird.exe\" \"Firebird SQL server\" ENABLE"}),
+              FirewallCalls());
+
+    // The client library of the new server replaces the old one.
+    std::string client = ReadBytes(fb_ + L"32b\\fbclient.dll");
+    EXPECT_EQ(client, ReadBytes(exe_ + L"gds32.dll"));
+    EXPECT_EQ(client, ReadBytes(exe_ + L"fbclient.dll"));
+    EXPECT_EQ(ReadBytes(fb_ + L"firebird.msg"), ReadBytes(exe_ + L"firebird.msg"));
+    EXPECT_EQ(ReadBytes(fb_ + L"32b\\msvcp140.dll"), ReadBytes(exe_ + L"msvcp140.dll"));
+    EXPECT_EQ(ReadBytes(fb_ + L"32b\\vcruntime140.dll"), ReadBytes(exe_ + L"vcruntime140.dll"));
+    EXPECT_EQ("MZ backup tool stand-in", ReadBytes(app_ + L"bin\\system\\quenlet\\Quenlet.exe"));
+
+    EXPECT_EQ(Port(0), IniValue(ini_, L"PORT"));
+    EXPECT_EQ(fb_ + L"firebird.exe", IniValue(ini_, L"FBSERVER"));
+    EXPECT_EQ(L"SC", IniValue(ini_, L"FBTYPE"));
+
+    // The bar's maximum is the kit's size, reached exactly at the end.
+    EXPECT_EQ(KitTotal(), w->ProgressFrame->pbSetup->Max());
+    EXPECT_EQ(KitTotal(), w->ProgressFrame->pbSetup->Position());
+    EXPECT_EQ(L"Inštalácia SQL servera", w->ProgressFrame->lStatus->Caption());
+    EXPECT_EQ(nullptr, w->Zip);
+    EXPECT_TRUE(OnEndPage(*w));
+
+    // Markers hold the application still until "Koniec" closes the wizard.
+    EXPECT_TRUE(w->m_bSuspendCreated);
+    EXPECT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
+    SendMessageW(w->OK->Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(w->Closed());
+    EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+    EXPECT_FALSE(Exists(work_ / outside::kKitArchive));
+}
+
+TEST_F(InstallSequenceTest, FolderWithoutX64GetsThe32BitInstanceName) {
+    std::wstring folder = root_ / L"Server SQL";  // typed without the trailing "\"
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS, folder);
+    w->OKClick();
+
+    EXPECT_EQ(folder + L"\\", w->m_szFBDir);
+    fb_ = w->m_szFBDir;
+    EXPECT_EQ((std::vector<std::string>{"i -n velmora32b_" + ToUtf8(Port(1)),
+                                        "sta -n velmora32b_" + ToUtf8(Port(1))}),
+              ToolCalls());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service32(Port(1))));
+    // The folder has a blank: the tool is started by its quoted path.
+    EXPECT_EQ("\"" + ToUtf8(fb_) + "instsvc.exe\" i -n velmora32b_" + ToUtf8(Port(1)),
+              Lines(ReadBytes(fb_ + L"instsvc.log")).at(0));
+    EXPECT_NE(std::string::npos, Conf().find("\r\nServerMode = Super\r\n"));
+    EXPECT_EQ(L"SS", IniValue(ini_, L"FBTYPE"));
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+TEST_F(InstallSequenceTest, UnattendedRunLogsOkAndCloses) {
+    std::wstring log = std::wstring(outside::kMakerDir) + outside::kSetupLog;
+    bool madeMakerDir = !Exists(outside::kMakerDir);
+    MakeDirs(std::wstring(outside::kMakerDir) + L"userdata\\");
+    DeleteFileW(log.c_str());
+    {
+        auto w = Make({L"/S"});
+        Choose(*w, true, Port(2), w->NewFrame->gSS);
+        w->Show();
+        EXPECT_TRUE(w->Closed());
+        EXPECT_TRUE(toolkit::App().Terminated());
+        EXPECT_TRUE(ui_.messages.empty());
+        EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(2))));
+        EXPECT_EQ(Port(2), IniValue(ini_, L"PORT"));
+        CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(w->m_logFd)));
+    }
+    std::string bytes = ReadBytes(log);
+    // "dd.mm.yyyy hh:nn:ss" CR LF "OK" CR LF in UTF-16LE.
+    ASSERT_EQ(size_t(2 * (19 + 2 + 2 + 2)), bytes.size());
+    EXPECT_EQ(std::string("\r\0\n\0O\0K\0\r\0\n\0", 12), bytes.substr(38));
+    DeleteFileW(log.c_str());
+    if (madeMakerDir) RemoveTree(L"C:\\velmora\\");
+}
+
+// ---- Questions before anything changes ------------------------------------------------
+
+TEST_F(InstallSequenceTest, ServerAlreadyInTheFolderAsksAndNoChangesNothing) {
+    InstallEarlierServer(Port(3), L"SS", false);
+    std::string confBefore = Conf();
+    ui_.answers = {shell::kResultNo};
+    auto w = Make();
+    Choose(*w, true, Port(3), w->NewFrame->gSS);
+    w->OKClick();
+
+    ASSERT_EQ(1u, ui_.messages.size());
+    const ScriptedUi::Message& q = ui_.messages[0];
+    EXPECT_EQ(L"Otázka", q.caption);
+    EXPECT_EQ(L"V priečinku: " + fb_ +
+                  L" je už nainštalovaný Firebird SQL server.\r\nSkutočne chcete prepísať inštaláciu?",
+              q.text);
+    EXPECT_EQ((std::vector<std::wstring>{L"&Ano", L"&Nie"}), q.buttons);
+    EXPECT_EQ(L"&Nie", q.defaultButton);
+    EXPECT_TRUE(StillOnParameters(*w));
+    EXPECT_FALSE(w->m_bSuspendCreated);
+    EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+    EXPECT_EQ(confBefore, Conf());
+    EXPECT_TRUE(ToolCalls().empty());
+    EXPECT_TRUE(FirewallCalls().empty());
+    EXPECT_EQ(L"C:\\old\\firebird.exe", IniValue(ini_, L"FBSERVER"));
+    EXPECT_FALSE(Exists(exe_ + L"gds32.dll"));
+
+    // A second press asks again; Yes overwrites.
+    ui_.answers = {shell::kResultYes};
+    w->OKClick();
+    EXPECT_EQ(2u, ui_.messages.size());
+    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(3))));
+}
+
+TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnattended) {
+    // Another server, running for the same port from another folder: its
+    // executable one level below the folder that holds its firebird.conf.
+    std::wstring other = root_ / L"other\\";
+    ASSERT_TRUE(MakeDirs(other + L"bin\\"));
+    ASSERT_TRUE(CopyInto(DoublesDir() + L"instsvc.exe", other + L"bin\\instsvc.exe"));
+    ASSERT_TRUE(CopyInto(DoublesDir() + L"firebird.exe", other + L"bin\\firebird.exe"));
+    ASSERT_TRUE(WriteBytes(other + L"firebird.conf", "#\r\nRemoteServicePort = " + ToUtf8(Port(4)) + "\r\n"));
+    RunWait(L"\"" + other + L"bin\\instsvc.exe\" i -n velmora64b_" + Port(4));
+    RunWait(L"\"" + other + L"bin\\instsvc.exe\" sta -n velmora64b_" + Port(4));
+    ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(4))));
+
+    for (bool silent : {false, true}) {
+        ui_.messages.clear();
+        ui_.answers = {shell::kResultNo};
+        auto w = Make(silent ? std::vector<std::wstring>{L"/S"} : std::vector<std::wstring>{});
+        Choose(*w, true, Port(4), w->NewFrame->gSS);
+        w->OKClick();
+        ASSERT_EQ(1u, ui_.messages.size()) << silent;
+        EXPECT_EQ(L"V priečinku: " + other + L" na porte: " + Port(4) +
+                      L" beží iná inštancia Firebird SQL servera.\r\n"
+                      L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
+                      L"Chcete napriek tomu pokračovať v inštalácii?",
+                  ui_.messages[0].text);
+        EXPECT_EQ(L"&Nie", ui_.messages[0].defaultButton);
+        EXPECT_TRUE(StillOnParameters(*w));
+        EXPECT_FALSE(Exists(fb_));
+        EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+    }
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(4))));
+    ForgetService(Service64(Port(4)));
+}
+
+// ---- Markers --------------------------------------------------------------------------
+
+TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemoved) {
+    ASSERT_TRUE(WriteBytes(app_ + L"userdata\\vorsel.stop", "theirs"));
+    auto w = Make();
+    Choose(*w, true, Port(5), w->NewFrame->gSS);
+    w->OKClick();
+    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_FALSE(w->m_bSuspendCreated);
+    w->Close();
+    EXPECT_EQ("theirs", ReadBytes(app_ + L"userdata\\vorsel.stop"));
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((app_ + L"userdata\\comps\\norun.*").c_str(), &fd);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, h) << "no no-run marker";
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
+TEST_F(InstallSequenceTest, WithoutUserdataFolderNoMarkerIsMade) {
+    RemoveTree(app_ + L"userdata\\");
+    auto w = Make();
+    Choose(*w, true, Port(5), w->NewFrame->gSS);
+    w->OKClick();
+    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_FALSE(w->m_bSuspendCreated);
+    EXPECT_FALSE(Exists(app_ + L"userdata"));
+}
+
+// ---- The client library ---------------------------------------------------------------
+
+TEST_F(InstallSequenceTest, ClientLibraryThatCannotBeDeletedIsReportedAndTheRestGoesOn) {
+    ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", kOldClient));
+    HANDLE held = CreateFileW((exe_ + L"gds32.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    auto w = Make();
+    Choose(*w, true, Port(6), w->NewFrame->gSS);
+    w->OKClick();
+    CloseHandle(held);
+
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(kGdsDeleteError, ui_.messages[0].text);
+    EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
+    EXPECT_EQ(kOldClient, ReadBytes(exe_ + L"gds32.dll"));
+    // fbclient.dll is still copied, and the sequence ends normally.
+    EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"fbclient.dll"));
+    EXPECT_EQ(Port(6), IniValue(ini_, L"PORT"));
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+// ---- A kept server (no installation) --------------------------------------------------
+
+TEST_F(InstallSequenceTest, KeptServerWithSamePortAndModeTouchesNoServiceButRewritesDataIni) {
+    InstallEarlierServer(Port(7), L"CS", true);
+    ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", kOldClient));
+    std::string confBefore = Conf();
+    auto w = Make();
+    Choose(*w, false, Port(7), w->NewFrame->gCS);
+    w->OKClick();
+
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ToolCalls().empty());
+    EXPECT_TRUE(FirewallCalls().empty());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
+    EXPECT_EQ(confBefore, Conf());
+    EXPECT_EQ(fb_ + L"firebird.exe", IniValue(ini_, L"FBSERVER"));
+    EXPECT_EQ(L"CS", IniValue(ini_, L"FBTYPE"));
+    // The existing library stays; what is missing is supplied.
+    EXPECT_EQ(kOldClient, ReadBytes(exe_ + L"gds32.dll"));
+    EXPECT_EQ(kOldClient, ReadBytes(exe_ + L"fbclient.dll"));
+    EXPECT_TRUE(Exists(exe_ + L"firebird.msg"));
+    EXPECT_TRUE(Exists(exe_ + L"msvcp140.dll"));
+    EXPECT_TRUE(Exists(exe_ + L"vcruntime140.dll"));
+    EXPECT_TRUE(Exists(app_ + L"bin\\system\\quenlet\\Quenlet.exe"));
+    // Without an installation the progress page is never shown.
+    EXPECT_EQ(0, w->ProgressFrame->pbSetup->Max());
+    EXPECT_FALSE(w->m_bSuspendCreated);
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+TEST_F(InstallSequenceTest, KeptServerMovedToAnotherPortGetsANewInstance) {
+    InstallEarlierServer(Port(7), L"SS", true);
+    auto w = Make();
+    Choose(*w, false, Port(8), w->NewFrame->gSS);
+    w->OKClick();
+
+    std::string p7 = ToUtf8(Port(7)), p8 = ToUtf8(Port(8));
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
+                                        "i -n velmora64b_" + p8, "sta -n velmora64b_" + p8}),
+              ToolCalls());
+    EXPECT_EQ(0u, ServiceState(Service64(Port(7))));
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(8))));
+    std::string conf = Conf();
+    EXPECT_NE(std::string::npos, conf.find("\r\nRemoteServicePort = " + p8 + "\r\n"));
+    EXPECT_EQ(std::string::npos, conf.find(p7));
+    EXPECT_EQ(Port(8), IniValue(ini_, L"PORT"));
+    EXPECT_TRUE(FirewallCalls().empty()) << "no firewall rule for a kept server";
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+TEST_F(InstallSequenceTest, KeptServerWithOnlyANewModeIsSetUpAgainOnItsPort) {
+    InstallEarlierServer(Port(7), L"SS", true);
+    auto w = Make();
+    Choose(*w, false, Port(7), w->NewFrame->gCS);
+    w->OKClick();
+
+    std::string p7 = ToUtf8(Port(7));
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
+                                        "i -n velmora64b_" + p7, "sta -n velmora64b_" + p7}),
+              ToolCalls());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
+    EXPECT_NE(std::string::npos, Conf().find("\r\nServerMode = Classic\r\n"));
+    EXPECT_EQ(L"CS", IniValue(ini_, L"FBTYPE"));
+}
+
+TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeGetsThePagePortWithoutRemovingByPort) {
+    InstallEarlierServer(Port(7), L"SS", false);
+    WriteIni(Port(9), L"C:\\old\\firebird.exe", L"SS");  // data.ini names another port
+    auto w = Make();
+    Choose(*w, false, Port(9), w->NewFrame->gSS);
+    w->OKClick();
+
+    std::string p9 = ToUtf8(Port(9));
+    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}), ToolCalls());
+    EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p9 + "\r\n"));
+    EXPECT_EQ(Port(9), IniValue(ini_, L"PORT"));
+}
+
+TEST_F(InstallSequenceTest, FolderWithoutServerProgramLeavesDataIniAlone) {
+    WriteIni(Port(7), L"C:\\old\\firebird.exe", L"SS");
+    ASSERT_TRUE(MakeDirs(fb_));
+    auto w = Make();
+    Choose(*w, false, Port(8), w->NewFrame->gCS);
+    w->OKClick();
+    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_EQ(Port(7), IniValue(ini_, L"PORT"));
+    EXPECT_EQ(L"SS", IniValue(ini_, L"FBTYPE"));
+    EXPECT_TRUE(ToolCalls().empty());
+    // The tool is still placed.
+    EXPECT_TRUE(Exists(app_ + L"bin\\system\\quenlet\\Quenlet.exe"));
+}
+
+// ---- Deployment stops ------------------------------------------------------------------
+
+TEST_F(InstallSequenceTest, ServerInUseStopsAfterTheOldInstanceWasRemoved) {
+    // The folder's own port has a registered instance; another instance of
+    // the same server program runs and keeps firebird.exe in use.
+    InstallEarlierServer(Port(7), L"SS", false);
+    RunTool(L"i", Port(7));
+    RunTool(L"i", Port(9));
+    RunTool(L"sta", Port(9));
+    ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(9))));
+    DeleteFileW((fb_ + L"instsvc.log").c_str());
+
+    ui_.answers = {shell::kResultYes};  // overwrite the installed server
+    auto w = Make();
+    Choose(*w, true, Port(7), w->NewFrame->gSS);
+    w->OKClick();
+
+    ASSERT_EQ(2u, ui_.messages.size());
+    EXPECT_EQ(kServerInUse, ui_.messages[1].text);
+    EXPECT_EQ(L"Chyba", ui_.messages[1].caption);
+    std::string p7 = ToUtf8(Port(7));
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7}), ToolCalls());
+    EXPECT_EQ(0u, ServiceState(Service64(Port(7))));
+    EXPECT_TRUE(w->Closed()) << "the installation ends";
+    EXPECT_TRUE(FirewallCalls().empty());
+    EXPECT_EQ(L"C:\\old\\firebird.exe", IniValue(ini_, L"FBSERVER"));
+    EXPECT_FALSE(Exists(exe_ + L"gds32.dll"));
+}
+
+TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
+    ExtractKitInto(fb_);
+    RunTool(L"i", Port(9));
+    RunTool(L"sta", Port(9));
+    int32_t log = shell::OpenLog(root_ / L"setup.log");
+    auto w = Make({L"/S"});
+    w->m_logFd = log;
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    w->OKClick();
+    CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(log)));
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(w->Closed());
+    std::string bytes = ReadBytes(root_ / L"setup.log");
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(21u, text.find(kServerInUse)) << ToUtf8(text);
+    EXPECT_EQ(21 + std::wstring(kServerInUse).size() + 2, text.size());
+    EXPECT_EQ(std::wstring::npos, text.find(L"\r\nOK\r\n"));
+}
+
+TEST_F(InstallSequenceTest, MissingKitStopsOnTheProgressPageWithTheRaisedError) {
+    DeleteFileW((work_ / outside::kKitArchive).c_str());
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    SendMessageW(w->OK->Handle(), BM_CLICK, 0, 0);  // through the toolkit's handler boundary
+
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Chyba pri otváraní súboru: firebird_4_0_x64.zip", ui_.messages[0].text);
+    EXPECT_EQ(w->ProgressFrame.get(), w->m_ActiveFrame);
+    EXPECT_FALSE(w->OK->Enabled());
+    EXPECT_FALSE(w->Closed());
+}
+
+TEST_F(InstallSequenceTest, MissingKitUnattendedEndsTheRunAfterTheError) {
+    DeleteFileW((work_ / outside::kKitArchive).c_str());
+    auto w = Make({L"/S"});
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    w->OKClick();
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Chyba pri otváraní súboru: firebird_4_0_x64.zip", ui_.messages[0].text);
+    EXPECT_TRUE(w->Closed());
+}
+
+// ---- Extraction ------------------------------------------------------------------------
+
+TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesOn) {
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    ui_.answers = {shell::kResultYes};
+    // Waits in the queue until the extraction lets the window process messages.
+    PostMessageW(w->Cancel->Handle(), BM_CLICK, 0, 0);
+    w->OKClick();
+
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
+    EXPECT_TRUE(w->Canceled);
+    EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
+    EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
+    EXPECT_EQ(1u, FirewallCalls().size());
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    ui_.answers = {shell::kResultNo};
+    PostMessageW(w->Cancel->Handle(), BM_CLICK, 0, 0);
+    w->OKClick();
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_FALSE(w->Canceled);
+    for (const wchar_t* entry : outside::kKitEntries) EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(1))));
+}
+
+TEST_F(InstallSequenceTest, EntryThatCannotBeWrittenIsReportedAndSkipped) {
+    ASSERT_TRUE(MakeDirs(fb_ + L"doc\\"));
+    ASSERT_TRUE(WriteBytes(fb_ + L"doc\\README.txt", "held"));
+    HANDLE held = CreateFileW((fb_ + L"doc\\README.txt").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    w->OKClick();
+    CloseHandle(held);
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(0u, ui_.messages[0].text.find(L"Chyba pri spracovaní archívu!\r\n"))
+        << ToUtf8(ui_.messages[0].text);
+    EXPECT_EQ("held", ReadBytes(fb_ + L"doc\\README.txt"));
+    EXPECT_TRUE(Exists(fb_ + L"firebird.exe"));
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+struct FailureCase {
+    const char* name;
+    bool canceled, silent;
+    const wchar_t* file;
+    engine::TZFProcessFileFailureAction action;
+    bool shown;
+};
+
+class ZipFileFailureTest : public InstallSequenceTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ZipFileFailureTest, ChoosesTheActionAndReportsOnlyWhenItShould) {
+    const FailureCase& c = GetParam();
+    auto w = Make(c.silent ? std::vector<std::wstring>{L"/S"} : std::vector<std::wstring>{});
+    w->Canceled = c.canceled;
+    engine::TZFProcessFileFailureAction action = engine::fxaIgnore;
+    w->ZipFileFailure(c.file, L"Prístup bol odmietnutý.", action);
+    EXPECT_EQ(c.action, action);
+    ASSERT_EQ(c.shown ? 1u : 0u, ui_.messages.size());
+    if (c.shown) {
+        EXPECT_EQ(L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý.", ui_.messages[0].text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ZipFileFailureTest,
+    ::testing::Values(FailureCase{"Reported", false, false, L"intl\\fbintl.conf", engine::fxaIgnore, true},
+                      FailureCase{"SilentRun", false, true, L"intl\\fbintl.conf", engine::fxaIgnore, false},
+                      FailureCase{"MessageFileUpperCase", false, false, L"FIREBIRD.MSG", engine::fxaIgnore, false},
+                      FailureCase{"VorselExe", false, false, L"bin\\exe\\Vorsel.exe", engine::fxaIgnore, false},
+                      FailureCase{"AfterCancel", true, false, L"intl\\fbintl.conf", engine::fxaAbort, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {
+    auto w = Make();
+    w->ProgressFrame->pbSetup->SetMax(1000);
+    w->m_RequiredBytes = 1000;
+    bool cancel = true;
+    w->ZipOverallProgress(0, cancel);
+    EXPECT_FALSE(cancel);
+    w->ZipOverallProgress(50.5, cancel);  // rounds to 50
+    EXPECT_EQ(500, w->ProgressFrame->pbSetup->Position());
+    w->ZipOverallProgress(51.5, cancel);  // rounds to 52
+    EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
+    EXPECT_EQ(520, w->m_ProgressNext);
+    w->ZipOverallProgress(51.9, cancel);
+    EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
+    w->Canceled = true;
+    w->ZipOverallProgress(100, cancel);
+    EXPECT_EQ(1000, w->ProgressFrame->pbSetup->Position());
+    EXPECT_EQ(1000, w->m_ProgressPrevious);
+    EXPECT_TRUE(cancel);
+}
+
+// ---- The legacy 2.5 server -------------------------------------------------------------
+
+// The legacy server lives under the real Program Files folder, whose name
+// has a blank: its tool must be started by its quoted path, never through
+// a stray "C:\Program.exe".
+class LegacyServerTest : public InstallSequenceTest {
+protected:
+    void SetUp() override {
+        InstallSequenceTest::SetUp();
+        legacy_ = L"C:\\Program Files\\firebird_2_5\\";
+        ASSERT_TRUE(MakeDirs(legacy_));
+        ASSERT_TRUE(CopyInto(DoublesDir() + L"instsvc.exe", legacy_ + L"instsvc.exe"));
+        ASSERT_TRUE(CopyInto(DoublesDir() + L"netsh.exe", L"C:\\Program.exe"));
+    }
+    void TearDown() override {
+        RemoveTree(legacy_);
+        DeleteFileW(L"C:\\Program.exe");
+        DeleteFileW(L"C:\\Program.log");
+        InstallSequenceTest::TearDown();
+    }
+    std::wstring legacy_;
+};
+
+TEST_F(LegacyServerTest, PresentLegacyInstanceIsStoppedAndRemovedThroughTheQuotedPath) {
+    ASSERT_TRUE(WriteBytes(legacy_ + L"firebird.exe", "MZ"));
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    w->OKClick();
+    EXPECT_EQ((std::vector<std::string>{"\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b",
+                                        "\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" r -n velmora64b"}),
+              Lines(ReadBytes(legacy_ + L"instsvc.log")));
+    EXPECT_FALSE(Exists(L"C:\\Program.log"));
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+TEST_F(LegacyServerTest, WithoutItsServerProgramTheLegacyToolIsNotRun) {
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    w->OKClick();
+    EXPECT_FALSE(Exists(legacy_ + L"instsvc.log"));
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
+// ---- Outside programs -----------------------------------------------------------------
+
+TEST(RunProgramTest, ReturnsTheExitCodeOrMinusOne) {
+    EXPECT_EQ(3, engine::RunProgram(L"cmd /c exit 3", true, true));
+    EXPECT_EQ(-1, engine::RunProgram(L"Z:\\no\\such\\program.exe", true, true));
+}
+
+TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
+    EXPECT_EQ(L"\"C:\\Program Files\\fb_x64\\instsvc.exe\" sto -n velmora64b_3050",
+              engine::ServiceToolCommand(L"C:\\Program Files\\fb_x64\\", L"sto", L"3050"));
+    EXPECT_EQ(L"D:\\FB_X64\\instsvc.exe i -n velmora64b_3050",
+              engine::ServiceToolCommand(L"D:\\FB_X64\\", L"i", L"3050"));
+    EXPECT_EQ(L"D:\\fb\\instsvc.exe r -n velmora32b_", engine::ServiceToolCommand(L"D:\\fb\\", L"r", L""));
+}
+
+TEST(AdminGroupTest, WinesUserIsAnAdministrator) { EXPECT_TRUE(engine::IsAdminGroupMember()); }
+
+}  // namespace
