@@ -107,6 +107,8 @@ void TBlockedForm::FormCreate() {
     shell::TWizard* wizard = shell::Wizard;
     if (wizard && wizard->NewFrame && wizard->NewFrame->lAppInfoFolder)
         m_Dir = WithDelimiter(wizard->NewFrame->lAppInfoFolder->Caption());
+    // A page that has not shown a folder yet would show the wizard's.
+    if (m_Dir.empty() && wizard) m_Dir = WithDelimiter(wizard->m_szAppDir);
     // Without a folder a scan would look below the current directory.
     if (m_Dir.empty()) return;
     IsAppRunning(m_Dir, this, wizard && wizard->m_bSilentInstall);

@@ -17,6 +17,7 @@
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "environment/BlockedForm.h"
+#include "environment/NewFrame.h"
 #include "outside/Outside.h"
 #include "shell/Dialogs.h"
 #include "shell/Hooks.h"
@@ -336,6 +337,20 @@ TEST_F(BlockedFormTest, ListsTheComputersAndUsersStillRunning) {
     app_.Stop(L"a");
     app_.Stop(L"b");
     app_.WaitAll();
+}
+
+TEST_F(BlockedFormTest, ScansTheFolderThePageShows) {
+    AppFolder chosen;  // another application folder picked on the page
+    chosen.Run(L"a", L"PC-INY", L"Eva");
+    std::wstring shown = chosen.Path();
+    shown.pop_back();  // the label may show it without the delimiter
+    wizard_->NewFrame->lAppInfoFolder->SetCaption(shown);
+    TBlockedForm form(wizard_->Handle());
+    EXPECT_EQ(chosen.Path(), form.m_Dir);
+    ASSERT_EQ(1, form.blockedList->RowCount());
+    EXPECT_EQ(L"PC-INY", form.blockedList->Cell(0, 0));
+    chosen.Stop(L"a");
+    chosen.WaitAll();
 }
 
 TEST_F(BlockedFormTest, OnlyTheExecutableInUseGivesTheLongerNoticeOnEveryRescan) {
