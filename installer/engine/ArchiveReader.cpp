@@ -3,6 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "engine/ArchiveFiles.h"
 #include "engine/ZipFormat.h"
@@ -51,7 +57,6 @@ struct ArchiveReader::State {
     z_stream inflater{};
     bool inflaterReady = false;
     std::vector<unsigned char> in = std::vector<unsigned char>(kInputChunk);
-    std::vector<unsigned char> out = std::vector<unsigned char>(kOutputChunk);
 
     ~State() {
         if (inflaterReady) inflateEnd(&inflater);
@@ -105,15 +110,116 @@ bool ArchiveReader::FindNext(TZFArchiveItem& item) {
 
 namespace {
 
+// Checksums and writes an entry's data on a second thread while the caller
+// inflates the next chunk, so that on two cores an extraction costs little
+// more than inflating alone. Chunks are written in the order submitted; the
+// caller's thread keeps the events and every decision.
+class ChunkPipeline {
+public:
+    using Buffer = std::vector<unsigned char>;
+
+    ChunkPipeline() {
+        for (Buffer& b : buffers_) {
+            b.resize(kOutputChunk);
+            free_.push_back(&b);
+        }
+        worker_ = std::thread([this] { Run(); });
+    }
+    ~ChunkPipeline() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+
+    // Starts an entry; the pipeline is idle (after Finish).
+    void Begin(files::OutputFile& file) {
+        file_ = &file;
+        crc_ = 0;
+        error_.clear();
+        failed_ = false;
+    }
+    bool Failed() const { return failed_; }
+
+    Buffer& Acquire() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !free_.empty(); });
+        Buffer* b = free_.back();
+        free_.pop_back();
+        return *b;
+    }
+    void Release(Buffer& b) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(&b);
+        changed_.notify_all();
+    }
+    void Submit(Buffer& b, size_t n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back({&b, n});
+        changed_.notify_all();
+    }
+
+    // Waits until every submitted chunk is written; the entry's CRC and the
+    // first write error.
+    std::wstring Finish(uint32_t& crc) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+        file_ = nullptr;
+        crc = crc_;
+        return error_;
+    }
+
+private:
+    struct Job {
+        Buffer* buffer;
+        size_t size;
+    };
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            Job job = queue_.front();
+            queue_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            if (!failed_) {
+                crc_ = uint32_t(crc32(crc_, job.buffer->data(), uInt(job.size)));
+                if (!file_->Write(job.buffer->data(), job.size, error_)) failed_ = true;
+            }
+            lock.lock();
+            busy_ = false;
+            free_.push_back(job.buffer);
+            changed_.notify_all();
+        }
+    }
+
+    std::array<Buffer, 3> buffers_;
+    std::vector<Buffer*> free_;
+    std::deque<Job> queue_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool busy_ = false;
+    bool stop_ = false;
+    files::OutputFile* file_ = nullptr;
+    uint32_t crc_ = 0;         // written by the worker, read after Finish
+    std::wstring error_;       // likewise
+    std::atomic<bool> failed_{false};
+    std::thread worker_;       // last, so it starts after everything it uses
+};
+
 // Extraction of one run of ExtractFiles: the selected entries, the events,
 // the cancel state.
 class Extraction {
 public:
     Extraction(ArchiveReader& reader, files::InputFile& input, const zip::Directory& directory,
                bool& canceled, z_stream& inflater, bool& inflaterReady,
-               std::vector<unsigned char>& in, std::vector<unsigned char>& out)
+               std::vector<unsigned char>& in)
         : reader_(reader), input_(input), directory_(directory), canceled_(canceled),
-          inflater_(inflater), inflaterReady_(inflaterReady), in_(in), out_(out) {}
+          inflater_(inflater), inflaterReady_(inflaterReady), in_(in) {}
 
     void Run() {
         std::vector<const zip::Entry*> selected;
@@ -173,22 +279,36 @@ private:
         files::OutputFile file;
         if (!file.Create(Join(reader_.BaseDir, parts, parts.size()), error)) return error;
         uint32_t crc = 0;
-        error = e.method == zip::kStored ? CopyStored(e, offset, file, crc)
-                                         : Inflate(e, offset, file, crc);
-        if (!error.empty()) return error;
+        {
+            // The worker must be done with the file before it goes, also when
+            // an event handler throws.
+            pipeline_.Begin(file);
+            struct Drain {
+                ChunkPipeline& p;
+                ~Drain() {
+                    uint32_t ignored;
+                    p.Finish(ignored);
+                }
+            } drain{pipeline_};
+            error = e.method == zip::kStored ? CopyStored(e, offset) : Inflate(e, offset);
+            std::wstring writeError = pipeline_.Finish(crc);
+            if (!writeError.empty()) return writeError;
+            if (!error.empty()) return error;
+        }
         if (crc != e.crc) return kBadCrc;
         file.Commit(e.externalAttributes, e.host, error);
         return error;
     }
 
-    // Hands a chunk of the entry's data to the file and the checksum, and
-    // reports progress unless the chunk completes the entry.
-    std::wstring Deliver(const zip::Entry& e, const unsigned char* data, size_t n,
-                         uint64_t& written, files::OutputFile& file, uint32_t& crc) {
-        if (n > e.uncompressedSize - written) return kDamagedData;
-        crc = uint32_t(crc32(crc, data, uInt(n)));
-        std::wstring error;
-        if (!file.Write(data, n, error)) return error;
+    // Hands a chunk of the entry's data to the writer and reports progress
+    // unless the chunk completes the entry.
+    std::wstring Deliver(const zip::Entry& e, ChunkPipeline::Buffer& chunk, size_t n,
+                         uint64_t& written) {
+        if (n > e.uncompressedSize - written) {
+            pipeline_.Release(chunk);
+            return kDamagedData;
+        }
+        pipeline_.Submit(chunk, n);
         written += n;
         if (written < e.uncompressedSize)
             Progress((double(index_) + double(written) / double(e.uncompressedSize)) /
@@ -196,20 +316,21 @@ private:
         return {};
     }
 
-    std::wstring CopyStored(const zip::Entry& e, uint64_t offset, files::OutputFile& file,
-                            uint32_t& crc) {
+    std::wstring CopyStored(const zip::Entry& e, uint64_t offset) {
         uint64_t written = 0;
-        while (written < e.uncompressedSize) {
-            size_t n = size_t(std::min<uint64_t>(out_.size(), e.uncompressedSize - written));
-            if (input_.ReadAt(offset + written, out_.data(), n) != n) return kDamagedData;
-            if (std::wstring error = Deliver(e, out_.data(), n, written, file, crc); !error.empty())
-                return error;
+        while (written < e.uncompressedSize && !pipeline_.Failed()) {
+            ChunkPipeline::Buffer& chunk = pipeline_.Acquire();
+            size_t n = size_t(std::min<uint64_t>(chunk.size(), e.uncompressedSize - written));
+            if (input_.ReadAt(offset + written, chunk.data(), n) != n) {
+                pipeline_.Release(chunk);
+                return kDamagedData;
+            }
+            if (std::wstring error = Deliver(e, chunk, n, written); !error.empty()) return error;
         }
         return {};
     }
 
-    std::wstring Inflate(const zip::Entry& e, uint64_t offset, files::OutputFile& file,
-                         uint32_t& crc) {
+    std::wstring Inflate(const zip::Entry& e, uint64_t offset) {
         if (!inflaterReady_) {
             if (inflateInit2(&inflater_, -MAX_WBITS) != Z_OK) return kDamagedData;
             inflaterReady_ = true;
@@ -220,7 +341,7 @@ private:
         zs.avail_in = 0;
         uint64_t remaining = e.compressedSize;
         uint64_t written = 0;
-        for (;;) {
+        while (!pipeline_.Failed()) {
             if (zs.avail_in == 0 && remaining > 0) {
                 size_t n = size_t(std::min<uint64_t>(in_.size(), remaining));
                 if (input_.ReadAt(offset, in_.data(), n) != n) return kDamagedData;
@@ -229,19 +350,22 @@ private:
                 zs.next_in = in_.data();
                 zs.avail_in = uInt(n);
             }
-            zs.next_out = out_.data();
-            zs.avail_out = uInt(out_.size());
+            ChunkPipeline::Buffer& chunk = pipeline_.Acquire();
+            zs.next_out = chunk.data();
+            zs.avail_out = uInt(chunk.size());
             int rc = inflate(&zs, Z_NO_FLUSH);
-            size_t produced = out_.size() - zs.avail_out;
+            size_t produced = chunk.size() - zs.avail_out;
             if (produced > 0) {
-                std::wstring error = Deliver(e, out_.data(), produced, written, file, crc);
-                if (!error.empty()) return error;
+                if (std::wstring error = Deliver(e, chunk, produced, written); !error.empty())
+                    return error;
+            } else {
+                pipeline_.Release(chunk);
             }
             if (rc == Z_STREAM_END) break;
             if (rc == Z_BUF_ERROR && zs.avail_in == 0 && remaining == 0) return kDamagedData;
             if (rc != Z_OK && rc != Z_BUF_ERROR) return kDamagedData;
         }
-        return written == e.uncompressedSize ? std::wstring() : kDamagedData;
+        return written == e.uncompressedSize || pipeline_.Failed() ? std::wstring() : kDamagedData;
     }
 
     ArchiveReader& reader_;
@@ -251,7 +375,7 @@ private:
     z_stream& inflater_;
     bool& inflaterReady_;
     std::vector<unsigned char>& in_;
-    std::vector<unsigned char>& out_;
+    ChunkPipeline pipeline_;
     size_t index_ = 0;
     size_t count_ = 0;
 };
@@ -262,8 +386,7 @@ void ArchiveReader::ExtractFiles() {
     if (!state_) throw ArchiveError(L"Archív nie je otvorený");
     State& s = *state_;
     s.canceled = false;
-    Extraction(*this, s.input, s.directory, s.canceled, s.inflater, s.inflaterReady, s.in, s.out)
-        .Run();
+    Extraction(*this, s.input, s.directory, s.canceled, s.inflater, s.inflaterReady, s.in).Run();
 }
 
 int32_t ArchiveTotalSize(const std::wstring& archive) {
