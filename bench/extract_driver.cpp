@@ -14,7 +14,9 @@
 
 namespace {
 
-std::wstring Wide(const char* s) { return engine::zip::DecodeUtf8(s); }
+std::wstring Wide(const char* s) {
+    return engine::zip::DecodeUtf8(s);
+}
 
 int Extract(const char* archive, const char* mask, const char* folder) {
     engine::ArchiveReader reader;

@@ -16,7 +16,9 @@ namespace engine::files {
 
 namespace {
 
-std::wstring SystemText(int code) { return zip::DecodeUtf8(std::strerror(code)); }
+std::wstring SystemText(int code) {
+    return zip::DecodeUtf8(std::strerror(code));
+}
 
 std::wstring Failure(const wchar_t* what, const std::wstring& path, int code) {
     return what + path + L" (" + SystemText(code) + L")";
@@ -24,9 +26,13 @@ std::wstring Failure(const wchar_t* what, const std::wstring& path, int code) {
 
 }  // namespace
 
-std::wstring DecodeOemName(std::string_view bytes) { return zip::DecodeCp852(bytes); }
+std::wstring DecodeOemName(std::string_view bytes) {
+    return zip::DecodeCp852(bytes);
+}
 
-InputFile::~InputFile() { Close(); }
+InputFile::~InputFile() {
+    Close();
+}
 
 bool InputFile::Open(const std::wstring& path, std::wstring& error) {
     Close();
@@ -61,7 +67,9 @@ size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
     return done;
 }
 
-OutputFile::~OutputFile() { Discard(); }
+OutputFile::~OutputFile() {
+    Discard();
+}
 
 bool OutputFile::Create(const std::wstring& target, std::wstring& error) {
     Discard();
@@ -103,7 +111,9 @@ bool OutputFile::Commit(uint32_t externalAttributes, uint8_t host, std::wstring&
         mode = 0444;
     if (code == 0 && mode != 0 && ::chmod(zip::EncodeUtf8(temp_).c_str(), mode) != 0) code = errno;
     // rename replaces the old file, a read-only one too, in one step.
-    if (code == 0 && ::rename(zip::EncodeUtf8(temp_).c_str(), zip::EncodeUtf8(target_).c_str()) != 0) code = errno;
+    if (code == 0 &&
+        ::rename(zip::EncodeUtf8(temp_).c_str(), zip::EncodeUtf8(target_).c_str()) != 0)
+        code = errno;
     if (code != 0) {
         error = Failure(L"Chyba pri zápise súboru: ", target_, code);
         Discard();

@@ -12,7 +12,9 @@ namespace engine::files {
 
 namespace {
 
-HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE AsHandle(intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 
 // The code keeps the message short and language-neutral; the installer's
 // own text comes first.
@@ -33,12 +35,14 @@ std::wstring DecodeOemName(std::string_view bytes) {
     return out;
 }
 
-InputFile::~InputFile() { Close(); }
+InputFile::~InputFile() {
+    Close();
+}
 
 bool InputFile::Open(const std::wstring& path, std::wstring& error) {
     Close();
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
     LARGE_INTEGER size{};
     if (h == INVALID_HANDLE_VALUE || !GetFileSizeEx(h, &size)) {
         DWORD code = GetLastError();
@@ -73,14 +77,16 @@ size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
     return done;
 }
 
-OutputFile::~OutputFile() { Discard(); }
+OutputFile::~OutputFile() {
+    Discard();
+}
 
 bool OutputFile::Create(const std::wstring& target, std::wstring& error) {
     Discard();
     static std::atomic<unsigned> counter{0};
     target_ = target;
-    temp_ = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter);
+    temp_ =
+        target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {

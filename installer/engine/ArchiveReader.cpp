@@ -76,12 +76,15 @@ void ArchiveReader::OpenArchive() {
     state_ = std::move(state);
 }
 
-bool ArchiveReader::IsOpen() const { return state_ != nullptr; }
+bool ArchiveReader::IsOpen() const {
+    return state_ != nullptr;
+}
 
-void ArchiveReader::CloseArchive() { state_.reset(); }
+void ArchiveReader::CloseArchive() {
+    state_.reset();
+}
 
-bool ArchiveReader::FindFirst(const std::wstring& mask, TZFArchiveItem& item,
-                              uint32_t attributes) {
+bool ArchiveReader::FindFirst(const std::wstring& mask, TZFArchiveItem& item, uint32_t attributes) {
     if (!state_) throw ArchiveError(L"Archív nie je otvorený");
     state_->findMask = mask;
     state_->findAttributes = attributes;
@@ -205,10 +208,10 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     files::OutputFile* file_ = nullptr;
-    uint32_t crc_ = 0;         // written by the worker, read after Finish
-    std::wstring error_;       // likewise
+    uint32_t crc_ = 0;    // written by the worker, read after Finish
+    std::wstring error_;  // likewise
     std::atomic<bool> failed_{false};
-    std::thread worker_;       // last, so it starts after everything it uses
+    std::thread worker_;  // last, so it starts after everything it uses
 };
 
 // Extraction of one run of ExtractFiles: the selected entries, the events,
@@ -218,8 +221,13 @@ public:
     Extraction(ArchiveReader& reader, files::InputFile& input, const zip::Directory& directory,
                bool& canceled, z_stream& inflater, bool& inflaterReady,
                std::vector<unsigned char>& in)
-        : reader_(reader), input_(input), directory_(directory), canceled_(canceled),
-          inflater_(inflater), inflaterReady_(inflaterReady), in_(in) {}
+        : reader_(reader),
+          input_(input),
+          directory_(directory),
+          canceled_(canceled),
+          inflater_(inflater),
+          inflaterReady_(inflaterReady),
+          in_(in) {}
 
     void Run() {
         std::vector<const zip::Entry*> selected;

@@ -54,8 +54,8 @@ public:
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
-    std::wstring FileName;               // archive path; relative to the current directory
-    std::wstring BaseDir;                // extraction folder, created when missing
+    std::wstring FileName;                // archive path; relative to the current directory
+    std::wstring BaseDir;                 // extraction folder, created when missing
     std::vector<std::wstring> FileMasks;  // entries to extract; see zip::MatchesMask
 
     // progress in percent (0..100); setting cancel stops after the entry in hand.

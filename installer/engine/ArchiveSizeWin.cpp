@@ -1,6 +1,5 @@
-#include "engine/ArchiveSize.h"
-
 #include "engine/ArchiveReader.h"
+#include "engine/ArchiveSize.h"
 #include "platform/Errors.h"
 
 namespace engine {

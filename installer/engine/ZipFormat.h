@@ -39,11 +39,11 @@ enum Flag : uint16_t { kEncrypted = 0x0001, kStrongEncryption = 0x0040, kUtf8Nam
 enum Host : uint8_t { kHostDos = 0, kHostUnix = 3, kHostNtfs = 10 };
 
 struct Entry {
-    std::string rawName;    // as stored
-    std::wstring name;      // decoded, with "\" as separator
+    std::string rawName;  // as stored
+    std::wstring name;    // decoded, with "\" as separator
     uint16_t flags = 0;
     uint16_t method = 0;
-    uint8_t host = 0;       // upper byte of "version made by"
+    uint8_t host = 0;  // upper byte of "version made by"
     uint32_t crc = 0;
     uint64_t compressedSize = 0;
     uint64_t uncompressedSize = 0;

@@ -23,16 +23,17 @@ bool FileExists(const std::wstring& path) {
 
 std::string ReadAllBytes(const std::wstring& path) {
     UniqueKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) platform::ThrowLastError();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) platform::ThrowLastError();
     if (size.QuadPart > 64 * 1024 * 1024) throw platform::SystemError(ERROR_FILE_TOO_LARGE);
     std::string bytes(size_t(size.QuadPart), '\0');
     DWORD done = 0;
-    if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &done, nullptr) ||
-                           done != bytes.size()))
+    if (!bytes.empty() &&
+        (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &done, nullptr) ||
+         done != bytes.size()))
         platform::ThrowLastError();
     return bytes;
 }
@@ -47,8 +48,8 @@ std::wstring FromAnsi(const std::string& bytes) {
 
 std::string ToAnsi(const std::wstring& text) {
     if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
-                                nullptr);
+    int n =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(size_t(n), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), bytes.data(), n, nullptr,
                         nullptr);
@@ -81,9 +82,10 @@ void ReplaceFileContent(const std::wstring& target, const std::string& bytes, DW
         UniqueKernelHandle file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD done = 0;
-        if (!file || (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), DWORD(bytes.size()),
-                                                    &done, nullptr) ||
-                                         done != bytes.size())) ||
+        if (!file ||
+            (!bytes.empty() &&
+             (!WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &done, nullptr) ||
+              done != bytes.size())) ||
             !FlushFileBuffers(file.get()))
             error = GetLastError();
     }
@@ -116,7 +118,8 @@ std::wstring ReadFBType(const std::wstring& iniPath) {
     return ReadIniData(iniPath, outside::kIniMode);
 }
 
-void SetConfValue(const std::wstring& confPath, const std::wstring& key, const std::wstring& value) {
+void SetConfValue(const std::wstring& confPath, const std::wstring& key,
+                  const std::wstring& value) {
     DWORD attributes = GetFileAttributesW(confPath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();

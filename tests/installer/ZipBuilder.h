@@ -19,8 +19,8 @@ struct ZipItem {
     uint16_t method = 0xFFFF;  // 0xFFFF: 8 or 0 by deflate
     uint8_t host = 0;          // 0 DOS, 3 Unix
     uint32_t externalAttributes = 0;
-    std::optional<uint32_t> crc;                // override the true CRC
-    std::optional<uint32_t> compressedSize;     // override the true sizes
+    std::optional<uint32_t> crc;             // override the true CRC
+    std::optional<uint32_t> compressedSize;  // override the true sizes
     std::optional<uint32_t> uncompressedSize;
 };
 

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         if (SplitSafePath(e.name, parts))
             for (const std::wstring& part : parts)
-                if (part == L".." || part.find_first_of(L"\\/:") != std::wstring::npos) std::abort();
+                if (part == L".." || part.find_first_of(L"\\/:") != std::wstring::npos)
+                    std::abort();
         MatchesMask(e.name, L"*\\*.d?l");
         if (DecodeUtf8(EncodeUtf8(e.name)) != e.name && (e.flags & kUtf8Name) == 0) {
             // code page 852 text has no surrogates, so it survives the round trip

@@ -153,8 +153,8 @@ TEST_F(ArchiveTest, MissingBaseFolderIsCreated) {
 
 TEST_F(ArchiveTest, ReadOnlyTargetIsOverwritten) {
     WriteFile(Out("bin/fbclient.dll"), "old contents");
-    fs::permissions(Out("bin/fbclient.dll"), fs::perms::owner_write | fs::perms::group_write |
-                                                 fs::perms::others_write,
+    fs::permissions(Out("bin/fbclient.dll"),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     Extract(ZipBuilder().File("bin/fbclient.dll", "new").Build());
     EXPECT_TRUE(failures_.empty());
@@ -191,8 +191,9 @@ TEST_F(ArchiveTest, HiddenAndSystemAttributesAreSet) {
     item.externalAttributes = 0x02 | 0x04;
     Extract(ZipBuilder().Add(item).Build());
     // Wine reports every file as archive; the bits stored are what counts.
-    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
-              GetFileAttributesW(Out("hidden.dat").wstring().c_str()) & ~DWORD(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(
+        DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+        GetFileAttributesW(Out("hidden.dat").wstring().c_str()) & ~DWORD(FILE_ATTRIBUTE_ARCHIVE));
 }
 #else
 TEST_F(ArchiveTest, UnixPermissionsAreSet) {
@@ -264,13 +265,15 @@ TEST_F(ArchiveTest, FindEnumeratesByMaskAndAttributes) {
     EXPECT_EQ((std::vector<std::wstring>{L"32b\\:0", L"32b\\fbclient.dll:5", L"fbclient.dll:3",
                                          L"secret.dll:1", L"readme.txt:1"}),
               find(L"*.*", engine::faAnyFile));
-    EXPECT_EQ((std::vector<std::wstring>{L"32b\\fbclient.dll:5", L"fbclient.dll:3",
-                                         L"readme.txt:1"}),
-              find(L"*.*", engine::faReadOnly | engine::faArchive))
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"32b\\fbclient.dll:5", L"fbclient.dll:3", L"readme.txt:1"}),
+        find(L"*.*", engine::faReadOnly | engine::faArchive))
         << "folders and hidden entries only when asked for";
-    EXPECT_EQ((std::vector<std::wstring>{L"fbclient.dll:3"}), find(L"FBCLIENT.DLL", engine::faAnyFile));
-    EXPECT_EQ((std::vector<std::wstring>{L"32b\\fbclient.dll:5", L"fbclient.dll:3", L"secret.dll:1"}),
-              find(L"*.dll", engine::faAnyFile));
+    EXPECT_EQ((std::vector<std::wstring>{L"fbclient.dll:3"}),
+              find(L"FBCLIENT.DLL", engine::faAnyFile));
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"32b\\fbclient.dll:5", L"fbclient.dll:3", L"secret.dll:1"}),
+        find(L"*.dll", engine::faAnyFile));
 }
 
 TEST_F(ArchiveTest, OneNamedEntryIsExtractedAlone) {
@@ -304,7 +307,8 @@ TEST_F(ArchiveTest, ProgressOfADeflatedEntryStaysWithinItsShare) {
         EXPECT_GT(progress_[i], 0.0);
         EXPECT_LT(progress_[i], 50.0);
     }
-    EXPECT_EQ((std::vector<double>{50, 100}), std::vector<double>(progress_.end() - 2, progress_.end()));
+    EXPECT_EQ((std::vector<double>{50, 100}),
+              std::vector<double>(progress_.end() - 2, progress_.end()));
 }
 
 TEST_F(ArchiveTest, EmptyArchiveReportsZeroAndHundred) {
@@ -317,7 +321,8 @@ TEST_F(ArchiveTest, EmptyArchiveReportsZeroAndHundred) {
 TEST_F(ArchiveTest, CancelStopsAfterTheEntryInHand) {
     std::string big = ziptest::Pattern(1024 * 1024);
     cancelAt_ = 0;  // the first event inside the first entry
-    Extract(ZipBuilder().File("first.bin", big).File("second.txt", "2").File("third.txt", "3").Build());
+    Extract(
+        ZipBuilder().File("first.bin", big).File("second.txt", "2").File("third.txt", "3").Build());
     EXPECT_EQ(big, ReadFile(Out("first.bin"))) << "the entry in hand is completed";
     EXPECT_EQ((std::vector<std::string>{"first.bin"}), OutListing());
     EXPECT_EQ(2u, progress_.size()) << "no events after the cancel";
@@ -344,16 +349,21 @@ TEST_F(ArchiveTest, TotalSizeCountsFileEntriesAndWrapsAt32Bits) {
     folder.externalAttributes = 0x10;
     folder.deflate = false;
 
-    EXPECT_EQ(int32_t(5 + 7), engine::ArchiveTotalSize(
-                                  Archive(ZipBuilder().File("a", "12345").File("b/c", "1234567").Add(folder).Build())
-                                      .wstring()));
-    EXPECT_EQ(INT32_MIN, engine::ArchiveTotalSize(Archive(ZipBuilder().Add(huge).Build()).wstring()));
-    EXPECT_EQ(3, engine::ArchiveTotalSize(
-                     Archive(ZipBuilder().Add(huge).Add(huge2).File("x", "123").Build()).wstring()));
+    EXPECT_EQ(
+        int32_t(5 + 7),
+        engine::ArchiveTotalSize(
+            Archive(ZipBuilder().File("a", "12345").File("b/c", "1234567").Add(folder).Build())
+                .wstring()));
+    EXPECT_EQ(INT32_MIN,
+              engine::ArchiveTotalSize(Archive(ZipBuilder().Add(huge).Build()).wstring()));
+    EXPECT_EQ(3,
+              engine::ArchiveTotalSize(
+                  Archive(ZipBuilder().Add(huge).Add(huge2).File("x", "123").Build()).wstring()));
 }
 
 TEST_F(ArchiveTest, GarbageOrTruncatedArchiveCannotBeOpened) {
-    std::string good = ZipBuilder().File("a.txt", ziptest::Pattern(5000)).File("b.txt", "b").Build();
+    std::string good =
+        ZipBuilder().File("a.txt", ziptest::Pattern(5000)).File("b.txt", "b").Build();
     for (const std::string& bytes :
          {std::string("this is not a zip file at all, just text"), std::string(),
           good.substr(0, good.size() / 2), good.substr(0, good.size() - 5)}) {

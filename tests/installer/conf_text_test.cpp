@@ -45,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"trailing_comment", kHead + L"RemoteServicePort = 3050 # x\r\n", L"3050#x"},
         PortCase{"tab_stays", kHead + L"RemoteServicePort =\t3050\r\n", L"\t3050"},
         PortCase{"extra_equals", kHead + L"RemoteServicePort = = 3050=\r\n", L"3050"},
-        PortCase{"first_of_two", kHead + L"RemoteServicePort = 1\r\nRemoteServicePort = 2\r\n", L"1"},
+        PortCase{"first_of_two", kHead + L"RemoteServicePort = 1\r\nRemoteServicePort = 2\r\n",
+                 L"1"},
         PortCase{"commented_then_real",
                  kHead + L"#RemoteServicePort = 3050\r\nRemoteServicePort = 50064\r\n", L"50064"},
         PortCase{"line_end_at_window_edge",  // CR LF starts at character 98 of the line
@@ -91,7 +92,8 @@ TEST(ConfLines, EveryMatchingLineIsReplacedSpacedOrNot) {
 }
 
 TEST(ConfLines, KeysAreCaseSensitive) {
-    EXPECT_EQ(L"servermode = Super\r\n", Set(L"servermode = Super\r\n", outside::kConfModeKey, L"Classic"));
+    EXPECT_EQ(L"servermode = Super\r\n",
+              Set(L"servermode = Super\r\n", outside::kConfModeKey, L"Classic"));
 }
 
 TEST(ConfLines, MissingKeyIsNotAppendedButLineEndsBecomeCrLf) {
@@ -100,11 +102,13 @@ TEST(ConfLines, MissingKeyIsNotAppendedButLineEndsBecomeCrLf) {
 }
 
 TEST(ConfLines, CommentKeyWritesACommentLine) {
-    std::wstring value = std::wstring(outside::kConfUdfValuePrefix) + L"C:\\app\\bin\\system\\udf\\64";
+    std::wstring value =
+        std::wstring(outside::kConfUdfValuePrefix) + L"C:\\app\\bin\\system\\udf\\64";
     EXPECT_EQ(L"#UdfAccess = Restrict UDF;C:\\app\\bin\\system\\udf\\64\r\n",
               Set(L"#UdfAccess = None\r\n", outside::kConfUdfKey, value));
-    EXPECT_EQ(L"DataTypeCompatibility = 3.0\r\n",
-              Set(L"#DataTypeCompatibility =\r\n", outside::kConfCompatKey, outside::kConfCompatValue));
+    EXPECT_EQ(
+        L"DataTypeCompatibility = 3.0\r\n",
+        Set(L"#DataTypeCompatibility =\r\n", outside::kConfCompatKey, outside::kConfCompatValue));
 }
 
 TEST(ConfLines, LoneCrStaysInsideItsLineAndEmptyLinesSurvive) {

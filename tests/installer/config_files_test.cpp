@@ -42,7 +42,8 @@ protected:
         if (h == INVALID_HANDLE_VALUE) return 0;
         do {
             std::wstring name = fd.cFileName;
-            if (name != L"." && name != L".." && name != L"firebird.conf" && name != L"data.ini") ++n;
+            if (name != L"." && name != L".." && name != L"firebird.conf" && name != L"data.ini")
+                ++n;
         } while (FindNextFileW(h, &fd));
         FindClose(h);
         return n;
@@ -63,7 +64,8 @@ TEST_F(ConfigFilesTest, PortIsReadFromTheConfAndMissingFilesGiveNothing) {
 
 TEST_F(ConfigFilesTest, AZeroByteEndsTheText) {
     EXPECT_EQ(L"", ReadConfPort(Conf(std::string("#\r\n\0\r\nRemoteServicePort = 3050\r\n", 31))));
-    EXPECT_EQ(L"3050", ReadConfPort(Conf(std::string("#\r\nRemoteServicePort = 3050\r\n\0tail", 34))));
+    EXPECT_EQ(L"3050",
+              ReadConfPort(Conf(std::string("#\r\nRemoteServicePort = 3050\r\n\0tail", 34))));
 }
 
 TEST_F(ConfigFilesTest, FBPortComparesDataIniWithTheConf) {
@@ -102,8 +104,10 @@ TEST_F(ConfigFilesTest, SettingThePortTurnsTheCommentIntoThePortLine) {
 TEST_F(ConfigFilesTest, TextIsWrittenInTheAnsiCodePage) {
     // "ť" is 0x9D in code page 1250, the ANSI code page of a Slovak system.
     Conf("#UdfAccess = None\n");
-    SetConfValue(conf_, outside::kConfUdfKey, L"Restrict UDF;C:\\spusti\u0165\\bin\\system\\udf\\64");
-    EXPECT_EQ("#UdfAccess = Restrict UDF;C:\\spusti\x9d\\bin\\system\\udf\\64\r\n", ReadBytes(conf_));
+    SetConfValue(conf_, outside::kConfUdfKey,
+                 L"Restrict UDF;C:\\spusti\u0165\\bin\\system\\udf\\64");
+    EXPECT_EQ("#UdfAccess = Restrict UDF;C:\\spusti\x9d\\bin\\system\\udf\\64\r\n",
+              ReadBytes(conf_));
     Conf("#\r\nRemoteServicePort = 3050 # \x9d\r\n");
     EXPECT_EQ(L"3050#\u0165", ReadConfPort(conf_));
 }
@@ -127,7 +131,8 @@ TEST_F(ConfigFilesTest, ReadOnlyConfRaisesAndStaysAsItWas) {
 TEST_F(ConfigFilesTest, LockedConfRaisesAndStaysAsItWas) {
     Conf(kKitConf);
     {
-        HANDLE lock = CreateFileW(conf_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE lock =
+            CreateFileW(conf_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, lock);
         EXPECT_THROW(SetConfValue(conf_, outside::kConfPortKey, L"50064"), platform::SystemError);
         EXPECT_THROW(ReadConfPort(conf_), platform::SystemError);
@@ -148,7 +153,8 @@ TEST_F(ConfigFilesTest, AttributesOfTheConfAreKept) {
     Conf(kKitConf);
     SetFileAttributesW(conf_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
     SetConfValue(conf_, outside::kConfModeKey, L"Classic");
-    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesW(conf_.c_str()));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+              GetFileAttributesW(conf_.c_str()));
 }
 
 }  // namespace

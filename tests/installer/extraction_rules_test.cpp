@@ -64,8 +64,8 @@ TEST(FileFailure, OtherEntriesAreReportedAndSkipped) {
 }
 
 TEST(FileFailure, QuietEntriesAreSkippedWithoutAWordInAnyCase) {
-    for (const wchar_t* name : {L"firebird.msg", L"FIREBIRD.MSG", L"bin\\exe\\vorsel.exe",
-                                L"BIN\\EXE\\Vorsel.EXE"}) {
+    for (const wchar_t* name :
+         {L"firebird.msg", L"FIREBIRD.MSG", L"bin\\exe\\vorsel.exe", L"BIN\\EXE\\Vorsel.EXE"}) {
         auto c = ChooseFileFailure(false, name, L"x");
         EXPECT_EQ(engine::fxaIgnore, c.action) << name;
         EXPECT_TRUE(c.report.empty()) << name;
