@@ -59,7 +59,9 @@ public:
         return Add(item);
     }
 
-    std::string Build(const std::string& comment = "") const {
+    // zip64: sizes, offsets and counts only in the ZIP64 extra fields and end
+    // records, as archivers write them for large archives.
+    std::string Build(const std::string& comment = "", bool zip64 = false) const {
         std::string out, central;
         for (const ZipItem& it : items_) {
             std::string packed = it.deflate ? Deflate(it.data) : it.data;
@@ -76,11 +78,17 @@ public:
             Put16(out, method);
             Put32(out, 0);  // time, date
             Put32(out, crc);
-            Put32(out, csize);
-            Put32(out, usize);
+            Put32(out, zip64 ? 0xFFFFFFFF : csize);
+            Put32(out, zip64 ? 0xFFFFFFFF : usize);
             Put16(out, uint16_t(it.name.size()));
-            Put16(out, 0);
+            Put16(out, zip64 ? 20 : 0);
             out += it.name;
+            if (zip64) {
+                Put16(out, 1);
+                Put16(out, 16);
+                Put64(out, usize);
+                Put64(out, csize);
+            }
             out += packed;
 
             Put32(central, 0x02014b50);
@@ -90,26 +98,50 @@ public:
             Put16(central, method);
             Put32(central, 0);
             Put32(central, crc);
-            Put32(central, csize);
-            Put32(central, usize);
+            Put32(central, zip64 ? 0xFFFFFFFF : csize);
+            Put32(central, zip64 ? 0xFFFFFFFF : usize);
             Put16(central, uint16_t(it.name.size()));
-            Put16(central, 0);
+            Put16(central, zip64 ? 28 : 0);
             Put16(central, 0);
             Put16(central, 0);
             Put16(central, 0);
             Put32(central, it.externalAttributes);
-            Put32(central, offset);
+            Put32(central, zip64 ? 0xFFFFFFFF : offset);
             central += it.name;
+            if (zip64) {
+                Put16(central, 1);
+                Put16(central, 24);
+                Put64(central, usize);
+                Put64(central, csize);
+                Put64(central, offset);
+            }
         }
         uint32_t directoryOffset = uint32_t(out.size());
         out += central;
+        if (zip64) {
+            uint64_t record = out.size();
+            Put32(out, 0x06064b50);
+            Put64(out, 44);
+            Put16(out, 45);
+            Put16(out, 45);
+            Put32(out, 0);
+            Put32(out, 0);
+            Put64(out, items_.size());
+            Put64(out, items_.size());
+            Put64(out, central.size());
+            Put64(out, directoryOffset);
+            Put32(out, 0x07064b50);
+            Put32(out, 0);
+            Put64(out, record);
+            Put32(out, 1);
+        }
         Put32(out, 0x06054b50);
         Put16(out, 0);
         Put16(out, 0);
-        Put16(out, uint16_t(items_.size()));
-        Put16(out, uint16_t(items_.size()));
-        Put32(out, uint32_t(central.size()));
-        Put32(out, directoryOffset);
+        Put16(out, zip64 ? 0xFFFF : uint16_t(items_.size()));
+        Put16(out, zip64 ? 0xFFFF : uint16_t(items_.size()));
+        Put32(out, zip64 ? 0xFFFFFFFF : uint32_t(central.size()));
+        Put32(out, zip64 ? 0xFFFFFFFF : directoryOffset);
         Put16(out, uint16_t(comment.size()));
         out += comment;
         return out;
@@ -123,6 +155,10 @@ private:
     static void Put32(std::string& s, uint32_t v) {
         Put16(s, uint16_t(v & 0xFFFF));
         Put16(s, uint16_t(v >> 16));
+    }
+    static void Put64(std::string& s, uint64_t v) {
+        Put32(s, uint32_t(v));
+        Put32(s, uint32_t(v >> 32));
     }
 
     std::vector<ZipItem> items_;

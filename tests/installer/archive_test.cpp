@@ -146,6 +146,19 @@ TEST_F(ArchiveTest, StoredAndDeflatedEntriesLandInTheirFoldersByteForByte) {
         << "folders created, no temporary files left";
 }
 
+TEST_F(ArchiveTest, Zip64RecordsAreRead) {
+    std::string big = ziptest::Pattern(300 * 1024);
+    std::string bytes = ZipBuilder()
+                            .File("firebird.exe", big)
+                            .File("doc/readme.txt", "zip64", false)
+                            .Build("", true);
+    Extract(bytes);
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ(big, ReadFile(Out("firebird.exe")));
+    EXPECT_EQ("zip64", ReadFile(Out("doc/readme.txt")));
+    EXPECT_EQ(int32_t(big.size() + 5), engine::ArchiveTotalSize(Archive(bytes).wstring()));
+}
+
 TEST_F(ArchiveTest, MissingBaseFolderIsCreated) {
     Extract(ZipBuilder().File("a.txt", "A").Build());
     EXPECT_EQ("A", ReadFile(Out("a.txt")));
