@@ -1,0 +1,130 @@
+# Shared by the end-to-end scripts: the built Istrel.exe run under Wine
+# from a folder of its own beside the stand-in kit, against an accounting
+# application registered in the test prefix.
+#   source lib.sh BUILD_DIR NAME
+# Sets: root, build, wr (Wine runner), drive_c, inst (installer folder, Unix),
+# app / appw (application folder, Unix / Windows), fb / fbw (server folder),
+# log (setup log, Unix). Functions below; fail ends the script with 1.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="$(cd "$1" && pwd)"
+name="$2"
+wr="$root/cmake/wine-run"
+export ISTREL_WINEPREFIX="${ISTREL_WINEPREFIX:-$root/build/wineprefix}"
+export WINEPREFIX="$ISTREL_WINEPREFIX"
+"$root/scripts/wineprefix" ensure
+drive_c="$WINEPREFIX/drive_c"
+
+# The maker's standard folder holds the application and the setup log.
+app="$drive_c/velmora/zentaq"
+appw='C:\velmora\zentaq\'
+fb="$drive_c/velmora/firebird/firebird_4_0_x64"
+fbw='C:\velmora\firebird\firebird_4_0_x64\'
+log="$app/userdata/setup.log"
+port=50064
+service="FirebirdServervelmora64b_$port"
+inst="$build/e2e/$name"
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what="$1"; shift
+  if "$@"; then echo "  ok   $what"; else echo "  FAIL $what"; failures=$((failures + 1)); fi
+}
+fail() { echo "FAIL: $*"; exit 1; }
+finish() {
+  cleanup
+  if [ "$failures" -gt 0 ]; then echo "$name: $failures failed"; exit 1; fi
+  echo "$name: all passed"
+}
+
+wine_quiet() { "$wr" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+
+register_app() { wine_quiet reg add 'HKLM\SOFTWARE\WOW6432Node\Velmora\ZENTAQ' /v BaseDir /d "$appw" /f >/dev/null; }
+unregister_app() { wine_quiet reg delete 'HKLM\SOFTWARE\WOW6432Node\Velmora\ZENTAQ' /v BaseDir /f >/dev/null || true; }
+
+service_state() {  # prints RUNNING, STOPPED or NONE
+  local out
+  out="$(wine_quiet sc query "$1" || true)"
+  case "$out" in
+    *RUNNING*) echo RUNNING ;;
+    *STOPPED*) echo STOPPED ;;
+    *) echo NONE ;;
+  esac
+}
+
+forget_service() {
+  if [ "$(service_state "$1")" != NONE ]; then
+    wine_quiet sc stop "$1" >/dev/null || true
+    for _ in 1 2 3 4 5 6 7 8 9 10; do [ "$(service_state "$1")" = RUNNING ] || break; sleep 0.3; done
+    wine_quiet sc delete "$1" >/dev/null || true
+  fi
+}
+
+cleanup() {
+  forget_service "$service"
+  unregister_app
+  sleep 0.3
+  rm -rf "$drive_c/velmora" "$drive_c/users/"*/Temp/fbclient.dll
+}
+
+# An application laid out as the installer expects, and the installer's
+# folder: Istrel.exe, the kit, the backup tool and the firewall stand-in.
+prepare() {
+  cleanup
+  mkdir -p "$app/userdata/comps" "$app/userdata/temp" "$app/bin/exe" "$app/bin/system/quenlet" "$app/data"
+  printf 'template' >"$app/data/_sablona.fdb"
+  rm -rf "$inst" && mkdir -p "$inst"
+  cp "$build/bin/Istrel.exe" "$root/build/kit/firebird_4_0_x64.zip" "$build/doubles/netsh.exe" "$inst/"
+  printf 'MZ backup tool stand-in' >"$inst/Quenlet.exe"
+}
+
+# Runs Istrel.exe from its own folder; prints its exit code.
+run_istrel() {
+  local rc=0
+  (cd "$inst" && timeout 120 "$wr" Istrel.exe "$@" </dev/null >/dev/null 2>&1) || rc=$?
+  echo "$rc"
+}
+
+ini_value() { sed -n "s/^$1=//p" "$app/bin/exe/data.ini" | tr -d '\r'; }
+conf_has() { grep -qxF "$1" <(tr -d '\r' <"$fb/firebird.conf"); }
+same_bytes() { cmp -s "$1" "$2"; }
+log_text() { iconv -f UTF-16LE -t UTF-8 "$log"; }
+
+# The setup log holds exactly the given messages, each as a stamp line and
+# a message line with CR LF, in UTF-16LE without a byte-order mark.
+log_is() {
+  [ -f "$log" ] || return 1
+  local expected="" m
+  for m in "$@"; do expected+="STAMP"$'\r\n'"$m"$'\r\n'; done
+  [ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" != fffe ] || return 1
+  local actual
+  actual="$(log_text | sed -E 's/^[0-3][0-9]\.[01][0-9]\.[0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\r$/STAMP\r/'; echo x)"
+  [ "${actual%x}" = "$expected" ]
+}
+
+# What the stand-ins were asked, without their program paths.
+tool_calls() { tr -d '\r' <"$fb/instsvc.log" 2>/dev/null | sed -E 's/^.*instsvc\.exe"? //'; }
+firewall_calls() { tr -d '\r' <"$inst/netsh.log" 2>/dev/null; }
+
+# Everything a finished new installation leaves behind.
+check_installed_server() {
+  local mode_conf="$1" mode_ini="$2"
+  check "server files in $fbw" test -f "$fb/firebird.exe" -a -f "$fb/instsvc.exe" -a -f "$fb/32b/fbclient.dll"
+  check "service $service running" test "$(service_state "$service")" = RUNNING
+  check "firebird.conf port" conf_has "RemoteServicePort = $port"
+  check "firebird.conf mode" conf_has "ServerMode = $mode_conf"
+  check "firebird.conf compatibility" conf_has "DataTypeCompatibility = 3.0"
+  check "firebird.conf UDF line stays a comment" conf_has "#UdfAccess = Restrict UDF;${appw}bin\\system\\udf\\64"
+  check "firewall rule for the server" test "$(firewall_calls)" = \
+    "netsh firewall add allowedprogram \"${fbw}firebird.exe\" \"Firebird SQL server\" ENABLE"
+  check "gds32.dll is the new 32-bit client" same_bytes "$fb/32b/fbclient.dll" "$app/bin/exe/gds32.dll"
+  check "fbclient.dll is the new 32-bit client" same_bytes "$fb/32b/fbclient.dll" "$app/bin/exe/fbclient.dll"
+  check "message file and runtime libraries" test -f "$app/bin/exe/firebird.msg" -a -f "$app/bin/exe/msvcp140.dll" -a -f "$app/bin/exe/vcruntime140.dll"
+  check "backup tool placed" same_bytes "$inst/Quenlet.exe" "$app/bin/system/quenlet/Quenlet.exe"
+  check "data.ini PORT" test "$(ini_value PORT)" = "$port"
+  check "data.ini FBSERVER" test "$(ini_value FBSERVER)" = "${fbw}firebird.exe"
+  check "data.ini FBTYPE" test "$(ini_value FBTYPE)" = "$mode_ini"
+  check "markers removed at the end" test ! -e "$app/userdata/vorsel.stop" -a -z "$(ls "$app/userdata/comps" | grep '^norun\.' || true)"
+  check "template database removed at the end" test ! -e "$app/data/_sablona.fdb"
+  check "kit removed from the installer's folder" test ! -e "$inst/firebird_4_0_x64.zip"
+}
