@@ -39,8 +39,8 @@ finish() {
 
 wine_quiet() { "$wr" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 
-register_app() { wine_quiet reg add 'HKLM\SOFTWARE\WOW6432Node\Velmora\ZENTAQ' /v BaseDir /d "$appw" /f >/dev/null; }
-unregister_app() { wine_quiet reg delete 'HKLM\SOFTWARE\WOW6432Node\Velmora\ZENTAQ' /v BaseDir /f >/dev/null || true; }
+register_app() { wine_quiet reg add 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /d "$appw" /f /reg:32 >/dev/null; }
+unregister_app() { wine_quiet reg delete 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /f /reg:32 >/dev/null || true; }
 
 service_state() {  # prints RUNNING, STOPPED or NONE
   local out
