@@ -1,10 +1,108 @@
 #include "environment/NewFrame.h"
 
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "environment/ConfigFiles.h"
+#include "environment/Discovery.h"
+#include "outside/Outside.h"
 #include "resources/Layouts.h"
+#include "shell/Dialogs.h"
+#include "shell/Wizard.h"
+#include "toolkit/Seam.h"
 
 namespace environment {
 
 using namespace toolkit;
+
+namespace {
+
+constexpr wchar_t kTitle[] = L"Parametre inštalácie";
+constexpr wchar_t kInstallCaption[] = L"Inštalovať Firebird SQL do priečinka:";
+constexpr wchar_t kInstalledCaption[] = L"Aktuálne nainštalovaný Firebird SQL v priečinku:";
+constexpr wchar_t kKitPrefix[] = L"Firebird ";
+constexpr wchar_t kKitWithoutVersion[] = L"Firebird 4.0 64-bit";
+constexpr wchar_t kSearchTitle[] = L"Vyhľadaj súbor aplikácie - kadrix.exe";
+constexpr wchar_t kSearchFilter[] = L"Lumera SQL|kadrix.exe";
+constexpr wchar_t kNotLocalFixed[] =
+    L"Firebird nie je možné nainštalovať. Vyberte aplikáciu na lokálnom pevnom disku!";
+// data.ini and firebird.conf must name the same port for it to be shown.
+constexpr int kAgreedPort = 1;
+
+UINT SystemDriveType(const std::wstring& root) {
+    return GetDriveTypeW(root.c_str());
+}
+
+DriveTypeQuery g_driveType = SystemDriveType;
+
+shell::TWizard& TheWizard() {
+    if (!shell::Wizard) throw std::logic_error("the parameters page needs the wizard");
+    return *shell::Wizard;
+}
+
+std::wstring WithDelimiter(std::wstring folder) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+bool FileExists(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ReadIniServer(const std::wstring& iniPath) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetPrivateProfileStringW(outside::kIniSection, outside::kIniServer, L"",
+                                           buffer.data(), DWORD(buffer.size()), iniPath.c_str());
+        if (n + 1 < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The server folder that an installation from the kit gets: beside the
+// application folder.
+std::wstring DefaultServerDir(const std::wstring& appDir) {
+    return ParentDir(appDir) + outside::kDefaultServerDir;
+}
+
+// An unknown server folder must not fall back to the current directory,
+// where IsFBInstalled and relative paths would look.
+bool ServerInstalled(const std::wstring& folder) {
+    return !folder.empty() && IsFBInstalled(folder);
+}
+
+int32_t ServerVersion(const std::wstring& folder) {
+    if (folder.empty()) return 0;
+    return VersionNumber(GetFileVersionText(folder + outside::kClientDll, kVersionNumberForm));
+}
+
+// Where `part` begins in `text`, without regard to case; npos when nowhere.
+size_t FindNoCase(const std::wstring& text, const std::wstring& part) {
+    int at = FindStringOrdinal(FIND_FROMSTART, text.c_str(), int(text.size()), part.c_str(),
+                               int(part.size()), TRUE);
+    return at < 0 ? std::wstring::npos : size_t(at);
+}
+
+}  // namespace
+
+DriveTypeQuery SetDriveTypeQuery(DriveTypeQuery query) {
+    DriveTypeQuery previous = g_driveType;
+    g_driveType = query ? query : SystemDriveType;
+    return previous;
+}
+
+int32_t VersionNumber(const std::wstring& numberForm) {
+    if (numberForm.empty()) return 0;
+    int64_t value = 0;
+    for (wchar_t c : numberForm) {
+        if (c < L'0' || c > L'9') return 0;
+        value = value * 10 + (c - L'0');
+        if (value > INT32_MAX) return 0;
+    }
+    return int32_t(value);
+}
 
 TNewFrame::TNewFrame(Window& owner) : shell::TWizFrame(owner, L"NewFrame") {
     Bind(L"chFBClick", [this] { chFBClick(); });
@@ -31,13 +129,156 @@ TNewFrame::TNewFrame(Window& owner) : shell::TWizFrame(owner, L"NewFrame") {
 
 void TNewFrame::Initialize(bool bShow, shell::TWizFrame* Previous, shell::TWizFrame* Next) {
     shell::TWizFrame::Initialize(bShow, Previous, Next);
-    lCaption->SetCaption(L"Parametre inštalácie");
+    lCaption->SetCaption(kTitle);
+    if (TheWizard().m_bVista) EnableDebugPrivilege();
+    SetAppParam();
+    SetFBParam(false);
 }
 
-void TNewFrame::chFBClick() {}
+void TNewFrame::SetAppParam() {
+    shell::TWizard& w = TheWizard();
+    lAppInfoFolder->SetCaption(w.m_szAppDir);
+
+    std::wstring ini = WithDelimiter(w.m_szAppDir) + outside::kDataIni;
+    if (FileExists(ini)) {
+        // The application names the server executable; an empty name means
+        // no server is known.
+        w.m_szFBDir = ReadIniServer(ini);
+        if (!w.m_szFBDir.empty()) w.m_szFBDir = ParentDir(w.m_szFBDir);
+    } else {
+        w.m_szFBDir = DefaultServerDir(w.m_szAppDir);
+    }
+
+    if (FileExists(outside::kKitArchive) && IsUserAdmin()) {
+        chFB->SetEnabled(true);
+        w.m_nFBSetupVersion = VersionNumber(
+            GetZipFileVersion(outside::kClientDll, outside::kKitArchive, kVersionNumberForm));
+        if (w.m_nFBSetupVersion != 0)
+            chFB->SetCaption(kKitPrefix + GetZipFileVersion(outside::kClientDll,
+                                                            outside::kKitArchive,
+                                                            kVersionDottedForm));
+        else
+            chFB->SetCaption(kKitWithoutVersion);
+    }
+}
+
+void TNewFrame::SetFBParam(bool bUserPol) {
+    shell::TWizard& w = TheWizard();
+    bool installed = ServerInstalled(w.m_szFBDir);
+    std::wstring ini = AppIni();
+    if (installed) {
+        lFBInfoCaption1->SetVisible(true);
+        if (!edFbFolder->Visible()) {
+            // Shown without the folder edit it names the installed server,
+            // whatever the install state left on it.
+            lFBInfoCaption1->SetCaption(kInstalledCaption);
+            ShowInstalledServer(true);
+        }
+        lFBInfoFolder->SetCaption(w.m_szFBDir);
+        lFBInfoVersion->SetCaption(
+            GetFileVersionText(w.m_szFBDir + outside::kClientDll, kVersionDottedForm));
+        edPort->SetText(ReadFBPort(w.m_szFBDir + outside::kServerConf, ini, kAgreedPort));
+        SelectMode(ReadFBType(ini));
+        EnableModesAndPort(true);
+    } else {
+        lFBInfoCaption1->SetVisible(false);
+        ShowInstalledServer(false);
+        edPort->SetText(w.m_szFBPort);
+        gSS->SetChecked(true);
+        EnableModesAndPort(chFB->Enabled());
+    }
+    if (edPort->Text().empty()) edPort->SetText(w.m_szFBPort);
+
+    if (bUserPol) return;
+    w.m_nFBVersion = ServerVersion(w.m_szFBDir);
+    if (installed && w.m_nFBVersion >= w.m_nFBSetupVersion) {
+        chFB->SetChecked(false);
+    } else if (chFB->Enabled()) {
+        // Already checked (a search from the install state): the install
+        // state is laid out again for the new application folder.
+        if (chFB->Checked())
+            chFBClick();
+        else
+            chFB->SetChecked(true);
+    }
+}
+
+void TNewFrame::chFBClick() {
+    shell::TWizard& w = TheWizard();
+    if (chFB->Checked()) {
+        edFbFolder->SetText(DefaultServerDir(w.m_szAppDir));
+        if (w.m_nFBVersion == 0) edPort->SetText(outside::kNewServerPort);
+        gSS->SetChecked(true);
+        lFBInfoCaption1->SetCaption(kInstallCaption);
+        edFbFolder->SetVisible(true);
+        lFBInfoCaption1->SetVisible(true);
+        ShowInstalledServer(false);
+        return;
+    }
+    edFbFolder->SetVisible(false);
+    if (w.m_nFBVersion <= 0) {
+        lFBInfoCaption1->SetVisible(false);
+        return;
+    }
+    lFBInfoCaption1->SetCaption(kInstalledCaption);
+    lFBInfoCaption1->SetVisible(true);
+    ShowInstalledServer(true);
+    // No default here: a port the two files disagree on is left for the user.
+    std::wstring ini = AppIni();
+    edPort->SetText(ReadFBPort(lFBInfoFolder->Caption() + outside::kServerConf, ini, kAgreedPort));
+    SelectMode(ReadFBType(ini));
+}
 
 void TNewFrame::edPortChange() {}
 
-void TNewFrame::btnSearchClick() {}
+void TNewFrame::btnSearchClick() {
+    shell::TWizard& w = TheWizard();
+    OpenFileRequest request;
+    request.owner = GetAncestor(Handle(), GA_ROOT);
+    request.title = kSearchTitle;
+    request.filter = kSearchFilter;
+    request.initialDir = ParentDir(WithDelimiter(lAppInfoFolder->Caption()) + outside::kAppExe);
+    std::wstring path;
+    if (!OpenFile(request, path)) return;
+
+    if (path.starts_with(L'\\')) {
+        shell::ShowError(kNotLocalFixed);
+        return;
+    }
+    size_t exe = FindNoCase(path, outside::kAppExe);
+    if (exe == std::wstring::npos || g_driveType(path.substr(0, 3)) != DRIVE_FIXED) {
+        shell::ShowError(kNotLocalFixed);
+        return;
+    }
+    // For this run only; the registry keeps the application it names.
+    w.m_szAppDir = path.substr(0, exe);
+    SetAppParam();
+    SetFBParam(false);
+}
+
+std::wstring TNewFrame::AppIni() const {
+    return WithDelimiter(lAppInfoFolder->Caption()) + outside::kDataIni;
+}
+
+void TNewFrame::SelectMode(const std::wstring& iniCode) {
+    const std::pair<const wchar_t*, RadioButton*> modes[] = {
+        {outside::kModeSuper.iniCode, gSS},
+        {outside::kModeClassic.iniCode, gCS},
+        {outside::kModeSuperClassic.iniCode, gSC}};
+    for (const auto& [code, button] : modes)
+        if (iniCode == code) button->SetChecked(true);
+}
+
+void TNewFrame::EnableModesAndPort(bool enabled) {
+    for (Control* c : {static_cast<Control*>(gSS), static_cast<Control*>(gCS),
+                       static_cast<Control*>(gSC), static_cast<Control*>(edPort)})
+        c->SetEnabled(enabled);
+}
+
+void TNewFrame::ShowInstalledServer(bool shown) {
+    lFBInfoCaption2->SetVisible(shown);
+    lFBInfoFolder->SetVisible(shown);
+    lFBInfoVersion->SetVisible(shown);
+}
 
 }  // namespace environment

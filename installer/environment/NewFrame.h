@@ -1,22 +1,50 @@
 // The parameters page: where the application lives, the installed server,
 // and the choices for the installation (install or keep the server, its
 // folder, port and mode). The install sequence reads its controls.
+//
+// The page keeps no state of its own: folders, ports and versions live in
+// the wizard (shell::Wizard), which must exist when any method below runs.
 #pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
 
 #include "shell/Pages.h"
 
 namespace environment {
 
+// The drive-type query of the search button (GetDriveTypeW of a root such
+// as "C:\"). Tests play drives that the machine does not have through it.
+using DriveTypeQuery = UINT (*)(const std::wstring& root);
+// Installs a query (nullptr: GetDriveTypeW) and returns the one it replaces.
+DriveTypeQuery SetDriveTypeQuery(DriveTypeQuery query);
+
+// The version number that the wizard holds for a version in number form
+// ("004000005" gives 4000005); 0 when empty, not all digits, or too large.
+int32_t VersionNumber(const std::wstring& numberForm);
+
 class TNewFrame : public shell::TWizFrame {
 public:
     explicit TNewFrame(toolkit::Window& owner);
 
-    // The base page's steps, then the title "Parametre inštalácie".
+    // The base page's steps, the title "Parametre inštalácie", the debug
+    // privilege (Vista on, for the port checks of the install sequence),
+    // then both halves of the page.
     void Initialize(bool bShow, shell::TWizFrame* Previous, shell::TWizFrame* Next) override;
 
-    void chFBClick();      // every change of chFB's state
-    void edPortChange();   // every change of the port text
-    void btnSearchClick();
+    // Application half: the folder shown, the server folder the application
+    // names (or the default one beside it), and the kit check box when the
+    // kit lies in the current directory and the user is an administrator.
+    void SetAppParam();
+    // Server half: the installed server, the agreed port and mode, what is
+    // enabled, and (unless bUserPol) the server's version and the check box.
+    void SetFBParam(bool bUserPol);
+
+    void chFBClick();       // every change of chFB's state: install or keep
+    void edPortChange();    // every change of the port text; nothing is checked
+    void btnSearchClick();  // lets the user point to another application
 
     toolkit::GroupBox* grpApp;
     toolkit::Label* lAppInfoCaption1;
@@ -34,6 +62,12 @@ public:
     toolkit::Edit* edFbFolder;
     toolkit::Label* lFBInfoCaption2;
     toolkit::Label* lFBInfoVersion;
+
+private:
+    std::wstring AppIni() const;  // data.ini of the application as shown
+    void SelectMode(const std::wstring& iniCode);
+    void EnableModesAndPort(bool enabled);
+    void ShowInstalledServer(bool shown);  // folder, "Verzia:" and version
 };
 
 }  // namespace environment

@@ -1,0 +1,554 @@
+// The parameters page inside a real wizard (headless windows under Wine):
+// its states from real application and server folders, the stand-in kit in
+// the current directory and stand-in client libraries of known versions;
+// the check box and the search button as the user works them, dialogs
+// answered at the toolkit's seam.
+#include "environment/NewFrame.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+
+#include "AppDirValue.h"
+#include "ScriptedUi.h"
+#include "WinTestSupport.h"
+#include "outside/Outside.h"
+#include "shell/Dialogs.h"
+#include "shell/Wizard.h"
+#include "toolkit/Application.h"
+
+using namespace testsupport;
+using environment::TNewFrame;
+using shell::TWizard;
+
+namespace {
+
+constexpr wchar_t kInstallCaption[] = L"Inštalovať Firebird SQL do priečinka:";
+constexpr wchar_t kInstalledCaption[] = L"Aktuálne nainštalovaný Firebird SQL v priečinku:";
+constexpr wchar_t kNotLocalFixed[] =
+    L"Firebird nie je možné nainštalovať. Vyberte aplikáciu na lokálnom pevnom disku!";
+// Client library versions of the stand-ins; the kit carries kKitVersion.
+constexpr wchar_t kKitVersion[] = L"4.0.5.3140";
+constexpr wchar_t kOlderVersion[] = L"4.0.2.0";
+constexpr wchar_t kNewerVersion[] = L"10.2.1.0";
+
+void Pump() {
+    toolkit::App().ProcessMessages();
+}
+
+// As the user clicks it: the control notifies its parent.
+void Click(toolkit::Control& control) {
+    SendMessageW(control.Handle(), BM_CLICK, 0, 0);
+    Pump();
+}
+
+// What a user sees of the server half.
+struct ServerHalf {
+    std::wstring caption;  // of the check box
+    bool enabled, checked;
+    std::wstring infoCaption;   // lFBInfoCaption1 when visible, else ""
+    std::wstring folderEdit;    // edFbFolder when visible, else ""
+    std::wstring shownFolder;   // lFBInfoFolder when visible, else ""
+    std::wstring shownVersion;  // "Verzia:" and lFBInfoVersion when visible, else ""
+    std::wstring port;
+    bool portEnabled;
+    std::wstring mode;  // the checked radio button
+    bool modesEnabled;
+};
+
+std::wstring IfVisible(const toolkit::Control& c, const std::wstring& text) {
+    return c.Visible() ? text : L"";
+}
+
+ServerHalf Read(const TNewFrame& p) {
+    std::wstring mode = p.gSS->Checked()   ? L"SS"
+                        : p.gCS->Checked() ? L"CS"
+                        : p.gSC->Checked() ? L"SC"
+                                           : L"";
+    if (p.gSS->Checked() + p.gCS->Checked() + p.gSC->Checked() > 1) mode = L"several";
+    bool modesEnabled = p.gSS->Enabled();
+    EXPECT_EQ(modesEnabled, p.gCS->Enabled());
+    EXPECT_EQ(modesEnabled, p.gSC->Enabled());
+    // Both sit in one place: never both visible.
+    EXPECT_FALSE(p.edFbFolder->Visible() && p.lFBInfoFolder->Visible());
+    EXPECT_EQ(p.lFBInfoFolder->Visible(), p.lFBInfoVersion->Visible());
+    EXPECT_EQ(p.lFBInfoFolder->Visible(), p.lFBInfoCaption2->Visible());
+    return {p.chFB->Caption(),
+            p.chFB->Enabled(),
+            p.chFB->Checked(),
+            IfVisible(*p.lFBInfoCaption1, p.lFBInfoCaption1->Caption()),
+            IfVisible(*p.edFbFolder, p.edFbFolder->Text()),
+            IfVisible(*p.lFBInfoFolder, p.lFBInfoFolder->Caption()),
+            IfVisible(*p.lFBInfoVersion,
+                      p.lFBInfoCaption2->Caption() + L" " + p.lFBInfoVersion->Caption()),
+            p.edPort->Text(),
+            p.edPort->Enabled(),
+            mode,
+            modesEnabled};
+}
+
+void PrintTo(const ServerHalf& s, std::ostream* os) {
+    *os << "{chFB \"" << ToUtf8(s.caption) << "\" " << (s.enabled ? "enabled" : "disabled") << ' '
+        << (s.checked ? "checked" : "unchecked") << "; info \"" << ToUtf8(s.infoCaption)
+        << "\"; edit \"" << ToUtf8(s.folderEdit) << "\"; folder \"" << ToUtf8(s.shownFolder)
+        << "\"; version \"" << ToUtf8(s.shownVersion) << "\"; port \"" << ToUtf8(s.port) << "\" "
+        << (s.portEnabled ? "enabled" : "disabled") << "; mode " << ToUtf8(s.mode) << ' '
+        << (s.modesEnabled ? "enabled" : "disabled") << '}';
+}
+
+bool operator==(const ServerHalf& a, const ServerHalf& b) {
+    return a.caption == b.caption && a.enabled == b.enabled && a.checked == b.checked &&
+           a.infoCaption == b.infoCaption && a.folderEdit == b.folderEdit &&
+           a.shownFolder == b.shownFolder && a.shownVersion == b.shownVersion && a.port == b.port &&
+           a.portEnabled == b.portEnabled && a.mode == b.mode && a.modesEnabled == b.modesEnabled;
+}
+
+UINT RemovableDrive(const std::wstring&) {
+    return DRIVE_REMOVABLE;
+}
+
+class NewFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app1_ = root_ / L"Lumera\\";
+        app2_ = root_ / L"Druha\\Lumera\\";
+        ASSERT_TRUE(MakeDirs(app1_ + outside::kAppExeDir));
+        ASSERT_TRUE(MakeDirs(app2_ + outside::kAppExeDir));
+        ASSERT_TRUE(WriteBytes(app2_ + outside::kAppExe, "MZ"));
+        registry_.Set(app1_);
+        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
+        ASSERT_TRUE(SetCurrentDirectoryW(work_.Path().c_str()));
+    }
+    void TearDown() override {
+        wizard_.reset();
+        SetCurrentDirectoryW(savedCwd_);
+        environment::SetDriveTypeQuery(nullptr);
+    }
+
+    // The wizard starts on the page and initialises it from what the test laid out.
+    TNewFrame& Start() {
+        wizard_ = std::make_unique<TWizard>(std::vector<std::wstring>{});
+        EXPECT_TRUE(ui_.messages.empty())
+            << ToUtf8(ui_.messages.empty() ? L"" : ui_.messages[0].text);
+        return *wizard_->NewFrame;
+    }
+    TWizard& W() { return *wizard_; }
+
+    void PutKit() { ASSERT_TRUE(CopyInto(KitArchive(), work_ / outside::kKitArchive)); }
+
+    // A server folder: the server, a client library of `version` and a
+    // firebird.conf with `port` (none when empty).
+    static void PutServer(const std::wstring& folder, const std::wstring& version,
+                          const std::string& port) {
+        ASSERT_TRUE(MakeDirs(folder));
+        ASSERT_TRUE(CopyInto(DoublesDir() + L"firebird.exe", folder + outside::kServerExe));
+        ASSERT_TRUE(CopyInto(DoublesDir() + L"fbclient\\" + version + L"\\fbclient.dll",
+                             folder + outside::kClientDll));
+        std::string conf = "# Firebird configuration\r\n#RemoteServicePort = 3050\r\n";
+        if (!port.empty()) conf += "RemoteServicePort = " + port + "\r\n";
+        ASSERT_TRUE(WriteBytes(folder + outside::kServerConf, conf + "#ServerMode = Super\r\n"));
+    }
+    // data.ini with the keys given (none for an empty text).
+    static void PutIni(const std::wstring& appDir, const std::string& port,
+                       const std::wstring& server, const std::string& mode) {
+        std::string ini = "[DATA]\r\nDATABASE=lumera.fdb\r\n";
+        if (!port.empty()) ini += "PORT=" + port + "\r\n";
+        if (!server.empty()) ini += "FBSERVER=" + ToUtf8(server) + "\r\n";
+        if (!mode.empty()) ini += "FBTYPE=" + mode + "\r\n";
+        ASSERT_TRUE(WriteBytes(appDir + outside::kDataIni, ini));
+    }
+    // Beside the application folder, where a server from the kit goes.
+    std::wstring DefaultServer(const std::wstring& appDir) const {
+        return appDir.substr(0, appDir.find_last_of(L'\\', appDir.size() - 2) + 1) +
+               L"firebird\\firebird_4_0_x64\\";
+    }
+
+    toolkit::Application app_;
+    ScriptedUi ui_;
+    AppDirValue registry_;
+    TempDir root_{L"nf"}, work_{L"nfcwd"};
+    std::wstring app1_, app2_;
+    wchar_t savedCwd_[MAX_PATH] = {};
+    std::unique_ptr<TWizard> wizard_;
+};
+
+// ---- The states that start-up enters ------------------------------------------------
+
+TEST_F(NewFrameTest, NoServerWithKitStartsInInstallWithTheKitsVersion) {
+    PutKit();
+    TNewFrame& p = Start();
+    EXPECT_EQ(L"Parametre inštalácie", p.lCaption->Caption());
+    EXPECT_EQ(app1_, p.lAppInfoFolder->Caption());
+    EXPECT_EQ(DefaultServer(app1_), W().m_szFBDir);  // no data.ini: the folder beside
+    EXPECT_EQ(4000005, W().m_nFBSetupVersion);
+    EXPECT_EQ(0, W().m_nFBVersion);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
+                          L"", L"50064", true, L"SS", true}),
+              Read(p));
+    // The kit stays; its client library was only borrowed.
+    EXPECT_TRUE(Exists(work_ / outside::kKitArchive));
+}
+
+struct CurrentCase {
+    const char* name;
+    const wchar_t* installed;
+    const wchar_t* shown;
+    const char* mode;
+};
+
+class CurrentServerTest : public NewFrameTest, public ::testing::WithParamInterface<CurrentCase> {};
+
+// The installed server is at least as new as the kit: kept, with the port and
+// mode that application and server agree on.
+TEST_P(CurrentServerTest, StartsInKeepInstalled) {
+    const CurrentCase& c = GetParam();
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, c.installed, "3055");
+    PutIni(app1_, "3055", server + L"firebird.exe", c.mode);
+    TNewFrame& p = Start();
+    EXPECT_EQ(server, W().m_szFBDir);
+    EXPECT_EQ(
+        (ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
+                    std::wstring(L"Verzia: ") + c.shown, L"3055", true, FromUtf8(c.mode), true}),
+        Read(p));
+    EXPECT_EQ(L"", p.edFbFolder->Text());  // never filled: the install state was not entered
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, CurrentServerTest,
+                         ::testing::Values(CurrentCase{"SameAsKit", kKitVersion, L"4.0.5", "CS"},
+                                           CurrentCase{"NewerThanKit", kNewerVersion, L"10.2.1",
+                                                       "SC"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(NewFrameTest, OlderServerStartsInInstallKeepingItsAgreedPortButNotItsMode) {
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kOlderVersion, "3055");
+    PutIni(app1_, "3055", server + L"firebird.exe", "SC");
+    TNewFrame& p = Start();
+    EXPECT_EQ(4000002, W().m_nFBVersion);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
+                          L"", L"3055", true, L"SS", true}),
+              Read(p));
+    // Hidden behind the folder edit, the installed server is still known.
+    EXPECT_EQ(server, p.lFBInfoFolder->Caption());
+    EXPECT_EQ(L"4.0.2", p.lFBInfoVersion->Caption());
+}
+
+TEST_F(NewFrameTest, OlderServerWhosePortsDisagreeOffersTheDefaultPort) {
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kOlderVersion, "3060");
+    PutIni(app1_, "3061", server + L"firebird.exe", "CS");
+    TNewFrame& p = Start();
+    EXPECT_EQ(L"50064", p.edPort->Text());
+    EXPECT_TRUE(p.chFB->Checked());
+    EXPECT_TRUE(p.gSS->Checked());
+}
+
+TEST_F(NewFrameTest, NoKitAndNoServerNothingIsPossible) {
+    TNewFrame& p = Start();
+    EXPECT_EQ(0, W().m_nFBSetupVersion);
+    EXPECT_EQ((ServerHalf{L"Firebird 4", false, false, L"", L"", L"", L"", L"50064", false, L"SS",
+                          false}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, NoKitWithAnInstalledServerKeepsItAndLetsPortAndModeChange) {
+    // No data.ini: the server is looked for beside the application, and the
+    // port cannot be agreed on, so the default is offered.
+    PutServer(DefaultServer(app1_), kOlderVersion, "3050");
+    TNewFrame& p = Start();
+    EXPECT_EQ((ServerHalf{L"Firebird 4", false, false, kInstalledCaption, L"", DefaultServer(app1_),
+                          L"Verzia: 4.0.2", L"50064", true, L"SS", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, DataIniWithoutServerShowsNoServer) {
+    PutKit();
+    // A server where the default would be, and one in the current directory:
+    // neither is the application's.
+    PutServer(DefaultServer(app1_), kKitVersion, "3055");
+    PutServer(work_.Path(), kNewerVersion, "3055");
+    PutIni(app1_, "3055", L"", "CS");
+    TNewFrame& p = Start();
+    EXPECT_EQ(L"", W().m_szFBDir);
+    EXPECT_EQ(0, W().m_nFBVersion);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
+                          L"", L"50064", true, L"SS", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, KitWithoutClientLibraryIsOfferedWithoutVersion) {
+    // The kit with its top-level client library renamed in place (local and
+    // central headers alike), so the archive stays readable but lacks it.
+    std::string bytes = ReadBytes(KitArchive());
+    ASSERT_FALSE(bytes.empty());
+    int renamed = 0;
+    for (size_t at = bytes.find("fbclient.dll"); at != std::string::npos;
+         at = bytes.find("fbclient.dll", at + 1)) {
+        if (bytes[at - 1] == '/') continue;  // 32b/fbclient.dll stays
+        bytes.replace(at, 12, "fbclienx.dll");
+        ++renamed;
+    }
+    ASSERT_EQ(2, renamed);
+    ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, bytes));
+    TNewFrame& p = Start();
+    EXPECT_EQ(0, W().m_nFBSetupVersion);
+    EXPECT_EQ(L"Firebird 4.0 64-bit", p.chFB->Caption());
+    EXPECT_TRUE(p.chFB->Enabled());
+    EXPECT_TRUE(p.chFB->Checked());
+}
+
+TEST_F(NewFrameTest, DamagedKitIsReportedByTheStandardErrorBox) {
+    ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, "not an archive"));
+    wizard_ = std::make_unique<TWizard>(std::vector<std::wstring>{});
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"newframe_test", ui_.messages[0].caption);
+    EXPECT_TRUE(ui_.messages[0].text.ends_with(std::wstring(L": ") + outside::kKitArchive))
+        << ToUtf8(ui_.messages[0].text);
+}
+
+// ---- The check box ---------------------------------------------------------------------
+
+TEST_F(NewFrameTest, UncheckingForAServerWhosePortsDisagreeLeavesThePortEmpty) {
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kOlderVersion, "3060");
+    PutIni(app1_, "3061", server + L"firebird.exe", "CS");
+    TNewFrame& p = Start();
+    ASSERT_TRUE(p.chFB->Checked());
+    Click(*p.chFB);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
+                          L"Verzia: 4.0.2", L"", true, L"CS", true}),
+              Read(p));
+    // The folder edit keeps its text while hidden; checking again brings it
+    // back, SuperServer selected, the (empty) port left as it is.
+    EXPECT_EQ(DefaultServer(app1_), p.edFbFolder->Text());
+    Click(*p.chFB);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
+                          L"", L"", true, L"SS", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, UncheckingForAnAgreedServerShowsItsPortAndMode) {
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kOlderVersion, "3070");
+    PutIni(app1_, "3070", server + L"firebird.exe", "SC");
+    TNewFrame& p = Start();
+    p.edPort->SetText(L"4000");
+    Click(*p.chFB);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
+                          L"Verzia: 4.0.2", L"3070", true, L"SC", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, UncheckingWithoutServerLeavesNothingInstalledMayInstall) {
+    PutKit();
+    TNewFrame& p = Start();
+    p.edPort->SetText(L"3333");
+    Click(*p.chFB);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, L"", L"", L"", L"", L"3333", true, L"SS",
+                          true}),
+              Read(p));
+    EXPECT_EQ(DefaultServer(app1_), p.edFbFolder->Text());
+    // And back into install: a new server gets the new-server port.
+    p.gCS->SetChecked(true);
+    Click(*p.chFB);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
+                          L"", L"50064", true, L"SS", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, CheckingFromKeepInstalledKeepsTheInstalledServersPort) {
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kKitVersion, "3055");
+    PutIni(app1_, "3055", server + L"firebird.exe", "CS");
+    TNewFrame& p = Start();
+    ASSERT_FALSE(p.chFB->Checked());
+    Click(*p.chFB);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
+                          L"", L"3055", true, L"SS", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, PortEditTakesAnyText) {
+    PutKit();
+    TNewFrame& p = Start();
+    SetFocus(p.edPort->Handle());
+    SendMessageW(p.edPort->Handle(), EM_SETSEL, 0, -1);
+    for (wchar_t c : std::wstring(L"port x")) SendMessageW(p.edPort->Handle(), WM_CHAR, c, 0);
+    Pump();
+    EXPECT_EQ(L"port x", p.edPort->Text());
+    p.edPort->SetText(L"");
+    Pump();
+    EXPECT_EQ(L"", p.edPort->Text());
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(p.chFB->Checked());
+}
+
+// ---- The search button ---------------------------------------------------------------------
+
+TEST_F(NewFrameTest, SearchAsksForTheApplicationsExecutableAndCancelChangesNothing) {
+    PutKit();
+    TNewFrame& p = Start();
+    ServerHalf before = Read(p);
+    ui_.files = {std::nullopt};
+    Click(*p.btnSearch);
+    ASSERT_EQ(1u, ui_.openFiles.size());
+    const toolkit::OpenFileRequest& r = ui_.openFiles[0];
+    EXPECT_EQ(L"Vyhľadaj súbor aplikácie - kadrix.exe", r.title);
+    EXPECT_EQ(L"Lumera SQL|kadrix.exe", r.filter);
+    EXPECT_EQ(app1_ + L"bin\\exe\\", r.initialDir);
+    EXPECT_EQ(L"", r.defaultExt);
+    EXPECT_EQ(L"", r.fileName);
+    EXPECT_EQ(W().Handle(), r.owner);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(app1_, W().m_szAppDir);
+    EXPECT_EQ(before, Read(p));
+}
+
+struct RefusedCase {
+    const char* name;
+    const wchar_t* path;  // "<app2>" stands for the second application folder
+    bool removable;       // the drive reports itself as removable
+};
+
+class RefusedSearchTest : public NewFrameTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedSearchTest, ShowsTheErrorAndChangesNothing) {
+    const RefusedCase& c = GetParam();
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kKitVersion, "3055");
+    PutIni(app1_, "3055", server + L"firebird.exe", "CS");
+    ASSERT_TRUE(WriteBytes(app2_ + L"Kadrix.exe", "MZ"));
+    TNewFrame& p = Start();
+    ServerHalf before = Read(p);
+    if (c.removable) environment::SetDriveTypeQuery(RemovableDrive);
+    std::wstring path = c.path;
+    if (path.starts_with(L"<app2>")) path = app2_ + path.substr(6);
+    ui_.files = {path};
+    Click(*p.btnSearch);
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
+    EXPECT_EQ(kNotLocalFixed, ui_.messages[0].text);
+    EXPECT_EQ((std::vector<std::wstring>{L"OK"}), ui_.messages[0].buttons);
+    EXPECT_EQ(app1_, W().m_szAppDir);
+    EXPECT_EQ(app1_, p.lAppInfoFolder->Caption());
+    EXPECT_EQ(server, W().m_szFBDir);
+    EXPECT_EQ(before, Read(p));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, RefusedSearchTest,
+    ::testing::Values(
+        RefusedCase{"NetworkPath", L"\\\\server\\share\\Lumera\\bin\\exe\\Kadrix.exe", false},
+        RefusedCase{"RemovableDrive", L"<app2>bin\\exe\\Kadrix.exe", true},
+        RefusedCase{"DriveThatDoesNotExist", L"Q:\\Lumera\\bin\\exe\\Kadrix.exe", false},
+        RefusedCase{"OutsideBinExe", L"<app2>Kadrix.exe", false},
+        RefusedCase{"OtherExecutable", L"<app2>bin\\exe\\Other.exe", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(NewFrameTest, SearchForAnApplicationWithoutServerRefillsBothHalves) {
+    // From keep installed in the first application to install in the second.
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kKitVersion, "3055");
+    PutIni(app1_, "3055", server + L"firebird.exe", "CS");
+    TNewFrame& p = Start();
+    ASSERT_FALSE(p.chFB->Checked());
+    ui_.files = {app2_ + L"BIN\\Exe\\kadrix.EXE"};  // the filter's spelling
+    Click(*p.btnSearch);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(app2_, W().m_szAppDir);
+    EXPECT_EQ(app2_, p.lAppInfoFolder->Caption());
+    EXPECT_EQ(DefaultServer(app2_), W().m_szFBDir);
+    EXPECT_EQ(0, W().m_nFBVersion);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app2_), L"",
+                          L"", L"50064", true, L"SS", true}),
+              Read(p));
+    // For this run only.
+    wchar_t stored[MAX_PATH] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegGetValueW(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue,
+                           RRF_RT_REG_SZ, nullptr, stored, &size));
+    EXPECT_EQ(app1_, std::wstring(stored));
+}
+
+TEST_F(NewFrameTest, SearchFromInstallToAnotherApplicationWithoutServerMovesTheServerFolder) {
+    PutKit();
+    TNewFrame& p = Start();
+    ASSERT_EQ(DefaultServer(app1_), p.edFbFolder->Text());
+    p.edPort->SetText(L"3333");
+    ui_.files = {app2_ + L"bin\\exe\\Kadrix.exe"};
+    Click(*p.btnSearch);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app2_), L"",
+                          L"", L"50064", true, L"SS", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, SearchForAnApplicationWithACurrentServerShowsIt) {
+    // From install in the first application to keep installed in the second.
+    PutKit();
+    std::wstring server = root_ / L"Druha\\fb\\";
+    PutServer(server, kNewerVersion, "3080");
+    PutIni(app2_, "3080", server + L"firebird.exe", "SC");
+    TNewFrame& p = Start();
+    ASSERT_TRUE(p.chFB->Checked());
+    ui_.files = {app2_ + L"bin\\exe\\Kadrix.exe"};
+    Click(*p.btnSearch);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(app2_, p.lAppInfoFolder->Caption());
+    EXPECT_EQ(10002001, W().m_nFBVersion);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
+                          L"Verzia: 10.2.1", L"3080", true, L"SC", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, SearchFromNothingInstalledToACurrentServerNamesItAsInstalled) {
+    // The caption left over from the install state must not stay above the
+    // installed server.
+    PutKit();
+    std::wstring server = root_ / L"Druha\\fb\\";
+    PutServer(server, kKitVersion, "3080");
+    PutIni(app2_, "3080", server + L"firebird.exe", "CS");
+    TNewFrame& p = Start();
+    Click(*p.chFB);  // nothing installed, may install
+    ASSERT_FALSE(p.lFBInfoCaption1->Visible());
+    ui_.files = {app2_ + L"bin\\exe\\Kadrix.exe"};
+    Click(*p.btnSearch);
+    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
+                          L"Verzia: 4.0.5", L"3080", true, L"CS", true}),
+              Read(p));
+}
+
+TEST_F(NewFrameTest, SearchWithoutKitFromServerToNoServerDisablesPortAndModes) {
+    PutServer(DefaultServer(app1_), kOlderVersion, "3050");
+    TNewFrame& p = Start();
+    ASSERT_TRUE(p.edPort->Enabled());
+    ui_.files = {app2_ + L"bin\\exe\\Kadrix.exe"};
+    Click(*p.btnSearch);
+    EXPECT_EQ((ServerHalf{L"Firebird 4", false, false, L"", L"", L"", L"", L"50064", false, L"SS",
+                          false}),
+              Read(p));
+}
+
+// ---- Version numbers --------------------------------------------------------------------
+
+TEST(VersionNumberTest, NumberFormBecomesTheWizardsNumber) {
+    EXPECT_EQ(4000005, environment::VersionNumber(L"004000005"));
+    EXPECT_EQ(10002001, environment::VersionNumber(L"010002001"));
+    EXPECT_EQ(0, environment::VersionNumber(L""));
+    EXPECT_EQ(0, environment::VersionNumber(L"4.0.5"));
+    EXPECT_EQ(0, environment::VersionNumber(L"00400000x"));
+    EXPECT_EQ(0, environment::VersionNumber(L"655356553565535"));  // beyond 32 bits
+    EXPECT_EQ(2147483647, environment::VersionNumber(L"2147483647"));
+}
+
+}  // namespace
