@@ -112,6 +112,9 @@ protected:
                       work_.Path() + outside::kKitArchive, work_.Path() + L"setup.exe"};
         for (const auto& f : markers_) Touch(f);
         for (const auto& f : leftovers_) Touch(f);
+        // The parameters page reads the kit's client version at start, so the
+        // kit left in the working folder must be a real one.
+        ASSERT_TRUE(CopyInto(KitArchive(), work_.Path() + outside::kKitArchive));
     }
     static void Touch(const std::wstring& path) {
         MakeDirs(path.substr(0, path.find_last_of(L'\\') + 1));
