@@ -2,7 +2,8 @@
 # from a folder of its own beside the stand-in kit, against an accounting
 # application registered in the test prefix.
 #   source lib.sh BUILD_DIR NAME
-# Sets: root, build, wr (Wine runner), drive_c, inst (installer folder, Unix),
+# Sets: root, build, wr (Wine runner), drive_c, inst (installer folder, Unix,
+# removed by finish),
 # app / appw (application folder, Unix / Windows), fb / fbw (server folder),
 # log (setup log, Unix). Functions below; fail ends the script with 1.
 set -euo pipefail
@@ -23,7 +24,8 @@ fbw='C:\velmora\firebird\firebird_4_0_x64\'
 log="$app/userdata/setup.log"
 port=50064
 service="FirebirdServervelmora64b_$port"
-inst="$build/e2e/$name"
+# Outside the build tree, whose programs tests/e2e/check-binaries inspects.
+inst="${TMPDIR:-/tmp}/istrel-e2e-$(basename "$build")-$name"
 
 failures=0
 check() {  # check DESCRIPTION COMMAND...
@@ -33,6 +35,7 @@ check() {  # check DESCRIPTION COMMAND...
 fail() { echo "FAIL: $*"; exit 1; }
 finish() {
   cleanup
+  rm -rf "$inst"
   if [ "$failures" -gt 0 ]; then echo "$name: $failures failed"; exit 1; fi
   echo "$name: all passed"
 }

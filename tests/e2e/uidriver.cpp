@@ -10,6 +10,7 @@
 //     button TITLE BUTTON     wait until that button is visible and enabled
 //     text TITLE TEXT         wait until a visible control of the window shows TEXT
 //     gone TITLE              wait until no visible window has this title
+//     dump TITLE              print the texts of that window's controls
 //
 // Exit code 0 when every step was done, 1 (with the failing step on
 // standard error) otherwise. Output is UTF-8.
@@ -138,7 +139,19 @@ HWND ReadyButton(const std::wstring& title, const std::wstring& caption) {
     return b && IsWindowEnabled(b) ? b : nullptr;
 }
 
+BOOL CALLBACK PrintChild(HWND h, LPARAM) {
+    std::wstring text = TextOf(h);
+    if (!text.empty()) printf("  %s: %s\n", Utf8(ClassOf(h)).c_str(), Utf8(text).c_str());
+    return TRUE;
+}
+
 bool Step(const std::wstring& verb, const std::vector<std::wstring>& a) {
+    if (verb == L"dump") {
+        HWND top = nullptr;
+        if (!WaitFor([&] { return (top = FindTop(a[0])) != nullptr; })) return false;
+        EnumChildWindows(top, PrintChild, 0);
+        return true;
+    }
     if (verb == L"window") return WaitFor([&] { return FindTop(a[0]) != nullptr; });
     if (verb == L"gone") return WaitFor([&] { return FindTop(a[0]) == nullptr; });
     if (verb == L"button") return WaitFor([&] { return ReadyButton(a[0], a[1]) != nullptr; });
@@ -158,7 +171,7 @@ bool Step(const std::wstring& verb, const std::vector<std::wstring>& a) {
 }
 
 size_t Arity(const std::wstring& verb) {
-    if (verb == L"window" || verb == L"gone") return 1;
+    if (verb == L"window" || verb == L"gone" || verb == L"dump") return 1;
     if (verb == L"click" || verb == L"button" || verb == L"text") return 2;
     return 0;
 }
