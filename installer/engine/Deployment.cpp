@@ -34,7 +34,9 @@ private:
 // Zip is set exactly while the reader exists, on every way out.
 class ZipScope {
 public:
-    ZipScope(TWizard& wizard, CancelableArchive& archive) : wizard_(wizard) { wizard_.Zip = &archive; }
+    ZipScope(TWizard& wizard, CancelableArchive& archive) : wizard_(wizard) {
+        wizard_.Zip = &archive;
+    }
     ~ZipScope() { wizard_.Zip = nullptr; }
     ZipScope(const ZipScope&) = delete;
     ZipScope& operator=(const ZipScope&) = delete;
@@ -86,8 +88,8 @@ bool TWizard::InstallServer() {
 
     // The port of the server now in the folder, before the kit replaces its
     // firebird.conf.
-    const std::wstring oldPort = environment::ReadFBPort(
-        m_szFBDir + outside::kServerConf, m_szAppDir + outside::kDataIni, 2);
+    const std::wstring oldPort = environment::ReadFBPort(m_szFBDir + outside::kServerConf,
+                                                         m_szAppDir + outside::kDataIni, 2);
     if (!oldPort.empty() && environment::FindFBService(oldPort) != 0) RemoveService(oldPort);
 
     m_RequiredBytes += engine::GetArchiveSize(archive);
@@ -109,9 +111,11 @@ bool TWizard::InstallServer() {
 }
 
 void TWizard::ZipOverallProgress(double progress, bool& cancel) {
-    engine::ProgressStep step = engine::NextProgressStep(progress, m_RequiredBytes, m_ProgressPrevious);
+    engine::ProgressStep step =
+        engine::NextProgressStep(progress, m_RequiredBytes, m_ProgressPrevious);
     m_ProgressNext = step.next;
-    if (step.advance > 0) ProgressFrame->pbSetup->SetPosition(ProgressFrame->pbSetup->Position() + step.advance);
+    if (step.advance > 0)
+        ProgressFrame->pbSetup->SetPosition(ProgressFrame->pbSetup->Position() + step.advance);
     m_ProgressPrevious = step.shown;
     // Keeps the window alive and lets "Storno" ask its question.
     toolkit::App().ProcessMessages();

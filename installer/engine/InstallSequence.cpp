@@ -33,7 +33,9 @@ std::wstring CurrentDir() {
 }
 
 // Copies overwrite, create no folders, and may fail without stopping anything.
-void CopyOver(const std::wstring& from, const std::wstring& to) { CopyFileW(from.c_str(), to.c_str(), FALSE); }
+void CopyOver(const std::wstring& from, const std::wstring& to) {
+    CopyFileW(from.c_str(), to.c_str(), FALSE);
+}
 
 void SupplyWhenMissing(const std::wstring& from, const std::wstring& to) {
     if (!engine::EntryExists(to)) CopyOver(from, to);
@@ -53,7 +55,8 @@ public:
             if (!DeployServer()) return;
         }
         PlaceClientFiles();
-        CopyOver(CurrentDir() + outside::kToolExe, w_.m_szAppDir + outside::kToolDir + outside::kToolExe);
+        CopyOver(CurrentDir() + outside::kToolExe,
+                 w_.m_szAppDir + outside::kToolDir + outside::kToolExe);
         if (environment::IsFBInstalled(w_.m_szFBDir)) {
             if (!installServer) ReconfigureKeptServer();
             WriteDataIni();
@@ -92,7 +95,9 @@ private:
     }
 
     // The application folder as the page shows it.
-    std::wstring ShownAppDir() const { return engine::WithDelimiter(page_.lAppInfoFolder->Caption()); }
+    std::wstring ShownAppDir() const {
+        return engine::WithDelimiter(page_.lAppInfoFolder->Caption());
+    }
 
     // A marker left by someone else (or by an earlier press) is not made again.
     void CreateMarkers() {
@@ -172,9 +177,12 @@ private:
         const std::wstring server = w_.m_szFBDir + outside::kServerExe;
         const std::wstring mode = ModeCode();
         const std::pair<const wchar_t*, const std::wstring*> values[] = {
-            {outside::kIniPort, &w_.m_szFBPort}, {outside::kIniServer, &server}, {outside::kIniMode, &mode}};
+            {outside::kIniPort, &w_.m_szFBPort},
+            {outside::kIniServer, &server},
+            {outside::kIniMode, &mode}};
         for (const auto& [key, value] : values) {
-            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(), ini.c_str())) {
+            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(),
+                                            ini.c_str())) {
                 ReportError(kIniWriteError);
                 return;
             }

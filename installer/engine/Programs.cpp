@@ -48,9 +48,9 @@ std::wstring CommandLine(const std::wstring& program, const std::wstring& argume
 }
 
 std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port) {
-    const wchar_t* prefix =
-        ContainsNoCase(serverDir, outside::kFolder64Marker) ? outside::kInstancePrefix64
-                                                              : outside::kInstancePrefix32;
+    const wchar_t* prefix = ContainsNoCase(serverDir, outside::kFolder64Marker)
+                                ? outside::kInstancePrefix64
+                                : outside::kInstancePrefix32;
     return std::wstring(outside::kToolNameSwitch) + prefix + port;
 }
 
@@ -61,9 +61,9 @@ std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* ac
 }
 
 std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action) {
-    return CommandLine(legacyDir + outside::kServiceTool, L" " + std::wstring(action) +
-                                                              outside::kToolNameSwitch +
-                                                              outside::kLegacyInstance);
+    return CommandLine(
+        legacyDir + outside::kServiceTool,
+        L" " + std::wstring(action) + outside::kToolNameSwitch + outside::kLegacyInstance);
 }
 
 std::wstring FirewallCommand(const std::wstring& serverDir) {
@@ -89,8 +89,8 @@ bool IsAdminGroupMember() {
 
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID admins = nullptr;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                  0, 0, 0, 0, &admins))
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                  0, 0, 0, 0, 0, &admins))
         return false;
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
     bool member = false;

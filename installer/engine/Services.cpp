@@ -37,22 +37,26 @@ bool TWizard::SetupService() {
     if (!m_bIsNT) return false;
     // FindFBService matches by containment; an empty port would match any
     // instance.
-    if (!m_szFBPort.empty() && environment::FindFBService(m_szFBPort) != 0) RemoveService(m_szFBPort);
+    if (!m_szFBPort.empty() && environment::FindFBService(m_szFBPort) != 0)
+        RemoveService(m_szFBPort);
     if (!environment::IsFBInstalled(m_szFBDir)) return false;
 
     const std::wstring conf = m_szFBDir + outside::kServerConf;
     for (const Setting& s : ServerSettings(engine::CheckedMode(*NewFrame), m_szAppDir, m_szFBPort))
         environment::SetConfValue(conf, s.key, s.value);
 
-    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolInstall, m_szFBPort), true, true);
-    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStart, m_szFBPort), true, true);
+    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolInstall, m_szFBPort),
+                       true, true);
+    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStart, m_szFBPort), true,
+                       true);
     return true;
 }
 
 bool TWizard::RemoveService(const std::wstring& port) {
     if (!m_bIsNT || !environment::IsFBInstalled(m_szFBDir)) return false;
     engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStop, port), true, true);
-    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolRemove, port), true, true);
+    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolRemove, port), true,
+                       true);
     return true;
 }
 

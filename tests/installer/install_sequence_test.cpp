@@ -30,10 +30,16 @@ constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";
 const std::string kOldClient = "old client library";
 
 // Ports of this suite; no other suite registers instances for them.
-std::wstring Port(int n) { return std::to_wstring(47100 + n); }
+std::wstring Port(int n) {
+    return std::to_wstring(47100 + n);
+}
 
-std::wstring Service64(const std::wstring& port) { return L"FirebirdServervelmora64b_" + port; }
-std::wstring Service32(const std::wstring& port) { return L"FirebirdServervelmora32b_" + port; }
+std::wstring Service64(const std::wstring& port) {
+    return L"FirebirdServervelmora64b_" + port;
+}
+std::wstring Service32(const std::wstring& port) {
+    return L"FirebirdServervelmora32b_" + port;
+}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
@@ -119,7 +125,8 @@ protected:
     // firebird.conf with the port, data.ini, optionally its instance running.
     void InstallEarlierServer(const std::wstring& port, const std::wstring& mode, bool running) {
         ExtractKitInto(fb_);
-        std::string conf = "#\r\nRemoteServicePort = " + ToUtf8(port) + "\r\nServerMode = Super\r\n";
+        std::string conf =
+            "#\r\nRemoteServicePort = " + ToUtf8(port) + "\r\nServerMode = Super\r\n";
         ASSERT_TRUE(WriteBytes(fb_ + L"firebird.conf", conf));
         WriteIni(port, L"C:\\old\\firebird.exe", mode);
         if (running) {
@@ -149,7 +156,9 @@ protected:
         }
         return out;
     }
-    std::vector<std::string> FirewallCalls() const { return Lines(ReadBytes(work_ / L"netsh.log")); }
+    std::vector<std::string> FirewallCalls() const {
+        return Lines(ReadBytes(work_ / L"netsh.log"));
+    }
     std::string Conf() const { return ReadBytes(fb_ + L"firebird.conf"); }
     bool OnEndPage(const TWizard& w) const {
         return w.m_ActiveFrame == w.EndFrame.get() && w.EndFrame->Visible() &&
@@ -181,12 +190,13 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     EXPECT_TRUE(ui_.messages.empty()) << ToUtf8(ui_.messages[0].text);
     // The server folder defaults to "firebird\firebird_4_0_x64\" beside the application.
     EXPECT_EQ(fb_, w->m_szFBDir);
-    for (const wchar_t* entry : outside::kKitEntries) EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
+    for (const wchar_t* entry : outside::kKitEntries)
+        EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
     std::string conf = Conf();
     EXPECT_NE(std::string::npos, conf.find("\r\nServerMode = SuperClassic\r\n"));
     EXPECT_NE(std::string::npos, conf.find("\r\nDataTypeCompatibility = 3.0\r\n"));
-    EXPECT_NE(std::string::npos,
-              conf.find("\r\n#UdfAccess = Restrict UDF;" + ToUtf8(app_) + "bin\\system\\udf\\64\r\n"));
+    EXPECT_NE(std::string::npos, conf.find("\r\n#UdfAccess = Restrict UDF;" + ToUtf8(app_) +
+                                           "bin\\system\\udf\\64\r\n"));
     EXPECT_NE(std::string::npos, conf.find("\r\nRemoteServicePort = " + ToUtf8(Port(0)) + "\r\n"));
 
     EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + ToUtf8(Port(0)),
@@ -283,9 +293,10 @@ TEST_F(InstallSequenceTest, ServerAlreadyInTheFolderAsksAndNoChangesNothing) {
     ASSERT_EQ(1u, ui_.messages.size());
     const ScriptedUi::Message& q = ui_.messages[0];
     EXPECT_EQ(L"Otázka", q.caption);
-    EXPECT_EQ(L"V priečinku: " + fb_ +
-                  L" je už nainštalovaný Firebird SQL server.\r\nSkutočne chcete prepísať inštaláciu?",
-              q.text);
+    EXPECT_EQ(
+        L"V priečinku: " + fb_ +
+            L" je už nainštalovaný Firebird SQL server.\r\nSkutočne chcete prepísať inštaláciu?",
+        q.text);
     EXPECT_EQ((std::vector<std::wstring>{L"&Ano", L"&Nie"}), q.buttons);
     EXPECT_EQ(L"&Nie", q.defaultButton);
     EXPECT_TRUE(StillOnParameters(*w));
@@ -312,7 +323,8 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
     ASSERT_TRUE(MakeDirs(other + L"bin\\"));
     ASSERT_TRUE(CopyInto(DoublesDir() + L"instsvc.exe", other + L"bin\\instsvc.exe"));
     ASSERT_TRUE(CopyInto(DoublesDir() + L"firebird.exe", other + L"bin\\firebird.exe"));
-    ASSERT_TRUE(WriteBytes(other + L"firebird.conf", "#\r\nRemoteServicePort = " + ToUtf8(Port(4)) + "\r\n"));
+    ASSERT_TRUE(WriteBytes(other + L"firebird.conf",
+                           "#\r\nRemoteServicePort = " + ToUtf8(Port(4)) + "\r\n"));
     RunWait(L"\"" + other + L"bin\\instsvc.exe\" i -n velmora64b_" + Port(4));
     RunWait(L"\"" + other + L"bin\\instsvc.exe\" sta -n velmora64b_" + Port(4));
     ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(4))));
@@ -369,8 +381,8 @@ TEST_F(InstallSequenceTest, WithoutUserdataFolderNoMarkerIsMade) {
 
 TEST_F(InstallSequenceTest, ClientLibraryThatCannotBeDeletedIsReportedAndTheRestGoesOn) {
     ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", kOldClient));
-    HANDLE held = CreateFileW((exe_ + L"gds32.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE held = CreateFileW((exe_ + L"gds32.dll").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     auto w = Make();
     Choose(*w, true, Port(6), w->NewFrame->gSS);
@@ -460,7 +472,8 @@ TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeGetsThePagePortWithoutRe
     w->OKClick();
 
     std::string p9 = ToUtf8(Port(9));
-    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}), ToolCalls());
+    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}),
+              ToolCalls());
     EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p9 + "\r\n"));
     EXPECT_EQ(Port(9), IniValue(ini_, L"PORT"));
 }
@@ -500,7 +513,8 @@ TEST_F(InstallSequenceTest, ServerInUseStopsAfterTheOldInstanceWasRemoved) {
     EXPECT_EQ(kServerInUse, ui_.messages[1].text);
     EXPECT_EQ(L"Chyba", ui_.messages[1].caption);
     std::string p7 = ToUtf8(Port(7));
-    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7}), ToolCalls());
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7}),
+              ToolCalls());
     EXPECT_EQ(0u, ServiceState(Service64(Port(7))));
     EXPECT_TRUE(w->Closed()) << "the installation ends";
     EXPECT_TRUE(FirewallCalls().empty());
@@ -577,7 +591,8 @@ TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_FALSE(w->Canceled);
-    for (const wchar_t* entry : outside::kKitEntries) EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
+    for (const wchar_t* entry : outside::kKitEntries)
+        EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(1))));
 }
 
@@ -607,7 +622,8 @@ struct FailureCase {
     bool shown;
 };
 
-class ZipFileFailureTest : public InstallSequenceTest, public ::testing::WithParamInterface<FailureCase> {};
+class ZipFileFailureTest : public InstallSequenceTest,
+                           public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ZipFileFailureTest, ChoosesTheActionAndReportsOnlyWhenItShould) {
     const FailureCase& c = GetParam();
@@ -618,17 +634,20 @@ TEST_P(ZipFileFailureTest, ChoosesTheActionAndReportsOnlyWhenItShould) {
     EXPECT_EQ(c.action, action);
     ASSERT_EQ(c.shown ? 1u : 0u, ui_.messages.size());
     if (c.shown) {
-        EXPECT_EQ(L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý.", ui_.messages[0].text);
+        EXPECT_EQ(L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý.",
+                  ui_.messages[0].text);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ZipFileFailureTest,
-    ::testing::Values(FailureCase{"Reported", false, false, L"intl\\fbintl.conf", engine::fxaIgnore, true},
-                      FailureCase{"SilentRun", false, true, L"intl\\fbintl.conf", engine::fxaIgnore, false},
-                      FailureCase{"MessageFileUpperCase", false, false, L"FIREBIRD.MSG", engine::fxaIgnore, false},
-                      FailureCase{"VorselExe", false, false, L"bin\\exe\\Vorsel.exe", engine::fxaIgnore, false},
-                      FailureCase{"AfterCancel", true, false, L"intl\\fbintl.conf", engine::fxaAbort, false}),
+    ::testing::Values(
+        FailureCase{"Reported", false, false, L"intl\\fbintl.conf", engine::fxaIgnore, true},
+        FailureCase{"SilentRun", false, true, L"intl\\fbintl.conf", engine::fxaIgnore, false},
+        FailureCase{"MessageFileUpperCase", false, false, L"FIREBIRD.MSG", engine::fxaIgnore,
+                    false},
+        FailureCase{"VorselExe", false, false, L"bin\\exe\\Vorsel.exe", engine::fxaIgnore, false},
+        FailureCase{"AfterCancel", true, false, L"intl\\fbintl.conf", engine::fxaAbort, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {
@@ -680,8 +699,9 @@ TEST_F(LegacyServerTest, PresentLegacyInstanceIsStoppedAndRemovedThroughTheQuote
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
-    EXPECT_EQ((std::vector<std::string>{"\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b",
-                                        "\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" r -n velmora64b"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b",
+                  "\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" r -n velmora64b"}),
               Lines(ReadBytes(legacy_ + L"instsvc.log")));
     EXPECT_FALSE(Exists(L"C:\\Program.log"));
     EXPECT_TRUE(OnEndPage(*w));
@@ -707,9 +727,12 @@ TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
               engine::ServiceToolCommand(L"C:\\Program Files\\fb_x64\\", L"sto", L"3050"));
     EXPECT_EQ(L"D:\\FB_X64\\instsvc.exe i -n velmora64b_3050",
               engine::ServiceToolCommand(L"D:\\FB_X64\\", L"i", L"3050"));
-    EXPECT_EQ(L"D:\\fb\\instsvc.exe r -n velmora32b_", engine::ServiceToolCommand(L"D:\\fb\\", L"r", L""));
+    EXPECT_EQ(L"D:\\fb\\instsvc.exe r -n velmora32b_",
+              engine::ServiceToolCommand(L"D:\\fb\\", L"r", L""));
 }
 
-TEST(AdminGroupTest, WinesUserIsAnAdministrator) { EXPECT_TRUE(engine::IsAdminGroupMember()); }
+TEST(AdminGroupTest, WinesUserIsAnAdministrator) {
+    EXPECT_TRUE(engine::IsAdminGroupMember());
+}
 
 }  // namespace
