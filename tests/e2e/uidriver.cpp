@@ -11,6 +11,7 @@
 //     text TITLE TEXT         wait until a visible control of the window shows TEXT
 //     gone TITLE              wait until no visible window has this title
 //     dump TITLE              print the texts of that window's controls
+//     list -                  print the titles of all top-level windows
 //
 // Exit code 0 when every step was done, 1 (with the failing step on
 // standard error) otherwise. Output is UTF-8.
@@ -145,7 +146,14 @@ BOOL CALLBACK PrintChild(HWND h, LPARAM) {
     return TRUE;
 }
 
+BOOL CALLBACK PrintTop(HWND h, LPARAM) {
+    printf("  %s%s [%s]\n", IsWindowVisible(h) ? "" : "(hidden) ", Utf8(TextOf(h)).c_str(),
+           Utf8(ClassOf(h)).c_str());
+    return TRUE;
+}
+
 bool Step(const std::wstring& verb, const std::vector<std::wstring>& a) {
+    if (verb == L"list") return EnumWindows(PrintTop, 0) != FALSE;
     if (verb == L"dump") {
         HWND top = nullptr;
         if (!WaitFor([&] { return (top = FindTop(a[0])) != nullptr; })) return false;
@@ -171,7 +179,7 @@ bool Step(const std::wstring& verb, const std::vector<std::wstring>& a) {
 }
 
 size_t Arity(const std::wstring& verb) {
-    if (verb == L"window" || verb == L"gone" || verb == L"dump") return 1;
+    if (verb == L"window" || verb == L"gone" || verb == L"dump" || verb == L"list") return 1;
     if (verb == L"click" || verb == L"button" || verb == L"text") return 2;
     return 0;
 }
