@@ -243,6 +243,8 @@ bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit, si
 }
 
 DWORD FindFBService(const std::wstring& text) {
+    // Every name contains the empty text; an empty port names no instance.
+    if (text.empty()) return 0;
     DWORD state = 0;
     EnumerateServices([&](const ServiceEntry& e) {
         std::wstring key = e.name + e.displayName;

@@ -292,6 +292,7 @@ TEST_F(ServiceTest, FindsFirebirdServicesByContainedTextAndGivesTheirState) {
     ASSERT_EQ(0, RunWait(L"\"" + srv + L"instsvc.exe\" sta -n velmora64b_47311"));
     EXPECT_EQ(DWORD(SERVICE_RUNNING), FindFBService(L"47311"));
     EXPECT_EQ(0u, FindFBService(L"473119"));
+    EXPECT_EQ(0u, FindFBService(L"")) << "an empty port names no instance";
 }
 
 TEST_F(ServiceTest, AServiceWithoutTheServerMarkIsNeverFound) {
