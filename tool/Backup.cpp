@@ -155,6 +155,9 @@ std::string BackupStartBlock(const std::wstring& database, const std::wstring& b
         if (equals != std::wstring::npos)
             block.Byte(isc_spb_bkp_length).Int32Le(ParseSize(line.substr(equals + 1)));
     }
+    // isc_service_start takes the block's length in 16 bits: the names together
+    // must fit, not only each one alone.
+    ParamBlock::CheckLength(block.Bytes().size(), 65535, L"The backup request");
     return block.Bytes();
 }
 

@@ -105,9 +105,19 @@ TEST(BackupStartBlock, SizeThatIsNoIntegerIsRefused) {
 }
 
 TEST(BackupStartBlock, NameTooLongForItsLengthFieldIsRefused) {
-    EXPECT_NO_THROW(BackupStartBlock(L"db", std::wstring(65535, L'f')));
+    // The whole block's length is 16 bits too: 15 bytes besides this name.
+    EXPECT_EQ(65535u, BackupStartBlock(L"db", std::wstring(65520, L'f')).size());
+    EXPECT_THROW(BackupStartBlock(L"db", std::wstring(65521, L'f')), ToolError);
     EXPECT_THROW(BackupStartBlock(L"db", std::wstring(65536, L'f')), ToolError);
     EXPECT_THROW(BackupStartBlock(std::wstring(65536, L'd'), L"a.fbk"), ToolError);
+    // Each name fits its own field, but the block's 16-bit length cannot hold both.
+    try {
+        BackupStartBlock(std::wstring(32767, L'd'), std::wstring(40000, L'f'));
+        FAIL() << "no error";
+    } catch (const ToolError& e) {
+        EXPECT_EQ(L"The backup request is too long: 72780 bytes, at most 65535 are allowed",
+                  e.Message());
+    }
 }
 
 TEST(ResultFileBytes, ZeroOrMinusOneThenTheText) {
