@@ -89,7 +89,16 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
     Wizard = this;
     toolkit::Application& app = toolkit::App();
     if (!app.MainForm()) app.SetMainForm(this);
-    app.Invoke([this] { FormCreate(); });
+    try {
+        FormCreate();
+    } catch (...) {
+        // A start-up cut short (a damaged kit, say) leaves no active page:
+        // Back and Next would lead nowhere and an unattended run would wait
+        // hidden for ever. After the error box it ends as the start-up
+        // failures do.
+        app.ShowException();
+        app.Terminate();
+    }
 }
 
 TWizard::~TWizard() {

@@ -309,6 +309,10 @@ TEST_F(NewFrameTest, DamagedKitIsReportedByTheStandardErrorBox) {
     EXPECT_EQ(L"newframe_test", ui_.messages[0].caption);
     EXPECT_TRUE(ui_.messages[0].text.ends_with(std::wstring(L": ") + outside::kKitArchive))
         << ToUtf8(ui_.messages[0].text);
+    // No page became active, so the program ends after the box instead of
+    // offering buttons that lead nowhere (or waiting hidden when unattended).
+    EXPECT_EQ(nullptr, wizard_->m_ActiveFrame);
+    EXPECT_TRUE(toolkit::App().Terminated());
 }
 
 // ---- The check box ---------------------------------------------------------------------
