@@ -133,11 +133,6 @@ private:
     isc_svc_handle handle_ = 0;
 };
 
-std::wstring MessageOf(const std::exception& e) {
-    if (auto* tool = dynamic_cast<const ToolError*>(&e)) return tool->Message();
-    return platform::FromNarrow(e.what());
-}
-
 }  // namespace
 
 std::string BackupStartBlock(const std::wstring& database, const std::wstring& backupFile) {

@@ -24,11 +24,6 @@ std::wstring VersionMessage(const std::wstring& version) {
            L"Kontaktujte tech. podporu Velmora.";
 }
 
-std::wstring MessageOf(const std::exception& e) {
-    if (auto* tool = dynamic_cast<const ToolError*>(&e)) return tool->Message();
-    return platform::FromNarrow(e.what());
-}
-
 }  // namespace
 
 std::wstring DatabaseFileNamePart(const std::wstring& database) {

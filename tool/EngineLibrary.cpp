@@ -94,28 +94,38 @@ std::string AttachBlock(const std::wstring& userName, const std::wstring& passwo
     return dpb.Bytes();
 }
 
-}  // namespace
-
-Connection::Attachment::Attachment(const std::wstring& userName, const std::wstring& password,
-                                   const std::wstring& database) {
+// The one way the tool attaches to a database; throws ToolError and leaves
+// no handle when it cannot.
+isc_db_handle AttachDatabase(const std::wstring& userName, const std::wstring& password,
+                             const std::wstring& database) {
     if (database.empty()) throw ToolError(kParameterError, L"Database name is missing");
     std::string name = platform::ToNarrow(database);
     ParamBlock::CheckLength(name.size(), 32767, L"Database name");
     std::string dpb = AttachBlock(userName, password);
     const EntryPoints& api = EngineLibrary::Get();
+    isc_db_handle handle = 0;
     ISC_STATUS status[ISC_STATUS_LENGTH] = {};
     api.isc_attach_database(status, short(name.size()), name.c_str(), &handle, short(dpb.size()),
                             dpb.data());
-    if (Failed(status)) {
-        handle = 0;
-        CheckStatus(status);
-    }
+    CheckStatus(status);
+    return handle;
 }
 
-Connection::Attachment::~Attachment() {
+// A failed detach is not reported.
+void DetachQuietly(isc_db_handle& handle) {
     if (!handle) return;
     ISC_STATUS status[ISC_STATUS_LENGTH] = {};
     EngineLibrary::Get().isc_detach_database(status, &handle);
+}
+
+}  // namespace
+
+Connection::Attachment::Attachment(const std::wstring& userName, const std::wstring& password,
+                                   const std::wstring& database)
+    : handle(AttachDatabase(userName, password, database)) {}
+
+Connection::Attachment::~Attachment() {
+    DetachQuietly(handle);
 }
 
 Connection::Transaction::Transaction(isc_db_handle& db) {
@@ -144,23 +154,14 @@ Connection::Transaction::~Transaction() {
 IdleAttachment::IdleAttachment(const std::wstring& userName, const std::wstring& password,
                                const std::wstring& database) noexcept {
     try {
-        if (database.empty()) return;
-        std::string name = platform::ToNarrow(database);
-        if (name.size() > 32767) return;
-        std::string dpb = AttachBlock(userName, password);
-        ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-        EngineLibrary::Get().isc_attach_database(status, short(name.size()), name.c_str(), &handle_,
-                                                 short(dpb.size()), dpb.data());
-        if (Failed(status)) handle_ = 0;
+        handle_ = AttachDatabase(userName, password, database);
     } catch (const std::exception&) {
         handle_ = 0;
     }
 }
 
 IdleAttachment::~IdleAttachment() {
-    if (!handle_) return;
-    ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-    EngineLibrary::Get().isc_detach_database(status, &handle_);
+    DetachQuietly(handle_);
 }
 
 Connection::Connection(const std::wstring& userName, const std::wstring& password,

@@ -6,6 +6,8 @@
 #include <exception>
 #include <string>
 
+#include "Platform.h"
+
 namespace quenlet {
 
 class ToolError : public std::exception {
@@ -28,5 +30,11 @@ inline constexpr wchar_t kParameterError[] = L"ParameterError";  // a value the 
 inline constexpr wchar_t kConvertError[] = L"ConvertError";      // a text that is no number
 inline constexpr wchar_t kOutputError[] = L"OutputError";        // a malformed service reply
 inline constexpr wchar_t kFileError[] = L"FileError";            // the result file
+
+// The message a step puts into ErrorText for an error it caught.
+inline std::wstring MessageOf(const std::exception& e) {
+    if (auto* tool = dynamic_cast<const ToolError*>(&e)) return tool->Message();
+    return platform::FromNarrow(e.what());
+}
 
 }  // namespace quenlet
