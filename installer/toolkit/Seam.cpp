@@ -37,7 +37,9 @@ bool UiSeam::RunOpenFile(const OpenFileRequest& request, std::wstring& path) {
     ofn.lpstrInitialDir = request.initialDir.empty() ? nullptr : request.initialDir.c_str();
     ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
     ofn.lpstrDefExt = request.defaultExt.empty() ? nullptr : request.defaultExt.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    // The installer finds its kit and the backup tool in the current
+    // directory and tidies it when it closes; browsing must not move it.
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&ofn)) return false;
     path = buffer.data();
     return true;

@@ -5,14 +5,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 
 #include "ScriptedUi.h"
+#include "WinTestSupport.h"
 #include "environment/NewFrame.h"
 #include "platform/Errors.h"
 #include "resources/Layouts.h"
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
+#include "toolkit/Seam.h"
 
 using namespace toolkit;
 
@@ -226,6 +230,53 @@ TEST_F(ToolkitTest, ParametersPageTabOrderStartsInTheServerGroup) {
         h = GetNextDlgTabItem(host.Handle(), h, FALSE);
     }
     EXPECT_EQ((std::vector<std::wstring>{L"chFB", L"gSS", L"gCS", L"gSC", L"edPort", L"btnSearch"}), order);
+}
+
+// The system's open-file dialog, answered from a second thread as a user
+// would: picking a file in another folder must not move the current
+// directory, where the installer finds its kit and the backup tool and which
+// it tidies when it closes.
+TEST_F(ToolkitTest, OpenFileDialogLeavesTheCurrentDirectoryAlone) {
+    testsupport::TempDir start(L"ofd"), other(L"ofdpick");
+    const std::wstring picked = other / L"Kadrix.exe";
+    ASSERT_TRUE(testsupport::WriteBytes(picked, "MZ"));
+    wchar_t saved[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(start.Path().c_str()));
+    wchar_t before[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, before);
+
+    UiSeam* scripted = SetUiSeam(nullptr);  // the real dialog
+    std::atomic<bool> answered{false}, over{false};
+    std::thread user([&] {
+        for (int i = 0; i < 400 && !over; ++i, Sleep(50)) {
+            HWND dialog = FindWindowW(L"#32770", L"Pick the program");
+            if (!dialog) continue;
+            // The file-name box: a combo box on newer systems, an edit on older.
+            SetDlgItemTextW(dialog, 0x047C, picked.c_str());
+            SetDlgItemTextW(dialog, 0x0480, picked.c_str());
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            answered = true;
+            return;
+        }
+    });
+    OpenFileRequest request;
+    request.title = L"Pick the program";
+    request.filter = L"Programs|*.exe";
+    request.initialDir = other.Path();
+    std::wstring path;
+    const bool chosen = OpenFile(request, path);
+    over = true;
+    user.join();
+    SetUiSeam(scripted);
+    wchar_t after[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, after);
+    SetCurrentDirectoryW(saved);
+
+    ASSERT_TRUE(answered);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(0, lstrcmpiW(picked.c_str(), path.c_str())) << testsupport::ToUtf8(path);
+    EXPECT_EQ(0, lstrcmpiW(before, after)) << testsupport::ToUtf8(after);
 }
 
 }  // namespace
