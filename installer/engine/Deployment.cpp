@@ -90,7 +90,7 @@ bool TWizard::InstallServer() {
     // firebird.conf.
     const std::wstring oldPort = environment::ReadFBPort(m_szFBDir + outside::kServerConf,
                                                          m_szAppDir + outside::kDataIni, 2);
-    if (!oldPort.empty() && environment::FindFBService(oldPort) != 0) RemoveService(oldPort);
+    if (environment::FindFBService(oldPort) != 0) RemoveService(oldPort);
 
     m_RequiredBytes += engine::GetArchiveSize(archive);
     ProgressFrame->pbSetup->SetMax(ProgressFrame->pbSetup->Max() + m_RequiredBytes);

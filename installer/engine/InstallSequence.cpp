@@ -25,12 +25,7 @@ bool Confirmed(const std::wstring& question) {
                       kResultNo) != kResultNo;
 }
 
-std::wstring CurrentDir() {
-    DWORD n = GetCurrentDirectoryW(0, nullptr);
-    std::wstring dir(n, L'\0');
-    dir.resize(GetCurrentDirectoryW(n, dir.data()));
-    return engine::WithDelimiter(dir);
-}
+using platform::CurrentDir;
 
 // Copies overwrite, create no folders, and may fail without stopping anything.
 void CopyOver(const std::wstring& from, const std::wstring& to) {
@@ -155,12 +150,12 @@ private:
         bool reconfigure = false;
         const std::wstring known = environment::ReadFBPort(conf, ini, 1);
         if (w_.m_szFBPort != known) {
-            if (!known.empty() && environment::FindFBService(known) != 0) w_.RemoveService(known);
+            if (environment::FindFBService(known) != 0) w_.RemoveService(known);
             environment::SetConfValue(conf, outside::kConfPortKey, w_.m_szFBPort);
             reconfigure = true;
         }
         if (ModeCode() != environment::ReadFBType(ini) && !reconfigure) {
-            if (!w_.m_szFBPort.empty() && environment::FindFBService(w_.m_szFBPort) != 0)
+            if (environment::FindFBService(w_.m_szFBPort) != 0)
                 w_.RemoveService(w_.m_szFBPort);
             reconfigure = true;
         }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "outside/Outside.h"
+#include "platform/Paths.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -13,14 +14,7 @@ namespace {
 
 using Kernel = platform::UniqueHandle<platform::KernelTraits>;
 
-bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
-    if (part.size() > text.size()) return false;
-    for (size_t i = 0; i + part.size() <= text.size(); ++i)
-        if (CompareStringOrdinal(text.data() + i, int(part.size()), part.data(), int(part.size()),
-                                 TRUE) == CSTR_EQUAL)
-            return true;
-    return false;
-}
+using platform::ContainsNoCase;
 
 }  // namespace
 

@@ -35,9 +35,7 @@ std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::
 
 bool TWizard::SetupService() {
     if (!m_bIsNT) return false;
-    // FindFBService matches by containment; an empty port would match any
-    // instance.
-    if (!m_szFBPort.empty() && environment::FindFBService(m_szFBPort) != 0)
+    if (environment::FindFBService(m_szFBPort) != 0)
         RemoveService(m_szFBPort);
     if (!environment::IsFBInstalled(m_szFBDir)) return false;
 

@@ -8,15 +8,13 @@
 
 #include "environment/NewFrame.h"
 #include "outside/Outside.h"
+#include "platform/Paths.h"
 #include "shell/Dialogs.h"
 #include "shell/Wizard.h"
 
 namespace engine {
 
-inline std::wstring WithDelimiter(std::wstring folder) {
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
+using platform::WithDelimiter;
 
 // A directory entry of that name, whatever its attributes.
 inline bool EntryExists(const std::wstring& path) {

@@ -8,6 +8,7 @@
 #include "environment/ConfText.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "platform/UniqueHandle.h"
 
 namespace environment {
@@ -16,10 +17,7 @@ namespace {
 
 using platform::UniqueKernelHandle;
 
-bool FileExists(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+using platform::FileExists;
 
 std::string ReadAllBytes(const std::wstring& path) {
     UniqueKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,

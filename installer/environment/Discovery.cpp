@@ -9,6 +9,7 @@
 #include "environment/ConfigFiles.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/UniqueHandle.h"
 
@@ -16,17 +17,7 @@ namespace environment {
 
 namespace {
 
-std::wstring UpperCase(const std::wstring& s) {
-    std::wstring out = s;
-    if (!out.empty())
-        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, s.data(), int(s.size()), out.data(),
-                      int(out.size()), nullptr, nullptr, 0);
-    return out;
-}
-
-bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
-    return UpperCase(haystack).find(UpperCase(needle)) != std::wstring::npos;
-}
+using platform::ContainsNoCase;
 
 bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
     return s.size() >= prefix.size() &&

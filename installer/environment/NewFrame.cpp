@@ -7,6 +7,7 @@
 #include "environment/ConfigFiles.h"
 #include "environment/Discovery.h"
 #include "outside/Outside.h"
+#include "platform/Paths.h"
 #include "resources/Layouts.h"
 #include "shell/Dialogs.h"
 #include "shell/Wizard.h"
@@ -41,15 +42,9 @@ shell::TWizard& TheWizard() {
     return *shell::Wizard;
 }
 
-std::wstring WithDelimiter(std::wstring folder) {
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
+using platform::WithDelimiter;
 
-bool FileExists(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+using platform::FileExists;
 
 std::wstring ReadIniServer(const std::wstring& iniPath) {
     std::vector<wchar_t> buffer(MAX_PATH);

@@ -5,6 +5,7 @@
 #include "environment/Discovery.h"
 #include "environment/NewFrame.h"
 #include "outside/Outside.h"
+#include "platform/Paths.h"
 #include "resources/Layouts.h"
 #include "shell/Dialogs.h"
 #include "shell/Hooks.h"
@@ -24,10 +25,7 @@ constexpr wchar_t kSetupExe[] = L"setup.exe";
 constexpr wchar_t kNoApplication[] =
     L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
 
-std::wstring WithDelimiter(std::wstring folder) {
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
+using platform::WithDelimiter;
 
 std::wstring ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -41,12 +39,7 @@ std::wstring ProgramPath() {
     }
 }
 
-std::wstring CurrentDir() {
-    DWORD n = GetCurrentDirectoryW(0, nullptr);
-    std::wstring dir(n, L'\0');
-    dir.resize(GetCurrentDirectoryW(n, dir.data()));
-    return WithDelimiter(dir);
-}
+using platform::CurrentDir;
 
 }  // namespace
 
