@@ -129,7 +129,9 @@ private:
         const std::wstring exe = w_.m_szAppDir + outside::kAppExeDir;
         const std::wstring& fb = w_.m_szFBDir;
         const std::wstring gds = exe + outside::kAppGds32, client = exe + outside::kAppFbclient;
-        if (!w_.m_szGdsSource.empty()) {
+        // A cancelled or failed extraction may not have brought the new client
+        // library; deleting the application's own would leave it with none.
+        if (!w_.m_szGdsSource.empty() && engine::EntryExists(w_.m_szGdsSource)) {
             if (engine::EntryExists(gds) && !DeleteFileW(gds.c_str()))
                 engine::ReportOrLog(w_, kGdsDeleteError);
             CopyOver(w_.m_szGdsSource, gds);
