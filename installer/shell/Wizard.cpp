@@ -65,6 +65,13 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
     Bind(L"FormShow", [this] { FormShow(); });
     Bind(L"FormClose", [this] { FormClose(); });
     BindKeyDown([this](WORD& key) { FormKeyDown(key); });
+    // The close icon during the extraction asks as "Storno" does: closing
+    // there would run the clean-up under a half-replaced server.
+    BindCloseQuery([this] {
+        if (!(Zip && Zip->IsOpen())) return true;
+        CancelClick();
+        return false;
+    });
     Build(*this, resources::WizardLayout(), OwnFont());
     Panel1 = &Get<toolkit::Panel>(L"Panel1");
     imgSetup = &Get<toolkit::Picture>(L"imgSetup");

@@ -137,10 +137,13 @@ void Form::Post(Handler call) {
 
 bool Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
-        case WM_CLOSE:
-            Close();
+        case WM_CLOSE: {
+            bool mayClose = true;
+            if (onCloseQuery_) App().Invoke([&] { mayClose = onCloseQuery_(); });
+            if (mayClose) Close();
             result = 0;
             return true;
+        }
         case kRunPosted: {
             std::vector<Handler> calls;
             calls.swap(posted_);

@@ -25,6 +25,9 @@ public:
     ~Form() override;
 
     void BindKeyDown(KeyHandler handler) { onKeyDown_ = std::move(handler); }
+    // Asked when the user closes the window (close icon, Alt+F4); returning
+    // false keeps it open. Close() itself is not asked.
+    void BindCloseQuery(std::function<bool()> query) { onCloseQuery_ = std::move(query); }
 
     // Runs "FormShow", then makes the window visible unless it was marked
     // hidden; centred on the screen (or over the owner) at the first show.
@@ -66,6 +69,7 @@ private:
     const Font* font_;
     HWND owner_;
     KeyHandler onKeyDown_;
+    std::function<bool()> onCloseQuery_;
     Control* activeControl_ = nullptr;
     bool markedHidden_ = false, shownOnce_ = false, closed_ = false, modal_ = false;
     int modalResult_ = 0;

@@ -567,6 +567,7 @@ TEST_F(InstallSequenceTest, MissingKitUnattendedEndsTheRunAfterTheError) {
 // ---- Extraction ------------------------------------------------------------------------
 
 TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesOn) {
+    ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", "old client"));
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     ui_.answers = {shell::kResultYes};
@@ -581,6 +582,22 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesO
     EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
     EXPECT_EQ(1u, FirewallCalls().size());
     EXPECT_TRUE(OnEndPage(*w));
+    // The new client library was never unpacked: the application keeps its own.
+    EXPECT_EQ("old client", ReadBytes(exe_ + L"gds32.dll"));
+}
+
+TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    ui_.answers = {shell::kResultYes};
+    PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
+    w->OKClick();
+
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
+    EXPECT_TRUE(w->Canceled);
+    EXPECT_TRUE(OnEndPage(*w)) << "the installation went on to its end page";
+    EXPECT_FALSE(w->Closed());
 }
 
 TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
