@@ -23,10 +23,10 @@ constexpr wchar_t kExecutableText[] =
 constexpr int kLabelGrowth = 26;
 constexpr UINT kRescanMs = 3000;
 
-const toolkit::FormSpec kBlockedFormSpec{
+const toolkit::FormDesc kBlockedFormDesc{
     .caption = L"Upozornenie", .clientWidth = 362, .clientHeight = 179, .font = &kTahoma11};
 
-const std::array<toolkit::ControlSpec, 3> kBlockedLayout = {{
+const std::array<toolkit::ControlDesc, 3> kBlockedLayout = {{
     {.name = L"Label1",
      .kind = Kind::Label,
      .left = 64,
@@ -54,14 +54,14 @@ const std::array<toolkit::ControlSpec, 3> kBlockedLayout = {{
 
 // The icon's place; the toolkit's picture draws PNG resources, the system's
 // icons come through a static control.
-const toolkit::ControlSpec kIconSpec{
+const toolkit::ControlDesc kIconDesc{
     .name = L"icon", .kind = Kind::Picture, .left = 16, .top = 16, .width = 32, .height = 32};
 
 class IconControl : public toolkit::Control {
 public:
-    IconControl(toolkit::Window& parent, const toolkit::ControlSpec& spec,
+    IconControl(toolkit::Window& parent, const toolkit::ControlDesc& desc,
                 const toolkit::Font& font)
-        : Control(parent, spec, font) {
+        : Control(parent, desc, font) {
         Create(L"STATIC", SS_ICON | SS_REALSIZECONTROL, 0, L"");
     }
     void SetIcon(HICON icon) {
@@ -81,13 +81,13 @@ std::wstring WithDelimiter(std::wstring folder) {
 
 }  // namespace
 
-TBlockedForm::TBlockedForm(HWND owner) : toolkit::Form(kBlockedFormSpec, owner) {
+TBlockedForm::TBlockedForm(HWND owner) : toolkit::Form(kBlockedFormDesc, owner) {
     Bind(L"StornoClick", [this] { StornoClick(); });
     Build(*this, kBlockedLayout, OwnFont());
     Label1 = &Get<toolkit::Label>(L"Label1");
     blockedList = &Get<toolkit::ListView>(L"blockedList");
     Storno = &Get<toolkit::Button>(L"Storno");
-    iconControl_ = std::make_unique<IconControl>(*this, kIconSpec, OwnFont());
+    iconControl_ = std::make_unique<IconControl>(*this, kIconDesc, OwnFont());
     icon = iconControl_.get();
     blockedList->AddColumn(L"Názov", 0);
     blockedList->AddColumn(L"Prihlásený užívateľ", 0);

@@ -2,7 +2,7 @@
 
 namespace resources {
 
-using toolkit::ControlSpec;
+using toolkit::ControlDesc;
 using toolkit::Font;
 using toolkit::Kind;
 using namespace toolkit;  // flags
@@ -13,7 +13,7 @@ constexpr Font kTitleFont{L"MS Sans Serif", 16, true};
 constexpr Font kTahoma{L"Tahoma", 11};
 constexpr Font kLinkFont{L"Tahoma", 11, false, true};
 
-const ControlSpec kWizard[] = {
+const ControlDesc kWizard[] = {
     {.name = L"Panel1", .kind = Kind::Panel, .left = 0, .top = 0, .width = 161, .height = 314,
      .flags = kWhite},
     {.name = L"imgSetup", .kind = Kind::Picture, .parent = L"Panel1", .left = 0, .top = 0,
@@ -29,17 +29,17 @@ const ControlSpec kWizard[] = {
      .caption = L"Storno", .flags = kCancel, .tabOrder = 3, .onClick = L"CancelClick"},
 };
 
-const ControlSpec kWizFrame[] = {
+const ControlDesc kWizFrame[] = {
     {.name = L"lCaption", .kind = Kind::Label, .left = 10, .top = 16, .font = &kTitleFont},
 };
 
-const ControlSpec kProgressFrame[] = {
+const ControlDesc kProgressFrame[] = {
     {.name = L"lStatus", .kind = Kind::Label, .left = 16, .top = 176, .font = &kTahoma},
     {.name = L"pbSetup", .kind = Kind::ProgressBar, .left = 10, .top = 232, .width = 299,
      .height = 17},
 };
 
-const ControlSpec kEndFrame[] = {
+const ControlDesc kEndFrame[] = {
     {.name = L"Panel1", .kind = Kind::Panel, .left = 10, .top = 56, .width = 295, .height = 185,
      .flags = kWhite},
     {.name = L"mInfo", .kind = Kind::Memo, .parent = L"Panel1", .left = 0, .top = 0, .width = 297,
@@ -55,7 +55,7 @@ const ControlSpec kEndFrame[] = {
      .width = 297, .height = 81, .flags = kAnchorRight | kAnchorBottom},
 };
 
-const ControlSpec kNewFrame[] = {
+const ControlDesc kNewFrame[] = {
     {.name = L"grpApp", .kind = Kind::GroupBox, .left = 10, .top = 72, .width = 299, .height = 54,
      .caption = L"Lumera SQL", .tabOrder = 1},
     {.name = L"lAppInfoCaption1", .kind = Kind::Label, .parent = L"grpApp", .left = 10, .top = 16,
@@ -94,7 +94,7 @@ const ControlSpec kNewFrame[] = {
 }  // namespace
 
 // The caption is set when the window is created.
-const FormSpec kWizardForm{.caption = L"", .clientWidth = 480, .clientHeight = 364,
+const FormDesc kWizardForm{.caption = L"", .clientWidth = 480, .clientHeight = 364,
                            .font = &kSansSerif8};
 
 Layout WizardLayout() { return kWizard; }

@@ -8,7 +8,7 @@
 namespace resources {
 
 // The wizard window and the place its pages share (left, top, width, height).
-extern const toolkit::FormSpec kWizardForm;
+extern const toolkit::FormDesc kWizardForm;
 inline constexpr int kPageLeft = 162, kPageTop = 0, kPageWidth = 319, kPageHeight = 312;
 
 toolkit::Layout WizardLayout();

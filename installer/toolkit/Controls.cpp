@@ -116,15 +116,15 @@ const wchar_t* Window::RegisterClassOnce(const wchar_t* name, UINT style) {
 
 // ---- Control ------------------------------------------------------------
 
-Control::Control(Window& parent, const ControlSpec& spec, const Font& font)
+Control::Control(Window& parent, const ControlDesc& desc, const Font& font)
     : parent_(parent),
-      name_(spec.name),
-      tabOrder_(spec.tabOrder),
-      flags_(spec.flags),
-      font_(App().FontFor(spec.font ? *spec.font : font)) {
+      name_(desc.name),
+      tabOrder_(desc.tabOrder),
+      flags_(desc.flags),
+      font_(App().FontFor(desc.font ? *desc.font : font)) {
     const Application& app = App();
-    spec_ = {app.Scale(spec.left), app.Scale(spec.top), app.Scale(spec.width),
-             app.Scale(spec.height)};
+    bounds_ = {app.Scale(desc.left), app.Scale(desc.top), app.Scale(desc.width),
+             app.Scale(desc.height)};
 }
 
 void Control::Create(const wchar_t* cls, DWORD style, DWORD exStyle, const std::wstring& text) {
@@ -132,8 +132,8 @@ void Control::Create(const wchar_t* cls, DWORD style, DWORD exStyle, const std::
     if (!(flags_ & kHidden)) style |= WS_VISIBLE;
     if (flags_ & kDisabled) style |= WS_DISABLED;
     if (tabOrder_ >= 0) style |= WS_TABSTOP;
-    HWND hwnd = CreateWindowExW(exStyle, cls, text.c_str(), style, spec_.left, spec_.top,
-                                spec_.right, spec_.bottom, parent_.Handle(),
+    HWND hwnd = CreateWindowExW(exStyle, cls, text.c_str(), style, bounds_.left, bounds_.top,
+                                bounds_.right, bounds_.bottom, parent_.Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(g_nextId++)),
                                 GetModuleHandleW(nullptr), this);
     if (!hwnd) throw std::runtime_error("cannot create control " + Narrow(name_));
@@ -154,9 +154,9 @@ void Control::Fire(const Handler& h) {
 
 // ---- Label --------------------------------------------------------------
 
-Label::Label(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font), autoSize_(spec.width == 0) {
-    Create(L"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, spec.caption);
+Label::Label(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font), autoSize_(desc.width == 0) {
+    Create(L"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, desc.caption);
     if (autoSize_) FitText();
 }
 
@@ -174,7 +174,7 @@ void Label::FitText() {
     DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    SetWindowPos(hwnd_, nullptr, 0, 0, text.empty() ? 0 : r.right, spec_.bottom ? spec_.bottom : r.bottom,
+    SetWindowPos(hwnd_, nullptr, 0, 0, text.empty() ? 0 : r.right, bounds_.bottom ? bounds_.bottom : r.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -184,11 +184,11 @@ void Label::OnCommand(WORD code) {
 
 // ---- Button -------------------------------------------------------------
 
-Button::Button(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
-    Create(L"BUTTON", BS_PUSHBUTTON, 0, spec.caption);
-    if (spec.flags & kDefault) SetDefault(true);
-    cancel_ = (spec.flags & kCancel) != 0;
+Button::Button(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
+    Create(L"BUTTON", BS_PUSHBUTTON, 0, desc.caption);
+    if (desc.flags & kDefault) SetDefault(true);
+    cancel_ = (desc.flags & kCancel) != 0;
 }
 
 void Button::OnCommand(WORD code) {
@@ -210,8 +210,8 @@ void Button::SetDefault(bool isDefault) {
 
 // ---- Edit ---------------------------------------------------------------
 
-Edit::Edit(Window& parent, const ControlSpec& spec, const Font& font) : Control(parent, spec, font) {
-    Create(L"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, spec.caption);
+Edit::Edit(Window& parent, const ControlDesc& desc, const Font& font) : Control(parent, desc, font) {
+    Create(L"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, desc.caption);
 }
 
 void Edit::OnCommand(WORD code) {
@@ -220,10 +220,10 @@ void Edit::OnCommand(WORD code) {
 
 // ---- CheckBox, RadioButton ------------------------------------------------
 
-CheckBox::CheckBox(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
-    Create(L"BUTTON", BS_CHECKBOX, 0, spec.caption);
-    if (spec.flags & kChecked) SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
+CheckBox::CheckBox(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
+    Create(L"BUTTON", BS_CHECKBOX, 0, desc.caption);
+    if (desc.flags & kChecked) SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 bool CheckBox::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -238,10 +238,10 @@ void CheckBox::OnCommand(WORD code) {
     if (code == BN_CLICKED) SetChecked(!Checked());
 }
 
-RadioButton::RadioButton(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
-    Create(L"BUTTON", BS_RADIOBUTTON, 0, spec.caption);
-    if (spec.flags & kChecked) SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
+RadioButton::RadioButton(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
+    Create(L"BUTTON", BS_RADIOBUTTON, 0, desc.caption);
+    if (desc.flags & kChecked) SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 bool RadioButton::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -264,8 +264,8 @@ void RadioButton::OnCommand(WORD code) {
 
 // ---- ProgressBar, ListView ----------------------------------------------------
 
-ProgressBar::ProgressBar(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
+ProgressBar::ProgressBar(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
     Create(PROGRESS_CLASSW, 0, 0, L"");
     SetMax(max_);
 }
@@ -281,8 +281,8 @@ void ProgressBar::SetPosition(int position) {
     SendMessageW(hwnd_, PBM_SETPOS, static_cast<WPARAM>(position_), 0);
 }
 
-ListView::ListView(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
+ListView::ListView(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
     Create(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE, L"");
     SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
 }
@@ -329,8 +329,8 @@ std::wstring ListView::Cell(int row, int column) const {
 
 // ---- Picture --------------------------------------------------------------
 
-Picture::Picture(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
+Picture::Picture(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
     Create(RegisterClassOnce(L"IstrelPicture"), 0, 0, L"");
 }
 
@@ -407,26 +407,26 @@ bool Picture::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 
 // ---- RichText, Bevel --------------------------------------------------------
 
-RichText::RichText(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
+RichText::RichText(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
     // The rich-edit classes live in DLLs that register them when loaded.
     static const wchar_t* cls = [] {
         if (LoadLibraryW(L"msftedit.dll")) return MSFTEDIT_CLASS;
         LoadLibraryW(L"riched20.dll");
         return RICHEDIT_CLASSW;
     }();
-    Create(cls, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, spec.caption);
+    Create(cls, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, desc.caption);
 }
 
-Bevel::Bevel(Window& parent, const ControlSpec& spec, const Font& font) : Control(parent, spec, font) {
+Bevel::Bevel(Window& parent, const ControlDesc& desc, const Font& font) : Control(parent, desc, font) {
     Create(L"STATIC", SS_ETCHEDHORZ, 0, L"");
 }
 
 // ---- Panel, GroupBox --------------------------------------------------------
 
-Panel::Panel(Window& parent, const ControlSpec& spec, const Font& font)
-    : Control(parent, spec, font) {
-    if (spec.flags & kWhite)
+Panel::Panel(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
+    if (desc.flags & kWhite)
         background_ = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     else if (auto* panel = dynamic_cast<Panel*>(&parent))
         background_ = panel->Background();
@@ -439,10 +439,10 @@ bool Panel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return ContainerMessage(*this, background_, msg, wp, lp, result);
 }
 
-GroupBox::GroupBox(Window& parent, const ControlSpec& spec, const Font& font)
-    : Panel(parent, spec, font) {
-    frame_ = CreateWindowExW(0, L"BUTTON", spec.caption, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0,
-                             spec_.right, spec_.bottom, hwnd_, nullptr, GetModuleHandleW(nullptr),
+GroupBox::GroupBox(Window& parent, const ControlDesc& desc, const Font& font)
+    : Panel(parent, desc, font) {
+    frame_ = CreateWindowExW(0, L"BUTTON", desc.caption, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0,
+                             bounds_.right, bounds_.bottom, hwnd_, nullptr, GetModuleHandleW(nullptr),
                              nullptr);
     SendMessageW(frame_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 }
@@ -509,28 +509,28 @@ bool ContainerMessage(Window& self, HBRUSH background, UINT msg, WPARAM wp, LPAR
 
 // ---- ControlSet ---------------------------------------------------------------
 
-std::unique_ptr<Control> MakeControl(Window& parent, const ControlSpec& spec, const Font& font) {
-    switch (spec.kind) {
-        case Kind::Label: return std::make_unique<Label>(parent, spec, font);
-        case Kind::Button: return std::make_unique<Button>(parent, spec, font);
-        case Kind::Edit: return std::make_unique<Edit>(parent, spec, font);
+std::unique_ptr<Control> MakeControl(Window& parent, const ControlDesc& desc, const Font& font) {
+    switch (desc.kind) {
+        case Kind::Label: return std::make_unique<Label>(parent, desc, font);
+        case Kind::Button: return std::make_unique<Button>(parent, desc, font);
+        case Kind::Edit: return std::make_unique<Edit>(parent, desc, font);
         case Kind::Memo: {
             struct Memo : Control {
-                Memo(Window& p, const ControlSpec& s, const Font& f) : Control(p, s, f) {
+                Memo(Window& p, const ControlDesc& s, const Font& f) : Control(p, s, f) {
                     Create(L"EDIT", ES_MULTILINE | ES_READONLY, 0, s.caption);
                 }
             };
-            return std::make_unique<Memo>(parent, spec, font);
+            return std::make_unique<Memo>(parent, desc, font);
         }
-        case Kind::CheckBox: return std::make_unique<CheckBox>(parent, spec, font);
-        case Kind::RadioButton: return std::make_unique<RadioButton>(parent, spec, font);
-        case Kind::GroupBox: return std::make_unique<GroupBox>(parent, spec, font);
-        case Kind::Panel: return std::make_unique<Panel>(parent, spec, font);
-        case Kind::ProgressBar: return std::make_unique<ProgressBar>(parent, spec, font);
-        case Kind::ListView: return std::make_unique<ListView>(parent, spec, font);
-        case Kind::Picture: return std::make_unique<Picture>(parent, spec, font);
-        case Kind::RichText: return std::make_unique<RichText>(parent, spec, font);
-        case Kind::Bevel: return std::make_unique<Bevel>(parent, spec, font);
+        case Kind::CheckBox: return std::make_unique<CheckBox>(parent, desc, font);
+        case Kind::RadioButton: return std::make_unique<RadioButton>(parent, desc, font);
+        case Kind::GroupBox: return std::make_unique<GroupBox>(parent, desc, font);
+        case Kind::Panel: return std::make_unique<Panel>(parent, desc, font);
+        case Kind::ProgressBar: return std::make_unique<ProgressBar>(parent, desc, font);
+        case Kind::ListView: return std::make_unique<ListView>(parent, desc, font);
+        case Kind::Picture: return std::make_unique<Picture>(parent, desc, font);
+        case Kind::RichText: return std::make_unique<RichText>(parent, desc, font);
+        case Kind::Bevel: return std::make_unique<Bevel>(parent, desc, font);
     }
     throw std::logic_error("unknown control kind");
 }
@@ -549,16 +549,16 @@ const Handler* ControlSet::Lookup(const wchar_t* name, bool required) const {
 
 void ControlSet::Build(Window& root, Layout layout, const Font& font) {
     size_t first = controls_.size();
-    for (const ControlSpec& spec : layout) {
+    for (const ControlDesc& desc : layout) {
         Window* parent = &root;
-        if (spec.parent) {
-            parent = dynamic_cast<Panel*>(Find(spec.parent));
-            if (!parent) throw std::logic_error("no container " + Narrow(spec.parent));
+        if (desc.parent) {
+            parent = dynamic_cast<Panel*>(Find(desc.parent));
+            if (!parent) throw std::logic_error("no container " + Narrow(desc.parent));
         }
-        auto control = MakeControl(*parent, spec, font);
-        if (const Handler* h = Lookup(spec.onClick)) control->SetOnClick(*h);
-        if (const Handler* h = Lookup(spec.onChange)) control->SetOnChange(*h);
-        if (spec.flags & (kAnchorRight | kAnchorBottom)) {
+        auto control = MakeControl(*parent, desc, font);
+        if (const Handler* h = Lookup(desc.onClick)) control->SetOnClick(*h);
+        if (const Handler* h = Lookup(desc.onChange)) control->SetOnChange(*h);
+        if (desc.flags & (kAnchorRight | kAnchorBottom)) {
             // Margins to the parent's right and bottom edges, kept on resize.
             RECT parentRect, b = control->Bounds();
             GetClientRect(parent->Handle(), &parentRect);
@@ -598,20 +598,20 @@ void ControlSet::MissingControl(std::wstring_view name) {
 // ---- Frame --------------------------------------------------------------------
 
 namespace {
-ControlSpec FrameSpec(const wchar_t* name, int left, int top, int width, int height) {
-    ControlSpec spec{.name = name, .kind = Kind::Panel};
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    spec.flags = kWhite;
-    return spec;
+ControlDesc FrameDesc(const wchar_t* name, int left, int top, int width, int height) {
+    ControlDesc desc{.name = name, .kind = Kind::Panel};
+    desc.left = left;
+    desc.top = top;
+    desc.width = width;
+    desc.height = height;
+    desc.flags = kWhite;
+    return desc;
 }
 }  // namespace
 
 Frame::Frame(Window& owner, const wchar_t* name, int left, int top, int width, int height,
              const Font& font)
-    : Panel(owner, FrameSpec(name, left, top, width, height), font), ownFont_(&font) {}
+    : Panel(owner, FrameDesc(name, left, top, width, height), font), ownFont_(&font) {}
 
 Frame::~Frame() { DestroyControls(); }
 

@@ -64,7 +64,7 @@ enum Flags : unsigned {
 // text. `parent` names a panel or group box built earlier in the same table
 // (nullptr: the form or frame itself). Handlers are named and bound to the
 // owner's methods by Bind.
-struct ControlSpec {
+struct ControlDesc {
     const wchar_t* name;
     Kind kind;
     const wchar_t* parent = nullptr;
@@ -76,7 +76,7 @@ struct ControlSpec {
     const wchar_t* onClick = nullptr;
     const wchar_t* onChange = nullptr;
 };
-using Layout = std::span<const ControlSpec>;
+using Layout = std::span<const ControlDesc>;
 
 // An HWND owned by an object; destroyed with it.
 class Window {
@@ -111,7 +111,7 @@ protected:
 
 class Control : public Window {
 public:
-    Control(Window& parent, const ControlSpec& spec, const Font& font);
+    Control(Window& parent, const ControlDesc& desc, const Font& font);
 
     const std::wstring& Name() const { return name_; }
     int TabOrder() const { return tabOrder_; }
@@ -138,7 +138,7 @@ protected:
     std::wstring name_;
     int tabOrder_;
     unsigned flags_;
-    RECT spec_;  // scaled left, top, width, height
+    RECT bounds_;  // scaled left, top, width, height
     RECT margins_{};
     HFONT font_;
     Handler onClick_, onChange_;
@@ -146,7 +146,7 @@ protected:
 
 class Label : public Control {
 public:
-    Label(Window& parent, const ControlSpec& spec, const Font& font);
+    Label(Window& parent, const ControlDesc& desc, const Font& font);
     void SetCaption(const std::wstring& caption) override;
     void OnCommand(WORD code) override;
 
@@ -157,7 +157,7 @@ private:
 
 class Button : public Control {
 public:
-    Button(Window& parent, const ControlSpec& spec, const Font& font);
+    Button(Window& parent, const ControlDesc& desc, const Font& font);
     void OnCommand(WORD code) override;
     void Click();  // as a press: runs the click handler
 
@@ -175,7 +175,7 @@ private:
 
 class Edit : public Control {
 public:
-    Edit(Window& parent, const ControlSpec& spec, const Font& font);
+    Edit(Window& parent, const ControlDesc& desc, const Font& font);
     void OnCommand(WORD code) override;
 };
 
@@ -183,7 +183,7 @@ public:
 // by code, and not when the state is set to what it already is.
 class CheckBox : public Control {
 public:
-    CheckBox(Window& parent, const ControlSpec& spec, const Font& font);
+    CheckBox(Window& parent, const ControlDesc& desc, const Font& font);
     bool Checked() const;
     void SetChecked(bool checked);
     void OnCommand(WORD code) override;
@@ -192,7 +192,7 @@ public:
 // Radio button: checking one unchecks the radio buttons of the same parent.
 class RadioButton : public Control {
 public:
-    RadioButton(Window& parent, const ControlSpec& spec, const Font& font);
+    RadioButton(Window& parent, const ControlDesc& desc, const Font& font);
     bool Checked() const;
     void SetChecked(bool checked);
     void OnCommand(WORD code) override;
@@ -200,7 +200,7 @@ public:
 
 class ProgressBar : public Control {
 public:
-    ProgressBar(Window& parent, const ControlSpec& spec, const Font& font);
+    ProgressBar(Window& parent, const ControlDesc& desc, const Font& font);
     int Max() const { return max_; }
     void SetMax(int max);
     int Position() const { return position_; }
@@ -212,7 +212,7 @@ private:
 
 class ListView : public Control {
 public:
-    ListView(Window& parent, const ControlSpec& spec, const Font& font);
+    ListView(Window& parent, const ControlDesc& desc, const Font& font);
     void AddColumn(const std::wstring& caption, int width);
     void AddRow(const std::vector<std::wstring>& cells);
     void Clear();
@@ -223,7 +223,7 @@ public:
 // A picture drawn centred in its rectangle (PNG decoded through WIC).
 class Picture : public Control {
 public:
-    Picture(Window& parent, const ControlSpec& spec, const Font& font);
+    Picture(Window& parent, const ControlDesc& desc, const Font& font);
     ~Picture() override;
     // Loads an RCDATA PNG of the running program; false (and empty) when
     // the resource is missing or cannot be decoded.
@@ -238,19 +238,19 @@ private:
 
 class RichText : public Control {
 public:
-    RichText(Window& parent, const ControlSpec& spec, const Font& font);
+    RichText(Window& parent, const ControlDesc& desc, const Font& font);
 };
 
 class Bevel : public Control {
 public:
-    Bevel(Window& parent, const ControlSpec& spec, const Font& font);
+    Bevel(Window& parent, const ControlDesc& desc, const Font& font);
 };
 
 // A child window that holds controls: panel, group box, frame. It passes its
 // children's notifications to them and paints their background.
 class Panel : public Control {
 public:
-    Panel(Window& parent, const ControlSpec& spec, const Font& font);
+    Panel(Window& parent, const ControlDesc& desc, const Font& font);
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     HBRUSH Background() const { return background_; }
 
@@ -260,7 +260,7 @@ protected:
 
 class GroupBox : public Panel {
 public:
-    GroupBox(Window& parent, const ControlSpec& spec, const Font& font);
+    GroupBox(Window& parent, const ControlDesc& desc, const Font& font);
     std::wstring Caption() const override;
     void SetCaption(const std::wstring& caption) override;
 
@@ -308,7 +308,7 @@ private:
 };
 
 // Creates the control of a layout row under `parent`.
-std::unique_ptr<Control> MakeControl(Window& parent, const ControlSpec& spec, const Font& font);
+std::unique_ptr<Control> MakeControl(Window& parent, const ControlDesc& desc, const Font& font);
 
 // A page: a child panel of a form with its own layout and handlers.
 class Frame : public Panel, public ControlSet {

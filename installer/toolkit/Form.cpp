@@ -26,12 +26,12 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) {
 
 }  // namespace
 
-Form::Form(const FormSpec& spec, HWND owner) : font_(spec.font), owner_(owner) {
+Form::Form(const FormDesc& desc, HWND owner) : font_(desc.font), owner_(owner) {
     const Application& app = App();
-    RECT r{0, 0, app.Scale(spec.clientWidth), app.Scale(spec.clientHeight)};
+    RECT r{0, 0, app.Scale(desc.clientWidth), app.Scale(desc.clientHeight)};
     DWORD exStyle = kFormExStyle | (owner ? 0 : WS_EX_APPWINDOW);
     AdjustWindowRectEx(&r, kFormStyle, FALSE, exStyle);
-    CreateWindowExW(exStyle, RegisterClassOnce(L"IstrelForm", CS_DBLCLKS), spec.caption, kFormStyle,
+    CreateWindowExW(exStyle, RegisterClassOnce(L"IstrelForm", CS_DBLCLKS), desc.caption, kFormStyle,
                     CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, owner, nullptr,
                     GetModuleHandleW(nullptr), this);
     if (!hwnd_) throw std::runtime_error("cannot create window");

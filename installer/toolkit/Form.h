@@ -7,7 +7,7 @@
 
 namespace toolkit {
 
-struct FormSpec {
+struct FormDesc {
     const wchar_t* caption = L"";
     int clientWidth = 0, clientHeight = 0;  // 96-DPI pixels
     const Font* font = &kSansSerif8;
@@ -21,7 +21,7 @@ public:
     // A fixed-border dialog window with only the close icon, not yet shown.
     // Its form events are bound by name: "FormShow" runs each time the form
     // is shown, "FormClose" when it closes.
-    explicit Form(const FormSpec& spec, HWND owner = nullptr);
+    explicit Form(const FormDesc& desc, HWND owner = nullptr);
     ~Form() override;
 
     void BindKeyDown(KeyHandler handler) { onKeyDown_ = std::move(handler); }

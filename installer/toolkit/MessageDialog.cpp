@@ -55,17 +55,17 @@ SIZE MeasureText(const std::wstring& text) {
     return {MulDiv(r.right, 96, app.Dpi()) + 1, MulDiv(r.bottom, 96, app.Dpi()) + 1};
 }
 
-FormSpec DialogSpec(int type) {
-    FormSpec spec;
-    spec.caption = StandardTitle(type);
-    spec.font = &kMessageFont;
-    return spec;
+FormDesc DialogDesc(int type) {
+    FormDesc desc;
+    desc.caption = StandardTitle(type);
+    desc.font = &kMessageFont;
+    return desc;
 }
 
 }  // namespace
 
 MessageDialog::MessageDialog(const std::wstring& message, int type, int buttons)
-    : Form(DialogSpec(type), GetActiveWindow()), message_(message), type_(type) {
+    : Form(DialogDesc(type), GetActiveWindow()), message_(message), type_(type) {
     SIZE text = MeasureText(message_);
     int count = 0;
     for (const auto& k : kButtonKinds) count += (buttons & k.bit) ? 1 : 0;
@@ -74,7 +74,7 @@ MessageDialog::MessageDialog(const std::wstring& message, int type, int buttons)
     int buttonsTop = kMargin + std::max(kIcon, static_cast<int>(text.cy)) + 16;
     int height = buttonsTop + kButtonH + kMargin;
 
-    std::vector<ControlSpec> layout;
+    std::vector<ControlDesc> layout;
     layout.push_back({.name = L"Message", .kind = Kind::Label, .left = 2 * kMargin + kIcon,
                       .top = kMargin + std::max(0, (kIcon - static_cast<int>(text.cy)) / 2),
                       .width = static_cast<int>(text.cx), .height = static_cast<int>(text.cy),

@@ -36,7 +36,7 @@ protected:
 };
 
 // A form with two buttons, a check box and three radio buttons.
-const ControlSpec kSample[] = {
+const ControlDesc kSample[] = {
     {.name = L"btnA", .kind = Kind::Button, .left = 10, .top = 10, .width = 75, .height = 25,
      .caption = L"A", .tabOrder = 0, .onClick = L"AClick"},
     {.name = L"btnB", .kind = Kind::Button, .left = 100, .top = 10, .width = 75, .height = 25,
@@ -56,7 +56,7 @@ const ControlSpec kSample[] = {
 };
 
 struct SampleForm : Form {
-    SampleForm() : Form(FormSpec{.caption = L"Skúška", .clientWidth = 300, .clientHeight = 150}) {
+    SampleForm() : Form(FormDesc{.caption = L"Skúška", .clientWidth = 300, .clientHeight = 150}) {
         Bind(L"AClick", [this] { log += L"A"; });
         Bind(L"BClick", [this] { log += L"B"; });
         Bind(L"CClick", [this] { log += L"C"; });
@@ -69,7 +69,7 @@ struct SampleForm : Form {
 
 TEST_F(ToolkitTest, UnboundHandlerNameIsRefusedWhenBuilding) {
     struct Broken : Form {
-        Broken() : Form(FormSpec{}) { Build(*this, kSample, OwnFont()); }
+        Broken() : Form(FormDesc{}) { Build(*this, kSample, OwnFont()); }
     };
     EXPECT_THROW(Broken(), std::logic_error);
 }
@@ -160,10 +160,10 @@ TEST_F(ToolkitTest, TimerRunsItsHandlerOnTheUiThread) {
 }
 
 TEST_F(ToolkitTest, ListViewHoldsRowsOfCells) {
-    const ControlSpec spec[] = {{.name = L"lv", .kind = Kind::ListView, .width = 200, .height = 100}};
+    const ControlDesc desc[] = {{.name = L"lv", .kind = Kind::ListView, .width = 200, .height = 100}};
     struct F : Form {
-        F(Layout l) : Form(FormSpec{}) { Build(*this, l, OwnFont()); }
-    } f(spec);
+        F(Layout l) : Form(FormDesc{}) { Build(*this, l, OwnFont()); }
+    } f(desc);
     auto& lv = f.Get<ListView>(L"lv");
     lv.AddColumn(L"Počítač", 100);
     lv.AddColumn(L"Užívateľ", 100);
