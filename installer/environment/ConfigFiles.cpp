@@ -9,6 +9,7 @@
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 
 namespace environment {
@@ -37,21 +38,11 @@ std::string ReadAllBytes(const std::wstring& path) {
 }
 
 std::wstring FromAnsi(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    std::wstring text(size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), text.data(), n);
-    return text;
+    return platform::FromCodePage(CP_ACP, bytes);
 }
 
 std::string ToAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    int n =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(size_t(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), bytes.data(), n, nullptr,
-                        nullptr);
-    return bytes;
+    return platform::ToCodePage(CP_ACP, text);
 }
 
 std::wstring ReadIniData(const std::wstring& iniPath, const wchar_t* key) {

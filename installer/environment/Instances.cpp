@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "outside/Outside.h"
+#include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 #include "shell/Dialogs.h"
 
@@ -24,17 +25,7 @@ bool WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines
     auto file = OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS);
     if (!file) return false;
     std::string bytes;
-    for (const std::wstring& line : lines) {
-        if (!line.empty()) {
-            int n = WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), nullptr, 0,
-                                        nullptr, nullptr);
-            std::string ansi(size_t(n), '\0');
-            WideCharToMultiByte(CP_ACP, 0, line.data(), int(line.size()), ansi.data(), n, nullptr,
-                                nullptr);
-            bytes += ansi;
-        }
-        bytes += "\r\n";
-    }
+    for (const std::wstring& line : lines) bytes += platform::ToCodePage(CP_ACP, line) + "\r\n";
     DWORD written = 0;
     return WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
            written == bytes.size();

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "toolkit/Form.h"
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"
@@ -18,11 +19,7 @@ namespace {
 Application* g_current = nullptr;
 
 std::wstring FromUtf8(const char* text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
-    out.resize(out.size() - 1);
-    return out;
+    return platform::FromCodePage(CP_UTF8, text);
 }
 
 std::wstring ProgramTitle() {
@@ -37,8 +34,8 @@ std::wstring ProgramTitle() {
 
 Application::Application() : previous_(g_current), title_(ProgramTitle()) {
     g_current = this;
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS |
-                                              ICC_LISTVIEW_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
+                                             ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     HDC screen = GetDC(nullptr);
@@ -108,7 +105,9 @@ bool Application::Dispatch(MSG& msg) {
     return true;
 }
 
-void Application::Halt(UINT exitCode) { ExitProcess(exitCode); }
+void Application::Halt(UINT exitCode) {
+    ExitProcess(exitCode);
+}
 
 void Application::ShowException() noexcept {
     std::wstring text;
@@ -134,9 +133,10 @@ HFONT Application::FontFor(const Font& font) {
     auto key = std::make_tuple(std::wstring(font.face), font.height, font.bold, font.underline);
     auto it = fonts_.find(key);
     if (it != fonts_.end()) return it->second;
-    HFONT h = CreateFontW(-Scale(font.height), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                          font.underline, FALSE, EASTEUROPE_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
+    HFONT h =
+        CreateFontW(-Scale(font.height), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                    font.underline, FALSE, EASTEUROPE_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
     fonts_[key] = h;
     return h;
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/Text.h"
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
 
@@ -17,9 +18,7 @@ namespace {
 int g_nextId = 1000;  // control ids; low ids stay free for IDOK/IDCANCEL
 
 std::string Narrow(std::wstring_view s) {
-    std::string out;
-    for (wchar_t c : s) out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
+    return platform::ToCodePage(CP_UTF8, s);
 }
 
 COLORREF BrushColor(HBRUSH brush) {
@@ -58,23 +57,36 @@ void Window::Attach(HWND hwnd) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
-bool Window::Visible() const { return (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool Window::Visible() const {
+    return (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
-void Window::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+void Window::SetVisible(bool visible) {
+    ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
 
-bool Window::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+bool Window::Enabled() const {
+    return IsWindowEnabled(hwnd_) != FALSE;
+}
 
-void Window::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled); }
+void Window::SetEnabled(bool enabled) {
+    EnableWindow(hwnd_, enabled);
+}
 
 std::wstring Window::Text() const {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd_)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
-void Window::SetText(const std::wstring& text) { SetWindowTextW(hwnd_, text.c_str()); }
+void Window::SetText(const std::wstring& text) {
+    SetWindowTextW(hwnd_, text.c_str());
+}
 
-bool Window::HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+bool Window::HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) {
+    return false;
+}
 
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
@@ -124,7 +136,7 @@ Control::Control(Window& parent, const ControlDesc& desc, const Font& font)
       font_(App().FontFor(desc.font ? *desc.font : font)) {
     const Application& app = App();
     bounds_ = {app.Scale(desc.left), app.Scale(desc.top), app.Scale(desc.width),
-             app.Scale(desc.height)};
+               app.Scale(desc.height)};
 }
 
 void Control::Create(const wchar_t* cls, DWORD style, DWORD exStyle, const std::wstring& text) {
@@ -171,10 +183,12 @@ void Label::FitText() {
     HGDIOBJ old = SelectObject(dc, font_);
     std::wstring text = Text();
     RECT r{0, 0, 0, 0};
-    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    SetWindowPos(hwnd_, nullptr, 0, 0, text.empty() ? 0 : r.right, bounds_.bottom ? bounds_.bottom : r.bottom,
+    SetWindowPos(hwnd_, nullptr, 0, 0, text.empty() ? 0 : r.right,
+                 bounds_.bottom ? bounds_.bottom : r.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -210,7 +224,8 @@ void Button::SetDefault(bool isDefault) {
 
 // ---- Edit ---------------------------------------------------------------
 
-Edit::Edit(Window& parent, const ControlDesc& desc, const Font& font) : Control(parent, desc, font) {
+Edit::Edit(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
     Create(L"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, desc.caption);
 }
 
@@ -226,7 +241,9 @@ CheckBox::CheckBox(Window& parent, const ControlDesc& desc, const Font& font)
     if (desc.flags & kChecked) SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
 }
 
-bool CheckBox::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool CheckBox::Checked() const {
+    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void CheckBox::SetChecked(bool checked) {
     if (checked == Checked()) return;
@@ -244,7 +261,9 @@ RadioButton::RadioButton(Window& parent, const ControlDesc& desc, const Font& fo
     if (desc.flags & kChecked) SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);
 }
 
-bool RadioButton::Checked() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool RadioButton::Checked() const {
+    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void RadioButton::SetChecked(bool checked) {
     if (checked == Checked()) return;
@@ -294,7 +313,8 @@ void ListView::AddColumn(const std::wstring& caption, int width) {
     col.mask = LVCF_TEXT | LVCF_WIDTH;
     col.cx = App().Scale(width);
     col.pszText = const_cast<wchar_t*>(caption.c_str());
-    SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&col));
+    SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&col));
 }
 
 void ListView::AddRow(const std::vector<std::wstring>& cells) {
@@ -313,9 +333,13 @@ void ListView::AddRow(const std::vector<std::wstring>& cells) {
     }
 }
 
-void ListView::Clear() { SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
+void ListView::Clear() {
+    SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
+}
 
-int ListView::RowCount() const { return static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
+int ListView::RowCount() const {
+    return static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0));
+}
 
 std::wstring ListView::Cell(int row, int column) const {
     wchar_t buf[512] = L"";
@@ -323,7 +347,8 @@ std::wstring ListView::Cell(int row, int column) const {
     item.iSubItem = column;
     item.pszText = buf;
     item.cchTextMax = 512;
-    SendMessageW(hwnd_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(hwnd_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
     return buf;
 }
 
@@ -354,10 +379,12 @@ bool Picture::LoadPngResource(const wchar_t* resourceName) {
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) ||
         FAILED(factory->CreateStream(&stream)) ||
-        FAILED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(bytes)), length)) ||
+        FAILED(
+            stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(bytes)), length)) ||
         FAILED(factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnLoad,
                                                 &decoder)) ||
-        FAILED(decoder->GetFrame(0, &frame)) || FAILED(factory->CreateFormatConverter(&converter)) ||
+        FAILED(decoder->GetFrame(0, &frame)) ||
+        FAILED(factory->CreateFormatConverter(&converter)) ||
         FAILED(converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
                                      nullptr, 0.0, WICBitmapPaletteTypeCustom)))
         return false;
@@ -418,7 +445,8 @@ RichText::RichText(Window& parent, const ControlDesc& desc, const Font& font)
     Create(cls, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, desc.caption);
 }
 
-Bevel::Bevel(Window& parent, const ControlDesc& desc, const Font& font) : Control(parent, desc, font) {
+Bevel::Bevel(Window& parent, const ControlDesc& desc, const Font& font)
+    : Control(parent, desc, font) {
     Create(L"STATIC", SS_ETCHEDHORZ, 0, L"");
 }
 
@@ -442,8 +470,8 @@ bool Panel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 GroupBox::GroupBox(Window& parent, const ControlDesc& desc, const Font& font)
     : Panel(parent, desc, font) {
     frame_ = CreateWindowExW(0, L"BUTTON", desc.caption, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0,
-                             bounds_.right, bounds_.bottom, hwnd_, nullptr, GetModuleHandleW(nullptr),
-                             nullptr);
+                             bounds_.right, bounds_.bottom, hwnd_, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
     SendMessageW(frame_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 }
 
@@ -453,7 +481,9 @@ std::wstring GroupBox::Caption() const {
     return buf;
 }
 
-void GroupBox::SetCaption(const std::wstring& caption) { SetWindowTextW(frame_, caption.c_str()); }
+void GroupBox::SetCaption(const std::wstring& caption) {
+    SetWindowTextW(frame_, caption.c_str());
+}
 
 bool ContainerMessage(Window& self, HBRUSH background, UINT msg, WPARAM wp, LPARAM lp,
                       LRESULT& result) {
@@ -511,9 +541,12 @@ bool ContainerMessage(Window& self, HBRUSH background, UINT msg, WPARAM wp, LPAR
 
 std::unique_ptr<Control> MakeControl(Window& parent, const ControlDesc& desc, const Font& font) {
     switch (desc.kind) {
-        case Kind::Label: return std::make_unique<Label>(parent, desc, font);
-        case Kind::Button: return std::make_unique<Button>(parent, desc, font);
-        case Kind::Edit: return std::make_unique<Edit>(parent, desc, font);
+        case Kind::Label:
+            return std::make_unique<Label>(parent, desc, font);
+        case Kind::Button:
+            return std::make_unique<Button>(parent, desc, font);
+        case Kind::Edit:
+            return std::make_unique<Edit>(parent, desc, font);
         case Kind::Memo: {
             struct Memo : Control {
                 Memo(Window& p, const ControlDesc& s, const Font& f) : Control(p, s, f) {
@@ -522,20 +555,31 @@ std::unique_ptr<Control> MakeControl(Window& parent, const ControlDesc& desc, co
             };
             return std::make_unique<Memo>(parent, desc, font);
         }
-        case Kind::CheckBox: return std::make_unique<CheckBox>(parent, desc, font);
-        case Kind::RadioButton: return std::make_unique<RadioButton>(parent, desc, font);
-        case Kind::GroupBox: return std::make_unique<GroupBox>(parent, desc, font);
-        case Kind::Panel: return std::make_unique<Panel>(parent, desc, font);
-        case Kind::ProgressBar: return std::make_unique<ProgressBar>(parent, desc, font);
-        case Kind::ListView: return std::make_unique<ListView>(parent, desc, font);
-        case Kind::Picture: return std::make_unique<Picture>(parent, desc, font);
-        case Kind::RichText: return std::make_unique<RichText>(parent, desc, font);
-        case Kind::Bevel: return std::make_unique<Bevel>(parent, desc, font);
+        case Kind::CheckBox:
+            return std::make_unique<CheckBox>(parent, desc, font);
+        case Kind::RadioButton:
+            return std::make_unique<RadioButton>(parent, desc, font);
+        case Kind::GroupBox:
+            return std::make_unique<GroupBox>(parent, desc, font);
+        case Kind::Panel:
+            return std::make_unique<Panel>(parent, desc, font);
+        case Kind::ProgressBar:
+            return std::make_unique<ProgressBar>(parent, desc, font);
+        case Kind::ListView:
+            return std::make_unique<ListView>(parent, desc, font);
+        case Kind::Picture:
+            return std::make_unique<Picture>(parent, desc, font);
+        case Kind::RichText:
+            return std::make_unique<RichText>(parent, desc, font);
+        case Kind::Bevel:
+            return std::make_unique<Bevel>(parent, desc, font);
     }
     throw std::logic_error("unknown control kind");
 }
 
-void ControlSet::Bind(std::wstring name, Handler handler) { handlers_[std::move(name)] = std::move(handler); }
+void ControlSet::Bind(std::wstring name, Handler handler) {
+    handlers_[std::move(name)] = std::move(handler);
+}
 
 const Handler* ControlSet::Lookup(const wchar_t* name, bool required) const {
     if (!name) return nullptr;
@@ -574,11 +618,13 @@ void ControlSet::Build(Window& root, Layout layout, const Font& font) {
     std::stable_sort(tabbed.begin(), tabbed.end(),
                      [](Control* a, Control* b) { return a->TabOrder() < b->TabOrder(); });
     for (Control* c : tabbed)
-        SetWindowPos(c->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(c->Handle(), HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (size_t i = first; i < controls_.size(); ++i)
         if (dynamic_cast<GroupBox*>(controls_[i].get()))
             if (HWND frame = FindWindowExW(controls_[i]->Handle(), nullptr, L"BUTTON", nullptr))
-                SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void ControlSet::DestroyControls() {
@@ -613,7 +659,9 @@ Frame::Frame(Window& owner, const wchar_t* name, int left, int top, int width, i
              const Font& font)
     : Panel(owner, FrameDesc(name, left, top, width, height), font), ownFont_(&font) {}
 
-Frame::~Frame() { DestroyControls(); }
+Frame::~Frame() {
+    DestroyControls();
+}
 
 // ---- Timer --------------------------------------------------------------------
 
@@ -629,7 +677,9 @@ Timer::Timer(UINT intervalMs, Handler onTimer, bool enabled)
     SetEnabled(enabled);
 }
 
-Timer::~Timer() { SetEnabled(false); }
+Timer::~Timer() {
+    SetEnabled(false);
+}
 
 void Timer::SetEnabled(bool enabled) {
     if (enabled == Enabled()) return;
