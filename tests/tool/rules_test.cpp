@@ -6,6 +6,7 @@
 
 #include "Backup.h"
 #include "DatabaseChecks.h"
+#include "Hex.h"
 #include "Errors.h"
 #include "ToolRun.h"
 
@@ -70,17 +71,6 @@ TEST(VersionNumber, CutAtSecondDotAndReadWithTheRegionalSeparator) {
     EXPECT_DOUBLE_EQ(310, VersionNumber(L"3.1e2", L'.'));
     EXPECT_DOUBLE_EQ(-3.5, VersionNumber(L"-3.5", L'.'));
     EXPECT_DOUBLE_EQ(0, VersionNumber(L"3.\t", L'.'));
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (!out.empty()) out += ' ';
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
 }
 
 TEST(BackupStartBlock, FilesSizesAndBlanks) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "WinTestSupport.h"
+#include "Hex.h"
 
 using namespace testsupport;
 
@@ -32,17 +33,6 @@ std::string Ansi(const std::wstring& text) {
         WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(n, '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (!out.empty()) out += ' ';
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
     return out;
 }
 
