@@ -17,4 +17,8 @@ function(istrel_gtest name)
     set(report "Z:${report}")
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${report})
+  if(WIN32)
+    # cmake/wine-run's answer for a 32-bit suite on a machine that runs none.
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
 endfunction()
