@@ -134,7 +134,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadOption{"PortSigned", L"/PORT=+3051", L"Chybný parameter: /PORT=+3051"},
                       BadOption{"ModeUnknown", L"/MODE=SSS", L"Chybný parameter: /MODE=SSS"},
                       BadOption{"DirRelative", L"/DIR=fb", L"Chybný parameter: /DIR=fb"},
-                      BadOption{"NoValue", L"/DIR", L"Chybný parameter: /DIR"},
                       BadOption{"Unknown", L"/PORTS=3051", L"Neznámy parameter: /PORTS=3051"},
                       BadOption{"Dash", L"-S", L"Neznámy parameter: -S"}),
     [](const auto& info) { return std::string(info.param.name); });
