@@ -98,7 +98,7 @@ bool TWizard::InstallServer() {
 
     const std::wstring serverExe = m_szFBDir + outside::kServerExe;
     if (environment::IsFileLocked(serverExe)) {
-        engine::ReportOrLog(*this, kServerInUse);
+        ReportError(kServerInUse);
         return false;
     }
     DeleteFileW(serverExe.c_str());

@@ -8,7 +8,6 @@
 #include "environment/Discovery.h"
 #include "environment/Instances.h"
 #include "shell/Hooks.h"
-#include "toolkit/Application.h"
 
 namespace shell {
 
@@ -18,6 +17,10 @@ constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";
 constexpr wchar_t kIniWriteError[] = L"Chyba pri zápise do ini súboru!";
 constexpr wchar_t kEndCaption[] = L"Koniec";
+constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
+constexpr wchar_t kGaveUpWaiting[] =
+    L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
+constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
 
 // Guards an installation step: only the answer No stops it.
 bool Confirmed(const std::wstring& question) {
@@ -58,7 +61,8 @@ public:
         }
         ShowEndPage();
         if (w_.m_bSilentInstall) {
-            WriteLog(w_.m_logFd, LogEntry(L"OK"));
+            // "OK" only for a run that an administrator need not look into.
+            WriteLog(w_.m_logFd, LogEntry(w_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors));
             w_.Close();
         }
     }
@@ -72,14 +76,26 @@ private:
         w_.m_szFBPort = page_.edPort->Text();
     }
 
+    // A stop leaves the page for another try. Unattended nobody could try
+    // again or close the hidden window: the run logs why and ends.
+    void StopUnattended(const std::wstring& why) {
+        if (!w_.m_bSilentInstall) return;
+        WriteLog(w_.m_logFd, LogEntry(why));
+        w_.SetExitCode(kExitStopped);
+        w_.Close();
+    }
+
     // Asked in an unattended run too: it stops someone else's server.
     bool ConfirmOtherInstance() {
         std::wstring other;
         if (environment::IsPortFree(w_.m_szFBDir, w_.m_szFBPort, other)) return true;
-        return Confirmed(L"V priečinku: " + other + L" na porte: " + w_.m_szFBPort +
-                         L" beží iná inštancia Firebird SQL servera.\r\n"
-                         L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
-                         L"Chcete napriek tomu pokračovať v inštalácii?");
+        const std::wstring question = L"V priečinku: " + other + L" na porte: " + w_.m_szFBPort +
+                                      L" beží iná inštancia Firebird SQL servera.\r\n"
+                                      L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
+                                      L"Chcete napriek tomu pokračovať v inštalácii?";
+        if (Confirmed(question)) return true;
+        StopUnattended(question + L"\r\n" + kAnsweredNo);
+        return false;
     }
 
     bool ConfirmOverwrite() {
@@ -108,7 +124,7 @@ private:
     bool ApplicationStopped() {
         if (!environment::IsAppRunningWiz(ShownAppDir())) return true;
         if (w_.m_bSilentInstall) {
-            w_.Close();
+            StopUnattended(kGaveUpWaiting);
         } else {
             SetCursor(LoadCursorW(nullptr, IDC_ARROW));
             w_.OK->SetEnabled(true);
@@ -133,7 +149,7 @@ private:
         // library; deleting the application's own would leave it with none.
         if (!w_.m_szGdsSource.empty() && engine::EntryExists(w_.m_szGdsSource)) {
             if (engine::EntryExists(gds) && !DeleteFileW(gds.c_str()))
-                engine::ReportOrLog(w_, kGdsDeleteError);
+                ReportError(kGdsDeleteError);
             CopyOver(w_.m_szGdsSource, gds);
             CopyOver(w_.m_szGdsSource, client);
         }
@@ -209,16 +225,16 @@ private:
 }  // namespace
 
 void RunInstallSequence(TWizard& wizard) {
-    if (!wizard.m_bSilentInstall) {
-        InstallSequence(wizard).Run();  // a raised error leaves the wizard where it is
-        return;
-    }
-    // Unattended the window is hidden: nobody could leave it with "Storno",
-    // so after the error is shown the run ends instead of waiting forever.
     try {
         InstallSequence(wizard).Run();
     } catch (...) {
-        toolkit::App().ShowException();
+        wizard.SetExitCode(kExitFailed);
+        // Attended, the error box leaves the wizard where it is.
+        if (!wizard.m_bSilentInstall) throw;
+        // Unattended the window is hidden: nobody could leave it with "Storno",
+        // so after the error is logged and shown the run ends instead of
+        // waiting forever.
+        ReportException();
         wizard.Close();
     }
 }

@@ -41,11 +41,15 @@ std::wstring CommandLine(const std::wstring& program, const std::wstring& argume
     return L"\"" + program + L"\"" + arguments;
 }
 
-std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port) {
+std::wstring InstanceName(const std::wstring& serverDir, const std::wstring& port) {
     const wchar_t* prefix = ContainsNoCase(serverDir, outside::kFolder64Marker)
                                 ? outside::kInstancePrefix64
                                 : outside::kInstancePrefix32;
-    return std::wstring(outside::kToolNameSwitch) + prefix + port;
+    return prefix + port;
+}
+
+std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port) {
+    return outside::kToolNameSwitch + InstanceName(serverDir, port);
 }
 
 std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,

@@ -19,8 +19,11 @@ int32_t RunProgram(const std::wstring& commandLine, bool minimised, bool wait);
 // "C:\Program.exe" first. Arguments are appended as given.
 std::wstring CommandLine(const std::wstring& program, const std::wstring& arguments);
 
-// " -n velmora64b_" + port, or " -n velmora32b_" + port when the server
-// folder's path lacks "_x64" (any case).
+// "velmora64b_" + port, or "velmora32b_" + port when the server folder's
+// path lacks "_x64" (any case).
+std::wstring InstanceName(const std::wstring& serverDir, const std::wstring& port);
+
+// " -n " + InstanceName(serverDir, port).
 std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port);
 
 // serverDir + "instsvc.exe" + " " + action + InstanceSwitch(serverDir, port).

@@ -13,6 +13,24 @@ namespace shell {
 
 namespace {
 
+// The service tool's exit code says nothing about the server; the service
+// manager does. An instance that is still stopped after a short grace will
+// not come up by waiting longer.
+constexpr ULONGLONG kStartWaitMs = 30000, kStoppedGraceMs = 3000;
+constexpr DWORD kPollMs = 250;
+
+bool WaitUntilRunning(const std::wstring& service) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        const DWORD state = environment::GetServiceState(service);
+        if (state == SERVICE_RUNNING) return true;
+        const ULONGLONG waited = GetTickCount64() - start;
+        if (waited >= kStartWaitMs) return false;
+        if ((state == 0 || state == SERVICE_STOPPED) && waited >= kStoppedGraceMs) return false;
+        Sleep(kPollMs);
+    }
+}
+
 struct Setting {
     const wchar_t* key;
     std::wstring value;
@@ -47,6 +65,11 @@ bool TWizard::SetupService() {
                        true, true);
     engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStart, m_szFBPort), true,
                        true);
+    // Reported, and the installation goes on: data.ini and the client files
+    // still name this server, which the administrator can start by hand.
+    const std::wstring instance = engine::InstanceName(m_szFBDir, m_szFBPort);
+    if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
+        ReportError(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
     return true;
 }
 

@@ -30,12 +30,4 @@ inline const outside::ServerMode* CheckedMode(const environment::TNewFrame& page
     return nullptr;
 }
 
-// The few errors that an unattended run logs instead of showing.
-inline void ReportOrLog(shell::TWizard& wizard, const std::wstring& message) {
-    if (wizard.m_bSilentInstall)
-        shell::WriteLog(wizard.m_logFd, shell::LogEntry(message));
-    else
-        shell::ShowError(message);
-}
-
 }  // namespace engine

@@ -138,18 +138,31 @@ bool EnableDebugPrivilege() {
     return AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) != 0;
 }
 
-DWORD GetServicePID(const std::wstring& serviceName) {
+namespace {
+
+// All zero when the service is missing or cannot be queried.
+SERVICE_STATUS_PROCESS QueryService(const std::wstring& serviceName) {
+    SERVICE_STATUS_PROCESS status{};
     platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!scm) return 0;
+    if (!scm) return status;
     platform::UniqueServiceHandle service(
         OpenServiceW(scm.get(), serviceName.c_str(), SERVICE_QUERY_STATUS));
-    if (!service) return 0;
-    SERVICE_STATUS_PROCESS status{};
+    if (!service) return status;
     DWORD needed = 0;
     if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
                               reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
-        return 0;
-    return status.dwProcessId;
+        return SERVICE_STATUS_PROCESS{};
+    return status;
+}
+
+}  // namespace
+
+DWORD GetServicePID(const std::wstring& serviceName) {
+    return QueryService(serviceName).dwProcessId;
+}
+
+DWORD GetServiceState(const std::wstring& serviceName) {
+    return QueryService(serviceName).dwCurrentState;
 }
 
 std::wstring GetProcessPath(DWORD pid) {

@@ -61,6 +61,10 @@ bool EnableDebugPrivilege();
 // missing, not running or cannot be queried.
 DWORD GetServicePID(const std::wstring& serviceName);
 
+// Current state of the named service (SERVICE_RUNNING...); 0 when the
+// service is missing or cannot be queried.
+DWORD GetServiceState(const std::wstring& serviceName);
+
 // Full path of the process's executable in drive-letter form. Raises
 // platform::SystemError when the process cannot be opened, its image name
 // cannot be read, or a drive's device name cannot be queried. Empty when no

@@ -66,6 +66,9 @@ inline constexpr wchar_t kToolStop[] = L"sto";
 inline constexpr wchar_t kToolRemove[] = L"r";
 inline constexpr wchar_t kToolNameSwitch[] = L" -n ";
 
+// The service tool registers an instance as the service prefix + instance name.
+inline constexpr wchar_t kServiceNamePrefix[] = L"FirebirdServer";
+
 // Instance names: prefix + port. A server folder whose path contains
 // "_x64" (any case) gets the 64-bit prefix.
 inline constexpr wchar_t kInstancePrefix64[] = L"velmora64b_";

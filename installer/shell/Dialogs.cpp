@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/Registry.h"
 #include "shell/Wizard.h"
+#include "toolkit/Application.h"
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"
 
@@ -46,8 +47,22 @@ int AskQuestion(const std::wstring& message) {
 }
 
 void ReportError(const std::wstring& message) {
-    if (Wizard && Wizard->m_bSilentInstall) return;
-    ShowError(message);
+    if (!Wizard) {
+        ShowError(message);
+        return;
+    }
+    Wizard->SetExitCode(kExitFailed);
+    // The log is the only trace an administrator has of an unattended run.
+    if (Wizard->m_bSilentInstall)
+        WriteLog(Wizard->m_logFd, LogEntry(message));
+    else
+        ShowError(message);
+}
+
+void ReportException() {
+    if (Wizard && Wizard->m_bSilentInstall)
+        WriteLog(Wizard->m_logFd, LogEntry(toolkit::Application::ExceptionText()));
+    toolkit::App().ShowException();
 }
 
 int32_t OpenLog(const std::wstring& path) {

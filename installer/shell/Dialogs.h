@@ -19,7 +19,12 @@ int ShowDialog(const std::wstring& message, const std::wstring& caption, int typ
                int32_t defaultResult);
 int ShowError(const std::wstring& message);
 int AskQuestion(const std::wstring& message);
-void ReportError(const std::wstring& message);  // nothing in unattended mode
+// An error on the way: the error box, or in an unattended run a log entry.
+// Either way the run ends with kExitFailed.
+void ReportError(const std::wstring& message);
+// The standard error box for the exception being handled; an unattended
+// run logs its text first.
+void ReportException();
 
 int32_t OpenLog(const std::wstring& path);
 bool WriteLog(int32_t log, const std::wstring& entry);

@@ -1,4 +1,5 @@
-// Istrel.exe: the wizard, a hidden blocked dialog, the message loop.
+// Istrel.exe: the wizard, a hidden blocked dialog, the message loop; the
+// process ends with the run's exit code (shell::ExitCode).
 #include <windows.h>
 
 #include "shell/Hooks.h"
@@ -10,5 +11,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     shell::TWizard wizard;  // the main form; FormCreate has run
     auto blockedForm = shell::CreateBlockedForm();
     app.Run();
-    return 0;
+    return wizard.m_nExitCode;  // ~TWizard closes the setup log
 }

@@ -96,12 +96,15 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
         // Back and Next would lead nowhere and an unattended run would wait
         // hidden for ever. After the error box it ends as the start-up
         // failures do.
-        app.ShowException();
+        if (m_bSilentInstall) OpenSetupLog();
+        ReportException();
+        m_nExitCode = kExitNotStarted;
         app.Terminate();
     }
 }
 
 TWizard::~TWizard() {
+    CloseLog();
     if (Wizard == this) Wizard = nullptr;
     if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
 }
@@ -126,6 +129,14 @@ void TWizard::FormCreate() {
     m_RequiredBytes = m_ProgressPrevious = m_ProgressNext = 0;
     m_szGdsSource.clear();
 
+    options_ = {};
+    if (std::wstring error = ReadOptions(arguments_, options_); !error.empty()) {
+        // A script's typo must show in the log it reads.
+        if (m_bSilentInstall) OpenSetupLog();
+        StartUpFailed(error);
+        return;
+    }
+
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;  // the 276-byte record
 #pragma GCC diagnostic push
@@ -134,8 +145,7 @@ void TWizard::FormCreate() {
 #pragma GCC diagnostic pop
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
         m_bIsNT = false;
-        ReportError(kNotSupported);
-        toolkit::App().Terminate();
+        StartUpFailed(kNotSupported);
         return;
     }
     m_bIsNT = true;
@@ -144,8 +154,7 @@ void TWizard::FormCreate() {
 
     if (m_szAppDir.empty()) m_szAppDir = environment::ReadAppDir();
     if (m_szAppDir.empty()) {
-        ReportError(kNoApplication);
-        toolkit::App().Terminate();
+        StartUpFailed(kNoApplication);
         return;
     }
 
@@ -154,13 +163,57 @@ void TWizard::FormCreate() {
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);
     EnableButtons();
+    ApplyOptions();
+}
+
+// Nothing has changed yet; the program ends without showing its window.
+void TWizard::StartUpFailed(const std::wstring& message) {
+    ReportError(message);
+    m_nExitCode = kExitNotStarted;
+    toolkit::App().Terminate();
+}
+
+// The options set the page as a user would, so the run takes them from there.
+void TWizard::ApplyOptions() {
+    environment::TNewFrame& page = *NewFrame;
+    if (options_.port) page.edPort->SetText(*options_.port);
+    if (options_.mode) {
+        const std::pair<const outside::ServerMode*, toolkit::RadioButton*> modes[] = {
+            {&outside::kModeSuper, page.gSS},
+            {&outside::kModeClassic, page.gCS},
+            {&outside::kModeSuperClassic, page.gSC}};
+        for (const auto& [mode, button] : modes)
+            if (std::wstring(mode->iniCode) == options_.mode->iniCode) button->SetChecked(true);
+    }
+    // The folder edit belongs to the install state: a kept server stays where it is.
+    if (options_.dir && page.chFB->Checked()) page.edFbFolder->SetText(*options_.dir);
 }
 
 void TWizard::FormShow() {
     if (m_ActiveFrame != NewFrame.get() || !m_bSilentInstall) return;
-    // Fixed place, whatever folder the application lives in.
-    m_logFd = OpenLog(WithDelimiter(outside::kMakerDir) + outside::kSetupLog);
+    OpenSetupLog();
     OKClick();
+}
+
+void TWizard::OpenSetupLog() {
+    // Fixed place, whatever folder the application lives in.
+    if (m_logFd == 0) m_logFd = OpenLog(WithDelimiter(outside::kMakerDir) + outside::kSetupLog);
+}
+
+void TWizard::CloseLog() {
+    if (m_logFd != 0 && m_logFd != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(m_logFd)));
+    m_logFd = 0;
+}
+
+void TWizard::SetExitCode(int32_t code) {
+    if (code > m_nExitCode) m_nExitCode = code;
+}
+
+void TWizard::Halt(int32_t code) {
+    SetExitCode(code);
+    CloseLog();
+    toolkit::Application::Halt(UINT(m_nExitCode));
 }
 
 void TWizard::EnableButtons() {
@@ -192,9 +245,10 @@ void TWizard::CancelClick() {
     if (Zip && Zip->IsOpen()) {
         // The extraction looks at Canceled at its next progress step.
         Canceled = AskQuestion(L"Ukončiť?") == kResultYes;
+        if (Canceled) SetExitCode(kExitStopped);
         return;
     }
-    toolkit::Application::Halt(0);
+    Halt(kExitStopped);
 }
 
 void TWizard::OKClick() {
@@ -210,6 +264,8 @@ void TWizard::FormKeyDown(WORD& Key) {
 }
 
 void TWizard::FormClose() {
+    // Closed before the end page: the installation did not finish.
+    if (m_ActiveFrame != EndFrame.get()) SetExitCode(kExitStopped);
     // Every deletion may fail; the next one runs regardless.
     if (m_bSuspendCreated) {
         DeleteFileW((m_szAppDir + outside::kStopMarker).c_str());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/ArchiveReader.h"
+#include "shell/Options.h"
 #include "shell/Pages.h"
 #include "toolkit/Form.h"
 
@@ -34,6 +35,15 @@ std::vector<std::wstring> CommandLineArguments();
 // begins with "/S".
 bool IsSilentSwitch(const std::wstring& argument);
 
+// Exit codes of Istrel.exe. A run ends with the highest code it met, so an
+// error reported on the way outweighs a later stop or the end page.
+enum ExitCode : int32_t {
+    kExitDone = 0,        // the end page was reached and no error was reported
+    kExitNotStarted = 1,  // start-up failed or a bad option: nothing changed
+    kExitStopped = 2,     // "Storno", the close icon, a question answered No, waiting given up
+    kExitFailed = 3,      // an error stopped the run or was reported on the way
+};
+
 class TWizard : public toolkit::Form {
 public:
     // Creates the window, its controls and its pages, then runs FormCreate
@@ -53,6 +63,13 @@ public:
     void CancelClick();
     // End page: closes the window. Parameters page: the install sequence.
     void OKClick();
+
+    // Raises the exit code to `code` when it is higher.
+    void SetExitCode(int32_t code);
+    // Ends the process at once with the exit code raised to `code`, the
+    // setup log closed; nothing else cleans up.
+    [[noreturn]] void Halt(int32_t code);
+    void CloseLog();
 
     // Installation engine (installer/engine). InstallServer: false when the
     // installation is to end. SetupService / RemoveService: true when the
@@ -97,9 +114,15 @@ public:
     int32_t m_RequiredBytes = 0;
     int32_t m_ProgressPrevious = 0;
     int32_t m_ProgressNext = 0;
+    int32_t m_nExitCode = kExitDone;
 
 private:
+    void OpenSetupLog();
+    void StartUpFailed(const std::wstring& message);
+    void ApplyOptions();
+
     std::vector<std::wstring> arguments_;
+    InstallOptions options_;
 };
 
 // The process's wizard; nullptr while none exists.

@@ -109,17 +109,20 @@ void Application::Halt(UINT exitCode) {
     ExitProcess(exitCode);
 }
 
-void Application::ShowException() noexcept {
-    std::wstring text;
+std::wstring Application::ExceptionText() noexcept {
     try {
         throw;
     } catch (const platform::Error& e) {
-        text = e.Message();
+        return e.Message();
     } catch (const std::exception& e) {
-        text = FromUtf8(e.what());
+        return FromUtf8(e.what());
     } catch (...) {
-        text = L"Neznáma chyba";
+        return L"Neznáma chyba";
     }
+}
+
+void Application::ShowException() noexcept {
+    const std::wstring text = ExceptionText();
     try {
         MessageDialog box(text, kError, kOK);
         box.SetText(title_);

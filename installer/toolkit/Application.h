@@ -56,6 +56,8 @@ public:
     }
     // The standard error box for the exception being handled.
     void ShowException() noexcept;
+    // What that box says about the exception being handled.
+    static std::wstring ExceptionText() noexcept;
 
     // 96-DPI pixels to screen pixels.
     int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }

@@ -35,6 +35,8 @@ bool WaitForState(SC_HANDLE svc, DWORD wanted) {
         SERVICE_STATUS st{};
         if (!QueryServiceStatus(svc, &st)) return false;
         if (st.dwCurrentState == wanted) return true;
+        // A server that stopped again while starting will not come up.
+        if (wanted == SERVICE_RUNNING && st.dwCurrentState == SERVICE_STOPPED) return false;
         Sleep(50);
     }
     return false;

@@ -232,6 +232,7 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     EXPECT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
     SendMessageW(w->OK->Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(w->Closed());
+    EXPECT_EQ(shell::kExitDone, w->m_nExitCode);
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_FALSE(Exists(work_ / outside::kKitArchive));
 }
@@ -270,7 +271,7 @@ TEST_F(InstallSequenceTest, UnattendedRunLogsOkAndCloses) {
         EXPECT_TRUE(ui_.messages.empty());
         EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(2))));
         EXPECT_EQ(Port(2), IniValue(ini_, L"PORT"));
-        CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(w->m_logFd)));
+        w->CloseLog();
     }
     std::string bytes = ReadBytes(log);
     // "dd.mm.yyyy hh:nn:ss" CR LF "OK" CR LF in UTF-16LE.
@@ -342,7 +343,11 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
                       L"Chcete napriek tomu pokračovať v inštalácii?",
                   ui_.messages[0].text);
         EXPECT_EQ(L"&Nie", ui_.messages[0].defaultButton);
-        EXPECT_TRUE(StillOnParameters(*w));
+        // Attended the page stays for another try; unattended nobody could try again.
+        if (silent)
+            EXPECT_TRUE(w->Closed() && w->m_nExitCode == shell::kExitStopped);
+        else
+            EXPECT_TRUE(StillOnParameters(*w));
         EXPECT_FALSE(Exists(fb_));
         EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     }
@@ -392,6 +397,7 @@ TEST_F(InstallSequenceTest, ClientLibraryThatCannotBeDeletedIsReportedAndTheRest
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(kGdsDeleteError, ui_.messages[0].text);
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
+    EXPECT_EQ(shell::kExitFailed, w->m_nExitCode);
     EXPECT_EQ(kOldClient, ReadBytes(exe_ + L"gds32.dll"));
     // fbclient.dll is still copied, and the sequence ends normally.
     EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"fbclient.dll"));
@@ -531,7 +537,7 @@ TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     w->m_logFd = log;
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
-    CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(log)));
+    w->CloseLog();
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_TRUE(w->Closed());
     std::string bytes = ReadBytes(root_ / L"setup.log");
@@ -552,16 +558,24 @@ TEST_F(InstallSequenceTest, MissingKitStopsOnTheProgressPageWithTheRaisedError) 
     EXPECT_EQ(w->ProgressFrame.get(), w->m_ActiveFrame);
     EXPECT_FALSE(w->OK->Enabled());
     EXPECT_FALSE(w->Closed());
+    EXPECT_EQ(shell::kExitFailed, w->m_nExitCode);
 }
 
 TEST_F(InstallSequenceTest, MissingKitUnattendedEndsTheRunAfterTheError) {
     DeleteFileW((work_ / outside::kKitArchive).c_str());
     auto w = Make({L"/S"});
+    w->m_logFd = shell::OpenLog(root_ / L"setup.log");
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Chyba pri otváraní súboru: firebird_4_0_x64.zip", ui_.messages[0].text);
     EXPECT_TRUE(w->Closed());
+    EXPECT_EQ(shell::kExitFailed, w->m_nExitCode);
+    w->CloseLog();
+    std::string bytes = ReadBytes(root_ / L"setup.log");
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(21u, text.find(L"Chyba pri otváraní súboru: firebird_4_0_x64.zip\r\n"))
+        << "the error is the log's one entry";
 }
 
 // ---- Extraction ------------------------------------------------------------------------
@@ -578,6 +592,7 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesO
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_TRUE(w->Canceled);
+    EXPECT_EQ(shell::kExitStopped, w->m_nExitCode);
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
     EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
     EXPECT_EQ(1u, FirewallCalls().size());

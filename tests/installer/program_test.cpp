@@ -141,6 +141,7 @@ TEST_F(ProgramTest, StornoEndsAtOnceWithoutTheCloseCleanUp) {
     ASSERT_NE(nullptr, storno);
     Click(storno);
     ASSERT_TRUE(istrel.Ended(10000));
+    EXPECT_EQ(2u, istrel.ExitCode());
     EXPECT_EQ(2, CountExisting(markers_));
     EXPECT_EQ(4, CountExisting(leftovers_)) << "the close clean-up ran";
 }
@@ -153,7 +154,7 @@ TEST_F(ProgramTest, CloseIconRunsTheCleanUpAndEnds) {
     EXPECT_EQ(nullptr, Child(wizard, L"Ďalej >")) << "Next is hidden on the parameters page";
     PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(istrel.Ended(10000));
-    EXPECT_EQ(0u, istrel.ExitCode());
+    EXPECT_EQ(2u, istrel.ExitCode()) << "closed before installing";
     EXPECT_EQ(0, CountExisting(leftovers_));
     EXPECT_EQ(2, CountExisting(markers_)) << "markers this run did not make stay";
 }
@@ -188,7 +189,7 @@ TEST_F(ProgramTest, WithoutTheApplicationUnattendedEndsSilently) {
     registry_.Remove();
     Istrel istrel(IstrelExe(), L"/S", work_.Path());
     ASSERT_TRUE(istrel.Ended(10000));
-    EXPECT_EQ(0u, istrel.ExitCode());
+    EXPECT_EQ(1u, istrel.ExitCode());
 }
 
 std::wstring VersionString(const std::vector<char>& block, const wchar_t* name) {

@@ -107,6 +107,51 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"None", {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// ---- Options of an installation script --------------------------------------------
+
+struct BadOption {
+    const char* name;
+    std::wstring argument, firstLine;
+};
+
+class BadOptionTest : public WizardTest, public ::testing::WithParamInterface<BadOption> {};
+
+TEST_P(BadOptionTest, EndsAtStartWithExitCodeOne) {
+    auto w = Make({L"/MODE=CS", GetParam().argument});
+    ASSERT_EQ(1u, ui_.messages.size());
+    const std::wstring& text = ui_.messages[0].text;
+    EXPECT_EQ(L"Inštalácia nemôže pokračovať. " + GetParam().firstLine,
+              text.substr(0, text.find(L"\r\n")));
+    EXPECT_TRUE(toolkit::App().Terminated());
+    EXPECT_EQ(shell::kExitNotStarted, w->m_nExitCode);
+    EXPECT_EQ(nullptr, w->m_ActiveFrame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, BadOptionTest,
+    ::testing::Values(BadOption{"PortZero", L"/PORT=0", L"Chybný parameter: /PORT=0"},
+                      BadOption{"PortTooHigh", L"/port=65536", L"Chybný parameter: /port=65536"},
+                      BadOption{"PortSigned", L"/PORT=+3051", L"Chybný parameter: /PORT=+3051"},
+                      BadOption{"ModeUnknown", L"/MODE=SSS", L"Chybný parameter: /MODE=SSS"},
+                      BadOption{"DirRelative", L"/DIR=fb", L"Chybný parameter: /DIR=fb"},
+                      BadOption{"Unknown", L"/PORTS=3051", L"Neznámy parameter: /PORTS=3051"},
+                      BadOption{"Dash", L"-S", L"Neznámy parameter: -S"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WizardTest, OptionsFillThePageTheFolderOnlyForAnInstallation) {
+    auto w = Make({L"/mode=sc", L"/DIR=D:\\fb", L"/Port=03051"});
+    EXPECT_EQ(L"3051", w->NewFrame->edPort->Text());
+    EXPECT_TRUE(w->NewFrame->gSC->Checked());
+    EXPECT_FALSE(w->NewFrame->chFB->Checked()) << "no kit: nothing to install";
+    EXPECT_NE(L"D:\\fb\\", w->NewFrame->edFbFolder->Text());
+    w = nullptr;
+    ASSERT_TRUE(CopyInto(KitArchive(), work_.Path() + outside::kKitArchive));
+    w = Make({L"/DIR=D:\\fb", L"/S"});
+    EXPECT_TRUE(w->NewFrame->chFB->Checked());
+    EXPECT_EQ(L"D:\\fb\\", w->NewFrame->edFbFolder->Text());
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
 TEST_F(WizardTest, NoApplicationFolderInteractiveShowsOneErrorAndEnds) {
     registry_.Remove();
     auto w = Make();
@@ -155,7 +200,7 @@ TEST_F(FixedLogTest, UnattendedShowOpensTheFixedLogWhereverTheApplicationLives) 
     EXPECT_TRUE(Exists(logPath_));
     EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
     EXPECT_TRUE(shell::WriteLog(w->m_logFd, L"OK"));
-    CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(w->m_logFd)));
+    w->CloseLog();
     // The show ran the install sequence, whose unattended end logged "OK";
     // the write through the handle follows that entry.
     std::string log = ReadBytes(logPath_);
