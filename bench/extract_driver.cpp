@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/ArchiveReader.h"
-#include "engine/ZipFormat.h"
+#include "archive/ArchiveReader.h"
+#include "archive/ZipFormat.h"
 
 namespace {
 

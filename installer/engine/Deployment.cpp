@@ -1,8 +1,8 @@
 // The server from the installer's kit into the server folder, registered,
 // configured and started as a service, with the firewall opened for it;
 // and the wizard's handlers of the extraction's progress and failures.
-#include "engine/ArchiveSize.h"
-#include "engine/ExtractionRules.h"
+#include "archive/ArchiveSize.h"
+#include "archive/ExtractionRules.h"
 #include "engine/Programs.h"
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"

@@ -3,11 +3,11 @@
 // and the backup tool in the application, move a kept server to another
 // port or mode, record the connection in data.ini, show the end page.
 #include "engine/Steps.h"
-#include "environment/BlockedForm.h"
+#include "wizard/BlockedForm.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Discovery.h"
 #include "environment/Instances.h"
-#include "shell/Hooks.h"
+#include "wizard/Hooks.h"
 
 namespace shell {
 

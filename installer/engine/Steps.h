@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "environment/NewFrame.h"
+#include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
-#include "shell/Dialogs.h"
-#include "shell/Wizard.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Wizard.h"
 
 namespace engine {
 

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <set>
 
-#include "engine/ArchiveReader.h"
+#include "archive/ArchiveReader.h"
 #include "environment/ConfigFiles.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"

@@ -5,7 +5,7 @@
 #include "outside/Outside.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
-#include "shell/Dialogs.h"
+#include "wizard/Dialogs.h"
 
 namespace environment {
 

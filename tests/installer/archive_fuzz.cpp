@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/ZipFormat.h"
+#include "archive/ZipFormat.h"
 
 using namespace engine::zip;
 

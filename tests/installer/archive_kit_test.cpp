@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "WinTestSupport.h"
-#include "engine/ArchiveReader.h"
-#include "engine/ArchiveSize.h"
+#include "archive/ArchiveReader.h"
+#include "archive/ArchiveSize.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 

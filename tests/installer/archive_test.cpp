@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "ZipBuilder.h"
-#include "engine/ArchiveReader.h"
-#include "engine/ZipFormat.h"
+#include "archive/ArchiveReader.h"
+#include "archive/ZipFormat.h"
 
 #ifdef _WIN32
 #include <windows.h>

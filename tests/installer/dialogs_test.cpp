@@ -8,7 +8,7 @@
 
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
-#include "shell/Dialogs.h"
+#include "wizard/Dialogs.h"
 #include "toolkit/Application.h"
 
 using namespace testsupport;

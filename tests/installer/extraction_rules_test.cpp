@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/ExtractionRules.h"
+#include "archive/ExtractionRules.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include "AppDirValue.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
-#include "engine/ArchiveReader.h"
+#include "archive/ArchiveReader.h"
 #include "engine/Programs.h"
-#include "environment/NewFrame.h"
+#include "wizard/NewFrame.h"
 #include "outside/Outside.h"
-#include "shell/Dialogs.h"
-#include "shell/Wizard.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 using namespace testsupport;

@@ -16,12 +16,12 @@
 #include "AppDirValue.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
-#include "environment/BlockedForm.h"
-#include "environment/NewFrame.h"
+#include "wizard/BlockedForm.h"
+#include "wizard/NewFrame.h"
 #include "outside/Outside.h"
-#include "shell/Dialogs.h"
-#include "shell/Hooks.h"
-#include "shell/Wizard.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Hooks.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 using namespace environment;

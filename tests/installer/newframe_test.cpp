@@ -3,7 +3,7 @@
 // the current directory and stand-in client libraries of known versions;
 // the check box and the search button as the user works them, dialogs
 // answered at the toolkit's seam.
-#include "environment/NewFrame.h"
+#include "wizard/NewFrame.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,8 +14,8 @@
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "outside/Outside.h"
-#include "shell/Dialogs.h"
-#include "shell/Wizard.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 using namespace testsupport;

@@ -8,7 +8,7 @@
 #include "AppDirValue.h"
 #include "WinTestSupport.h"
 #include "outside/Outside.h"
-#include "shell/Dialogs.h"
+#include "wizard/Dialogs.h"
 
 using namespace testsupport;
 

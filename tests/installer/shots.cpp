@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <string>
 
-#include "environment/NewFrame.h"
-#include "shell/Dialogs.h"
-#include "shell/Wizard.h"
+#include "wizard/NewFrame.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"

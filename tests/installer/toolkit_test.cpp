@@ -11,7 +11,7 @@
 
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
-#include "environment/NewFrame.h"
+#include "wizard/NewFrame.h"
 #include "platform/Errors.h"
 #include "resources/Layouts.h"
 #include "toolkit/Application.h"

@@ -9,11 +9,11 @@
 #include "AppDirValue.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
-#include "environment/NewFrame.h"
+#include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "resources/Layouts.h"
-#include "shell/Dialogs.h"
-#include "shell/Wizard.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 using namespace testsupport;

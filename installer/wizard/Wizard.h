@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/ArchiveReader.h"
-#include "shell/Options.h"
-#include "shell/Pages.h"
+#include "archive/ArchiveReader.h"
+#include "wizard/Options.h"
+#include "wizard/Pages.h"
 #include "toolkit/Form.h"
 
 namespace environment {

@@ -2,8 +2,8 @@
 // process ends with the run's exit code (shell::ExitCode).
 #include <windows.h>
 
-#include "shell/Hooks.h"
-#include "shell/Wizard.h"
+#include "wizard/Hooks.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

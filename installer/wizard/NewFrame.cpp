@@ -1,4 +1,4 @@
-#include "environment/NewFrame.h"
+#include "wizard/NewFrame.h"
 
 #include <stdexcept>
 #include <utility>
@@ -9,8 +9,8 @@
 #include "outside/Outside.h"
 #include "platform/Paths.h"
 #include "resources/Layouts.h"
-#include "shell/Dialogs.h"
-#include "shell/Wizard.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Seam.h"
 
 namespace environment {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/ArchiveFiles.h"
+#include "archive/ArchiveFiles.h"
 
 namespace engine::files {
 

@@ -1,4 +1,4 @@
-#include "shell/Pages.h"
+#include "wizard/Pages.h"
 
 #include "resources/Layouts.h"
 #include "toolkit/Seam.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/ArchiveReader.h"
+#include "archive/ArchiveReader.h"
 
 namespace engine {
 

@@ -1,4 +1,4 @@
-#include "engine/ArchiveReader.h"
+#include "archive/ArchiveReader.h"
 
 #include <zlib.h>
 
@@ -10,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/ArchiveFiles.h"
-#include "engine/ZipFormat.h"
+#include "archive/ArchiveFiles.h"
+#include "archive/ZipFormat.h"
 
 namespace engine {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/ZipFormat.h"
+#include "archive/ZipFormat.h"
 
 namespace engine::files {
 

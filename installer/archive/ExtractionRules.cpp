@@ -1,4 +1,4 @@
-#include "engine/ExtractionRules.h"
+#include "archive/ExtractionRules.h"
 
 #include <cmath>
 

@@ -1,14 +1,14 @@
-#include "shell/Wizard.h"
+#include "wizard/Wizard.h"
 
 #include <shellapi.h>
 
 #include "environment/Discovery.h"
-#include "environment/NewFrame.h"
+#include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
 #include "resources/Layouts.h"
-#include "shell/Dialogs.h"
-#include "shell/Hooks.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Hooks.h"
 #include "toolkit/Application.h"
 
 namespace shell {

@@ -1,4 +1,4 @@
-#include "engine/ZipFormat.h"
+#include "archive/ZipFormat.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
 // Every hook of Hooks.h is defined by the layer that provides it: the
 // install sequence in installer/engine, the blocked dialog in
 // installer/environment.
-#include "shell/Hooks.h"
+#include "wizard/Hooks.h"

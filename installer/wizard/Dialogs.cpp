@@ -1,4 +1,4 @@
-#include "shell/Dialogs.h"
+#include "wizard/Dialogs.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Registry.h"
-#include "shell/Wizard.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"

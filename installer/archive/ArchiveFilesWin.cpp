@@ -6,7 +6,7 @@
 #include <atomic>
 #include <utility>
 
-#include "engine/ArchiveFiles.h"
+#include "archive/ArchiveFiles.h"
 
 namespace engine::files {
 

@@ -1,9 +1,9 @@
-#include "shell/Options.h"
+#include "wizard/Options.h"
 
 #include <windows.h>
 
 #include "platform/Paths.h"
-#include "shell/Wizard.h"
+#include "wizard/Wizard.h"
 
 namespace shell {
 

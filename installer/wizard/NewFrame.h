@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/Pages.h"
+#include "wizard/Pages.h"
 
 namespace environment {
 

@@ -1,13 +1,13 @@
-#include "environment/BlockedForm.h"
+#include "wizard/BlockedForm.h"
 
 #include <commctrl.h>
 
 #include <array>
 
-#include "environment/NewFrame.h"
-#include "shell/Dialogs.h"
-#include "shell/Hooks.h"
-#include "shell/Wizard.h"
+#include "wizard/NewFrame.h"
+#include "wizard/Dialogs.h"
+#include "wizard/Hooks.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 namespace environment {

@@ -1,5 +1,5 @@
-#include "engine/ArchiveReader.h"
-#include "engine/ArchiveSize.h"
+#include "archive/ArchiveReader.h"
+#include "archive/ArchiveSize.h"
 #include "platform/Errors.h"
 
 namespace engine {
