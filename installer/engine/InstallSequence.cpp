@@ -101,7 +101,13 @@ private:
             engine::EntryExists(dir + outside::kStopMarker))
             return;
         w_.m_bSuspendCreated = environment::CreateMarkerFile(dir + outside::kStopMarker);
-        if (w_.m_bSuspendCreated) environment::WriteNoRunMarker(dir + outside::kCompsDir);
+        if (!w_.m_bSuspendCreated) return;
+        w_.m_OwnMarkers.push_back(dir + outside::kStopMarker);
+        // A no-run marker already there is refreshed but stays its maker's.
+        const std::wstring noRun = environment::NoRunMarkerPath(dir + outside::kCompsDir);
+        const bool existed = engine::EntryExists(noRun);
+        if (environment::WriteNoRunMarker(dir + outside::kCompsDir) && !existed)
+            w_.m_OwnMarkers.push_back(noRun);
     }
 
     // False when instances still run and the user gave up waiting.

@@ -102,6 +102,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
 }
 
 TWizard::~TWizard() {
+    RemoveOwnMarkers();  // an end without closing the window
     if (Wizard == this) Wizard = nullptr;
     if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
 }
@@ -194,6 +195,9 @@ void TWizard::CancelClick() {
         Canceled = AskQuestion(L"Ukončiť?") == kResultYes;
         return;
     }
+    // The rest of the close clean-up is skipped here, but a marker left in
+    // place would stop the application's scheduled backup for good.
+    RemoveOwnMarkers();
     toolkit::Application::Halt(0);
 }
 
@@ -211,10 +215,7 @@ void TWizard::FormKeyDown(WORD& Key) {
 
 void TWizard::FormClose() {
     // Every deletion may fail; the next one runs regardless.
-    if (m_bSuspendCreated) {
-        DeleteFileW((m_szAppDir + outside::kStopMarker).c_str());
-        DeleteFileW((m_szAppDir + outside::kCompsDir + outside::kNoRunPrefix + ReadComputerName()).c_str());
-    }
+    RemoveOwnMarkers();
     std::wstring app = WithDelimiter(m_szAppDir);
     DeleteFileW((app + outside::kDbCheckFile).c_str());
     DeleteFileW((app + outside::kTemplateDb).c_str());
@@ -224,6 +225,11 @@ void TWizard::FormClose() {
     self = self.substr(self.find_last_of(L'\\') + 1);
     if (CompareStringOrdinal(self.c_str(), -1, kSetupExe, -1, TRUE) != CSTR_EQUAL)
         DeleteFileW((cwd + kSetupExe).c_str());
+}
+
+void TWizard::RemoveOwnMarkers() {
+    for (const std::wstring& marker : m_OwnMarkers) DeleteFileW(marker.c_str());
+    m_OwnMarkers.clear();
 }
 
 }  // namespace shell

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "AppDirValue.h"
+#include "Later.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "engine/ArchiveReader.h"
@@ -365,6 +366,52 @@ TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemove
     HANDLE h = FindFirstFileW((app_ + L"userdata\\comps\\norun.*").c_str(), &fd);
     EXPECT_EQ(INVALID_HANDLE_VALUE, h) << "no no-run marker";
     if (h != INVALID_HANDLE_VALUE) FindClose(h);
+}
+
+TEST_F(InstallSequenceTest, NoRunMarkerLeftBySomeoneElseStays) {
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + shell::ReadComputerName();
+    ASSERT_TRUE(WriteBytes(noRun, "theirs"));
+    auto w = Make();
+    Choose(*w, true, Port(5), w->NewFrame->gSS);
+    w->OKClick();
+    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_NE("theirs", ReadBytes(noRun)) << "refreshed for this installation";
+    w->Close();
+    EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+    EXPECT_TRUE(Exists(noRun));
+}
+
+// Markers made, the wait given up, then "Vyhľadať" picks another application.
+TEST_F(InstallSequenceTest, MarkersAreRemovedFromTheFolderTheyWereMadeIn) {
+    const std::wstring other = root_ / L"Other\\";
+    ASSERT_TRUE(MakeDirs(other + L"userdata\\comps\\"));
+    ASSERT_TRUE(WriteBytes(other + L"userdata\\vorsel.stop", "theirs"));
+    ASSERT_TRUE(WriteBytes(exe_ + L"Kadrix.exe", "MZ"));
+    HANDLE running = CreateFileW((exe_ + L"Kadrix.exe").c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, running);
+    auto w = Make();
+    Choose(*w, true, Port(5), w->NewFrame->gSS);
+    {
+        Later giveUp(300, [] {
+            if (environment::TBlockedForm* form = OpenBlockedForm())
+                SendMessageW(form->Storno->Handle(), BM_CLICK, 0, 0);
+        });
+        w->OKClick();
+    }
+    CloseHandle(running);
+    ASSERT_TRUE(StillOnParameters(*w));
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + shell::ReadComputerName();
+    ASSERT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
+    ASSERT_TRUE(Exists(noRun));
+
+    ui_.files = {other + L"bin\\exe\\Kadrix.exe"};
+    w->NewFrame->btnSearchClick();
+    ASSERT_EQ(other, w->m_szAppDir);
+    w->Close();
+    EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+    EXPECT_FALSE(Exists(noRun));
+    EXPECT_EQ("theirs", ReadBytes(other + L"userdata\\vorsel.stop"));
 }
 
 TEST_F(InstallSequenceTest, WithoutUserdataFolderNoMarkerIsMade) {
