@@ -511,18 +511,38 @@ TEST_F(InstallSequenceTest, KeptServerWithOnlyANewModeIsSetUpAgainOnItsPort) {
     EXPECT_EQ(L"CS", IniValue(ini_, L"FBTYPE"));
 }
 
-TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeGetsThePagePortWithoutRemovingByPort) {
-    InstallEarlierServer(Port(7), L"SS", false);
+TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeLosesTheInstanceOfItsConfPort) {
+    InstallEarlierServer(Port(7), L"SS", true);
     WriteIni(Port(9), L"C:\\old\\firebird.exe", L"SS");  // data.ini names another port
     auto w = Make();
     Choose(*w, false, Port(9), w->NewFrame->gSS);
     w->OKClick();
 
-    std::string p9 = ToUtf8(Port(9));
-    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}),
+    std::string p7 = ToUtf8(Port(7)), p9 = ToUtf8(Port(9));
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
+                                        "i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}),
               ToolCalls());
+    EXPECT_EQ(0u, ServiceState(Service64(Port(7)))) << "it would start beside the new one";
     EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p9 + "\r\n"));
     EXPECT_EQ(Port(9), IniValue(ini_, L"PORT"));
+}
+
+TEST_F(InstallSequenceTest, KeptServerOutsideTheDefaultFolderIsTheOneMoved) {
+    fb_ = root_ / L"fbsrv\\firebird_4_0_x64\\";
+    InstallEarlierServer(Port(7), L"SS", true);
+    WriteIni(Port(7), fb_ + L"firebird.exe", L"SS");
+    auto w = Make();  // the page shows the server that data.ini names
+    Choose(*w, false, Port(8), w->NewFrame->gSS);
+    w->OKClick();
+
+    std::string p7 = ToUtf8(Port(7)), p8 = ToUtf8(Port(8));
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
+                                        "i -n velmora64b_" + p8, "sta -n velmora64b_" + p8}),
+              ToolCalls());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(8))));
+    EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p8 + "\r\n"));
+    EXPECT_EQ(fb_ + L"firebird.exe", IniValue(ini_, L"FBSERVER"));
+    EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"gds32.dll"));
 }
 
 TEST_F(InstallSequenceTest, FolderWithoutServerProgramLeavesDataIniAlone) {
