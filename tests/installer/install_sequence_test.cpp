@@ -80,9 +80,44 @@ int64_t KitTotal() {
     return total;
 }
 
+std::wstring SystemFolder() {
+    wchar_t dir[MAX_PATH] = L"";
+    GetSystemDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir) + L"\\";
+}
+
+// The firewall stand-in as the system's netsh.exe while the object lives;
+// Wine's own comes back at the end. Wine runs its builtin netsh in place of
+// the file unless the load order says "native" for netsh.exe.
+class SystemFirewallStandIn {
+public:
+    SystemFirewallStandIn() {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &overrides_, nullptr);
+        RegSetValueExW(overrides_, L"netsh.exe", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(L"native"), sizeof L"native");
+        if (!Exists(saved_)) CopyInto(program_, saved_);
+        CopyInto(DoublesDir() + L"netsh.exe", program_);
+        DeleteFileW(Log().c_str());
+    }
+    ~SystemFirewallStandIn() {
+        RegDeleteValueW(overrides_, L"netsh.exe");
+        RegCloseKey(overrides_);
+        if (CopyInto(saved_, program_)) DeleteFileW(saved_.c_str());
+        DeleteFileW(Log().c_str());
+    }
+    std::wstring Log() const { return SystemFolder() + L"netsh.log"; }
+
+private:
+    static constexpr wchar_t kOverrides[] = L"Software\\Wine\\DllOverrides";
+    HKEY overrides_ = nullptr;
+    std::wstring program_ = SystemFolder() + L"netsh.exe";
+    std::wstring saved_ = SystemFolder() + L"netsh.exe.istrel-saved";
+};
+
 // An application "Lumera" registered in the registry with its folders, the
 // server folder beside it, and the installer's working folder holding the
-// kit, the backup tool and the firewall stand-in.
+// kit, the backup tool and a planted netsh.exe that must never run.
 class InstallSequenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -157,9 +192,7 @@ protected:
         }
         return out;
     }
-    std::vector<std::string> FirewallCalls() const {
-        return Lines(ReadBytes(work_ / L"netsh.log"));
-    }
+    std::vector<std::string> FirewallCalls() const { return Lines(ReadBytes(netsh_.Log())); }
     std::string Conf() const { return ReadBytes(fb_ + L"firebird.conf"); }
     bool OnEndPage(const TWizard& w) const {
         return w.m_ActiveFrame == w.EndFrame.get() && w.EndFrame->Visible() &&
@@ -174,6 +207,7 @@ protected:
     toolkit::Application application_;
     ScriptedUi ui_;
     AppDirValue registry_;
+    SystemFirewallStandIn netsh_;
     TempDir root_{L"seq"}, work_{L"inst"};
     std::wstring app_, fb_, exe_, ini_;
     wchar_t savedCwd_[MAX_PATH] = {};
@@ -204,9 +238,11 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
                                         "sta -n velmora64b_" + ToUtf8(Port(0))}),
               ToolCalls());
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(0))));
-    EXPECT_EQ((std::vector<std::string>{"netsh firewall add allowedprogram \"" + ToUtf8(fb_) +
+    EXPECT_EQ((std::vector<std::string>{ToUtf8(SystemFolder()) +
+                                        "netsh.exe firewall add allowedprogram \"" + ToUtf8(fb_) +
                                         "firebird.exe\" \"Firebird SQL server\" ENABLE"}),
               FirewallCalls());
+    EXPECT_FALSE(Exists(work_ / L"netsh.log")) << "the netsh.exe beside the installer ran";
 
     // The client library of the new server replaces the old one.
     std::string client = ReadBytes(fb_ + L"32b\\fbclient.dll");
@@ -813,6 +849,9 @@ TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
               engine::ServiceToolCommand(L"D:\\FB_X64\\", L"i", L"3050"));
     EXPECT_EQ(L"D:\\fb\\instsvc.exe r -n velmora32b_",
               engine::ServiceToolCommand(L"D:\\fb\\", L"r", L""));
+    EXPECT_EQ(L"\"C:\\Win dows\\system32\\netsh.exe\" firewall add allowedprogram "
+              L"\"D:\\fb\\firebird.exe\" \"Firebird SQL server\" ENABLE",
+              engine::FirewallCommand(L"D:\\fb\\", L"C:\\Win dows\\system32\\"));
 }
 
 TEST(AdminGroupTest, WinesUserIsAnAdministrator) {
