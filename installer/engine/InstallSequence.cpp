@@ -70,9 +70,15 @@ public:
 private:
     void TakeChoices() {
         std::wstring folder = page_.edFbFolder->Text();
-        w_.m_szFBDir = folder.empty()
-                           ? environment::ParentDir(w_.m_szAppDir) + outside::kDefaultServerDir
-                           : engine::WithDelimiter(folder);
+        if (!page_.chFB->Checked() && page_.lFBInfoFolder->Visible()) {
+            // A kept server is the one the page shows, wherever data.ini put
+            // it; the (hidden) folder edit only names where to install.
+            w_.m_szFBDir = engine::WithDelimiter(page_.lFBInfoFolder->Caption());
+        } else {
+            w_.m_szFBDir = folder.empty()
+                               ? environment::ParentDir(w_.m_szAppDir) + outside::kDefaultServerDir
+                               : engine::WithDelimiter(folder);
+        }
         w_.m_szFBPort = page_.edPort->Text();
     }
 
@@ -117,7 +123,13 @@ private:
             engine::EntryExists(dir + outside::kStopMarker))
             return;
         w_.m_bSuspendCreated = environment::CreateMarkerFile(dir + outside::kStopMarker);
-        if (w_.m_bSuspendCreated) environment::WriteNoRunMarker(dir + outside::kCompsDir);
+        if (!w_.m_bSuspendCreated) return;
+        w_.m_OwnMarkers.push_back(dir + outside::kStopMarker);
+        // A no-run marker already there is refreshed but stays its maker's.
+        const std::wstring noRun = environment::NoRunMarkerPath(dir + outside::kCompsDir);
+        const bool existed = engine::EntryExists(noRun);
+        if (environment::WriteNoRunMarker(dir + outside::kCompsDir) && !existed)
+            w_.m_OwnMarkers.push_back(noRun);
     }
 
     // False when instances still run and the user gave up waiting.
@@ -168,7 +180,10 @@ private:
         bool reconfigure = false;
         const std::wstring known = environment::ReadFBPort(conf, ini, 1);
         if (w_.m_szFBPort != known) {
-            if (environment::FindFBService(known) != 0) w_.RemoveService(known);
+            // The instance runs on the port its firebird.conf sets, whatever
+            // data.ini says; left registered it would start beside the new one.
+            const std::wstring old = environment::ReadFBPort(conf, ini, 2);
+            if (environment::FindFBService(old) != 0) w_.RemoveService(old);
             environment::SetConfValue(conf, outside::kConfPortKey, w_.m_szFBPort);
             reconfigure = true;
         }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "outside/Outside.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/UniqueHandle.h"
 
@@ -64,9 +65,22 @@ std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* act
         L" " + std::wstring(action) + outside::kToolNameSwitch + outside::kLegacyInstance);
 }
 
-std::wstring FirewallCommand(const std::wstring& serverDir) {
-    return std::wstring(outside::kFirewallCommand) + L"\"" + serverDir + outside::kServerExe +
-           L"\" \"" + outside::kFirewallRuleName + L"\"" + outside::kFirewallEnable;
+std::wstring SystemDir() {
+    // An empty folder would turn the full path back into a search.
+    UINT size = GetSystemDirectoryW(nullptr, 0);
+    if (size == 0) platform::ThrowLastError();
+    std::wstring dir(size, L'\0');
+    UINT n = GetSystemDirectoryW(dir.data(), size);
+    if (n == 0 || n >= size) platform::ThrowLastError();
+    dir.resize(n);
+    return platform::WithDelimiter(dir);
+}
+
+std::wstring FirewallCommand(const std::wstring& serverDir, const std::wstring& systemDir) {
+    return CommandLine(systemDir + outside::kFirewallProgram,
+                       std::wstring(outside::kFirewallArguments) + L"\"" + serverDir +
+                           outside::kServerExe + L"\" \"" + outside::kFirewallRuleName + L"\"" +
+                           outside::kFirewallEnable);
 }
 
 bool IsAdminGroupMember() {

@@ -33,8 +33,14 @@ std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* ac
 // The legacy 2.5 server's tool in its folder: action + " -n velmora64b".
 std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action);
 
-// netsh firewall add allowedprogram "<serverDir>firebird.exe" "Firebird SQL server" ENABLE
-std::wstring FirewallCommand(const std::wstring& serverDir);
+// The Windows system folder ("C:\Windows\system32\"), ending in "\".
+std::wstring SystemDir();
+
+// <systemDir>netsh.exe firewall add allowedprogram "<serverDir>firebird.exe"
+// "Firebird SQL server" ENABLE. The program goes by its full path: a bare
+// name would run a netsh.exe lying in the installer's own folder first.
+std::wstring FirewallCommand(const std::wstring& serverDir,
+                             const std::wstring& systemDir = SystemDir());
 
 // True when the thread's token (else the process's) lists the built-in
 // Administrators group, whatever the group's attributes.

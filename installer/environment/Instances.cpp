@@ -59,13 +59,7 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
             const std::wstring name = fd.cFileName;
             const std::wstring lci =
                 lockDir + name.substr(0, name.find_last_of(L'.')) + outside::kLockInfoExt;
-            if (auto stale = OpenExclusive(lck, GENERIC_WRITE, OPEN_EXISTING)) {
-                // The instance that made it has ended.
-                stale.reset();
-                DeleteFileW(lck.c_str());
-                DeleteFileW(lci.c_str());
-                continue;
-            }
+            if (!IsLockHeld(lck, lci)) continue;
             found = true;
             if (!list) continue;
             const std::wstring computer = ReadLci(lci, outside::kLciComputer);
@@ -82,13 +76,32 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
     return found;
 }
 
+bool IsLockHeld(const std::wstring& lck, const std::wstring& lci) {
+    // Delete-on-close: a stale lock goes while it is still ours, so an
+    // instance starting meanwhile cannot take it and then lose it, nor its
+    // ".lci".
+    platform::UniqueKernelHandle stale(CreateFileW(lck.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                                   OPEN_EXISTING,
+                                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
+                                                   nullptr));
+    if (!stale) return GetLastError() != ERROR_FILE_NOT_FOUND;  // gone: that instance ended
+    DeleteFileW(lci.c_str());
+    return false;
+}
+
 bool IsFileLocked(const std::wstring& path) {
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     return !OpenExclusive(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
 }
 
 bool CreateMarkerFile(const std::wstring& path) {
-    return bool(OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS));
+    return bool(OpenExclusive(path, GENERIC_WRITE, CREATE_NEW));
+}
+
+std::wstring NoRunMarkerPath(const std::wstring& folder) {
+    std::wstring path = folder;
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    return path + outside::kNoRunPrefix + shell::ReadComputerName();
 }
 
 std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
@@ -114,11 +127,8 @@ bool WriteNoRunMarker(const std::wstring& folder) {
 }
 
 bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow) {
-    std::wstring path = folder;
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    path += outside::kNoRunPrefix + shell::ReadComputerName();
     const std::wstring until = NoRunUntilText(localNow);
-    return !until.empty() && WriteLines(path, {until, kReason});
+    return !until.empty() && WriteLines(NoRunMarkerPath(folder), {until, kReason});
 }
 
 bool WriteKillRequest(const std::wstring& path) {

@@ -24,18 +24,26 @@ public:
 
 // True while an instance runs: a ".lck" in "userdata\temp\" that cannot be
 // opened exclusively, or (when there is none) a locked "bin\exe\Kadrix.exe".
-// Stale ".lck" files are deleted with their ".lci" and not counted. With
+// Stale ".lck" files are deleted with their ".lci" and not counted, nor are
+// those gone between listing and opening. With
 // `requestStop`, each instance's computer folder under "userdata\comps\"
 // receives a "kill.lck". `list` may be null. `appDir` ends in "\".
 bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop);
+
+// True while an instance holds the ".lck". A stale one is deleted with its
+// ".lci"; one that no longer exists is not held either.
+bool IsLockHeld(const std::wstring& lck, const std::wstring& lci);
 
 // False when the file does not exist or can be opened for reading and
 // writing without sharing (the handle is closed at once); true otherwise.
 bool IsFileLocked(const std::wstring& path);
 
-// Creates the file empty (an existing one is emptied); false when it cannot
-// be created.
+// Creates the file empty; false when it exists already (someone else's
+// marker is left as it is) or cannot be created.
 bool CreateMarkerFile(const std::wstring& path);
+
+// "norun." + this computer's name in `folder` ("userdata\comps\").
+std::wstring NoRunMarkerPath(const std::wstring& folder);
 
 // Writes "norun." + this computer's name into `folder` ("userdata\comps\"):
 // the local time five minutes ahead as "dd.mm.yyyy hh:nn", then the reason.

@@ -92,9 +92,11 @@ inline constexpr wchar_t kWindowsVersionKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr wchar_t kProgramFilesValue[] = L"ProgramFilesDir";
 
-// Firewall rule: kFirewallCommand + '"' + F + firebird.exe + '"' + ' ' +
-// '"' + kFirewallRuleName + '"' + kFirewallEnable.
-inline constexpr wchar_t kFirewallCommand[] = L"netsh firewall add allowedprogram ";
+// Firewall rule: the system folder's kFirewallProgram + kFirewallArguments +
+// '"' + F + firebird.exe + '"' + ' ' + '"' + kFirewallRuleName + '"' +
+// kFirewallEnable.
+inline constexpr wchar_t kFirewallProgram[] = L"netsh.exe";
+inline constexpr wchar_t kFirewallArguments[] = L" firewall add allowedprogram ";
 inline constexpr wchar_t kFirewallRuleName[] = L"Firebird SQL server";
 inline constexpr wchar_t kFirewallEnable[] = L" ENABLE";
 

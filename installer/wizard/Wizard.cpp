@@ -104,6 +104,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
 }
 
 TWizard::~TWizard() {
+    RemoveOwnMarkers();  // an end without closing the window
     CloseLog();
     if (Wizard == this) Wizard = nullptr;
     if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
@@ -212,6 +213,9 @@ void TWizard::SetExitCode(int32_t code) {
 
 void TWizard::Halt(int32_t code) {
     SetExitCode(code);
+    // The rest of the close clean-up is skipped here, but a marker left in
+    // place would stop the application's scheduled backup for good.
+    RemoveOwnMarkers();
     CloseLog();
     toolkit::Application::Halt(UINT(m_nExitCode));
 }
@@ -267,10 +271,7 @@ void TWizard::FormClose() {
     // Closed before the end page: the installation did not finish.
     if (m_ActiveFrame != EndFrame.get()) SetExitCode(kExitStopped);
     // Every deletion may fail; the next one runs regardless.
-    if (m_bSuspendCreated) {
-        DeleteFileW((m_szAppDir + outside::kStopMarker).c_str());
-        DeleteFileW((m_szAppDir + outside::kCompsDir + outside::kNoRunPrefix + ReadComputerName()).c_str());
-    }
+    RemoveOwnMarkers();
     std::wstring app = WithDelimiter(m_szAppDir);
     DeleteFileW((app + outside::kDbCheckFile).c_str());
     DeleteFileW((app + outside::kTemplateDb).c_str());
@@ -280,6 +281,11 @@ void TWizard::FormClose() {
     self = self.substr(self.find_last_of(L'\\') + 1);
     if (CompareStringOrdinal(self.c_str(), -1, kSetupExe, -1, TRUE) != CSTR_EQUAL)
         DeleteFileW((cwd + kSetupExe).c_str());
+}
+
+void TWizard::RemoveOwnMarkers() {
+    for (const std::wstring& marker : m_OwnMarkers) DeleteFileW(marker.c_str());
+    m_OwnMarkers.clear();
 }
 
 }  // namespace shell

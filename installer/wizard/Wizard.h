@@ -56,6 +56,9 @@ public:
     void FormCreate();
     void FormShow();   // unattended: opens the setup log, then OKClick
     void FormClose();  // the clean-up when the window closes
+    // Deletes the markers in m_OwnMarkers, once; every way out of the
+    // program runs it.
+    void RemoveOwnMarkers();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
     void NextClick();
@@ -106,6 +109,10 @@ public:
     bool m_bVista = false;
     bool m_bSilentInstall = false;
     bool m_bSuspendCreated = false;
+    // Full paths of the markers this run created, in the folder shown when
+    // they were made: a later "Vyhľadať" must not redirect their removal,
+    // and markers someone else made are never listed.
+    std::vector<std::wstring> m_OwnMarkers;
     int32_t m_nFBSetupVersion = 0;
     int32_t m_nFBVersion = 0;
     int32_t m_logFd = 0;

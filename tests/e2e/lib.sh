@@ -5,7 +5,8 @@
 # Sets: root, build, wr (Wine runner), drive_c, inst (installer folder, Unix,
 # removed by finish),
 # app / appw (application folder, Unix / Windows), fb / fbw (server folder),
-# log (setup log, Unix). Functions below; fail ends the script with 1.
+# log (setup log, Unix), netsh_log (the firewall stand-in's log, Unix).
+# Functions below; fail ends the script with 1.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
@@ -24,6 +25,12 @@ fbw='C:\velmora\firebird\firebird_4_0_x64\'
 log="$app/userdata/setup.log"
 port=50064
 service="FirebirdServervelmora64b_$port"
+# The installer runs the system's netsh.exe by its full path; the stand-in
+# takes its place, and Wine loads it instead of its builtin only with
+# "netsh.exe=n" (istrel_overrides, for the runs of Istrel.exe).
+system32="$drive_c/windows/system32"
+netsh_log="$system32/netsh.log"
+istrel_overrides="netsh.exe=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # Outside the build tree, whose programs tests/e2e/check-binaries inspects.
 inst="${TMPDIR:-/tmp}/istrel-e2e-$(basename "$build")-$name"
 
@@ -68,10 +75,17 @@ cleanup() {
   unregister_app
   sleep 0.3
   rm -rf "$drive_c/velmora" "$drive_c/users/"*/Temp/fbclient.dll
+  # Wine's own netsh.exe back.
+  if [ -f "$system32/netsh.exe.istrel-saved" ]; then
+    mv -f "$system32/netsh.exe.istrel-saved" "$system32/netsh.exe"
+  fi
+  rm -f "$netsh_log"
 }
 
-# An application laid out as the installer expects, and the installer's
-# folder: Istrel.exe, the kit, the backup tool and the firewall stand-in.
+
+# An application laid out as the installer expects; the installer's folder
+# with Istrel.exe, the kit, the backup tool and a planted netsh.exe that
+# must never run; the firewall stand-in in the system folder.
 prepare() {
   cleanup
   mkdir -p "$app/userdata/comps" "$app/userdata/temp" "$app/bin/exe" "$app/bin/system/quenlet" "$app/data"
@@ -79,12 +93,14 @@ prepare() {
   rm -rf "$inst" && mkdir -p "$inst"
   cp "$build/bin/Istrel.exe" "$root/build/kit/firebird_4_0_x64.zip" "$build/doubles/netsh.exe" "$inst/"
   printf 'MZ backup tool stand-in' >"$inst/Quenlet.exe"
+  cp "$system32/netsh.exe" "$system32/netsh.exe.istrel-saved"
+  cp "$build/doubles/netsh.exe" "$system32/netsh.exe"
 }
 
 # Runs Istrel.exe from its own folder; prints its exit code.
 run_istrel() {
   local rc=0
-  (cd "$inst" && timeout 120 "$wr" Istrel.exe "$@" </dev/null >/dev/null 2>&1) || rc=$?
+  (cd "$inst" && WINEDLLOVERRIDES="$istrel_overrides" timeout 120 "$wr" Istrel.exe "$@" </dev/null >/dev/null 2>&1) || rc=$?
   echo "$rc"
 }
 
@@ -107,7 +123,7 @@ log_is() {
 
 # What the stand-ins were asked, without their program paths.
 tool_calls() { tr -d '\r' <"$fb/instsvc.log" 2>/dev/null | sed -E 's/^.*instsvc\.exe"? //'; }
-firewall_calls() { tr -d '\r' <"$inst/netsh.log" 2>/dev/null; }
+firewall_calls() { tr -d '\r' <"$netsh_log" 2>/dev/null; }
 
 # Everything a finished new installation leaves behind.
 check_installed_server() {
@@ -118,8 +134,9 @@ check_installed_server() {
   check "firebird.conf mode" conf_has "ServerMode = $mode_conf"
   check "firebird.conf compatibility" conf_has "DataTypeCompatibility = 3.0"
   check "firebird.conf UDF line stays a comment" conf_has "#UdfAccess = Restrict UDF;${appw}bin\\system\\udf\\64"
-  check "firewall rule for the server" test "$(firewall_calls)" = \
-    "netsh firewall add allowedprogram \"${fbw}firebird.exe\" \"Firebird SQL server\" ENABLE"
+  check "firewall rule for the server, by the system's netsh.exe" test "$(firewall_calls)" = \
+    "C:\\windows\\system32\\netsh.exe firewall add allowedprogram \"${fbw}firebird.exe\" \"Firebird SQL server\" ENABLE"
+  check "the netsh.exe beside the installer never ran" test ! -e "$inst/netsh.log"
   check "gds32.dll is the new 32-bit client" same_bytes "$fb/32b/fbclient.dll" "$app/bin/exe/gds32.dll"
   check "fbclient.dll is the new 32-bit client" same_bytes "$fb/32b/fbclient.dll" "$app/bin/exe/fbclient.dll"
   check "message file and runtime libraries" test -f "$app/bin/exe/firebird.msg" -a -f "$app/bin/exe/msvcp140.dll" -a -f "$app/bin/exe/vcruntime140.dll"

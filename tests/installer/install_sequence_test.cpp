@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "AppDirValue.h"
+#include "Later.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "archive/ArchiveReader.h"
@@ -79,9 +80,44 @@ int64_t KitTotal() {
     return total;
 }
 
+std::wstring SystemFolder() {
+    wchar_t dir[MAX_PATH] = L"";
+    GetSystemDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir) + L"\\";
+}
+
+// The firewall stand-in as the system's netsh.exe while the object lives;
+// Wine's own comes back at the end. Wine runs its builtin netsh in place of
+// the file unless the load order says "native" for netsh.exe.
+class SystemFirewallStandIn {
+public:
+    SystemFirewallStandIn() {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &overrides_, nullptr);
+        RegSetValueExW(overrides_, L"netsh.exe", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(L"native"), sizeof L"native");
+        if (!Exists(saved_)) CopyInto(program_, saved_);
+        CopyInto(DoublesDir() + L"netsh.exe", program_);
+        DeleteFileW(Log().c_str());
+    }
+    ~SystemFirewallStandIn() {
+        RegDeleteValueW(overrides_, L"netsh.exe");
+        RegCloseKey(overrides_);
+        if (CopyInto(saved_, program_)) DeleteFileW(saved_.c_str());
+        DeleteFileW(Log().c_str());
+    }
+    std::wstring Log() const { return SystemFolder() + L"netsh.log"; }
+
+private:
+    static constexpr wchar_t kOverrides[] = L"Software\\Wine\\DllOverrides";
+    HKEY overrides_ = nullptr;
+    std::wstring program_ = SystemFolder() + L"netsh.exe";
+    std::wstring saved_ = SystemFolder() + L"netsh.exe.istrel-saved";
+};
+
 // An application "Lumera" registered in the registry with its folders, the
 // server folder beside it, and the installer's working folder holding the
-// kit, the backup tool and the firewall stand-in.
+// kit, the backup tool and a planted netsh.exe that must never run.
 class InstallSequenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -156,9 +192,7 @@ protected:
         }
         return out;
     }
-    std::vector<std::string> FirewallCalls() const {
-        return Lines(ReadBytes(work_ / L"netsh.log"));
-    }
+    std::vector<std::string> FirewallCalls() const { return Lines(ReadBytes(netsh_.Log())); }
     std::string Conf() const { return ReadBytes(fb_ + L"firebird.conf"); }
     bool OnEndPage(const TWizard& w) const {
         return w.m_ActiveFrame == w.EndFrame.get() && w.EndFrame->Visible() &&
@@ -173,6 +207,7 @@ protected:
     toolkit::Application application_;
     ScriptedUi ui_;
     AppDirValue registry_;
+    SystemFirewallStandIn netsh_;
     TempDir root_{L"seq"}, work_{L"inst"};
     std::wstring app_, fb_, exe_, ini_;
     wchar_t savedCwd_[MAX_PATH] = {};
@@ -203,9 +238,11 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
                                         "sta -n velmora64b_" + ToUtf8(Port(0))}),
               ToolCalls());
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(0))));
-    EXPECT_EQ((std::vector<std::string>{"netsh firewall add allowedprogram \"" + ToUtf8(fb_) +
+    EXPECT_EQ((std::vector<std::string>{ToUtf8(SystemFolder()) +
+                                        "netsh.exe firewall add allowedprogram \"" + ToUtf8(fb_) +
                                         "firebird.exe\" \"Firebird SQL server\" ENABLE"}),
               FirewallCalls());
+    EXPECT_FALSE(Exists(work_ / L"netsh.log")) << "the netsh.exe beside the installer ran";
 
     // The client library of the new server replaces the old one.
     std::string client = ReadBytes(fb_ + L"32b\\fbclient.dll");
@@ -372,6 +409,52 @@ TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemove
     if (h != INVALID_HANDLE_VALUE) FindClose(h);
 }
 
+TEST_F(InstallSequenceTest, NoRunMarkerLeftBySomeoneElseStays) {
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + shell::ReadComputerName();
+    ASSERT_TRUE(WriteBytes(noRun, "theirs"));
+    auto w = Make();
+    Choose(*w, true, Port(5), w->NewFrame->gSS);
+    w->OKClick();
+    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_NE("theirs", ReadBytes(noRun)) << "refreshed for this installation";
+    w->Close();
+    EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+    EXPECT_TRUE(Exists(noRun));
+}
+
+// Markers made, the wait given up, then "Vyhľadať" picks another application.
+TEST_F(InstallSequenceTest, MarkersAreRemovedFromTheFolderTheyWereMadeIn) {
+    const std::wstring other = root_ / L"Other\\";
+    ASSERT_TRUE(MakeDirs(other + L"userdata\\comps\\"));
+    ASSERT_TRUE(WriteBytes(other + L"userdata\\vorsel.stop", "theirs"));
+    ASSERT_TRUE(WriteBytes(exe_ + L"Kadrix.exe", "MZ"));
+    HANDLE running = CreateFileW((exe_ + L"Kadrix.exe").c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, running);
+    auto w = Make();
+    Choose(*w, true, Port(5), w->NewFrame->gSS);
+    {
+        Later giveUp(300, [] {
+            if (environment::TBlockedForm* form = OpenBlockedForm())
+                SendMessageW(form->Storno->Handle(), BM_CLICK, 0, 0);
+        });
+        w->OKClick();
+    }
+    CloseHandle(running);
+    ASSERT_TRUE(StillOnParameters(*w));
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + shell::ReadComputerName();
+    ASSERT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
+    ASSERT_TRUE(Exists(noRun));
+
+    ui_.files = {other + L"bin\\exe\\Kadrix.exe"};
+    w->NewFrame->btnSearchClick();
+    ASSERT_EQ(other, w->m_szAppDir);
+    w->Close();
+    EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+    EXPECT_FALSE(Exists(noRun));
+    EXPECT_EQ("theirs", ReadBytes(other + L"userdata\\vorsel.stop"));
+}
+
 TEST_F(InstallSequenceTest, WithoutUserdataFolderNoMarkerIsMade) {
     RemoveTree(app_ + L"userdata\\");
     auto w = Make();
@@ -470,18 +553,38 @@ TEST_F(InstallSequenceTest, KeptServerWithOnlyANewModeIsSetUpAgainOnItsPort) {
     EXPECT_EQ(L"CS", IniValue(ini_, L"FBTYPE"));
 }
 
-TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeGetsThePagePortWithoutRemovingByPort) {
-    InstallEarlierServer(Port(7), L"SS", false);
+TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeLosesTheInstanceOfItsConfPort) {
+    InstallEarlierServer(Port(7), L"SS", true);
     WriteIni(Port(9), L"C:\\old\\firebird.exe", L"SS");  // data.ini names another port
     auto w = Make();
     Choose(*w, false, Port(9), w->NewFrame->gSS);
     w->OKClick();
 
-    std::string p9 = ToUtf8(Port(9));
-    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}),
+    std::string p7 = ToUtf8(Port(7)), p9 = ToUtf8(Port(9));
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
+                                        "i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}),
               ToolCalls());
+    EXPECT_EQ(0u, ServiceState(Service64(Port(7)))) << "it would start beside the new one";
     EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p9 + "\r\n"));
     EXPECT_EQ(Port(9), IniValue(ini_, L"PORT"));
+}
+
+TEST_F(InstallSequenceTest, KeptServerOutsideTheDefaultFolderIsTheOneMoved) {
+    fb_ = root_ / L"fbsrv\\firebird_4_0_x64\\";
+    InstallEarlierServer(Port(7), L"SS", true);
+    WriteIni(Port(7), fb_ + L"firebird.exe", L"SS");
+    auto w = Make();  // the page shows the server that data.ini names
+    Choose(*w, false, Port(8), w->NewFrame->gSS);
+    w->OKClick();
+
+    std::string p7 = ToUtf8(Port(7)), p8 = ToUtf8(Port(8));
+    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
+                                        "i -n velmora64b_" + p8, "sta -n velmora64b_" + p8}),
+              ToolCalls());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(8))));
+    EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p8 + "\r\n"));
+    EXPECT_EQ(fb_ + L"firebird.exe", IniValue(ini_, L"FBSERVER"));
+    EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"gds32.dll"));
 }
 
 TEST_F(InstallSequenceTest, FolderWithoutServerProgramLeavesDataIniAlone) {
@@ -761,6 +864,9 @@ TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
               engine::ServiceToolCommand(L"D:\\FB_X64\\", L"i", L"3050"));
     EXPECT_EQ(L"D:\\fb\\instsvc.exe r -n velmora32b_",
               engine::ServiceToolCommand(L"D:\\fb\\", L"r", L""));
+    EXPECT_EQ(L"\"C:\\Win dows\\system32\\netsh.exe\" firewall add allowedprogram "
+              L"\"D:\\fb\\firebird.exe\" \"Firebird SQL server\" ENABLE",
+              engine::FirewallCommand(L"D:\\fb\\", L"C:\\Win dows\\system32\\"));
 }
 
 TEST(AdminGroupTest, WinesUserIsAnAdministrator) {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "AppDirValue.h"
+#include "Later.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "wizard/BlockedForm.h"
@@ -117,6 +118,12 @@ TEST(IsAppRunning, StaleLockPairsAreRemovedAndNotCounted) {
         << "no stop request for an ended instance";
 }
 
+TEST(IsLockHeld, ALockGoneSinceTheListingIsNoInstance) {
+    AppFolder app;
+    ASSERT_TRUE(WriteBytes(app.Info(L"gone"), "[DATA]\r\npocitac=PC-A\r\n"));
+    EXPECT_FALSE(IsLockHeld(app.Lock(L"gone"), app.Info(L"gone")));
+}
+
 TEST(IsAppRunning, EachHeldLockIsARowAndStaleOnesGoMeanwhile) {
     AppFolder app;
     app.Run(L"a", L"PC-UCTO", L"Jana");
@@ -194,14 +201,15 @@ TEST(IsFileLocked, MissingFreeAndHeld) {
     app.Stop(L"held");
 }
 
-TEST(CreateMarkerFile, CreatesOrEmptiesAndFailsWithoutTheFolder) {
+TEST(CreateMarkerFile, CreatesOnlyANewOneAndFailsWithoutTheFolder) {
     AppFolder app;
     std::wstring marker = app / outside::kStopMarker;
     EXPECT_TRUE(CreateMarkerFile(marker));
     EXPECT_TRUE(Exists(marker));
+    // Made meanwhile by the application or another installer: left alone.
     ASSERT_TRUE(WriteBytes(marker, "content"));
-    EXPECT_TRUE(CreateMarkerFile(marker));
-    EXPECT_EQ("", ReadBytes(marker));
+    EXPECT_FALSE(CreateMarkerFile(marker));
+    EXPECT_EQ("content", ReadBytes(marker));
     EXPECT_FALSE(CreateMarkerFile(app / L"missing\\vorsel.stop"));
 }
 
@@ -247,27 +255,6 @@ TEST(KillRequest, NamesTheInstallingComputerAndNeedsTheFolder) {
 
 void Pump() {
     toolkit::App().ProcessMessages();
-}
-
-// Runs `step` once, `afterMs` from now, from the message loop (also inside a
-// modal dialog's loop).
-class Later {
-public:
-    Later(UINT afterMs, std::function<void()> step)
-        : timer_(afterMs, [this, step = std::move(step)] {
-              timer_.SetEnabled(false);
-              step();
-          }) {}
-
-private:
-    toolkit::Timer timer_;
-};
-
-TBlockedForm* OpenBlockedForm() {
-    HWND hwnd = FindWindowW(nullptr, L"Upozornenie");
-    while (hwnd && !IsWindowVisible(hwnd))
-        hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
-    return hwnd ? dynamic_cast<TBlockedForm*>(toolkit::Window::From(hwnd)) : nullptr;
 }
 
 class BlockedFormTest : public ::testing::Test {

@@ -146,6 +146,36 @@ TEST_F(ProgramTest, StornoEndsAtOnceWithoutTheCloseCleanUp) {
     EXPECT_EQ(4, CountExisting(leftovers_)) << "the close clean-up ran";
 }
 
+TEST_F(ProgramTest, StornoAfterGivingUpTheWaitRemovesTheMarkersThisRunMade) {
+    const std::wstring stop = app_ + outside::kStopMarker;
+    const std::wstring noRun =
+        app_ + outside::kCompsDir + outside::kNoRunPrefix + shell::ReadComputerName();
+    DeleteFileW(stop.c_str());
+    DeleteFileW(noRun.c_str());
+    const std::wstring exe = app_ + outside::kAppExe;
+    MakeDirs(app_ + outside::kAppExeDir);
+    ASSERT_TRUE(WriteBytes(exe, "MZ"));
+    HANDLE running = CreateFileW(exe.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, running);
+
+    Istrel istrel(IstrelExe(), L"", work_.Path());
+    HWND wizard = istrel.WaitWindow(kCaption);
+    ASSERT_NE(nullptr, wizard);
+    Click(Child(wizard, L"Dokončiť"));
+    HWND blocked = istrel.WaitWindow(L"Upozornenie");
+    ASSERT_NE(nullptr, blocked);
+    EXPECT_TRUE(Exists(stop));
+    EXPECT_TRUE(Exists(noRun));
+    Click(Child(blocked, L"Storno"));
+    for (int i = 0; i < 100 && IsWindow(blocked); ++i) Sleep(50);
+    Click(Child(wizard, L"Storno"));
+    ASSERT_TRUE(istrel.Ended(10000));
+    CloseHandle(running);
+    EXPECT_FALSE(Exists(stop)) << "the scheduled backup would stay stopped";
+    EXPECT_FALSE(Exists(noRun));
+    EXPECT_EQ(4, CountExisting(leftovers_)) << "only the markers go";
+}
+
 TEST_F(ProgramTest, CloseIconRunsTheCleanUpAndEnds) {
     Istrel istrel(IstrelExe(), L"", work_.Path());
     HWND wizard = istrel.WaitWindow(kCaption);

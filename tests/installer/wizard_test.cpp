@@ -337,6 +337,7 @@ TEST_F(CloseTest, CloseIconRemovesMarkersAndLeftoversOnceAndEndsTheProgram) {
     auto w = Make();
     w->Show();
     w->m_bSuspendCreated = true;
+    w->m_OwnMarkers = markers_;  // as the install sequence records them
     PostMessageW(w->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_EQ(0, CountExisting(markers_));

@@ -1,0 +1,33 @@
+// Acting from inside a modal loop: a step that runs later from the message
+// loop, and the blocked dialog that such a step finds and presses.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <utility>
+
+#include "environment/BlockedForm.h"
+#include "toolkit/Controls.h"
+
+// Runs `step` once, `afterMs` from now, from the message loop (also inside a
+// modal dialog's loop).
+class Later {
+public:
+    Later(UINT afterMs, std::function<void()> step)
+        : timer_(afterMs, [this, step = std::move(step)] {
+              timer_.SetEnabled(false);
+              step();
+          }) {}
+
+private:
+    toolkit::Timer timer_;
+};
+
+// The blocked dialog now shown, or nullptr.
+inline environment::TBlockedForm* OpenBlockedForm() {
+    HWND hwnd = FindWindowW(nullptr, L"Upozornenie");
+    while (hwnd && !IsWindowVisible(hwnd))
+        hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
+    return hwnd ? dynamic_cast<environment::TBlockedForm*>(toolkit::Window::From(hwnd)) : nullptr;
+}
