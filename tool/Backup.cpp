@@ -72,11 +72,10 @@ class Service {
 public:
     Service(const std::wstring& userName, const std::wstring& password)
         : api_(EngineLibrary::Get()), handle_(api_) {
-        std::string spb =
-            ServiceAttachBlock()
-                .Text(isc_spb_user_name, platform::ToNarrow(userName), L"User name")
-                .Text(isc_spb_password, platform::ToNarrow(password), L"Password")
-                .Bytes();
+        std::string spb = ServiceAttachBlock()
+                              .Text(isc_spb_user_name, platform::ToNarrow(userName), L"User name")
+                              .Text(isc_spb_password, platform::ToNarrow(password), L"Password")
+                              .Bytes();
         StatusVector status;
         api_.isc_service_attach(status, sizeof kServiceName - 1, kServiceName, handle_.Address(),
                                 static_cast<unsigned short>(spb.size()), spb.data());

@@ -57,14 +57,14 @@ unsigned short Connection::ReadDialect() {
     const char items[] = {char(isc_info_db_sql_dialect), char(isc_info_end)};
     char reply[64] = {};
     StatusVector status;
-    api_.isc_database_info(status, attachment_.Address(), sizeof items, items, sizeof reply,
-                           reply);
+    api_.isc_database_info(status, attachment_.Address(), sizeof items, items, sizeof reply, reply);
     attachment_.Check(status);
     long long dialect = 1;
     InfoReply info(api_, std::string_view(reply, sizeof reply));
     if (info.Read() == InfoReply::Next::Item && info.Tag() == isc_info_db_sql_dialect)
-        dialect = api_.isc_portable_integer(
-            reinterpret_cast<const unsigned char*>(info.Value().data()), short(info.Value().size()));
+        dialect =
+            api_.isc_portable_integer(reinterpret_cast<const unsigned char*>(info.Value().data()),
+                                      short(info.Value().size()));
     return dialect < SQL_DIALECT_V6 ? static_cast<unsigned short>(dialect) : SQL_DIALECT_V6;
 }
 

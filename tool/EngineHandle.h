@@ -58,7 +58,8 @@ private:
 
 struct AttachmentTraits {
     static constexpr bool kErrorDropsHandle = false;
-    static void End(const engine::EntryPoints& api, StatusVector& status, engine::isc_db_handle* h) {
+    static void End(const engine::EntryPoints& api, StatusVector& status,
+                    engine::isc_db_handle* h) {
         api.isc_detach_database(status, h);
     }
 };
@@ -67,7 +68,8 @@ struct AttachmentTraits {
 // still open in the engine and is rolled back.
 struct TransactionTraits {
     static constexpr bool kErrorDropsHandle = false;
-    static void End(const engine::EntryPoints& api, StatusVector& status, engine::isc_tr_handle* h) {
+    static void End(const engine::EntryPoints& api, StatusVector& status,
+                    engine::isc_tr_handle* h) {
         api.isc_commit_transaction(status, h);
         if (!status.Failed()) return;
         StatusVector rollback;
@@ -85,7 +87,8 @@ struct StatementTraits {
 
 struct ServiceTraits {
     static constexpr bool kErrorDropsHandle = true;
-    static void End(const engine::EntryPoints& api, StatusVector& status, engine::isc_svc_handle* h) {
+    static void End(const engine::EntryPoints& api, StatusVector& status,
+                    engine::isc_svc_handle* h) {
         api.isc_service_detach(status, h);
     }
 };

@@ -42,8 +42,7 @@ const EntryPoints& EngineLibrary::Get() {
         if (!library) {
             // The fixed text alone reads the same for a missing library, one
             // of the wrong kind and one whose own libraries are missing.
-            std::wstring text = std::wstring(L"InterBase library ") +
-                                platform::kEngineLibraryName +
+            std::wstring text = std::wstring(L"InterBase library ") + platform::kEngineLibraryName +
                                 L" not found in the path. Please install InterBase to use this "
                                 L"functionality";
             if (!reason.empty()) text += L"\r\n" + reason;

@@ -44,8 +44,8 @@ std::string ToEngineName(std::wstring_view text, const wchar_t* what) {
     DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* used = utf8 ? nullptr : &usedDefault;
-    int n = WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), nullptr, 0,
-                                nullptr, used);
+    int n = WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), nullptr, 0, nullptr,
+                                used);
     std::string out(n > 0 ? size_t(n) : 0, '\0');
     if (n > 0)
         n = WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), out.data(), n,

@@ -14,7 +14,7 @@
 #define CONSTANTS(X)                                                                              \
     X(ISC_STATUS_LENGTH)                                                                          \
     X(isc_dpb_version1) X(isc_dpb_user_name) X(isc_dpb_password) X(isc_tpb_version3)              \
-        X(isc_tpb_read_committed) X(isc_tpb_rec_version) X(isc_tpb_nowait) X(isc_info_end) X(isc_info_truncated)        \
+        X(isc_tpb_read_committed) X(isc_tpb_rec_version) X(isc_tpb_nowait) X(isc_info_end)        \
             X(isc_info_db_sql_dialect) X(isc_info_sql_stmt_type) X(isc_info_sql_stmt_select)      \
                 X(isc_info_sql_stmt_select_for_upd) X(SQLDA_VERSION1) X(SQL_DIALECT_V6)           \
                     X(DSQL_drop) X(SQL_VARYING) X(SQL_TEXT) X(SQL_LONG) X(SQL_SHORT) X(SQL_INT64) \
@@ -22,7 +22,7 @@
                             X(isc_spb_password) X(isc_action_svc_backup) X(isc_spb_dbname)        \
                                 X(isc_spb_verbose) X(isc_spb_options) X(isc_spb_bkp_file)         \
                                     X(isc_spb_bkp_length) X(isc_spb_bkp_ignore_limbo)             \
-                                        X(isc_info_svc_line)
+                                        X(isc_info_svc_line) X(isc_info_truncated)
 
 namespace {
 struct Constant {
