@@ -1,12 +1,15 @@
 #include "Backup.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <optional>
 #include <vector>
 
+#include "EngineHandle.h"
 #include "EngineLibrary.h"
 #include "Errors.h"
+#include "InfoReply.h"
 #include "ParamBlock.h"
 #include "Platform.h"
 
@@ -63,31 +66,29 @@ int32_t ParseSize(const std::wstring& text) {
                     L"'" + text + L"' is not a valid integer value for Integer type");
 }
 
-// The service handle of one backup call. Only the step's end detaches: an
-// error status of a services call has already dropped it.
+// One backup call's connection to the services manager. Its handle is
+// released on every way out; Detach() is the one end that reports a failure.
 class Service {
 public:
     Service(const std::wstring& userName, const std::wstring& password)
-        : api_(EngineLibrary::Get()) {
-        ParamBlock spb;
-        spb.Byte(isc_spb_version)
-            .Byte(isc_spb_current_version)
-            .String8(isc_spb_user_name, platform::ToNarrow(userName), L"User name")
-            .String8(isc_spb_password, platform::ToNarrow(password), L"Password");
-        ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-        api_.isc_service_attach(status, sizeof kServiceName - 1, kServiceName, &handle_,
-                                static_cast<unsigned short>(spb.Bytes().size()),
-                                spb.Bytes().data());
-        Check(status);
+        : api_(EngineLibrary::Get()), handle_(api_) {
+        std::string spb = ServiceAttachBlock()
+                              .Text(isc_spb_user_name, platform::ToNarrow(userName), L"User name")
+                              .Text(isc_spb_password, platform::ToNarrow(password), L"Password")
+                              .Bytes();
+        StatusVector status;
+        api_.isc_service_attach(status, sizeof kServiceName - 1, kServiceName, handle_.Address(),
+                                static_cast<unsigned short>(spb.size()), spb.data());
+        handle_.CheckOpened(status);
     }
 
-    bool Held() const { return handle_ != 0; }
+    bool Held() const { return handle_.Held(); }
 
     void Start(const std::string& block) {
-        ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-        api_.isc_service_start(status, &handle_, nullptr, static_cast<unsigned short>(block.size()),
-                               block.data());
-        Check(status);
+        StatusVector status;
+        api_.isc_service_start(status, handle_.Address(), nullptr,
+                               static_cast<unsigned short>(block.size()), block.data());
+        handle_.Check(status);
     }
 
     // Reads the output line by line until the empty line that ends it.
@@ -95,64 +96,53 @@ public:
         std::vector<char> buffer(kOutputBufferSize);
         const char request[] = {char(isc_info_svc_line)};
         for (;;) {
-            ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-            api_.isc_service_query(status, &handle_, nullptr, 0, nullptr, sizeof request, request,
-                                   kOutputBufferSize, buffer.data());
-            Check(status);
-            if (static_cast<unsigned char>(buffer[0]) != isc_info_svc_line) Unexpected();
-            ISC_LONG length = api_.isc_vax_integer(buffer.data() + 1, 2);
-            // The byte after the text must still lie inside the buffer.
-            if (length < 0 || 3 + length >= kOutputBufferSize) Unexpected();
-            if (static_cast<unsigned char>(buffer[3 + length]) != isc_info_end) Unexpected();
-            if (length == 0) return;
+            // A short reply must not pass its checks on bytes of the one before.
+            std::fill(buffer.begin(), buffer.end(), '\0');
+            StatusVector status;
+            api_.isc_service_query(status, handle_.Address(), nullptr, 0, nullptr, sizeof request,
+                                   request, kOutputBufferSize, buffer.data());
+            handle_.Check(status);
+            InfoReply reply(api_, std::string_view(buffer.data(), buffer.size()));
+            if (reply.Read() != InfoReply::Next::Item || reply.Tag() != isc_info_svc_line)
+                Unexpected();
+            std::string_view line = reply.Value();
+            if (reply.Read() != InfoReply::Next::End) Unexpected();
+            if (line.empty()) return;
             // The line is decoded like every engine text, then dropped.
-            platform::FromNarrow(std::string_view(buffer.data() + 3, size_t(length)));
+            platform::FromNarrow(line);
         }
     }
 
     // Throws the engine's error when the detach fails.
-    void Detach() {
-        ISC_STATUS status[ISC_STATUS_LENGTH] = {};
-        api_.isc_service_detach(status, &handle_);
-        handle_ = 0;
-        CheckStatus(status);
-    }
+    void Detach() { handle_.End(); }
 
 private:
-    void Check(const ISC_STATUS* status) {
-        if (Failed(status)) {
-            handle_ = 0;
-            CheckStatus(status);
-        }
-    }
     [[noreturn]] static void Unexpected() {
         throw ToolError(kOutputError, L"Unexpected Output buffer value");
     }
 
     const EntryPoints& api_;
-    isc_svc_handle handle_ = 0;
+    ServiceHandle handle_;
 };
 
 }  // namespace
 
 std::string BackupStartBlock(const std::wstring& database, const std::wstring& backupFile) {
-    ParamBlock block;
-    block.Byte(isc_action_svc_backup)
-        .String16(isc_spb_dbname, platform::ToNarrow(database), L"Database name")
-        .Byte(isc_spb_options)
-        .Int32Le(isc_spb_bkp_ignore_limbo)
-        .Byte(isc_spb_verbose);
+    BackupStartBlockWriter block;
+    block.Text(isc_spb_dbname, platform::ToEngineName(database, L"Database name"), L"Database name")
+        .Int32(isc_spb_options, isc_spb_bkp_ignore_limbo)
+        .Flag(isc_spb_verbose);
     for (const std::wstring& line : Lines(backupFile)) {
         if (IsBlankLine(line)) continue;
         size_t equals = line.find(L'=');
         std::wstring file = equals == std::wstring::npos ? line : line.substr(0, equals);
-        block.String16(isc_spb_bkp_file, platform::ToNarrow(file), L"Backup file name");
+        block.Text(isc_spb_bkp_file, platform::ToEngineName(file, L"Backup file name"),
+                   L"Backup file name");
         if (equals != std::wstring::npos)
-            block.Byte(isc_spb_bkp_length).Int32Le(ParseSize(line.substr(equals + 1)));
+            block.Int32(isc_spb_bkp_length, ParseSize(line.substr(equals + 1)));
     }
-    // isc_service_start takes the block's length in 16 bits: the names together
-    // must fit, not only each one alone.
-    ParamBlock::CheckLength(block.Bytes().size(), 65535, L"The backup request");
+    // The names together must fit the block's 16-bit length, not only each
+    // one alone.
     return block.Bytes();
 }
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <optional>
 
-#include "EngineLibrary.h"
+#include "Connection.h"
 #include "Errors.h"
 #include "Platform.h"
 
@@ -29,6 +29,11 @@ std::wstring VersionMessage(const std::wstring& version) {
 std::wstring DatabaseFileNamePart(const std::wstring& database) {
     size_t cut = database.find_last_of(L"\\:");
     return cut == std::wstring::npos ? database : database.substr(cut + 1);
+}
+
+bool IsUncheckedDatabase(const std::wstring& database) {
+    std::wstring name = DatabaseFileNamePart(database);
+    return !name.empty() && name[0] == L'_';
 }
 
 bool ParseDecimal(std::wstring_view text, wchar_t decimalSeparator, double& value) {
@@ -83,8 +88,7 @@ double VersionNumber(const std::wstring& version, wchar_t decimalSeparator) {
 
 bool CheckDatabaseVersion(const std::wstring& userName, const std::wstring& password,
                           const std::wstring& database, std::wstring& ErrorText) {
-    std::wstring name = DatabaseFileNamePart(database);
-    if (!name.empty() && name[0] == L'_') {
+    if (IsUncheckedDatabase(database)) {
         ErrorText.clear();
         return true;
     }
@@ -115,8 +119,15 @@ bool AdjustSysdbaRole(const std::wstring& userName, const std::wstring& password
         bool exists =
             connection.SelectInteger(L"SELECT COUNT(*) FROM RDB$ROLES WHERE RDB$ROLE_NAME='SYSDBA'")
                 .value_or(0) > 0;
-        if (!present && exists) connection.Execute(L"DROP   ROLE sysdba");
-        if (present && !exists) connection.Execute(L"CREATE ROLE sysdba");
+        const wchar_t* change = nullptr;
+        if (!present && exists) change = L"DROP   ROLE sysdba";
+        if (present && !exists) change = L"CREATE ROLE sysdba";
+        if (change) {
+            connection.Execute(change);
+            // The change exists only once committed: a failed commit is the
+            // step's failure, not a quiet rollback.
+            connection.Commit();
+        }
         return true;
     } catch (const std::exception& e) {
         ErrorText = MessageOf(e);

@@ -20,6 +20,10 @@ bool CheckDatabaseVersion(const std::wstring& userName, const std::wstring& pass
 bool AdjustSysdbaRole(const std::wstring& userName, const std::wstring& password,
                       const std::wstring& database, std::wstring& ErrorText, bool present);
 
+// True for a database that the version check does not look at: its file
+// name begins with "_".
+bool IsUncheckedDatabase(const std::wstring& database);
+
 // The rules of the version check, exposed for tests.
 // File-name part of a database name: the text after its last "\" or ":".
 std::wstring DatabaseFileNamePart(const std::wstring& database);

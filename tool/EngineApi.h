@@ -81,6 +81,7 @@ constexpr unsigned char isc_tpb_nowait = 7;
 
 // Information items
 constexpr unsigned char isc_info_end = 1;
+constexpr unsigned char isc_info_truncated = 2;
 constexpr unsigned char isc_info_db_sql_dialect = 62;
 constexpr unsigned char isc_info_sql_stmt_type = 21;
 constexpr int isc_info_sql_stmt_select = 1;

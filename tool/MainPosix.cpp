@@ -3,7 +3,10 @@
 
 #include <clocale>
 #include <cstdio>
+#include <optional>
 
+#include "Connection.h"
+#include "DatabaseChecks.h"
 #include "Platform.h"
 #include "ToolRun.h"
 
@@ -14,10 +17,18 @@ int main(int argc, char** argv) {
         std::vector<std::wstring> items;
         for (int i = 0; i < argc; ++i) items.push_back(quenlet::platform::FromNarrow(argv[i]));
         std::wstring exe = quenlet::platform::OwnExecutablePath();
-        // Local databases are served by the embedded engine here: keep the
-        // database open across the steps rather than reopen it for each.
         quenlet::RunTool(quenlet::ResultFilePath(exe, quenlet::platform::kPathDelimiters), items,
-                         true);
+                         [](const quenlet::Arguments& a) {
+                             // Local databases are served by the embedded engine
+                             // here: keep the database open across the steps
+                             // rather than reopen it for each. Not for a database
+                             // that is not checked: no step attaches before the
+                             // role step there.
+                             std::optional<quenlet::IdleAttachment> hold;
+                             if (!quenlet::IsUncheckedDatabase(a.database))
+                                 hold.emplace(a.userName, a.password, a.database);
+                             return quenlet::RunSteps(a);
+                         });
     } catch (const std::exception& e) {
         quenlet::platform::ShowApplicationError(quenlet::ApplicationErrorText(e));
         code = 1;

@@ -9,7 +9,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         std::wstring exe = quenlet::platform::OwnExecutablePath();
         quenlet::RunTool(quenlet::ResultFilePath(exe, quenlet::platform::kPathDelimiters),
-                         quenlet::SplitCommandLine(GetCommandLineW()), false);
+                         quenlet::SplitCommandLine(GetCommandLineW()));
         return 0;
     } catch (const std::exception& e) {
         quenlet::platform::ShowApplicationError(quenlet::ApplicationErrorText(e));

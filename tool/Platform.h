@@ -17,16 +17,23 @@ extern const wchar_t kPathDelimiters[];
 
 // Texts to and from the engine's single-byte form: the ANSI code page on
 // Windows, the locale's narrow encoding on Linux. Characters that cannot be
-// represented become the platform's replacement character.
+// represented become the platform's replacement character. On Linux, bytes
+// that the locale cannot decode come back unchanged from a round trip.
 std::string ToNarrow(std::wstring_view text);
 std::wstring FromNarrow(std::string_view bytes);
+
+// A name of a file for the engine (database, backup file): exactly, or a
+// ToolError naming `what` when a character has no exact form (a best fit
+// would send the engine to another, valid file).
+std::string ToEngineName(std::wstring_view text, const wchar_t* what);
 
 // Decimal separator of the user's regional settings.
 wchar_t DecimalSeparator();
 
-// Loads a library by plain file name; nullptr when it cannot be loaded.
-// The library stays loaded until the process ends.
-void* OpenLibrary(const std::wstring& fileName);
+// Loads a library by plain file name; nullptr with the system's reason in
+// `reason` when it cannot be loaded. The library stays loaded until the
+// process ends.
+void* OpenLibrary(const std::wstring& fileName, std::wstring& reason);
 // Resolves an entry point; nullptr with the platform's error text in
 // `error` when it is missing.
 void* FindEntryPoint(void* library, const char* name, std::wstring& error);

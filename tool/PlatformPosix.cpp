@@ -20,20 +20,54 @@ namespace quenlet::platform {
 const wchar_t kEngineLibraryName[] = L"libfbclient.so.2";
 const wchar_t kPathDelimiters[] = L"/";
 
-std::string ToNarrow(std::wstring_view text) {
+namespace {
+
+// Bytes the locale cannot decode travel as the code points U+DC80 to U+DCFF
+// (no character of any locale), so that a name from argv reaches the engine
+// byte for byte instead of with "?" in their place.
+constexpr wchar_t kRawByteBase = 0xDC00;
+
+bool IsRawByte(wchar_t c) {
+    return c >= kRawByteBase + 0x80 && c <= kRawByteBase + 0xFF;
+}
+
+std::string Encode(std::wstring_view text, bool& exact) {
     std::string out;
     out.reserve(text.size());
     std::mbstate_t state{};
     char bytes[MB_LEN_MAX];
+    exact = true;
     for (wchar_t c : text) {
+        if (IsRawByte(c)) {
+            out += static_cast<char>(c - kRawByteBase);
+            continue;
+        }
         size_t n = std::wcrtomb(bytes, c, &state);
         if (n == static_cast<size_t>(-1)) {
             state = std::mbstate_t{};
             out += '?';
+            exact = false;
         } else {
             out.append(bytes, n);
         }
     }
+    return out;
+}
+
+}  // namespace
+
+std::string ToNarrow(std::wstring_view text) {
+    bool exact;
+    return Encode(text, exact);
+}
+
+std::string ToEngineName(std::wstring_view text, const wchar_t* what) {
+    bool exact;
+    std::string out = Encode(text, exact);
+    if (!exact)
+        throw ToolError(kParameterError,
+                        std::wstring(what) +
+                            L" contains characters that the locale's encoding cannot represent");
     return out;
 }
 
@@ -47,7 +81,7 @@ std::wstring FromNarrow(std::string_view bytes) {
         size_t n = std::mbrtowc(&c, bytes.data() + i, bytes.size() - i, &state);
         if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
             state = std::mbstate_t{};
-            out += L'?';
+            out += static_cast<wchar_t>(kRawByteBase + static_cast<unsigned char>(bytes[i]));
             ++i;
         } else {
             out += c;  // n == 0 for a NUL byte, which is one byte long
@@ -62,8 +96,13 @@ wchar_t DecimalSeparator() {
     return separator.empty() ? L'.' : separator[0];
 }
 
-void* OpenLibrary(const std::wstring& fileName) {
-    return dlopen(ToNarrow(fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+void* OpenLibrary(const std::wstring& fileName, std::wstring& reason) {
+    void* library = dlopen(ToNarrow(fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* text = dlerror();
+        reason = text ? FromNarrow(text) : std::wstring();
+    }
+    return library;
 }
 
 void* FindEntryPoint(void* library, const char* name, std::wstring& error) {

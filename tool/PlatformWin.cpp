@@ -35,6 +35,29 @@ std::string ToNarrow(std::wstring_view text) {
     return out;
 }
 
+std::string ToEngineName(std::wstring_view text, const wchar_t* what) {
+    if (text.empty()) return {};
+    UINT codePage = GetACP();
+    // UTF-8 represents every character and takes neither the best-fit flag
+    // nor the used-default flag; it refuses broken surrogates instead.
+    bool utf8 = codePage == CP_UTF8;
+    DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* used = utf8 ? nullptr : &usedDefault;
+    int n = WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), nullptr, 0, nullptr,
+                                used);
+    std::string out(n > 0 ? size_t(n) : 0, '\0');
+    if (n > 0)
+        n = WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), out.data(), n,
+                                nullptr, used);
+    if (n <= 0 || usedDefault)
+        throw ToolError(kParameterError, std::wstring(what) +
+                                             L" contains characters that the ANSI code page " +
+                                             std::to_wstring(codePage) + L" cannot represent: " +
+                                             std::wstring(text));
+    return out;
+}
+
 std::wstring FromNarrow(std::string_view bytes) {
     if (bytes.empty()) return {};
     int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
@@ -49,10 +72,18 @@ wchar_t DecimalSeparator() {
     return buffer[0];
 }
 
-void* OpenLibrary(const std::wstring& fileName) {
+void* OpenLibrary(const std::wstring& fileName, std::wstring& reason) {
     // The standard search order: the tool's folder first, then the system
     // folders, the current folder and the path.
-    return LoadLibraryW(fileName.c_str());
+    HMODULE library = LoadLibraryW(fileName.c_str());
+    if (!library) {
+        reason = SystemMessage(GetLastError());
+        // Messages such as "%1 is not a valid Win32 application" name the file.
+        for (size_t at = 0; (at = reason.find(L"%1", at)) != std::wstring::npos;
+             at += fileName.size())
+            reason.replace(at, 2, fileName);
+    }
+    return library;
 }
 
 void* FindEntryPoint(void* library, const char* name, std::wstring& error) {

@@ -1,10 +1,7 @@
 #include "ToolRun.h"
 
-#include <optional>
-
 #include "Backup.h"
 #include "DatabaseChecks.h"
-#include "EngineLibrary.h"
 #include "Errors.h"
 #include "Platform.h"
 
@@ -64,9 +61,15 @@ std::string ResultFileBytes(const std::wstring& ErrorText) {
                               ErrorText + L"\r\n");
 }
 
-std::wstring RunSteps(const Arguments& a, bool holdDatabase) {
-    std::optional<IdleAttachment> hold;
-    if (holdDatabase) hold.emplace(a.userName, a.password, a.database);
+std::wstring RunSteps(const Arguments& a) {
+    // Refused before the role is dropped: a name the engine would get in
+    // another form must not reach it.
+    try {
+        platform::ToEngineName(a.database, L"Database name");
+        platform::ToEngineName(a.backupFile, L"Backup file name");
+    } catch (const ToolError& e) {
+        return e.Message();
+    }
     std::wstring ErrorText;
     if (CheckDatabaseVersion(a.userName, a.password, a.database, ErrorText) &&
         AdjustSysdbaRole(a.userName, a.password, a.database, ErrorText, false) &&
@@ -78,11 +81,11 @@ std::wstring RunSteps(const Arguments& a, bool holdDatabase) {
 }
 
 void RunTool(const std::wstring& resultFilePath, const std::vector<std::wstring>& items,
-             bool holdDatabase) {
+             const Steps& steps) {
     // Gone before anything else: a missing result file after the run tells
     // the caller that it did not complete.
     platform::DeleteFileQuietly(resultFilePath);
-    std::wstring ErrorText = RunSteps(ArgumentsFrom(items), holdDatabase);
+    std::wstring ErrorText = steps(ArgumentsFrom(items));
     platform::WriteNewFile(resultFilePath, ResultFileBytes(ErrorText));
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,17 +33,17 @@ std::wstring ResultFilePath(const std::wstring& executablePath, std::wstring_vie
 // "-1", then the text, each line ended by CR LF, in the engine's narrow form.
 std::string ResultFileBytes(const std::wstring& ErrorText);
 
-// The four steps; the returned ErrorText is empty on success. With
-// `holdDatabase` an idle attachment keeps the database open from the first
-// step to the last (for an embedded engine, which closes a database with its
-// last attachment).
-std::wstring RunSteps(const Arguments& arguments, bool holdDatabase);
+// The four steps; the returned ErrorText is empty on success. Names that
+// cannot reach the engine exactly are refused before any step.
+std::wstring RunSteps(const Arguments& arguments);
 
 // The whole run: deletes an earlier result file, reads the arguments, runs
-// the steps and writes the result file. A ToolError that no step catches
-// escapes, and no result file is left then.
+// `steps` (RunSteps, or an entry's wrapper around it) and writes the result
+// file. A ToolError that no step catches escapes, and no result file is left
+// then.
+using Steps = std::function<std::wstring(const Arguments&)>;
 void RunTool(const std::wstring& resultFilePath, const std::vector<std::wstring>& items,
-             bool holdDatabase);
+             const Steps& steps = RunSteps);
 
 // Text of the "Application Error" report for an error that escaped.
 std::wstring ApplicationErrorText(const std::exception& error);

@@ -24,7 +24,13 @@
 #include <vector>
 
 using ISC_STATUS = intptr_t;
+// The client library's handles: pointers in 32-bit builds, 32-bit integers
+// in 64-bit ones.
+#ifdef _WIN64
+using Handle = unsigned int;
+#else
 using Handle = void*;
+#endif
 
 namespace {
 
@@ -187,7 +193,11 @@ bool Fails(const char* function, ISC_STATUS* status) {
 }
 
 Handle NewHandle() {
-    return reinterpret_cast<Handle>(S().nextHandle++);
+    return (Handle)(S().nextHandle++);
+}
+
+uintptr_t Key(Handle handle) {
+    return (uintptr_t)handle;
 }
 
 HMODULE g_self;
@@ -208,7 +218,7 @@ EXPORT ISC_STATUS __stdcall isc_attach_database(ISC_STATUS* status, short length
 EXPORT ISC_STATUS __stdcall isc_detach_database(ISC_STATUS* status, Handle* db) {
     Log("isc_detach_database");
     if (Fails("isc_detach_database", status)) return status[1];
-    *db = nullptr;
+    *db = Handle{};
     return 0;
 }
 
@@ -250,14 +260,14 @@ EXPORT ISC_STATUS __stdcall isc_start_multiple(ISC_STATUS* status, Handle* tr, s
 EXPORT ISC_STATUS __stdcall isc_commit_transaction(ISC_STATUS* status, Handle* tr) {
     Log("isc_commit_transaction");
     if (Fails("isc_commit_transaction", status)) return status[1];
-    *tr = nullptr;
+    *tr = Handle{};
     return 0;
 }
 
 EXPORT ISC_STATUS __stdcall isc_rollback_transaction(ISC_STATUS* status, Handle* tr) {
     Log("isc_rollback_transaction");
     if (Fails("isc_rollback_transaction", status)) return status[1];
-    *tr = nullptr;
+    *tr = Handle{};
     return 0;
 }
 
@@ -275,7 +285,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_prepare(ISC_STATUS* status, Handle*, Handle
     Log("isc_dsql_prepare length=" + std::to_string(length) + " dialect=" +
         std::to_string(dialect) + " sqlda=" + (sqlda ? "given" : "none") + " sql=" + text);
     if (Fails("isc_dsql_prepare", status)) return status[1];
-    S().statements[reinterpret_cast<uintptr_t>(*stmt)] = text;
+    S().statements[Key(*stmt)] = text;
     return 0;
 }
 
@@ -283,7 +293,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_sql_info(ISC_STATUS* status, Handle* stmt, 
                                               const char* items, short, char* reply) {
     Log("isc_dsql_sql_info items=" + Hex(items, itemsLength));
     if (Fails("isc_dsql_sql_info", status)) return status[1];
-    const std::string& sql = S().statements[reinterpret_cast<uintptr_t>(*stmt)];
+    const std::string& sql = S().statements[Key(*stmt)];
     char type = sql.rfind("SELECT", 0) == 0 ? 1 : 9;
     const char answer[] = {21, 4, 0, type, 0, 0, 0, 1};
     memcpy(reply, answer, sizeof answer);
@@ -294,7 +304,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_describe(ISC_STATUS* status, Handle* stmt, 
                                               XSQLDA* sqlda) {
     Log("isc_dsql_describe sqln=" + std::to_string(sqlda->sqln));
     if (Fails("isc_dsql_describe", status)) return status[1];
-    const std::string& sql = S().statements[reinterpret_cast<uintptr_t>(*stmt)];
+    const std::string& sql = S().statements[Key(*stmt)];
     sqlda->sqld = 1;
     XSQLVAR& v = sqlda->sqlvar[0];
     bool count = sql.rfind("SELECT COUNT", 0) == 0;
@@ -325,7 +335,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_fetch(ISC_STATUS* status, Handle* stmt, uns
     Log("isc_dsql_fetch");
     if (Fails("isc_dsql_fetch", status)) return status[1];
     State& s = S();
-    const std::string& sql = s.statements[reinterpret_cast<uintptr_t>(*stmt)];
+    const std::string& sql = s.statements[Key(*stmt)];
     auto row = s.rows.find(sql);
     std::string value = sql.rfind("SELECT COUNT", 0) == 0 ? "0" : "<NONE>";
     if (row != s.rows.end()) {
@@ -366,7 +376,7 @@ EXPORT ISC_STATUS __stdcall isc_dsql_free_statement(ISC_STATUS* status, Handle* 
                                                     unsigned short option) {
     Log("isc_dsql_free_statement option=" + std::to_string(option));
     if (Fails("isc_dsql_free_statement", status)) return status[1];
-    *stmt = nullptr;
+    *stmt = Handle{};
     return 0;
 }
 
@@ -424,7 +434,7 @@ EXPORT ISC_STATUS __stdcall isc_service_query(ISC_STATUS* status, Handle*, int* 
 EXPORT ISC_STATUS __stdcall isc_service_detach(ISC_STATUS* status, Handle* svc) {
     Log("isc_service_detach");
     if (Fails("isc_service_detach", status)) return status[1];
-    *svc = nullptr;
+    *svc = Handle{};
     return 0;
 }
 

@@ -22,7 +22,7 @@
                             X(isc_spb_password) X(isc_action_svc_backup) X(isc_spb_dbname)        \
                                 X(isc_spb_verbose) X(isc_spb_options) X(isc_spb_bkp_file)         \
                                     X(isc_spb_bkp_length) X(isc_spb_bkp_ignore_limbo)             \
-                                        X(isc_info_svc_line)
+                                        X(isc_info_svc_line) X(isc_info_truncated)
 
 namespace {
 struct Constant {

@@ -235,6 +235,17 @@ TEST_F(QuenletTest, BackupRestoresWithGbakWithoutTheRoleWhichTheDatabaseKeeps) {
     EXPECT_EQ(1, db.SysdbaRoles());
 }
 
+// The chain as on Windows: nothing attaches to a database that is not
+// checked before the role step, so no idle attachment holds it open.
+TEST_F(QuenletTest, UncheckedDatabaseIsBackedUpWithoutTheIdleAttachment) {
+    db_ = dir_ / "_kopia.fdb";
+    Database db = MakeVersion("3.310");
+    backup_ = dir_ / "zaloha.fbk";
+    EXPECT_EQ(kOk, Backup().resultFile);
+    EXPECT_EQ(0, Database(Restore()).SysdbaRoles());
+    EXPECT_EQ(1, db.SysdbaRoles());
+}
+
 TEST_F(QuenletTest, DatabaseWithoutTheRoleHasItAfterASuccessfulRun) {
     Database db = MakeVersion("3.4", false);
     backup_ = dir_ / "zaloha.fbk";

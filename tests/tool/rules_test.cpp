@@ -8,6 +8,7 @@
 #include "DatabaseChecks.h"
 #include "Hex.h"
 #include "Errors.h"
+#include "Platform.h"
 #include "ToolRun.h"
 
 using namespace quenlet;
@@ -108,6 +109,16 @@ TEST(BackupStartBlock, NameTooLongForItsLengthFieldIsRefused) {
         EXPECT_EQ(L"The backup request is too long: 72780 bytes, at most 65535 are allowed",
                   e.Message());
     }
+}
+
+TEST(EngineName, ArgvBytesTheLocaleCannotDecodeSurviveTheRoundTrip) {
+    std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(nullptr, std::setlocale(LC_ALL, "C.UTF-8"));
+    // Latin-1 and a lone continuation byte, beside a valid "ú".
+    const std::string name = "/data/uct\xe9\x80-\xc3\xba.fdb";
+    EXPECT_EQ(name, platform::ToEngineName(platform::FromNarrow(name), L"Database name"));
+    EXPECT_EQ(name, ResultFileBytes(platform::FromNarrow(name)).substr(4, name.size()));
+    std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST(ResultFileBytes, ZeroOrMinusOneThenTheText) {

@@ -203,6 +203,21 @@ TEST(QuenletExe, VersionResource) {
     }
 }
 
+TEST(QuenletExe, ManifestAsksForNoElevation) {
+    // Without an execution level a 32-bit program's files are virtualised.
+    HMODULE exe = LoadLibraryExW((BinDir() + L"Quenlet.exe").c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, exe);
+    HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(nullptr, found);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, found))),
+                         SizeofResource(exe, found));
+    FreeLibrary(exe);
+    EXPECT_NE(std::string::npos,
+              manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"))
+        << manifest;
+}
+
 TEST_F(QuenletWinTest, SuccessfulRunCallsAndBlocksByteForByte) {
     ASSERT_EQ(1250u, GetACP());  // a Slovak Windows
     Script(kUsualScript);
@@ -309,6 +324,28 @@ TEST_F(QuenletWinTest, ThousandsOfOutputLinesReadOneByOneAndDropped) {
     EXPECT_EQ(3001, Count("isc_service_query"));
 }
 
+TEST_F(QuenletWinTest, ServiceReplyIsCheckedOnItsOwnBytesUpToTheBuffersEnd) {
+    // The longest line that fits the 32000-byte buffer: 3 + 31996 + 1 bytes.
+    auto reply = [](size_t length, char fill, bool end) {
+        std::string hex = "3e" + Hex(std::string{char(length & 0xFF), char(length >> 8)});
+        for (size_t i = 0; i < length; ++i) hex += fill == 'a' ? "61" : "62";
+        return end ? hex + "01" : hex;
+    };
+    // The second reply lacks its end mark where the first one had it.
+    Script(kUsualScript + "reply\t1\t" + reply(31996, 'a', true) + "\nreply\t2\t" +
+           reply(31996, 'b', false) + "\n");
+    EXPECT_EQ(0, Backup());
+    EXPECT_EQ("-1\r\nUnexpected Output buffer value\r\n", Result());
+    EXPECT_EQ(2, Count("isc_service_query"));
+
+    // One byte more leaves no room for the end mark.
+    DeleteFileW((dir_ / L"gds32.log").c_str());
+    Script(kUsualScript + "reply\t1\t" + reply(31997, 'a', true) + "\n");
+    EXPECT_EQ(0, Backup());
+    EXPECT_EQ("-1\r\nUnexpected Output buffer value\r\n", Result());
+    EXPECT_EQ(1, Count("isc_service_query"));
+}
+
 TEST_F(QuenletWinTest, FailedRoleCreationAfterTheBackupIsReported) {
     Script(kUsualScript + "fail\tisc_dsql_execute\t2\tlock conflict on no wait transaction\n");
     EXPECT_EQ(0, Backup());
@@ -319,11 +356,39 @@ TEST_F(QuenletWinTest, FailedRoleCreationAfterTheBackupIsReported) {
     EXPECT_EQ(3, Count("isc_detach_database"));
 }
 
-TEST_F(QuenletWinTest, FailedCommitIsRolledBackAndNotReported) {
-    Script(kUsualScript + "fail\tisc_commit_transaction\t2\tdeadlock\n");
-    EXPECT_EQ(0, Backup());
-    EXPECT_EQ("0\r\n\r\n", Result());
-    EXPECT_EQ(1, Count("isc_rollback_transaction"));
+TEST_F(QuenletWinTest, FailedCommitIsAnErrorOnlyAfterARoleChange) {
+    struct Case {
+        int commit;  // 1: the version check, 2: the drop, 3: the creation
+        const char* result;
+        int serviceAttaches;
+    };
+    for (Case c : {Case{1, "0\r\n\r\n", 1},
+                   // The role would go into the backup.
+                   Case{2, "-1\r\ndeadlock\r\n", 0},
+                   // The database would lose its role for good.
+                   Case{3, "-1\r\ndeadlock\r\n", 1}}) {
+        SCOPED_TRACE(c.commit);
+        DeleteFileW((dir_ / L"gds32.log").c_str());
+        Script(kUsualScript + "fail\tisc_commit_transaction\t" + std::to_string(c.commit) +
+               "\tdeadlock\n");
+        EXPECT_EQ(0, Backup());
+        EXPECT_EQ(c.result, Result());
+        EXPECT_EQ(1, Count("isc_rollback_transaction"));
+        EXPECT_EQ(c.serviceAttaches, Count("isc_service_attach"));
+    }
+}
+
+TEST_F(QuenletWinTest, NameOutsideTheCodePageIsRefusedBeforeAnyCall) {
+    // A best fit would turn "ñ" into another, valid name.
+    Script(kUsualScript);
+    EXPECT_EQ(0, Run(L"C:\\data\\A\u00f1o.fdb zaloha.fbk UCTOVNIK heslo"));
+    EXPECT_EQ(0u, Result().rfind("-1\r\nDatabase name contains characters that the ANSI code page "
+                                 "1250 cannot represent: C:\\data\\A",
+                                 0))
+        << Result();
+    EXPECT_EQ(0, Run(L"C:\\data\\_a.fdb C:\\zalohy\\A\u00f1o.fbk UCTOVNIK heslo"));
+    EXPECT_EQ(0u, Result().rfind("-1\r\nBackup file name contains characters", 0)) << Result();
+    EXPECT_FALSE(Exists(dir_ / L"gds32.log"));
 }
 
 TEST_F(QuenletWinTest, UnderscoreNameSkipsTheCheckAndTheRoleStepReports) {
@@ -364,13 +429,20 @@ TEST_F(QuenletWinTest, ResultFileFollowsTheToolsFileName) {
     EXPECT_FALSE(ResultExists());
 }
 
-TEST_F(QuenletWinTest, MissingLibraryInTheRoleStepIsReported) {
+TEST_F(QuenletWinTest, UnloadableLibraryInTheRoleStepIsReportedWithTheSystemsReason) {
+    const std::string text =
+        "-1\r\nInterBase library gds32.dll not found in the path. Please install InterBase "
+        "to use this functionality\r\n";
+    // A file that is no library of this kind reads differently from a missing one.
+    ASSERT_TRUE(WriteBytes(dir_ / L"gds32.dll", "MZ, but no library"));
+    EXPECT_EQ(0, Run(L"C:\\data\\_kopia.fdb zaloha.fbk UCTOVNIK heslo"));
+    std::string reason = SystemMessage(ERROR_BAD_EXE_FORMAT);
+    if (reason.find("%1") != std::string::npos) reason.replace(reason.find("%1"), 2, "gds32.dll");
+    EXPECT_EQ(text + reason + "\r\n", Result());
+
     ASSERT_TRUE(DeleteFileW((dir_ / L"gds32.dll").c_str()));
     EXPECT_EQ(0, Run(L"C:\\data\\_kopia.fdb zaloha.fbk UCTOVNIK heslo"));
-    EXPECT_EQ(
-        "-1\r\nInterBase library gds32.dll not found in the path. Please install InterBase "
-        "to use this functionality\r\n",
-        Result());
+    EXPECT_EQ(text + SystemMessage(ERROR_MOD_NOT_FOUND) + "\r\n", Result());
 }
 
 TEST_F(QuenletWinTest, MissingEntryPointIsRefusedWithTheSystemsError) {

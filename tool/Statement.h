@@ -1,0 +1,43 @@
+// One prepared statement of a step, in the course every statement takes:
+// allocate, prepare, ask its kind, execute (a select: describe, execute,
+// fetch the first row), free.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "EngineApi.h"
+#include "EngineHandle.h"
+
+namespace quenlet {
+
+class Statement {
+public:
+    // Allocates and prepares; throws ToolError on an engine error. The
+    // statement is freed when the object goes, also after an error.
+    Statement(const engine::EntryPoints& api, engine::isc_db_handle* db, engine::isc_tr_handle* tr,
+              const std::wstring& sql, unsigned short dialect);
+
+    bool IsSelect();
+    void Execute();
+    // Describes the columns, executes, fetches the first row; the first
+    // column comes back as text (or as a 64-bit integer, in text form);
+    // nullopt for no row or NULL.
+    std::optional<std::wstring> FirstColumn(bool asInteger);
+
+private:
+    engine::XSQLDA* Sqlda() { return reinterpret_cast<engine::XSQLDA*>(sqlda_.data()); }
+    void Allocate(short columns);
+    void Describe();
+    void Bind(bool asInteger);
+
+    const engine::EntryPoints& api_;
+    engine::isc_tr_handle* tr_;
+    StatementHandle handle_;
+    std::vector<long long> sqlda_;
+    std::vector<std::vector<long long>> data_;
+    std::vector<short> indicators_;
+};
+
+}  // namespace quenlet
