@@ -65,17 +65,6 @@ std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* act
         L" " + std::wstring(action) + outside::kToolNameSwitch + outside::kLegacyInstance);
 }
 
-std::wstring SystemDir() {
-    // An empty folder would turn the full path back into a search.
-    UINT size = GetSystemDirectoryW(nullptr, 0);
-    if (size == 0) platform::ThrowLastError();
-    std::wstring dir(size, L'\0');
-    UINT n = GetSystemDirectoryW(dir.data(), size);
-    if (n == 0 || n >= size) platform::ThrowLastError();
-    dir.resize(n);
-    return platform::WithDelimiter(dir);
-}
-
 std::wstring FirewallCommand(const std::wstring& serverDir, const std::wstring& systemDir) {
     return CommandLine(systemDir + outside::kFirewallProgram,
                        std::wstring(outside::kFirewallArguments) + L"\"" + serverDir +

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Paths.h"
+
 namespace engine {
 
 // Starts a command line (the first token names the program) without
@@ -33,14 +35,11 @@ std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* ac
 // The legacy 2.5 server's tool in its folder: action + " -n velmora64b".
 std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action);
 
-// The Windows system folder ("C:\Windows\system32\"), ending in "\".
-std::wstring SystemDir();
-
 // <systemDir>netsh.exe firewall add allowedprogram "<serverDir>firebird.exe"
 // "Firebird SQL server" ENABLE. The program goes by its full path: a bare
 // name would run a netsh.exe lying in the installer's own folder first.
 std::wstring FirewallCommand(const std::wstring& serverDir,
-                             const std::wstring& systemDir = SystemDir());
+                             const std::wstring& systemDir = platform::SystemDir());
 
 // True when the thread's token (else the process's) lists the built-in
 // Administrators group, whatever the group's attributes.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/Errors.h"
+
 namespace platform {
 
 std::wstring WithDelimiter(std::wstring folder) {
@@ -13,6 +15,16 @@ std::wstring CurrentDir() {
     DWORD n = GetCurrentDirectoryW(0, nullptr);
     std::wstring dir(n, L'\0');
     dir.resize(GetCurrentDirectoryW(n, dir.data()));
+    return WithDelimiter(dir);
+}
+
+std::wstring SystemDir() {
+    UINT size = GetSystemDirectoryW(nullptr, 0);
+    if (size == 0) ThrowLastError();
+    std::wstring dir(size, L'\0');
+    UINT n = GetSystemDirectoryW(dir.data(), size);
+    if (n == 0 || n >= size) ThrowLastError();
+    dir.resize(n);
     return WithDelimiter(dir);
 }
 

@@ -11,6 +11,13 @@ std::wstring WithDelimiter(std::wstring folder);
 // The process's current directory as a folder text.
 std::wstring CurrentDir();
 
+// The Windows system folder ("C:\Windows\system32\"). Programs and DLLs of
+// the system go by this full path: a bare name searches the installer's own
+// folder first, which others may write to. Raises platform::SystemError
+// when the folder cannot be read (an empty one would turn the full path
+// back into a search).
+std::wstring SystemDir();
+
 // A file (not a folder) exists at the path.
 bool FileExists(const std::wstring& path);
 

@@ -3,6 +3,7 @@
 
 #include <richedit.h>
 
+#include "platform/Paths.h"
 #include "toolkit/Application.h"
 
 namespace toolkit {
@@ -56,8 +57,11 @@ RichText::RichText(Window& parent, const ControlDesc& desc, const Font& font)
     : Control(parent, desc, font) {
     // The rich-edit classes live in DLLs that register them when loaded.
     static const wchar_t* cls = [] {
-        if (LoadLibraryW(L"msftedit.dll")) return MSFTEDIT_CLASS;
-        LoadLibraryW(L"riched20.dll");
+        // By full path: the installer runs elevated from a folder that
+        // others may write to, and a bare name searches that folder first.
+        const std::wstring system = platform::SystemDir();
+        if (LoadLibraryW((system + L"msftedit.dll").c_str())) return MSFTEDIT_CLASS;
+        LoadLibraryW((system + L"riched20.dll").c_str());
         return RICHEDIT_CLASSW;
     }();
     Create(cls, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, desc.caption);

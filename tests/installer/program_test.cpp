@@ -2,6 +2,7 @@
 // its window is found by title, its buttons pressed by messages.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <vector>
 
@@ -87,6 +88,19 @@ public:
         DWORD code = 0;
         GetExitCodeProcess(pi_.hProcess, &code);
         return code;
+    }
+    // The program has loaded the DLL at this path.
+    bool HasLoaded(const std::wstring& path) const {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pi_.dwProcessId);
+        if (snapshot == INVALID_HANDLE_VALUE) return false;
+        MODULEENTRY32W module{};
+        module.dwSize = sizeof module;
+        bool found = false;
+        for (BOOL more = Module32FirstW(snapshot, &module); more && !found;
+             more = Module32NextW(snapshot, &module))
+            found = lstrcmpiW(module.szExePath, path.c_str()) == 0;
+        CloseHandle(snapshot);
+        return found;
     }
 
 private:
@@ -187,6 +201,19 @@ TEST_F(ProgramTest, CloseIconRunsTheCleanUpAndEnds) {
     EXPECT_EQ(2u, istrel.ExitCode()) << "closed before installing";
     EXPECT_EQ(0, CountExisting(leftovers_));
     EXPECT_EQ(2, CountExisting(markers_)) << "markers this run did not make stay";
+}
+
+TEST_F(ProgramTest, RichEditLibraryPlantedBesideTheInstallerIsNotLoaded) {
+    const std::wstring self = work_.Path() + L"Istrel.exe";
+    const std::wstring planted = work_.Path() + L"msftedit.dll";
+    ASSERT_TRUE(CopyFileW(IstrelExe().c_str(), self.c_str(), FALSE));
+    ASSERT_TRUE(CopyInto(DoublesDir() + L"noversion.dll", planted));
+    Istrel istrel(self, L"", work_.Path());
+    HWND wizard = istrel.WaitWindow(kCaption);
+    ASSERT_NE(nullptr, wizard) << "the end page's rich text is made with the window";
+    EXPECT_FALSE(istrel.HasLoaded(planted));
+    PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(istrel.Ended(10000));
 }
 
 TEST_F(ProgramTest, ProgramNamedSetupExeKeepsItselfAndLosesItsAttributes) {
