@@ -426,7 +426,6 @@ private:
         for (size_t t = 0; t < threads; ++t) threads_.emplace_back([this] { Work(); });
 
         size_t next = 0;  // the first entry whose outcome the caller has not had
-        double shown = 0;
         uint64_t seen = 0;
         for (;;) {
             news_.wait(lock, [&] { return newsCount_ != seen; });
@@ -456,12 +455,10 @@ private:
                 ++next;
             }
             if (next == count) return true;
-            // A retried entry starts again from nothing; the bar stays.
             double percent = 0;
             for (const Slot& s : slots_) percent += s.fraction;
             percent = percent / double(count) * 100.0;
-            if (percent > shown && percent < 100) {
-                shown = percent;
+            if (percent > shown_ && percent < 100) {
                 lock.unlock();
                 Progress(percent);
                 lock.lock();
@@ -547,8 +544,10 @@ private:
         news_.notify_one();
     }
 
+    // A retried entry starts again from nothing; the bar stays where it was.
     void Progress(double percent) {
-        if (canceled_ || !reader_.OnOverallProgress) return;
+        if (canceled_ || !reader_.OnOverallProgress || percent <= shown_) return;
+        shown_ = percent;
         bool cancel = false;
         reader_.OnOverallProgress(percent, cancel);
         if (cancel) canceled_ = true;
@@ -576,6 +575,7 @@ private:
     const zip::Directory& directory_;
     bool& canceled_;
     std::vector<const zip::Entry*> selected_;
+    double shown_ = -1;  // the last progress reported
 
     // The pool's state, under mutex_.
     std::mutex mutex_;
