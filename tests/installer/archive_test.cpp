@@ -421,9 +421,7 @@ struct BadEntry {
     const char* label;
     ZipItem item;
 };
-void PrintTo(const BadEntry& bad, std::ostream* os) {
-    *os << bad.label;
-}
+void PrintTo(const BadEntry& bad, std::ostream* os) { *os << bad.label; }
 
 ZipItem Item(const std::string& name, const std::string& data, bool deflate = true) {
     ZipItem it;
