@@ -3,10 +3,13 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <condition_variable>
+#include <cwctype>
 #include <deque>
+#include <exception>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -54,13 +57,6 @@ struct ArchiveReader::State {
     size_t findNext = 0;
 
     bool canceled = false;
-    z_stream inflater{};
-    bool inflaterReady = false;
-    std::vector<unsigned char> in = std::vector<unsigned char>(kInputChunk);
-
-    ~State() {
-        if (inflaterReady) inflateEnd(&inflater);
-    }
 };
 
 ArchiveReader::ArchiveReader() = default;
@@ -113,22 +109,24 @@ bool ArchiveReader::FindNext(TZFArchiveItem& item) {
 
 namespace {
 
-// Checksums and writes an entry's data on a second thread while the caller
-// inflates the next chunk, so that on two cores an extraction costs little
-// more than inflating alone. Chunks are written in the order submitted; the
-// caller's thread keeps the events and every decision.
+// Checksums and writes an entry's data. With a thread of its own it does so
+// while the caller inflates the next chunk (one entry alone gets two cores
+// that way); without, at once on the caller's thread (the pool's workers,
+// which keep every core busy already). Chunks are written in the order
+// submitted; the caller keeps every decision.
 class ChunkPipeline {
 public:
     using Buffer = std::vector<unsigned char>;
 
-    ChunkPipeline() {
+    explicit ChunkPipeline(bool threaded) : buffers_(threaded ? 3 : 1) {
         for (Buffer& b : buffers_) {
             b.resize(kOutputChunk);
             free_.push_back(&b);
         }
-        worker_ = std::thread([this] { Run(); });
+        if (threaded) worker_ = std::thread([this] { Run(); });
     }
     ~ChunkPipeline() {
+        if (!worker_.joinable()) return;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
@@ -137,7 +135,7 @@ public:
         worker_.join();
     }
 
-    // Starts an entry; the pipeline is idle (after Finish).
+    // Starts an entry; the writer is idle (after Finish).
     void Begin(files::OutputFile& file) {
         file_ = &file;
         crc_ = 0;
@@ -159,6 +157,11 @@ public:
         changed_.notify_all();
     }
     void Submit(Buffer& b, size_t n) {
+        if (!worker_.joinable()) {
+            Write(b, n);
+            Release(b);
+            return;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.push_back({&b, n});
         changed_.notify_all();
@@ -180,6 +183,12 @@ private:
         size_t size;
     };
 
+    void Write(const Buffer& b, size_t n) {
+        if (failed_) return;
+        crc_ = uint32_t(crc32(crc_, b.data(), uInt(n)));
+        if (!file_->Write(b.data(), n, error_)) failed_ = true;
+    }
+
     void Run() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
@@ -189,10 +198,7 @@ private:
             queue_.pop_front();
             busy_ = true;
             lock.unlock();
-            if (!failed_) {
-                crc_ = uint32_t(crc32(crc_, job.buffer->data(), uInt(job.size)));
-                if (!file_->Write(job.buffer->data(), job.size, error_)) failed_ = true;
-            }
+            Write(*job.buffer, job.size);
             lock.lock();
             busy_ = false;
             free_.push_back(job.buffer);
@@ -200,7 +206,7 @@ private:
         }
     }
 
-    std::array<Buffer, 3> buffers_;
+    std::vector<Buffer> buffers_;
     std::vector<Buffer*> free_;
     std::deque<Job> queue_;
     std::mutex mutex_;
@@ -208,71 +214,38 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     files::OutputFile* file_ = nullptr;
-    uint32_t crc_ = 0;    // written by the worker, read after Finish
+    uint32_t crc_ = 0;    // written by the writing thread, read after Finish
     std::wstring error_;  // likewise
     std::atomic<bool> failed_{false};
-    std::thread worker_;  // last, so it starts after everything it uses
+    std::thread worker_;
 };
 
-// Extraction of one run of ExtractFiles: the selected entries, the events,
-// the cancel state.
-class Extraction {
+// Called with the bytes of the entry written so far, after each chunk that
+// does not complete it.
+using EntryProgress = std::function<void(uint64_t written)>;
+
+// Takes entries out of the archive into their place below the base folder:
+// a temporary file, the CRC, then the final name. One per thread: the
+// inflater and the buffers are its own, and the archive is read by offset,
+// so several can work side by side.
+class EntryWriter {
 public:
-    Extraction(ArchiveReader& reader, files::InputFile& input, const zip::Directory& directory,
-               bool& canceled, z_stream& inflater, bool& inflaterReady,
-               std::vector<unsigned char>& in)
-        : reader_(reader),
-          input_(input),
-          directory_(directory),
-          canceled_(canceled),
-          inflater_(inflater),
-          inflaterReady_(inflaterReady),
-          in_(in) {}
-
-    void Run() {
-        std::vector<const zip::Entry*> selected;
-        for (const zip::Entry& e : directory_.entries)
-            if (std::any_of(reader_.FileMasks.begin(), reader_.FileMasks.end(),
-                            [&](const std::wstring& m) { return zip::MatchesMask(e.name, m); }))
-                selected.push_back(&e);
-        count_ = selected.size();
-
-        Progress(0);
-        if (canceled_) return;
-        for (index_ = 0; index_ < count_; ++index_) {
-            if (!ExtractWithRetries(*selected[index_]) || canceled_) return;
-            if (index_ + 1 < count_) Progress(double(index_ + 1) / double(count_) * 100.0);
-            if (canceled_) return;
-        }
-        Progress(100);
+    EntryWriter(const std::wstring& baseDir, files::InputFile& input,
+                const zip::Directory& directory, bool threadedWrites)
+        : baseDir_(baseDir), input_(input), directory_(directory), pipeline_(threadedWrites) {}
+    ~EntryWriter() {
+        if (inflaterReady_) inflateEnd(&inflater_);
     }
+    EntryWriter(const EntryWriter&) = delete;
+    EntryWriter& operator=(const EntryWriter&) = delete;
 
-private:
-    // False when the failure handler asked to abort.
-    bool ExtractWithRetries(const zip::Entry& e) {
-        for (;;) {
-            std::wstring error = Extract(e);
-            if (error.empty()) return true;
-            TZFProcessFileFailureAction action = fxaIgnore;
-            if (reader_.OnProcessFileFailure) reader_.OnProcessFileFailure(e.name, error, action);
-            if (action == fxaAbort) return false;
-            if (action == fxaIgnore) return true;
-        }
-    }
-
-    void Progress(double percent) {
-        if (canceled_ || !reader_.OnOverallProgress) return;
-        bool cancel = false;
-        reader_.OnOverallProgress(percent, cancel);
-        if (cancel) canceled_ = true;
-    }
-
-    std::wstring Extract(const zip::Entry& e) {
+    // Empty on success, otherwise the error text for the failure event.
+    std::wstring Extract(const zip::Entry& e, const EntryProgress& progress) {
         std::vector<std::wstring> parts;
         if (!zip::SplitSafePath(e.name, parts)) return kUnsafePath;
         std::wstring error;
         if (e.isFolder) {
-            files::MakeFolders(Join(reader_.BaseDir, parts, parts.size()), error);
+            files::MakeFolders(Join(baseDir_, parts, parts.size()), error);
             return error;
         }
         if (e.flags & (zip::kEncrypted | zip::kStrongEncryption)) return kEncrypted;
@@ -281,15 +254,14 @@ private:
         if (e.method == zip::kStored && e.compressedSize != e.uncompressedSize) return kDamagedData;
         uint64_t offset = 0;
         if (error = zip::LocateData(input_, directory_, e, offset); !error.empty()) return error;
-        if (!files::MakeFolders(Join(reader_.BaseDir, parts, parts.size() - 1), error))
-            return error;
+        if (!files::MakeFolders(Join(baseDir_, parts, parts.size() - 1), error)) return error;
 
         files::OutputFile file;
-        if (!file.Create(Join(reader_.BaseDir, parts, parts.size()), error)) return error;
+        if (!file.Create(Join(baseDir_, parts, parts.size()), error)) return error;
         uint32_t crc = 0;
         {
-            // The worker must be done with the file before it goes, also when
-            // an event handler throws.
+            // The writing thread must be done with the file before it goes,
+            // also when an event handler throws.
             pipeline_.Begin(file);
             struct Drain {
                 ChunkPipeline& p;
@@ -298,7 +270,8 @@ private:
                     p.Finish(ignored);
                 }
             } drain{pipeline_};
-            error = e.method == zip::kStored ? CopyStored(e, offset) : Inflate(e, offset);
+            error = e.method == zip::kStored ? CopyStored(e, offset, progress)
+                                             : Inflate(e, offset, progress);
             std::wstring writeError = pipeline_.Finish(crc);
             if (!writeError.empty()) return writeError;
             if (!error.empty()) return error;
@@ -308,23 +281,22 @@ private:
         return error;
     }
 
+private:
     // Hands a chunk of the entry's data to the writer and reports progress
     // unless the chunk completes the entry.
     std::wstring Deliver(const zip::Entry& e, ChunkPipeline::Buffer& chunk, size_t n,
-                         uint64_t& written) {
+                         uint64_t& written, const EntryProgress& progress) {
         if (n > e.uncompressedSize - written) {
             pipeline_.Release(chunk);
             return kDamagedData;
         }
         pipeline_.Submit(chunk, n);
         written += n;
-        if (written < e.uncompressedSize)
-            Progress((double(index_) + double(written) / double(e.uncompressedSize)) /
-                     double(count_) * 100.0);
+        if (written < e.uncompressedSize) progress(written);
         return {};
     }
 
-    std::wstring CopyStored(const zip::Entry& e, uint64_t offset) {
+    std::wstring CopyStored(const zip::Entry& e, uint64_t offset, const EntryProgress& progress) {
         uint64_t written = 0;
         while (written < e.uncompressedSize && !pipeline_.Failed()) {
             ChunkPipeline::Buffer& chunk = pipeline_.Acquire();
@@ -333,12 +305,13 @@ private:
                 pipeline_.Release(chunk);
                 return kDamagedData;
             }
-            if (std::wstring error = Deliver(e, chunk, n, written); !error.empty()) return error;
+            if (std::wstring error = Deliver(e, chunk, n, written, progress); !error.empty())
+                return error;
         }
         return {};
     }
 
-    std::wstring Inflate(const zip::Entry& e, uint64_t offset) {
+    std::wstring Inflate(const zip::Entry& e, uint64_t offset, const EntryProgress& progress) {
         if (!inflaterReady_) {
             if (inflateInit2(&inflater_, -MAX_WBITS) != Z_OK) return kDamagedData;
             inflaterReady_ = true;
@@ -364,7 +337,8 @@ private:
             int rc = inflate(&zs, Z_NO_FLUSH);
             size_t produced = chunk.size() - zs.avail_out;
             if (produced > 0) {
-                if (std::wstring error = Deliver(e, chunk, produced, written); !error.empty())
+                if (std::wstring error = Deliver(e, chunk, produced, written, progress);
+                    !error.empty())
                     return error;
             } else {
                 pipeline_.Release(chunk);
@@ -376,16 +350,244 @@ private:
         return written == e.uncompressedSize || pipeline_.Failed() ? std::wstring() : kDamagedData;
     }
 
+    const std::wstring& baseDir_;
+    files::InputFile& input_;
+    const zip::Directory& directory_;
+    z_stream inflater_{};
+    bool inflaterReady_ = false;
+    std::vector<unsigned char> in_ = std::vector<unsigned char>(kInputChunk);
+    ChunkPipeline pipeline_;  // last: its thread goes first
+};
+
+// One run of ExtractFiles: the selected entries, the events, the cancel
+// state. Several entries are extracted at once on a small pool of threads;
+// the events stay on the caller's thread, failures in entry order.
+class Extraction {
+public:
+    Extraction(ArchiveReader& reader, files::InputFile& input, const zip::Directory& directory,
+               bool& canceled)
+        : reader_(reader),
+          baseDir_(reader.BaseDir),
+          input_(input),
+          directory_(directory),
+          canceled_(canceled) {}
+
+    // Whatever way the run ends, the pool finishes the entries in hand
+    // (their temporary files become files or go) and starts no more.
+    ~Extraction() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Stop();
+        }
+        workReady_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
+    void Run() {
+        for (const zip::Entry& e : directory_.entries)
+            if (std::any_of(reader_.FileMasks.begin(), reader_.FileMasks.end(),
+                            [&](const std::wstring& m) { return zip::MatchesMask(e.name, m); }))
+                selected_.push_back(&e);
+
+        Progress(0);
+        if (canceled_) return;
+        bool completed = selected_.size() < 2 ? RunHere() : RunPool();
+        if (completed) Progress(100);
+    }
+
+private:
+    // One entry (the version lookup) needs no pool: the caller inflates and
+    // the writer's own thread checks and writes.
+    bool RunHere() {
+        if (selected_.empty()) return true;
+        const zip::Entry& e = *selected_.front();
+        EntryWriter writer(baseDir_, input_, directory_, true);
+        auto progress = [&](uint64_t written) {
+            Progress(double(written) / double(e.uncompressedSize) * 100.0);
+        };
+        for (;;) {
+            std::wstring error = writer.Extract(e, progress);
+            if (error.empty()) break;
+            TZFProcessFileFailureAction action = Failed(e, error);
+            if (action == fxaAbort) return false;
+            if (action == fxaIgnore) break;
+        }
+        return !canceled_;
+    }
+
+    bool RunPool() {
+        std::vector<std::vector<size_t>> jobs = Schedule();
+        const size_t count = selected_.size();
+        size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, kMaxThreads);
+        threads = std::min(threads, jobs.size());
+        std::unique_lock<std::mutex> lock(mutex_);
+        queue_.assign(std::make_move_iterator(jobs.begin()), std::make_move_iterator(jobs.end()));
+        slots_.resize(count);
+        for (size_t t = 0; t < threads; ++t) threads_.emplace_back([this] { Work(); });
+
+        size_t next = 0;  // the first entry whose outcome the caller has not had
+        uint64_t seen = 0;
+        for (;;) {
+            news_.wait(lock, [&] { return newsCount_ != seen; });
+            seen = newsCount_;
+            if (crash_) std::rethrow_exception(crash_);
+            while (next < count && slots_[next].done) {
+                if (slots_[next].error.empty()) {
+                    ++next;
+                    continue;
+                }
+                // No entry starts while the caller decides, as when they
+                // were extracted one by one; those in hand go on.
+                holding_ = true;
+                std::wstring error = std::move(slots_[next].error);
+                lock.unlock();
+                TZFProcessFileFailureAction action = Failed(*selected_[next], error);
+                lock.lock();
+                // Stopped before the lock goes, or the pool would race ahead.
+                if (action == fxaAbort) return Stop();
+                holding_ = false;
+                workReady_.notify_all();
+                if (action == fxaRetry) {
+                    slots_[next] = Slot();
+                    queue_.push_front({next});
+                    break;
+                }
+                ++next;
+            }
+            if (next == count) return true;
+            double percent = 0;
+            for (const Slot& s : slots_) percent += s.fraction;
+            percent = percent / double(count) * 100.0;
+            if (percent > shown_ && percent < 100) {
+                lock.unlock();
+                Progress(percent);
+                lock.lock();
+                if (canceled_) return Stop();
+            }
+        }
+    }
+
+    // Under mutex_: no entry starts any more.
+    bool Stop() {
+        stop_ = true;
+        return false;
+    }
+
+    // The pool's jobs: the biggest entries first, so that what is left at
+    // the end is small and no thread idles long waiting for another. The
+    // entries of one target name form one job in entry order, so that the
+    // last of them wins as when extracted one by one.
+    std::vector<std::vector<size_t>> Schedule() const {
+        std::vector<std::vector<size_t>> jobs;
+        std::vector<uint64_t> sizes;
+        std::map<std::wstring, size_t> byTarget;
+        std::vector<std::wstring> parts;
+        for (size_t i = 0; i < selected_.size(); ++i) {
+            size_t job = jobs.size();
+            if (zip::SplitSafePath(selected_[i]->name, parts)) {
+                std::wstring key;
+                for (const std::wstring& part : parts) key += part + L'\\';
+                for (wchar_t& c : key) c = wchar_t(std::towupper(c));
+                job = byTarget.emplace(std::move(key), jobs.size()).first->second;
+            }
+            if (job == jobs.size()) {
+                jobs.emplace_back();
+                sizes.push_back(0);
+            }
+            jobs[job].push_back(i);
+            sizes[job] = std::max(sizes[job], selected_[i]->uncompressedSize);
+        }
+        std::vector<size_t> order(jobs.size());
+        for (size_t j = 0; j < order.size(); ++j) order[j] = j;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return sizes[a] > sizes[b]; });
+        std::vector<std::vector<size_t>> sorted;
+        for (size_t j : order) sorted.push_back(std::move(jobs[j]));
+        return sorted;
+    }
+
+    // A thread of the pool: takes jobs until told to stop.
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        try {
+            lock.unlock();
+            EntryWriter writer(baseDir_, input_, directory_, false);
+            lock.lock();
+            for (;;) {
+                workReady_.wait(lock, [this] { return stop_ || (!holding_ && !queue_.empty()); });
+                if (stop_) return;
+                std::vector<size_t> job = std::move(queue_.front());
+                queue_.pop_front();
+                for (size_t i : job) {
+                    if (stop_) return;
+                    const zip::Entry& e = *selected_[i];
+                    lock.unlock();
+                    std::wstring error = writer.Extract(e, [&](uint64_t written) {
+                        std::lock_guard<std::mutex> guard(mutex_);
+                        slots_[i].fraction = double(written) / double(e.uncompressedSize);
+                        Announce();
+                    });
+                    lock.lock();
+                    slots_[i] = {1.0, true, std::move(error)};
+                    Announce();
+                }
+            }
+        } catch (...) {
+            if (!lock.owns_lock()) lock.lock();
+            crash_ = std::current_exception();
+            Announce();
+        }
+    }
+
+    void Announce() {
+        ++newsCount_;
+        news_.notify_one();
+    }
+
+    // A retried entry starts again from nothing; the bar stays where it was.
+    void Progress(double percent) {
+        if (canceled_ || !reader_.OnOverallProgress || percent <= shown_) return;
+        shown_ = percent;
+        bool cancel = false;
+        reader_.OnOverallProgress(percent, cancel);
+        if (cancel) canceled_ = true;
+    }
+
+    TZFProcessFileFailureAction Failed(const zip::Entry& e, const std::wstring& error) {
+        TZFProcessFileFailureAction action = fxaIgnore;
+        if (reader_.OnProcessFileFailure) reader_.OnProcessFileFailure(e.name, error, action);
+        return action;
+    }
+
+    // Each pool thread holds its own buffers (about 0.6 MB); more threads
+    // would cost memory and gain little, since the disk is shared.
+    static constexpr size_t kMaxThreads = 8;
+
+    struct Slot {
+        double fraction = 0;  // of the entry's bytes written
+        bool done = false;
+        std::wstring error;  // of a done entry; empty when it was extracted
+    };
+
     ArchiveReader& reader_;
+    const std::wstring baseDir_;  // a copy: the pool reads it while handlers run
     files::InputFile& input_;
     const zip::Directory& directory_;
     bool& canceled_;
-    z_stream& inflater_;
-    bool& inflaterReady_;
-    std::vector<unsigned char>& in_;
-    ChunkPipeline pipeline_;
-    size_t index_ = 0;
-    size_t count_ = 0;
+    std::vector<const zip::Entry*> selected_;
+    double shown_ = -1;  // the last progress reported
+
+    // The pool's state, under mutex_.
+    std::mutex mutex_;
+    std::condition_variable workReady_;  // for the pool: jobs, holding_ or stop_ changed
+    std::condition_variable news_;       // for the caller: newsCount_ grew
+    std::deque<std::vector<size_t>> queue_;
+    std::vector<Slot> slots_;
+    uint64_t newsCount_ = 0;
+    bool holding_ = false;
+    bool stop_ = false;
+    std::exception_ptr crash_;
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace
@@ -394,7 +596,7 @@ void ArchiveReader::ExtractFiles() {
     if (!state_) throw ArchiveError(L"Archív nie je otvorený");
     State& s = *state_;
     s.canceled = false;
-    Extraction(*this, s.input, s.directory, s.canceled, s.inflater, s.inflaterReady, s.in).Run();
+    Extraction(*this, s.input, s.directory, s.canceled).Run();
 }
 
 int32_t ArchiveTotalSize(const std::wstring& archive) {

@@ -58,10 +58,12 @@ public:
     std::wstring BaseDir;                 // extraction folder, created when missing
     std::vector<std::wstring> FileMasks;  // entries to extract; see zip::MatchesMask
 
-    // progress in percent (0..100); setting cancel stops after the entry in hand.
+    // progress in percent (0..100); setting cancel stops after the entries in
+    // hand. Both events come on the thread that called ExtractFiles.
     std::function<void(double progress, bool& cancel)> OnOverallProgress;
     // action arrives as fxaIgnore (skip the entry); fxaRetry tries the entry
     // again, fxaAbort ends the extraction. Names use "\" as separator.
+    // Failures come in entry order; no entry starts while the handler runs.
     std::function<void(const std::wstring& fileName, const std::wstring& errorMessage,
                        TZFProcessFileFailureAction& action)>
         OnProcessFileFailure;
@@ -76,10 +78,12 @@ public:
     bool FindFirst(const std::wstring& mask, TZFArchiveItem& item, uint32_t attributes);
     bool FindNext(TZFArchiveItem& item);
 
-    // Extracts the entries matching any of FileMasks below BaseDir. Progress:
-    // 0 first, then (entries done + fraction of the current one) / entries
-    // selected * 100 while writing, 100 at the end. Returns normally when
-    // cancelled or aborted.
+    // Extracts the entries matching any of FileMasks below BaseDir, several
+    // at once on a pool of threads (one entry alone on the caller's thread).
+    // Progress: 0 first, then the sum of the entries' written fractions /
+    // entries selected * 100, never falling, 100 at the end. Returns
+    // normally when cancelled or aborted; the entries in hand are finished
+    // first, so no temporary file is left.
     void ExtractFiles();
 
     void CloseArchive();

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ZipBuilder.h"
@@ -96,12 +99,16 @@ protected:
         reader_.FileMasks = {mask};
         reader_.OnOverallProgress = [this](double p, bool& cancel) {
             progress_.push_back(p);
-            if (p > cancelAt_) cancel = true;
+            if (p > cancelAt_) {
+                cancel = true;
+                filesAtCancel_ = OutListing().size();
+            }
         };
         reader_.OnProcessFileFailure = [this](const std::wstring& name, const std::wstring& msg,
                                               TZFProcessFileFailureAction& action) {
             EXPECT_EQ(engine::fxaIgnore, action) << "the action arrives set to skip";
             failures_.push_back({name, msg});
+            if (onFailure_) onFailure_();
             if (!answers_.empty()) {
                 action = answers_.front();
                 answers_.erase(answers_.begin());
@@ -123,7 +130,13 @@ protected:
     std::vector<Failure> failures_;
     std::vector<TZFProcessFileFailureAction> answers_;
     double cancelAt_ = 1000;  // percent above which the handler cancels
+    size_t filesAtCancel_ = 0;
+    std::function<void()> onFailure_;
 };
+
+// Entries extracted side by side: at most one in hand per thread, and the
+// pool has no more than eight.
+constexpr size_t kInHand = 8;
 
 TEST_F(ArchiveTest, StoredAndDeflatedEntriesLandInTheirFoldersByteForByte) {
     std::string big = ziptest::Pattern(700 * 1024);  // several read and write chunks
@@ -300,28 +313,34 @@ TEST_F(ArchiveTest, OneNamedEntryIsExtractedAlone) {
     EXPECT_EQ("64-bit", ReadFile(Out("fbclient.dll")));
 }
 
-TEST_F(ArchiveTest, ProgressStartsAtZeroGrowsThroughEachEntryAndEndsAtHundredOnce) {
-    // Stored, so the first entry is written in four equal chunks.
-    Extract(ZipBuilder()
-                .File("a.bin", ziptest::Pattern(1024 * 1024), false)
-                .File("b.txt", "b")
-                .File("c.txt", "c")
-                .File("d.txt", "d")
-                .Build());
-    EXPECT_EQ((std::vector<double>{0, 6.25, 12.5, 18.75, 25, 50, 75, 100}), progress_);
+TEST_F(ArchiveTest, ProgressStartsAtZeroGrowsThroughTheEntryAndEndsAtHundredOnce) {
+    // One stored entry, written in four equal chunks.
+    ZipItem entry;
+    entry.name = "a.bin";
+    entry.data = ziptest::Pattern(1024 * 1024);
+    entry.deflate = false;
+    Extract(ZipBuilder().Add(entry).Build());
+    EXPECT_EQ((std::vector<double>{0, 25, 50, 75, 100}), progress_);
+
+    progress_.clear();
+    entry.crc = 1;
+    answers_ = {engine::fxaRetry, engine::fxaIgnore};
+    Extract(ZipBuilder().Add(entry).Build());
+    EXPECT_EQ((std::vector<double>{0, 25, 50, 75, 100}), progress_) << "not back for the retry";
 }
 
-TEST_F(ArchiveTest, ProgressOfADeflatedEntryStaysWithinItsShare) {
-    Extract(ZipBuilder().File("a.bin", ziptest::Pattern(1024 * 1024)).File("b.txt", "b").Build());
-    ASSERT_GE(progress_.size(), 5u);
+TEST_F(ArchiveTest, ProgressOfEntriesExtractedSideBySideOnlyGrows) {
+    ZipBuilder zip;
+    for (int i = 0; i < 4; ++i)
+        zip.File("big" + std::to_string(i) + ".bin", ziptest::Pattern(1024 * 1024, i + 1), i % 2);
+    zip.File("b.txt", "b").File("c.txt", "c");
+    Extract(zip.Build());
+    ASSERT_GE(progress_.size(), 4u) << "steps within the entries, not only at their ends";
     EXPECT_EQ(0.0, progress_.front());
-    EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end()));
-    for (size_t i = 1; i + 2 < progress_.size(); ++i) {
-        EXPECT_GT(progress_[i], 0.0);
-        EXPECT_LT(progress_[i], 50.0);
-    }
-    EXPECT_EQ((std::vector<double>{50, 100}),
-              std::vector<double>(progress_.end() - 2, progress_.end()));
+    EXPECT_EQ(100.0, progress_.back());
+    EXPECT_TRUE(std::adjacent_find(progress_.begin(), progress_.end(),
+                                   std::greater_equal<double>()) == progress_.end())
+        << "every step is higher than the one before";
 }
 
 TEST_F(ArchiveTest, EmptyArchiveReportsZeroAndHundred) {
@@ -337,7 +356,6 @@ TEST_F(ArchiveTest, CancelStopsAfterTheEntryInHand) {
     Extract(
         ZipBuilder().File("first.bin", big).File("second.txt", "2").File("third.txt", "3").Build());
     EXPECT_EQ(big, ReadFile(Out("first.bin"))) << "the entry in hand is completed";
-    EXPECT_EQ((std::vector<std::string>{"first.bin"}), OutListing());
     EXPECT_EQ(2u, progress_.size()) << "no events after the cancel";
     EXPECT_TRUE(failures_.empty());
 }
@@ -499,8 +517,73 @@ TEST_F(ArchiveTest, RetryTriesTheEntryAgainAndAbortStops) {
     answers_ = {engine::fxaAbort};
     Extract(ZipBuilder().File("before.txt", "1").Add(bad).File("after.txt", "2").Build());
     EXPECT_EQ(1u, failures_.size());
-    EXPECT_EQ((std::vector<std::string>{"before.txt"}), OutListing());
+    EXPECT_EQ("1", ReadFile(Out("before.txt")));
+    EXPECT_FALSE(fs::exists(Out("bad.bin")));
     EXPECT_NE(100.0, progress_.back()) << "an aborted extraction does not report completion";
+}
+
+// Many entries of different sizes, so that the threads finish them in an
+// order of their own.
+std::string ManyEntryData(int i) {
+    return ziptest::Pattern(size_t(i % 5) * 20000 + 100, uint32_t(i));
+}
+
+ZipBuilder ManyEntries(int count, const std::vector<int>& badOnes = {}) {
+    ZipBuilder zip;
+    for (int i = 0; i < count; ++i) {
+        ZipItem it = Item("e" + std::to_string(i) + ".bin", ManyEntryData(i));
+        if (std::count(badOnes.begin(), badOnes.end(), i)) it.crc = 1;
+        zip.Add(it);
+    }
+    return zip;
+}
+
+void ExpectWholeFilesOnly(const std::vector<std::string>& listing, const fs::path& out) {
+    for (const std::string& name : listing) {
+        ASSERT_EQ(std::string::npos, name.find(".~")) << "temporary file left: " << name;
+        EXPECT_EQ(ManyEntryData(std::stoi(name.substr(1))), ReadFile(out / name)) << name;
+    }
+}
+
+TEST_F(ArchiveTest, FailuresAmongManyEntriesComeInEntryOrderAndRetriesAreHonoured) {
+    // e5 and e35 are small and thus extracted late, e34 big and early.
+    answers_ = {engine::fxaIgnore, engine::fxaRetry, engine::fxaIgnore};
+    Extract(ManyEntries(40, {5, 34, 35}).Build());
+    std::vector<std::wstring> names;
+    for (const Failure& f : failures_) names.push_back(f.name);
+    EXPECT_EQ((std::vector<std::wstring>{L"e5.bin", L"e34.bin", L"e34.bin", L"e35.bin"}), names);
+    std::vector<std::string> listing = OutListing();
+    EXPECT_EQ(37u, listing.size());
+    ExpectWholeFilesOnly(listing, dir_ / "out");
+    EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end())) << "not back for the retry";
+    EXPECT_EQ(100.0, progress_.back());
+}
+
+TEST_F(ArchiveTest, CancelMidwayFinishesTheEntriesInHandAndStartsNoMore) {
+    cancelAt_ = 10;
+    Extract(ManyEntries(150).Build());
+    ASSERT_NE(100.0, progress_.back()) << "cancelled before the end";
+    EXPECT_LE(progress_[progress_.size() - 2], 10.0) << "no events after the cancel";
+    std::vector<std::string> listing = OutListing();
+    EXPECT_LE(listing.size(), filesAtCancel_ + kInHand);
+    ExpectWholeFilesOnly(listing, dir_ / "out");
+    EXPECT_TRUE(failures_.empty());
+}
+
+TEST_F(ArchiveTest, AbortAmongManyEntriesStartsNoMore) {
+    ZipBuilder zip = ManyEntries(150, {0});
+    size_t filesAtFailure = 0;
+    onFailure_ = [&] {
+        filesAtFailure = OutListing().size();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // time to go on, if it did
+    };
+    answers_ = {engine::fxaAbort};
+    Extract(zip.Build());
+    EXPECT_EQ(1u, failures_.size());
+    std::vector<std::string> listing = OutListing();
+    EXPECT_LE(listing.size(), filesAtFailure + kInHand);
+    ExpectWholeFilesOnly(listing, dir_ / "out");
+    EXPECT_NE(100.0, progress_.back());
 }
 
 TEST_F(ArchiveTest, BlockedTargetIsAFailedEntry) {
