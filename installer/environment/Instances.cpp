@@ -3,9 +3,10 @@
 #include <vector>
 
 #include "outside/Outside.h"
+#include "platform/Errors.h"
+#include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
-#include "wizard/Dialogs.h"
 
 namespace environment {
 
@@ -13,6 +14,10 @@ namespace {
 
 // The reason written into stop requests and no-run markers.
 constexpr wchar_t kReason[] = L"Aktualizácia SQL servera.";
+
+constexpr wchar_t kComputerNameKey[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+constexpr wchar_t kComputerNameValue[] = L"ComputerName";
 
 platform::UniqueKernelHandle OpenExclusive(const std::wstring& path, DWORD access,
                                            DWORD disposition) {
@@ -47,7 +52,21 @@ bool IsPlainFolderName(const std::wstring& name) {
 
 }  // namespace
 
-bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop) {
+std::wstring ReadComputerName(const ErrorNotice& onUnreadable) {
+    std::wstring name;
+    try {
+        name = platform::ReadRegString(HKEY_LOCAL_MACHINE, kComputerNameKey, kComputerNameValue)
+                   .value_or(L"");
+    } catch (const platform::Error&) {
+        if (onUnreadable) onUnreadable(L"Chyba pri čítaní z registrov!");
+        name.clear();
+    }
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop,
+                  const ErrorNotice& onUnreadable) {
     bool found = false;
     const std::wstring lockDir = appDir + outside::kLockDir;
     WIN32_FIND_DATAW fd;
@@ -66,7 +85,8 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
             list->AddRow(computer, ReadLci(lci, outside::kLciUser));
             if (requestStop && IsPlainFolderName(computer))
                 WriteKillRequest(appDir + outside::kCompsDir + computer + L"\\" +
-                                 outside::kKillRequest);
+                                     outside::kKillRequest,
+                                 onUnreadable);
         } while (FindNextFileW(find.get(), &fd));
     }
     if (!found && IsFileLocked(appDir + outside::kAppExe)) {
@@ -98,10 +118,10 @@ bool CreateMarkerFile(const std::wstring& path) {
     return bool(OpenExclusive(path, GENERIC_WRITE, CREATE_NEW));
 }
 
-std::wstring NoRunMarkerPath(const std::wstring& folder) {
+std::wstring NoRunMarkerPath(const std::wstring& folder, const ErrorNotice& onUnreadable) {
     std::wstring path = folder;
     if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path + outside::kNoRunPrefix + shell::ReadComputerName();
+    return path + outside::kNoRunPrefix + ReadComputerName(onUnreadable);
 }
 
 std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
@@ -120,19 +140,20 @@ std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
     return text;
 }
 
-bool WriteNoRunMarker(const std::wstring& folder) {
+bool WriteNoRunMarker(const std::wstring& folder, const ErrorNotice& onUnreadable) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return WriteNoRunMarker(folder, now);
+    return WriteNoRunMarker(folder, now, onUnreadable);
 }
 
-bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow) {
+bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow,
+                      const ErrorNotice& onUnreadable) {
     const std::wstring until = NoRunUntilText(localNow);
-    return !until.empty() && WriteLines(NoRunMarkerPath(folder), {until, kReason});
+    return !until.empty() && WriteLines(NoRunMarkerPath(folder, onUnreadable), {until, kReason});
 }
 
-bool WriteKillRequest(const std::wstring& path) {
-    return WriteLines(path, {shell::ReadComputerName(), kReason});
+bool WriteKillRequest(const std::wstring& path, const ErrorNotice& onUnreadable) {
+    return WriteLines(path, {ReadComputerName(onUnreadable), kReason});
 }
 
 }  // namespace environment

@@ -6,7 +6,6 @@
 
 #include "wizard/NewFrame.h"
 #include "wizard/Dialogs.h"
-#include "wizard/Hooks.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
@@ -111,7 +110,8 @@ void TBlockedForm::FormCreate() {
     if (m_Dir.empty() && wizard) m_Dir = WithDelimiter(wizard->m_szAppDir);
     // Without a folder a scan would look below the current directory.
     if (m_Dir.empty()) return;
-    IsAppRunning(m_Dir, this, wizard && wizard->m_bSilentInstall);
+    IsAppRunning(m_Dir, this, wizard && wizard->m_bSilentInstall,
+                 [](const std::wstring& message) { shell::ShowError(message); });
 }
 
 void TBlockedForm::TimerTimer() {

@@ -52,3 +52,11 @@ private:
 bool IsAppRunningWiz(const std::wstring& dir);
 
 }  // namespace environment
+
+namespace shell {
+
+// The hidden blocked dialog that the program keeps from start to end; its
+// creation step and timer run although it is never shown.
+std::unique_ptr<toolkit::Form> CreateBlockedForm();
+
+}  // namespace shell

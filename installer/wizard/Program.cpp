@@ -2,7 +2,7 @@
 // process ends with the run's exit code (shell::ExitCode).
 #include <windows.h>
 
-#include "wizard/Hooks.h"
+#include "wizard/BlockedForm.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 

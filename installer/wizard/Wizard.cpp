@@ -8,7 +8,6 @@
 #include "platform/Paths.h"
 #include "resources/Layouts.h"
 #include "wizard/Dialogs.h"
-#include "wizard/Hooks.h"
 #include "toolkit/Application.h"
 
 namespace shell {
@@ -207,10 +206,6 @@ void TWizard::CloseLog() {
     m_logFd = 0;
 }
 
-void TWizard::SetExitCode(int32_t code) {
-    if (code > m_nExitCode) m_nExitCode = code;
-}
-
 void TWizard::Halt(int32_t code) {
     SetExitCode(code);
     // The rest of the close clean-up is skipped here, but a marker left in
@@ -260,7 +255,7 @@ void TWizard::OKClick() {
         Close();
         return;
     }
-    if (m_ActiveFrame == NewFrame.get()) RunInstallSequence(*this);
+    if (m_ActiveFrame == NewFrame.get()) RunInstallSequence();
 }
 
 void TWizard::FormKeyDown(WORD& Key) {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <utility>
 
-#include "environment/BlockedForm.h"
+#include "wizard/BlockedForm.h"
 #include "toolkit/Controls.h"
 
 // Runs `step` once, `afterMs` from now, from the message loop (also inside a

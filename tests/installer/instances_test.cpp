@@ -21,7 +21,6 @@
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "wizard/Dialogs.h"
-#include "wizard/Hooks.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
