@@ -107,7 +107,8 @@ bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
 }
 
 void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel) {
-    const ProgressStep step = NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
+    const ProgressStep step =
+        NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
     run.m_ProgressNext = step.next;
     if (step.advance > 0) ui.AdvanceProgress(step.advance);
     run.m_ProgressPrevious = step.shown;

@@ -66,9 +66,9 @@ private:
             // it; the (hidden) folder edit only names where to install.
             run_.m_szFBDir = WithDelimiter(*choices_.shownServerFolder);
         } else {
-            run_.m_szFBDir = folder.empty()
-                               ? environment::ParentDir(run_.m_szAppDir) + outside::kDefaultServerDir
-                               : WithDelimiter(folder);
+            run_.m_szFBDir = folder.empty() ? environment::ParentDir(run_.m_szAppDir) +
+                                                  outside::kDefaultServerDir
+                                            : WithDelimiter(folder);
         }
         run_.m_szFBPort = choices_.port;
     }
@@ -98,14 +98,12 @@ private:
     bool ConfirmOverwrite() {
         if (!environment::IsFBInstalled(run_.m_szFBDir) || run_.m_bSilentInstall) return true;
         return ui_.Confirm(L"V priečinku: " + run_.m_szFBDir +
-                         L" je už nainštalovaný Firebird SQL server.\r\n"
-                         L"Skutočne chcete prepísať inštaláciu?");
+                           L" je už nainštalovaný Firebird SQL server.\r\n"
+                           L"Skutočne chcete prepísať inštaláciu?");
     }
 
     // The application folder as the page shows it.
-    std::wstring ShownAppDir() const {
-        return WithDelimiter(choices_.shownAppDir);
-    }
+    std::wstring ShownAppDir() const { return WithDelimiter(choices_.shownAppDir); }
 
     // A marker left by someone else (or by an earlier press) is not made again.
     void CreateMarkers() {
@@ -151,8 +149,7 @@ private:
         // A cancelled or failed extraction may not have brought the new client
         // library; deleting the application's own would leave it with none.
         if (!run_.m_szGdsSource.empty() && EntryExists(run_.m_szGdsSource)) {
-            if (EntryExists(gds) && !DeleteFileW(gds.c_str()))
-                ui_.ReportFailure(kGdsDeleteError);
+            if (EntryExists(gds) && !DeleteFileW(gds.c_str())) ui_.ReportFailure(kGdsDeleteError);
             CopyOver(run_.m_szGdsSource, gds);
             CopyOver(run_.m_szGdsSource, client);
         }
@@ -186,9 +183,7 @@ private:
         if (reconfigure) SetupService(run_, choices_.mode, ui_);
     }
 
-    std::wstring ModeCode() const {
-        return choices_.mode ? choices_.mode->iniCode : L"";
-    }
+    std::wstring ModeCode() const { return choices_.mode ? choices_.mode->iniCode : L""; }
 
     void WriteDataIni() {
         const std::wstring ini = WithDelimiter(run_.m_szAppDir) + outside::kDataIni;

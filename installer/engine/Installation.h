@@ -65,12 +65,12 @@ struct Installation {
 
 // What the parameters page says when "Dokončiť" is pressed.
 struct Choices {
-    bool installServer = false;   // chFB
-    std::wstring serverFolder;    // edFbFolder; empty: the default beside the application
+    bool installServer = false;  // chFB
+    std::wstring serverFolder;   // edFbFolder; empty: the default beside the application
     // The installed server's folder as the page shows it; none while hidden.
     std::optional<std::wstring> shownServerFolder;
-    std::wstring shownAppDir;     // lAppInfoFolder
-    std::wstring port;            // edPort, as typed
+    std::wstring shownAppDir;                   // lAppInfoFolder
+    std::wstring port;                          // edPort, as typed
     const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
 };
 

@@ -43,8 +43,8 @@ std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::
     if (mode) settings.push_back({outside::kConfModeKey, mode->confValue});
     settings.push_back({outside::kConfCompatKey, outside::kConfCompatValue});
     settings.push_back({outside::kConfUdfKey, std::wstring(outside::kConfUdfValuePrefix) +
-                                                  WithDelimiter(appDir) +
-                                                  outside::kAppUdfDir + outside::kAppUdfDirSuffix});
+                                                  WithDelimiter(appDir) + outside::kAppUdfDir +
+                                                  outside::kAppUdfDirSuffix});
     settings.push_back({outside::kConfPortKey, port});
     return settings;
 }

@@ -84,9 +84,9 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
             const std::wstring computer = ReadLci(lci, outside::kLciComputer);
             list->AddRow(computer, ReadLci(lci, outside::kLciUser));
             if (requestStop && IsPlainFolderName(computer))
-                WriteKillRequest(appDir + outside::kCompsDir + computer + L"\\" +
-                                     outside::kKillRequest,
-                                 onUnreadable);
+                WriteKillRequest(
+                    appDir + outside::kCompsDir + computer + L"\\" + outside::kKillRequest,
+                    onUnreadable);
         } while (FindNextFileW(find.get(), &fd));
     }
     if (!found && IsFileLocked(appDir + outside::kAppExe)) {
@@ -100,10 +100,9 @@ bool IsLockHeld(const std::wstring& lck, const std::wstring& lci) {
     // Delete-on-close: a stale lock goes while it is still ours, so an
     // instance starting meanwhile cannot take it and then lose it, nor its
     // ".lci".
-    platform::UniqueKernelHandle stale(CreateFileW(lck.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                                   OPEN_EXISTING,
-                                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
-                                                   nullptr));
+    platform::UniqueKernelHandle stale(
+        CreateFileW(lck.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!stale) return GetLastError() != ERROR_FILE_NOT_FOUND;  // gone: that instance ended
     DeleteFileW(lci.c_str());
     return false;

@@ -56,8 +56,7 @@ bool CreateMarkerFile(const std::wstring& path);
 
 // "norun." + this computer's name in `folder` ("userdata\comps\").
 // `onUnreadable` here and below as for ReadComputerName.
-std::wstring NoRunMarkerPath(const std::wstring& folder,
-                             const ErrorNotice& onUnreadable = nullptr);
+std::wstring NoRunMarkerPath(const std::wstring& folder, const ErrorNotice& onUnreadable = nullptr);
 
 // Writes "norun." + this computer's name into `folder` ("userdata\comps\"):
 // the local time five minutes ahead as "dd.mm.yyyy hh:nn", then the reason.

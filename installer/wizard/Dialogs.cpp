@@ -10,7 +10,7 @@
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"
 
-namespace shell {
+namespace wizard {
 
 namespace {
 
@@ -98,4 +98,4 @@ std::wstring ReadComputerName() {
     return environment::ReadComputerName([](const std::wstring& message) { ShowError(message); });
 }
 
-}  // namespace shell
+}  // namespace wizard

@@ -4,13 +4,13 @@
 #include <windows.h>
 
 #include "engine/Installation.h"
+#include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Dialogs.h"
 #include "wizard/NewFrame.h"
 #include "wizard/Wizard.h"
-#include "toolkit/Application.h"
 
-namespace shell {
+namespace wizard {
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
 
 // The mode of the checked radio button; nullptr when none is checked.
-const outside::ServerMode* CheckedMode(const environment::TNewFrame& page) {
+const outside::ServerMode* CheckedMode(const TNewFrame& page) {
     if (page.gSS->Checked()) return &outside::kModeSuper;
     if (page.gCS->Checked()) return &outside::kModeClassic;
     if (page.gSC->Checked()) return &outside::kModeSuperClassic;
@@ -28,7 +28,7 @@ const outside::ServerMode* CheckedMode(const environment::TNewFrame& page) {
 }  // namespace
 
 engine::Choices TWizard::PageChoices() const {
-    const environment::TNewFrame& page = *NewFrame;
+    const TNewFrame& page = *NewFrame;
     engine::Choices choices;
     choices.installServer = page.chFB->Checked();
     choices.serverFolder = page.edFbFolder->Text();
@@ -100,7 +100,7 @@ void TWizard::CloseWizard() {
 }
 
 bool TWizard::GaveUpWaiting(const std::wstring& appDir) {
-    return environment::IsAppRunningWiz(appDir);
+    return IsAppRunningWiz(appDir);
 }
 
 void TWizard::ReturnToPage() {
@@ -143,4 +143,4 @@ void TWizard::ShowEndPage() {
     OK->SetCaption(kEndCaption);
 }
 
-}  // namespace shell
+}  // namespace wizard

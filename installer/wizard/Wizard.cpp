@@ -10,7 +10,7 @@
 #include "wizard/Dialogs.h"
 #include "toolkit/Application.h"
 
-namespace shell {
+namespace wizard {
 
 TWizard* Wizard = nullptr;
 
@@ -81,7 +81,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
     Cancel = &Get<toolkit::Button>(L"Cancel");
     imgSetup->LoadPngResource(resources::kBannerResource);
 
-    NewFrame = std::make_unique<environment::TNewFrame>(*this);
+    NewFrame = std::make_unique<TNewFrame>(*this);
     ProgressFrame = std::make_unique<TProgressFrame>(*this);
     EndFrame = std::make_unique<TEndFrame>(*this);
 
@@ -175,7 +175,7 @@ void TWizard::StartUpFailed(const std::wstring& message) {
 
 // The options set the page as a user would, so the run takes them from there.
 void TWizard::ApplyOptions() {
-    environment::TNewFrame& page = *NewFrame;
+    TNewFrame& page = *NewFrame;
     if (options_.port) page.edPort->SetText(*options_.port);
     if (options_.mode) {
         const std::pair<const outside::ServerMode*, toolkit::RadioButton*> modes[] = {
@@ -283,4 +283,4 @@ void TWizard::RemoveOwnMarkers() {
     m_OwnMarkers.clear();
 }
 
-}  // namespace shell
+}  // namespace wizard

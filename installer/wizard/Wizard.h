@@ -16,11 +16,9 @@
 #include "wizard/Pages.h"
 #include "toolkit/Form.h"
 
-namespace environment {
-class TNewFrame;
-}
+namespace wizard {
 
-namespace shell {
+class TNewFrame;
 
 using engine::CancelableArchive;
 
@@ -87,7 +85,7 @@ public:
     toolkit::Button* Cancel;
 
     // Pages; the wizard owns them.
-    std::unique_ptr<environment::TNewFrame> NewFrame;
+    std::unique_ptr<TNewFrame> NewFrame;
     std::unique_ptr<TProgressFrame> ProgressFrame;
     std::unique_ptr<TEndFrame> EndFrame;
 
@@ -128,4 +126,4 @@ private:
 // The process's wizard; nullptr while none exists.
 extern TWizard* Wizard;
 
-}  // namespace shell
+}  // namespace wizard
