@@ -1,6 +1,6 @@
 // The server from the installer's kit into the server folder, registered,
 // configured and started as a service, with the firewall opened for it;
-// and the wizard's handlers of the extraction's progress and failures.
+// and what the extraction's progress and failures do.
 #include "archive/ArchiveSize.h"
 #include "archive/ExtractionRules.h"
 #include "engine/Programs.h"
@@ -8,9 +8,8 @@
 #include "environment/ConfigFiles.h"
 #include "environment/Discovery.h"
 #include "environment/Instances.h"
-#include "toolkit/Application.h"
 
-namespace shell {
+namespace engine {
 
 namespace {
 
@@ -24,42 +23,40 @@ constexpr wchar_t kStatusInstalling[] = L"Inštalácia SQL servera";
 // The reader as the wizard's "Storno" sees it while it extracts.
 class RunningExtraction : public CancelableArchive {
 public:
-    explicit RunningExtraction(const engine::ArchiveReader& reader) : reader_(reader) {}
+    explicit RunningExtraction(const ArchiveReader& reader) : reader_(reader) {}
     bool IsOpen() const override { return reader_.IsOpen(); }
 
 private:
-    const engine::ArchiveReader& reader_;
+    const ArchiveReader& reader_;
 };
 
 // Zip is set exactly while the reader exists, on every way out.
 class ZipScope {
 public:
-    ZipScope(TWizard& wizard, CancelableArchive& archive) : wizard_(wizard) {
-        wizard_.Zip = &archive;
-    }
-    ~ZipScope() { wizard_.Zip = nullptr; }
+    ZipScope(Installation& run, CancelableArchive& archive) : run_(run) { run_.Zip = &archive; }
+    ~ZipScope() { run_.Zip = nullptr; }
     ZipScope(const ZipScope&) = delete;
     ZipScope& operator=(const ZipScope&) = delete;
 
 private:
-    TWizard& wizard_;
+    Installation& run_;
 };
 
 // The whole kit into the server folder; errors of the reader are raised.
-void ExtractKit(TWizard& wizard) {
-    wizard.Canceled = false;
-    engine::ArchiveReader zip;
+void ExtractKit(Installation& run, InstallerUi& ui) {
+    run.Canceled = false;
+    ArchiveReader zip;
     RunningExtraction running(zip);
-    ZipScope scope(wizard, running);
+    ZipScope scope(run, running);
     zip.FileName = outside::kKitArchive;
-    zip.BaseDir = wizard.m_szFBDir;
+    zip.BaseDir = run.m_szFBDir;
     zip.FileMasks.push_back(L"*.*");
-    zip.OnOverallProgress = [&wizard](double progress, bool& cancel) {
-        wizard.ZipOverallProgress(progress, cancel);
+    zip.OnOverallProgress = [&run, &ui](double progress, bool& cancel) {
+        ZipOverallProgress(run, ui, progress, cancel);
     };
-    zip.OnProcessFileFailure = [&wizard](const std::wstring& name, const std::wstring& error,
-                                         engine::TZFProcessFileFailureAction& action) {
-        wizard.ZipFileFailure(name, error, action);
+    zip.OnProcessFileFailure = [&run, &ui](const std::wstring& name, const std::wstring& error,
+                                           TZFProcessFileFailureAction& action) {
+        ZipFileFailure(run, ui, name, error, action);
     };
     zip.OpenArchive();
     zip.ExtractFiles();
@@ -68,65 +65,63 @@ void ExtractKit(TWizard& wizard) {
 
 void RemoveLegacyInstance() {
     const std::wstring legacy =
-        engine::WithDelimiter(environment::GetProgramFilesDir()) + outside::kLegacyFolder;
-    if (!engine::EntryExists(legacy + outside::kServerExe)) return;
-    engine::RunProgram(engine::LegacyToolCommand(legacy, outside::kToolStop), true, true);
-    engine::RunProgram(engine::LegacyToolCommand(legacy, outside::kToolRemove), true, true);
+        WithDelimiter(environment::GetProgramFilesDir()) + outside::kLegacyFolder;
+    if (!EntryExists(legacy + outside::kServerExe)) return;
+    RunProgram(LegacyToolCommand(legacy, outside::kToolStop), true, true);
+    RunProgram(LegacyToolCommand(legacy, outside::kToolRemove), true, true);
 }
 
 }  // namespace
 
-bool TWizard::InstallServer() {
-    if (m_bIsNT && !m_bVista && !engine::IsAdminGroupMember()) {
-        ReportError(kNoRights);
+bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
+    if (run.m_bIsNT && !run.m_bVista && !IsAdminGroupMember()) {
+        ui.ReportFailure(kNoRights);
         return false;
     }
     const std::wstring archive = outside::kKitArchive;
-    m_szGdsSource = m_szFBDir + outside::kClient32Dll;
+    run.m_szGdsSource = run.m_szFBDir + outside::kClient32Dll;
 
     RemoveLegacyInstance();
 
     // The port of the server now in the folder, before the kit replaces its
     // firebird.conf.
-    const std::wstring oldPort = environment::ReadFBPort(m_szFBDir + outside::kServerConf,
-                                                         m_szAppDir + outside::kDataIni, 2);
-    if (environment::FindFBService(oldPort) != 0) RemoveService(oldPort);
+    const std::wstring oldPort = environment::ReadFBPort(run.m_szFBDir + outside::kServerConf,
+                                                         run.m_szAppDir + outside::kDataIni, 2);
+    if (environment::FindFBService(oldPort) != 0) RemoveService(run, oldPort);
 
-    m_RequiredBytes += engine::GetArchiveSize(archive);
-    ProgressFrame->pbSetup->SetMax(ProgressFrame->pbSetup->Max() + m_RequiredBytes);
-    ProgressFrame->lStatus->SetCaption(kStatusInstalling);
+    run.m_RequiredBytes += GetArchiveSize(archive);
+    ui.ExtendProgress(run.m_RequiredBytes, kStatusInstalling);
 
-    const std::wstring serverExe = m_szFBDir + outside::kServerExe;
+    const std::wstring serverExe = run.m_szFBDir + outside::kServerExe;
     if (environment::IsFileLocked(serverExe)) {
-        ReportError(kServerInUse);
+        ui.ReportFailure(kServerInUse);
         return false;
     }
     DeleteFileW(serverExe.c_str());
     // A server program that could not be deleted keeps its folder as it is.
-    if (!engine::EntryExists(serverExe)) ExtractKit(*this);
+    if (!EntryExists(serverExe)) ExtractKit(run, ui);
 
-    SetupService();
-    if (m_bIsNT) engine::RunProgram(engine::FirewallCommand(m_szFBDir), true, true);
+    SetupService(run, choices.mode, ui);
+    if (run.m_bIsNT) RunProgram(FirewallCommand(run.m_szFBDir), true, true);
     return true;
 }
 
-void TWizard::ZipOverallProgress(double progress, bool& cancel) {
-    engine::ProgressStep step =
-        engine::NextProgressStep(progress, m_RequiredBytes, m_ProgressPrevious);
-    m_ProgressNext = step.next;
-    if (step.advance > 0)
-        ProgressFrame->pbSetup->SetPosition(ProgressFrame->pbSetup->Position() + step.advance);
-    m_ProgressPrevious = step.shown;
+void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel) {
+    const ProgressStep step =
+        NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
+    run.m_ProgressNext = step.next;
+    if (step.advance > 0) ui.AdvanceProgress(step.advance);
+    run.m_ProgressPrevious = step.shown;
     // Keeps the window alive and lets "Storno" ask its question.
-    toolkit::App().ProcessMessages();
-    cancel = Canceled;
+    ui.KeepResponsive();
+    cancel = run.Canceled;
 }
 
-void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
-                             engine::TZFProcessFileFailureAction& action) {
-    engine::FailureChoice choice = engine::ChooseFileFailure(Canceled, fileName, errorMessage);
+void ZipFileFailure(const Installation& run, InstallerUi& ui, const std::wstring& fileName,
+                    const std::wstring& errorMessage, TZFProcessFileFailureAction& action) {
+    const FailureChoice choice = ChooseFileFailure(run.Canceled, fileName, errorMessage);
     action = choice.action;
-    if (!choice.report.empty()) ReportError(choice.report);
+    if (!choice.report.empty()) ui.ReportFailure(choice.report);
 }
 
-}  // namespace shell
+}  // namespace engine

@@ -3,30 +3,20 @@
 // and the backup tool in the application, move a kept server to another
 // port or mode, record the connection in data.ini, show the end page.
 #include "engine/Steps.h"
-#include "wizard/BlockedForm.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Discovery.h"
 #include "environment/Instances.h"
-#include "wizard/Hooks.h"
 
-namespace shell {
+namespace engine {
 
 namespace {
 
-constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";
 constexpr wchar_t kIniWriteError[] = L"Chyba pri zápise do ini súboru!";
-constexpr wchar_t kEndCaption[] = L"Koniec";
 constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
 constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
 constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
-
-// Guards an installation step: only the answer No stops it.
-bool Confirmed(const std::wstring& question) {
-    return ShowDialog(question, kQuestionCaption, kDialogConfirmation, kButtonYes | kButtonNo,
-                      kResultNo) != kResultNo;
-}
 
 using platform::CurrentDir;
 
@@ -36,16 +26,17 @@ void CopyOver(const std::wstring& from, const std::wstring& to) {
 }
 
 void SupplyWhenMissing(const std::wstring& from, const std::wstring& to) {
-    if (!engine::EntryExists(to)) CopyOver(from, to);
+    if (!EntryExists(to)) CopyOver(from, to);
 }
 
 class InstallSequence {
 public:
-    explicit InstallSequence(TWizard& wizard) : w_(wizard), page_(*wizard.NewFrame) {}
+    InstallSequence(Installation& run, const Choices& choices, InstallerUi& ui)
+        : run_(run), choices_(choices), ui_(ui) {}
 
     void Run() {
         TakeChoices();
-        const bool installServer = page_.chFB->Checked();
+        const bool installServer = choices_.installServer;
         if (installServer) {
             if (!ConfirmOtherInstance() || !ConfirmOverwrite()) return;
             CreateMarkers();
@@ -54,116 +45,113 @@ public:
         }
         PlaceClientFiles();
         CopyOver(CurrentDir() + outside::kToolExe,
-                 w_.m_szAppDir + outside::kToolDir + outside::kToolExe);
-        if (environment::IsFBInstalled(w_.m_szFBDir)) {
+                 run_.m_szAppDir + outside::kToolDir + outside::kToolExe);
+        if (environment::IsFBInstalled(run_.m_szFBDir)) {
             if (!installServer) ReconfigureKeptServer();
             WriteDataIni();
         }
-        ShowEndPage();
-        if (w_.m_bSilentInstall) {
+        ui_.ShowEndPage();
+        if (run_.m_bSilentInstall) {
             // "OK" only for a run that an administrator need not look into.
-            WriteLog(w_.m_logFd, LogEntry(w_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors));
-            w_.Close();
+            ui_.WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+            ui_.CloseWizard();
         }
     }
 
 private:
     void TakeChoices() {
-        std::wstring folder = page_.edFbFolder->Text();
-        if (!page_.chFB->Checked() && page_.lFBInfoFolder->Visible()) {
+        const std::wstring& folder = choices_.serverFolder;
+        if (!choices_.installServer && choices_.shownServerFolder) {
             // A kept server is the one the page shows, wherever data.ini put
             // it; the (hidden) folder edit only names where to install.
-            w_.m_szFBDir = engine::WithDelimiter(page_.lFBInfoFolder->Caption());
+            run_.m_szFBDir = WithDelimiter(*choices_.shownServerFolder);
         } else {
-            w_.m_szFBDir = folder.empty()
-                               ? environment::ParentDir(w_.m_szAppDir) + outside::kDefaultServerDir
-                               : engine::WithDelimiter(folder);
+            run_.m_szFBDir = folder.empty() ? environment::ParentDir(run_.m_szAppDir) +
+                                                  outside::kDefaultServerDir
+                                            : WithDelimiter(folder);
         }
-        w_.m_szFBPort = page_.edPort->Text();
+        run_.m_szFBPort = choices_.port;
     }
 
     // A stop leaves the page for another try. Unattended nobody could try
     // again or close the hidden window: the run logs why and ends.
     void StopUnattended(const std::wstring& why) {
-        if (!w_.m_bSilentInstall) return;
-        WriteLog(w_.m_logFd, LogEntry(why));
-        w_.SetExitCode(kExitStopped);
-        w_.Close();
+        if (!run_.m_bSilentInstall) return;
+        ui_.WriteLogEntry(why);
+        run_.SetExitCode(kExitStopped);
+        ui_.CloseWizard();
     }
 
     // Asked in an unattended run too: it stops someone else's server.
     bool ConfirmOtherInstance() {
         std::wstring other;
-        if (environment::IsPortFree(w_.m_szFBDir, w_.m_szFBPort, other)) return true;
-        const std::wstring question = L"V priečinku: " + other + L" na porte: " + w_.m_szFBPort +
+        if (environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other)) return true;
+        const std::wstring question = L"V priečinku: " + other + L" na porte: " + run_.m_szFBPort +
                                       L" beží iná inštancia Firebird SQL servera.\r\n"
                                       L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
                                       L"Chcete napriek tomu pokračovať v inštalácii?";
-        if (Confirmed(question)) return true;
+        if (ui_.Confirm(question)) return true;
         StopUnattended(question + L"\r\n" + kAnsweredNo);
         return false;
     }
 
     bool ConfirmOverwrite() {
-        if (!environment::IsFBInstalled(w_.m_szFBDir) || w_.m_bSilentInstall) return true;
-        return Confirmed(L"V priečinku: " + w_.m_szFBDir +
-                         L" je už nainštalovaný Firebird SQL server.\r\n"
-                         L"Skutočne chcete prepísať inštaláciu?");
+        if (!environment::IsFBInstalled(run_.m_szFBDir) || run_.m_bSilentInstall) return true;
+        return ui_.Confirm(L"V priečinku: " + run_.m_szFBDir +
+                           L" je už nainštalovaný Firebird SQL server.\r\n"
+                           L"Skutočne chcete prepísať inštaláciu?");
     }
 
     // The application folder as the page shows it.
-    std::wstring ShownAppDir() const {
-        return engine::WithDelimiter(page_.lAppInfoFolder->Caption());
-    }
+    std::wstring ShownAppDir() const { return WithDelimiter(choices_.shownAppDir); }
 
     // A marker left by someone else (or by an earlier press) is not made again.
     void CreateMarkers() {
         const std::wstring dir = ShownAppDir();
-        if (w_.m_bSuspendCreated || !engine::EntryExists(dir + outside::kUserData) ||
-            engine::EntryExists(dir + outside::kStopMarker))
+        if (run_.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) ||
+            EntryExists(dir + outside::kStopMarker))
             return;
-        w_.m_bSuspendCreated = environment::CreateMarkerFile(dir + outside::kStopMarker);
-        if (!w_.m_bSuspendCreated) return;
-        w_.m_OwnMarkers.push_back(dir + outside::kStopMarker);
+        run_.m_bSuspendCreated = environment::CreateMarkerFile(dir + outside::kStopMarker);
+        if (!run_.m_bSuspendCreated) return;
+        run_.m_OwnMarkers.push_back(dir + outside::kStopMarker);
+        const environment::ErrorNotice unreadable = [this](const std::wstring& message) {
+            ui_.ShowErrorBox(message);
+        };
         // A no-run marker already there is refreshed but stays its maker's.
-        const std::wstring noRun = environment::NoRunMarkerPath(dir + outside::kCompsDir);
-        const bool existed = engine::EntryExists(noRun);
-        if (environment::WriteNoRunMarker(dir + outside::kCompsDir) && !existed)
-            w_.m_OwnMarkers.push_back(noRun);
+        const std::wstring noRun =
+            environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
+        const bool existed = EntryExists(noRun);
+        if (environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable) && !existed)
+            run_.m_OwnMarkers.push_back(noRun);
     }
 
     // False when instances still run and the user gave up waiting.
     bool ApplicationStopped() {
-        if (!environment::IsAppRunningWiz(ShownAppDir())) return true;
-        if (w_.m_bSilentInstall) {
+        if (!ui_.GaveUpWaiting(ShownAppDir())) return true;
+        if (run_.m_bSilentInstall)
             StopUnattended(kGaveUpWaiting);
-        } else {
-            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-            w_.OK->SetEnabled(true);
-        }
+        else
+            ui_.ReturnToPage();
         return false;
     }
 
     bool DeployServer() {
-        ShowPage(w_.ProgressFrame.get());
-        w_.EnableButtons();
-        w_.OK->SetEnabled(false);
-        if (w_.InstallServer()) return true;
-        w_.Close();
+        ui_.ShowProgressPage();
+        if (InstallServer(run_, choices_, ui_)) return true;
+        ui_.CloseWizard();
         return false;
     }
 
     void PlaceClientFiles() {
-        const std::wstring exe = w_.m_szAppDir + outside::kAppExeDir;
-        const std::wstring& fb = w_.m_szFBDir;
+        const std::wstring exe = run_.m_szAppDir + outside::kAppExeDir;
+        const std::wstring& fb = run_.m_szFBDir;
         const std::wstring gds = exe + outside::kAppGds32, client = exe + outside::kAppFbclient;
         // A cancelled or failed extraction may not have brought the new client
         // library; deleting the application's own would leave it with none.
-        if (!w_.m_szGdsSource.empty() && engine::EntryExists(w_.m_szGdsSource)) {
-            if (engine::EntryExists(gds) && !DeleteFileW(gds.c_str()))
-                ReportError(kGdsDeleteError);
-            CopyOver(w_.m_szGdsSource, gds);
-            CopyOver(w_.m_szGdsSource, client);
+        if (!run_.m_szGdsSource.empty() && EntryExists(run_.m_szGdsSource)) {
+            if (EntryExists(gds) && !DeleteFileW(gds.c_str())) ui_.ReportFailure(kGdsDeleteError);
+            CopyOver(run_.m_szGdsSource, gds);
+            CopyOver(run_.m_szGdsSource, client);
         }
         SupplyWhenMissing(fb + outside::kClient32Dll, gds);
         SupplyWhenMissing(gds, client);
@@ -175,83 +163,54 @@ private:
     // Port or mode of a server that stays: remove the old instance, then set
     // it up again for the page's port and mode. No firewall rule here.
     void ReconfigureKeptServer() {
-        const std::wstring conf = w_.m_szFBDir + outside::kServerConf;
-        const std::wstring ini = w_.m_szAppDir + outside::kDataIni;
+        const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
+        const std::wstring ini = run_.m_szAppDir + outside::kDataIni;
         bool reconfigure = false;
         const std::wstring known = environment::ReadFBPort(conf, ini, 1);
-        if (w_.m_szFBPort != known) {
+        if (run_.m_szFBPort != known) {
             // The instance runs on the port its firebird.conf sets, whatever
             // data.ini says; left registered it would start beside the new one.
             const std::wstring old = environment::ReadFBPort(conf, ini, 2);
-            if (environment::FindFBService(old) != 0) w_.RemoveService(old);
-            environment::SetConfValue(conf, outside::kConfPortKey, w_.m_szFBPort);
+            if (environment::FindFBService(old) != 0) RemoveService(run_, old);
+            environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
             reconfigure = true;
         }
         if (ModeCode() != environment::ReadFBType(ini) && !reconfigure) {
-            if (environment::FindFBService(w_.m_szFBPort) != 0)
-                w_.RemoveService(w_.m_szFBPort);
+            if (environment::FindFBService(run_.m_szFBPort) != 0)
+                RemoveService(run_, run_.m_szFBPort);
             reconfigure = true;
         }
-        if (reconfigure) w_.SetupService();
+        if (reconfigure) SetupService(run_, choices_.mode, ui_);
     }
 
-    std::wstring ModeCode() const {
-        const outside::ServerMode* mode = engine::CheckedMode(page_);
-        return mode ? mode->iniCode : L"";
-    }
+    std::wstring ModeCode() const { return choices_.mode ? choices_.mode->iniCode : L""; }
 
     void WriteDataIni() {
-        const std::wstring ini = engine::WithDelimiter(w_.m_szAppDir) + outside::kDataIni;
-        const std::wstring server = w_.m_szFBDir + outside::kServerExe;
+        const std::wstring ini = WithDelimiter(run_.m_szAppDir) + outside::kDataIni;
+        const std::wstring server = run_.m_szFBDir + outside::kServerExe;
         const std::wstring mode = ModeCode();
         const std::pair<const wchar_t*, const std::wstring*> values[] = {
-            {outside::kIniPort, &w_.m_szFBPort},
+            {outside::kIniPort, &run_.m_szFBPort},
             {outside::kIniServer, &server},
             {outside::kIniMode, &mode}};
         for (const auto& [key, value] : values) {
             if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(),
                                             ini.c_str())) {
-                ReportError(kIniWriteError);
+                ui_.ReportFailure(kIniWriteError);
                 return;
             }
         }
     }
 
-    void ShowPage(TWizFrame* page) {
-        w_.m_ActiveFrame->SetVisible(false);
-        w_.m_ActiveFrame = page;
-        page->SetVisible(true);
-    }
-
-    void ShowEndPage() {
-        w_.EndFrame->SetInfo();
-        ShowPage(w_.EndFrame.get());
-        w_.Back->SetVisible(false);
-        w_.Next->SetVisible(false);
-        w_.Cancel->SetVisible(false);
-        w_.OK->SetEnabled(true);
-        w_.OK->SetCaption(kEndCaption);
-    }
-
-    TWizard& w_;
-    environment::TNewFrame& page_;
+    Installation& run_;
+    const Choices& choices_;
+    InstallerUi& ui_;
 };
 
 }  // namespace
 
-void RunInstallSequence(TWizard& wizard) {
-    try {
-        InstallSequence(wizard).Run();
-    } catch (...) {
-        wizard.SetExitCode(kExitFailed);
-        // Attended, the error box leaves the wizard where it is.
-        if (!wizard.m_bSilentInstall) throw;
-        // Unattended the window is hidden: nobody could leave it with "Storno",
-        // so after the error is logged and shown the run ends instead of
-        // waiting forever.
-        ReportException();
-        wizard.Close();
-    }
+void RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui) {
+    InstallSequence(run, choices, ui).Run();
 }
 
-}  // namespace shell
+}  // namespace engine

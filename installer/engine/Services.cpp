@@ -9,7 +9,7 @@
 #include "environment/ConfigFiles.h"
 #include "environment/Discovery.h"
 
-namespace shell {
+namespace engine {
 
 namespace {
 
@@ -43,42 +43,39 @@ std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::
     if (mode) settings.push_back({outside::kConfModeKey, mode->confValue});
     settings.push_back({outside::kConfCompatKey, outside::kConfCompatValue});
     settings.push_back({outside::kConfUdfKey, std::wstring(outside::kConfUdfValuePrefix) +
-                                                  engine::WithDelimiter(appDir) +
-                                                  outside::kAppUdfDir + outside::kAppUdfDirSuffix});
+                                                  WithDelimiter(appDir) + outside::kAppUdfDir +
+                                                  outside::kAppUdfDirSuffix});
     settings.push_back({outside::kConfPortKey, port});
     return settings;
 }
 
 }  // namespace
 
-bool TWizard::SetupService() {
-    if (!m_bIsNT) return false;
-    if (environment::FindFBService(m_szFBPort) != 0)
-        RemoveService(m_szFBPort);
-    if (!environment::IsFBInstalled(m_szFBDir)) return false;
+bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& ui) {
+    if (!run.m_bIsNT) return false;
+    if (environment::FindFBService(run.m_szFBPort) != 0) RemoveService(run, run.m_szFBPort);
+    if (!environment::IsFBInstalled(run.m_szFBDir)) return false;
 
-    const std::wstring conf = m_szFBDir + outside::kServerConf;
-    for (const Setting& s : ServerSettings(engine::CheckedMode(*NewFrame), m_szAppDir, m_szFBPort))
+    const std::wstring conf = run.m_szFBDir + outside::kServerConf;
+    for (const Setting& s : ServerSettings(mode, run.m_szAppDir, run.m_szFBPort))
         environment::SetConfValue(conf, s.key, s.value);
 
-    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolInstall, m_szFBPort),
-                       true, true);
-    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStart, m_szFBPort), true,
-                       true);
+    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort), true,
+               true);
+    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolStart, run.m_szFBPort), true, true);
     // Reported, and the installation goes on: data.ini and the client files
     // still name this server, which the administrator can start by hand.
-    const std::wstring instance = engine::InstanceName(m_szFBDir, m_szFBPort);
+    const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);
     if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
-        ReportError(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
+        ui.ReportFailure(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
     return true;
 }
 
-bool TWizard::RemoveService(const std::wstring& port) {
-    if (!m_bIsNT || !environment::IsFBInstalled(m_szFBDir)) return false;
-    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolStop, port), true, true);
-    engine::RunProgram(engine::ServiceToolCommand(m_szFBDir, outside::kToolRemove, port), true,
-                       true);
+bool RemoveService(const Installation& run, const std::wstring& port) {
+    if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return false;
+    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port), true, true);
+    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port), true, true);
     return true;
 }
 
-}  // namespace shell
+}  // namespace engine

@@ -3,9 +3,10 @@
 #include <vector>
 
 #include "outside/Outside.h"
+#include "platform/Errors.h"
+#include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
-#include "wizard/Dialogs.h"
 
 namespace environment {
 
@@ -13,6 +14,10 @@ namespace {
 
 // The reason written into stop requests and no-run markers.
 constexpr wchar_t kReason[] = L"Aktualizácia SQL servera.";
+
+constexpr wchar_t kComputerNameKey[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+constexpr wchar_t kComputerNameValue[] = L"ComputerName";
 
 platform::UniqueKernelHandle OpenExclusive(const std::wstring& path, DWORD access,
                                            DWORD disposition) {
@@ -47,7 +52,21 @@ bool IsPlainFolderName(const std::wstring& name) {
 
 }  // namespace
 
-bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop) {
+std::wstring ReadComputerName(const ErrorNotice& onUnreadable) {
+    std::wstring name;
+    try {
+        name = platform::ReadRegString(HKEY_LOCAL_MACHINE, kComputerNameKey, kComputerNameValue)
+                   .value_or(L"");
+    } catch (const platform::Error&) {
+        if (onUnreadable) onUnreadable(L"Chyba pri čítaní z registrov!");
+        name.clear();
+    }
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop,
+                  const ErrorNotice& onUnreadable) {
     bool found = false;
     const std::wstring lockDir = appDir + outside::kLockDir;
     WIN32_FIND_DATAW fd;
@@ -65,8 +84,9 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
             const std::wstring computer = ReadLci(lci, outside::kLciComputer);
             list->AddRow(computer, ReadLci(lci, outside::kLciUser));
             if (requestStop && IsPlainFolderName(computer))
-                WriteKillRequest(appDir + outside::kCompsDir + computer + L"\\" +
-                                 outside::kKillRequest);
+                WriteKillRequest(
+                    appDir + outside::kCompsDir + computer + L"\\" + outside::kKillRequest,
+                    onUnreadable);
         } while (FindNextFileW(find.get(), &fd));
     }
     if (!found && IsFileLocked(appDir + outside::kAppExe)) {
@@ -80,10 +100,9 @@ bool IsLockHeld(const std::wstring& lck, const std::wstring& lci) {
     // Delete-on-close: a stale lock goes while it is still ours, so an
     // instance starting meanwhile cannot take it and then lose it, nor its
     // ".lci".
-    platform::UniqueKernelHandle stale(CreateFileW(lck.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                                   OPEN_EXISTING,
-                                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
-                                                   nullptr));
+    platform::UniqueKernelHandle stale(
+        CreateFileW(lck.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!stale) return GetLastError() != ERROR_FILE_NOT_FOUND;  // gone: that instance ended
     DeleteFileW(lci.c_str());
     return false;
@@ -98,10 +117,10 @@ bool CreateMarkerFile(const std::wstring& path) {
     return bool(OpenExclusive(path, GENERIC_WRITE, CREATE_NEW));
 }
 
-std::wstring NoRunMarkerPath(const std::wstring& folder) {
+std::wstring NoRunMarkerPath(const std::wstring& folder, const ErrorNotice& onUnreadable) {
     std::wstring path = folder;
     if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path + outside::kNoRunPrefix + shell::ReadComputerName();
+    return path + outside::kNoRunPrefix + ReadComputerName(onUnreadable);
 }
 
 std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
@@ -120,19 +139,20 @@ std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
     return text;
 }
 
-bool WriteNoRunMarker(const std::wstring& folder) {
+bool WriteNoRunMarker(const std::wstring& folder, const ErrorNotice& onUnreadable) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return WriteNoRunMarker(folder, now);
+    return WriteNoRunMarker(folder, now, onUnreadable);
 }
 
-bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow) {
+bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow,
+                      const ErrorNotice& onUnreadable) {
     const std::wstring until = NoRunUntilText(localNow);
-    return !until.empty() && WriteLines(NoRunMarkerPath(folder), {until, kReason});
+    return !until.empty() && WriteLines(NoRunMarkerPath(folder, onUnreadable), {until, kReason});
 }
 
-bool WriteKillRequest(const std::wstring& path) {
-    return WriteLines(path, {shell::ReadComputerName(), kReason});
+bool WriteKillRequest(const std::wstring& path, const ErrorNotice& onUnreadable) {
+    return WriteLines(path, {ReadComputerName(onUnreadable), kReason});
 }
 
 }  // namespace environment

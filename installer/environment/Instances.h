@@ -6,9 +6,19 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace environment {
+
+// Shows a message the user must see, whatever the run (the wizard's error
+// box): the computer name's registry value that cannot be read. Empty: not
+// shown.
+using ErrorNotice = std::function<void(const std::wstring& message)>;
+
+// This computer's name, upper case; empty when unknown. A value that exists
+// but cannot be read goes to `onUnreadable` as "Chyba pri čítaní z registrov!".
+std::wstring ReadComputerName(const ErrorNotice& onUnreadable);
 
 // What a scan shows: the blocked dialog's list and label.
 class InstanceListView {
@@ -28,7 +38,9 @@ public:
 // those gone between listing and opening. With
 // `requestStop`, each instance's computer folder under "userdata\comps\"
 // receives a "kill.lck". `list` may be null. `appDir` ends in "\".
-bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop);
+// `onUnreadable` as for ReadComputerName.
+bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop,
+                  const ErrorNotice& onUnreadable = nullptr);
 
 // True while an instance holds the ".lck". A stale one is deleted with its
 // ".lci"; one that no longer exists is not held either.
@@ -43,13 +55,15 @@ bool IsFileLocked(const std::wstring& path);
 bool CreateMarkerFile(const std::wstring& path);
 
 // "norun." + this computer's name in `folder` ("userdata\comps\").
-std::wstring NoRunMarkerPath(const std::wstring& folder);
+// `onUnreadable` here and below as for ReadComputerName.
+std::wstring NoRunMarkerPath(const std::wstring& folder, const ErrorNotice& onUnreadable = nullptr);
 
 // Writes "norun." + this computer's name into `folder` ("userdata\comps\"):
 // the local time five minutes ahead as "dd.mm.yyyy hh:nn", then the reason.
 // `localNow` stands in for the clock (tests). False on any failure.
-bool WriteNoRunMarker(const std::wstring& folder);
-bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow);
+bool WriteNoRunMarker(const std::wstring& folder, const ErrorNotice& onUnreadable = nullptr);
+bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow,
+                      const ErrorNotice& onUnreadable = nullptr);
 
 // The first line of the no-run marker for a given local time: that time
 // plus 300 seconds, "dd.mm.yyyy hh:nn" with the user's time separator.
@@ -57,6 +71,6 @@ std::wstring NoRunUntilText(const SYSTEMTIME& localNow);
 
 // Writes a stop request: this computer's name, then the reason. The folder
 // is not created; false when the file cannot be written.
-bool WriteKillRequest(const std::wstring& path);
+bool WriteKillRequest(const std::wstring& path, const ErrorNotice& onUnreadable = nullptr);
 
 }  // namespace environment

@@ -4,13 +4,12 @@
 
 #include <array>
 
-#include "wizard/NewFrame.h"
-#include "wizard/Dialogs.h"
-#include "wizard/Hooks.h"
-#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
+#include "wizard/Dialogs.h"
+#include "wizard/NewFrame.h"
+#include "wizard/Wizard.h"
 
-namespace environment {
+namespace wizard {
 
 namespace {
 
@@ -92,7 +91,7 @@ TBlockedForm::TBlockedForm(HWND owner) : toolkit::Form(kBlockedFormDesc, owner) 
     blockedList->AddColumn(L"Názov", 0);
     blockedList->AddColumn(L"Prihlásený užívateľ", 0);
     AutoSizeColumns(*blockedList);
-    Storno->SetModalResult(shell::kResultCancel);
+    Storno->SetModalResult(kResultCancel);
     toolkit::App().Invoke([this] { FormCreate(); });
     Timer = std::make_unique<toolkit::Timer>(kRescanMs, [this] { TimerTimer(); });
 }
@@ -104,20 +103,21 @@ TBlockedForm::~TBlockedForm() {
 
 void TBlockedForm::FormCreate() {
     static_cast<IconControl*>(icon)->SetIcon(LoadIconW(nullptr, IDI_HAND));
-    shell::TWizard* wizard = shell::Wizard;
+    TWizard* wizard = Wizard;
     if (wizard && wizard->NewFrame && wizard->NewFrame->lAppInfoFolder)
         m_Dir = WithDelimiter(wizard->NewFrame->lAppInfoFolder->Caption());
     // A page that has not shown a folder yet would show the wizard's.
     if (m_Dir.empty() && wizard) m_Dir = WithDelimiter(wizard->m_szAppDir);
     // Without a folder a scan would look below the current directory.
     if (m_Dir.empty()) return;
-    IsAppRunning(m_Dir, this, wizard && wizard->m_bSilentInstall);
+    environment::IsAppRunning(m_Dir, this, wizard && wizard->m_bSilentInstall,
+                              [](const std::wstring& message) { ShowError(message); });
 }
 
 void TBlockedForm::TimerTimer() {
     blockedList->Clear();
     if (m_Dir.empty()) return;
-    if (!IsAppRunning(m_Dir, this, false)) SetModalResult(shell::kResultOK);
+    if (!environment::IsAppRunning(m_Dir, this, false)) SetModalResult(kResultOK);
 }
 
 void TBlockedForm::StornoClick() {
@@ -143,17 +143,13 @@ void TBlockedForm::ShowExecutableNotice() {
 }
 
 bool IsAppRunningWiz(const std::wstring& dir) {
-    if (!IsAppRunning(dir, nullptr, false)) return false;
-    TBlockedForm form(shell::Wizard ? shell::Wizard->Handle() : nullptr);
-    return form.ShowModal() == shell::kResultCancel;
+    if (!environment::IsAppRunning(dir, nullptr, false)) return false;
+    TBlockedForm form(Wizard ? Wizard->Handle() : nullptr);
+    return form.ShowModal() == kResultCancel;
 }
-
-}  // namespace environment
-
-namespace shell {
 
 std::unique_ptr<toolkit::Form> CreateBlockedForm() {
-    return std::make_unique<environment::TBlockedForm>();
+    return std::make_unique<TBlockedForm>();
 }
 
-}  // namespace shell
+}  // namespace wizard

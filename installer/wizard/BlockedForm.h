@@ -11,11 +11,11 @@
 #include "environment/Instances.h"
 #include "toolkit/Form.h"
 
-namespace environment {
+namespace wizard {
 
 inline constexpr toolkit::Font kTahoma11{L"Tahoma", 11};
 
-class TBlockedForm : public toolkit::Form, public InstanceListView {
+class TBlockedForm : public toolkit::Form, public environment::InstanceListView {
 public:
     // Builds the dialog (centred over `owner` when shown) and runs
     // FormCreate; the timer runs from here on, shown or not.
@@ -51,4 +51,8 @@ private:
 // the user gives up with "Storno" or the close icon (true). `dir` ends in "\".
 bool IsAppRunningWiz(const std::wstring& dir);
 
-}  // namespace environment
+// The hidden blocked dialog that the program keeps from start to end; its
+// creation step and timer run although it is never shown.
+std::unique_ptr<toolkit::Form> CreateBlockedForm();
+
+}  // namespace wizard

@@ -4,19 +4,15 @@
 
 #include <cwchar>
 
-#include "platform/Errors.h"
-#include "platform/Registry.h"
+#include "environment/Instances.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"
 
-namespace shell {
+namespace wizard {
 
 namespace {
-
-constexpr wchar_t kComputerNameKey[] = L"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
-constexpr wchar_t kComputerNameValue[] = L"ComputerName";
 
 HANDLE AsHandle(int32_t log) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(log)); }
 
@@ -99,16 +95,7 @@ std::wstring LogEntry(const std::wstring& message) {
 }
 
 std::wstring ReadComputerName() {
-    std::wstring name;
-    try {
-        name = platform::ReadRegString(HKEY_LOCAL_MACHINE, kComputerNameKey, kComputerNameValue)
-                   .value_or(L"");
-    } catch (const platform::Error&) {
-        ShowError(L"Chyba pri čítaní z registrov!");
-        name.clear();
-    }
-    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
-    return name;
+    return environment::ReadComputerName([](const std::wstring& message) { ShowError(message); });
 }
 
-}  // namespace shell
+}  // namespace wizard

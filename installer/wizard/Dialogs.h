@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace shell {
+namespace wizard {
 
 // Dialog types and button sets as the toolkit's message dialog takes them.
 enum DialogType : int { kDialogWarning = 0, kDialogError = 1, kDialogInformation = 2, kDialogConfirmation = 3 };
@@ -33,4 +33,4 @@ std::wstring LogEntry(const std::wstring& message);
 
 std::wstring ReadComputerName();  // upper case, empty when unknown
 
-}  // namespace shell
+}  // namespace wizard

@@ -9,11 +9,11 @@
 #include "outside/Outside.h"
 #include "platform/Paths.h"
 #include "resources/Layouts.h"
+#include "toolkit/Seam.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
-#include "toolkit/Seam.h"
 
-namespace environment {
+namespace wizard {
 
 using namespace toolkit;
 
@@ -37,9 +37,9 @@ UINT SystemDriveType(const std::wstring& root) {
 
 DriveTypeQuery g_driveType = SystemDriveType;
 
-shell::TWizard& TheWizard() {
-    if (!shell::Wizard) throw std::logic_error("the parameters page needs the wizard");
-    return *shell::Wizard;
+TWizard& TheWizard() {
+    if (!Wizard) throw std::logic_error("the parameters page needs the wizard");
+    return *Wizard;
 }
 
 using platform::WithDelimiter;
@@ -59,18 +59,19 @@ std::wstring ReadIniServer(const std::wstring& iniPath) {
 // The server folder that an installation from the kit gets: beside the
 // application folder.
 std::wstring DefaultServerDir(const std::wstring& appDir) {
-    return ParentDir(appDir) + outside::kDefaultServerDir;
+    return environment::ParentDir(appDir) + outside::kDefaultServerDir;
 }
 
 // An unknown server folder must not fall back to the current directory,
 // where IsFBInstalled and relative paths would look.
 bool ServerInstalled(const std::wstring& folder) {
-    return !folder.empty() && IsFBInstalled(folder);
+    return !folder.empty() && environment::IsFBInstalled(folder);
 }
 
 int32_t ServerVersion(const std::wstring& folder) {
     if (folder.empty()) return 0;
-    return VersionNumber(GetFileVersionText(folder + outside::kClientDll, kVersionNumberForm));
+    return VersionNumber(environment::GetFileVersionText(folder + outside::kClientDll,
+                                                         environment::kVersionNumberForm));
 }
 
 // Where `part` begins in `text`, without regard to case; npos when nowhere.
@@ -99,7 +100,7 @@ int32_t VersionNumber(const std::wstring& numberForm) {
     return int32_t(value);
 }
 
-TNewFrame::TNewFrame(Window& owner) : shell::TWizFrame(owner, L"NewFrame") {
+TNewFrame::TNewFrame(Window& owner) : TWizFrame(owner, L"NewFrame") {
     Bind(L"chFBClick", [this] { chFBClick(); });
     Bind(L"edPortChange", [this] { edPortChange(); });
     Bind(L"btnSearchClick", [this] { btnSearchClick(); });
@@ -122,16 +123,16 @@ TNewFrame::TNewFrame(Window& owner) : shell::TWizFrame(owner, L"NewFrame") {
     lFBInfoVersion = &Get<Label>(L"lFBInfoVersion");
 }
 
-void TNewFrame::Initialize(bool bShow, shell::TWizFrame* Previous, shell::TWizFrame* Next) {
-    shell::TWizFrame::Initialize(bShow, Previous, Next);
+void TNewFrame::Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) {
+    TWizFrame::Initialize(bShow, Previous, Next);
     lCaption->SetCaption(kTitle);
-    if (TheWizard().m_bVista) EnableDebugPrivilege();
+    if (TheWizard().m_bVista) environment::EnableDebugPrivilege();
     SetAppParam();
     SetFBParam(false);
 }
 
 void TNewFrame::SetAppParam() {
-    shell::TWizard& w = TheWizard();
+    TWizard& w = TheWizard();
     lAppInfoFolder->SetCaption(w.m_szAppDir);
 
     std::wstring ini = WithDelimiter(w.m_szAppDir) + outside::kDataIni;
@@ -139,26 +140,26 @@ void TNewFrame::SetAppParam() {
         // The application names the server executable; an empty name means
         // no server is known.
         w.m_szFBDir = ReadIniServer(ini);
-        if (!w.m_szFBDir.empty()) w.m_szFBDir = ParentDir(w.m_szFBDir);
+        if (!w.m_szFBDir.empty()) w.m_szFBDir = environment::ParentDir(w.m_szFBDir);
     } else {
         w.m_szFBDir = DefaultServerDir(w.m_szAppDir);
     }
 
-    if (FileExists(outside::kKitArchive) && IsUserAdmin()) {
+    if (FileExists(outside::kKitArchive) && environment::IsUserAdmin()) {
         chFB->SetEnabled(true);
-        w.m_nFBSetupVersion = VersionNumber(
-            GetZipFileVersion(outside::kClientDll, outside::kKitArchive, kVersionNumberForm));
+        w.m_nFBSetupVersion = VersionNumber(environment::GetZipFileVersion(
+            outside::kClientDll, outside::kKitArchive, environment::kVersionNumberForm));
         if (w.m_nFBSetupVersion != 0)
-            chFB->SetCaption(kKitPrefix + GetZipFileVersion(outside::kClientDll,
-                                                            outside::kKitArchive,
-                                                            kVersionDottedForm));
+            chFB->SetCaption(kKitPrefix + environment::GetZipFileVersion(
+                                              outside::kClientDll, outside::kKitArchive,
+                                              environment::kVersionDottedForm));
         else
             chFB->SetCaption(kKitWithoutVersion);
     }
 }
 
 void TNewFrame::SetFBParam(bool bUserPol) {
-    shell::TWizard& w = TheWizard();
+    TWizard& w = TheWizard();
     bool installed = ServerInstalled(w.m_szFBDir);
     std::wstring ini = AppIni();
     if (installed) {
@@ -170,10 +171,11 @@ void TNewFrame::SetFBParam(bool bUserPol) {
             ShowInstalledServer(true);
         }
         lFBInfoFolder->SetCaption(w.m_szFBDir);
-        lFBInfoVersion->SetCaption(
-            GetFileVersionText(w.m_szFBDir + outside::kClientDll, kVersionDottedForm));
-        edPort->SetText(ReadFBPort(w.m_szFBDir + outside::kServerConf, ini, kAgreedPort));
-        SelectMode(ReadFBType(ini));
+        lFBInfoVersion->SetCaption(environment::GetFileVersionText(
+            w.m_szFBDir + outside::kClientDll, environment::kVersionDottedForm));
+        edPort->SetText(
+            environment::ReadFBPort(w.m_szFBDir + outside::kServerConf, ini, kAgreedPort));
+        SelectMode(environment::ReadFBType(ini));
         EnableModesAndPort(true);
     } else {
         lFBInfoCaption1->SetVisible(false);
@@ -199,7 +201,7 @@ void TNewFrame::SetFBParam(bool bUserPol) {
 }
 
 void TNewFrame::chFBClick() {
-    shell::TWizard& w = TheWizard();
+    TWizard& w = TheWizard();
     if (chFB->Checked()) {
         edFbFolder->SetText(DefaultServerDir(w.m_szAppDir));
         if (w.m_nFBVersion == 0) edPort->SetText(outside::kNewServerPort);
@@ -220,29 +222,31 @@ void TNewFrame::chFBClick() {
     ShowInstalledServer(true);
     // No default here: a port the two files disagree on is left for the user.
     std::wstring ini = AppIni();
-    edPort->SetText(ReadFBPort(lFBInfoFolder->Caption() + outside::kServerConf, ini, kAgreedPort));
-    SelectMode(ReadFBType(ini));
+    edPort->SetText(
+        environment::ReadFBPort(lFBInfoFolder->Caption() + outside::kServerConf, ini, kAgreedPort));
+    SelectMode(environment::ReadFBType(ini));
 }
 
 void TNewFrame::edPortChange() {}
 
 void TNewFrame::btnSearchClick() {
-    shell::TWizard& w = TheWizard();
+    TWizard& w = TheWizard();
     OpenFileRequest request;
     request.owner = GetAncestor(Handle(), GA_ROOT);
     request.title = kSearchTitle;
     request.filter = kSearchFilter;
-    request.initialDir = ParentDir(WithDelimiter(lAppInfoFolder->Caption()) + outside::kAppExe);
+    request.initialDir =
+        environment::ParentDir(WithDelimiter(lAppInfoFolder->Caption()) + outside::kAppExe);
     std::wstring path;
     if (!OpenFile(request, path)) return;
 
     if (path.starts_with(L'\\')) {
-        shell::ShowError(kNotLocalFixed);
+        ShowError(kNotLocalFixed);
         return;
     }
     size_t exe = FindNoCase(path, outside::kAppExe);
     if (exe == std::wstring::npos || g_driveType(path.substr(0, 3)) != DRIVE_FIXED) {
-        shell::ShowError(kNotLocalFixed);
+        ShowError(kNotLocalFixed);
         return;
     }
     // For this run only; the registry keeps the application it names.
@@ -276,4 +280,4 @@ void TNewFrame::ShowInstalledServer(bool shown) {
     lFBInfoVersion->SetVisible(shown);
 }
 
-}  // namespace environment
+}  // namespace wizard

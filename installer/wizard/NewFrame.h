@@ -3,7 +3,7 @@
 // folder, port and mode). The install sequence reads its controls.
 //
 // The page keeps no state of its own: folders, ports and versions live in
-// the wizard (shell::Wizard), which must exist when any method below runs.
+// the wizard (wizard::Wizard), which must exist when any method below runs.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,7 @@
 
 #include "wizard/Pages.h"
 
-namespace environment {
+namespace wizard {
 
 // The drive-type query of the search button (GetDriveTypeW of a root such
 // as "C:\"). Tests play drives that the machine does not have through it.
@@ -25,14 +25,14 @@ DriveTypeQuery SetDriveTypeQuery(DriveTypeQuery query);
 // ("004000005" gives 4000005); 0 when empty, not all digits, or too large.
 int32_t VersionNumber(const std::wstring& numberForm);
 
-class TNewFrame : public shell::TWizFrame {
+class TNewFrame : public TWizFrame {
 public:
     explicit TNewFrame(toolkit::Window& owner);
 
     // The base page's steps, the title "Parametre inštalácie", the debug
     // privilege (Vista on, for the port checks of the install sequence),
     // then both halves of the page.
-    void Initialize(bool bShow, shell::TWizFrame* Previous, shell::TWizFrame* Next) override;
+    void Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) override;
 
     // Application half: the folder shown, the server folder the application
     // names (or the default one beside it), and the kit check box when the
@@ -70,4 +70,4 @@ private:
     void ShowInstalledServer(bool shown);  // folder, "Verzia:" and version
 };
 
-}  // namespace environment
+}  // namespace wizard

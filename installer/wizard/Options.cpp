@@ -5,7 +5,7 @@
 #include "platform/Paths.h"
 #include "wizard/Wizard.h"
 
-namespace shell {
+namespace wizard {
 
 namespace {
 
@@ -74,4 +74,4 @@ std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOpti
     return L"";
 }
 
-}  // namespace shell
+}  // namespace wizard

@@ -9,7 +9,7 @@
 
 #include "outside/Outside.h"
 
-namespace shell {
+namespace wizard {
 
 struct InstallOptions {
     std::optional<std::wstring> port;           // decimal, 1..65535, no leading zeros
@@ -23,4 +23,4 @@ struct InstallOptions {
 // first unknown, malformed or out-of-range argument, empty when all are good.
 std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOptions& options);
 
-}  // namespace shell
+}  // namespace wizard

@@ -3,7 +3,7 @@
 #include "resources/Layouts.h"
 #include "toolkit/Seam.h"
 
-namespace shell {
+namespace wizard {
 
 TWizFrame::TWizFrame(toolkit::Window& owner, const wchar_t* name)
     : toolkit::Frame(owner, name, resources::kPageLeft, resources::kPageTop, resources::kPageWidth,
@@ -54,4 +54,4 @@ void TEndFrame::lLinkClick() {
     toolkit::ShellOpen(request);
 }
 
-}  // namespace shell
+}  // namespace wizard

@@ -5,7 +5,7 @@
 
 #include "toolkit/Controls.h"
 
-namespace shell {
+namespace wizard {
 
 class TWizFrame : public toolkit::Frame {
 public:
@@ -47,4 +47,4 @@ public:
     toolkit::Control* rInfo;
 };
 
-}  // namespace shell
+}  // namespace wizard

@@ -8,10 +8,9 @@
 #include "platform/Paths.h"
 #include "resources/Layouts.h"
 #include "wizard/Dialogs.h"
-#include "wizard/Hooks.h"
 #include "toolkit/Application.h"
 
-namespace shell {
+namespace wizard {
 
 TWizard* Wizard = nullptr;
 
@@ -82,7 +81,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
     Cancel = &Get<toolkit::Button>(L"Cancel");
     imgSetup->LoadPngResource(resources::kBannerResource);
 
-    NewFrame = std::make_unique<environment::TNewFrame>(*this);
+    NewFrame = std::make_unique<TNewFrame>(*this);
     ProgressFrame = std::make_unique<TProgressFrame>(*this);
     EndFrame = std::make_unique<TEndFrame>(*this);
 
@@ -176,7 +175,7 @@ void TWizard::StartUpFailed(const std::wstring& message) {
 
 // The options set the page as a user would, so the run takes them from there.
 void TWizard::ApplyOptions() {
-    environment::TNewFrame& page = *NewFrame;
+    TNewFrame& page = *NewFrame;
     if (options_.port) page.edPort->SetText(*options_.port);
     if (options_.mode) {
         const std::pair<const outside::ServerMode*, toolkit::RadioButton*> modes[] = {
@@ -205,10 +204,6 @@ void TWizard::CloseLog() {
     if (m_logFd != 0 && m_logFd != -1)
         CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(m_logFd)));
     m_logFd = 0;
-}
-
-void TWizard::SetExitCode(int32_t code) {
-    if (code > m_nExitCode) m_nExitCode = code;
 }
 
 void TWizard::Halt(int32_t code) {
@@ -260,7 +255,7 @@ void TWizard::OKClick() {
         Close();
         return;
     }
-    if (m_ActiveFrame == NewFrame.get()) RunInstallSequence(*this);
+    if (m_ActiveFrame == NewFrame.get()) RunInstallSequence();
 }
 
 void TWizard::FormKeyDown(WORD& Key) {
@@ -288,4 +283,4 @@ void TWizard::RemoveOwnMarkers() {
     m_OwnMarkers.clear();
 }
 
-}  // namespace shell
+}  // namespace wizard

@@ -1,7 +1,7 @@
-// The wizard window: one per process, reached through `Wizard`. Its fields
-// are the one shared record of the installation (folders, port, flags,
-// versions, the log handle, the extraction's state); every installer layer
-// reads and writes them here.
+// The wizard window: one per process, reached through `Wizard`. It is the
+// one shared record of the installation (engine::Installation: folders,
+// port, flags, versions, the log handle, the extraction's state) and the
+// user interface that the engine reports to (engine::InstallerUi).
 #pragma once
 
 #include <cstdint>
@@ -10,23 +10,17 @@
 #include <vector>
 
 #include "archive/ArchiveReader.h"
+#include "engine/Installation.h"
+#include "engine/InstallerUi.h"
 #include "wizard/Options.h"
 #include "wizard/Pages.h"
 #include "toolkit/Form.h"
 
-namespace environment {
+namespace wizard {
+
 class TNewFrame;
-}
 
-namespace shell {
-
-// The archive under extraction as the wizard's "Storno" sees it; the
-// engine's reader implements it.
-class CancelableArchive {
-public:
-    virtual ~CancelableArchive() = default;
-    virtual bool IsOpen() const = 0;
-};
+using engine::CancelableArchive;
 
 // The program's arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
@@ -35,16 +29,14 @@ std::vector<std::wstring> CommandLineArguments();
 // begins with "/S".
 bool IsSilentSwitch(const std::wstring& argument);
 
-// Exit codes of Istrel.exe. A run ends with the highest code it met, so an
-// error reported on the way outweighs a later stop or the end page.
-enum ExitCode : int32_t {
-    kExitDone = 0,        // the end page was reached and no error was reported
-    kExitNotStarted = 1,  // start-up failed or a bad option: nothing changed
-    kExitStopped = 2,     // "Storno", the close icon, a question answered No, waiting given up
-    kExitFailed = 3,      // an error stopped the run or was reported on the way
-};
+// Exit codes of Istrel.exe (engine::ExitCode).
+using engine::ExitCode;
+using engine::kExitDone;
+using engine::kExitFailed;
+using engine::kExitNotStarted;
+using engine::kExitStopped;
 
-class TWizard : public toolkit::Form {
+class TWizard : public toolkit::Form, public engine::Installation, private engine::InstallerUi {
 public:
     // Creates the window, its controls and its pages, then runs FormCreate
     // (whose errors the toolkit shows). `arguments` are the command-line
@@ -67,16 +59,14 @@ public:
     // End page: closes the window. Parameters page: the install sequence.
     void OKClick();
 
-    // Raises the exit code to `code` when it is higher.
-    void SetExitCode(int32_t code);
     // Ends the process at once with the exit code raised to `code`, the
     // setup log closed; nothing else cleans up.
     [[noreturn]] void Halt(int32_t code);
     void CloseLog();
 
-    // Installation engine (installer/engine). InstallServer: false when the
-    // installation is to end. SetupService / RemoveService: true when the
-    // service tool was run.
+    // The engine's operations (installer/engine) with the page's choices.
+    // InstallServer: false when the installation is to end. SetupService /
+    // RemoveService: true when the service tool was run.
     bool InstallServer();
     bool SetupService();
     bool RemoveService(const std::wstring& port);
@@ -95,35 +85,36 @@ public:
     toolkit::Button* Cancel;
 
     // Pages; the wizard owns them.
-    std::unique_ptr<environment::TNewFrame> NewFrame;
+    std::unique_ptr<TNewFrame> NewFrame;
     std::unique_ptr<TProgressFrame> ProgressFrame;
     std::unique_ptr<TEndFrame> EndFrame;
 
-    // Shared state; all zero, false, empty or none before FormCreate.
+    // The page now shown; none before FormCreate. The rest of the shared
+    // state is engine::Installation's.
     TWizFrame* m_ActiveFrame = nullptr;
-    std::wstring m_szAppDir;
-    std::wstring m_szFBDir;
-    std::wstring m_szFBPort;
-    std::wstring m_szGdsSource;
-    bool m_bIsNT = false;
-    bool m_bVista = false;
-    bool m_bSilentInstall = false;
-    bool m_bSuspendCreated = false;
-    // Full paths of the markers this run created, in the folder shown when
-    // they were made: a later "Vyhľadať" must not redirect their removal,
-    // and markers someone else made are never listed.
-    std::vector<std::wstring> m_OwnMarkers;
-    int32_t m_nFBSetupVersion = 0;
-    int32_t m_nFBVersion = 0;
-    int32_t m_logFd = 0;
-    CancelableArchive* Zip = nullptr;
-    bool Canceled = false;
-    int32_t m_RequiredBytes = 0;
-    int32_t m_ProgressPrevious = 0;
-    int32_t m_ProgressNext = 0;
-    int32_t m_nExitCode = kExitDone;
 
 private:
+    // What the parameters page says now.
+    engine::Choices PageChoices() const;
+    // The install sequence; attended, its raised errors reach the toolkit's
+    // error box and leave the wizard where it is.
+    void RunInstallSequence();
+    void ShowPage(TWizFrame* page);
+
+    // engine::InstallerUi
+    bool Confirm(const std::wstring& question) override;
+    void ReportFailure(const std::wstring& message) override;
+    void ShowErrorBox(const std::wstring& message) override;
+    void WriteLogEntry(const std::wstring& message) override;
+    void CloseWizard() override;
+    bool GaveUpWaiting(const std::wstring& appDir) override;
+    void ReturnToPage() override;
+    void ShowProgressPage() override;
+    void ExtendProgress(int32_t units, const std::wstring& status) override;
+    void AdvanceProgress(int32_t units) override;
+    void KeepResponsive() override;
+    void ShowEndPage() override;
+
     void OpenSetupLog();
     void StartUpFailed(const std::wstring& message);
     void ApplyOptions();
@@ -135,4 +126,4 @@ private:
 // The process's wizard; nullptr while none exists.
 extern TWizard* Wizard;
 
-}  // namespace shell
+}  // namespace wizard

@@ -25,9 +25,9 @@ private:
 };
 
 // The blocked dialog now shown, or nullptr.
-inline environment::TBlockedForm* OpenBlockedForm() {
+inline wizard::TBlockedForm* OpenBlockedForm() {
     HWND hwnd = FindWindowW(nullptr, L"Upozornenie");
     while (hwnd && !IsWindowVisible(hwnd))
         hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
-    return hwnd ? dynamic_cast<environment::TBlockedForm*>(toolkit::Window::From(hwnd)) : nullptr;
+    return hwnd ? dynamic_cast<wizard::TBlockedForm*>(toolkit::Window::From(hwnd)) : nullptr;
 }

@@ -4,7 +4,7 @@
 // run for real and `live` acts on each once it is up (press keys, close).
 //
 //     ScriptedUi ui;
-//     ui.answers = {shell::kResultNo};
+//     ui.answers = {wizard::kResultNo};
 //     ... code that asks ...
 //     ASSERT_EQ(1u, ui.messages.size());
 //     EXPECT_EQ(L"Otázka", ui.messages[0].caption);

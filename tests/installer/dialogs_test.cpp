@@ -31,11 +31,11 @@ struct DialogCase {
 };
 
 int QuestionDefaultNo() {
-    return shell::ShowDialog(L"Chcete pokračovať?", L"Otázka", shell::kDialogConfirmation,
-                             shell::kButtonYes | shell::kButtonNo, shell::kResultNo);
+    return wizard::ShowDialog(L"Chcete pokračovať?", L"Otázka", wizard::kDialogConfirmation,
+                             wizard::kButtonYes | wizard::kButtonNo, wizard::kResultNo);
 }
-int Ask() { return shell::AskQuestion(L"Ukončiť?"); }
-int Error() { return shell::ShowError(L"Niečo zlyhalo."); }
+int Ask() { return wizard::AskQuestion(L"Ukončiť?"); }
+int Error() { return wizard::ShowError(L"Niečo zlyhalo."); }
 
 const std::vector<std::wstring> kYesNo{L"&Ano", L"&Nie"};
 
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Dialogs, DialogTest, ::testing::ValuesIn(kDialogCases),
 TEST(DialogText, MessageIsShownAsGiven) {
     toolkit::Application app;
     ScriptedUi ui;
-    shell::ShowError(L"Chyba pri zápise do ini súboru!");
+    wizard::ShowError(L"Chyba pri zápise do ini súboru!");
     ASSERT_EQ(1u, ui.messages.size());
     EXPECT_EQ(L"Chyba pri zápise do ini súboru!", ui.messages[0].text);
 }
@@ -101,7 +101,7 @@ std::string Utf16Bytes(const std::wstring& s) {
 void CloseLog(int32_t log) { CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(log))); }
 
 TEST(LogEntry, StampThenMessageEachEndingInCrLf) {
-    std::wstring entry = shell::LogEntry(L"OK");
+    std::wstring entry = wizard::LogEntry(L"OK");
     EXPECT_TRUE(std::regex_match(ToUtf8(entry),
                                  std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\r\nOK\r\n)")))
         << ToUtf8(entry);
@@ -110,10 +110,10 @@ TEST(LogEntry, StampThenMessageEachEndingInCrLf) {
 TEST(SetupLog, NewFileHoldsUtf16WithoutByteOrderMark) {
     TempDir dir(L"log");
     std::wstring path = dir / L"setup.log";
-    int32_t log = shell::OpenLog(path);
+    int32_t log = wizard::OpenLog(path);
     ASSERT_NE(-1, log);
     std::wstring entry = L"01.02.2026 03:04:05\r\nAktuálny server\r\n";
-    EXPECT_TRUE(shell::WriteLog(log, entry));
+    EXPECT_TRUE(wizard::WriteLog(log, entry));
     // Unshared while the installer runs.
     HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, 0, nullptr);
@@ -126,22 +126,22 @@ TEST(SetupLog, NewFileHoldsUtf16WithoutByteOrderMark) {
 TEST(SetupLog, SecondRunAppendsAfterTheFirst) {
     TempDir dir(L"log");
     std::wstring path = dir / L"setup.log";
-    std::wstring first = shell::LogEntry(L"OK"), second = shell::LogEntry(L"Chyba pri mazaní gds32.dll!");
-    int32_t log = shell::OpenLog(path);
-    ASSERT_TRUE(shell::WriteLog(log, first));
+    std::wstring first = wizard::LogEntry(L"OK"), second = wizard::LogEntry(L"Chyba pri mazaní gds32.dll!");
+    int32_t log = wizard::OpenLog(path);
+    ASSERT_TRUE(wizard::WriteLog(log, first));
     CloseLog(log);
-    log = shell::OpenLog(path);
-    ASSERT_TRUE(shell::WriteLog(log, second));
+    log = wizard::OpenLog(path);
+    ASSERT_TRUE(wizard::WriteLog(log, second));
     CloseLog(log);
     EXPECT_EQ(Utf16Bytes(first + second), ReadBytes(path));
 }
 
 TEST(SetupLog, MissingFolderGivesNoHandleAndWritesFailQuietly) {
     TempDir dir(L"log");
-    int32_t log = shell::OpenLog(dir / L"missing\\setup.log");
+    int32_t log = wizard::OpenLog(dir / L"missing\\setup.log");
     EXPECT_EQ(-1, log);
-    EXPECT_FALSE(shell::WriteLog(log, L"x"));
-    EXPECT_FALSE(shell::WriteLog(0, L"x"));
+    EXPECT_FALSE(wizard::WriteLog(log, L"x"));
+    EXPECT_FALSE(wizard::WriteLog(0, L"x"));
 }
 
 // ---- Computer name ----------------------------------------------------------------
@@ -181,20 +181,20 @@ protected:
 
 TEST_F(ComputerNameTest, LowerCaseNameComesBackUpperCase) {
     SetName(L"účtáreň-2");
-    EXPECT_EQ(L"ÚČTÁREŇ-2", shell::ReadComputerName());
+    EXPECT_EQ(L"ÚČTÁREŇ-2", wizard::ReadComputerName());
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(ComputerNameTest, MissingValueIsEmptyWithoutMessage) {
     RegDeleteValueW(key_, L"ComputerName");
-    EXPECT_EQ(L"", shell::ReadComputerName());
+    EXPECT_EQ(L"", wizard::ReadComputerName());
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(ComputerNameTest, UnreadableValueShowsErrorAndGivesEmpty) {
     DWORD number = 7;
     RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
-    EXPECT_EQ(L"", shell::ReadComputerName());
+    EXPECT_EQ(L"", wizard::ReadComputerName());
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Chyba pri čítaní z registrov!", ui_.messages[0].text);
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);

@@ -21,7 +21,7 @@
 #include "toolkit/Application.h"
 
 using namespace testsupport;
-using shell::TWizard;
+using wizard::TWizard;
 
 namespace {
 
@@ -269,7 +269,7 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     EXPECT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
     SendMessageW(w->OK->Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(w->Closed());
-    EXPECT_EQ(shell::kExitDone, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitDone, w->m_nExitCode);
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_FALSE(Exists(work_ / outside::kKitArchive));
 }
@@ -323,7 +323,7 @@ TEST_F(InstallSequenceTest, UnattendedRunLogsOkAndCloses) {
 TEST_F(InstallSequenceTest, ServerAlreadyInTheFolderAsksAndNoChangesNothing) {
     InstallEarlierServer(Port(3), L"SS", false);
     std::string confBefore = Conf();
-    ui_.answers = {shell::kResultNo};
+    ui_.answers = {wizard::kResultNo};
     auto w = Make();
     Choose(*w, true, Port(3), w->NewFrame->gSS);
     w->OKClick();
@@ -347,7 +347,7 @@ TEST_F(InstallSequenceTest, ServerAlreadyInTheFolderAsksAndNoChangesNothing) {
     EXPECT_FALSE(Exists(exe_ + L"gds32.dll"));
 
     // A second press asks again; Yes overwrites.
-    ui_.answers = {shell::kResultYes};
+    ui_.answers = {wizard::kResultYes};
     w->OKClick();
     EXPECT_EQ(2u, ui_.messages.size());
     EXPECT_TRUE(OnEndPage(*w));
@@ -369,7 +369,7 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
 
     for (bool silent : {false, true}) {
         ui_.messages.clear();
-        ui_.answers = {shell::kResultNo};
+        ui_.answers = {wizard::kResultNo};
         auto w = Make(silent ? std::vector<std::wstring>{L"/S"} : std::vector<std::wstring>{});
         Choose(*w, true, Port(4), w->NewFrame->gSS);
         w->OKClick();
@@ -382,7 +382,7 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
         EXPECT_EQ(L"&Nie", ui_.messages[0].defaultButton);
         // Attended the page stays for another try; unattended nobody could try again.
         if (silent)
-            EXPECT_TRUE(w->Closed() && w->m_nExitCode == shell::kExitStopped);
+            EXPECT_TRUE(w->Closed() && w->m_nExitCode == wizard::kExitStopped);
         else
             EXPECT_TRUE(StillOnParameters(*w));
         EXPECT_FALSE(Exists(fb_));
@@ -410,7 +410,7 @@ TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemove
 }
 
 TEST_F(InstallSequenceTest, NoRunMarkerLeftBySomeoneElseStays) {
-    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + shell::ReadComputerName();
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + wizard::ReadComputerName();
     ASSERT_TRUE(WriteBytes(noRun, "theirs"));
     auto w = Make();
     Choose(*w, true, Port(5), w->NewFrame->gSS);
@@ -435,14 +435,14 @@ TEST_F(InstallSequenceTest, MarkersAreRemovedFromTheFolderTheyWereMadeIn) {
     Choose(*w, true, Port(5), w->NewFrame->gSS);
     {
         Later giveUp(300, [] {
-            if (environment::TBlockedForm* form = OpenBlockedForm())
+            if (wizard::TBlockedForm* form = OpenBlockedForm())
                 SendMessageW(form->Storno->Handle(), BM_CLICK, 0, 0);
         });
         w->OKClick();
     }
     CloseHandle(running);
     ASSERT_TRUE(StillOnParameters(*w));
-    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + shell::ReadComputerName();
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + wizard::ReadComputerName();
     ASSERT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
     ASSERT_TRUE(Exists(noRun));
 
@@ -480,7 +480,7 @@ TEST_F(InstallSequenceTest, ClientLibraryThatCannotBeDeletedIsReportedAndTheRest
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(kGdsDeleteError, ui_.messages[0].text);
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
-    EXPECT_EQ(shell::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
     EXPECT_EQ(kOldClient, ReadBytes(exe_ + L"gds32.dll"));
     // fbclient.dll is still copied, and the sequence ends normally.
     EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"fbclient.dll"));
@@ -613,7 +613,7 @@ TEST_F(InstallSequenceTest, ServerInUseStopsAfterTheOldInstanceWasRemoved) {
     ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(9))));
     DeleteFileW((fb_ + L"instsvc.log").c_str());
 
-    ui_.answers = {shell::kResultYes};  // overwrite the installed server
+    ui_.answers = {wizard::kResultYes};  // overwrite the installed server
     auto w = Make();
     Choose(*w, true, Port(7), w->NewFrame->gSS);
     w->OKClick();
@@ -635,7 +635,7 @@ TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     ExtractKitInto(fb_);
     RunTool(L"i", Port(9));
     RunTool(L"sta", Port(9));
-    int32_t log = shell::OpenLog(root_ / L"setup.log");
+    int32_t log = wizard::OpenLog(root_ / L"setup.log");
     auto w = Make({L"/S"});
     w->m_logFd = log;
     Choose(*w, true, Port(1), w->NewFrame->gSS);
@@ -661,19 +661,19 @@ TEST_F(InstallSequenceTest, MissingKitStopsOnTheProgressPageWithTheRaisedError) 
     EXPECT_EQ(w->ProgressFrame.get(), w->m_ActiveFrame);
     EXPECT_FALSE(w->OK->Enabled());
     EXPECT_FALSE(w->Closed());
-    EXPECT_EQ(shell::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
 }
 
 TEST_F(InstallSequenceTest, MissingKitUnattendedEndsTheRunAfterTheError) {
     DeleteFileW((work_ / outside::kKitArchive).c_str());
     auto w = Make({L"/S"});
-    w->m_logFd = shell::OpenLog(root_ / L"setup.log");
+    w->m_logFd = wizard::OpenLog(root_ / L"setup.log");
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Chyba pri otváraní súboru: firebird_4_0_x64.zip", ui_.messages[0].text);
     EXPECT_TRUE(w->Closed());
-    EXPECT_EQ(shell::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
     w->CloseLog();
     std::string bytes = ReadBytes(root_ / L"setup.log");
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
@@ -687,7 +687,7 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesO
     ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", "old client"));
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
-    ui_.answers = {shell::kResultYes};
+    ui_.answers = {wizard::kResultYes};
     // Waits in the queue until the extraction lets the window process messages.
     PostMessageW(w->Cancel->Handle(), BM_CLICK, 0, 0);
     w->OKClick();
@@ -695,7 +695,7 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesO
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_TRUE(w->Canceled);
-    EXPECT_EQ(shell::kExitStopped, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitStopped, w->m_nExitCode);
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
     EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
     EXPECT_EQ(1u, FirewallCalls().size());
@@ -707,7 +707,7 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesO
 TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
-    ui_.answers = {shell::kResultYes};
+    ui_.answers = {wizard::kResultYes};
     PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
     w->OKClick();
 
@@ -721,7 +721,7 @@ TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
 TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
-    ui_.answers = {shell::kResultNo};
+    ui_.answers = {wizard::kResultNo};
     PostMessageW(w->Cancel->Handle(), BM_CLICK, 0, 0);
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());

@@ -21,11 +21,12 @@
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "wizard/Dialogs.h"
-#include "wizard/Hooks.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 using namespace environment;
+using wizard::IsAppRunningWiz;
+using wizard::TBlockedForm;
 using namespace testsupport;
 
 namespace {
@@ -97,7 +98,7 @@ private:
 };
 
 std::string KillRequestBytes() {
-    return ToUtf8(shell::ReadComputerName()) + "\r\n" + kReasonAnsi;
+    return ToUtf8(wizard::ReadComputerName()) + "\r\n" + kReasonAnsi;
 }
 
 // ---- Scans ------------------------------------------------------------------------
@@ -229,13 +230,13 @@ TEST(NoRunMarker, HoldsFiveMinutesAheadAcrossMidnight) {
 TEST(NoRunMarker, IsWrittenForThisComputerInTheCompsFolder) {
     AppFolder app;
     std::wstring comps = app / L"userdata\\comps";  // delimiter added when missing
-    ASSERT_FALSE(shell::ReadComputerName().empty());
+    ASSERT_FALSE(wizard::ReadComputerName().empty());
     EXPECT_TRUE(WriteNoRunMarker(comps, At(2026, 12, 31, 23, 58)));
     EXPECT_EQ("01.01.2027 00:03\r\n" + std::string(kReasonAnsi),
-              ReadBytes(comps + L"\\norun." + shell::ReadComputerName()));
+              ReadBytes(comps + L"\\norun." + wizard::ReadComputerName()));
 
     EXPECT_TRUE(WriteNoRunMarker(comps + L"\\"));  // the real clock
-    std::string bytes = ReadBytes(comps + L"\\norun." + shell::ReadComputerName());
+    std::string bytes = ReadBytes(comps + L"\\norun." + wizard::ReadComputerName());
     EXPECT_EQ(16u + 2u + sizeof kReasonAnsi - 1, bytes.size());
 
     EXPECT_FALSE(WriteNoRunMarker(app / L"missing\\"));
@@ -263,7 +264,7 @@ protected:
         registry_.Set(app_.Path());
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         SetCurrentDirectoryW(work_.Path().c_str());
-        wizard_ = std::make_unique<shell::TWizard>(std::vector<std::wstring>{});
+        wizard_ = std::make_unique<wizard::TWizard>(std::vector<std::wstring>{});
         ASSERT_EQ(app_.Path(), wizard_->m_szAppDir);
     }
     void TearDown() override {
@@ -290,7 +291,7 @@ protected:
     AppFolder app_;
     TempDir work_{L"cwd"};
     wchar_t savedCwd_[MAX_PATH] = {};
-    std::unique_ptr<shell::TWizard> wizard_;
+    std::unique_ptr<wizard::TWizard> wizard_;
 };
 
 TEST_F(BlockedFormTest, ListsTheComputersAndUsersStillRunning) {
@@ -426,7 +427,7 @@ TEST_F(BlockedFormTest, StornoOrTheCloseIconGivesUp) {
 TEST_F(BlockedFormTest, TheProgramsHiddenDialogKeepsRemovingStaleLocks) {
     ASSERT_TRUE(WriteBytes(app_.Lock(L"early"), ""));
     ASSERT_TRUE(WriteBytes(app_.Info(L"early"), "[DATA]\r\n"));
-    auto hidden = shell::CreateBlockedForm();
+    auto hidden = wizard::CreateBlockedForm();
     EXPECT_FALSE(Exists(app_.Lock(L"early"))) << "first scan at creation";
     EXPECT_FALSE(Exists(app_.Info(L"early")));
     EXPECT_FALSE(hidden->Visible());

@@ -19,8 +19,8 @@
 #include "toolkit/Application.h"
 
 using namespace testsupport;
-using environment::TNewFrame;
-using shell::TWizard;
+using wizard::TNewFrame;
+using wizard::TWizard;
 
 namespace {
 
@@ -123,7 +123,7 @@ protected:
     void TearDown() override {
         wizard_.reset();
         SetCurrentDirectoryW(savedCwd_);
-        environment::SetDriveTypeQuery(nullptr);
+        wizard::SetDriveTypeQuery(nullptr);
     }
 
     // The wizard starts on the page and initialises it from what the test laid out.
@@ -433,7 +433,7 @@ TEST_P(RefusedSearchTest, ShowsTheErrorAndChangesNothing) {
     ASSERT_TRUE(WriteBytes(app2_ + L"Kadrix.exe", "MZ"));
     TNewFrame& p = Start();
     ServerHalf before = Read(p);
-    if (c.removable) environment::SetDriveTypeQuery(RemovableDrive);
+    if (c.removable) wizard::SetDriveTypeQuery(RemovableDrive);
     std::wstring path = c.path;
     if (path.starts_with(L"<app2>")) path = app2_ + path.substr(6);
     ui_.files = {path};
@@ -546,13 +546,13 @@ TEST_F(NewFrameTest, SearchWithoutKitFromServerToNoServerDisablesPortAndModes) {
 // ---- Version numbers --------------------------------------------------------------------
 
 TEST(VersionNumberTest, NumberFormBecomesTheWizardsNumber) {
-    EXPECT_EQ(4000005, environment::VersionNumber(L"004000005"));
-    EXPECT_EQ(10002001, environment::VersionNumber(L"010002001"));
-    EXPECT_EQ(0, environment::VersionNumber(L""));
-    EXPECT_EQ(0, environment::VersionNumber(L"4.0.5"));
-    EXPECT_EQ(0, environment::VersionNumber(L"00400000x"));
-    EXPECT_EQ(0, environment::VersionNumber(L"655356553565535"));  // beyond 32 bits
-    EXPECT_EQ(2147483647, environment::VersionNumber(L"2147483647"));
+    EXPECT_EQ(4000005, wizard::VersionNumber(L"004000005"));
+    EXPECT_EQ(10002001, wizard::VersionNumber(L"010002001"));
+    EXPECT_EQ(0, wizard::VersionNumber(L""));
+    EXPECT_EQ(0, wizard::VersionNumber(L"4.0.5"));
+    EXPECT_EQ(0, wizard::VersionNumber(L"00400000x"));
+    EXPECT_EQ(0, wizard::VersionNumber(L"655356553565535"));  // beyond 32 bits
+    EXPECT_EQ(2147483647, wizard::VersionNumber(L"2147483647"));
 }
 
 }  // namespace

@@ -163,7 +163,7 @@ TEST_F(ProgramTest, StornoEndsAtOnceWithoutTheCloseCleanUp) {
 TEST_F(ProgramTest, StornoAfterGivingUpTheWaitRemovesTheMarkersThisRunMade) {
     const std::wstring stop = app_ + outside::kStopMarker;
     const std::wstring noRun =
-        app_ + outside::kCompsDir + outside::kNoRunPrefix + shell::ReadComputerName();
+        app_ + outside::kCompsDir + outside::kNoRunPrefix + wizard::ReadComputerName();
     DeleteFileW(stop.c_str());
     DeleteFileW(noRun.c_str());
     const std::wstring exe = app_ + outside::kAppExe;

@@ -124,7 +124,7 @@ public:
 
 int Pages(const std::wstring& dir) {
     toolkit::Application app;
-    shell::TWizard wizard;
+    wizard::TWizard wizard;
     wizard.Show();
     Settle();
 
@@ -142,7 +142,7 @@ int Pages(const std::wstring& dir) {
     CapturingUi ui;
     toolkit::UiSeam* previous = toolkit::SetUiSeam(&ui);
     ui.path = dir + L"question.png";
-    shell::AskQuestion(L"Ukončiť?");
+    wizard::AskQuestion(L"Ukončiť?");
     toolkit::SetUiSeam(previous);
 
     wizard.ProgressFrame->SetVisible(false);

@@ -179,7 +179,7 @@ TEST_F(ToolkitTest, ListViewHoldsRowsOfCells) {
 
 struct NewFrameHost : Form {
     NewFrameHost() : Form(resources::kWizardForm), page(*this) {}
-    environment::TNewFrame page;
+    wizard::TNewFrame page;
 };
 
 TEST_F(ToolkitTest, ParametersPageControlsSitWhereTheLayoutPutsThem) {

@@ -17,7 +17,7 @@
 #include "toolkit/Application.h"
 
 using namespace testsupport;
-using shell::TWizard;
+using wizard::TWizard;
 
 namespace {
 
@@ -69,7 +69,7 @@ TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
     EXPECT_EQ(L"50064", w->m_szFBPort);
     EXPECT_TRUE(w->m_bIsNT);
     EXPECT_FALSE(w->m_bSilentInstall);
-    EXPECT_EQ(shell::Wizard, w.get());
+    EXPECT_EQ(wizard::Wizard, w.get());
     EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
     EXPECT_TRUE(w->NewFrame->Visible());
     EXPECT_FALSE(w->ProgressFrame->Visible());
@@ -123,7 +123,7 @@ TEST_P(BadOptionTest, EndsAtStartWithExitCodeOne) {
     EXPECT_EQ(L"Inštalácia nemôže pokračovať. " + GetParam().firstLine,
               text.substr(0, text.find(L"\r\n")));
     EXPECT_TRUE(toolkit::App().Terminated());
-    EXPECT_EQ(shell::kExitNotStarted, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitNotStarted, w->m_nExitCode);
     EXPECT_EQ(nullptr, w->m_ActiveFrame);
 }
 
@@ -199,7 +199,7 @@ TEST_F(FixedLogTest, UnattendedShowOpensTheFixedLogWhereverTheApplicationLives) 
     ASSERT_NE(-1, w->m_logFd);
     EXPECT_TRUE(Exists(logPath_));
     EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
-    EXPECT_TRUE(shell::WriteLog(w->m_logFd, L"OK"));
+    EXPECT_TRUE(wizard::WriteLog(w->m_logFd, L"OK"));
     w->CloseLog();
     // The show ran the install sequence, whose unattended end logged "OK";
     // the write through the handle follows that entry.
@@ -296,12 +296,12 @@ TEST_F(WizardTest, EndPageLinkOpensTheGuideAndChangesNothingElse) {
 }
 
 TEST_F(WizardTest, StornoDuringExtractionAsksAndSetsCanceledOnYesOnly) {
-    struct OpenArchive : shell::CancelableArchive {
+    struct OpenArchive : wizard::CancelableArchive {
         bool IsOpen() const override { return true; }
     } archive;
     auto w = Make();
     w->Zip = &archive;
-    ui_.answers = {shell::kResultNo, shell::kResultYes};
+    ui_.answers = {wizard::kResultNo, wizard::kResultYes};
     Press(*w->Cancel);
     EXPECT_FALSE(w->Canceled);
     Press(*w->Cancel);
@@ -319,7 +319,7 @@ protected:
     void SetUp() override {
         WizardTest::SetUp();
         markers_ = {appDir_ + outside::kStopMarker,
-                    appDir_ + outside::kCompsDir + outside::kNoRunPrefix + shell::ReadComputerName()};
+                    appDir_ + outside::kCompsDir + outside::kNoRunPrefix + wizard::ReadComputerName()};
         leftovers_ = {appDir_ + outside::kDbCheckFile, appDir_ + outside::kTemplateDb,
                       work_.Path() + outside::kKitArchive, work_.Path() + L"setup.exe"};
         for (const auto& f : markers_) Touch(f);

@@ -1,0 +1,96 @@
+// The engine's side of an installation: the one shared record of the run
+// (folders, port, flags, versions, the log handle, the extraction's state,
+// the markers made, the exit code), the choices that the parameters page
+// hands over, and the operations behind "Dokončiť". The wizard's window is
+// this record (TWizard derives from Installation) and reaches the user for
+// the engine through InstallerUi.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveReader.h"
+#include "outside/Outside.h"
+
+namespace engine {
+
+class InstallerUi;
+
+// Exit codes of Istrel.exe. A run ends with the highest code it met, so an
+// error reported on the way outweighs a later stop or the end page.
+enum ExitCode : int32_t {
+    kExitDone = 0,        // the end page was reached and no error was reported
+    kExitNotStarted = 1,  // start-up failed or a bad option: nothing changed
+    kExitStopped = 2,     // "Storno", the close icon, a question answered No, waiting given up
+    kExitFailed = 3,      // an error stopped the run or was reported on the way
+};
+
+// The archive under extraction as the wizard's "Storno" sees it; the
+// extraction's reader implements it.
+class CancelableArchive {
+public:
+    virtual ~CancelableArchive() = default;
+    virtual bool IsOpen() const = 0;
+};
+
+// All zero, false, empty or none until the wizard's FormCreate fills it.
+struct Installation {
+    std::wstring m_szAppDir;
+    std::wstring m_szFBDir;
+    std::wstring m_szFBPort;
+    std::wstring m_szGdsSource;
+    bool m_bIsNT = false;
+    bool m_bVista = false;
+    bool m_bSilentInstall = false;
+    bool m_bSuspendCreated = false;
+    // Full paths of the markers this run created, in the folder shown when
+    // they were made: a later "Vyhľadať" must not redirect their removal,
+    // and markers someone else made are never listed.
+    std::vector<std::wstring> m_OwnMarkers;
+    int32_t m_nFBSetupVersion = 0;
+    int32_t m_nFBVersion = 0;
+    int32_t m_logFd = 0;
+    CancelableArchive* Zip = nullptr;
+    bool Canceled = false;
+    int32_t m_RequiredBytes = 0;
+    int32_t m_ProgressPrevious = 0;
+    int32_t m_ProgressNext = 0;
+    int32_t m_nExitCode = kExitDone;
+
+    // Raises the exit code to `code` when it is higher.
+    void SetExitCode(int32_t code);
+};
+
+// What the parameters page says when "Dokončiť" is pressed.
+struct Choices {
+    bool installServer = false;  // chFB
+    std::wstring serverFolder;   // edFbFolder; empty: the default beside the application
+    // The installed server's folder as the page shows it; none while hidden.
+    std::optional<std::wstring> shownServerFolder;
+    std::wstring shownAppDir;                   // lAppInfoFolder
+    std::wstring port;                          // edPort, as typed
+    const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
+};
+
+// The install sequence on the parameters page. Raised errors leave it where
+// they happen; the caller shows them.
+void RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui);
+
+// The server from the kit into m_szFBDir, registered, configured, started
+// and let through the firewall. False when the installation is to end.
+bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui);
+// The settings of firebird.conf for `mode` and m_szFBPort, then the
+// instance for m_szFBPort registered and started. True when the service
+// tool was run.
+bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& ui);
+// Stops and unregisters the instance of `port`. True when the tool was run.
+bool RemoveService(const Installation& run, const std::wstring& port);
+
+// The archive reader's events during the extraction.
+void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel);
+void ZipFileFailure(const Installation& run, InstallerUi& ui, const std::wstring& fileName,
+                    const std::wstring& errorMessage, TZFProcessFileFailureAction& action);
+
+}  // namespace engine

@@ -1,0 +1,43 @@
+// How the engine reaches the user: the one interface it calls, implemented
+// by the wizard. Everything here runs on the user-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace engine {
+
+class InstallerUi {
+public:
+    virtual ~InstallerUi() = default;
+
+    // A question that guards a step (default No); false only for No.
+    virtual bool Confirm(const std::wstring& question) = 0;
+    // An error on the way: the error box, or unattended a log entry. The run
+    // ends with kExitFailed.
+    virtual void ReportFailure(const std::wstring& message) = 0;
+    // The error box, also in an unattended run (an unreadable computer name).
+    virtual void ShowErrorBox(const std::wstring& message) = 0;
+    // A stamped entry in the setup log; nothing when no log is open.
+    virtual void WriteLogEntry(const std::wstring& message) = 0;
+    // Closes the wizard window, which ends the run.
+    virtual void CloseWizard() = 0;
+
+    // Waits in the blocked dialog while instances of the application run in
+    // `appDir`; true when the user gave up. Nothing shown when none runs.
+    virtual bool GaveUpWaiting(const std::wstring& appDir) = 0;
+    // A stop that leaves the parameters page for another try.
+    virtual void ReturnToPage() = 0;
+
+    // The progress page, its finishing button disabled.
+    virtual void ShowProgressPage() = 0;
+    // The bar's maximum grows by `units`; the status line reads `status`.
+    virtual void ExtendProgress(int32_t units, const std::wstring& status) = 0;
+    virtual void AdvanceProgress(int32_t units) = 0;
+    // Lets the window handle what is pending (and "Storno" ask its question).
+    virtual void KeepResponsive() = 0;
+    // The end page with the finishing button reading "Koniec".
+    virtual void ShowEndPage() = 0;
+};
+
+}  // namespace engine

@@ -1,0 +1,146 @@
+// The wizard's side of an installation: the parameters page's choices for
+// the engine, the thin members that forward to it, and the user interface
+// it reports to.
+#include <windows.h>
+
+#include "engine/Installation.h"
+#include "toolkit/Application.h"
+#include "wizard/BlockedForm.h"
+#include "wizard/Dialogs.h"
+#include "wizard/NewFrame.h"
+#include "wizard/Wizard.h"
+
+namespace wizard {
+
+namespace {
+
+constexpr wchar_t kQuestionCaption[] = L"Otázka";
+constexpr wchar_t kEndCaption[] = L"Koniec";
+
+// The mode of the checked radio button; nullptr when none is checked.
+const outside::ServerMode* CheckedMode(const TNewFrame& page) {
+    if (page.gSS->Checked()) return &outside::kModeSuper;
+    if (page.gCS->Checked()) return &outside::kModeClassic;
+    if (page.gSC->Checked()) return &outside::kModeSuperClassic;
+    return nullptr;
+}
+
+}  // namespace
+
+engine::Choices TWizard::PageChoices() const {
+    const TNewFrame& page = *NewFrame;
+    engine::Choices choices;
+    choices.installServer = page.chFB->Checked();
+    choices.serverFolder = page.edFbFolder->Text();
+    if (page.lFBInfoFolder->Visible()) choices.shownServerFolder = page.lFBInfoFolder->Caption();
+    choices.shownAppDir = page.lAppInfoFolder->Caption();
+    choices.port = page.edPort->Text();
+    choices.mode = CheckedMode(page);
+    return choices;
+}
+
+void TWizard::RunInstallSequence() {
+    try {
+        engine::RunInstallSequence(*this, PageChoices(), *this);
+    } catch (...) {
+        SetExitCode(kExitFailed);
+        // Attended, the error box leaves the wizard where it is.
+        if (!m_bSilentInstall) throw;
+        // Unattended the window is hidden: nobody could leave it with "Storno",
+        // so after the error is logged and shown the run ends instead of
+        // waiting forever.
+        ReportException();
+        Close();
+    }
+}
+
+bool TWizard::InstallServer() {
+    return engine::InstallServer(*this, PageChoices(), *this);
+}
+
+bool TWizard::SetupService() {
+    return engine::SetupService(*this, PageChoices().mode, *this);
+}
+
+bool TWizard::RemoveService(const std::wstring& port) {
+    return engine::RemoveService(*this, port);
+}
+
+void TWizard::ZipOverallProgress(double progress, bool& cancel) {
+    engine::ZipOverallProgress(*this, *this, progress, cancel);
+}
+
+void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
+                             engine::TZFProcessFileFailureAction& action) {
+    engine::ZipFileFailure(*this, *this, fileName, errorMessage, action);
+}
+
+// ---- engine::InstallerUi ------------------------------------------------------------------
+
+// Only the answer No stops a step.
+bool TWizard::Confirm(const std::wstring& question) {
+    return ShowDialog(question, kQuestionCaption, kDialogConfirmation, kButtonYes | kButtonNo,
+                      kResultNo) != kResultNo;
+}
+
+void TWizard::ReportFailure(const std::wstring& message) {
+    ReportError(message);
+}
+
+void TWizard::ShowErrorBox(const std::wstring& message) {
+    ShowError(message);
+}
+
+void TWizard::WriteLogEntry(const std::wstring& message) {
+    WriteLog(m_logFd, LogEntry(message));
+}
+
+void TWizard::CloseWizard() {
+    Close();
+}
+
+bool TWizard::GaveUpWaiting(const std::wstring& appDir) {
+    return IsAppRunningWiz(appDir);
+}
+
+void TWizard::ReturnToPage() {
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    OK->SetEnabled(true);
+}
+
+void TWizard::ShowPage(TWizFrame* page) {
+    m_ActiveFrame->SetVisible(false);
+    m_ActiveFrame = page;
+    page->SetVisible(true);
+}
+
+void TWizard::ShowProgressPage() {
+    ShowPage(ProgressFrame.get());
+    EnableButtons();
+    OK->SetEnabled(false);
+}
+
+void TWizard::ExtendProgress(int32_t units, const std::wstring& status) {
+    ProgressFrame->pbSetup->SetMax(ProgressFrame->pbSetup->Max() + units);
+    ProgressFrame->lStatus->SetCaption(status);
+}
+
+void TWizard::AdvanceProgress(int32_t units) {
+    ProgressFrame->pbSetup->SetPosition(ProgressFrame->pbSetup->Position() + units);
+}
+
+void TWizard::KeepResponsive() {
+    toolkit::App().ProcessMessages();
+}
+
+void TWizard::ShowEndPage() {
+    EndFrame->SetInfo();
+    ShowPage(EndFrame.get());
+    Back->SetVisible(false);
+    Next->SetVisible(false);
+    Cancel->SetVisible(false);
+    OK->SetEnabled(true);
+    OK->SetCaption(kEndCaption);
+}
+
+}  // namespace wizard
