@@ -15,19 +15,19 @@
 namespace {
 
 std::wstring Wide(const char* s) {
-    return engine::zip::DecodeUtf8(s);
+    return archive::zip::DecodeUtf8(s);
 }
 
 int Extract(const char* archive, const char* mask, const char* folder) {
-    engine::ArchiveReader reader;
+    archive::ArchiveReader reader;
     reader.FileName = Wide(archive);
     reader.BaseDir = Wide(folder);
     reader.FileMasks.push_back(Wide(mask));
     int failures = 0;
     reader.OnProcessFileFailure = [&](const std::wstring& name, const std::wstring& error,
-                                      engine::TZFProcessFileFailureAction&) {
-        std::fprintf(stderr, "%s: %s\n", engine::zip::EncodeUtf8(name).c_str(),
-                     engine::zip::EncodeUtf8(error).c_str());
+                                      archive::TZFProcessFileFailureAction&) {
+        std::fprintf(stderr, "%s: %s\n", archive::zip::EncodeUtf8(name).c_str(),
+                     archive::zip::EncodeUtf8(error).c_str());
         ++failures;
     };
     reader.OpenArchive();
@@ -38,7 +38,7 @@ int Extract(const char* archive, const char* mask, const char* folder) {
 
 // The floor for any extractor: the same reads and inflate calls with no
 // checksum and no files.
-class File : public engine::zip::ByteSource {
+class File : public archive::zip::ByteSource {
 public:
     explicit File(const char* path) : f_(std::fopen(path, "rb")) {
         if (f_) {
@@ -62,16 +62,16 @@ private:
 
 int InflateOnly(const char* archive) {
     File file(archive);
-    engine::zip::Directory dir;
-    if (!engine::zip::ReadDirectory(file, nullptr, dir).empty()) return 2;
+    archive::zip::Directory dir;
+    if (!archive::zip::ReadDirectory(file, nullptr, dir).empty()) return 2;
     std::vector<unsigned char> in(256 * 1024), out(256 * 1024);
     z_stream zs{};
     inflateInit2(&zs, -MAX_WBITS);
     uint64_t total = 0;
     for (const auto& e : dir.entries) {
-        if (e.method != engine::zip::kDeflated) continue;
+        if (e.method != archive::zip::kDeflated) continue;
         uint64_t offset = 0;
-        if (!engine::zip::LocateData(file, dir, e, offset).empty()) return 2;
+        if (!archive::zip::LocateData(file, dir, e, offset).empty()) return 2;
         inflateReset(&zs);
         uint64_t remaining = e.compressedSize;
         int rc = Z_OK;
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         if (mode == "extract" && argc == 4) return Extract(argv[2], "*.*", argv[3]);
         if (mode == "entry" && argc == 5) return Extract(argv[2], argv[3], argv[4]);
         if (mode == "inflate-only" && argc == 3) return InflateOnly(argv[2]);
-    } catch (const engine::ArchiveError& e) {
+    } catch (const archive::ArchiveError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 2;
     }

@@ -9,7 +9,7 @@
 
 #include "archive/ZipFormat.h"
 
-namespace engine::files {
+namespace archive::files {
 
 #ifdef _WIN32
 inline constexpr wchar_t kSeparator = L'\\';
@@ -68,4 +68,4 @@ private:
 // exists afterwards.
 bool MakeFolders(const std::wstring& path, std::wstring& error);
 
-}  // namespace engine::files
+}  // namespace archive::files

@@ -12,7 +12,7 @@
 
 #include "archive/ArchiveFiles.h"
 
-namespace engine::files {
+namespace archive::files {
 
 namespace {
 
@@ -150,4 +150,4 @@ bool MakeFolders(const std::wstring& path, std::wstring& error) {
     return true;
 }
 
-}  // namespace engine::files
+}  // namespace archive::files

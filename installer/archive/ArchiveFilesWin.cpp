@@ -8,7 +8,7 @@
 
 #include "archive/ArchiveFiles.h"
 
-namespace engine::files {
+namespace archive::files {
 
 namespace {
 
@@ -162,4 +162,4 @@ bool MakeFolders(const std::wstring& path, std::wstring& error) {
     return true;
 }
 
-}  // namespace engine::files
+}  // namespace archive::files

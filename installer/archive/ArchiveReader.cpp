@@ -16,7 +16,7 @@
 #include "archive/ArchiveFiles.h"
 #include "archive/ZipFormat.h"
 
-namespace engine {
+namespace archive {
 
 namespace {
 
@@ -616,4 +616,4 @@ int32_t ArchiveTotalSize(const std::wstring& archive) {
     return int32_t(total);
 }
 
-}  // namespace engine
+}  // namespace archive

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace engine {
+namespace archive {
 
 class ArchiveError : public std::runtime_error {
 public:
@@ -98,4 +98,4 @@ private:
 // "Chyba pri otváraní súboru: " + archive when it cannot be opened.
 int32_t ArchiveTotalSize(const std::wstring& archive);
 
-}  // namespace engine
+}  // namespace archive

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-namespace engine {
+namespace archive {
 
 // Total uncompressed size of the archive's file entries as a signed 32-bit
 // number (wrapping modulo 2^32 above 2 GiB). Raises platform::Error
 // "Chyba pri otváraní súboru: " + archive when the archive cannot be opened.
 int32_t GetArchiveSize(const std::wstring& archive);
 
-}  // namespace engine
+}  // namespace archive

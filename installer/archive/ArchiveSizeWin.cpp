@@ -2,7 +2,7 @@
 #include "archive/ArchiveSize.h"
 #include "platform/Errors.h"
 
-namespace engine {
+namespace archive {
 
 int32_t GetArchiveSize(const std::wstring& archive) {
     try {
@@ -12,4 +12,4 @@ int32_t GetArchiveSize(const std::wstring& archive) {
     }
 }
 
-}  // namespace engine
+}  // namespace archive

@@ -4,7 +4,7 @@
 
 #include "outside/Outside.h"
 
-namespace engine {
+namespace archive {
 
 namespace {
 
@@ -49,4 +49,4 @@ FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
     return {fxaIgnore, L"Chyba pri spracovaní archívu!\r\n" + errorMessage};
 }
 
-}  // namespace engine
+}  // namespace archive

@@ -7,7 +7,7 @@
 
 #include "archive/ArchiveReader.h"
 
-namespace engine {
+namespace archive {
 
 // Progress-bar units for a reported percentage: the percentage rounded to a
 // whole number (half to even), times the units of the whole extraction,
@@ -33,4 +33,4 @@ struct FailureChoice {
 FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
                                 const std::wstring& errorMessage);
 
-}  // namespace engine
+}  // namespace archive

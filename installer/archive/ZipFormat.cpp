@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwctype>
 
-namespace engine::zip {
+namespace archive::zip {
 
 namespace {
 
@@ -362,4 +362,4 @@ bool MatchesMask(const std::wstring& name, const std::wstring& mask) {
     return m == mask.size();
 }
 
-}  // namespace engine::zip
+}  // namespace archive::zip

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace engine::zip {
+namespace archive::zip {
 
 // Bytes of the archive by offset. ReadAt returns how many bytes it read
 // (short at the end of the source, 0 on failure).
@@ -90,4 +90,4 @@ bool SplitSafePath(const std::wstring& name, std::vector<std::wstring>& parts);
 // without case; "*.*" and "*" match every entry.
 bool MatchesMask(const std::wstring& name, const std::wstring& mask);
 
-}  // namespace engine::zip
+}  // namespace archive::zip

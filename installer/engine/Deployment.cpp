@@ -23,17 +23,17 @@ constexpr wchar_t kStatusInstalling[] = L"Inštalácia SQL servera";
 // The reader as the wizard's "Storno" sees it while it extracts.
 class RunningExtraction : public CancelableArchive {
 public:
-    explicit RunningExtraction(const ArchiveReader& reader) : reader_(reader) {}
+    explicit RunningExtraction(const archive::ArchiveReader& reader) : reader_(reader) {}
     bool IsOpen() const override { return reader_.IsOpen(); }
 
 private:
-    const ArchiveReader& reader_;
+    const archive::ArchiveReader& reader_;
 };
 
 // Zip is set exactly while the reader exists, on every way out.
 class ZipScope {
 public:
-    ZipScope(Installation& run, CancelableArchive& archive) : run_(run) { run_.Zip = &archive; }
+    ZipScope(Installation& run, CancelableArchive& reader) : run_(run) { run_.Zip = &reader; }
     ~ZipScope() { run_.Zip = nullptr; }
     ZipScope(const ZipScope&) = delete;
     ZipScope& operator=(const ZipScope&) = delete;
@@ -45,7 +45,7 @@ private:
 // The whole kit into the server folder; errors of the reader are raised.
 void ExtractKit(Installation& run, InstallerUi& ui) {
     run.Canceled = false;
-    ArchiveReader zip;
+    archive::ArchiveReader zip;
     RunningExtraction running(zip);
     ZipScope scope(run, running);
     zip.FileName = outside::kKitArchive;
@@ -55,7 +55,7 @@ void ExtractKit(Installation& run, InstallerUi& ui) {
         ZipOverallProgress(run, ui, progress, cancel);
     };
     zip.OnProcessFileFailure = [&run, &ui](const std::wstring& name, const std::wstring& error,
-                                           TZFProcessFileFailureAction& action) {
+                                           archive::TZFProcessFileFailureAction& action) {
         ZipFileFailure(run, ui, name, error, action);
     };
     zip.OpenArchive();
@@ -78,7 +78,7 @@ bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
         ui.ReportFailure(kNoRights);
         return false;
     }
-    const std::wstring archive = outside::kKitArchive;
+    const std::wstring kit = outside::kKitArchive;
     run.m_szGdsSource = run.m_szFBDir + outside::kClient32Dll;
 
     RemoveLegacyInstance();
@@ -89,7 +89,7 @@ bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
                                                          run.m_szAppDir + outside::kDataIni, 2);
     if (environment::FindFBService(oldPort) != 0) RemoveService(run, oldPort);
 
-    run.m_RequiredBytes += GetArchiveSize(archive);
+    run.m_RequiredBytes += archive::GetArchiveSize(kit);
     ui.ExtendProgress(run.m_RequiredBytes, kStatusInstalling);
 
     const std::wstring serverExe = run.m_szFBDir + outside::kServerExe;
@@ -107,8 +107,8 @@ bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
 }
 
 void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel) {
-    const ProgressStep step =
-        NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
+    const archive::ProgressStep step =
+        archive::NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
     run.m_ProgressNext = step.next;
     if (step.advance > 0) ui.AdvanceProgress(step.advance);
     run.m_ProgressPrevious = step.shown;
@@ -118,8 +118,10 @@ void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, boo
 }
 
 void ZipFileFailure(const Installation& run, InstallerUi& ui, const std::wstring& fileName,
-                    const std::wstring& errorMessage, TZFProcessFileFailureAction& action) {
-    const FailureChoice choice = ChooseFileFailure(run.Canceled, fileName, errorMessage);
+                    const std::wstring& errorMessage,
+                    archive::TZFProcessFileFailureAction& action) {
+    const archive::FailureChoice choice =
+        archive::ChooseFileFailure(run.Canceled, fileName, errorMessage);
     action = choice.action;
     if (!choice.report.empty()) ui.ReportFailure(choice.report);
 }

@@ -91,6 +91,6 @@ bool RemoveService(const Installation& run, const std::wstring& port);
 // The archive reader's events during the extraction.
 void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel);
 void ZipFileFailure(const Installation& run, InstallerUi& ui, const std::wstring& fileName,
-                    const std::wstring& errorMessage, TZFProcessFileFailureAction& action);
+                    const std::wstring& errorMessage, archive::TZFProcessFileFailureAction& action);
 
 }  // namespace engine

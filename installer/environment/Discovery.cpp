@@ -77,7 +77,7 @@ std::wstring GetZipFileVersion(const std::wstring& entry, const std::wstring& ar
     }
     temp.resize(length < temp.size() ? length : 0);
     {
-        engine::ArchiveReader zip;
+        archive::ArchiveReader zip;
         zip.FileName = archive;
         zip.BaseDir = temp;
         zip.FileMasks = {entry};

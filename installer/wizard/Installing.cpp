@@ -71,7 +71,7 @@ void TWizard::ZipOverallProgress(double progress, bool& cancel) {
 }
 
 void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
-                             engine::TZFProcessFileFailureAction& action) {
+                             archive::TZFProcessFileFailureAction& action) {
     engine::ZipFileFailure(*this, *this, fileName, errorMessage, action);
 }
 

@@ -73,7 +73,7 @@ public:
     // The archive reader's events during the extraction.
     void ZipOverallProgress(double progress, bool& cancel);
     void ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
-                        engine::TZFProcessFileFailureAction& action);
+                        archive::TZFProcessFileFailureAction& action);
 
     // Controls.
     toolkit::Panel* Panel1;

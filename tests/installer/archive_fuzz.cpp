@@ -8,7 +8,7 @@
 
 #include "archive/ZipFormat.h"
 
-using namespace engine::zip;
+using namespace archive::zip;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource source(data, size);

@@ -15,15 +15,15 @@ namespace {
 using testsupport::TempDir;
 
 TEST(ArchiveKit, SizeOfTheKitIsTheSumOfItsFiles) {
-    engine::ArchiveReader reader;
+    archive::ArchiveReader reader;
     reader.FileName = testsupport::KitArchive();
     reader.OpenArchive();
     int64_t sum = 0;
-    engine::TZFArchiveItem item;
-    for (bool f = reader.FindFirst(L"*.*", item, engine::faAnyFile); f; f = reader.FindNext(item))
+    archive::TZFArchiveItem item;
+    for (bool f = reader.FindFirst(L"*.*", item, archive::faAnyFile); f; f = reader.FindNext(item))
         sum += item.UncompressedSize;
     EXPECT_GT(sum, 10000);
-    EXPECT_EQ(sum, engine::GetArchiveSize(testsupport::KitArchive()));
+    EXPECT_EQ(sum, archive::GetArchiveSize(testsupport::KitArchive()));
 }
 
 TEST(ArchiveKit, ArchiveThatCannotBeOpenedRaisesTheInstallersError) {
@@ -32,7 +32,7 @@ TEST(ArchiveKit, ArchiveThatCannotBeOpenedRaisesTheInstallersError) {
     testsupport::WriteBytes(garbage, "MZ this is an executable, not an archive");
     for (const std::wstring& path : {garbage, dir / L"missing.zip"}) {
         try {
-            engine::GetArchiveSize(path);
+            archive::GetArchiveSize(path);
             ADD_FAILURE() << "no error";
         } catch (const platform::Error& e) {
             EXPECT_EQ(L"Chyba pri otváraní súboru: " + path, e.Message());
@@ -46,9 +46,9 @@ TEST(ArchiveKit, RelativeArchiveNameIsTakenFromTheCurrentDirectory) {
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(dir.Path().c_str());
-    int32_t size = engine::GetArchiveSize(outside::kKitArchive);
+    int32_t size = archive::GetArchiveSize(outside::kKitArchive);
     SetCurrentDirectoryW(previous);
-    EXPECT_EQ(engine::GetArchiveSize(testsupport::KitArchive()), size);
+    EXPECT_EQ(archive::GetArchiveSize(testsupport::KitArchive()), size);
 }
 
 TEST(ArchiveKit, KitUnpacksIntoTheServerFolderOverAnOlderServer) {
@@ -59,7 +59,7 @@ TEST(ArchiveKit, KitUnpacksIntoTheServerFolderOverAnOlderServer) {
     ASSERT_TRUE(testsupport::WriteBytes(server + outside::kServerExe, "old server"));
     SetFileAttributesW((server + outside::kServerExe).c_str(), FILE_ATTRIBUTE_READONLY);
 
-    engine::ArchiveReader reader;
+    archive::ArchiveReader reader;
     reader.FileName = testsupport::KitArchive();
     reader.BaseDir = server;
     reader.FileMasks.push_back(L"*.*");
@@ -67,7 +67,7 @@ TEST(ArchiveKit, KitUnpacksIntoTheServerFolderOverAnOlderServer) {
     double last = -1;
     reader.OnOverallProgress = [&](double p, bool&) { last = p; };
     reader.OnProcessFileFailure = [&](const std::wstring&, const std::wstring&,
-                                      engine::TZFProcessFileFailureAction&) { ++failures; };
+                                      archive::TZFProcessFileFailureAction&) { ++failures; };
     reader.OpenArchive();
     reader.ExtractFiles();
     reader.CloseArchive();

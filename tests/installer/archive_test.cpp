@@ -22,9 +22,9 @@
 #endif
 
 namespace fs = std::filesystem;
-using engine::ArchiveReader;
-using engine::TZFArchiveItem;
-using engine::TZFProcessFileFailureAction;
+using archive::ArchiveReader;
+using archive::TZFArchiveItem;
+using archive::TZFProcessFileFailureAction;
 using ziptest::ZipBuilder;
 using ziptest::ZipItem;
 
@@ -106,7 +106,7 @@ protected:
         };
         reader_.OnProcessFileFailure = [this](const std::wstring& name, const std::wstring& msg,
                                               TZFProcessFileFailureAction& action) {
-            EXPECT_EQ(engine::fxaIgnore, action) << "the action arrives set to skip";
+            EXPECT_EQ(archive::fxaIgnore, action) << "the action arrives set to skip";
             failures_.push_back({name, msg});
             if (onFailure_) onFailure_();
             if (!answers_.empty()) {
@@ -169,7 +169,7 @@ TEST_F(ArchiveTest, Zip64RecordsAreRead) {
     EXPECT_TRUE(failures_.empty());
     EXPECT_EQ(big, ReadFile(Out("firebird.exe")));
     EXPECT_EQ("zip64", ReadFile(Out("doc/readme.txt")));
-    EXPECT_EQ(int32_t(big.size() + 5), engine::ArchiveTotalSize(Archive(bytes).wstring()));
+    EXPECT_EQ(int32_t(big.size() + 5), archive::ArchiveTotalSize(Archive(bytes).wstring()));
 }
 
 TEST_F(ArchiveTest, MissingBaseFolderIsCreated) {
@@ -249,7 +249,7 @@ TEST_F(ArchiveTest, OemNamesAndUtf8FlaggedNamesGiveTheSameLetters) {
     reader_.OpenArchive();
     TZFArchiveItem item;
     std::vector<std::wstring> names;
-    for (bool f = reader_.FindFirst(L"*.*", item, engine::faAnyFile); f; f = reader_.FindNext(item))
+    for (bool f = reader_.FindFirst(L"*.*", item, archive::faAnyFile); f; f = reader_.FindNext(item))
         names.push_back(item.FileName);
     EXPECT_EQ((std::vector<std::wstring>{L"doc\\\u010d\u0161\u0165.txt", L"doc\\\u017e\u013e.txt"}),
               names);
@@ -290,16 +290,16 @@ TEST_F(ArchiveTest, FindEnumeratesByMaskAndAttributes) {
     };
     EXPECT_EQ((std::vector<std::wstring>{L"32b\\:0", L"32b\\fbclient.dll:5", L"fbclient.dll:3",
                                          L"secret.dll:1", L"readme.txt:1"}),
-              find(L"*.*", engine::faAnyFile));
+              find(L"*.*", archive::faAnyFile));
     EXPECT_EQ(
         (std::vector<std::wstring>{L"32b\\fbclient.dll:5", L"fbclient.dll:3", L"readme.txt:1"}),
-        find(L"*.*", engine::faReadOnly | engine::faArchive))
+        find(L"*.*", archive::faReadOnly | archive::faArchive))
         << "folders and hidden entries only when asked for";
     EXPECT_EQ((std::vector<std::wstring>{L"fbclient.dll:3"}),
-              find(L"FBCLIENT.DLL", engine::faAnyFile));
+              find(L"FBCLIENT.DLL", archive::faAnyFile));
     EXPECT_EQ(
         (std::vector<std::wstring>{L"32b\\fbclient.dll:5", L"fbclient.dll:3", L"secret.dll:1"}),
-        find(L"*.dll", engine::faAnyFile));
+        find(L"*.dll", archive::faAnyFile));
 }
 
 TEST_F(ArchiveTest, OneNamedEntryIsExtractedAlone) {
@@ -324,7 +324,7 @@ TEST_F(ArchiveTest, ProgressStartsAtZeroGrowsThroughTheEntryAndEndsAtHundredOnce
 
     progress_.clear();
     entry.crc = 1;
-    answers_ = {engine::fxaRetry, engine::fxaIgnore};
+    answers_ = {archive::fxaRetry, archive::fxaIgnore};
     Extract(ZipBuilder().Add(entry).Build());
     EXPECT_EQ((std::vector<double>{0, 25, 50, 75, 100}), progress_) << "not back for the retry";
 }
@@ -347,7 +347,7 @@ TEST_F(ArchiveTest, EmptyArchiveReportsZeroAndHundred) {
     std::string empty = ZipBuilder().Build();
     Extract(empty);
     EXPECT_EQ((std::vector<double>{0, 100}), progress_);
-    EXPECT_EQ(0, engine::ArchiveTotalSize(Archive(empty).wstring()));
+    EXPECT_EQ(0, archive::ArchiveTotalSize(Archive(empty).wstring()));
 }
 
 TEST_F(ArchiveTest, CancelStopsAfterTheEntryInHand) {
@@ -382,13 +382,13 @@ TEST_F(ArchiveTest, TotalSizeCountsFileEntriesAndWrapsAt32Bits) {
 
     EXPECT_EQ(
         int32_t(5 + 7),
-        engine::ArchiveTotalSize(
+        archive::ArchiveTotalSize(
             Archive(ZipBuilder().File("a", "12345").File("b/c", "1234567").Add(folder).Build())
                 .wstring()));
     EXPECT_EQ(INT32_MIN,
-              engine::ArchiveTotalSize(Archive(ZipBuilder().Add(huge).Build()).wstring()));
+              archive::ArchiveTotalSize(Archive(ZipBuilder().Add(huge).Build()).wstring()));
     EXPECT_EQ(3,
-              engine::ArchiveTotalSize(
+              archive::ArchiveTotalSize(
                   Archive(ZipBuilder().Add(huge).Add(huge2).File("x", "123").Build()).wstring()));
 }
 
@@ -401,18 +401,18 @@ TEST_F(ArchiveTest, GarbageOrTruncatedArchiveCannotBeOpened) {
         fs::path path = Archive(bytes);
         ArchiveReader reader;
         reader.FileName = path.wstring();
-        EXPECT_THROW(reader.OpenArchive(), engine::ArchiveError) << bytes.size();
+        EXPECT_THROW(reader.OpenArchive(), archive::ArchiveError) << bytes.size();
         EXPECT_FALSE(reader.IsOpen());
         try {
-            engine::ArchiveTotalSize(path.wstring());
+            archive::ArchiveTotalSize(path.wstring());
             ADD_FAILURE() << "no error for " << bytes.size() << " bytes";
-        } catch (const engine::ArchiveError& e) {
+        } catch (const archive::ArchiveError& e) {
             EXPECT_EQ(L"Chyba pri otváraní súboru: " + path.wstring(), e.Message());
         }
     }
     ArchiveReader missing;
     missing.FileName = (dir_ / "missing.zip").wstring();
-    EXPECT_THROW(missing.OpenArchive(), engine::ArchiveError);
+    EXPECT_THROW(missing.OpenArchive(), archive::ArchiveError);
 }
 
 // Entries that cannot be extracted: each goes to the failure event under its
@@ -479,7 +479,7 @@ TEST_P(BadEntryTest, IsReportedSkippedAndLeavesNoFile) {
     Extract(ZipBuilder().File("before.txt", "1").Add(bad).File("after.txt", "2").Build());
 
     ASSERT_EQ(1u, failures_.size());
-    std::wstring shown = engine::zip::DecodeCp852(bad.name);
+    std::wstring shown = archive::zip::DecodeCp852(bad.name);
     std::replace(shown.begin(), shown.end(), L'/', L'\\');
     EXPECT_EQ(shown, failures_[0].name);
     EXPECT_FALSE(failures_[0].message.empty());
@@ -506,7 +506,7 @@ TEST_F(ArchiveTest, FailedEntryKeepsTheOldFileInPlace) {
 TEST_F(ArchiveTest, RetryTriesTheEntryAgainAndAbortStops) {
     ZipItem bad = Item("bad.bin", "data");
     bad.crc = 1;
-    answers_ = {engine::fxaRetry, engine::fxaRetry, engine::fxaIgnore};
+    answers_ = {archive::fxaRetry, archive::fxaRetry, archive::fxaIgnore};
     Extract(ZipBuilder().Add(bad).File("after.txt", "2").Build());
     EXPECT_EQ(3u, failures_.size());
     EXPECT_EQ((std::vector<std::string>{"after.txt"}), OutListing());
@@ -514,7 +514,7 @@ TEST_F(ArchiveTest, RetryTriesTheEntryAgainAndAbortStops) {
     failures_.clear();
     progress_.clear();
     fs::remove_all(dir_ / "out");
-    answers_ = {engine::fxaAbort};
+    answers_ = {archive::fxaAbort};
     Extract(ZipBuilder().File("before.txt", "1").Add(bad).File("after.txt", "2").Build());
     EXPECT_EQ(1u, failures_.size());
     EXPECT_EQ("1", ReadFile(Out("before.txt")));
@@ -547,7 +547,7 @@ void ExpectWholeFilesOnly(const std::vector<std::string>& listing, const fs::pat
 
 TEST_F(ArchiveTest, FailuresAmongManyEntriesComeInEntryOrderAndRetriesAreHonoured) {
     // e5 and e35 are small and thus extracted late, e34 big and early.
-    answers_ = {engine::fxaIgnore, engine::fxaRetry, engine::fxaIgnore};
+    answers_ = {archive::fxaIgnore, archive::fxaRetry, archive::fxaIgnore};
     Extract(ManyEntries(40, {5, 34, 35}).Build());
     std::vector<std::wstring> names;
     for (const Failure& f : failures_) names.push_back(f.name);
@@ -577,7 +577,7 @@ TEST_F(ArchiveTest, AbortAmongManyEntriesStartsNoMore) {
         filesAtFailure = OutListing().size();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));  // time to go on, if it did
     };
-    answers_ = {engine::fxaAbort};
+    answers_ = {archive::fxaAbort};
     Extract(zip.Build());
     EXPECT_EQ(1u, failures_.size());
     std::vector<std::string> listing = OutListing();
@@ -596,9 +596,9 @@ TEST_F(ArchiveTest, BlockedTargetIsAFailedEntry) {
 }
 
 TEST_F(ArchiveTest, ExtractingWithoutOpeningRaises) {
-    EXPECT_THROW(reader_.ExtractFiles(), engine::ArchiveError);
+    EXPECT_THROW(reader_.ExtractFiles(), archive::ArchiveError);
     TZFArchiveItem item;
-    EXPECT_THROW(reader_.FindFirst(L"*.*", item, engine::faAnyFile), engine::ArchiveError);
+    EXPECT_THROW(reader_.FindFirst(L"*.*", item, archive::faAnyFile), archive::ArchiveError);
 }
 
 }  // namespace

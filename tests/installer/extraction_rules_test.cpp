@@ -8,9 +8,9 @@
 
 namespace {
 
-using engine::ChooseFileFailure;
-using engine::NextProgressStep;
-using engine::ProgressUnits;
+using archive::ChooseFileFailure;
+using archive::NextProgressStep;
+using archive::ProgressUnits;
 
 TEST(ProgressUnits, RoundsHalfToEvenBeforeScaling) {
     EXPECT_EQ(50, ProgressUnits(50.5, 100));
@@ -59,7 +59,7 @@ TEST(ProgressStep, BarAdvancesByNewUnitsOnlyAndNeverBack) {
 
 TEST(FileFailure, OtherEntriesAreReportedAndSkipped) {
     auto c = ChooseFileFailure(false, L"bin\\fbclient.dll", L"Súbor sa nedá vytvoriť");
-    EXPECT_EQ(engine::fxaIgnore, c.action);
+    EXPECT_EQ(archive::fxaIgnore, c.action);
     EXPECT_EQ(L"Chyba pri spracovaní archívu!\r\nSúbor sa nedá vytvoriť", c.report);
 }
 
@@ -67,7 +67,7 @@ TEST(FileFailure, QuietEntriesAreSkippedWithoutAWordInAnyCase) {
     for (const wchar_t* name :
          {L"firebird.msg", L"FIREBIRD.MSG", L"bin\\exe\\vorsel.exe", L"BIN\\EXE\\Vorsel.EXE"}) {
         auto c = ChooseFileFailure(false, name, L"x");
-        EXPECT_EQ(engine::fxaIgnore, c.action) << name;
+        EXPECT_EQ(archive::fxaIgnore, c.action) << name;
         EXPECT_TRUE(c.report.empty()) << name;
     }
     EXPECT_FALSE(ChooseFileFailure(false, L"doc\\firebird.msg", L"x").report.empty())
@@ -77,7 +77,7 @@ TEST(FileFailure, QuietEntriesAreSkippedWithoutAWordInAnyCase) {
 TEST(FileFailure, AfterCancelEveryFailureAbortsSilently) {
     for (const wchar_t* name : {L"firebird.exe", L"firebird.msg"}) {
         auto c = ChooseFileFailure(true, name, L"x");
-        EXPECT_EQ(engine::fxaAbort, c.action);
+        EXPECT_EQ(archive::fxaAbort, c.action);
         EXPECT_TRUE(c.report.empty());
     }
 }

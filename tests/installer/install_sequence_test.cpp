@@ -59,7 +59,7 @@ std::wstring IniValue(const std::wstring& ini, const wchar_t* key) {
 }
 
 void ExtractKitInto(const std::wstring& folder) {
-    engine::ArchiveReader zip;
+    archive::ArchiveReader zip;
     zip.FileName = KitArchive();
     zip.BaseDir = folder;
     zip.FileMasks.push_back(L"*.*");
@@ -69,12 +69,12 @@ void ExtractKitInto(const std::wstring& folder) {
 }
 
 int64_t KitTotal() {
-    engine::ArchiveReader zip;
+    archive::ArchiveReader zip;
     zip.FileName = KitArchive();
     zip.OpenArchive();
     int64_t total = 0;
-    engine::TZFArchiveItem item;
-    for (bool more = zip.FindFirst(L"*.*", item, engine::faAnyFile & ~engine::faDirectory); more;
+    archive::TZFArchiveItem item;
+    for (bool more = zip.FindFirst(L"*.*", item, archive::faAnyFile & ~archive::faDirectory); more;
          more = zip.FindNext(item))
         total += item.UncompressedSize;
     return total;
@@ -753,7 +753,7 @@ struct FailureCase {
     const char* name;
     bool canceled, silent;
     const wchar_t* file;
-    engine::TZFProcessFileFailureAction action;
+    archive::TZFProcessFileFailureAction action;
     bool shown;
 };
 
@@ -764,7 +764,7 @@ TEST_P(ZipFileFailureTest, ChoosesTheActionAndReportsOnlyWhenItShould) {
     const FailureCase& c = GetParam();
     auto w = Make(c.silent ? std::vector<std::wstring>{L"/S"} : std::vector<std::wstring>{});
     w->Canceled = c.canceled;
-    engine::TZFProcessFileFailureAction action = engine::fxaIgnore;
+    archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     w->ZipFileFailure(c.file, L"Prístup bol odmietnutý.", action);
     EXPECT_EQ(c.action, action);
     ASSERT_EQ(c.shown ? 1u : 0u, ui_.messages.size());
@@ -777,12 +777,12 @@ TEST_P(ZipFileFailureTest, ChoosesTheActionAndReportsOnlyWhenItShould) {
 INSTANTIATE_TEST_SUITE_P(
     Failures, ZipFileFailureTest,
     ::testing::Values(
-        FailureCase{"Reported", false, false, L"intl\\fbintl.conf", engine::fxaIgnore, true},
-        FailureCase{"SilentRun", false, true, L"intl\\fbintl.conf", engine::fxaIgnore, false},
-        FailureCase{"MessageFileUpperCase", false, false, L"FIREBIRD.MSG", engine::fxaIgnore,
+        FailureCase{"Reported", false, false, L"intl\\fbintl.conf", archive::fxaIgnore, true},
+        FailureCase{"SilentRun", false, true, L"intl\\fbintl.conf", archive::fxaIgnore, false},
+        FailureCase{"MessageFileUpperCase", false, false, L"FIREBIRD.MSG", archive::fxaIgnore,
                     false},
-        FailureCase{"VorselExe", false, false, L"bin\\exe\\Vorsel.exe", engine::fxaIgnore, false},
-        FailureCase{"AfterCancel", true, false, L"intl\\fbintl.conf", engine::fxaAbort, false}),
+        FailureCase{"VorselExe", false, false, L"bin\\exe\\Vorsel.exe", archive::fxaIgnore, false},
+        FailureCase{"AfterCancel", true, false, L"intl\\fbintl.conf", archive::fxaAbort, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {
