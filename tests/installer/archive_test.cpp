@@ -335,7 +335,11 @@ TEST_F(ArchiveTest, ProgressOfEntriesExtractedSideBySideOnlyGrows) {
         zip.File("big" + std::to_string(i) + ".bin", ziptest::Pattern(1024 * 1024, i + 1), i % 2);
     zip.File("b.txt", "b").File("c.txt", "c");
     Extract(zip.Build());
-    ASSERT_GE(progress_.size(), 4u) << "steps within the entries, not only at their ends";
+    // How many steps the caller sees depends on when its thread gets the
+    // processor (a loaded machine may wake it only a few times), so only
+    // the order is asserted; the steps within an entry are pinned down by
+    // the one-entry case above.
+    ASSERT_GE(progress_.size(), 2u);
     EXPECT_EQ(0.0, progress_.front());
     EXPECT_EQ(100.0, progress_.back());
     EXPECT_TRUE(std::adjacent_find(progress_.begin(), progress_.end(),
