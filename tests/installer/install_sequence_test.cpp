@@ -182,6 +182,12 @@ protected:
     }
 
     // What the service tool of the server folder was asked, as "action port".
+    // The service tool's calls that replace the instance of one port by
+    // that of another (or the same) port.
+    static std::vector<std::string> Reinstalled(const std::string& from, const std::string& to) {
+        return {"sto -n velmora64b_" + from, "r -n velmora64b_" + from, "i -n velmora64b_" + to,
+                "sta -n velmora64b_" + to};
+    }
     std::vector<std::string> ToolCalls() const {
         std::vector<std::string> out;
         for (const std::string& line : Lines(ReadBytes(fb_ + L"instsvc.log"))) {
@@ -525,9 +531,7 @@ TEST_F(InstallSequenceTest, KeptServerMovedToAnotherPortGetsANewInstance) {
     w->OKClick();
 
     std::string p7 = ToUtf8(Port(7)), p8 = ToUtf8(Port(8));
-    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
-                                        "i -n velmora64b_" + p8, "sta -n velmora64b_" + p8}),
-              ToolCalls());
+    EXPECT_EQ(Reinstalled(p7, p8), ToolCalls());
     EXPECT_EQ(0u, ServiceState(Service64(Port(7))));
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(8))));
     std::string conf = Conf();
@@ -545,9 +549,7 @@ TEST_F(InstallSequenceTest, KeptServerWithOnlyANewModeIsSetUpAgainOnItsPort) {
     w->OKClick();
 
     std::string p7 = ToUtf8(Port(7));
-    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
-                                        "i -n velmora64b_" + p7, "sta -n velmora64b_" + p7}),
-              ToolCalls());
+    EXPECT_EQ(Reinstalled(p7, p7), ToolCalls());
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
     EXPECT_NE(std::string::npos, Conf().find("\r\nServerMode = Classic\r\n"));
     EXPECT_EQ(L"CS", IniValue(ini_, L"FBTYPE"));
@@ -561,9 +563,7 @@ TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeLosesTheInstanceOfItsCon
     w->OKClick();
 
     std::string p7 = ToUtf8(Port(7)), p9 = ToUtf8(Port(9));
-    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
-                                        "i -n velmora64b_" + p9, "sta -n velmora64b_" + p9}),
-              ToolCalls());
+    EXPECT_EQ(Reinstalled(p7, p9), ToolCalls());
     EXPECT_EQ(0u, ServiceState(Service64(Port(7)))) << "it would start beside the new one";
     EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p9 + "\r\n"));
     EXPECT_EQ(Port(9), IniValue(ini_, L"PORT"));
@@ -578,9 +578,7 @@ TEST_F(InstallSequenceTest, KeptServerOutsideTheDefaultFolderIsTheOneMoved) {
     w->OKClick();
 
     std::string p7 = ToUtf8(Port(7)), p8 = ToUtf8(Port(8));
-    EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7,
-                                        "i -n velmora64b_" + p8, "sta -n velmora64b_" + p8}),
-              ToolCalls());
+    EXPECT_EQ(Reinstalled(p7, p8), ToolCalls());
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(8))));
     EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p8 + "\r\n"));
     EXPECT_EQ(fb_ + L"firebird.exe", IniValue(ini_, L"FBSERVER"));
