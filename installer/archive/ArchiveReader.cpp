@@ -38,6 +38,18 @@ std::wstring Join(std::wstring base, const std::vector<std::wstring>& parts, siz
     return base;
 }
 
+// Why the entry cannot be extracted, judged from the central directory
+// alone; empty when it can. parts receives its safe path.
+std::wstring EntryProblem(const zip::Entry& e, std::vector<std::wstring>& parts) {
+    if (!zip::SplitSafePath(e.name, parts)) return kUnsafePath;
+    if (e.isFolder) return {};
+    if (e.flags & (zip::kEncrypted | zip::kStrongEncryption)) return kEncrypted;
+    if (e.method != zip::kStored && e.method != zip::kDeflated)
+        return L"Nepodporovaná metóda kompresie (" + std::to_wstring(e.method) + L")";
+    if (e.method == zip::kStored && e.compressedSize != e.uncompressedSize) return kDamagedData;
+    return {};
+}
+
 uint32_t ItemAttributes(const zip::Entry& e) {
     uint32_t attributes = e.externalAttributes & faAnyFile & ~uint32_t(faDirectory);
     return e.isFolder ? attributes | faDirectory : attributes;
@@ -242,16 +254,12 @@ public:
     // Empty on success, otherwise the error text for the failure event.
     std::wstring Extract(const zip::Entry& e, const EntryProgress& progress) {
         std::vector<std::wstring> parts;
-        if (!zip::SplitSafePath(e.name, parts)) return kUnsafePath;
-        std::wstring error;
+        std::wstring error = EntryProblem(e, parts);
+        if (!error.empty()) return error;
         if (e.isFolder) {
             files::MakeFolders(Join(baseDir_, parts, parts.size()), error);
             return error;
         }
-        if (e.flags & (zip::kEncrypted | zip::kStrongEncryption)) return kEncrypted;
-        if (e.method != zip::kStored && e.method != zip::kDeflated)
-            return L"Nepodporovaná metóda kompresie (" + std::to_wstring(e.method) + L")";
-        if (e.method == zip::kStored && e.compressedSize != e.uncompressedSize) return kDamagedData;
         uint64_t offset = 0;
         if (error = zip::LocateData(input_, directory_, e, offset); !error.empty()) return error;
         if (!files::MakeFolders(Join(baseDir_, parts, parts.size() - 1), error)) return error;
@@ -597,6 +605,28 @@ void ArchiveReader::ExtractFiles() {
     State& s = *state_;
     s.canceled = false;
     Extraction(*this, s.input, s.directory, s.canceled).Run();
+}
+
+ArchiveSurvey SurveyArchive(const std::wstring& archive) {
+    files::InputFile input;
+    zip::Directory directory;
+    std::wstring error;
+    if (!input.Open(archive, error)) throw ArchiveError(error);
+    error = zip::ReadDirectory(input, files::DecodeOemName, directory);
+    if (!error.empty()) throw ArchiveError(error + L": " + archive);
+    ArchiveSurvey survey;
+    std::vector<std::wstring> parts;
+    for (const zip::Entry& e : directory.entries) {
+        error = EntryProblem(e, parts);
+        if (!error.empty()) {
+            if (survey.problem.empty()) survey.problem = e.name + L": " + error;
+            continue;
+        }
+        std::wstring path = Join(L"", parts, parts.size());
+        (e.isFolder ? survey.folders : survey.files).push_back(std::move(path));
+        if (!e.isFolder) survey.totalBytes += e.uncompressedSize;
+    }
+    return survey;
 }
 
 int32_t ArchiveTotalSize(const std::wstring& archive) {

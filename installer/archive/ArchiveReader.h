@@ -93,6 +93,23 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// What an archive holds, read from its central directory without
+// extracting anything: whether every entry could be extracted, and where.
+struct ArchiveSurvey {
+    // The first entry that could not be extracted (a name leading out of
+    // the folder, encryption, an unsupported method) with the reason; empty
+    // when there is none.
+    std::wstring problem;
+    // The safe relative paths of the extractable entries, with the
+    // platform's separator, in directory order.
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> folders;
+    uint64_t totalBytes = 0;  // of the files
+};
+// Raises ArchiveError when the archive cannot be opened or its central
+// directory is not sound.
+ArchiveSurvey SurveyArchive(const std::wstring& archive);
+
 // Total of the uncompressed sizes of the archive's file entries, wrapping
 // modulo 2^32 into the signed 32-bit range. Raises ArchiveError with
 // "Chyba pri otváraní súboru: " + archive when it cannot be opened.

@@ -43,13 +43,17 @@ public:
             if (!ApplicationStopped()) return;
             if (!DeployServer()) return;
         }
-        PlaceClientFiles();
-        CopyOver(CurrentDir() + outside::kToolExe,
-                 run_.m_szAppDir + outside::kToolDir + outside::kToolExe);
+        PlaceClientFiles(run_, ui_);
+        PlaceBackupTool(run_.m_szAppDir, CurrentDir());
         if (environment::IsFBInstalled(run_.m_szFBDir)) {
-            if (!installServer) ReconfigureKeptServer();
-            WriteDataIni();
+            if (!installServer && !ReconfigureKeptServer()) {
+                ui_.CloseWizard();
+                return;
+            }
+            WriteDataIni(run_, ModeCode(), ui_);
         }
+        // What a later start would otherwise finish again.
+        if (run_.m_Journal.Exists()) Transaction(run_.m_Journal).Finish();
         ui_.ShowEndPage();
         if (run_.m_bSilentInstall) {
             // "OK" only for a run that an administrator need not look into.
@@ -111,6 +115,10 @@ private:
         if (run_.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) ||
             EntryExists(dir + outside::kStopMarker))
             return;
+        // Journalled first: a run cut short must not leave the application's
+        // backup stopped for good.
+        Transaction tx(run_.m_Journal);
+        tx.RecordMarker(dir + outside::kStopMarker);
         run_.m_bSuspendCreated = environment::CreateMarkerFile(dir + outside::kStopMarker);
         if (!run_.m_bSuspendCreated) return;
         run_.m_OwnMarkers.push_back(dir + outside::kStopMarker);
@@ -121,6 +129,7 @@ private:
         const std::wstring noRun =
             environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
         const bool existed = EntryExists(noRun);
+        if (!existed) tx.RecordMarker(noRun);
         if (environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable) && !existed)
             run_.m_OwnMarkers.push_back(noRun);
     }
@@ -142,65 +151,46 @@ private:
         return false;
     }
 
-    void PlaceClientFiles() {
-        const std::wstring exe = run_.m_szAppDir + outside::kAppExeDir;
-        const std::wstring& fb = run_.m_szFBDir;
-        const std::wstring gds = exe + outside::kAppGds32, client = exe + outside::kAppFbclient;
-        // A cancelled or failed extraction may not have brought the new client
-        // library; deleting the application's own would leave it with none.
-        if (!run_.m_szGdsSource.empty() && EntryExists(run_.m_szGdsSource)) {
-            if (EntryExists(gds) && !DeleteFileW(gds.c_str())) ui_.ReportFailure(kGdsDeleteError);
-            CopyOver(run_.m_szGdsSource, gds);
-            CopyOver(run_.m_szGdsSource, client);
-        }
-        SupplyWhenMissing(fb + outside::kClient32Dll, gds);
-        SupplyWhenMissing(gds, client);
-        SupplyWhenMissing(fb + outside::kMessageFile, exe + outside::kAppMessages);
-        SupplyWhenMissing(fb + outside::kMsvcp32Dll, exe + outside::kAppMsvcp);
-        SupplyWhenMissing(fb + outside::kVcruntime32Dll, exe + outside::kAppVcruntime);
-    }
-
     // Port or mode of a server that stays: remove the old instance, then set
-    // it up again for the page's port and mode. No firewall rule here.
-    void ReconfigureKeptServer() {
+    // it up again for the page's port and mode, as one transaction with the
+    // old firebird.conf kept aside. No firewall rule here. False when the
+    // new instance did not run and the old one is back.
+    bool ReconfigureKeptServer() {
         const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
         const std::wstring ini = run_.m_szAppDir + outside::kDataIni;
-        bool reconfigure = false;
         const std::wstring known = environment::ReadFBPort(conf, ini, 1);
-        if (run_.m_szFBPort != known) {
+        const bool portChanged = run_.m_szFBPort != known;
+        const std::wstring storedMode = environment::ReadFBType(ini);
+        if (!portChanged && storedMode == ModeCode()) return true;
+        run_.m_Failure.clear();
+        Transaction tx(run_.m_Journal);
+        try {
+            tx.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/false));
+            if (EntryExists(conf)) tx.SavingCopy(conf);
+            if (!MoveKeptServer(portChanged, conf, ini)) return RollBackAndReport(run_, ui_);
+        } catch (...) {
+            Fail(run_, CurrentErrorText());
+            return RollBackAndReport(run_, ui_);
+        }
+        tx.Commit();
+        return true;
+    }
+
+    bool MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
+        if (portChanged) {
             // The instance runs on the port its firebird.conf sets, whatever
             // data.ini says; left registered it would start beside the new one.
             const std::wstring old = environment::ReadFBPort(conf, ini, 2);
-            if (environment::FindFBService(old) != 0) RemoveService(run_, old);
+            if (environment::FindFBService(old) != 0 && !RemoveService(run_, old)) return false;
             environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
-            reconfigure = true;
+        } else if (environment::FindFBService(run_.m_szFBPort) != 0 &&
+                   !RemoveService(run_, run_.m_szFBPort)) {
+            return false;
         }
-        if (ModeCode() != environment::ReadFBType(ini) && !reconfigure) {
-            if (environment::FindFBService(run_.m_szFBPort) != 0)
-                RemoveService(run_, run_.m_szFBPort);
-            reconfigure = true;
-        }
-        if (reconfigure) SetupService(run_, choices_.mode, ui_);
+        return SetupService(run_, choices_.mode, ui_);
     }
 
     std::wstring ModeCode() const { return choices_.mode ? choices_.mode->iniCode : L""; }
-
-    void WriteDataIni() {
-        const std::wstring ini = WithDelimiter(run_.m_szAppDir) + outside::kDataIni;
-        const std::wstring server = run_.m_szFBDir + outside::kServerExe;
-        const std::wstring mode = ModeCode();
-        const std::pair<const wchar_t*, const std::wstring*> values[] = {
-            {outside::kIniPort, &run_.m_szFBPort},
-            {outside::kIniServer, &server},
-            {outside::kIniMode, &mode}};
-        for (const auto& [key, value] : values) {
-            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(),
-                                            ini.c_str())) {
-                ui_.ReportFailure(kIniWriteError);
-                return;
-            }
-        }
-    }
 
     Installation& run_;
     const Choices& choices_;
@@ -208,6 +198,43 @@ private:
 };
 
 }  // namespace
+
+void PlaceClientFiles(const Installation& run, InstallerUi& ui) {
+    const std::wstring exe = run.m_szAppDir + outside::kAppExeDir;
+    const std::wstring& fb = run.m_szFBDir;
+    const std::wstring gds = exe + outside::kAppGds32, client = exe + outside::kAppFbclient;
+    // A server that was not installed brings no new client library;
+    // deleting the application's own would leave it with none.
+    if (!run.m_szGdsSource.empty() && EntryExists(run.m_szGdsSource)) {
+        if (EntryExists(gds) && !DeleteFileW(gds.c_str())) ui.ReportFailure(kGdsDeleteError);
+        CopyOver(run.m_szGdsSource, gds);
+        CopyOver(run.m_szGdsSource, client);
+    }
+    SupplyWhenMissing(fb + outside::kClient32Dll, gds);
+    SupplyWhenMissing(gds, client);
+    SupplyWhenMissing(fb + outside::kMessageFile, exe + outside::kAppMessages);
+    SupplyWhenMissing(fb + outside::kMsvcp32Dll, exe + outside::kAppMsvcp);
+    SupplyWhenMissing(fb + outside::kVcruntime32Dll, exe + outside::kAppVcruntime);
+}
+
+void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir) {
+    CopyOver(installerDir + outside::kToolExe, appDir + outside::kToolDir + outside::kToolExe);
+}
+
+void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui) {
+    const std::wstring ini = WithDelimiter(run.m_szAppDir) + outside::kDataIni;
+    const std::wstring server = run.m_szFBDir + outside::kServerExe;
+    const std::pair<const wchar_t*, const std::wstring*> values[] = {
+        {outside::kIniPort, &run.m_szFBPort},
+        {outside::kIniServer, &server},
+        {outside::kIniMode, &modeCode}};
+    for (const auto& [key, value] : values) {
+        if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(), ini.c_str())) {
+            ui.ReportFailure(kIniWriteError);
+            return;
+        }
+    }
+}
 
 void RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui) {
     InstallSequence(run, choices, ui).Run();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/ArchiveReader.h"
+#include "engine/Journal.h"
 #include "outside/Outside.h"
 
 namespace engine {
@@ -58,6 +59,10 @@ struct Installation {
     int32_t m_ProgressPrevious = 0;
     int32_t m_ProgressNext = 0;
     int32_t m_nExitCode = kExitDone;
+    // The write-ahead record of what this run changes, in its fixed place.
+    Journal m_Journal;
+    // The first reason the deployment cannot go on; empty while it can.
+    std::wstring m_Failure;
 
     // Raises the exit code to `code` when it is higher.
     void SetExitCode(int32_t code);
@@ -78,19 +83,27 @@ struct Choices {
 // they happen; the caller shows them.
 void RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui);
 
-// The server from the kit into m_szFBDir, registered, configured, started
-// and let through the firewall. False when the installation is to end.
+// The kit checked whole, then the server from it into m_szFBDir,
+// registered, configured and started, as one transaction: false when the
+// installation is to end, the previous server given back and the user told.
 bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui);
 // The settings of firebird.conf for `mode` and m_szFBPort, then the
-// instance for m_szFBPort registered and started. True when the service
-// tool was run.
+// instance for m_szFBPort registered and started, each step journalled.
+// True when the instance runs; false with run.m_Failure saying why.
 bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& ui);
-// Stops and unregisters the instance of `port`. True when the tool was run.
-bool RemoveService(const Installation& run, const std::wstring& port);
+// Stops and unregisters the instance of `port`, journalled first. False
+// (run.m_Failure says why) when the instance is still there afterwards.
+bool RemoveService(Installation& run, const std::wstring& port);
+
+// Settles a journal left by an earlier run (killed, power lost) or by this
+// one: back to the server the PC had before an unfinished deployment,
+// forward to the end of a committed one, this run's markers removed. Says
+// what it did in the log or a message; nothing when there was nothing to do.
+void SettleEarlierRun(Installation& run, InstallerUi& ui);
 
 // The archive reader's events during the extraction.
 void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel);
-void ZipFileFailure(const Installation& run, InstallerUi& ui, const std::wstring& fileName,
+void ZipFileFailure(Installation& run, InstallerUi& ui, const std::wstring& fileName,
                     const std::wstring& errorMessage, archive::TZFProcessFileFailureAction& action);
 
 }  // namespace engine

@@ -16,6 +16,9 @@ public:
     // An error on the way: the error box, or unattended a log entry. The run
     // ends with kExitFailed.
     virtual void ReportFailure(const std::wstring& message) = 0;
+    // A message that needs no answer: an information box, or unattended a
+    // log entry. The exit code stays as it is.
+    virtual void Inform(const std::wstring& message) = 0;
     // The error box, also in an unattended run (an unreadable computer name).
     virtual void ShowErrorBox(const std::wstring& message) = 0;
     // A stamped entry in the setup log; nothing when no log is open.

@@ -14,6 +14,7 @@ namespace engine {
 // directory; minimised shows it minimised and not activated. With wait it
 // blocks until the program ends and returns its exit code; without wait it
 // returns 0. -1 when the program could not be started.
+inline constexpr int32_t kProgramNotStarted = -1;
 int32_t RunProgram(const std::wstring& commandLine, bool minimised, bool wait);
 
 // program + arguments, the program's path in double quotes when it holds a

@@ -1,10 +1,11 @@
 // The server's Windows service instance for the chosen port, and the
 // settings of firebird.conf that go with the user's choices. A change of
 // port or mode is always: remove the instance, write the settings, register
-// and start it again.
+// and start it again. Each removal and registration is journalled first.
 #include <vector>
 
 #include "engine/Programs.h"
+#include "engine/ServiceRecords.h"
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Discovery.h"
@@ -12,24 +13,6 @@
 namespace engine {
 
 namespace {
-
-// The service tool's exit code says nothing about the server; the service
-// manager does. An instance that is still stopped after a short grace will
-// not come up by waiting longer.
-constexpr ULONGLONG kStartWaitMs = 30000, kStoppedGraceMs = 3000;
-constexpr DWORD kPollMs = 250;
-
-bool WaitUntilRunning(const std::wstring& service) {
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
-        const DWORD state = environment::GetServiceState(service);
-        if (state == SERVICE_RUNNING) return true;
-        const ULONGLONG waited = GetTickCount64() - start;
-        if (waited >= kStartWaitMs) return false;
-        if ((state == 0 || state == SERVICE_STOPPED) && waited >= kStoppedGraceMs) return false;
-        Sleep(kPollMs);
-    }
-}
 
 struct Setting {
     const wchar_t* key;
@@ -49,33 +32,47 @@ std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::
     return settings;
 }
 
+std::wstring ServiceName(const Installation& run, const std::wstring& port) {
+    return outside::kServiceNamePrefix + InstanceName(run.m_szFBDir, port);
+}
+
 }  // namespace
 
-bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& ui) {
+bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& /*ui*/) {
     if (!run.m_bIsNT) return false;
-    if (environment::FindFBService(run.m_szFBPort) != 0) RemoveService(run, run.m_szFBPort);
-    if (!environment::IsFBInstalled(run.m_szFBDir)) return false;
+    if (environment::FindFBService(run.m_szFBPort) != 0 && !RemoveService(run, run.m_szFBPort))
+        return false;
+    if (!environment::IsFBInstalled(run.m_szFBDir))
+        return Fail(run, L"V priečinku " + run.m_szFBDir + L" chýba " + outside::kServerExe + L".");
 
     const std::wstring conf = run.m_szFBDir + outside::kServerConf;
     for (const Setting& s : ServerSettings(mode, run.m_szAppDir, run.m_szFBPort))
         environment::SetConfValue(conf, s.key, s.value);
 
-    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort), true,
-               true);
-    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolStart, run.m_szFBPort), true, true);
-    // Reported, and the installation goes on: data.ini and the client files
-    // still name this server, which the administrator can start by hand.
     const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);
+    Transaction(run.m_Journal).RegisteringService(outside::kServiceNamePrefix + instance);
+    if (!RunToolOrFail(run, ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort)))
+        return false;
+    // The start command's exit code says nothing about the server; the
+    // service manager does.
+    const std::wstring start = ServiceToolCommand(run.m_szFBDir, outside::kToolStart, run.m_szFBPort);
+    if (const int32_t code = RunTool(run, start); code < 0) return Fail(run, ToolFailure(start, code));
     if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
-        ui.ReportFailure(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
+        return Fail(run, L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
     return true;
 }
 
-bool RemoveService(const Installation& run, const std::wstring& port) {
-    if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return false;
-    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port), true, true);
-    RunProgram(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port), true, true);
-    return true;
+bool RemoveService(Installation& run, const std::wstring& port) {
+    if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return true;
+    const std::wstring service = ServiceName(run, port);
+    Transaction(run.m_Journal).RemovingService(service);
+    RunTool(run, ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
+    RunTool(run, ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
+    // A port that only occurs in another instance's name names no instance:
+    // nothing to remove, nothing in the way.
+    if (environment::GetServiceState(service) == 0) return true;
+    return Fail(run, L"Inštanciu Firebird SQL servera " + InstanceName(run.m_szFBDir, port) +
+                         L" sa nepodarilo odstrániť.");
 }
 
 }  // namespace engine

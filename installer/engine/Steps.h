@@ -8,6 +8,7 @@
 
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
+#include "engine/Transaction.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
 
@@ -19,5 +20,36 @@ using platform::WithDelimiter;
 inline bool EntryExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// Keeps the first reason the deployment cannot go on; false, for
+// `return Fail(...)`.
+bool Fail(Installation& run, const std::wstring& why);
+
+// Runs an outside program (the service tool, the firewall command),
+// minimised, and waits for it. Its exit code, or kProgramNotStarted.
+int32_t RunTool(Installation& run, const std::wstring& commandLine);
+// As RunTool; a program that could not start or failed is the
+// deployment's failure. True when it ended with 0.
+bool RunToolOrFail(Installation& run, const std::wstring& commandLine);
+// Why a program's run counts as failed, for the user.
+std::wstring ToolFailure(const std::wstring& commandLine, int32_t code);
+
+// What the journal records of this run before its first change.
+DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,
+                           bool installsServer);
+
+// Undoes the deployment the journal records, says on the progress page and
+// then to the user (or in the log) that the previous server is back and
+// why (run.m_Failure, or the cancel). Always false.
+bool RollBackAndReport(Installation& run, InstallerUi& ui);
+
+// The text of the exception being handled, for the user.
+std::wstring CurrentErrorText();
+
+// The client library, the runtime files, the backup tool and data.ini in
+// the application: what follows a server set up or kept.
+void PlaceClientFiles(const Installation& run, InstallerUi& ui);
+void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir);
+void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui);
 
 }  // namespace engine

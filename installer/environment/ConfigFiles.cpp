@@ -56,16 +56,13 @@ std::wstring ReadIniData(const std::wstring& iniPath, const wchar_t* key) {
     }
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
-}
-
 // Writes bytes to a new temporary file beside target and moves it into
 // target's place; on any failure the temporary file goes and target stays.
 void ReplaceFileContent(const std::wstring& target, const std::string& bytes, DWORD attributes) {
-    wchar_t temp[MAX_PATH];
-    if (!GetTempFileNameW(FolderOf(target).c_str(), L"cf", 0, temp)) platform::ThrowLastError();
+    // Named after the target, as the archive reader names its own, so that
+    // a run cut short leaves nothing a later run could not find and remove.
+    const std::wstring name = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-cf";
+    const wchar_t* temp = name.c_str();
     DWORD error = ERROR_SUCCESS;
     {
         UniqueKernelHandle file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

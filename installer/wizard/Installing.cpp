@@ -16,6 +16,7 @@ namespace {
 
 constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
+constexpr wchar_t kInformationCaption[] = L"Informácia";
 
 // The mode of the checked radio button; nullptr when none is checked.
 const outside::ServerMode* CheckedMode(const TNewFrame& page) {
@@ -85,6 +86,13 @@ bool TWizard::Confirm(const std::wstring& question) {
 
 void TWizard::ReportFailure(const std::wstring& message) {
     ReportError(message);
+}
+
+void TWizard::Inform(const std::wstring& message) {
+    if (m_bSilentInstall)
+        WriteLogEntry(message);
+    else
+        ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
 }
 
 void TWizard::ShowErrorBox(const std::wstring& message) {

@@ -152,6 +152,11 @@ void TWizard::FormCreate() {
     m_bVista = version.dwMajorVersion > 5;
     m_nFBVersion = 0;
 
+    // An earlier run cut short is settled before anything reads the server
+    // folder: the page must show the server the PC really has.
+    if (m_bSilentInstall && m_Journal.Exists()) OpenSetupLog();
+    engine::SettleEarlierRun(*this, *this);
+
     if (m_szAppDir.empty()) m_szAppDir = environment::ReadAppDir();
     if (m_szAppDir.empty()) {
         StartUpFailed(kNoApplication);
@@ -281,6 +286,7 @@ void TWizard::FormClose() {
 void TWizard::RemoveOwnMarkers() {
     for (const std::wstring& marker : m_OwnMarkers) DeleteFileW(marker.c_str());
     m_OwnMarkers.clear();
+    engine::SettleEarlierRun(*this, *this);
 }
 
 }  // namespace wizard

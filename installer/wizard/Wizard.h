@@ -48,8 +48,8 @@ public:
     void FormCreate();
     void FormShow();   // unattended: opens the setup log, then OKClick
     void FormClose();  // the clean-up when the window closes
-    // Deletes the markers in m_OwnMarkers, once; every way out of the
-    // program runs it.
+    // Deletes the markers in m_OwnMarkers, once, and settles the journal;
+    // every way out of the program runs it.
     void RemoveOwnMarkers();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
@@ -104,6 +104,7 @@ private:
     // engine::InstallerUi
     bool Confirm(const std::wstring& question) override;
     void ReportFailure(const std::wstring& message) override;
+    void Inform(const std::wstring& message) override;
     void ShowErrorBox(const std::wstring& message) override;
     void WriteLogEntry(const std::wstring& message) override;
     void CloseWizard() override;

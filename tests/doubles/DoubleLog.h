@@ -48,4 +48,23 @@ inline void AppendLog(const std::wstring& line) {
 
 inline void LogCommandLine() { AppendLog(GetCommandLineW()); }
 
+// A point where a test ends every process of the prefix (a power cut):
+// with ISTREL_TEST_HANG="<program> <command> before|after" in the
+// environment, the stand-in writes C:\istrel-hang.reached there and waits
+// for ever. The installer passes its environment on to the programs it runs.
+inline void HangIfAsked(const std::wstring& program, const std::wstring& command,
+                        const wchar_t* when) {
+    wchar_t wanted[256];
+    DWORD n = GetEnvironmentVariableW(L"ISTREL_TEST_HANG", wanted, 256);
+    if (n == 0 || n >= 256) return;
+    if (std::wstring(wanted) != program + L" " + command + L" " + when) return;
+    HANDLE h = CreateFileW(L"C:\\istrel-hang.reached", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(h);
+        CloseHandle(h);
+    }
+    for (;;) Sleep(INFINITE);
+}
+
 }  // namespace doubles

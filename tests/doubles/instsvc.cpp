@@ -6,7 +6,9 @@
 // "Firebird Server - "+NAME, running "<own folder>\firebird.exe -s NAME".
 // Exit codes: i of an existing service 1 (silently); sto of a stopped one 0;
 // r of a running one leaves it and returns 0; r of a missing one 0;
-// sta/sto of a missing one 1.
+// sta/sto of a missing one 1. A file "instsvc.fail" beside it that holds a
+// command's letters ("i", "sta") makes that command fail with 1 and do
+// nothing, as a broken service tool in a kit would.
 #include <windows.h>
 
 #include <cwctype>
@@ -80,6 +82,29 @@ int Remove(SC_HANDLE scm, const std::wstring& service) {
     return 0;
 }
 
+bool FailureAsked(const std::wstring& command) {
+    HANDLE h = CreateFileW((doubles::OwnFolder() + L"instsvc.fail").c_str(), GENERIC_READ,
+                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char text[64] = {};
+    DWORD got = 0;
+    ReadFile(h, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(h);
+    std::string wanted(text, got);
+    while (!wanted.empty() && (wanted.back() == '\n' || wanted.back() == '\r')) wanted.pop_back();
+    return !wanted.empty() && doubles::ToUtf8(command) == wanted;
+}
+
+int Run(const std::wstring& command, const std::wstring& service, const std::wstring& name) {
+    ScHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!scm) return 2;
+    if (command.rfind(L"sta", 0) == 0) return Start(scm.h, service);
+    if (command.rfind(L"sto", 0) == 0) return Stop(scm.h, service);
+    if (command.rfind(L"i", 0) == 0) return Install(scm.h, service, name);
+    if (command.rfind(L"r", 0) == 0) return Remove(scm.h, service);
+    return 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -91,11 +116,9 @@ int wmain(int argc, wchar_t** argv) {
         if (Lower(argv[i]) == L"-n") name = argv[i + 1];
     const std::wstring service = L"FirebirdServer" + name;
 
-    ScHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!scm) return 2;
-    if (command.rfind(L"sta", 0) == 0) return Start(scm.h, service);
-    if (command.rfind(L"sto", 0) == 0) return Stop(scm.h, service);
-    if (command.rfind(L"i", 0) == 0) return Install(scm.h, service, name);
-    if (command.rfind(L"r", 0) == 0) return Remove(scm.h, service);
-    return 1;
+    if (FailureAsked(command)) return 1;
+    doubles::HangIfAsked(L"instsvc", command, L"before");
+    const int code = Run(command, service, name);
+    doubles::HangIfAsked(L"instsvc", command, L"after");
+    return code;
 }

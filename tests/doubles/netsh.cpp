@@ -2,6 +2,8 @@
 #include "DoubleLog.h"
 
 int wmain() {
+    doubles::HangIfAsked(L"netsh", L"add", L"before");
     doubles::LogCommandLine();
+    doubles::HangIfAsked(L"netsh", L"add", L"after");
     return 0;
 }

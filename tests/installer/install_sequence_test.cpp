@@ -11,8 +11,11 @@
 #include "AppDirValue.h"
 #include "Later.h"
 #include "ScriptedUi.h"
+#include "ZipBuilder.h"
 #include "WinTestSupport.h"
 #include "archive/ArchiveReader.h"
+#include "engine/Journal.h"
+#include "engine/Transaction.h"
 #include "engine/Programs.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
@@ -28,6 +31,11 @@ namespace {
 constexpr wchar_t kServerInUse[] =
     L"Aktuálny Firebird SQL server je používaný, nie je možné ho preinštalovať!";
 constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";
+constexpr wchar_t kRestored[] =
+    L"Pôvodný Firebird SQL server bol obnovený, pretože inštaláciu nebolo možné dokončiť: ";
+constexpr wchar_t kNothingLeft[] =
+    L"Inštalácia Firebird SQL servera bola vrátená späť a na počítači nezostali žiadne jej "
+    L"zmeny, pretože ju nebolo možné dokončiť: ";
 const std::string kOldClient = "old client library";
 
 // Ports of this suite; no other suite registers instances for them.
@@ -542,6 +550,28 @@ TEST_F(InstallSequenceTest, KeptServerMovedToAnotherPortGetsANewInstance) {
     EXPECT_TRUE(OnEndPage(*w));
 }
 
+TEST_F(InstallSequenceTest, KeptServerWhoseNewInstanceNeverRunsGetsItsOldOneBack) {
+    InstallEarlierServer(Port(7), L"SS", true);
+    const std::string conf = Conf();
+    // The service tool registers the new instance but does not start it.
+    ASSERT_TRUE(WriteBytes(fb_ + L"instsvc.fail", "sta"));
+    auto w = Make();
+    Choose(*w, false, Port(8), w->NewFrame->gSS);
+    w->OKClick();
+
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(std::wstring(kRestored) + L"Inštancia Firebird SQL servera velmora64b_" + Port(8) +
+                  L" sa nespustila!",
+              ui_.messages[0].text);
+    EXPECT_EQ(0u, ServiceState(Service64(Port(8))));
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
+    EXPECT_EQ(conf, Conf()) << "firebird.conf as it was";
+    EXPECT_FALSE(Exists(fb_ + L"firebird.conf" + engine::kAsideSuffix));
+    EXPECT_EQ(Port(7), IniValue(ini_, L"PORT")) << "data.ini untouched";
+    EXPECT_TRUE(w->Closed());
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+}
+
 TEST_F(InstallSequenceTest, KeptServerWithOnlyANewModeIsSetUpAgainOnItsPort) {
     InstallEarlierServer(Port(7), L"SS", true);
     auto w = Make();
@@ -601,7 +631,7 @@ TEST_F(InstallSequenceTest, FolderWithoutServerProgramLeavesDataIniAlone) {
 
 // ---- Deployment stops ------------------------------------------------------------------
 
-TEST_F(InstallSequenceTest, ServerInUseStopsAfterTheOldInstanceWasRemoved) {
+TEST_F(InstallSequenceTest, ServerInUseGivesBackTheInstanceItHadRemoved) {
     // The folder's own port has a registered instance; another instance of
     // the same server program runs and keeps firebird.exe in use.
     InstallEarlierServer(Port(7), L"SS", false);
@@ -617,13 +647,16 @@ TEST_F(InstallSequenceTest, ServerInUseStopsAfterTheOldInstanceWasRemoved) {
     w->OKClick();
 
     ASSERT_EQ(2u, ui_.messages.size());
-    EXPECT_EQ(kServerInUse, ui_.messages[1].text);
+    EXPECT_EQ(std::wstring(kRestored) + kServerInUse, ui_.messages[1].text);
     EXPECT_EQ(L"Chyba", ui_.messages[1].caption);
     std::string p7 = ToUtf8(Port(7));
     EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7}),
               ToolCalls());
-    EXPECT_EQ(0u, ServiceState(Service64(Port(7))));
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), ServiceState(Service64(Port(7))))
+        << "the removed instance is registered again, as stopped as it was";
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(9))));
     EXPECT_TRUE(w->Closed()) << "the installation ends";
+    EXPECT_FALSE(Exists(engine::Journal::DefaultPath()));
     EXPECT_TRUE(FirewallCalls().empty());
     EXPECT_EQ(L"C:\\old\\firebird.exe", IniValue(ini_, L"FBSERVER"));
     EXPECT_FALSE(Exists(exe_ + L"gds32.dll"));
@@ -643,8 +676,10 @@ TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     EXPECT_TRUE(w->Closed());
     std::string bytes = ReadBytes(root_ / L"setup.log");
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    EXPECT_EQ(21u, text.find(kServerInUse)) << ToUtf8(text);
-    EXPECT_EQ(21 + std::wstring(kServerInUse).size() + 2, text.size());
+    const std::wstring entry = std::wstring(kNothingLeft) + kServerInUse;
+    EXPECT_EQ(21u, text.find(entry)) << ToUtf8(text);
+    EXPECT_EQ(21 + entry.size() + 2, text.size());
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
     EXPECT_EQ(std::wstring::npos, text.find(L"\r\nOK\r\n"));
 }
 
@@ -679,9 +714,82 @@ TEST_F(InstallSequenceTest, MissingKitUnattendedEndsTheRunAfterTheError) {
         << "the error is the log's one entry";
 }
 
+// A kit that could not be installed whole is refused before anything
+// changes: the earlier server keeps running, its folder untouched.
+struct RefusedKit {
+    const char* name;
+    ziptest::ZipItem odd;
+    const wchar_t* reason;
+};
+
+class RefusedKitTest : public InstallSequenceTest,
+                       public ::testing::WithParamInterface<RefusedKit> {};
+
+TEST_P(RefusedKitTest, ChangesNothing) {
+    InstallEarlierServer(Port(7), L"SS", true);
+    archive::ArchiveReader kit;
+    kit.FileName = KitArchive();
+    kit.OpenArchive();
+    ziptest::ZipBuilder zip;
+    archive::TZFArchiveItem item;
+    for (bool more = kit.FindFirst(L"*.*", item, archive::faAnyFile & ~archive::faDirectory); more;
+         more = kit.FindNext(item)) {
+        std::string name = ToUtf8(item.FileName);
+        std::replace(name.begin(), name.end(), '\\', '/');
+        if (name != GetParam().odd.name) zip.File(name, ReadBytes(fb_ + item.FileName));
+    }
+    if (!GetParam().odd.data.empty()) zip.Add(GetParam().odd);
+    ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, zip.Build()));
+    const std::string server = ReadBytes(fb_ + L"firebird.exe");
+
+    auto w = Make({L"/S"});
+    w->m_logFd = wizard::OpenLog(root_ / L"setup.log");
+    Choose(*w, true, Port(7), w->NewFrame->gSS);
+    w->OKClick();
+    w->CloseLog();
+
+    std::string bytes = ReadBytes(root_ / L"setup.log");
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_NE(std::wstring::npos,
+              text.find(L"Inštalačný balík firebird_4_0_x64.zip nie je možné použiť: " +
+                        std::wstring(GetParam().reason)))
+        << ToUtf8(text);
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_TRUE(ToolCalls().empty());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
+    EXPECT_EQ(server, ReadBytes(fb_ + L"firebird.exe"));
+    EXPECT_FALSE(Exists(root_ / L"evil.exe"));
+    EXPECT_FALSE(Exists(engine::Journal::DefaultPath()));
+}
+
+ziptest::ZipItem Item(std::string name, uint16_t method = 0xFFFF) {
+    ziptest::ZipItem item;
+    item.name = std::move(name);
+    item.data = "MZ planted";
+    item.method = method;
+    return item;
+}
+
+ziptest::ZipItem Dropped(std::string name) {
+    ziptest::ZipItem item = Item(std::move(name));
+    item.data.clear();
+    return item;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kits, RefusedKitTest,
+    ::testing::Values(
+        RefusedKit{"NameLeavingTheFolder", Item("../../evil.exe"),
+                   L"..\\..\\evil.exe: Cesta súboru smeruje mimo cieľového priečinka"},
+        RefusedKit{"UnsupportedMethod", Item("doc/packed.txt", 14),
+                   L"doc\\packed.txt: Nepodporovaná metóda kompresie (14)"},
+        RefusedKit{"WithoutTheServiceTool", Dropped("instsvc.exe"),
+                   L"chýba v ňom súbor instsvc.exe."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- Extraction ------------------------------------------------------------------------
 
-TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesOn) {
+TEST_F(InstallSequenceTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", "old client"));
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
@@ -690,16 +798,18 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionStopsItAndTheInstallationGoesO
     PostMessageW(w->Cancel->Handle(), BM_CLICK, 0, 0);
     w->OKClick();
 
-    ASSERT_EQ(1u, ui_.messages.size());
+    ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
+    EXPECT_EQ(L"Inštalácia bola prerušená a na počítači nezostali žiadne jej zmeny.",
+              ui_.messages[1].text);
     EXPECT_TRUE(w->Canceled);
     EXPECT_EQ(wizard::kExitStopped, w->m_nExitCode);
-    EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
+    EXPECT_FALSE(Exists(root_ / L"firebird")) << "the folders the installation made are gone";
     EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
-    EXPECT_EQ(1u, FirewallCalls().size());
-    EXPECT_TRUE(OnEndPage(*w));
-    // The new client library was never unpacked: the application keeps its own.
+    EXPECT_TRUE(FirewallCalls().empty());
+    EXPECT_TRUE(w->Closed());
     EXPECT_EQ("old client", ReadBytes(exe_ + L"gds32.dll"));
+    EXPECT_FALSE(Exists(engine::Journal::DefaultPath()));
 }
 
 TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
@@ -709,11 +819,11 @@ TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
     PostMessageW(w->Handle(), WM_CLOSE, 0, 0);
     w->OKClick();
 
-    ASSERT_EQ(1u, ui_.messages.size());
+    ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_TRUE(w->Canceled);
-    EXPECT_TRUE(OnEndPage(*w)) << "the installation went on to its end page";
-    EXPECT_FALSE(w->Closed());
+    EXPECT_TRUE(w->Closed()) << "closed once the extraction was rolled back";
+    EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
 }
 
 TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
@@ -729,7 +839,7 @@ TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(1))));
 }
 
-TEST_F(InstallSequenceTest, EntryThatCannotBeWrittenIsReportedAndSkipped) {
+TEST_F(InstallSequenceTest, FileThatCannotBeReplacedStopsTheDeploymentBeforeTheExtraction) {
     ASSERT_TRUE(MakeDirs(fb_ + L"doc\\"));
     ASSERT_TRUE(WriteBytes(fb_ + L"doc\\README.txt", "held"));
     HANDLE held = CreateFileW((fb_ + L"doc\\README.txt").c_str(), GENERIC_READ, 0, nullptr,
@@ -740,47 +850,48 @@ TEST_F(InstallSequenceTest, EntryThatCannotBeWrittenIsReportedAndSkipped) {
     w->OKClick();
     CloseHandle(held);
     ASSERT_EQ(1u, ui_.messages.size());
-    EXPECT_EQ(0u, ui_.messages[0].text.find(L"Chyba pri spracovaní archívu!\r\n"))
+    EXPECT_EQ(0u, ui_.messages[0].text.find(std::wstring(kNothingLeft) + L"Súbor " + fb_ +
+                                            L"doc\\README.txt sa nedá presunúť: "))
         << ToUtf8(ui_.messages[0].text);
     EXPECT_EQ("held", ReadBytes(fb_ + L"doc\\README.txt"));
-    EXPECT_TRUE(Exists(fb_ + L"firebird.exe"));
-    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
+    EXPECT_TRUE(ToolCalls().empty());
+    EXPECT_TRUE(w->Closed());
 }
 
 struct FailureCase {
     const char* name;
-    bool canceled, silent;
+    bool canceled;
     const wchar_t* file;
     archive::TZFProcessFileFailureAction action;
-    bool shown;
+    bool failsTheDeployment;
 };
 
 class ZipFileFailureTest : public InstallSequenceTest,
                            public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(ZipFileFailureTest, ChoosesTheActionAndReportsOnlyWhenItShould) {
+// A failed entry ends the extraction, the reason kept for the rollback's
+// report; the two that may fail quietly are skipped and nothing is shown.
+TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
     const FailureCase& c = GetParam();
-    auto w = Make(c.silent ? std::vector<std::wstring>{L"/S"} : std::vector<std::wstring>{});
+    auto w = Make();
     w->Canceled = c.canceled;
     archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     w->ZipFileFailure(c.file, L"Prístup bol odmietnutý.", action);
     EXPECT_EQ(c.action, action);
-    ASSERT_EQ(c.shown ? 1u : 0u, ui_.messages.size());
-    if (c.shown) {
-        EXPECT_EQ(L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý.",
-                  ui_.messages[0].text);
-    }
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(c.failsTheDeployment ? L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý."
+                                   : L"",
+              w->m_Failure);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ZipFileFailureTest,
     ::testing::Values(
-        FailureCase{"Reported", false, false, L"intl\\fbintl.conf", archive::fxaIgnore, true},
-        FailureCase{"SilentRun", false, true, L"intl\\fbintl.conf", archive::fxaIgnore, false},
-        FailureCase{"MessageFileUpperCase", false, false, L"FIREBIRD.MSG", archive::fxaIgnore,
-                    false},
-        FailureCase{"VorselExe", false, false, L"bin\\exe\\Vorsel.exe", archive::fxaIgnore, false},
-        FailureCase{"AfterCancel", true, false, L"intl\\fbintl.conf", archive::fxaAbort, false}),
+        FailureCase{"Reported", false, L"intl\\fbintl.conf", archive::fxaAbort, true},
+        FailureCase{"MessageFileUpperCase", false, L"FIREBIRD.MSG", archive::fxaIgnore, false},
+        FailureCase{"VorselExe", false, L"bin\\exe\\Vorsel.exe", archive::fxaIgnore, false},
+        FailureCase{"AfterCancel", true, L"intl\\fbintl.conf", archive::fxaAbort, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {

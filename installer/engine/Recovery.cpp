@@ -1,0 +1,121 @@
+// What the deployment steps share about failing and giving the PC back its
+// previous server: the first reason kept, outside programs judged, the
+// rollback and its report, and the settlement of an earlier run's journal.
+#include <exception>
+
+#include "engine/Programs.h"
+#include "engine/Steps.h"
+#include "platform/Errors.h"
+
+namespace engine {
+
+namespace {
+
+constexpr wchar_t kStatusRestoring[] = L"Obnovuje sa pôvodný Firebird SQL server...";
+constexpr wchar_t kRestored[] =
+    L"Pôvodný Firebird SQL server bol obnovený, pretože inštaláciu nebolo možné dokončiť: ";
+constexpr wchar_t kNothingLeft[] =
+    L"Inštalácia Firebird SQL servera bola vrátená späť a na počítači nezostali žiadne jej "
+    L"zmeny, pretože ju nebolo možné dokončiť: ";
+constexpr wchar_t kCanceledRestored[] =
+    L"Inštalácia bola prerušená a pôvodný Firebird SQL server bol obnovený.";
+constexpr wchar_t kCanceledNothingLeft[] =
+    L"Inštalácia bola prerušená a na počítači nezostali žiadne jej zmeny.";
+constexpr wchar_t kNotRestored[] =
+    L"Pôvodný Firebird SQL server sa nepodarilo úplne obnoviť; obnova bude pokračovať pri "
+    L"ďalšom spustení inštalácie. Príčina: ";
+constexpr wchar_t kEarlierRolledBack[] =
+    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená; pôvodný stav servera bol "
+    L"obnovený.";
+constexpr wchar_t kEarlierCompleted[] =
+    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená po spustení servera; jej "
+    L"posledné kroky boli dokončené.";
+constexpr wchar_t kEarlierIncomplete[] =
+    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
+    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie.";
+constexpr wchar_t kUnexpected[] = L"Neočakávaná chyba.";
+
+// A committed deployment whose last steps were cut short: what the
+// successful run would have done after the running check.
+void CompleteEarlierRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
+    Installation run;
+    run.m_bIsNT = true;
+    run.m_szAppDir = header.appDir;
+    run.m_szFBDir = header.serverDir;
+    run.m_szFBPort = header.port;
+    if (header.installsServer) {
+        run.m_szGdsSource = header.serverDir + outside::kClient32Dll;
+        if (!firewallDone) RunTool(run, FirewallCommand(header.serverDir));
+    }
+    PlaceClientFiles(run, ui);
+    PlaceBackupTool(header.appDir, header.installerDir);
+    WriteDataIni(run, header.modeCode, ui);
+}
+
+}  // namespace
+
+bool Fail(Installation& run, const std::wstring& why) {
+    if (run.m_Failure.empty()) run.m_Failure = why;
+    return false;
+}
+
+int32_t RunTool(Installation& /*run*/, const std::wstring& commandLine) {
+    return RunProgram(commandLine, true, true);
+}
+
+std::wstring ToolFailure(const std::wstring& commandLine, int32_t code) {
+    if (code == kProgramNotStarted) return L"Príkaz " + commandLine + L" sa nedá spustiť.";
+    return L"Príkaz " + commandLine + L" skončil s chybou " + std::to_wstring(code) + L".";
+}
+
+bool RunToolOrFail(Installation& run, const std::wstring& commandLine) {
+    const int32_t code = RunTool(run, commandLine);
+    return code == 0 || Fail(run, ToolFailure(commandLine, code));
+}
+
+DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,
+                           bool installsServer) {
+    return {installsServer, run.m_szAppDir, run.m_szFBDir,
+            run.m_szFBPort, mode ? mode->iniCode : L"", platform::CurrentDir()};
+}
+
+std::wstring CurrentErrorText() {
+    try {
+        throw;
+    } catch (const platform::Error& e) {
+        return e.Message();
+    } catch (const archive::ArchiveError& e) {
+        return e.Message();
+    } catch (...) {
+        return kUnexpected;
+    }
+}
+
+bool RollBackAndReport(Installation& run, InstallerUi& ui) {
+    ui.ExtendProgress(0, kStatusRestoring);
+    ui.KeepResponsive();
+    const SettleResult result = RollBack(run.m_Journal);
+    const bool canceled = run.m_Failure.empty();
+    if (result.outcome == Settled::kIncomplete)
+        ui.ReportFailure(kNotRestored + (canceled ? kCanceledNothingLeft : run.m_Failure));
+    else if (canceled)
+        ui.Inform(result.hadPreviousServer ? kCanceledRestored : kCanceledNothingLeft);
+    else
+        ui.ReportFailure((result.hadPreviousServer ? kRestored : kNothingLeft) + run.m_Failure);
+    return false;
+}
+
+void SettleEarlierRun(Installation& run, InstallerUi& ui) {
+    const SettleResult result =
+        SettleJournal(run.m_Journal, [&](const DeploymentHeader& header, bool firewallDone) {
+            CompleteEarlierRun(ui, header, firewallDone);
+        });
+    switch (result.outcome) {
+        case Settled::kNothing: return;
+        case Settled::kRolledBack: ui.Inform(kEarlierRolledBack); return;
+        case Settled::kCompleted: ui.Inform(kEarlierCompleted); return;
+        case Settled::kIncomplete: ui.ReportFailure(kEarlierIncomplete); return;
+    }
+}
+
+}  // namespace engine

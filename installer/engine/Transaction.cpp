@@ -1,0 +1,283 @@
+#include "engine/Transaction.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+
+#include "engine/ServiceRecords.h"
+#include "outside/Outside.h"
+#include "platform/Errors.h"
+#include "platform/UniqueHandle.h"
+
+namespace engine {
+
+namespace {
+
+// The journal's record kinds.
+constexpr wchar_t kMarker[] = L"marker";
+constexpr wchar_t kRun[] = L"run";
+constexpr wchar_t kRemoved[] = L"removed";
+constexpr wchar_t kRegistered[] = L"registered";
+constexpr wchar_t kFolder[] = L"dir";
+constexpr wchar_t kMoved[] = L"moved";
+constexpr wchar_t kAdded[] = L"added";
+constexpr wchar_t kCopy[] = L"copy";
+constexpr wchar_t kCommitted[] = L"committed";
+constexpr wchar_t kFirewall[] = L"firewall";
+constexpr wchar_t kDone[] = L"done";
+
+constexpr wchar_t kCopyPart[] = L".~istrel-copy";
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A file gone (or never there) counts as deleted; a read-only one is
+// deleted too.
+bool Delete(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(path.c_str()) || !Exists(path);
+}
+
+// Half-written files that the archive reader and the configuration writer
+// leave beside a target when they are cut short: target + ".~…". Called
+// only once the target's own moved-aside file is back or gone.
+void DeleteTemporaries(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    platform::UniqueFindHandle find(FindFirstFileW((path + L".~*").c_str(), &found));
+    if (!find) return;
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Delete(folder + found.cFileName);
+    } while (FindNextFileW(find.get(), &found));
+}
+
+bool PutBack(const std::wstring& path) {
+    const std::wstring aside = path + kAsideSuffix;
+    if (Exists(aside)) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!MoveFileExW(aside.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return false;
+    }
+    DeleteTemporaries(path);
+    return true;
+}
+
+bool DropAside(const std::wstring& path) {
+    const bool gone = Delete(path + kAsideSuffix);
+    if (gone) DeleteTemporaries(path);
+    return gone;
+}
+
+bool RemoveAdded(const std::wstring& path) {
+    const bool gone = Delete(path);
+    DeleteTemporaries(path);
+    return gone;
+}
+
+bool RemoveFolder(const std::wstring& path) {
+    // A folder someone filled since stays; what the kit put there is gone.
+    RemoveDirectoryW(path.c_str());
+    return true;
+}
+
+// Each record's undo (before the commit) and settlement (after it). Both
+// may run any number of times.
+struct Step {
+    const wchar_t* kind;
+    bool (*undo)(const JournalRecord&);
+    bool (*settle)(const JournalRecord&);
+};
+
+bool Nothing(const JournalRecord&) {
+    return true;
+}
+
+const Step kSteps[] = {
+    {kMarker, [](const JournalRecord& r) { return Delete(r.Field(0)); },
+     [](const JournalRecord& r) { return Delete(r.Field(0)); }},
+    {kRemoved, [](const JournalRecord& r) { return RestoreService(ServiceRecord::FromJournal(r)); },
+     Nothing},
+    {kRegistered, [](const JournalRecord& r) { return StopAndDeleteService(r.Field(0)); },
+     [](const JournalRecord& r) { return StartAndWait(r.Field(0)); }},
+    {kFolder, [](const JournalRecord& r) { return RemoveFolder(r.Field(0)); }, Nothing},
+    {kMoved, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
+     [](const JournalRecord& r) { return DropAside(r.Field(0)); }},
+    {kAdded, [](const JournalRecord& r) { return RemoveAdded(r.Field(0)); },
+     [](const JournalRecord& r) {
+         DeleteTemporaries(r.Field(0));
+         return true;
+     }},
+    {kCopy, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
+     [](const JournalRecord& r) { return DropAside(r.Field(0)); }},
+};
+
+const Step* StepOf(const JournalRecord& record) {
+    for (const Step& step : kSteps)
+        if (record.kind == step.kind) return &step;
+    return nullptr;
+}
+
+bool Has(const std::vector<JournalRecord>& records, const wchar_t* kind) {
+    return std::any_of(records.begin(), records.end(),
+                       [&](const JournalRecord& r) { return r.kind == kind; });
+}
+
+DeploymentHeader HeaderOf(const std::vector<JournalRecord>& records) {
+    DeploymentHeader header;
+    for (const JournalRecord& r : records) {
+        if (r.kind != kRun) continue;
+        header.installsServer = r.Field(0) == L"install";
+        header.appDir = r.Field(1);
+        header.serverDir = r.Field(2);
+        header.port = r.Field(3);
+        header.modeCode = r.Field(4);
+        header.installerDir = r.Field(5);
+    }
+    return header;
+}
+
+// The folders below (and including) serverDir that the kit's files and
+// folders need, parents first.
+std::vector<std::wstring> NeededFolders(const std::wstring& serverDir,
+                                        const archive::ArchiveSurvey& kit) {
+    std::vector<std::wstring> ordered;
+    std::set<std::wstring> seen;
+    auto add = [&](const std::wstring& folder) {
+        for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos;
+             at = folder.find(L'\\', at + 1)) {
+            std::wstring part = folder.substr(0, at);
+            if (seen.insert(part).second) ordered.push_back(part);
+        }
+    };
+    add(serverDir);
+    for (const std::wstring& folder : kit.folders) add(serverDir + folder + L'\\');
+    for (const std::wstring& file : kit.files) add(serverDir + file.substr(0, file.rfind(L'\\') + 1));
+    return ordered;
+}
+
+}  // namespace
+
+void Transaction::RecordMarker(const std::wstring& path) {
+    journal_.Append(JournalRecord{kMarker, {path}});
+}
+
+void Transaction::Begin(const DeploymentHeader& h) {
+    journal_.Append({kRun,
+                     {h.installsServer ? L"install" : L"reconfigure", h.appDir, h.serverDir, h.port,
+                      h.modeCode, h.installerDir}});
+    begun_ = true;
+}
+
+void Transaction::RemovingService(const std::wstring& serviceName) {
+    if (std::optional<ServiceRecord> service = ReadServiceRecord(serviceName))
+        journal_.Append(service->ToJournal(kRemoved));
+}
+
+void Transaction::RegisteringService(const std::wstring& serviceName) {
+    journal_.Append(JournalRecord{kRegistered, {serviceName}});
+}
+
+std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
+                                        const archive::ArchiveSurvey& kit) {
+    std::vector<JournalRecord> plan;
+    for (const std::wstring& folder : NeededFolders(serverDir, kit))
+        if (!Exists(folder)) plan.push_back({kFolder, {folder}});
+    std::vector<std::wstring> replaced;
+    for (const std::wstring& file : kit.files) {
+        const std::wstring path = serverDir + file;
+        const bool there = Exists(path);
+        plan.push_back({there ? kMoved : kAdded, {path}});
+        if (there) replaced.push_back(path);
+    }
+    journal_.Append(plan);
+    for (const std::wstring& path : replaced) {
+        if (!MoveFileExW(path.c_str(), (path + kAsideSuffix).c_str(), MOVEFILE_REPLACE_EXISTING))
+            return L"Súbor " + path + L" sa nedá presunúť: " +
+                   platform::SystemErrorText(GetLastError());
+    }
+    return {};
+}
+
+void Transaction::KeepPrevious(const std::wstring& path) {
+    PutBack(path);
+}
+
+void Transaction::SavingCopy(const std::wstring& path) {
+    journal_.Append(JournalRecord{kCopy, {path}});
+    const std::wstring part = path + kCopyPart, aside = path + kAsideSuffix;
+    // Whole or not at all: an aside copy that exists is complete.
+    if (!CopyFileW(path.c_str(), part.c_str(), FALSE)) platform::ThrowLastError();
+    {
+        platform::UniqueKernelHandle copy(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                      nullptr));
+        if (!copy || !FlushFileBuffers(copy.get())) platform::ThrowLastError();
+    }
+    if (!MoveFileExW(part.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        platform::ThrowLastError();
+}
+
+void Transaction::Commit() {
+    journal_.Append(JournalRecord{kCommitted, {}});
+    committed_ = true;
+    for (const JournalRecord& r : journal_.Read())
+        if (r.kind == kMoved || r.kind == kCopy || r.kind == kAdded) StepOf(r)->settle(r);
+}
+
+void Transaction::RecordFirewall() {
+    journal_.Append(JournalRecord{kFirewall, {}});
+}
+
+void Transaction::Finish() {
+    journal_.Append(JournalRecord{kDone, {}});
+}
+
+SettleResult RollBack(Journal& journal) {
+    const std::vector<JournalRecord> records = journal.Read();
+    SettleResult result;
+    result.outcome = Settled::kRolledBack;
+    result.hadPreviousServer =
+        Has(records, kRemoved) ||
+        std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
+            const std::wstring& path = r.Field(0);
+            const std::wstring server = std::wstring(L"\\") + outside::kServerExe;
+            return (r.kind == kMoved || r.kind == kCopy) && path.size() >= server.size() &&
+                   CompareStringOrdinal(path.c_str() + path.size() - server.size(), -1,
+                                        server.c_str(), -1, TRUE) == CSTR_EQUAL;
+        });
+    bool whole = true;
+    for (auto r = records.rbegin(); r != records.rend(); ++r)
+        if (const Step* step = StepOf(*r)) whole = step->undo(*r) && whole;
+    if (!whole) {
+        result.outcome = Settled::kIncomplete;
+        return result;
+    }
+    journal.Remove();
+    return result;
+}
+
+SettleResult SettleJournal(Journal& journal, const Completion& complete) {
+    const std::vector<JournalRecord> records = journal.Read();
+    SettleResult result;
+    if (!journal.Exists()) return result;
+    if (!Has(records, kCommitted)) {
+        if (Has(records, kRun)) return RollBack(journal);
+        for (const JournalRecord& r : records)
+            if (r.kind == kMarker) StepOf(r)->undo(r);
+        journal.Remove();
+        return result;
+    }
+    for (const JournalRecord& r : records)
+        if (const Step* step = StepOf(r)) step->settle(r);
+    if (!Has(records, kDone)) {
+        complete(HeaderOf(records), Has(records, kFirewall));
+        result.outcome = Settled::kCompleted;
+    }
+    journal.Remove();
+    return result;
+}
+
+}  // namespace engine

@@ -1,0 +1,86 @@
+// A server installation as one transaction: every change is written to the
+// journal before it is made, with what undoes it; the new instance running
+// commits it, and every failure before that rolls it back. A run cut short
+// leaves the journal, and the next start settles it: back to the previous
+// server before the commit, forward to the finished installation after it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveReader.h"
+#include "engine/Journal.h"
+
+namespace engine {
+
+// What a deployment is about, written first so that a later start can finish it.
+struct DeploymentHeader {
+    bool installsServer = true;  // false: a kept server moved to another port or mode
+    std::wstring appDir;         // m_szAppDir
+    std::wstring serverDir;      // m_szFBDir
+    std::wstring port;           // m_szFBPort
+    std::wstring modeCode;       // "SS", "CS", "SC" or empty
+    std::wstring installerDir;   // where the backup tool is copied from
+};
+
+// A moved-aside file is its path + this, in its own folder (the same volume).
+inline constexpr wchar_t kAsideSuffix[] = L".~istrel-old";
+
+class Transaction {
+public:
+    explicit Transaction(Journal& journal) : journal_(journal) {}
+
+    // Every method below records before it changes anything and raises
+    // platform::SystemError when the journal cannot be written.
+    void RecordMarker(const std::wstring& path);
+    void Begin(const DeploymentHeader& header);
+    // The instance's service as it is, before the service tool removes it.
+    void RemovingService(const std::wstring& serviceName);
+    void RegisteringService(const std::wstring& serviceName);
+    // Makes room for the kit in the server folder: the folders it lacks are
+    // recorded, and every file the kit replaces is moved aside. Empty on
+    // success, otherwise why a file could not be moved.
+    std::wstring PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit);
+    // An entry that may fail without a word keeps the file it had.
+    void KeepPrevious(const std::wstring& path);
+    // A copy of the file beside it before it is edited in place.
+    void SavingCopy(const std::wstring& path);
+    // The new instance runs: the moved-aside files and copies go.
+    void Commit();
+    void RecordFirewall();
+    // Everything after the commit is done as well.
+    void Finish();
+
+    bool Begun() const { return begun_; }
+    bool Committed() const { return committed_; }
+
+private:
+    Journal& journal_;
+    bool begun_ = false;
+    bool committed_ = false;
+};
+
+// The steps after the commit, run again for a committed deployment cut short.
+using Completion = std::function<void(const DeploymentHeader& header, bool firewallDone)>;
+
+enum class Settled {
+    kNothing,      // no journal, or one with this run's markers only
+    kRolledBack,   // an unfinished deployment undone
+    kCompleted,    // a committed one finished
+    kIncomplete,   // an undo step failed: the journal stays for the next start
+};
+
+struct SettleResult {
+    Settled outcome = Settled::kNothing;
+    bool hadPreviousServer = false;  // a rolled-back deployment replaced or removed something
+};
+
+// Undoes or finishes what the journal records, then removes it. Every step
+// may be repeated, so a settlement cut short resumes at the next call.
+SettleResult SettleJournal(Journal& journal, const Completion& complete);
+
+// Undoes everything the journal records (a failure before the commit).
+SettleResult RollBack(Journal& journal);
+
+}  // namespace engine
