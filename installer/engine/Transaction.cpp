@@ -77,10 +77,29 @@ bool RemoveAdded(const std::wstring& path) {
     return gone;
 }
 
+// A folder this run created goes with whatever came into it since: the
+// new server's own log, say. Nothing in it is older than the run.
 bool RemoveFolder(const std::wstring& path) {
-    // A folder someone filled since stays; what the kit put there is gone.
-    RemoveDirectoryW(path.c_str());
-    return true;
+    WIN32_FIND_DATAW found;
+    platform::UniqueFindHandle find(FindFirstFileW((path + L"\\*").c_str(), &found));
+    if (find) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring inner = path + L"\\" + name;
+            // A link goes as a link: nothing it points to is touched.
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(inner.c_str())
+                                                                    : Delete(inner);
+            else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolder(inner);
+            else
+                Delete(inner);
+        } while (FindNextFileW(find.get(), &found));
+    }
+    find.reset();
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryW(path.c_str()) || !Exists(path);
 }
 
 // Each record's undo (before the commit) and settlement (after it). Both
