@@ -69,7 +69,9 @@ std::string ReadFile(const fs::path& path) {
 std::vector<std::string> Listing(const fs::path& root) {
     std::vector<std::string> out;
     for (auto& e : fs::recursive_directory_iterator(root)) {
-        auto rel = fs::relative(e.path(), root).generic_u8string();
+        // Lexical: a temporary file the pool renames while the listing is
+        // taken (from a progress handler) must not make the listing throw.
+        auto rel = e.path().lexically_relative(root).generic_u8string();
         out.emplace_back(rel.begin(), rel.end());
         if (e.is_directory()) out.back() += "/";
     }
