@@ -67,6 +67,9 @@ forget_service() {
     wine_quiet sc stop "$1" >/dev/null || true
     for _ in 1 2 3 4 5 6 7 8 9 10; do [ "$(service_state "$1")" = RUNNING ] || break; sleep 0.3; done
     wine_quiet sc delete "$1" >/dev/null || true
+    # A deleted service goes once its process has ended; a slow machine may
+    # take seconds, and the next install of the same name fails until then.
+    for _ in $(seq 100); do [ "$(service_state "$1")" = NONE ] && break; sleep 0.2; done
   fi
 }
 
