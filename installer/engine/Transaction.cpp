@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "engine/ServiceRecords.h"
@@ -40,41 +41,51 @@ bool Delete(const std::wstring& path) {
     return DeleteFileW(path.c_str()) || !Exists(path);
 }
 
-// Half-written files that the archive reader and the configuration writer
-// leave beside a target when they are cut short: target + ".~…". Called
-// only once the target's own moved-aside file is back or gone.
-void DeleteTemporaries(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    platform::UniqueFindHandle find(FindFirstFileW((path + L".~*").c_str(), &found));
-    if (!find) return;
-    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Delete(folder + found.cFileName);
-    } while (FindNextFileW(find.get(), &found));
-}
-
 bool PutBack(const std::wstring& path) {
     const std::wstring aside = path + kAsideSuffix;
-    if (Exists(aside)) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!MoveFileExW(aside.c_str(), path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return false;
+    if (!Exists(aside)) return true;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+std::wstring Folded(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Half-written files that the archive reader and the configuration writer
+// leave beside a target when they are cut short: target + ".~…". One search
+// per folder, not per file: each search reads the whole folder. A
+// moved-aside file is never taken for one, so a file that could not be put
+// back stays for the next try.
+void DeleteTemporaries(const std::vector<JournalRecord>& records) {
+    std::map<std::wstring, std::set<std::wstring>> targets;  // folder -> folded file names
+    for (const JournalRecord& r : records) {
+        if (r.kind != kMoved && r.kind != kAdded && r.kind != kCopy) continue;
+        const std::wstring& path = r.Field(0);
+        const size_t slash = path.find_last_of(L'\\') + 1;
+        targets[path.substr(0, slash)].insert(Folded(path.substr(slash)));
     }
-    DeleteTemporaries(path);
-    return true;
-}
-
-bool DropAside(const std::wstring& path) {
-    const bool gone = Delete(path + kAsideSuffix);
-    if (gone) DeleteTemporaries(path);
-    return gone;
-}
-
-bool RemoveAdded(const std::wstring& path) {
-    const bool gone = Delete(path);
-    DeleteTemporaries(path);
-    return gone;
+    for (const auto& [folder, names] : targets) {
+        WIN32_FIND_DATAW found;
+        platform::UniqueFindHandle find(FindFirstFileW((folder + L"*.~*").c_str(), &found));
+        if (!find) continue;
+        do {
+            const std::wstring name = found.cFileName;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EndsWith(name, kAsideSuffix))
+                continue;
+            for (size_t at = name.find(L".~"); at != std::wstring::npos; at = name.find(L".~", at + 1)) {
+                if (names.count(Folded(name.substr(0, at)))) {
+                    Delete(folder + name);
+                    break;
+                }
+            }
+        } while (FindNextFileW(find.get(), &found));
+    }
 }
 
 // A folder this run created goes with whatever came into it since: the
@@ -123,14 +134,10 @@ const Step kSteps[] = {
      [](const JournalRecord& r) { return StartAndWait(r.Field(0)); }},
     {kFolder, [](const JournalRecord& r) { return RemoveFolder(r.Field(0)); }, Nothing},
     {kMoved, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r) { return DropAside(r.Field(0)); }},
-    {kAdded, [](const JournalRecord& r) { return RemoveAdded(r.Field(0)); },
-     [](const JournalRecord& r) {
-         DeleteTemporaries(r.Field(0));
-         return true;
-     }},
+     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }},
+    {kAdded, [](const JournalRecord& r) { return Delete(r.Field(0)); }, Nothing},
     {kCopy, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r) { return DropAside(r.Field(0)); }},
+     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }},
 };
 
 const Step* StepOf(const JournalRecord& record) {
@@ -220,10 +227,6 @@ std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
     return {};
 }
 
-void Transaction::KeepPrevious(const std::wstring& path) {
-    PutBack(path);
-}
-
 void Transaction::SavingCopy(const std::wstring& path) {
     journal_.Append(JournalRecord{kCopy, {path}});
     const std::wstring part = path + kCopyPart, aside = path + kAsideSuffix;
@@ -239,11 +242,17 @@ void Transaction::SavingCopy(const std::wstring& path) {
         platform::ThrowLastError();
 }
 
+void Transaction::KeepPrevious(const std::wstring& path) {
+    PutBack(path);
+}
+
 void Transaction::Commit() {
     journal_.Append(JournalRecord{kCommitted, {}});
     committed_ = true;
-    for (const JournalRecord& r : journal_.Read())
+    const std::vector<JournalRecord> records = journal_.Read();
+    for (const JournalRecord& r : records)
         if (r.kind == kMoved || r.kind == kCopy || r.kind == kAdded) StepOf(r)->settle(r);
+    DeleteTemporaries(records);
 }
 
 void Transaction::RecordFirewall() {
@@ -270,6 +279,7 @@ SettleResult RollBack(Journal& journal) {
     bool whole = true;
     for (auto r = records.rbegin(); r != records.rend(); ++r)
         if (const Step* step = StepOf(*r)) whole = step->undo(*r) && whole;
+    DeleteTemporaries(records);
     if (!whole) {
         result.outcome = Settled::kIncomplete;
         return result;
@@ -291,6 +301,7 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
     }
     for (const JournalRecord& r : records)
         if (const Step* step = StepOf(r)) step->settle(r);
+    DeleteTemporaries(records);
     if (!Has(records, kDone)) {
         complete(HeaderOf(records), Has(records, kFirewall));
         result.outcome = Settled::kCompleted;
