@@ -466,11 +466,16 @@ private:
             double percent = 0;
             for (const Slot& s : slots_) percent += s.fraction;
             percent = percent / double(count) * 100.0;
-            if (percent > shown_ && percent < 100) {
+            if (reader_.OnOverallProgress && percent > shown_ && percent < 100) {
+                // The handler may ask whether to stop: no entry starts
+                // while it runs, as while a failure is decided.
+                holding_ = true;
                 lock.unlock();
                 Progress(percent);
                 lock.lock();
                 if (canceled_) return Stop();
+                holding_ = false;
+                workReady_.notify_all();
             }
         }
     }

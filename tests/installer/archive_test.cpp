@@ -104,6 +104,7 @@ protected:
             if (p > cancelAt_) {
                 cancel = true;
                 filesAtCancel_ = OutListing().size();
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));  // time to go on, if it did
             }
         };
         reader_.OnProcessFileFailure = [this](const std::wstring& name, const std::wstring& msg,
