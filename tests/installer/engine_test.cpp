@@ -1,0 +1,141 @@
+// The engine on its own, without a window: the deployment's journal, its
+// rollback and the settlement at the next start, against real files and a
+// recording stand-in for the user.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "WinTestSupport.h"
+#include "engine/Installation.h"
+#include "engine/InstallerUi.h"
+#include "engine/Transaction.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr wchar_t kEarlierRolledBack[] =
+    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená; pôvodný stav servera bol "
+    L"obnovený.";
+constexpr wchar_t kEarlierIncomplete[] =
+    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
+    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie.";
+
+// Every call the engine makes on the user's side, as "Name: text".
+class RecordingUi : public engine::InstallerUi {
+public:
+    std::vector<std::wstring> calls;
+
+    bool Confirm(const std::wstring& q) override { return Note(L"Confirm", q), false; }
+    void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
+    void Inform(const std::wstring& m) override { Note(L"Inform", m); }
+    void ShowErrorBox(const std::wstring& m) override { Note(L"ShowErrorBox", m); }
+    void WriteLogEntry(const std::wstring& m) override { Note(L"WriteLogEntry", m); }
+    void CloseWizard() override { Note(L"CloseWizard"); }
+    bool GaveUpWaiting(const std::wstring& dir) override { return Note(L"GaveUpWaiting", dir), false; }
+    void ReturnToPage() override { Note(L"ReturnToPage"); }
+    void ShowProgressPage() override { Note(L"ShowProgressPage"); }
+    void ExtendProgress(int32_t, const std::wstring& status) override {
+        Note(L"ExtendProgress", status);
+    }
+    void AdvanceProgress(int32_t) override {}
+    void KeepResponsive() override {}
+    void ShowEndPage() override { Note(L"ShowEndPage"); }
+
+private:
+    void Note(const std::wstring& name, const std::wstring& text = L"") {
+        calls.push_back(text.empty() ? name : name + L": " + text);
+    }
+};
+
+// A server folder (with a diacritic in its path, which the journal keeps
+// as UTF-8) holding an older server, and a kit that replaces one of its
+// files and adds a folder.
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeDirs(server_));
+        ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll", "old client"));
+        ASSERT_TRUE(WriteBytes(server_ + L"security4.fdb", "users"));
+        kit_.files = {L"fbclient.dll", L"intl\\fbintl.conf"};
+        kit_.folders = {L"intl"};
+        run_.m_Journal = engine::Journal(journalPath_);
+        header_ = {true, scratch_ / L"app\\", server_, L"47190", L"SS", scratch_.Path()};
+    }
+
+    // The run as far as the extraction: the new files written, and a
+    // reader's half-written file left where the power went.
+    // The journal is the cut run's own; run_ is the next start.
+    void DeployUpToTheExtraction(bool commit = false) {
+        engine::Journal journal(journalPath_);
+        engine::Transaction tx(journal);
+        tx.Begin(header_);
+        ASSERT_EQ(L"", tx.PrepareFolder(server_, kit_));
+        ASSERT_TRUE(MakeDirs(server_ + L"intl\\"));
+        ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll", "new client"));
+        ASSERT_TRUE(WriteBytes(server_ + L"intl\\fbintl.conf", "new conf"));
+        ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll.~4711", "half"));
+        if (commit) tx.Commit();
+    }
+
+    void ExpectFolderAsBefore() {
+        EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll"));
+        EXPECT_EQ("users", ReadBytes(server_ + L"security4.fdb"));
+        EXPECT_FALSE(Exists(server_ + L"intl"));
+        EXPECT_FALSE(Exists(server_ + L"fbclient.dll.~4711"));
+        EXPECT_FALSE(Exists(server_ + L"fbclient.dll" + engine::kAsideSuffix));
+        EXPECT_FALSE(Exists(journalPath_));
+    }
+
+    TempDir scratch_{L"eng"};
+    std::wstring server_ = scratch_ / L"firebird\\servér\\";
+    std::wstring journalPath_ = scratch_ / L"ProgramData\\deployment.journal";
+    archive::ArchiveSurvey kit_;
+    engine::DeploymentHeader header_;
+    engine::Installation run_;
+    RecordingUi ui_;
+};
+
+TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
+    DeployUpToTheExtraction();
+    // Another program has the new client open: it cannot be replaced yet.
+    HANDLE held = CreateFileW((server_ + L"fbclient.dll").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    engine::SettleEarlierRun(run_, ui_);
+    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(kEarlierIncomplete)},
+              ui_.calls);
+    EXPECT_TRUE(Exists(journalPath_)) << "kept for the next try";
+    EXPECT_EQ("users", ReadBytes(server_ + L"security4.fdb"));
+    CloseHandle(held);
+
+    ui_.calls.clear();
+    engine::SettleEarlierRun(run_, ui_);
+    EXPECT_EQ(std::vector<std::wstring>{L"Inform: " + std::wstring(kEarlierRolledBack)}, ui_.calls);
+    ExpectFolderAsBefore();
+    ui_.calls.clear();
+    engine::SettleEarlierRun(run_, ui_);
+    EXPECT_TRUE(ui_.calls.empty()) << "settled once";
+}
+
+TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
+    DeployUpToTheExtraction(/*commit=*/true);
+    EXPECT_FALSE(Exists(server_ + L"fbclient.dll" + engine::kAsideSuffix));
+    EXPECT_FALSE(Exists(server_ + L"fbclient.dll.~4711"));
+
+    std::vector<engine::DeploymentHeader> completed;
+    const engine::SettleResult result =
+        engine::SettleJournal(run_.m_Journal, [&](const engine::DeploymentHeader& h, bool firewallDone) {
+            completed.push_back(h);
+            EXPECT_FALSE(firewallDone);
+        });
+    EXPECT_EQ(engine::Settled::kCompleted, result.outcome);
+    ASSERT_EQ(1u, completed.size());
+    EXPECT_EQ(server_, completed[0].serverDir);
+    EXPECT_EQ(header_.appDir, completed[0].appDir);
+    EXPECT_EQ(L"47190", completed[0].port);
+    EXPECT_EQ(L"SS", completed[0].modeCode);
+    EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
+    EXPECT_FALSE(Exists(journalPath_));
+}
+
+}  // namespace
