@@ -87,16 +87,20 @@ protected:
     std::wstring CommandLine(const std::wstring& args, const std::wstring& tool) {
         return L"\"" + tool + L"\" " + args;
     }
-    long Run(const std::wstring& args, const std::wstring& tool = {}) {
+    // In the window station and desktop `desktop` names, the test's own when
+    // empty. A run that has not ended within a minute is ended.
+    long Run(const std::wstring& args, const std::wstring& tool = {}, std::wstring desktop = {}) {
         std::wstring program = tool.empty() ? tool_ : tool;
         STARTUPINFOW si{};
         si.cb = sizeof si;
+        if (!desktop.empty()) si.lpDesktop = desktop.data();
         PROCESS_INFORMATION pi{};
         std::wstring line = CommandLine(args, program);
         if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             nullptr, &si, &pi))
             return -1;
-        WaitForSingleObject(pi.hProcess, 60000);
+        if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0)
+            TerminateProcess(pi.hProcess, 99);
         DWORD code = DWORD(-1);
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hThread);
@@ -487,6 +491,17 @@ TEST_F(QuenletWinTest, UncaughtErrorsShowTheBoxExitOneAndLeaveNoResultFile) {
     EXPECT_FALSE(ResultExists());
     // The dropped role is given back before the tool ends.
     EXPECT_EQ(1, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE sysdba"));
+}
+
+TEST_F(QuenletWinTest, UncaughtErrorInAnUnseenWindowStationEndsAtOnceWithoutABox) {
+    // Not visible, like the station of a task run with nobody logged on.
+    HWINSTA station = CreateWindowStationW(L"quenlet-unseen", 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_NE(nullptr, station);
+    ASSERT_TRUE(DeleteFileW((dir_ / L"gds32.dll").c_str()));
+    EXPECT_EQ(1,
+              Run(L"C:\\data\\db.fdb zaloha.fbk UCTOVNIK heslo", {}, L"quenlet-unseen\\Default"));
+    EXPECT_FALSE(ResultExists());
+    CloseWindowStation(station);
 }
 
 }  // namespace
