@@ -113,7 +113,9 @@ bool CheckDatabaseVersion(const std::wstring& userName, const std::wstring& pass
 }
 
 bool AdjustSysdbaRole(const std::wstring& userName, const std::wstring& password,
-                      const std::wstring& database, std::wstring& ErrorText, bool present) {
+                      const std::wstring& database, std::wstring& ErrorText, bool present,
+                      bool* changed) {
+    if (changed) *changed = false;
     try {
         Connection connection(userName, password, database);
         bool exists =
@@ -127,6 +129,7 @@ bool AdjustSysdbaRole(const std::wstring& userName, const std::wstring& password
             // The change exists only once committed: a failed commit is the
             // step's failure, not a quiet rollback.
             connection.Commit();
+            if (changed) *changed = true;
         }
         return true;
     } catch (const std::exception& e) {

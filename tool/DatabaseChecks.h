@@ -17,8 +17,10 @@ bool CheckDatabaseVersion(const std::wstring& userName, const std::wstring& pass
 
 // Makes the presence of the role SYSDBA match `present`. False with the
 // error's message in ErrorText on any failure; ErrorText untouched on true.
+// `changed`, when given, tells whether a drop or a creation was committed.
 bool AdjustSysdbaRole(const std::wstring& userName, const std::wstring& password,
-                      const std::wstring& database, std::wstring& ErrorText, bool present);
+                      const std::wstring& database, std::wstring& ErrorText, bool present,
+                      bool* changed = nullptr);
 
 // True for a database that the version check does not look at: its file
 // name begins with "_".

@@ -45,7 +45,11 @@ void DeleteFileQuietly(const std::wstring& path);
 void WriteNewFile(const std::wstring& path, const std::string& bytes);
 
 // The uncaught path's report: a task-modal error box captioned
-// "Application Error" on Windows, standard error on Linux.
+// "Application Error" on Windows, standard error on Linux. The box waits for
+// someone to press OK, so it is shown only when the process's window station
+// is visible; a task run whether or not a user is logged on, or a service,
+// gets one that nobody sees, and there nothing is shown and the caller ends
+// at once.
 void ShowApplicationError(const std::wstring& text);
 
 }  // namespace quenlet::platform

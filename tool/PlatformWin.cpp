@@ -24,6 +24,18 @@ std::wstring SystemMessage(DWORD code) {
     return message;
 }
 
+// The one place that decides whether the uncaught path shows its box: only
+// in a visible window station, and not when the station cannot be asked.
+bool ErrorBoxCanBeSeen() {
+    // GetProcessWindowStation's handle is not to be closed.
+    HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    return station &&
+           GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed) &&
+           (flags.dwFlags & WSF_VISIBLE);
+}
+
 }  // namespace
 
 std::string ToNarrow(std::wstring_view text) {
@@ -126,6 +138,7 @@ void WriteNewFile(const std::wstring& path, const std::string& bytes) {
 }
 
 void ShowApplicationError(const std::wstring& text) {
+    if (!ErrorBoxCanBeSeen()) return;
     MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 

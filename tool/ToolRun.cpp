@@ -13,6 +13,16 @@ bool IsSeparator(wchar_t c) {
     return c >= 1 && c <= 32;
 }
 
+// Creates the role SYSDBA again after a failure that followed its drop, so
+// that a failed run leaves the database as it found it. The first error
+// stays first; when the creation fails too, its message follows on a line of
+// its own.
+void GiveBackRole(const Arguments& a, std::wstring& ErrorText) {
+    std::wstring roleError;
+    if (!AdjustSysdbaRole(a.userName, a.password, a.database, roleError, true))
+        ErrorText += L"\r\n" + roleError;
+}
+
 }  // namespace
 
 std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
@@ -71,12 +81,26 @@ std::wstring RunSteps(const Arguments& a) {
         return e.Message();
     }
     std::wstring ErrorText;
-    if (CheckDatabaseVersion(a.userName, a.password, a.database, ErrorText) &&
-        AdjustSysdbaRole(a.userName, a.password, a.database, ErrorText, false) &&
-        BackupDatabase(a.userName, a.password, a.database, ErrorText, a.backupFile)) {
+    bool dropped = false;
+    if (!CheckDatabaseVersion(a.userName, a.password, a.database, ErrorText) ||
+        !AdjustSysdbaRole(a.userName, a.password, a.database, ErrorText, false, &dropped))
+        return ErrorText;
+    bool backedUp = false;
+    try {
+        backedUp = BackupDatabase(a.userName, a.password, a.database, ErrorText, a.backupFile);
+    } catch (const ToolError& e) {
+        // A failed detach still ends the run without a result file, but not
+        // with the role gone.
+        if (!dropped) throw;
+        std::wstring message = e.Message();
+        GiveBackRole(a, message);
+        throw ToolError(e.Kind(), message);
+    }
+    if (backedUp)
         // Its result is not looked at: an error it reports stands in ErrorText.
         AdjustSysdbaRole(a.userName, a.password, a.database, ErrorText, true);
-    }
+    else if (dropped)
+        GiveBackRole(a, ErrorText);
     return ErrorText;
 }
 

@@ -34,7 +34,10 @@ std::wstring ResultFilePath(const std::wstring& executablePath, std::wstring_vie
 std::string ResultFileBytes(const std::wstring& ErrorText);
 
 // The four steps; the returned ErrorText is empty on success. Names that
-// cannot reach the engine exactly are refused before any step.
+// cannot reach the engine exactly are refused before any step. A role that
+// the run dropped is created again when a later step fails, also when that
+// failure escapes; a failure of that creation follows the first error on a
+// line of its own.
 std::wstring RunSteps(const Arguments& arguments);
 
 // The whole run: deletes an earlier result file, reads the arguments, runs

@@ -87,16 +87,20 @@ protected:
     std::wstring CommandLine(const std::wstring& args, const std::wstring& tool) {
         return L"\"" + tool + L"\" " + args;
     }
-    long Run(const std::wstring& args, const std::wstring& tool = {}) {
+    // In the window station and desktop `desktop` names, the test's own when
+    // empty. A run that has not ended within a minute is ended.
+    long Run(const std::wstring& args, const std::wstring& tool = {}, std::wstring desktop = {}) {
         std::wstring program = tool.empty() ? tool_ : tool;
         STARTUPINFOW si{};
         si.cb = sizeof si;
+        if (!desktop.empty()) si.lpDesktop = desktop.data();
         PROCESS_INFORMATION pi{};
         std::wstring line = CommandLine(args, program);
         if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             nullptr, &si, &pi))
             return -1;
-        WaitForSingleObject(pi.hProcess, 60000);
+        if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0)
+            TerminateProcess(pi.hProcess, 99);
         DWORD code = DWORD(-1);
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hThread);
@@ -278,9 +282,6 @@ TEST_F(QuenletWinTest, SizeThatIsNoIntegerFailsAfterAttachingAndDetaches) {
     EXPECT_EQ(1, Count("isc_service_attach"));
     EXPECT_EQ(0, Count("isc_service_start"));
     EXPECT_EQ(1, Count("isc_service_detach"));
-    // The role stays dropped.
-    EXPECT_EQ(1, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=DROP   ROLE sysdba"));
-    EXPECT_EQ(0, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE sysdba"));
 }
 
 TEST_F(QuenletWinTest, EngineMessagesJoinedByCrLfAndTheHandleDropped) {
@@ -293,7 +294,25 @@ TEST_F(QuenletWinTest, EngineMessagesJoinedByCrLfAndTheHandleDropped) {
         Ansi(L"-1\r\nunsuccessful metadata update\r\nROLE SYSDBA is in use\r\nChyba č. 3\r\n"),
         Result());
     EXPECT_EQ(0, Count("isc_service_detach"));
-    EXPECT_EQ(0, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE sysdba"));
+}
+
+TEST_F(QuenletWinTest, FailedBackupStartGivesBackADroppedRoleAndCreatesNoneWhereNoneWas) {
+    const std::string failedStart = "fail\tisc_service_start\t1\tcannot open backup file\n";
+    const std::string create = "isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE";
+    Script(kUsualScript + failedStart);
+    EXPECT_EQ(0, Backup());
+    EXPECT_EQ("-1\r\ncannot open backup file\r\n", Result());
+    EXPECT_EQ(1, Count(create));
+
+    // When creating it fails too, that message follows on the next line.
+    Script(kUsualScript + failedStart + "fail\tisc_dsql_execute\t2\tlock conflict\n");
+    EXPECT_EQ(0, Backup());
+    EXPECT_EQ("-1\r\ncannot open backup file\r\nlock conflict\r\n", Result());
+
+    DeleteFileW((dir_ / L"gds32.log").c_str());
+    Script("row\tSELECT verzia FROM status\t3.310\nrow\t" + kCount + "\t0\n" + failedStart);
+    EXPECT_EQ(0, Backup());
+    EXPECT_EQ(0, Count(create));
 }
 
 TEST_F(QuenletWinTest, ErrorWithoutMessageIsStillAFailure) {
@@ -470,7 +489,19 @@ TEST_F(QuenletWinTest, UncaughtErrorsShowTheBoxExitOneAndLeaveNoResultFile) {
     EXPECT_NE(std::wstring::npos, r.boxText.find(L"connection lost to database"))
         << ToUtf8(r.boxText);
     EXPECT_FALSE(ResultExists());
-    EXPECT_EQ(0, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE sysdba"));
+    // The dropped role is given back before the tool ends.
+    EXPECT_EQ(1, Count("isc_dsql_prepare length=0 dialect=3 sqlda=none sql=CREATE ROLE sysdba"));
+}
+
+TEST_F(QuenletWinTest, UncaughtErrorInAnUnseenWindowStationEndsAtOnceWithoutABox) {
+    // Not visible, like the station of a task run with nobody logged on.
+    HWINSTA station = CreateWindowStationW(L"quenlet-unseen", 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_NE(nullptr, station);
+    ASSERT_TRUE(DeleteFileW((dir_ / L"gds32.dll").c_str()));
+    EXPECT_EQ(1,
+              Run(L"C:\\data\\db.fdb zaloha.fbk UCTOVNIK heslo", {}, L"quenlet-unseen\\Default"));
+    EXPECT_FALSE(ResultExists());
+    CloseWindowStation(station);
 }
 
 }  // namespace
