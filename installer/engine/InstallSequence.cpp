@@ -2,6 +2,8 @@
 // hold the application still, install the server, refresh the client files
 // and the backup tool in the application, move a kept server to another
 // port or mode, record the connection in data.ini, show the end page.
+#include <optional>
+
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Discovery.h"
@@ -16,7 +18,6 @@ constexpr wchar_t kIniWriteError[] = L"Chyba pri zápise do ini súboru!";
 constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
 constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
-constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
 
 using platform::CurrentDir;
 
@@ -34,32 +35,25 @@ public:
     InstallSequence(Installation& run, const Choices& choices, InstallerUi& ui)
         : run_(run), choices_(choices), ui_(ui) {}
 
-    void Run() {
+    SequenceOutcome Run() {
         TakeChoices();
         const bool installServer = choices_.installServer;
         if (installServer) {
-            if (!ConfirmOtherInstance() || !ConfirmOverwrite()) return;
+            if (std::optional<SequenceOutcome> stop = Confirmations()) return *stop;
             CreateMarkers();
-            if (!ApplicationStopped()) return;
-            if (!DeployServer()) return;
+            if (ui_.GaveUpWaiting(ShownAppDir())) return Stopped(kGaveUpWaiting);
+            ui_.ShowProgressPage();
+            if (!InstallServer(run_, choices_, ui_)) return {SequenceOutcome::kEnded, {}};
         }
         PlaceClientFiles(run_, ui_);
         PlaceBackupTool(run_.m_szAppDir, CurrentDir());
         if (environment::IsFBInstalled(run_.m_szFBDir)) {
-            if (!installServer && !ReconfigureKeptServer()) {
-                ui_.CloseWizard();
-                return;
-            }
+            if (!installServer && !ReconfigureKeptServer()) return {SequenceOutcome::kEnded, {}};
             WriteDataIni(run_, ModeCode(), ui_);
         }
         // What a later start would otherwise finish again.
         if (run_.m_Journal.Exists()) Transaction(run_.m_Journal).Finish();
-        ui_.ShowEndPage();
-        if (run_.m_bSilentInstall) {
-            // "OK" only for a run that an administrator need not look into.
-            ui_.WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
-            ui_.CloseWizard();
-        }
+        return {SequenceOutcome::kFinished, {}};
     }
 
 private:
@@ -77,33 +71,31 @@ private:
         run_.m_szFBPort = choices_.port;
     }
 
-    // A stop leaves the page for another try. Unattended nobody could try
-    // again or close the hidden window: the run logs why and ends.
-    void StopUnattended(const std::wstring& why) {
-        if (!run_.m_bSilentInstall) return;
-        ui_.WriteLogEntry(why);
-        run_.SetExitCode(kExitStopped);
-        ui_.CloseWizard();
+    static SequenceOutcome Stopped(const std::wstring& why) {
+        return {SequenceOutcome::kStopped, why};
     }
 
-    // Asked in an unattended run too: it stops someone else's server.
-    bool ConfirmOtherInstance() {
+    // The questions before anything changes; the stop when one is answered No.
+    std::optional<SequenceOutcome> Confirmations() {
+        using Asked = InstallerUi::Asked;
         std::wstring other;
-        if (environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other)) return true;
-        const std::wstring question = L"V priečinku: " + other + L" na porte: " + run_.m_szFBPort +
-                                      L" beží iná inštancia Firebird SQL servera.\r\n"
-                                      L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
-                                      L"Chcete napriek tomu pokračovať v inštalácii?";
-        if (ui_.Confirm(question)) return true;
-        StopUnattended(question + L"\r\n" + kAnsweredNo);
-        return false;
-    }
-
-    bool ConfirmOverwrite() {
-        if (!environment::IsFBInstalled(run_.m_szFBDir) || run_.m_bSilentInstall) return true;
-        return ui_.Confirm(L"V priečinku: " + run_.m_szFBDir +
-                           L" je už nainštalovaný Firebird SQL server.\r\n"
-                           L"Skutočne chcete prepísať inštaláciu?");
+        if (!environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other)) {
+            // Asked in an unattended run too: it stops someone else's server.
+            const std::wstring question =
+                L"V priečinku: " + other + L" na porte: " + run_.m_szFBPort +
+                L" beží iná inštancia Firebird SQL servera.\r\n"
+                L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
+                L"Chcete napriek tomu pokračovať v inštalácii?";
+            if (!ui_.Confirm(question, Asked::kAlways))
+                return Stopped(question + L"\r\n" + kAnsweredNo);
+        }
+        if (environment::IsFBInstalled(run_.m_szFBDir) &&
+            !ui_.Confirm(L"V priečinku: " + run_.m_szFBDir +
+                             L" je už nainštalovaný Firebird SQL server.\r\n"
+                             L"Skutočne chcete prepísať inštaláciu?",
+                         Asked::kOnlyAttended))
+            return Stopped(L"");
+        return std::nullopt;
     }
 
     // The application folder as the page shows it.
@@ -132,23 +124,6 @@ private:
         if (!existed) tx.RecordMarker(noRun);
         if (environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable) && !existed)
             run_.m_OwnMarkers.push_back(noRun);
-    }
-
-    // False when instances still run and the user gave up waiting.
-    bool ApplicationStopped() {
-        if (!ui_.GaveUpWaiting(ShownAppDir())) return true;
-        if (run_.m_bSilentInstall)
-            StopUnattended(kGaveUpWaiting);
-        else
-            ui_.ReturnToPage();
-        return false;
-    }
-
-    bool DeployServer() {
-        ui_.ShowProgressPage();
-        if (InstallServer(run_, choices_, ui_)) return true;
-        ui_.CloseWizard();
-        return false;
     }
 
     // Port or mode of a server that stays: remove the old instance, then set
@@ -236,8 +211,8 @@ void WriteDataIni(const Installation& run, const std::wstring& modeCode, Install
     }
 }
 
-void RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui) {
-    InstallSequence(run, choices, ui).Run();
+SequenceOutcome RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui) {
+    return InstallSequence(run, choices, ui).Run();
 }
 
 }  // namespace engine

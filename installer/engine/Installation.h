@@ -79,9 +79,23 @@ struct Choices {
     const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
 };
 
+// How a press of "Dokončiť" ended, for the wizard to turn into a page.
+struct SequenceOutcome {
+    enum Kind {
+        kFinished,  // every step done; errors on the way raised the exit code
+        kStopped,   // a question answered No or the wait given up: nothing deployed
+        kEnded,     // the server could not be set up and the previous one is back,
+                    // or the user cancelled; the user has been told
+    };
+    Kind kind = kFinished;
+    // Why a stop happened, for the setup log of an unattended run; empty for
+    // a question that only a person is asked.
+    std::wstring stopReason;
+};
+
 // The install sequence on the parameters page. Raised errors leave it where
 // they happen; the caller shows them.
-void RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui);
+SequenceOutcome RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui);
 
 // The kit checked whole, then the server from it into m_szFBDir,
 // registered, configured and started, as one transaction: false when the

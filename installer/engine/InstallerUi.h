@@ -1,5 +1,8 @@
-// How the engine reaches the user: the one interface it calls, implemented
-// by the wizard. Everything here runs on the user-interface thread.
+// What the engine needs from a person: questions, reports, the progress
+// page and the wait for the application. The wizard implements it and
+// decides, attended or not, how each reaches the user; which page follows a
+// step is the wizard's too (the engine returns an outcome). Everything here
+// runs on the user-interface thread.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +14,12 @@ class InstallerUi {
 public:
     virtual ~InstallerUi() = default;
 
+    // Who must answer a question: some are asked in an unattended run too,
+    // others only of a person in front of the window (unattended: Yes).
+    enum class Asked { kAlways, kOnlyAttended };
+
     // A question that guards a step (default No); false only for No.
-    virtual bool Confirm(const std::wstring& question) = 0;
+    virtual bool Confirm(const std::wstring& question, Asked asked) = 0;
     // An error on the way: the error box, or unattended a log entry. The run
     // ends with kExitFailed.
     virtual void ReportFailure(const std::wstring& message) = 0;
@@ -21,16 +28,10 @@ public:
     virtual void Inform(const std::wstring& message) = 0;
     // The error box, also in an unattended run (an unreadable computer name).
     virtual void ShowErrorBox(const std::wstring& message) = 0;
-    // A stamped entry in the setup log; nothing when no log is open.
-    virtual void WriteLogEntry(const std::wstring& message) = 0;
-    // Closes the wizard window, which ends the run.
-    virtual void CloseWizard() = 0;
 
     // Waits in the blocked dialog while instances of the application run in
     // `appDir`; true when the user gave up. Nothing shown when none runs.
     virtual bool GaveUpWaiting(const std::wstring& appDir) = 0;
-    // A stop that leaves the parameters page for another try.
-    virtual void ReturnToPage() = 0;
 
     // The progress page, its finishing button disabled.
     virtual void ShowProgressPage() = 0;
@@ -39,8 +40,6 @@ public:
     virtual void AdvanceProgress(int32_t units) = 0;
     // Lets the window handle what is pending (and "Storno" ask its question).
     virtual void KeepResponsive() = 0;
-    // The end page with the finishing button reading "Koniec".
-    virtual void ShowEndPage() = 0;
 };
 
 }  // namespace engine

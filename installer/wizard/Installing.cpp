@@ -17,6 +17,7 @@ namespace {
 constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
 constexpr wchar_t kInformationCaption[] = L"Informácia";
+constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
 
 // The mode of the checked radio button; nullptr when none is checked.
 const outside::ServerMode* CheckedMode(const TNewFrame& page) {
@@ -42,7 +43,7 @@ engine::Choices TWizard::PageChoices() const {
 
 void TWizard::RunInstallSequence() {
     try {
-        engine::RunInstallSequence(*this, PageChoices(), *this);
+        ShowOutcome(engine::RunInstallSequence(*this, PageChoices(), *this));
     } catch (...) {
         SetExitCode(kExitFailed);
         // Attended, the error box leaves the wizard where it is.
@@ -53,6 +54,28 @@ void TWizard::RunInstallSequence() {
         ReportException();
         Close();
     }
+}
+
+// Attended, a stop leaves the page for another try and the end page waits
+// for "Koniec". Unattended nobody could try again or close the hidden
+// window: the run logs how it ended and closes.
+void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
+    using engine::SequenceOutcome;
+    switch (outcome.kind) {
+        case SequenceOutcome::kFinished:
+            ShowEndPage();
+            if (!m_bSilentInstall) return;
+            // "OK" only for a run that an administrator need not look into.
+            WriteLogEntry(m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+            break;
+        case SequenceOutcome::kStopped:
+            if (!m_bSilentInstall) return ReturnToPage();
+            WriteLogEntry(outcome.stopReason);
+            SetExitCode(kExitStopped);
+            break;
+        case SequenceOutcome::kEnded: break;
+    }
+    Close();
 }
 
 bool TWizard::InstallServer() {
@@ -79,7 +102,8 @@ void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& e
 // ---- engine::InstallerUi ------------------------------------------------------------------
 
 // Only the answer No stops a step.
-bool TWizard::Confirm(const std::wstring& question) {
+bool TWizard::Confirm(const std::wstring& question, Asked asked) {
+    if (asked == Asked::kOnlyAttended && m_bSilentInstall) return true;
     return ShowDialog(question, kQuestionCaption, kDialogConfirmation, kButtonYes | kButtonNo,
                       kResultNo) != kResultNo;
 }
@@ -101,10 +125,6 @@ void TWizard::ShowErrorBox(const std::wstring& message) {
 
 void TWizard::WriteLogEntry(const std::wstring& message) {
     WriteLog(m_logFd, LogEntry(message));
-}
-
-void TWizard::CloseWizard() {
-    Close();
 }
 
 bool TWizard::GaveUpWaiting(const std::wstring& appDir) {

@@ -99,22 +99,22 @@ private:
     // The install sequence; attended, its raised errors reach the toolkit's
     // error box and leave the wizard where it is.
     void RunInstallSequence();
+    void ShowOutcome(const engine::SequenceOutcome& outcome);
     void ShowPage(TWizFrame* page);
+    void ReturnToPage();
+    void ShowEndPage();
+    void WriteLogEntry(const std::wstring& message);
 
     // engine::InstallerUi
-    bool Confirm(const std::wstring& question) override;
+    bool Confirm(const std::wstring& question, Asked asked) override;
     void ReportFailure(const std::wstring& message) override;
     void Inform(const std::wstring& message) override;
     void ShowErrorBox(const std::wstring& message) override;
-    void WriteLogEntry(const std::wstring& message) override;
-    void CloseWizard() override;
     bool GaveUpWaiting(const std::wstring& appDir) override;
-    void ReturnToPage() override;
     void ShowProgressPage() override;
     void ExtendProgress(int32_t units, const std::wstring& status) override;
     void AdvanceProgress(int32_t units) override;
     void KeepResponsive() override;
-    void ShowEndPage() override;
 
     void OpenSetupLog();
     void StartUpFailed(const std::wstring& message);

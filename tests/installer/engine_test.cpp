@@ -8,6 +8,7 @@
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "engine/Transaction.h"
+#include "outside/Outside.h"
 
 using namespace testsupport;
 
@@ -25,21 +26,17 @@ class RecordingUi : public engine::InstallerUi {
 public:
     std::vector<std::wstring> calls;
 
-    bool Confirm(const std::wstring& q) override { return Note(L"Confirm", q), false; }
+    bool Confirm(const std::wstring& q, Asked) override { return Note(L"Confirm", q), false; }
     void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
     void Inform(const std::wstring& m) override { Note(L"Inform", m); }
     void ShowErrorBox(const std::wstring& m) override { Note(L"ShowErrorBox", m); }
-    void WriteLogEntry(const std::wstring& m) override { Note(L"WriteLogEntry", m); }
-    void CloseWizard() override { Note(L"CloseWizard"); }
     bool GaveUpWaiting(const std::wstring& dir) override { return Note(L"GaveUpWaiting", dir), false; }
-    void ReturnToPage() override { Note(L"ReturnToPage"); }
     void ShowProgressPage() override { Note(L"ShowProgressPage"); }
     void ExtendProgress(int32_t, const std::wstring& status) override {
         Note(L"ExtendProgress", status);
     }
     void AdvanceProgress(int32_t) override {}
     void KeepResponsive() override {}
-    void ShowEndPage() override { Note(L"ShowEndPage"); }
 
 private:
     void Note(const std::wstring& name, const std::wstring& text = L"") {
@@ -136,6 +133,30 @@ TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
     EXPECT_EQ(L"SS", completed[0].modeCode);
     EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
     EXPECT_FALSE(Exists(journalPath_));
+}
+
+// The engine stops and says so; which page follows, and what an unattended
+// run logs, is the caller's.
+TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
+    const std::wstring app = scratch_ / L"app\\";
+    ASSERT_TRUE(MakeDirs(app + L"userdata\\comps\\"));
+    ASSERT_TRUE(WriteBytes(server_ + outside::kServerExe, "MZ server"));
+    run_.m_szAppDir = app;
+    engine::Choices choices;
+    choices.installServer = true;
+    choices.serverFolder = server_;
+    choices.shownAppDir = app;
+    choices.port = L"47190";
+    const engine::SequenceOutcome outcome = engine::RunInstallSequence(run_, choices, ui_);
+    EXPECT_EQ(engine::SequenceOutcome::kStopped, outcome.kind);
+    EXPECT_EQ(L"", outcome.stopReason) << "a question only a person is asked";
+    EXPECT_EQ(std::vector<std::wstring>{L"Confirm: V priečinku: " + server_ +
+                                        L" je už nainštalovaný Firebird SQL server.\r\n"
+                                        L"Skutočne chcete prepísať inštaláciu?"},
+              ui_.calls);
+    EXPECT_FALSE(Exists(app + outside::kStopMarker));
+    EXPECT_FALSE(Exists(journalPath_));
+    EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll"));
 }
 
 }  // namespace
