@@ -44,7 +44,7 @@ public:
             if (!DeployServer()) return;
         }
         PlaceClientFiles(run_, ui_);
-        PlaceBackupTool(run_.m_szAppDir, CurrentDir());
+        PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
         if (environment::IsFBInstalled(run_.m_szFBDir)) {
             if (!installServer && !ReconfigureKeptServer()) {
                 ui_.CloseWizard();
@@ -217,8 +217,15 @@ void PlaceClientFiles(const Installation& run, InstallerUi& ui) {
     SupplyWhenMissing(fb + outside::kVcruntime32Dll, exe + outside::kAppVcruntime);
 }
 
-void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir) {
-    CopyOver(installerDir + outside::kToolExe, appDir + outside::kToolDir + outside::kToolExe);
+void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir, InstallerUi& ui) {
+    const std::wstring tool = installerDir + outside::kToolExe;
+    // Without it the application's scheduled backups would stop unnoticed.
+    if (!EntryExists(tool)) {
+        ui.ReportFailure(L"V priečinku " + installerDir + L" chýba súbor " + outside::kToolExe +
+                         L"; zálohovací program nebol nainštalovaný.");
+        return;
+    }
+    CopyOver(tool, appDir + outside::kToolDir + outside::kToolExe);
 }
 
 void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui) {

@@ -951,6 +951,36 @@ TEST_F(LegacyServerTest, PresentLegacyInstanceIsStoppedAndRemovedThroughTheQuote
     EXPECT_TRUE(OnEndPage(*w));
 }
 
+// An environment variable for the programs this process starts, while it lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
+        SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
+TEST_F(LegacyServerTest, LegacyToolPastTheTimeLimitFailsTheRunWithItsCommand) {
+    ASSERT_TRUE(WriteBytes(legacy_ + L"firebird.exe", "MZ"));
+    ScopedEnvironment limit(L"ISTREL_PROGRAM_TIME_LIMIT_MS", L"500");
+    ScopedEnvironment hang(L"ISTREL_TEST_HANG", L"instsvc sto before");
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    w->OKClick();
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(std::wstring(kNothingLeft) +
+                  L"Príkaz \"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b "
+                  L"neskončil v stanovenom čase, a preto bol ukončený.",
+              ui_.messages[0].text);
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(1u, Lines(ReadBytes(legacy_ + L"instsvc.log")).size()) << "nothing after the hung stop";
+    EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
+    DeleteFileW(L"C:\\istrel-hang.reached");
+}
+
 TEST_F(LegacyServerTest, WithoutItsServerProgramTheLegacyToolIsNotRun) {
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
