@@ -197,6 +197,20 @@ private:
 
 }  // namespace
 
+std::wstring KitUnusable(const std::wstring& folder) {
+    const std::wstring kit = outside::kKitArchive;
+    const std::wstring cannot = L"Inštalácia nemôže pokračovať. ";
+    if (!platform::FileExists(folder + kit))
+        return cannot + L"V priečinku " + folder + L" chýba inštalačný balík " + kit + L".";
+    try {
+        archive::SurveyArchive(folder + kit);
+        return {};
+    } catch (const archive::ArchiveError& e) {
+        return cannot + L"Inštalačný balík " + kit + L" v priečinku " + folder +
+               L" sa nedá prečítať: " + e.Message();
+    }
+}
+
 bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
     return ServerDeployment(run, choices, ui).Run();
 }

@@ -17,6 +17,9 @@ constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.
 constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
 constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
+constexpr wchar_t kPostponed[] =
+    L"Inštalácia bola odložená, pretože program Lumera SQL stále beží%s. Nič sa nezmenilo; "
+    L"spustite inštaláciu neskôr znova.";
 
 using platform::CurrentDir;
 
@@ -55,11 +58,9 @@ public:
         // What a later start would otherwise finish again.
         if (run_.m_Journal.Exists()) Transaction(run_.m_Journal).Finish();
         ui_.ShowEndPage();
-        if (run_.m_bSilentInstall) {
-            // "OK" only for a run that an administrator need not look into.
-            ui_.WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
-            ui_.CloseWizard();
-        }
+        // "OK" only for a run that an administrator need not look into.
+        ui_.WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+        if (run_.m_bSilentInstall) ui_.CloseWizard();
     }
 
 private:
@@ -134,14 +135,31 @@ private:
             run_.m_OwnMarkers.push_back(noRun);
     }
 
-    // False when instances still run and the user gave up waiting.
+    // False when instances still run and the user gave up waiting, or an
+    // unattended run's wait ran out.
     bool ApplicationStopped() {
-        if (!ui_.GaveUpWaiting(ShownAppDir())) return true;
+        const int32_t limit = run_.m_bSilentInstall ? run_.m_nWaitSeconds : -1;
+        const WaitResult wait = ui_.WaitForApplication(ShownAppDir(), limit);
+        switch (wait.outcome) {
+            case WaitResult::kNoneRunning: return true;
+            case WaitResult::kTimedOut: Postpone(wait.stillRunning); return false;
+            case WaitResult::kGaveUp: break;
+        }
         if (run_.m_bSilentInstall)
             StopUnattended(kGaveUpWaiting);
         else
             ui_.ReturnToPage();
         return false;
+    }
+
+    // Nothing has changed but the markers, which the close removes; a
+    // deployment tool may run the same command again later.
+    void Postpone(const std::wstring& stillRunning) {
+        std::wstring why = kPostponed;
+        why.replace(why.find(L"%s"), 2, stillRunning);
+        ui_.WriteLogEntry(why);
+        if (run_.m_nExitCode == kExitDone) run_.SetExitCode(kExitPostponed);
+        ui_.CloseWizard();
     }
 
     bool DeployServer() {

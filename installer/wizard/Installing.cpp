@@ -89,9 +89,8 @@ void TWizard::ReportFailure(const std::wstring& message) {
 }
 
 void TWizard::Inform(const std::wstring& message) {
-    if (m_bSilentInstall)
-        WriteLogEntry(message);
-    else
+    WriteLogEntry(message);
+    if (!m_bSilentInstall)
         ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
 }
 
@@ -107,8 +106,8 @@ void TWizard::CloseWizard() {
     Close();
 }
 
-bool TWizard::GaveUpWaiting(const std::wstring& appDir) {
-    return IsAppRunningWiz(appDir);
+engine::WaitResult TWizard::WaitForApplication(const std::wstring& appDir, int32_t limitSeconds) {
+    return WaitForInstances(appDir, limitSeconds);
 }
 
 void TWizard::ReturnToPage() {
