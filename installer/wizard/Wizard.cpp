@@ -27,7 +27,6 @@ constexpr wchar_t kNotSupported[] = L"Program na Vašej verzii Windows nie je po
 constexpr wchar_t kSetupExe[] = L"setup.exe";
 constexpr wchar_t kNoApplication[] =
     L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
-constexpr wchar_t kInformationCaption[] = L"Informácia";
 
 using platform::WithDelimiter;
 
@@ -203,10 +202,10 @@ bool TWizard::ReconfiguresOnly() const {
            environment::IsFBInstalled(m_szFBDir);
 }
 
-// Changes nothing; a script that asks gets exit code 0 and no window.
+// Changes nothing; a script that asks gets exit code 0 and no window (no
+// log is open yet to take the text).
 void TWizard::ShowUsage() {
-    if (!m_bSilentInstall)
-        ShowDialog(UsageText(), kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
+    Inform(UsageText());
     m_nExitCode = kExitDone;
     toolkit::App().Terminate();
 }
