@@ -141,9 +141,13 @@ private:
         const int32_t limit = run_.m_bSilentInstall ? run_.m_nWaitSeconds : -1;
         const WaitResult wait = ui_.WaitForApplication(ShownAppDir(), limit);
         switch (wait.outcome) {
-            case WaitResult::kNoneRunning: return true;
-            case WaitResult::kTimedOut: Postpone(wait.stillRunning); return false;
-            case WaitResult::kGaveUp: break;
+            case WaitResult::kNoneRunning:
+                return true;
+            case WaitResult::kTimedOut:
+                Postpone(wait.stillRunning);
+                return false;
+            case WaitResult::kGaveUp:
+                break;
         }
         if (run_.m_bSilentInstall)
             StopUnattended(kGaveUpWaiting);

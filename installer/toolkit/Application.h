@@ -60,7 +60,9 @@ public:
     // to the error sink instead while one is set.
     void ShowException() noexcept;
     // Where error texts go while nobody could see the box (nullptr: the box).
-    void SetErrorSink(std::function<void(const std::wstring&)> sink) { errorSink_ = std::move(sink); }
+    void SetErrorSink(std::function<void(const std::wstring&)> sink) {
+        errorSink_ = std::move(sink);
+    }
     // What that box says about the exception being handled.
     static std::wstring ExceptionText() noexcept;
 

@@ -18,7 +18,9 @@ namespace {
 
 HANDLE AsHandle(int32_t log) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(log)); }
 
-bool Unseen() { return Wizard && Wizard->Unseen(); }
+bool Unseen() {
+    return Wizard && Wizard->Unseen();
+}
 
 int UnseenAnswer(int buttons, int32_t defaultResult) {
     const std::pair<int, int> results[] = {

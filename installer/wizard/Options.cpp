@@ -32,9 +32,9 @@ constexpr wchar_t kUsage[] =
     L"/PORT=číslo – TCP port servera, od 1 do 65535.\r\n"
     L"/MODE=SS|CS|SC – režim servera: SuperServer, Classic alebo SuperClassic.\r\n"
     L"/DIR=priečinok – priečinok servera, úplná cesta; len keď sa server inštaluje.\r\n"
-    L"/WAIT=sekundy – najdlhšie čakanie na ukončenie programu Lumera SQL pri /S; potom sa "
+    L"/WAIT=sekundy – najdlhší čas čakania na ukončenie programu Lumera SQL pri /S; potom sa "
     L"inštalácia odloží.\r\n"
-    L"/LOG=súbor – záznam inštalácie do tohto súboru (aj bez /S).\r\n"
+    L"/LOG=súbor – záznam inštalácie sa zapíše do tohto súboru (aj bez /S).\r\n"
     L"/? alebo /HELP – tento prehľad.\r\n"
     L"\r\n"
     L"Návratové kódy:\r\n"
@@ -99,7 +99,9 @@ bool IsHelpSwitch(const std::wstring& argument) {
     return argument == L"/?" || SameNoCase(argument, L"/HELP");
 }
 
-std::wstring UsageText() { return kUsage; }
+std::wstring UsageText() {
+    return kUsage;
+}
 
 std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOptions& options) {
     for (const std::wstring& argument : arguments) {

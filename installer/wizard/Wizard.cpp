@@ -242,8 +242,8 @@ void TWizard::FormShow() {
 void TWizard::OpenSetupLog() {
     if (m_logFd != 0) return;  // open already, or reported
     // Without /LOG a fixed place, whatever folder the application lives in.
-    const std::wstring path = options_.log ? *options_.log
-                                           : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
+    const std::wstring path =
+        options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
     m_logFd = OpenLog(path);
     if (m_logFd != -1) return;

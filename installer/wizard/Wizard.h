@@ -116,7 +116,8 @@ private:
     void ShowErrorBox(const std::wstring& message) override;
     void WriteLogEntry(const std::wstring& message) override;
     void CloseWizard() override;
-    engine::WaitResult WaitForApplication(const std::wstring& appDir, int32_t limitSeconds) override;
+    engine::WaitResult WaitForApplication(const std::wstring& appDir,
+                                          int32_t limitSeconds) override;
     void ReturnToPage() override;
     void ShowProgressPage() override;
     void ExtendProgress(int32_t units, const std::wstring& status) override;

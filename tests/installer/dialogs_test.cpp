@@ -211,7 +211,8 @@ TEST_F(ComputerNameTest, UnattendedWhereNobodySeesErrorBoxesAreLoggedAndQuestion
     // No kit in the working directory: the start-up ends, its log open.
     wizard::TWizard wizard({L"/S", L"/LOG=" + dir / L"setup.log"});
     DWORD number = 7;
-    RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
+    RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
+                   sizeof number);
     EXPECT_EQ(L"", wizard::ReadComputerName());
     EXPECT_EQ(wizard::kResultNo, wizard::AskQuestion(L"Ukončiť?"));
     EXPECT_TRUE(ui_.messages.empty());

@@ -411,8 +411,10 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
         } else {
             EXPECT_TRUE(w->Closed() && w->m_nExitCode == wizard::kExitStopped) << run;
             const std::string bytes = ReadBytes(log);
-            const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-            EXPECT_EQ(21u, text.find(question + L"\r\nOdpoveď: Nie. Inštalácia bola zastavená.\r\n"))
+            const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()),
+                                    bytes.size() / 2);
+            EXPECT_EQ(21u,
+                      text.find(question + L"\r\nOdpoveď: Nie. Inštalácia bola zastavená.\r\n"))
                 << run;
         }
         EXPECT_FALSE(Exists(fb_));
@@ -1030,7 +1032,8 @@ TEST_F(LegacyServerTest, LegacyToolPastTheTimeLimitFailsTheRunWithItsCommand) {
                   L"neskončil v stanovenom čase, a preto bol ukončený.",
               ui_.messages[0].text);
     EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
-    EXPECT_EQ(1u, Lines(ReadBytes(legacy_ + L"instsvc.log")).size()) << "nothing after the hung stop";
+    EXPECT_EQ(1u, Lines(ReadBytes(legacy_ + L"instsvc.log")).size())
+        << "nothing after the hung stop";
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
     DeleteFileW(L"C:\\istrel-hang.reached");
 }
