@@ -128,7 +128,7 @@ public:
             return RollBackAndReport(run_, ui_);
         }
         if (run_.m_bIsNT) {
-            RunTool(run_, FirewallCommand(run_.m_szFBDir));
+            OpenFirewall(run_, ui_);
             tx_.RecordFirewall();
         }
         return true;
@@ -138,7 +138,7 @@ private:
     // False at the first failure (run_.m_Failure says why) or a cancel.
     bool Deploy(const archive::ArchiveSurvey& kit) {
         tx_.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/true));
-        RemoveLegacyInstance();
+        if (!RemoveLegacyInstance()) return false;
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
         const std::wstring oldPort = environment::ReadFBPort(
@@ -158,13 +158,14 @@ private:
         return true;
     }
 
-    void RemoveLegacyInstance() {
+    // False when its service tool did not end in time.
+    bool RemoveLegacyInstance() {
         const std::wstring legacy =
             WithDelimiter(environment::GetProgramFilesDir()) + outside::kLegacyFolder;
-        if (!EntryExists(legacy + outside::kServerExe)) return;
+        if (!EntryExists(legacy + outside::kServerExe)) return true;
         tx_.RemovingService(std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
-        RunTool(run_, LegacyToolCommand(legacy, outside::kToolStop));
-        RunTool(run_, LegacyToolCommand(legacy, outside::kToolRemove));
+        return RunToolInTime(run_, LegacyToolCommand(legacy, outside::kToolStop)) &&
+               RunToolInTime(run_, LegacyToolCommand(legacy, outside::kToolRemove));
     }
 
     // The whole kit into the server folder; errors of the reader are raised.
@@ -195,6 +196,20 @@ private:
 };
 
 }  // namespace
+
+std::wstring KitUnusable(const std::wstring& folder) {
+    const std::wstring kit = outside::kKitArchive;
+    const std::wstring cannot = L"Inštalácia nemôže pokračovať. ";
+    if (!platform::FileExists(folder + kit))
+        return cannot + L"V priečinku " + folder + L" chýba inštalačný balík " + kit + L".";
+    try {
+        archive::SurveyArchive(folder + kit);
+        return {};
+    } catch (const archive::ArchiveError& e) {
+        return cannot + L"Inštalačný balík " + kit + L" v priečinku " + folder +
+               L" sa nedá prečítať: " + e.Message();
+    }
+}
 
 bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
     return ServerDeployment(run, choices, ui).Run();

@@ -18,6 +18,9 @@ constexpr wchar_t kIniWriteError[] = L"Chyba pri zápise do ini súboru!";
 constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
 constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
+constexpr wchar_t kPostponed[] =
+    L"Inštalácia bola odložená, pretože program Lumera SQL stále beží%s. Nič sa nezmenilo; "
+    L"spustite inštaláciu neskôr znova.";
 
 using platform::CurrentDir;
 
@@ -41,12 +44,12 @@ public:
         if (installServer) {
             if (std::optional<SequenceOutcome> stop = Confirmations()) return *stop;
             CreateMarkers();
-            if (ui_.GaveUpWaiting(ShownAppDir())) return Stopped(kGaveUpWaiting);
+            if (std::optional<SequenceOutcome> stop = WaitForApplication()) return *stop;
             ui_.ShowProgressPage();
             if (!InstallServer(run_, choices_, ui_)) return {SequenceOutcome::kEnded, {}};
         }
         PlaceClientFiles(run_, ui_);
-        PlaceBackupTool(run_.m_szAppDir, CurrentDir());
+        PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
         if (environment::IsFBInstalled(run_.m_szFBDir)) {
             if (!installServer && !ReconfigureKeptServer()) return {SequenceOutcome::kEnded, {}};
             WriteDataIni(run_, ModeCode(), ui_);
@@ -126,6 +129,20 @@ private:
             run_.m_OwnMarkers.push_back(noRun);
     }
 
+    // Nothing changes while instances run; an unattended run's limit ran
+    // out: postponed, and a deployment tool may run the same command later.
+    std::optional<SequenceOutcome> WaitForApplication() {
+        const WaitResult wait = ui_.WaitForApplication(ShownAppDir(), run_.m_nWaitSeconds);
+        switch (wait.outcome) {
+            case WaitResult::kNoneRunning: return std::nullopt;
+            case WaitResult::kGaveUp: return Stopped(kGaveUpWaiting);
+            case WaitResult::kTimedOut: break;
+        }
+        std::wstring why = kPostponed;
+        why.replace(why.find(L"%s"), 2, wait.stillRunning);
+        return SequenceOutcome{SequenceOutcome::kPostponed, why};
+    }
+
     // Port or mode of a server that stays: remove the old instance, then set
     // it up again for the page's port and mode, as one transaction with the
     // old firebird.conf kept aside. No firewall rule here. False when the
@@ -192,8 +209,15 @@ void PlaceClientFiles(const Installation& run, InstallerUi& ui) {
     SupplyWhenMissing(fb + outside::kVcruntime32Dll, exe + outside::kAppVcruntime);
 }
 
-void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir) {
-    CopyOver(installerDir + outside::kToolExe, appDir + outside::kToolDir + outside::kToolExe);
+void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir, InstallerUi& ui) {
+    const std::wstring tool = installerDir + outside::kToolExe;
+    // Without it the application's scheduled backups would stop unnoticed.
+    if (!EntryExists(tool)) {
+        ui.ReportFailure(L"V priečinku " + installerDir + L" chýba súbor " + outside::kToolExe +
+                         L"; zálohovací program nebol nainštalovaný.");
+        return;
+    }
+    CopyOver(tool, appDir + outside::kToolDir + outside::kToolExe);
 }
 
 void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui) {

@@ -26,6 +26,10 @@ enum ExitCode : int32_t {
     kExitNotStarted = 1,  // start-up failed or a bad option: nothing changed
     kExitStopped = 2,     // "Storno", the close icon, a question answered No, waiting given up
     kExitFailed = 3,      // an error stopped the run or was reported on the way
+    // Instances of the application still ran when the unattended wait ran
+    // out: nothing changed, the same command may run again later. Only a
+    // run that met no error ends so.
+    kExitPostponed = 4,
 };
 
 // The archive under extraction as the wizard's "Storno" sees it; the
@@ -59,6 +63,9 @@ struct Installation {
     int32_t m_ProgressPrevious = 0;
     int32_t m_ProgressNext = 0;
     int32_t m_nExitCode = kExitDone;
+    // The longest wait, in seconds, for instances of the application before
+    // an unattended run is postponed; negative: as long as they run.
+    int32_t m_nWaitSeconds = -1;
     // The write-ahead record of what this run changes, in its fixed place.
     Journal m_Journal;
     // The first reason the deployment cannot go on; empty while it can.
@@ -84,12 +91,13 @@ struct SequenceOutcome {
     enum Kind {
         kFinished,  // every step done; errors on the way raised the exit code
         kStopped,   // a question answered No or the wait given up: nothing deployed
+        kPostponed,  // an unattended run's wait ran out: nothing deployed
         kEnded,     // the server could not be set up and the previous one is back,
                     // or the user cancelled; the user has been told
     };
     Kind kind = kFinished;
-    // Why a stop happened, for the setup log of an unattended run; empty for
-    // a question that only a person is asked.
+    // Why a stop or a postponement happened, for the setup log of an
+    // unattended run; empty for a question that only a person is asked.
     std::wstring stopReason;
 };
 
@@ -108,6 +116,11 @@ bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerU
 // Stops and unregisters the instance of `port`, journalled first. False
 // (run.m_Failure says why) when the instance is still there afterwards.
 bool RemoveService(Installation& run, const std::wstring& port);
+
+// Why an unattended run cannot use the kit in `folder` (its working
+// directory): missing or unreadable, the kit and the folder named; empty
+// when the kit can be read.
+std::wstring KitUnusable(const std::wstring& folder);
 
 // Settles a journal left by an earlier run (killed, power lost) or by this
 // one: back to the server the PC had before an unfinished deployment,

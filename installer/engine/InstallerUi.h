@@ -10,6 +10,14 @@
 
 namespace engine {
 
+// How a wait for the application's running instances ended.
+struct WaitResult {
+    enum Outcome { kNoneRunning, kGaveUp, kTimedOut } outcome = kNoneRunning;
+    // Timed out: who still runs it, worded to follow "stále beží" (the
+    // computers and their users, or the executable in use).
+    std::wstring stillRunning;
+};
+
 class InstallerUi {
 public:
     virtual ~InstallerUi() = default;
@@ -30,8 +38,9 @@ public:
     virtual void ShowErrorBox(const std::wstring& message) = 0;
 
     // Waits in the blocked dialog while instances of the application run in
-    // `appDir`; true when the user gave up. Nothing shown when none runs.
-    virtual bool GaveUpWaiting(const std::wstring& appDir) = 0;
+    // `appDir`, at most `limitSeconds` when that is not negative (0: not at
+    // all). Nothing shown when none runs.
+    virtual WaitResult WaitForApplication(const std::wstring& appDir, int32_t limitSeconds) = 0;
 
     // The progress page, its finishing button disabled.
     virtual void ShowProgressPage() = 0;

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 namespace engine {
@@ -41,12 +42,7 @@ std::wstring FolderOf(const std::wstring& path) {
 }
 
 void MakeFolders(const std::wstring& folder) {
-    for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos;
-         at = folder.find(L'\\', at + 1)) {
-        const std::wstring part = folder.substr(0, at);
-        if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            platform::ThrowLastError();
-    }
+    if (!platform::CreateFolders(folder)) platform::ThrowLastError();
 }
 
 }  // namespace

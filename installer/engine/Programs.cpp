@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "outside/Outside.h"
@@ -28,13 +29,28 @@ int32_t RunProgram(const std::wstring& commandLine, bool minimised, bool wait) {
     std::wstring mutableLine = commandLine;  // CreateProcessW may write into it
     if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, nullptr, &startup, &info))
-        return -1;
+        return kProgramNotStarted;
     Kernel process(info.hProcess), thread(info.hThread);
     if (!wait) return 0;
-    WaitForSingleObject(process.get(), INFINITE);
+    if (WaitForSingleObject(process.get(), ProgramTimeLimitMs()) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        // Its files and services are settled only once it has really gone.
+        WaitForSingleObject(process.get(), 10000);
+        return kProgramTimedOut;
+    }
     DWORD code = 0;
     GetExitCodeProcess(process.get(), &code);
     return static_cast<int32_t>(code);
+}
+
+uint32_t ProgramTimeLimitMs() {
+    constexpr uint32_t kFiveMinutes = 5 * 60 * 1000;
+    wchar_t text[16];
+    const DWORD n = GetEnvironmentVariableW(L"ISTREL_PROGRAM_TIME_LIMIT_MS", text, 16);
+    if (n == 0 || n >= 16) return kFiveMinutes;
+    wchar_t* end = nullptr;
+    const unsigned long ms = wcstoul(text, &end, 10);
+    return *end == L'\0' && ms > 0 && ms < kFiveMinutes ? uint32_t(ms) : kFiveMinutes;
 }
 
 std::wstring CommandLine(const std::wstring& program, const std::wstring& arguments) {

@@ -12,10 +12,18 @@ namespace engine {
 // Starts a command line (the first token names the program) without
 // inheriting handles, with the installer's environment and current
 // directory; minimised shows it minimised and not activated. With wait it
-// blocks until the program ends and returns its exit code; without wait it
-// returns 0. -1 when the program could not be started.
+// blocks until the program ends, at most ProgramTimeLimitMs(), and returns
+// its exit code; a program still running then is ended and gives
+// kProgramTimedOut. Without wait it returns 0. kProgramNotStarted when the
+// program could not be started.
 inline constexpr int32_t kProgramNotStarted = -1;
+inline constexpr int32_t kProgramTimedOut = -2;
 int32_t RunProgram(const std::wstring& commandLine, bool minimised, bool wait);
+
+// How long RunProgram waits: five minutes, a hung service tool must not
+// keep an unattended run for ever. Suites lower it through the environment
+// variable ISTREL_PROGRAM_TIME_LIMIT_MS.
+uint32_t ProgramTimeLimitMs();
 
 // program + arguments, the program's path in double quotes when it holds a
 // blank: an unquoted "C:\Program Files\x\y.exe" lets Windows try

@@ -45,10 +45,10 @@ void CompleteEarlierRun(InstallerUi& ui, const DeploymentHeader& header, bool fi
     run.m_szFBPort = header.port;
     if (header.installsServer) {
         run.m_szGdsSource = header.serverDir + outside::kClient32Dll;
-        if (!firewallDone) RunTool(run, FirewallCommand(header.serverDir));
+        if (!firewallDone) OpenFirewall(run, ui);
     }
     PlaceClientFiles(run, ui);
-    PlaceBackupTool(header.appDir, header.installerDir);
+    PlaceBackupTool(header.appDir, header.installerDir, ui);
     WriteDataIni(run, header.modeCode, ui);
 }
 
@@ -65,12 +65,26 @@ int32_t RunTool(Installation& /*run*/, const std::wstring& commandLine) {
 
 std::wstring ToolFailure(const std::wstring& commandLine, int32_t code) {
     if (code == kProgramNotStarted) return L"Príkaz " + commandLine + L" sa nedá spustiť.";
+    if (code == kProgramTimedOut)
+        return L"Príkaz " + commandLine + L" neskončil v stanovenom čase, a preto bol ukončený.";
     return L"Príkaz " + commandLine + L" skončil s chybou " + std::to_wstring(code) + L".";
 }
 
 bool RunToolOrFail(Installation& run, const std::wstring& commandLine) {
     const int32_t code = RunTool(run, commandLine);
     return code == 0 || Fail(run, ToolFailure(commandLine, code));
+}
+
+bool RunToolInTime(Installation& run, const std::wstring& commandLine) {
+    return RunTool(run, commandLine) != kProgramTimedOut ||
+           Fail(run, ToolFailure(commandLine, kProgramTimedOut));
+}
+
+void OpenFirewall(Installation& run, InstallerUi& ui) {
+    const std::wstring command = FirewallCommand(run.m_szFBDir);
+    // The server runs already; only the rule may be missing, so it stays.
+    if (RunTool(run, command) == kProgramTimedOut)
+        ui.ReportFailure(ToolFailure(command, kProgramTimedOut));
 }
 
 DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,

@@ -66,8 +66,9 @@ bool RemoveService(Installation& run, const std::wstring& port) {
     if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return true;
     const std::wstring service = ServiceName(run, port);
     Transaction(run.m_Journal).RemovingService(service);
-    RunTool(run, ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
-    RunTool(run, ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
+    if (!RunToolInTime(run, ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port)) ||
+        !RunToolInTime(run, ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port)))
+        return false;
     // A port that only occurs in another instance's name names no instance:
     // nothing to remove, nothing in the way.
     if (environment::GetServiceState(service) == 0) return true;

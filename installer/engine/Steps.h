@@ -31,6 +31,12 @@ int32_t RunTool(Installation& run, const std::wstring& commandLine);
 // As RunTool; a program that could not start or failed is the
 // deployment's failure. True when it ended with 0.
 bool RunToolOrFail(Installation& run, const std::wstring& commandLine);
+// As RunTool for a program whose exit code says nothing; only a run past
+// the time limit is the deployment's failure. False then.
+bool RunToolInTime(Installation& run, const std::wstring& commandLine);
+// The firewall rule for the server in m_szFBDir; a command past the time
+// limit is reported, the run goes on.
+void OpenFirewall(Installation& run, InstallerUi& ui);
 // Why a program's run counts as failed, for the user.
 std::wstring ToolFailure(const std::wstring& commandLine, int32_t code);
 
@@ -49,7 +55,8 @@ std::wstring CurrentErrorText();
 // The client library, the runtime files, the backup tool and data.ini in
 // the application: what follows a server set up or kept.
 void PlaceClientFiles(const Installation& run, InstallerUi& ui);
-void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir);
+// A backup tool missing beside the installer is reported.
+void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir, InstallerUi& ui);
 void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui);
 
 }  // namespace engine

@@ -18,6 +18,11 @@ std::wstring CurrentDir();
 // back into a search).
 std::wstring SystemDir();
 
+// Creates the folder and every folder above it that is missing; the path
+// is a full one ("C:\a\b\"). False, with GetLastError() saying why, when
+// one cannot be created.
+bool CreateFolders(const std::wstring& folder);
+
 // A file (not a folder) exists at the path.
 bool FileExists(const std::wstring& path);
 

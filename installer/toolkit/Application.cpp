@@ -124,6 +124,10 @@ std::wstring Application::ExceptionText() noexcept {
 void Application::ShowException() noexcept {
     const std::wstring text = ExceptionText();
     try {
+        if (errorSink_) {
+            errorSink_(text);
+            return;
+        }
         MessageDialog box(text, kError, kOK);
         box.SetText(title_);
         Ui().RunMessage(box);

@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "toolkit/Controls.h"
 
@@ -54,8 +56,13 @@ public:
             ShowException();
         }
     }
-    // The standard error box for the exception being handled.
+    // The standard error box for the exception being handled; its text goes
+    // to the error sink instead while one is set.
     void ShowException() noexcept;
+    // Where error texts go while nobody could see the box (nullptr: the box).
+    void SetErrorSink(std::function<void(const std::wstring&)> sink) {
+        errorSink_ = std::move(sink);
+    }
     // What that box says about the exception being handled.
     static std::wstring ExceptionText() noexcept;
 
@@ -74,6 +81,7 @@ private:
     bool comInitialised_ = false;
     int dpi_ = 96;
     std::map<std::tuple<std::wstring, int, bool, bool>, HFONT> fonts_;
+    std::function<void(const std::wstring&)> errorSink_;
 };
 
 inline Application& App() { return Application::Current(); }

@@ -53,6 +53,15 @@ bool UiSeam::ShellOpen(const ShellOpenRequest& request) {
     return result > 32;
 }
 
+bool UiSeam::WindowStationVisible() {
+    USEROBJECTFLAGS flags{};
+    HWINSTA station = GetProcessWindowStation();
+    // A station that cannot be asked is taken as the interactive one.
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+        return true;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 UiSeam& Ui() { return *g_seam; }
 
 UiSeam* SetUiSeam(UiSeam* seam) {

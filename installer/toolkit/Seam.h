@@ -1,6 +1,7 @@
 // The one place through which every modal message dialog, the open-file
-// dialog and the shell's "open" pass. The program uses the real ones; tests
-// install their own seam to answer and record them.
+// dialog and the shell's "open" pass, and that tells whether anybody can
+// see a window at all. The program uses the real ones; tests install their
+// own seam to answer and record them.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +39,10 @@ public:
     virtual bool RunOpenFile(const OpenFileRequest& request, std::wstring& path);
     // ShellExecuteW "open"; true when the shell accepted it.
     virtual bool ShellOpen(const ShellOpenRequest& request);
+    // False when the process's window station is not visible (a service,
+    // SYSTEM under a deployment tool, a scheduled task with nobody logged
+    // on): a window shown there waits for an answer nobody can give.
+    virtual bool WindowStationVisible();
 };
 
 // The seam in use.

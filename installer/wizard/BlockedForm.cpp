@@ -19,6 +19,8 @@ constexpr wchar_t kWaitingText[] =
     L"Inštalácia nemôže pokračovať. Čaká sa na ukončenie programu na nasledovných počítačoch:";
 constexpr wchar_t kExecutableText[] =
     L"Inštalácia nemôže pokračovať, aktuálny SQL server je používaný a nedá sa nahradiť.";
+constexpr wchar_t kRunningOn[] = L" na nasledovných počítačoch: ";
+constexpr wchar_t kExecutableInUse[] = L" a jeho súbor bin\\exe\\Kadrix.exe je používaný";
 constexpr int kLabelGrowth = 26;
 constexpr UINT kRescanMs = 3000;
 
@@ -72,6 +74,17 @@ void AutoSizeColumns(toolkit::ListView& list) {
     for (int column = 0; column < 2; ++column)
         SendMessageW(list.Handle(), LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
 }
+
+// Who runs the application, worded to follow "stále beží".
+class RunningList : public environment::InstanceListView {
+public:
+    void AddRow(const std::wstring& computer, const std::wstring& user) override {
+        text += (text.empty() ? kRunningOn : L", ") + computer + L" (" + user + L")";
+    }
+    void ShowExecutableNotice() override { text = kExecutableInUse; }
+
+    std::wstring text;
+};
 
 std::wstring WithDelimiter(std::wstring folder) {
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
@@ -143,9 +156,27 @@ void TBlockedForm::ShowExecutableNotice() {
 }
 
 bool IsAppRunningWiz(const std::wstring& dir) {
-    if (!environment::IsAppRunning(dir, nullptr, false)) return false;
-    TBlockedForm form(Wizard ? Wizard->Handle() : nullptr);
-    return form.ShowModal() == kResultCancel;
+    return WaitForInstances(dir, -1).outcome == engine::WaitResult::kGaveUp;
+}
+
+engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSeconds) {
+    using engine::WaitResult;
+    if (!environment::IsAppRunning(dir, nullptr, false)) return {};
+    if (limitSeconds != 0) {
+        TBlockedForm form(Wizard ? Wizard->Handle() : nullptr);
+        bool timedOut = false;
+        std::unique_ptr<toolkit::Timer> deadline;
+        if (limitSeconds > 0)
+            deadline = std::make_unique<toolkit::Timer>(UINT(limitSeconds) * 1000, [&] {
+                timedOut = true;
+                form.SetModalResult(kResultCancel);
+            });
+        if (form.ShowModal() != kResultCancel) return {};
+        if (!timedOut) return {WaitResult::kGaveUp, L""};
+    }
+    RunningList running;
+    if (!environment::IsAppRunning(dir, &running, false)) return {};
+    return {WaitResult::kTimedOut, running.text};
 }
 
 std::unique_ptr<toolkit::Form> CreateBlockedForm() {

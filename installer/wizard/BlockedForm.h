@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/InstallerUi.h"
 #include "environment/Instances.h"
 #include "toolkit/Form.h"
 
@@ -50,6 +51,11 @@ private:
 // blocked dialog over the wizard until the instances have ended (false) or
 // the user gives up with "Storno" or the close icon (true). `dir` ends in "\".
 bool IsAppRunningWiz(const std::wstring& dir);
+
+// As IsAppRunningWiz, the dialog ending by itself after `limitSeconds` when
+// that is not negative; 0 shows no dialog at all. Timed out, a last scan
+// says who still runs the application.
+engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSeconds);
 
 // The hidden blocked dialog that the program keeps from start to end; its
 // creation step and timer run although it is never shown.

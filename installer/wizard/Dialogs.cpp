@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <utility>
 
 #include "environment/Instances.h"
+#include "platform/Text.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 #include "toolkit/MessageDialog.h"
@@ -16,10 +18,27 @@ namespace {
 
 HANDLE AsHandle(int32_t log) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(log)); }
 
+bool Unseen() {
+    return Wizard && Wizard->Unseen();
+}
+
+int UnseenAnswer(int buttons, int32_t defaultResult) {
+    const std::pair<int, int> results[] = {
+        {kButtonYes, kResultYes}, {kButtonNo, kResultNo}, {kButtonOK, kResultOK}};
+    for (const auto& [button, result] : results)
+        if ((buttons & button) && result == defaultResult) return result;
+    return (buttons & kButtonNo) ? kResultNo : kResultOK;
+}
+
 }  // namespace
 
 int ShowDialog(const std::wstring& message, const std::wstring& caption, int type, int buttons,
                int32_t defaultResult) {
+    if (Unseen()) {
+        // Questions are logged by their callers together with the answer.
+        if (type == kDialogError) WriteLog(Wizard->m_logFd, LogEntry(message));
+        return UnseenAnswer(buttons, defaultResult);
+    }
     toolkit::MessageDialog dialog(message, type, buttons);
     dialog.SetText(caption);
     for (toolkit::Button* button : dialog.Buttons()) {
@@ -49,16 +68,26 @@ void ReportError(const std::wstring& message) {
     }
     Wizard->SetExitCode(kExitFailed);
     // The log is the only trace an administrator has of an unattended run.
-    if (Wizard->m_bSilentInstall)
-        WriteLog(Wizard->m_logFd, LogEntry(message));
-    else
-        ShowError(message);
+    WriteLog(Wizard->m_logFd, LogEntry(message));
+    if (!Wizard->m_bSilentInstall) ShowError(message);
 }
 
 void ReportException() {
-    if (Wizard && Wizard->m_bSilentInstall)
-        WriteLog(Wizard->m_logFd, LogEntry(toolkit::Application::ExceptionText()));
-    toolkit::App().ShowException();
+    if (Wizard) WriteLog(Wizard->m_logFd, LogEntry(toolkit::Application::ExceptionText()));
+    if (!Unseen()) toolkit::App().ShowException();
+}
+
+void WriteStandardError(const std::wstring& line) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (!err || err == INVALID_HANDLE_VALUE) return;
+    const std::wstring text = line + L"\r\n";
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(err, &mode)) {
+        WriteConsoleW(err, text.data(), DWORD(text.size()), &written, nullptr);
+        return;
+    }
+    const std::string bytes = platform::ToCodePage(CP_UTF8, text);
+    WriteFile(err, bytes.data(), DWORD(bytes.size()), &written, nullptr);
 }
 
 int32_t OpenLog(const std::wstring& path) {

@@ -64,14 +64,20 @@ void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
     switch (outcome.kind) {
         case SequenceOutcome::kFinished:
             ShowEndPage();
-            if (!m_bSilentInstall) return;
             // "OK" only for a run that an administrator need not look into.
             WriteLogEntry(m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+            if (!m_bSilentInstall) return;
             break;
         case SequenceOutcome::kStopped:
             if (!m_bSilentInstall) return ReturnToPage();
             WriteLogEntry(outcome.stopReason);
             SetExitCode(kExitStopped);
+            break;
+        case SequenceOutcome::kPostponed:
+            // The markers go with the close; only a run without errors is
+            // one to try again later.
+            WriteLogEntry(outcome.stopReason);
+            if (m_nExitCode == kExitDone) SetExitCode(kExitPostponed);
             break;
         case SequenceOutcome::kEnded: break;
     }
@@ -113,9 +119,8 @@ void TWizard::ReportFailure(const std::wstring& message) {
 }
 
 void TWizard::Inform(const std::wstring& message) {
-    if (m_bSilentInstall)
-        WriteLogEntry(message);
-    else
+    WriteLogEntry(message);
+    if (!m_bSilentInstall)
         ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
 }
 
@@ -127,8 +132,8 @@ void TWizard::WriteLogEntry(const std::wstring& message) {
     WriteLog(m_logFd, LogEntry(message));
 }
 
-bool TWizard::GaveUpWaiting(const std::wstring& appDir) {
-    return IsAppRunningWiz(appDir);
+engine::WaitResult TWizard::WaitForApplication(const std::wstring& appDir, int32_t limitSeconds) {
+    return WaitForInstances(appDir, limitSeconds);
 }
 
 void TWizard::ReturnToPage() {

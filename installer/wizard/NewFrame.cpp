@@ -145,7 +145,10 @@ void TNewFrame::SetAppParam() {
         w.m_szFBDir = DefaultServerDir(w.m_szAppDir);
     }
 
-    if (FileExists(outside::kKitArchive) && environment::IsUserAdmin()) {
+    // An unattended run that found the kit unusable goes on only to move a
+    // kept server; it must not read the kit.
+    if (w.m_szKitProblem.empty() && FileExists(outside::kKitArchive) &&
+        environment::IsUserAdmin()) {
         chFB->SetEnabled(true);
         w.m_nFBSetupVersion = VersionNumber(environment::GetZipFileVersion(
             outside::kClientDll, outside::kKitArchive, environment::kVersionNumberForm));

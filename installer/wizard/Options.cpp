@@ -13,26 +13,69 @@ constexpr wchar_t kCannotGoOn[] = L"Inštalácia nemôže pokračovať. ";
 constexpr wchar_t kUnknown[] = L"Neznámy parameter: ";
 constexpr wchar_t kWrong[] = L"Chybný parameter: ";
 constexpr wchar_t kKnownOptions[] =
-    L"Použiť môžete /S, /PORT=číslo, /MODE=SS|CS|SC a /DIR=priečinok.";
+    L"Použiť môžete /S, /PORT=číslo, /MODE=SS|CS|SC, /DIR=priečinok, /WAIT=sekundy, "
+    L"/LOG=súbor a /?.";
 constexpr wchar_t kPortRule[] = L"Port musí byť číslo od 1 do 65535.";
 constexpr wchar_t kModeRule[] = L"Režim servera musí byť SS, CS alebo SC.";
 constexpr wchar_t kDirRule[] =
     L"Zadajte úplnú cestu k priečinku, napríklad C:\\firebird\\firebird_4_0_x64.";
+constexpr wchar_t kWaitRule[] = L"Čas čakania musí byť počet sekúnd od 0 do 86400.";
+constexpr wchar_t kLogRule[] = L"Zadajte súbor záznamu, napríklad C:\\Logs\\istrel.log.";
+constexpr uint32_t kLongestWait = 86400;  // a day
+
+constexpr wchar_t kUsage[] =
+    L"Istrel.exe [/S] [/PORT=číslo] [/MODE=SS|CS|SC] [/DIR=priečinok] [/WAIT=sekundy] "
+    L"[/LOG=súbor]\r\n"
+    L"\r\n"
+    L"/S – inštalácia bez obsluhy: okno sa nezobrazí, priebeh sa zapíše do záznamu "
+    L"inštalácie.\r\n"
+    L"/PORT=číslo – TCP port servera, od 1 do 65535.\r\n"
+    L"/MODE=SS|CS|SC – režim servera: SuperServer, Classic alebo SuperClassic.\r\n"
+    L"/DIR=priečinok – priečinok servera, úplná cesta; len keď sa server inštaluje.\r\n"
+    L"/WAIT=sekundy – najdlhší čas čakania na ukončenie programu Lumera SQL pri /S; potom sa "
+    L"inštalácia odloží.\r\n"
+    L"/LOG=súbor – záznam inštalácie sa zapíše do tohto súboru (aj bez /S).\r\n"
+    L"/? alebo /HELP – tento prehľad.\r\n"
+    L"\r\n"
+    L"Návratové kódy:\r\n"
+    L"0 – inštalácia prebehla bez chýb\r\n"
+    L"1 – inštalácia sa nezačala, nič sa nezmenilo\r\n"
+    L"2 – inštalácia bola zastavená (Storno, odpoveď Nie)\r\n"
+    L"3 – inštalácia skončila s chybou\r\n"
+    L"4 – inštalácia bola odložená, lebo program Lumera SQL beží; spustite ju neskôr znova";
 
 bool SameNoCase(const std::wstring& a, const wchar_t* b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b, -1, TRUE) == CSTR_EQUAL;
 }
 
-std::optional<std::wstring> Port(const std::wstring& text) {
+// Decimal digits only, at most `highest`.
+std::optional<uint32_t> Number(const std::wstring& text, uint32_t highest) {
     if (text.empty()) return std::nullopt;
-    unsigned value = 0;
+    uint32_t value = 0;
     for (wchar_t c : text) {
         if (c < L'0' || c > L'9') return std::nullopt;
-        value = value * 10 + unsigned(c - L'0');
-        if (value > 65535) return std::nullopt;
+        value = value * 10 + uint32_t(c - L'0');
+        if (value > highest) return std::nullopt;
     }
-    if (value == 0) return std::nullopt;
-    return std::to_wstring(value);
+    return value;
+}
+
+std::optional<std::wstring> Port(const std::wstring& text) {
+    const std::optional<uint32_t> value = Number(text, 65535);
+    if (!value || *value == 0) return std::nullopt;
+    return std::to_wstring(*value);
+}
+
+// Relative to the working directory, which is the installer's folder.
+std::optional<std::wstring> LogFile(const std::wstring& text) {
+    if (text.empty() || text.back() == L'\\') return std::nullopt;
+    const DWORD n = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return std::nullopt;
+    std::wstring full(n, L'\0');
+    const DWORD got = GetFullPathNameW(text.c_str(), n, full.data(), nullptr);
+    if (got == 0 || got >= n) return std::nullopt;
+    full.resize(got);
+    return full;
 }
 
 const outside::ServerMode* Mode(const std::wstring& text) {
@@ -52,9 +95,17 @@ std::wstring Wrong(const std::wstring& argument, const wchar_t* rule) {
 
 }  // namespace
 
+bool IsHelpSwitch(const std::wstring& argument) {
+    return argument == L"/?" || SameNoCase(argument, L"/HELP");
+}
+
+std::wstring UsageText() {
+    return kUsage;
+}
+
 std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOptions& options) {
     for (const std::wstring& argument : arguments) {
-        if (IsSilentSwitch(argument)) continue;
+        if (IsSilentSwitch(argument) || IsHelpSwitch(argument)) continue;
         const size_t eq = argument.find(L'=');
         const std::wstring name = argument.substr(0, eq);
         const std::wstring value = eq == std::wstring::npos ? L"" : argument.substr(eq + 1);
@@ -67,6 +118,13 @@ std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOpti
         } else if (SameNoCase(name, L"/DIR")) {
             if (!FullPath(value)) return Wrong(argument, kDirRule);
             options.dir = platform::WithDelimiter(value);
+        } else if (SameNoCase(name, L"/WAIT")) {
+            const std::optional<uint32_t> seconds = Number(value, kLongestWait);
+            if (!seconds) return Wrong(argument, kWaitRule);
+            options.wait = int32_t(*seconds);
+        } else if (SameNoCase(name, L"/LOG")) {
+            options.log = LogFile(value);
+            if (!options.log) return Wrong(argument, kLogRule);
         } else {
             return kCannotGoOn + (kUnknown + argument) + L"\r\n" + kKnownOptions;
         }

@@ -1,8 +1,10 @@
 // Command-line options for installations from a script: port, mode and
-// server folder. They set what the parameters page shows before a run uses
-// it, so a run without them behaves as the page's defaults say.
+// server folder set what the parameters page shows before a run uses it, so
+// a run without them behaves as the page's defaults say; the wait for
+// running instances and the setup log's place go with the run itself.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +17,18 @@ struct InstallOptions {
     std::optional<std::wstring> port;           // decimal, 1..65535, no leading zeros
     const outside::ServerMode* mode = nullptr;  // none chosen
     std::optional<std::wstring> dir;            // ends in "\"
+    std::optional<int32_t> wait;                // seconds, 0..86400
+    std::optional<std::wstring> log;            // a full path
 };
 
-// Reads every argument that is not the unattended switch: "/PORT=n",
-// "/MODE=SS|CS|SC", "/DIR=folder", names and mode codes in any case; a
+// True for "/?" and "/HELP" (any case): the usage is shown, nothing else done.
+bool IsHelpSwitch(const std::wstring& argument);
+// The usage as the help box shows it: switches, options, exit codes.
+std::wstring UsageText();
+
+// Reads every argument that is not the unattended switch or a help switch:
+// "/PORT=n", "/MODE=SS|CS|SC", "/DIR=folder", "/WAIT=seconds", "/LOG=file"
+// (made full against the current directory), names and mode codes in any case; a
 // later option overrides an earlier one. Returns the Slovak message for the
 // first unknown, malformed or out-of-range argument, empty when all are good.
 std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOptions& options);

@@ -9,7 +9,9 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     toolkit::Application app;
     wizard::TWizard wizard;  // the main form; FormCreate has run
-    auto blockedForm = wizard::CreateBlockedForm();
+    // A start-up that ends at once changes nothing: no scan removes lock
+    // files, no stop request goes to another computer.
+    auto blockedForm = app.Terminated() ? nullptr : wizard::CreateBlockedForm();
     app.Run();
     return wizard.m_nExitCode;  // ~TWizard closes the setup log
 }

@@ -2,13 +2,17 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "environment/Discovery.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "resources/Layouts.h"
 #include "wizard/Dialogs.h"
 #include "toolkit/Application.h"
+#include "toolkit/Seam.h"
 
 namespace wizard {
 
@@ -95,7 +99,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
         // Back and Next would lead nowhere and an unattended run would wait
         // hidden for ever. After the error box it ends as the start-up
         // failures do.
-        if (m_bSilentInstall) OpenSetupLog();
+        if (m_bSilentInstall || options_.log) OpenSetupLog();
         ReportException();
         m_nExitCode = kExitNotStarted;
         app.Terminate();
@@ -104,6 +108,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
 
 TWizard::~TWizard() {
     RemoveOwnMarkers();  // an end without closing the window
+    toolkit::App().SetErrorSink(nullptr);
     CloseLog();
     if (Wizard == this) Wizard = nullptr;
     if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
@@ -129,10 +134,17 @@ void TWizard::FormCreate() {
     m_RequiredBytes = m_ProgressPrevious = m_ProgressNext = 0;
     m_szGdsSource.clear();
 
+    if (Unseen())
+        toolkit::App().SetErrorSink([this](const std::wstring& text) { WriteLogEntry(text); });
+
     options_ = {};
+    if (std::any_of(arguments_.begin(), arguments_.end(), IsHelpSwitch)) {
+        ShowUsage();
+        return;
+    }
     if (std::wstring error = ReadOptions(arguments_, options_); !error.empty()) {
         // A script's typo must show in the log it reads.
-        if (m_bSilentInstall) OpenSetupLog();
+        if (m_bSilentInstall || options_.log) OpenSetupLog();
         StartUpFailed(error);
         return;
     }
@@ -163,12 +175,39 @@ void TWizard::FormCreate() {
         return;
     }
 
+    // Without a kit an unattended run could only report a success that
+    // installed nothing.
+    m_szKitProblem = m_bSilentInstall ? engine::KitUnusable(CurrentDir()) : L"";
     NewFrame->Initialize(true, nullptr, nullptr);
-    m_ActiveFrame = NewFrame.get();
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);
+    if (!m_szKitProblem.empty() && !ReconfiguresOnly()) {
+        OpenSetupLog();
+        StartUpFailed(m_szKitProblem);
+        return;
+    }
+    m_ActiveFrame = NewFrame.get();
     EnableButtons();
     ApplyOptions();
+    if (m_bSilentInstall) m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
+    if (m_bSilentInstall || options_.log) OpenSetupLog();
+}
+
+bool TWizard::Unseen() const {
+    return m_bSilentInstall && !toolkit::Ui().WindowStationVisible();
+}
+
+bool TWizard::ReconfiguresOnly() const {
+    return (options_.port || options_.mode) && !m_szFBDir.empty() &&
+           environment::IsFBInstalled(m_szFBDir);
+}
+
+// Changes nothing; a script that asks gets exit code 0 and no window (no
+// log is open yet to take the text).
+void TWizard::ShowUsage() {
+    Inform(UsageText());
+    m_nExitCode = kExitDone;
+    toolkit::App().Terminate();
 }
 
 // Nothing has changed yet; the program ends without showing its window.
@@ -201,8 +240,21 @@ void TWizard::FormShow() {
 }
 
 void TWizard::OpenSetupLog() {
-    // Fixed place, whatever folder the application lives in.
-    if (m_logFd == 0) m_logFd = OpenLog(WithDelimiter(outside::kMakerDir) + outside::kSetupLog);
+    if (m_logFd != 0) return;  // open already, or reported
+    // Without /LOG a fixed place, whatever folder the application lives in.
+    const std::wstring path =
+        options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
+    if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
+    m_logFd = OpenLog(path);
+    if (m_logFd != -1) return;
+    // The run goes on without it; a script reads standard error.
+    const std::wstring why = L"Záznam inštalácie " + path +
+                             L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
+                             platform::SystemErrorText(GetLastError());
+    if (m_bSilentInstall)
+        WriteStandardError(why);
+    else
+        ShowError(why);
 }
 
 void TWizard::CloseLog() {
@@ -275,6 +327,8 @@ void TWizard::FormClose() {
     std::wstring app = WithDelimiter(m_szAppDir);
     DeleteFileW((app + outside::kDbCheckFile).c_str());
     DeleteFileW((app + outside::kTemplateDb).c_str());
+    // After anything but a clean end the same command must be able to run again.
+    if (m_nExitCode != kExitDone) return;
     std::wstring cwd = CurrentDir();
     DeleteFileW((cwd + outside::kKitArchive).c_str());
     std::wstring self = ProgramPath();

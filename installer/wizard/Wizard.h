@@ -34,6 +34,7 @@ using engine::ExitCode;
 using engine::kExitDone;
 using engine::kExitFailed;
 using engine::kExitNotStarted;
+using engine::kExitPostponed;
 using engine::kExitStopped;
 
 class TWizard : public toolkit::Form, public engine::Installation, private engine::InstallerUi {
@@ -63,6 +64,10 @@ public:
     // setup log closed; nothing else cleans up.
     [[noreturn]] void Halt(int32_t code);
     void CloseLog();
+    // An unattended run where nobody could see a window (toolkit::UiSeam::
+    // WindowStationVisible): no question is asked, no wait shown, no error
+    // box; the log says what happened.
+    bool Unseen() const;
 
     // The engine's operations (installer/engine) with the page's choices.
     // InstallServer: false when the installation is to end. SetupService /
@@ -92,6 +97,9 @@ public:
     // The page now shown; none before FormCreate. The rest of the shared
     // state is engine::Installation's.
     TWizFrame* m_ActiveFrame = nullptr;
+    // Unattended: why the kit in the working directory cannot be used;
+    // empty when it can (and in attended runs, whose page says so).
+    std::wstring m_szKitProblem;
 
 private:
     // What the parameters page says now.
@@ -110,7 +118,8 @@ private:
     void ReportFailure(const std::wstring& message) override;
     void Inform(const std::wstring& message) override;
     void ShowErrorBox(const std::wstring& message) override;
-    bool GaveUpWaiting(const std::wstring& appDir) override;
+    engine::WaitResult WaitForApplication(const std::wstring& appDir,
+                                          int32_t limitSeconds) override;
     void ShowProgressPage() override;
     void ExtendProgress(int32_t units, const std::wstring& status) override;
     void AdvanceProgress(int32_t units) override;
@@ -118,6 +127,10 @@ private:
 
     void OpenSetupLog();
     void StartUpFailed(const std::wstring& message);
+    void ShowUsage();
+    // A run that only moves an installed server to another port or mode,
+    // which needs no kit.
+    bool ReconfiguresOnly() const;
     void ApplyOptions();
 
     std::vector<std::wstring> arguments_;

@@ -53,6 +53,9 @@ public:
     std::vector<toolkit::ShellOpenRequest> shellOpens;
     bool shellResult = true;
 
+    // Whether anybody could see a window; false plays a service or SYSTEM.
+    bool stationVisible = true;
+
     int RunMessage(toolkit::MessageDialog& dialog) override {
         Message m;
         m.caption = dialog.Text();
@@ -92,6 +95,8 @@ public:
         shellOpens.push_back(request);
         return shellResult;
     }
+
+    bool WindowStationVisible() override { return stationVisible; }
 
     // Keyboard and mouse as a user would use them on a live dialog.
     static void PressKey(WORD key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); }

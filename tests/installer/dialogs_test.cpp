@@ -6,9 +6,11 @@
 
 #include <regex>
 
+#include "AppDirValue.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "wizard/Dialogs.h"
+#include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
 using namespace testsupport;
@@ -198,6 +200,27 @@ TEST_F(ComputerNameTest, UnreadableValueShowsErrorAndGivesEmpty) {
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Chyba pri čítaní z registrov!", ui_.messages[0].text);
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
+}
+
+// A service or SYSTEM under a deployment tool: no box would ever be answered.
+TEST_F(ComputerNameTest, UnattendedWhereNobodySeesErrorBoxesAreLoggedAndQuestionsAnsweredNo) {
+    TempDir dir(L"unseen");
+    AppDirValue app;
+    app.Set(dir.Path());
+    ui_.stationVisible = false;
+    // No kit in the working directory: the start-up ends, its log open.
+    wizard::TWizard wizard({L"/S", L"/LOG=" + dir / L"setup.log"});
+    DWORD number = 7;
+    RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
+                   sizeof number);
+    EXPECT_EQ(L"", wizard::ReadComputerName());
+    EXPECT_EQ(wizard::kResultNo, wizard::AskQuestion(L"Ukončiť?"));
+    EXPECT_TRUE(ui_.messages.empty());
+    wizard.CloseLog();
+    const std::string bytes = ReadBytes(dir / L"setup.log");
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_NE(std::wstring::npos, text.find(L"\r\nChyba pri čítaní z registrov!\r\n"));
+    EXPECT_EQ(std::wstring::npos, text.find(L"Ukončiť?")) << "questions are logged by their callers";
 }
 
 }  // namespace

@@ -30,7 +30,9 @@ public:
     void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
     void Inform(const std::wstring& m) override { Note(L"Inform", m); }
     void ShowErrorBox(const std::wstring& m) override { Note(L"ShowErrorBox", m); }
-    bool GaveUpWaiting(const std::wstring& dir) override { return Note(L"GaveUpWaiting", dir), false; }
+    engine::WaitResult WaitForApplication(const std::wstring& dir, int32_t) override {
+        return Note(L"WaitForApplication", dir), engine::WaitResult{};
+    }
     void ShowProgressPage() override { Note(L"ShowProgressPage"); }
     void ExtendProgress(int32_t, const std::wstring& status) override {
         Note(L"ExtendProgress", status);

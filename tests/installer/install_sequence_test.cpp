@@ -381,24 +381,42 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
     RunWait(L"\"" + other + L"bin\\instsvc.exe\" sta -n velmora64b_" + Port(4));
     ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(4))));
 
-    for (bool silent : {false, true}) {
+    const std::wstring question = L"V priečinku: " + other + L" na porte: " + Port(4) +
+                                  L" beží iná inštancia Firebird SQL servera.\r\n"
+                                  L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
+                                  L"Chcete napriek tomu pokračovať v inštalácii?";
+    const std::wstring log = root_ / L"setup.log";
+    enum Run { kAttended, kUnattended, kNobodySees };
+    for (Run run : {kAttended, kUnattended, kNobodySees}) {
         ui_.messages.clear();
         ui_.answers = {wizard::kResultNo};
-        auto w = Make(silent ? std::vector<std::wstring>{L"/S"} : std::vector<std::wstring>{});
+        ui_.stationVisible = run != kNobodySees;
+        DeleteFileW(log.c_str());
+        auto w = Make(run == kAttended ? std::vector<std::wstring>{}
+                                       : std::vector<std::wstring>{L"/S", L"/LOG=" + log});
         Choose(*w, true, Port(4), w->NewFrame->gSS);
         w->OKClick();
-        ASSERT_EQ(1u, ui_.messages.size()) << silent;
-        EXPECT_EQ(L"V priečinku: " + other + L" na porte: " + Port(4) +
-                      L" beží iná inštancia Firebird SQL servera.\r\n"
-                      L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
-                      L"Chcete napriek tomu pokračovať v inštalácii?",
-                  ui_.messages[0].text);
-        EXPECT_EQ(L"&Nie", ui_.messages[0].defaultButton);
+        w->CloseLog();
+        if (run == kNobodySees) {
+            // Where nobody could answer, the answer is No without a window.
+            EXPECT_TRUE(ui_.messages.empty());
+        } else {
+            ASSERT_EQ(1u, ui_.messages.size()) << run;
+            EXPECT_EQ(question, ui_.messages[0].text);
+            EXPECT_EQ(L"&Nie", ui_.messages[0].defaultButton);
+        }
         // Attended the page stays for another try; unattended nobody could try again.
-        if (silent)
-            EXPECT_TRUE(w->Closed() && w->m_nExitCode == wizard::kExitStopped);
-        else
+        if (run == kAttended) {
             EXPECT_TRUE(StillOnParameters(*w));
+        } else {
+            EXPECT_TRUE(w->Closed() && w->m_nExitCode == wizard::kExitStopped) << run;
+            const std::string bytes = ReadBytes(log);
+            const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()),
+                                    bytes.size() / 2);
+            EXPECT_EQ(21u,
+                      text.find(question + L"\r\nOdpoveď: Nie. Inštalácia bola zastavená.\r\n"))
+                << run;
+        }
         EXPECT_FALSE(Exists(fb_));
         EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     }
@@ -407,6 +425,48 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
 }
 
 // ---- Markers --------------------------------------------------------------------------
+
+// A deployment tool maps exit code 4 to "retry later": nothing may have
+// changed but the markers, which go with the run.
+TEST_F(InstallSequenceTest, RunningApplicationPostponesAnUnattendedRunWhenItsWaitRunsOut) {
+    ASSERT_TRUE(WriteBytes(exe_ + L"Kadrix.exe", "MZ"));
+    HANDLE running = CreateFileW((exe_ + L"Kadrix.exe").c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, running);
+    const std::wstring log = root_ / L"setup.log";
+    // Seen, /WAIT=1 shows the dialog for a second; unseen it waits not at all.
+    for (bool seen : {true, false}) {
+        ui_.stationVisible = seen;
+        DeleteFileW(log.c_str());
+        bool dialogShown = false;
+        Later look(300, [&] { dialogShown = OpenBlockedForm() != nullptr; });
+        Later guard(8000, [] {
+            if (wizard::TBlockedForm* form = OpenBlockedForm()) form->Close();
+        });
+        auto w = Make({L"/S", L"/LOG=" + log, L"/WAIT=1"});
+        Choose(*w, true, Port(6), w->NewFrame->gSS);
+        const DWORD start = GetTickCount();
+        w->OKClick();
+        const DWORD took = GetTickCount() - start;
+        w->CloseLog();
+        EXPECT_EQ(seen, dialogShown);
+        EXPECT_TRUE(seen ? took >= 1000 && took < 4000 : took < 1000) << took;
+        EXPECT_TRUE(ui_.messages.empty());
+        EXPECT_TRUE(w->Closed());
+        EXPECT_EQ(wizard::kExitPostponed, w->m_nExitCode);
+        EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
+        EXPECT_FALSE(Exists(app_ + L"userdata\\comps\\norun." + wizard::ReadComputerName()));
+        EXPECT_FALSE(Exists(fb_));
+        EXPECT_TRUE(Exists(work_ / outside::kKitArchive));
+        const std::string bytes = ReadBytes(log);
+        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        EXPECT_EQ(21u, text.find(L"Inštalácia bola odložená, pretože program Lumera SQL stále beží a "
+                                 L"jeho súbor bin\\exe\\Kadrix.exe je používaný. Nič sa nezmenilo; "
+                                 L"spustite inštaláciu neskôr znova.\r\n"))
+            << ToUtf8(text);
+    }
+    CloseHandle(running);
+}
 
 TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemoved) {
     ASSERT_TRUE(WriteBytes(app_ + L"userdata\\vorsel.stop", "theirs"));
@@ -666,9 +726,7 @@ TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     ExtractKitInto(fb_);
     RunTool(L"i", Port(9));
     RunTool(L"sta", Port(9));
-    int32_t log = wizard::OpenLog(root_ / L"setup.log");
-    auto w = Make({L"/S"});
-    w->m_logFd = log;
+    auto w = Make({L"/S", L"/LOG=" + root_ / L"setup.log"});
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
     w->CloseLog();
@@ -697,10 +755,9 @@ TEST_F(InstallSequenceTest, MissingKitStopsOnTheProgressPageWithTheRaisedError) 
     EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
 }
 
-TEST_F(InstallSequenceTest, MissingKitUnattendedEndsTheRunAfterTheError) {
+TEST_F(InstallSequenceTest, KitGoneAfterTheStartUnattendedEndsTheRunAfterTheError) {
+    auto w = Make({L"/S", L"/LOG=" + root_ / L"setup.log"});
     DeleteFileW((work_ / outside::kKitArchive).c_str());
-    auto w = Make({L"/S"});
-    w->m_logFd = wizard::OpenLog(root_ / L"setup.log");
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());
@@ -742,8 +799,7 @@ TEST_P(RefusedKitTest, ChangesNothing) {
     ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, zip.Build()));
     const std::string server = ReadBytes(fb_ + L"firebird.exe");
 
-    auto w = Make({L"/S"});
-    w->m_logFd = wizard::OpenLog(root_ / L"setup.log");
+    auto w = Make({L"/S", L"/LOG=" + root_ / L"setup.log"});
     Choose(*w, true, Port(7), w->NewFrame->gSS);
     w->OKClick();
     w->CloseLog();
@@ -949,6 +1005,37 @@ TEST_F(LegacyServerTest, PresentLegacyInstanceIsStoppedAndRemovedThroughTheQuote
               Lines(ReadBytes(legacy_ + L"instsvc.log")));
     EXPECT_FALSE(Exists(L"C:\\Program.log"));
     EXPECT_TRUE(OnEndPage(*w));
+}
+
+// An environment variable for the programs this process starts, while it lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
+        SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
+TEST_F(LegacyServerTest, LegacyToolPastTheTimeLimitFailsTheRunWithItsCommand) {
+    ASSERT_TRUE(WriteBytes(legacy_ + L"firebird.exe", "MZ"));
+    ScopedEnvironment limit(L"ISTREL_PROGRAM_TIME_LIMIT_MS", L"500");
+    ScopedEnvironment hang(L"ISTREL_TEST_HANG", L"instsvc sto before");
+    auto w = Make();
+    Choose(*w, true, Port(1), w->NewFrame->gSS);
+    w->OKClick();
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(std::wstring(kNothingLeft) +
+                  L"Príkaz \"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b "
+                  L"neskončil v stanovenom čase, a preto bol ukončený.",
+              ui_.messages[0].text);
+    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(1u, Lines(ReadBytes(legacy_ + L"instsvc.log")).size())
+        << "nothing after the hung stop";
+    EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
+    DeleteFileW(L"C:\\istrel-hang.reached");
 }
 
 TEST_F(LegacyServerTest, WithoutItsServerProgramTheLegacyToolIsNotRun) {

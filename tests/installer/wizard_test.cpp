@@ -134,6 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadOption{"PortSigned", L"/PORT=+3051", L"Chybný parameter: /PORT=+3051"},
                       BadOption{"ModeUnknown", L"/MODE=SSS", L"Chybný parameter: /MODE=SSS"},
                       BadOption{"DirRelative", L"/DIR=fb", L"Chybný parameter: /DIR=fb"},
+                      BadOption{"WaitTooLong", L"/WAIT=86401", L"Chybný parameter: /WAIT=86401"},
+                      BadOption{"WaitNegative", L"/WAIT=-1", L"Chybný parameter: /WAIT=-1"},
+                      BadOption{"LogWithoutFile", L"/LOG=", L"Chybný parameter: /LOG="},
                       BadOption{"Unknown", L"/PORTS=3051", L"Neznámy parameter: /PORTS=3051"},
                       BadOption{"Dash", L"-S", L"Neznámy parameter: -S"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -150,6 +153,22 @@ TEST_F(WizardTest, OptionsFillThePageTheFolderOnlyForAnInstallation) {
     EXPECT_TRUE(w->NewFrame->chFB->Checked());
     EXPECT_EQ(L"D:\\fb\\", w->NewFrame->edFbFolder->Text());
     EXPECT_TRUE(ui_.messages.empty());
+}
+
+// Attended runs write a log only when asked; one that cannot be opened
+// (a folder) is said once, and the wizard goes on.
+TEST_F(WizardTest, LogOptionOpensItsFileAlsoAttended) {
+    auto w = Make({L"/LOG=" + work_.Path() + L"istrel.log"});
+    EXPECT_GT(w->m_logFd, 0);
+    EXPECT_TRUE(ui_.messages.empty());
+    w = nullptr;
+    const std::wstring folder = work_.Path().substr(0, work_.Path().size() - 1);
+    w = Make({L"/LOG=" + folder});
+    w->Show();
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(0u, ui_.messages[0].text.find(L"Záznam inštalácie " + folder +
+                                            L" sa nedá otvoriť, inštalácia pokračuje bez neho."));
+    EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
 }
 
 TEST_F(WizardTest, NoApplicationFolderInteractiveShowsOneErrorAndEnds) {
@@ -192,20 +211,43 @@ TEST_F(FixedLogTest, NoApplicationFolderUnattendedEndsSilentlyWithoutLog) {
     EXPECT_FALSE(Exists(logPath_));
 }
 
-TEST_F(FixedLogTest, UnattendedShowOpensTheFixedLogWhereverTheApplicationLives) {
+TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) {
+    // Without a kit in the working folder there is nothing to install: the
+    // start-up ends with the reason in the log, and the show does nothing.
     auto w = Make({L"/S"});
     w->Show();
     EXPECT_FALSE(IsWindowVisible(w->Handle())) << "an unattended run stays hidden";
-    ASSERT_NE(-1, w->m_logFd);
-    EXPECT_TRUE(Exists(logPath_));
+    EXPECT_EQ(wizard::kExitNotStarted, w->m_nExitCode);
+    ASSERT_GT(w->m_logFd, 0);
     EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
     EXPECT_TRUE(wizard::WriteLog(w->m_logFd, L"OK"));
     w->CloseLog();
-    // The show ran the install sequence, whose unattended end logged "OK";
-    // the write through the handle follows that entry.
-    std::string log = ReadBytes(logPath_);
-    ASSERT_GE(log.size(), 16u);
-    EXPECT_EQ(std::string("\r\0\n\0O\0K\0\r\0\n\0O\0K\0", 16), log.substr(log.size() - 16));
+    const std::string bytes = ReadBytes(logPath_);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(21u, text.find(L"Inštalácia nemôže pokračovať. V priečinku " + work_.Path() +
+                             L" chýba inštalačný balík firebird_4_0_x64.zip.\r\nOK"))
+        << ToUtf8(text);
+}
+
+TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
+    for (const wchar_t* help : {L"/?", L"/help"}) {
+        ui_.messages.clear();
+        auto w = Make({L"/PORT=0", help});  // help wins over a bad option
+        ASSERT_EQ(1u, ui_.messages.size()) << ToUtf8(help);
+        EXPECT_EQ(L"Informácia", ui_.messages[0].caption);
+        for (const wchar_t* part : {L"/S ", L"/PORT=", L"/MODE=", L"/DIR=", L"/WAIT=", L"/LOG=",
+                                    L"/HELP", L"\r\n0 – ", L"\r\n3 – ", L"\r\n4 – "})
+            EXPECT_NE(std::wstring::npos, ui_.messages[0].text.find(part)) << ToUtf8(part);
+        EXPECT_EQ(wizard::kExitDone, w->m_nExitCode);
+        EXPECT_EQ(nullptr, w->m_ActiveFrame);
+        EXPECT_TRUE(toolkit::App().Terminated());
+    }
+    ui_.messages.clear();
+    auto w = Make({L"/S", L"/?"});
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(wizard::kExitDone, w->m_nExitCode);
+    EXPECT_EQ(nullptr, w->m_ActiveFrame);
+    EXPECT_FALSE(Exists(logPath_)) << "nothing written";
 }
 
 TEST_F(FixedLogTest, InteractiveShowOpensNoLog) {
@@ -323,7 +365,12 @@ protected:
         leftovers_ = {appDir_ + outside::kDbCheckFile, appDir_ + outside::kTemplateDb,
                       work_.Path() + outside::kKitArchive, work_.Path() + L"setup.exe"};
         for (const auto& f : markers_) Touch(f);
+        TouchLeftovers();
+    }
+    // The kit a real one: the page reads it at start.
+    void TouchLeftovers() {
         for (const auto& f : leftovers_) Touch(f);
+        ASSERT_TRUE(CopyInto(KitArchive(), work_.Path() + outside::kKitArchive));
     }
     int CountExisting(const std::vector<std::wstring>& files) {
         int n = 0;
@@ -341,11 +388,12 @@ TEST_F(CloseTest, CloseIconRemovesMarkersAndLeftoversOnceAndEndsTheProgram) {
     PostMessageW(w->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_EQ(0, CountExisting(markers_));
-    EXPECT_EQ(0, CountExisting(leftovers_));
+    EXPECT_EQ(2, CountExisting(leftovers_)) << "closed before the end: kit and setup.exe stay";
+    EXPECT_TRUE(Exists(work_.Path() + outside::kKitArchive));
     EXPECT_TRUE(toolkit::App().Terminated());
     EXPECT_FALSE(IsWindowVisible(w->Handle()));
 
-    for (const auto& f : leftovers_) Touch(f);
+    TouchLeftovers();
     w->Close();
     w.reset();
     EXPECT_EQ(4, CountExisting(leftovers_)) << "the clean-up ran a second time";
@@ -355,7 +403,6 @@ TEST_F(CloseTest, MarkersStayWhenTheInstallerDidNotMakeThem) {
     auto w = Make();
     w->Close();
     EXPECT_EQ(2, CountExisting(markers_));
-    EXPECT_EQ(0, CountExisting(leftovers_));
 }
 
 TEST_F(CloseTest, FinishOnTheEndPageClosesTheWindow) {
