@@ -120,10 +120,10 @@ void TBlockedForm::FormCreate() {
     if (wizard && wizard->NewFrame && wizard->NewFrame->lAppInfoFolder)
         m_Dir = WithDelimiter(wizard->NewFrame->lAppInfoFolder->Caption());
     // A page that has not shown a folder yet would show the wizard's.
-    if (m_Dir.empty() && wizard) m_Dir = WithDelimiter(wizard->m_szAppDir);
+    if (m_Dir.empty() && wizard) m_Dir = WithDelimiter(wizard->Run().m_szAppDir);
     // Without a folder a scan would look below the current directory.
     if (m_Dir.empty()) return;
-    environment::IsAppRunning(m_Dir, this, wizard && wizard->m_bSilentInstall,
+    environment::IsAppRunning(m_Dir, this, wizard && wizard->Run().m_bSilentInstall,
                               [](const std::wstring& message) { ShowError(message); });
 }
 

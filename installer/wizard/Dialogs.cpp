@@ -36,7 +36,7 @@ int ShowDialog(const std::wstring& message, const std::wstring& caption, int typ
                int32_t defaultResult) {
     if (Unseen()) {
         // Questions are logged by their callers together with the answer.
-        if (type == kDialogError) WriteLog(Wizard->m_logFd, LogEntry(message));
+        if (type == kDialogError) WriteLog(Wizard->Run().m_logFd, LogEntry(message));
         return UnseenAnswer(buttons, defaultResult);
     }
     toolkit::MessageDialog dialog(message, type, buttons);
@@ -66,14 +66,14 @@ void ReportError(const std::wstring& message) {
         ShowError(message);
         return;
     }
-    Wizard->SetExitCode(kExitFailed);
+    Wizard->Run().SetExitCode(kExitFailed);
     // The log is the only trace an administrator has of an unattended run.
-    WriteLog(Wizard->m_logFd, LogEntry(message));
-    if (!Wizard->m_bSilentInstall) ShowError(message);
+    WriteLog(Wizard->Run().m_logFd, LogEntry(message));
+    if (!Wizard->Run().m_bSilentInstall) ShowError(message);
 }
 
 void ReportException() {
-    if (Wizard) WriteLog(Wizard->m_logFd, LogEntry(toolkit::Application::ExceptionText()));
+    if (Wizard) WriteLog(Wizard->Run().m_logFd, LogEntry(toolkit::Application::ExceptionText()));
     if (!Unseen()) toolkit::App().ShowException();
 }
 

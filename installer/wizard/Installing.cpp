@@ -43,11 +43,11 @@ engine::Choices TWizard::PageChoices() const {
 
 void TWizard::RunInstallSequence() {
     try {
-        ShowOutcome(engine::RunInstallSequence(*this, PageChoices(), *this));
+        ShowOutcome(engine::RunInstallSequence(run_, PageChoices(), *this));
     } catch (...) {
-        SetExitCode(kExitFailed);
+        run_.SetExitCode(kExitFailed);
         // Attended, the error box leaves the wizard where it is.
-        if (!m_bSilentInstall) throw;
+        if (!run_.m_bSilentInstall) throw;
         // Unattended the window is hidden: nobody could leave it with "Storno",
         // so after the error is logged and shown the run ends instead of
         // waiting forever.
@@ -65,19 +65,19 @@ void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
         case SequenceOutcome::kFinished:
             ShowEndPage();
             // "OK" only for a run that an administrator need not look into.
-            WriteLogEntry(m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
-            if (!m_bSilentInstall) return;
+            WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+            if (!run_.m_bSilentInstall) return;
             break;
         case SequenceOutcome::kStopped:
-            if (!m_bSilentInstall) return ReturnToPage();
+            if (!run_.m_bSilentInstall) return ReturnToPage();
             WriteLogEntry(outcome.stopReason);
-            SetExitCode(kExitStopped);
+            run_.SetExitCode(kExitStopped);
             break;
         case SequenceOutcome::kPostponed:
             // The markers go with the close; only a run without errors is
             // one to try again later.
             WriteLogEntry(outcome.stopReason);
-            if (m_nExitCode == kExitDone) SetExitCode(kExitPostponed);
+            if (run_.m_nExitCode == kExitDone) run_.SetExitCode(kExitPostponed);
             break;
         case SequenceOutcome::kEnded: break;
     }
@@ -85,31 +85,31 @@ void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
 }
 
 bool TWizard::InstallServer() {
-    return engine::InstallServer(*this, PageChoices(), *this);
+    return engine::InstallServer(run_, PageChoices(), *this);
 }
 
 bool TWizard::SetupService() {
-    return engine::SetupService(*this, PageChoices().mode, *this);
+    return engine::SetupService(run_, PageChoices().mode, *this);
 }
 
 bool TWizard::RemoveService(const std::wstring& port) {
-    return engine::RemoveService(*this, port);
+    return engine::RemoveService(run_, port);
 }
 
 void TWizard::ZipOverallProgress(double progress, bool& cancel) {
-    engine::ZipOverallProgress(*this, *this, progress, cancel);
+    engine::ZipOverallProgress(run_, *this, progress, cancel);
 }
 
 void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
                              archive::TZFProcessFileFailureAction& action) {
-    engine::ZipFileFailure(*this, *this, fileName, errorMessage, action);
+    engine::ZipFileFailure(run_, *this, fileName, errorMessage, action);
 }
 
 // ---- engine::InstallerUi ------------------------------------------------------------------
 
 // Only the answer No stops a step.
 bool TWizard::Confirm(const std::wstring& question, Asked asked) {
-    if (asked == Asked::kOnlyAttended && m_bSilentInstall) return true;
+    if (asked == Asked::kOnlyAttended && run_.m_bSilentInstall) return true;
     return ShowDialog(question, kQuestionCaption, kDialogConfirmation, kButtonYes | kButtonNo,
                       kResultNo) != kResultNo;
 }
@@ -120,7 +120,7 @@ void TWizard::ReportFailure(const std::wstring& message) {
 
 void TWizard::Inform(const std::wstring& message) {
     WriteLogEntry(message);
-    if (!m_bSilentInstall)
+    if (!run_.m_bSilentInstall)
         ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
 }
 
@@ -129,7 +129,7 @@ void TWizard::ShowErrorBox(const std::wstring& message) {
 }
 
 void TWizard::WriteLogEntry(const std::wstring& message) {
-    WriteLog(m_logFd, LogEntry(message));
+    WriteLog(run_.m_logFd, LogEntry(message));
 }
 
 engine::WaitResult TWizard::WaitForApplication(const std::wstring& appDir, int32_t limitSeconds) {

@@ -126,13 +126,13 @@ TNewFrame::TNewFrame(Window& owner) : TWizFrame(owner, L"NewFrame") {
 void TNewFrame::Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) {
     TWizFrame::Initialize(bShow, Previous, Next);
     lCaption->SetCaption(kTitle);
-    if (TheWizard().m_bVista) environment::EnableDebugPrivilege();
+    if (TheWizard().Run().m_bVista) environment::EnableDebugPrivilege();
     SetAppParam();
     SetFBParam(false);
 }
 
 void TNewFrame::SetAppParam() {
-    TWizard& w = TheWizard();
+    engine::Installation& w = TheWizard().Run();
     lAppInfoFolder->SetCaption(w.m_szAppDir);
 
     std::wstring ini = WithDelimiter(w.m_szAppDir) + outside::kDataIni;
@@ -147,7 +147,7 @@ void TNewFrame::SetAppParam() {
 
     // An unattended run that found the kit unusable goes on only to move a
     // kept server; it must not read the kit.
-    if (w.m_szKitProblem.empty() && FileExists(outside::kKitArchive) &&
+    if (TheWizard().m_szKitProblem.empty() && FileExists(outside::kKitArchive) &&
         environment::IsUserAdmin()) {
         chFB->SetEnabled(true);
         w.m_nFBSetupVersion = VersionNumber(environment::GetZipFileVersion(
@@ -162,7 +162,7 @@ void TNewFrame::SetAppParam() {
 }
 
 void TNewFrame::SetFBParam(bool bUserPol) {
-    TWizard& w = TheWizard();
+    engine::Installation& w = TheWizard().Run();
     bool installed = ServerInstalled(w.m_szFBDir);
     std::wstring ini = AppIni();
     if (installed) {
@@ -204,7 +204,7 @@ void TNewFrame::SetFBParam(bool bUserPol) {
 }
 
 void TNewFrame::chFBClick() {
-    TWizard& w = TheWizard();
+    engine::Installation& w = TheWizard().Run();
     if (chFB->Checked()) {
         edFbFolder->SetText(DefaultServerDir(w.m_szAppDir));
         if (w.m_nFBVersion == 0) edPort->SetText(outside::kNewServerPort);
@@ -233,7 +233,7 @@ void TNewFrame::chFBClick() {
 void TNewFrame::edPortChange() {}
 
 void TNewFrame::btnSearchClick() {
-    TWizard& w = TheWizard();
+    engine::Installation& w = TheWizard().Run();
     OpenFileRequest request;
     request.owner = GetAncestor(Handle(), GA_ROOT);
     request.title = kSearchTitle;

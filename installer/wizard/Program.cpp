@@ -13,5 +13,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // files, no stop request goes to another computer.
     auto blockedForm = app.Terminated() ? nullptr : wizard::CreateBlockedForm();
     app.Run();
-    return wizard.m_nExitCode;  // ~TWizard closes the setup log
+    return wizard.Run().m_nExitCode;  // ~TWizard closes the setup log
 }

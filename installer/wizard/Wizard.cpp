@@ -71,7 +71,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
     // The close icon during the extraction asks as "Storno" does: closing
     // there would run the clean-up under a half-replaced server.
     BindCloseQuery([this] {
-        if (!(Zip && Zip->IsOpen())) return true;
+        if (!(run_.Zip && run_.Zip->IsOpen())) return true;
         CancelClick();
         return false;
     });
@@ -99,9 +99,9 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
         // Back and Next would lead nowhere and an unattended run would wait
         // hidden for ever. After the error box it ends as the start-up
         // failures do.
-        if (m_bSilentInstall || options_.log) OpenSetupLog();
+        if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
         ReportException();
-        m_nExitCode = kExitNotStarted;
+        run_.m_nExitCode = kExitNotStarted;
         app.Terminate();
     }
 }
@@ -118,21 +118,21 @@ void TWizard::FormCreate() {
     // A copy from a CD or a download may carry read-only and other attributes.
     SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    m_bSilentInstall = false;
-    m_bSuspendCreated = false;
-    m_szAppDir.clear();
-    m_szFBDir.clear();
-    m_szFBPort = outside::kNewServerPort;
+    run_.m_bSilentInstall = false;
+    run_.m_bSuspendCreated = false;
+    run_.m_szAppDir.clear();
+    run_.m_szFBDir.clear();
+    run_.m_szFBPort = outside::kNewServerPort;
     for (const std::wstring& argument : arguments_) {
         if (IsSilentSwitch(argument)) {
-            m_bSilentInstall = true;
+            run_.m_bSilentInstall = true;
             MarkHidden(true);
         }
     }
     SetText(std::wstring(kCaption) + kCaption64);
-    Zip = nullptr;
-    m_RequiredBytes = m_ProgressPrevious = m_ProgressNext = 0;
-    m_szGdsSource.clear();
+    run_.Zip = nullptr;
+    run_.m_RequiredBytes = run_.m_ProgressPrevious = run_.m_ProgressNext = 0;
+    run_.m_szGdsSource.clear();
 
     if (Unseen())
         toolkit::App().SetErrorSink([this](const std::wstring& text) { WriteLogEntry(text); });
@@ -144,7 +144,7 @@ void TWizard::FormCreate() {
     }
     if (std::wstring error = ReadOptions(arguments_, options_); !error.empty()) {
         // A script's typo must show in the log it reads.
-        if (m_bSilentInstall || options_.log) OpenSetupLog();
+        if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
         StartUpFailed(error);
         return;
     }
@@ -156,28 +156,28 @@ void TWizard::FormCreate() {
     GetVersionExW(&version);
 #pragma GCC diagnostic pop
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-        m_bIsNT = false;
+        run_.m_bIsNT = false;
         StartUpFailed(kNotSupported);
         return;
     }
-    m_bIsNT = true;
-    m_bVista = version.dwMajorVersion > 5;
-    m_nFBVersion = 0;
+    run_.m_bIsNT = true;
+    run_.m_bVista = version.dwMajorVersion > 5;
+    run_.m_nFBVersion = 0;
 
     // An earlier run cut short is settled before anything reads the server
     // folder: the page must show the server the PC really has.
-    if (m_bSilentInstall && m_Journal.Exists()) OpenSetupLog();
-    engine::SettleEarlierRun(*this, *this);
+    if (run_.m_bSilentInstall && run_.m_Journal.Exists()) OpenSetupLog();
+    engine::SettleEarlierRun(run_, *this);
 
-    if (m_szAppDir.empty()) m_szAppDir = environment::ReadAppDir();
-    if (m_szAppDir.empty()) {
+    if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir();
+    if (run_.m_szAppDir.empty()) {
         StartUpFailed(kNoApplication);
         return;
     }
 
     // Without a kit an unattended run could only report a success that
     // installed nothing.
-    m_szKitProblem = m_bSilentInstall ? engine::KitUnusable(CurrentDir()) : L"";
+    m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()) : L"";
     NewFrame->Initialize(true, nullptr, nullptr);
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);
@@ -189,31 +189,31 @@ void TWizard::FormCreate() {
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
     ApplyOptions();
-    if (m_bSilentInstall) m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
-    if (m_bSilentInstall || options_.log) OpenSetupLog();
+    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
 }
 
 bool TWizard::Unseen() const {
-    return m_bSilentInstall && !toolkit::Ui().WindowStationVisible();
+    return run_.m_bSilentInstall && !toolkit::Ui().WindowStationVisible();
 }
 
 bool TWizard::ReconfiguresOnly() const {
-    return (options_.port || options_.mode) && !m_szFBDir.empty() &&
-           environment::IsFBInstalled(m_szFBDir);
+    return (options_.port || options_.mode) && !run_.m_szFBDir.empty() &&
+           environment::IsFBInstalled(run_.m_szFBDir);
 }
 
 // Changes nothing; a script that asks gets exit code 0 and no window (no
 // log is open yet to take the text).
 void TWizard::ShowUsage() {
     Inform(UsageText());
-    m_nExitCode = kExitDone;
+    run_.m_nExitCode = kExitDone;
     toolkit::App().Terminate();
 }
 
 // Nothing has changed yet; the program ends without showing its window.
 void TWizard::StartUpFailed(const std::wstring& message) {
     ReportError(message);
-    m_nExitCode = kExitNotStarted;
+    run_.m_nExitCode = kExitNotStarted;
     toolkit::App().Terminate();
 }
 
@@ -234,42 +234,42 @@ void TWizard::ApplyOptions() {
 }
 
 void TWizard::FormShow() {
-    if (m_ActiveFrame != NewFrame.get() || !m_bSilentInstall) return;
+    if (m_ActiveFrame != NewFrame.get() || !run_.m_bSilentInstall) return;
     OpenSetupLog();
     OKClick();
 }
 
 void TWizard::OpenSetupLog() {
-    if (m_logFd != 0) return;  // open already, or reported
+    if (run_.m_logFd != 0) return;  // open already, or reported
     // Without /LOG a fixed place, whatever folder the application lives in.
     const std::wstring path =
         options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
-    m_logFd = OpenLog(path);
-    if (m_logFd != -1) return;
+    run_.m_logFd = OpenLog(path);
+    if (run_.m_logFd != -1) return;
     // The run goes on without it; a script reads standard error.
     const std::wstring why = L"Záznam inštalácie " + path +
                              L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
                              platform::SystemErrorText(GetLastError());
-    if (m_bSilentInstall)
+    if (run_.m_bSilentInstall)
         WriteStandardError(why);
     else
         ShowError(why);
 }
 
 void TWizard::CloseLog() {
-    if (m_logFd != 0 && m_logFd != -1)
-        CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(m_logFd)));
-    m_logFd = 0;
+    if (run_.m_logFd != 0 && run_.m_logFd != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(run_.m_logFd)));
+    run_.m_logFd = 0;
 }
 
 void TWizard::Halt(int32_t code) {
-    SetExitCode(code);
+    run_.SetExitCode(code);
     // The rest of the close clean-up is skipped here, but a marker left in
     // place would stop the application's scheduled backup for good.
     RemoveOwnMarkers();
     CloseLog();
-    toolkit::Application::Halt(UINT(m_nExitCode));
+    toolkit::Application::Halt(UINT(run_.m_nExitCode));
 }
 
 void TWizard::EnableButtons() {
@@ -298,10 +298,10 @@ void TWizard::BackClick() {
 }
 
 void TWizard::CancelClick() {
-    if (Zip && Zip->IsOpen()) {
-        // The extraction looks at Canceled at its next progress step.
-        Canceled = AskQuestion(L"Ukončiť?") == kResultYes;
-        if (Canceled) SetExitCode(kExitStopped);
+    if (run_.Zip && run_.Zip->IsOpen()) {
+        // The extraction looks at run_.Canceled at its next progress step.
+        run_.Canceled = AskQuestion(L"Ukončiť?") == kResultYes;
+        if (run_.Canceled) run_.SetExitCode(kExitStopped);
         return;
     }
     Halt(kExitStopped);
@@ -321,14 +321,14 @@ void TWizard::FormKeyDown(WORD& Key) {
 
 void TWizard::FormClose() {
     // Closed before the end page: the installation did not finish.
-    if (m_ActiveFrame != EndFrame.get()) SetExitCode(kExitStopped);
+    if (m_ActiveFrame != EndFrame.get()) run_.SetExitCode(kExitStopped);
     // Every deletion may fail; the next one runs regardless.
     RemoveOwnMarkers();
-    std::wstring app = WithDelimiter(m_szAppDir);
+    std::wstring app = WithDelimiter(run_.m_szAppDir);
     DeleteFileW((app + outside::kDbCheckFile).c_str());
     DeleteFileW((app + outside::kTemplateDb).c_str());
     // After anything but a clean end the same command must be able to run again.
-    if (m_nExitCode != kExitDone) return;
+    if (run_.m_nExitCode != kExitDone) return;
     std::wstring cwd = CurrentDir();
     DeleteFileW((cwd + outside::kKitArchive).c_str());
     std::wstring self = ProgramPath();
@@ -338,9 +338,9 @@ void TWizard::FormClose() {
 }
 
 void TWizard::RemoveOwnMarkers() {
-    for (const std::wstring& marker : m_OwnMarkers) DeleteFileW(marker.c_str());
-    m_OwnMarkers.clear();
-    engine::SettleEarlierRun(*this, *this);
+    for (const std::wstring& marker : run_.m_OwnMarkers) DeleteFileW(marker.c_str());
+    run_.m_OwnMarkers.clear();
+    engine::SettleEarlierRun(run_, *this);
 }
 
 }  // namespace wizard

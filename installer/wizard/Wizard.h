@@ -1,7 +1,8 @@
-// The wizard window: one per process, reached through `Wizard`. It is the
-// one shared record of the installation (engine::Installation: folders,
-// port, flags, versions, the log handle, the extraction's state) and the
-// user interface that the engine reports to (engine::InstallerUi).
+// The wizard window: one per process, reached through `Wizard`. It owns the
+// run's record (engine::Installation: folders, port, flags, versions, the
+// log handle, the extraction's state), a plain value that the engine's
+// operations take, and is the user interface that the engine reports to
+// (engine::InstallerUi).
 #pragma once
 
 #include <cstdint>
@@ -37,7 +38,7 @@ using engine::kExitNotStarted;
 using engine::kExitPostponed;
 using engine::kExitStopped;
 
-class TWizard : public toolkit::Form, public engine::Installation, private engine::InstallerUi {
+class TWizard : public toolkit::Form, private engine::InstallerUi {
 public:
     // Creates the window, its controls and its pages, then runs FormCreate
     // (whose errors the toolkit shows). `arguments` are the command-line
@@ -94,9 +95,12 @@ public:
     std::unique_ptr<TProgressFrame> ProgressFrame;
     std::unique_ptr<TEndFrame> EndFrame;
 
-    // The page now shown; none before FormCreate. The rest of the shared
-    // state is engine::Installation's.
+    // The page now shown; none before FormCreate.
     TWizFrame* m_ActiveFrame = nullptr;
+
+    // The run's record, all zero, false or empty until FormCreate fills it.
+    engine::Installation& Run() { return run_; }
+    const engine::Installation& Run() const { return run_; }
     // Unattended: why the kit in the working directory cannot be used;
     // empty when it can (and in attended runs, whose page says so).
     std::wstring m_szKitProblem;
@@ -133,6 +137,7 @@ private:
     bool ReconfiguresOnly() const;
     void ApplyOptions();
 
+    engine::Installation run_;
     std::vector<std::wstring> arguments_;
     InstallOptions options_;
 };

@@ -238,7 +238,7 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
 
     EXPECT_TRUE(ui_.messages.empty()) << ToUtf8(ui_.messages[0].text);
     // The server folder defaults to "firebird\firebird_4_0_x64\" beside the application.
-    EXPECT_EQ(fb_, w->m_szFBDir);
+    EXPECT_EQ(fb_, w->Run().m_szFBDir);
     for (const wchar_t* entry : outside::kKitEntries)
         EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
     std::string conf = Conf();
@@ -275,15 +275,15 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     EXPECT_EQ(KitTotal(), w->ProgressFrame->pbSetup->Max());
     EXPECT_EQ(KitTotal(), w->ProgressFrame->pbSetup->Position());
     EXPECT_EQ(L"Inštalácia SQL servera", w->ProgressFrame->lStatus->Caption());
-    EXPECT_EQ(nullptr, w->Zip);
+    EXPECT_EQ(nullptr, w->Run().Zip);
     EXPECT_TRUE(OnEndPage(*w));
 
     // Markers hold the application still until "Koniec" closes the wizard.
-    EXPECT_TRUE(w->m_bSuspendCreated);
+    EXPECT_TRUE(w->Run().m_bSuspendCreated);
     EXPECT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
     SendMessageW(w->OK->Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(w->Closed());
-    EXPECT_EQ(wizard::kExitDone, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_FALSE(Exists(work_ / outside::kKitArchive));
 }
@@ -294,8 +294,8 @@ TEST_F(InstallSequenceTest, FolderWithoutX64GetsThe32BitInstanceName) {
     Choose(*w, true, Port(1), w->NewFrame->gSS, folder);
     w->OKClick();
 
-    EXPECT_EQ(folder + L"\\", w->m_szFBDir);
-    fb_ = w->m_szFBDir;
+    EXPECT_EQ(folder + L"\\", w->Run().m_szFBDir);
+    fb_ = w->Run().m_szFBDir;
     EXPECT_EQ((std::vector<std::string>{"i -n velmora32b_" + ToUtf8(Port(1)),
                                         "sta -n velmora32b_" + ToUtf8(Port(1))}),
               ToolCalls());
@@ -352,7 +352,7 @@ TEST_F(InstallSequenceTest, ServerAlreadyInTheFolderAsksAndNoChangesNothing) {
     EXPECT_EQ((std::vector<std::wstring>{L"&Ano", L"&Nie"}), q.buttons);
     EXPECT_EQ(L"&Nie", q.defaultButton);
     EXPECT_TRUE(StillOnParameters(*w));
-    EXPECT_FALSE(w->m_bSuspendCreated);
+    EXPECT_FALSE(w->Run().m_bSuspendCreated);
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_EQ(confBefore, Conf());
     EXPECT_TRUE(ToolCalls().empty());
@@ -409,7 +409,7 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
         if (run == kAttended) {
             EXPECT_TRUE(StillOnParameters(*w));
         } else {
-            EXPECT_TRUE(w->Closed() && w->m_nExitCode == wizard::kExitStopped) << run;
+            EXPECT_TRUE(w->Closed() && w->Run().m_nExitCode == wizard::kExitStopped) << run;
             const std::string bytes = ReadBytes(log);
             const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()),
                                     bytes.size() / 2);
@@ -453,7 +453,7 @@ TEST_F(InstallSequenceTest, RunningApplicationPostponesAnUnattendedRunWhenItsWai
         EXPECT_TRUE(seen ? took >= 1000 && took < 4000 : took < 1000) << took;
         EXPECT_TRUE(ui_.messages.empty());
         EXPECT_TRUE(w->Closed());
-        EXPECT_EQ(wizard::kExitPostponed, w->m_nExitCode);
+        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
         EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
         EXPECT_FALSE(Exists(app_ + L"userdata\\comps\\norun." + wizard::ReadComputerName()));
         EXPECT_FALSE(Exists(fb_));
@@ -474,7 +474,7 @@ TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemove
     Choose(*w, true, Port(5), w->NewFrame->gSS);
     w->OKClick();
     EXPECT_TRUE(OnEndPage(*w));
-    EXPECT_FALSE(w->m_bSuspendCreated);
+    EXPECT_FALSE(w->Run().m_bSuspendCreated);
     w->Close();
     EXPECT_EQ("theirs", ReadBytes(app_ + L"userdata\\vorsel.stop"));
     WIN32_FIND_DATAW fd;
@@ -522,7 +522,7 @@ TEST_F(InstallSequenceTest, MarkersAreRemovedFromTheFolderTheyWereMadeIn) {
 
     ui_.files = {other + L"bin\\exe\\Kadrix.exe"};
     w->NewFrame->btnSearchClick();
-    ASSERT_EQ(other, w->m_szAppDir);
+    ASSERT_EQ(other, w->Run().m_szAppDir);
     w->Close();
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_FALSE(Exists(noRun));
@@ -535,7 +535,7 @@ TEST_F(InstallSequenceTest, WithoutUserdataFolderNoMarkerIsMade) {
     Choose(*w, true, Port(5), w->NewFrame->gSS);
     w->OKClick();
     EXPECT_TRUE(OnEndPage(*w));
-    EXPECT_FALSE(w->m_bSuspendCreated);
+    EXPECT_FALSE(w->Run().m_bSuspendCreated);
     EXPECT_FALSE(Exists(app_ + L"userdata"));
 }
 
@@ -554,7 +554,7 @@ TEST_F(InstallSequenceTest, ClientLibraryThatCannotBeDeletedIsReportedAndTheRest
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(kGdsDeleteError, ui_.messages[0].text);
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
-    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     EXPECT_EQ(kOldClient, ReadBytes(exe_ + L"gds32.dll"));
     // fbclient.dll is still copied, and the sequence ends normally.
     EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"fbclient.dll"));
@@ -588,7 +588,7 @@ TEST_F(InstallSequenceTest, KeptServerWithSamePortAndModeTouchesNoServiceButRewr
     EXPECT_TRUE(Exists(app_ + L"bin\\system\\quenlet\\Quenlet.exe"));
     // Without an installation the progress page is never shown.
     EXPECT_EQ(0, w->ProgressFrame->pbSetup->Max());
-    EXPECT_FALSE(w->m_bSuspendCreated);
+    EXPECT_FALSE(w->Run().m_bSuspendCreated);
     EXPECT_TRUE(OnEndPage(*w));
 }
 
@@ -629,7 +629,7 @@ TEST_F(InstallSequenceTest, KeptServerWhoseNewInstanceNeverRunsGetsItsOldOneBack
     EXPECT_FALSE(Exists(fb_ + L"firebird.conf" + engine::kAsideSuffix));
     EXPECT_EQ(Port(7), IniValue(ini_, L"PORT")) << "data.ini untouched";
     EXPECT_TRUE(w->Closed());
-    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
 }
 
 TEST_F(InstallSequenceTest, KeptServerWithOnlyANewModeIsSetUpAgainOnItsPort) {
@@ -737,7 +737,7 @@ TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     const std::wstring entry = std::wstring(kNothingLeft) + kServerInUse;
     EXPECT_EQ(21u, text.find(entry)) << ToUtf8(text);
     EXPECT_EQ(21 + entry.size() + 2, text.size());
-    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     EXPECT_EQ(std::wstring::npos, text.find(L"\r\nOK\r\n"));
 }
 
@@ -752,7 +752,7 @@ TEST_F(InstallSequenceTest, MissingKitStopsOnTheProgressPageWithTheRaisedError) 
     EXPECT_EQ(w->ProgressFrame.get(), w->m_ActiveFrame);
     EXPECT_FALSE(w->OK->Enabled());
     EXPECT_FALSE(w->Closed());
-    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
 }
 
 TEST_F(InstallSequenceTest, KitGoneAfterTheStartUnattendedEndsTheRunAfterTheError) {
@@ -763,7 +763,7 @@ TEST_F(InstallSequenceTest, KitGoneAfterTheStartUnattendedEndsTheRunAfterTheErro
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Chyba pri otváraní súboru: firebird_4_0_x64.zip", ui_.messages[0].text);
     EXPECT_TRUE(w->Closed());
-    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     w->CloseLog();
     std::string bytes = ReadBytes(root_ / L"setup.log");
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
@@ -810,7 +810,7 @@ TEST_P(RefusedKitTest, ChangesNothing) {
               text.find(L"Inštalačný balík firebird_4_0_x64.zip nie je možné použiť: " +
                         std::wstring(GetParam().reason)))
         << ToUtf8(text);
-    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     EXPECT_TRUE(ToolCalls().empty());
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
     EXPECT_EQ(server, ReadBytes(fb_ + L"firebird.exe"));
@@ -858,8 +858,8 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_EQ(L"Inštalácia bola prerušená a na počítači nezostali žiadne jej zmeny.",
               ui_.messages[1].text);
-    EXPECT_TRUE(w->Canceled);
-    EXPECT_EQ(wizard::kExitStopped, w->m_nExitCode);
+    EXPECT_TRUE(w->Run().Canceled);
+    EXPECT_EQ(wizard::kExitStopped, w->Run().m_nExitCode);
     EXPECT_FALSE(Exists(root_ / L"firebird")) << "the folders the installation made are gone";
     EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
     EXPECT_TRUE(FirewallCalls().empty());
@@ -877,7 +877,7 @@ TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
 
     ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
-    EXPECT_TRUE(w->Canceled);
+    EXPECT_TRUE(w->Run().Canceled);
     EXPECT_TRUE(w->Closed()) << "closed once the extraction was rolled back";
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
 }
@@ -889,7 +889,7 @@ TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
     PostMessageW(w->Cancel->Handle(), BM_CLICK, 0, 0);
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());
-    EXPECT_FALSE(w->Canceled);
+    EXPECT_FALSE(w->Run().Canceled);
     for (const wchar_t* entry : outside::kKitEntries)
         EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(1))));
@@ -931,14 +931,14 @@ class ZipFileFailureTest : public InstallSequenceTest,
 TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
     const FailureCase& c = GetParam();
     auto w = Make();
-    w->Canceled = c.canceled;
+    w->Run().Canceled = c.canceled;
     archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     w->ZipFileFailure(c.file, L"Prístup bol odmietnutý.", action);
     EXPECT_EQ(c.action, action);
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_EQ(c.failsTheDeployment ? L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý."
                                    : L"",
-              w->m_Failure);
+              w->Run().m_Failure);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -953,7 +953,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {
     auto w = Make();
     w->ProgressFrame->pbSetup->SetMax(1000);
-    w->m_RequiredBytes = 1000;
+    w->Run().m_RequiredBytes = 1000;
     bool cancel = true;
     w->ZipOverallProgress(0, cancel);
     EXPECT_FALSE(cancel);
@@ -961,13 +961,13 @@ TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {
     EXPECT_EQ(500, w->ProgressFrame->pbSetup->Position());
     w->ZipOverallProgress(51.5, cancel);  // rounds to 52
     EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
-    EXPECT_EQ(520, w->m_ProgressNext);
+    EXPECT_EQ(520, w->Run().m_ProgressNext);
     w->ZipOverallProgress(51.9, cancel);
     EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
-    w->Canceled = true;
+    w->Run().Canceled = true;
     w->ZipOverallProgress(100, cancel);
     EXPECT_EQ(1000, w->ProgressFrame->pbSetup->Position());
-    EXPECT_EQ(1000, w->m_ProgressPrevious);
+    EXPECT_EQ(1000, w->Run().m_ProgressPrevious);
     EXPECT_TRUE(cancel);
 }
 
@@ -1031,7 +1031,7 @@ TEST_F(LegacyServerTest, LegacyToolPastTheTimeLimitFailsTheRunWithItsCommand) {
                   L"Príkaz \"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b "
                   L"neskončil v stanovenom čase, a preto bol ukončený.",
               ui_.messages[0].text);
-    EXPECT_EQ(wizard::kExitFailed, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     EXPECT_EQ(1u, Lines(ReadBytes(legacy_ + L"instsvc.log")).size())
         << "nothing after the hung stop";
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));

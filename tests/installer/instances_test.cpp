@@ -265,7 +265,7 @@ protected:
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         SetCurrentDirectoryW(work_.Path().c_str());
         wizard_ = std::make_unique<wizard::TWizard>(std::vector<std::wstring>{});
-        ASSERT_EQ(app_.Path(), wizard_->m_szAppDir);
+        ASSERT_EQ(app_.Path(), wizard_->Run().m_szAppDir);
     }
     void TearDown() override {
         wizard_.reset();
@@ -364,7 +364,7 @@ TEST_F(BlockedFormTest, StopRequestsOnlyFromTheFirstScanOfAnUnattendedRun) {
         TBlockedForm interactive(wizard_->Handle());
         EXPECT_FALSE(Exists(app_.Kill(L"PC-A")));
     }
-    wizard_->m_bSilentInstall = true;
+    wizard_->Run().m_bSilentInstall = true;
     TBlockedForm silent(wizard_->Handle());
     EXPECT_EQ(KillRequestBytes(), ReadBytes(app_.Kill(L"PC-A")));
     DeleteFileW(app_.Kill(L"PC-A").c_str());

@@ -180,9 +180,9 @@ TEST_F(NewFrameTest, NoServerWithKitStartsInInstallWithTheKitsVersion) {
     TNewFrame& p = Start();
     EXPECT_EQ(L"Parametre inštalácie", p.lCaption->Caption());
     EXPECT_EQ(app1_, p.lAppInfoFolder->Caption());
-    EXPECT_EQ(DefaultServer(app1_), W().m_szFBDir);  // no data.ini: the folder beside
-    EXPECT_EQ(4000005, W().m_nFBSetupVersion);
-    EXPECT_EQ(0, W().m_nFBVersion);
+    EXPECT_EQ(DefaultServer(app1_), W().Run().m_szFBDir);  // no data.ini: the folder beside
+    EXPECT_EQ(4000005, W().Run().m_nFBSetupVersion);
+    EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
                           L"", L"50064", true, L"SS", true}),
               Read(p));
@@ -208,7 +208,7 @@ TEST_P(CurrentServerTest, StartsInKeepInstalled) {
     PutServer(server, c.installed, "3055");
     PutIni(app1_, "3055", server + L"firebird.exe", c.mode);
     TNewFrame& p = Start();
-    EXPECT_EQ(server, W().m_szFBDir);
+    EXPECT_EQ(server, W().Run().m_szFBDir);
     EXPECT_EQ(
         (ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
                     std::wstring(L"Verzia: ") + c.shown, L"3055", true, FromUtf8(c.mode), true}),
@@ -228,7 +228,7 @@ TEST_F(NewFrameTest, OlderServerStartsInInstallKeepingItsAgreedPortButNotItsMode
     PutServer(server, kOlderVersion, "3055");
     PutIni(app1_, "3055", server + L"firebird.exe", "SC");
     TNewFrame& p = Start();
-    EXPECT_EQ(4000002, W().m_nFBVersion);
+    EXPECT_EQ(4000002, W().Run().m_nFBVersion);
     EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
                           L"", L"3055", true, L"SS", true}),
               Read(p));
@@ -250,7 +250,7 @@ TEST_F(NewFrameTest, OlderServerWhosePortsDisagreeOffersTheDefaultPort) {
 
 TEST_F(NewFrameTest, NoKitAndNoServerNothingIsPossible) {
     TNewFrame& p = Start();
-    EXPECT_EQ(0, W().m_nFBSetupVersion);
+    EXPECT_EQ(0, W().Run().m_nFBSetupVersion);
     EXPECT_EQ((ServerHalf{L"Firebird 4", false, false, L"", L"", L"", L"", L"50064", false, L"SS",
                           false}),
               Read(p));
@@ -274,8 +274,8 @@ TEST_F(NewFrameTest, DataIniWithoutServerShowsNoServer) {
     PutServer(work_.Path(), kNewerVersion, "3055");
     PutIni(app1_, "3055", L"", "CS");
     TNewFrame& p = Start();
-    EXPECT_EQ(L"", W().m_szFBDir);
-    EXPECT_EQ(0, W().m_nFBVersion);
+    EXPECT_EQ(L"", W().Run().m_szFBDir);
+    EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
                           L"", L"50064", true, L"SS", true}),
               Read(p));
@@ -296,7 +296,7 @@ TEST_F(NewFrameTest, KitWithoutClientLibraryIsOfferedWithoutVersion) {
     ASSERT_EQ(2, renamed);
     ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, bytes));
     TNewFrame& p = Start();
-    EXPECT_EQ(0, W().m_nFBSetupVersion);
+    EXPECT_EQ(0, W().Run().m_nFBSetupVersion);
     EXPECT_EQ(L"Firebird 4.0 64-bit", p.chFB->Caption());
     EXPECT_TRUE(p.chFB->Enabled());
     EXPECT_TRUE(p.chFB->Checked());
@@ -412,7 +412,7 @@ TEST_F(NewFrameTest, SearchAsksForTheApplicationsExecutableAndCancelChangesNothi
     EXPECT_EQ(L"", r.fileName);
     EXPECT_EQ(W().Handle(), r.owner);
     EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(app1_, W().m_szAppDir);
+    EXPECT_EQ(app1_, W().Run().m_szAppDir);
     EXPECT_EQ(before, Read(p));
 }
 
@@ -442,9 +442,9 @@ TEST_P(RefusedSearchTest, ShowsTheErrorAndChangesNothing) {
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
     EXPECT_EQ(kNotLocalFixed, ui_.messages[0].text);
     EXPECT_EQ((std::vector<std::wstring>{L"OK"}), ui_.messages[0].buttons);
-    EXPECT_EQ(app1_, W().m_szAppDir);
+    EXPECT_EQ(app1_, W().Run().m_szAppDir);
     EXPECT_EQ(app1_, p.lAppInfoFolder->Caption());
-    EXPECT_EQ(server, W().m_szFBDir);
+    EXPECT_EQ(server, W().Run().m_szFBDir);
     EXPECT_EQ(before, Read(p));
 }
 
@@ -469,10 +469,10 @@ TEST_F(NewFrameTest, SearchForAnApplicationWithoutServerRefillsBothHalves) {
     ui_.files = {app2_ + L"BIN\\Exe\\kadrix.EXE"};  // the filter's spelling
     Click(*p.btnSearch);
     EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(app2_, W().m_szAppDir);
+    EXPECT_EQ(app2_, W().Run().m_szAppDir);
     EXPECT_EQ(app2_, p.lAppInfoFolder->Caption());
-    EXPECT_EQ(DefaultServer(app2_), W().m_szFBDir);
-    EXPECT_EQ(0, W().m_nFBVersion);
+    EXPECT_EQ(DefaultServer(app2_), W().Run().m_szFBDir);
+    EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app2_), L"",
                           L"", L"50064", true, L"SS", true}),
               Read(p));
@@ -509,7 +509,7 @@ TEST_F(NewFrameTest, SearchForAnApplicationWithACurrentServerShowsIt) {
     Click(*p.btnSearch);
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_EQ(app2_, p.lAppInfoFolder->Caption());
-    EXPECT_EQ(10002001, W().m_nFBVersion);
+    EXPECT_EQ(10002001, W().Run().m_nFBVersion);
     EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
                           L"Verzia: 10.2.1", L"3080", true, L"SC", true}),
               Read(p));

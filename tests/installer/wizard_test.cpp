@@ -65,10 +65,10 @@ protected:
 TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
     auto w = Make();
     EXPECT_EQ(L"Lumera SQL      - inštalácia Firebird Servera 64 bitová verzia", w->Text());
-    EXPECT_EQ(appDir_, w->m_szAppDir);
-    EXPECT_EQ(L"50064", w->m_szFBPort);
-    EXPECT_TRUE(w->m_bIsNT);
-    EXPECT_FALSE(w->m_bSilentInstall);
+    EXPECT_EQ(appDir_, w->Run().m_szAppDir);
+    EXPECT_EQ(L"50064", w->Run().m_szFBPort);
+    EXPECT_TRUE(w->Run().m_bIsNT);
+    EXPECT_FALSE(w->Run().m_bSilentInstall);
     EXPECT_EQ(wizard::Wizard, w.get());
     EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
     EXPECT_TRUE(w->NewFrame->Visible());
@@ -94,7 +94,7 @@ class SwitchTest : public WizardTest, public ::testing::WithParamInterface<Switc
 
 TEST_P(SwitchTest, OnlyArgumentsBeginningWithSlashSSwitchToUnattended) {
     auto w = Make(GetParam().args);
-    EXPECT_EQ(GetParam().silent, w->m_bSilentInstall);
+    EXPECT_EQ(GetParam().silent, w->Run().m_bSilentInstall);
     EXPECT_EQ(GetParam().silent, w->MarkedHidden());
 }
 
@@ -123,7 +123,7 @@ TEST_P(BadOptionTest, EndsAtStartWithExitCodeOne) {
     EXPECT_EQ(L"Inštalácia nemôže pokračovať. " + GetParam().firstLine,
               text.substr(0, text.find(L"\r\n")));
     EXPECT_TRUE(toolkit::App().Terminated());
-    EXPECT_EQ(wizard::kExitNotStarted, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode);
     EXPECT_EQ(nullptr, w->m_ActiveFrame);
 }
 
@@ -159,7 +159,7 @@ TEST_F(WizardTest, OptionsFillThePageTheFolderOnlyForAnInstallation) {
 // (a folder) is said once, and the wizard goes on.
 TEST_F(WizardTest, LogOptionOpensItsFileAlsoAttended) {
     auto w = Make({L"/LOG=" + work_.Path() + L"istrel.log"});
-    EXPECT_GT(w->m_logFd, 0);
+    EXPECT_GT(w->Run().m_logFd, 0);
     EXPECT_TRUE(ui_.messages.empty());
     w = nullptr;
     const std::wstring folder = work_.Path().substr(0, work_.Path().size() - 1);
@@ -217,10 +217,10 @@ TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) 
     auto w = Make({L"/S"});
     w->Show();
     EXPECT_FALSE(IsWindowVisible(w->Handle())) << "an unattended run stays hidden";
-    EXPECT_EQ(wizard::kExitNotStarted, w->m_nExitCode);
-    ASSERT_GT(w->m_logFd, 0);
+    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode);
+    ASSERT_GT(w->Run().m_logFd, 0);
     EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
-    EXPECT_TRUE(wizard::WriteLog(w->m_logFd, L"OK"));
+    EXPECT_TRUE(wizard::WriteLog(w->Run().m_logFd, L"OK"));
     w->CloseLog();
     const std::string bytes = ReadBytes(logPath_);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
@@ -238,14 +238,14 @@ TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
         for (const wchar_t* part : {L"/S ", L"/PORT=", L"/MODE=", L"/DIR=", L"/WAIT=", L"/LOG=",
                                     L"/HELP", L"\r\n0 – ", L"\r\n3 – ", L"\r\n4 – "})
             EXPECT_NE(std::wstring::npos, ui_.messages[0].text.find(part)) << ToUtf8(part);
-        EXPECT_EQ(wizard::kExitDone, w->m_nExitCode);
+        EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
         EXPECT_EQ(nullptr, w->m_ActiveFrame);
         EXPECT_TRUE(toolkit::App().Terminated());
     }
     ui_.messages.clear();
     auto w = Make({L"/S", L"/?"});
     EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(wizard::kExitDone, w->m_nExitCode);
+    EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
     EXPECT_EQ(nullptr, w->m_ActiveFrame);
     EXPECT_FALSE(Exists(logPath_)) << "nothing written";
 }
@@ -254,7 +254,7 @@ TEST_F(FixedLogTest, InteractiveShowOpensNoLog) {
     auto w = Make();
     w->Show();
     EXPECT_TRUE(IsWindowVisible(w->Handle()));
-    EXPECT_EQ(0, w->m_logFd);
+    EXPECT_EQ(0, w->Run().m_logFd);
     EXPECT_FALSE(Exists(logPath_));
 }
 
@@ -342,12 +342,12 @@ TEST_F(WizardTest, StornoDuringExtractionAsksAndSetsCanceledOnYesOnly) {
         bool IsOpen() const override { return true; }
     } archive;
     auto w = Make();
-    w->Zip = &archive;
+    w->Run().Zip = &archive;
     ui_.answers = {wizard::kResultNo, wizard::kResultYes};
     Press(*w->Cancel);
-    EXPECT_FALSE(w->Canceled);
+    EXPECT_FALSE(w->Run().Canceled);
     Press(*w->Cancel);
-    EXPECT_TRUE(w->Canceled);
+    EXPECT_TRUE(w->Run().Canceled);
     ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_EQ(L"Otázka", ui_.messages[0].caption);
@@ -383,8 +383,8 @@ protected:
 TEST_F(CloseTest, CloseIconRemovesMarkersAndLeftoversOnceAndEndsTheProgram) {
     auto w = Make();
     w->Show();
-    w->m_bSuspendCreated = true;
-    w->m_OwnMarkers = markers_;  // as the install sequence records them
+    w->Run().m_bSuspendCreated = true;
+    w->Run().m_OwnMarkers = markers_;  // as the install sequence records them
     PostMessageW(w->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_EQ(0, CountExisting(markers_));
