@@ -14,12 +14,8 @@
 
 namespace engine {
 
+using platform::EntryExists;
 using platform::WithDelimiter;
-
-// A directory entry of that name, whatever its attributes.
-inline bool EntryExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // Keeps the first reason the deployment cannot go on; false, for
 // `return Fail(...)`.

@@ -9,6 +9,7 @@
 #include "engine/ServiceRecords.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -30,20 +31,16 @@ constexpr wchar_t kDone[] = L"done";
 
 constexpr wchar_t kCopyPart[] = L".~istrel-copy";
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // A file gone (or never there) counts as deleted; a read-only one is
 // deleted too.
 bool Delete(const std::wstring& path) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) || !Exists(path);
+    return DeleteFileW(path.c_str()) || !platform::EntryExists(path);
 }
 
 bool PutBack(const std::wstring& path) {
     const std::wstring aside = path + kAsideSuffix;
-    if (!Exists(aside)) return true;
+    if (!platform::EntryExists(aside)) return true;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
@@ -110,7 +107,7 @@ bool RemoveFolder(const std::wstring& path) {
     }
     find.reset();
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryW(path.c_str()) || !Exists(path);
+    return RemoveDirectoryW(path.c_str()) || !platform::EntryExists(path);
 }
 
 // Each record's undo (before the commit) and settlement (after it). Both
@@ -210,11 +207,11 @@ std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
                                         const archive::ArchiveSurvey& kit) {
     std::vector<JournalRecord> plan;
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
-        if (!Exists(folder)) plan.push_back({kFolder, {folder}});
+        if (!platform::EntryExists(folder)) plan.push_back({kFolder, {folder}});
     std::vector<std::wstring> replaced;
     for (const std::wstring& file : kit.files) {
         const std::wstring path = serverDir + file;
-        const bool there = Exists(path);
+        const bool there = platform::EntryExists(path);
         plan.push_back({there ? kMoved : kAdded, {path}});
         if (there) replaced.push_back(path);
     }

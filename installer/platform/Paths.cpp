@@ -43,6 +43,10 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool EntryExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
     if (part.size() > text.size()) return false;
     for (size_t i = 0; i + part.size() <= text.size(); ++i)

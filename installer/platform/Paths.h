@@ -25,6 +25,8 @@ bool CreateFolders(const std::wstring& folder);
 
 // A file (not a folder) exists at the path.
 bool FileExists(const std::wstring& path);
+// A directory entry of that name, whatever its attributes.
+bool EntryExists(const std::wstring& path);
 
 // `part` occurs in `text`, letters compared without regard to case.
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part);
