@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "EngineHandle.h"
-#include "EngineLibrary.h"
+#include "ClientHandle.h"
+#include "ClientLibrary.h"
 #include "Errors.h"
 #include "InfoReply.h"
 #include "ParamBlock.h"
@@ -15,7 +15,7 @@
 
 namespace quenlet {
 
-using namespace engine;
+using namespace client;
 
 namespace {
 
@@ -71,7 +71,7 @@ int32_t ParseSize(const std::wstring& text) {
 class Service {
 public:
     Service(const std::wstring& userName, const std::wstring& password)
-        : api_(EngineLibrary::Get()), handle_(api_) {
+        : api_(ClientLibrary::Get()), handle_(api_) {
         std::string spb = ServiceAttachBlock()
                               .Text(isc_spb_user_name, platform::ToNarrow(userName), L"User name")
                               .Text(isc_spb_password, platform::ToNarrow(password), L"Password")
@@ -108,12 +108,12 @@ public:
             std::string_view line = reply.Value();
             if (reply.Read() != InfoReply::Next::End) Unexpected();
             if (line.empty()) return;
-            // The line is decoded like every engine text, then dropped.
+            // The line is decoded like every text from the server, then dropped.
             platform::FromNarrow(line);
         }
     }
 
-    // Throws the engine's error when the detach fails.
+    // Throws the server's error when the detach fails.
     void Detach() { handle_.End(); }
 
 private:
@@ -129,14 +129,16 @@ private:
 
 std::string BackupStartBlock(const std::wstring& database, const std::wstring& backupFile) {
     BackupStartBlockWriter block;
-    block.Text(isc_spb_dbname, platform::ToEngineName(database, L"Database name"), L"Database name")
+    block
+        .Text(isc_spb_dbname, platform::ToServerFileName(database, L"Database name"),
+              L"Database name")
         .Int32(isc_spb_options, isc_spb_bkp_ignore_limbo)
         .Flag(isc_spb_verbose);
     for (const std::wstring& line : Lines(backupFile)) {
         if (IsBlankLine(line)) continue;
         size_t equals = line.find(L'=');
         std::wstring file = equals == std::wstring::npos ? line : line.substr(0, equals);
-        block.Text(isc_spb_bkp_file, platform::ToEngineName(file, L"Backup file name"),
+        block.Text(isc_spb_bkp_file, platform::ToServerFileName(file, L"Backup file name"),
                    L"Backup file name");
         if (equals != std::wstring::npos)
             block.Int32(isc_spb_bkp_length, ParseSize(line.substr(equals + 1)));

@@ -1,4 +1,4 @@
-// The backup step: the engine's services manager writes the backup, the
+// The backup step: the server's services manager writes the backup, the
 // tool starts the action and reads its verbose output to the end.
 #pragma once
 

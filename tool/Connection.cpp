@@ -1,6 +1,6 @@
 #include "Connection.h"
 
-#include "EngineLibrary.h"
+#include "ClientLibrary.h"
 #include "Errors.h"
 #include "InfoReply.h"
 #include "ParamBlock.h"
@@ -9,7 +9,7 @@
 
 namespace quenlet {
 
-using namespace engine;
+using namespace client;
 
 namespace {
 
@@ -23,12 +23,13 @@ void Attach(AttachmentHandle& attachment, const std::string& name, const std::st
 
 }  // namespace
 
-// Everything that can be refused without the engine, before it is bound.
+// Everything that can be refused without the client library, before it
+// is bound.
 Connection::Request Connection::MakeRequest(const std::wstring& userName,
                                             const std::wstring& password,
                                             const std::wstring& database) {
     if (database.empty()) throw ToolError(kParameterError, L"Database name is missing");
-    Request request{platform::ToEngineName(database, L"Database name"), {}};
+    Request request{platform::ToServerFileName(database, L"Database name"), {}};
     CheckLength(request.name.size(), 32767, L"Database name");
     request.dpb = DatabaseAttachBlock()
                       .Text(isc_dpb_user_name, platform::ToNarrow(userName), L"User name")
@@ -42,7 +43,7 @@ Connection::Connection(const std::wstring& userName, const std::wstring& passwor
     : Connection(MakeRequest(userName, password, database)) {}
 
 Connection::Connection(const Request& request)
-    : api_(EngineLibrary::Get()), attachment_(api_), transaction_(api_) {
+    : api_(ClientLibrary::Get()), attachment_(api_), transaction_(api_) {
     Attach(attachment_, request.name, request.dpb);
     dialect_ = ReadDialect();
     static const char tpb[] = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
@@ -104,7 +105,7 @@ IdleAttachment::IdleAttachment(const std::wstring& userName, const std::wstring&
                                const std::wstring& database) noexcept {
     try {
         Connection::Request request = Connection::MakeRequest(userName, password, database);
-        handle_.emplace(EngineLibrary::Get());
+        handle_.emplace(ClientLibrary::Get());
         Attach(*handle_, request.name, request.dpb);
     } catch (const std::exception&) {
         handle_.reset();

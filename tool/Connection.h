@@ -1,12 +1,12 @@
 // One step's connection to the database, and the idle attachment that keeps
-// a database open for an embedded engine.
+// a database open for an embedded server.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "EngineApi.h"
-#include "EngineHandle.h"
+#include "ClientApi.h"
+#include "ClientHandle.h"
 
 namespace quenlet {
 
@@ -24,13 +24,13 @@ public:
     unsigned short Dialect() const { return dialect_; }
 
     // A select: the first column of the first row as text; nullopt for no
-    // row or NULL. Throws ToolError on any engine error.
+    // row or NULL. Throws ToolError on any error status.
     std::optional<std::wstring> SelectText(const std::wstring& sql);
     // A select: the first column of the first row as an integer.
     std::optional<long long> SelectInteger(const std::wstring& sql);
     // Any other statement.
     void Execute(const std::wstring& sql);
-    // Commits the transaction now and throws the engine's error when that
+    // Commits the transaction now and throws the server's error when that
     // fails (the transaction is rolled back then): for a step that changed
     // the database, whose changes are lost when the commit fails.
     void Commit();
@@ -46,16 +46,16 @@ private:
     std::optional<std::wstring> Select(const std::wstring& sql, bool asInteger);
     unsigned short ReadDialect();
 
-    const engine::EntryPoints& api_;
+    const client::EntryPoints& api_;
     AttachmentHandle attachment_;  // declared first: detached last
     TransactionHandle transaction_;
-    unsigned short dialect_ = engine::SQL_DIALECT_V6;
+    unsigned short dialect_ = client::SQL_DIALECT_V6;
 
     friend class IdleAttachment;
 };
 
 // An attachment that only keeps the database open while it lives. An
-// embedded engine closes a database with its last attachment, so without it
+// embedded server closes a database with its last attachment, so without it
 // every step would open the database anew. Failures are ignored: the steps
 // meet and report them themselves.
 class IdleAttachment {

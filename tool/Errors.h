@@ -24,9 +24,9 @@ private:
 };
 
 // Kinds, as the "Application Error" report names them.
-inline constexpr wchar_t kEngineError[] = L"EngineError";        // an engine error status
+inline constexpr wchar_t kEngineError[] = L"EngineError";        // an error status of a client call
 inline constexpr wchar_t kLibraryError[] = L"LibraryError";      // client library not usable
-inline constexpr wchar_t kParameterError[] = L"ParameterError";  // a value the engine cannot take
+inline constexpr wchar_t kParameterError[] = L"ParameterError";  // a value the server cannot take
 inline constexpr wchar_t kConvertError[] = L"ConvertError";      // a text that is no number
 inline constexpr wchar_t kOutputError[] = L"OutputError";        // a malformed service reply
 inline constexpr wchar_t kFileError[] = L"FileError";            // the result file

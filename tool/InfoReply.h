@@ -1,11 +1,11 @@
-// The one reader of the engine's info replies (database, statement and
+// The one reader of the client library's info replies (database, statement and
 // service information): items of a tag, a 2-byte length and a value, ended
 // by isc_info_end. No span is read beyond the reply's end.
 #pragma once
 
 #include <string_view>
 
-#include "EngineApi.h"
+#include "ClientApi.h"
 
 namespace quenlet {
 
@@ -13,17 +13,17 @@ class InfoReply {
 public:
     enum class Next { Item, End, Truncated, Malformed };
 
-    InfoReply(const engine::EntryPoints& api, std::string_view reply) : api_(api), reply_(reply) {}
+    InfoReply(const client::EntryPoints& api, std::string_view reply) : api_(api), reply_(reply) {}
 
     // Steps to the next item; Tag() and Value() give it when the result is
     // Item. Malformed: no end mark, or a length beyond the reply.
     Next Read() {
         if (at_ >= reply_.size()) return Next::Malformed;
         auto tag = static_cast<unsigned char>(reply_[at_]);
-        if (tag == engine::isc_info_end) return Next::End;
-        if (tag == engine::isc_info_truncated) return Next::Truncated;
+        if (tag == client::isc_info_end) return Next::End;
+        if (tag == client::isc_info_truncated) return Next::Truncated;
         if (reply_.size() - at_ < 3) return Next::Malformed;
-        engine::ISC_LONG length = api_.isc_vax_integer(reply_.data() + at_ + 1, 2);
+        client::ISC_LONG length = api_.isc_vax_integer(reply_.data() + at_ + 1, 2);
         if (length < 0 || size_t(length) > reply_.size() - at_ - 3) return Next::Malformed;
         tag_ = tag;
         value_ = reply_.substr(at_ + 3, size_t(length));
@@ -35,7 +35,7 @@ public:
     std::string_view Value() const { return value_; }
 
 private:
-    const engine::EntryPoints& api_;
+    const client::EntryPoints& api_;
     std::string_view reply_;
     size_t at_ = 0;
     unsigned char tag_ = 0;

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         std::wstring exe = quenlet::platform::OwnExecutablePath();
         quenlet::RunTool(quenlet::ResultFilePath(exe, quenlet::platform::kPathDelimiters), items,
                          [](const quenlet::Arguments& a) {
-                             // Local databases are served by the embedded engine
+                             // Local databases are served by the embedded server
                              // here: keep the database open across the steps
                              // rather than reopen it for each. Not for a database
                              // that is not checked: no step attaches before the
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     fflush(stdout);
     fflush(stderr);
     // The work is done and the result file written. Leave without exit
-    // handlers: the embedded engine's unload at exit can crash while its
+    // handlers: the embedded server's unload at exit can crash while its
     // threads still run, which would turn a finished run into a failure.
     _exit(code);
 }

@@ -1,4 +1,4 @@
-// Writers for the engine's parameter blocks, one per block kind. Each starts
+// Writers for the client library's parameter blocks, one per block kind. Each starts
 // with its kind's version byte (the action, for a service start), writes
 // every text with the length width that its tag takes, and checks the
 // finished block against the length type of the call that takes it: a value
@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "EngineApi.h"
+#include "ClientApi.h"
 #include "Errors.h"
 
 namespace quenlet {
@@ -67,7 +67,7 @@ struct DatabaseAttachKind {
     static constexpr const wchar_t* kWhat = L"The database parameter block";
     static constexpr int TextWidth(unsigned char) { return 1; }
 };
-static_assert(DatabaseAttachKind::kHead[0] == engine::isc_dpb_version1);
+static_assert(DatabaseAttachKind::kHead[0] == client::isc_dpb_version1);
 
 // isc_service_attach: version 2, one length byte per item.
 struct ServiceAttachKind {
@@ -76,8 +76,8 @@ struct ServiceAttachKind {
     static constexpr const wchar_t* kWhat = L"The service parameter block";
     static constexpr int TextWidth(unsigned char) { return 1; }
 };
-static_assert(ServiceAttachKind::kHead[0] == engine::isc_spb_version &&
-              ServiceAttachKind::kHead[1] == engine::isc_spb_current_version);
+static_assert(ServiceAttachKind::kHead[0] == client::isc_spb_version &&
+              ServiceAttachKind::kHead[1] == client::isc_spb_current_version);
 
 // isc_service_start of the backup action: names with two length bytes.
 struct BackupStartKind {
@@ -85,10 +85,10 @@ struct BackupStartKind {
     static constexpr size_t kLimit = std::numeric_limits<unsigned short>::max();
     static constexpr const wchar_t* kWhat = L"The backup request";
     static constexpr int TextWidth(unsigned char tag) {
-        return tag == engine::isc_spb_dbname || tag == engine::isc_spb_bkp_file ? 2 : 0;
+        return tag == client::isc_spb_dbname || tag == client::isc_spb_bkp_file ? 2 : 0;
     }
 };
-static_assert(BackupStartKind::kHead[0] == engine::isc_action_svc_backup);
+static_assert(BackupStartKind::kHead[0] == client::isc_action_svc_backup);
 
 using DatabaseAttachBlock = ParamBlock<DatabaseAttachKind>;
 using ServiceAttachBlock = ParamBlock<ServiceAttachKind>;

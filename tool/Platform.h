@@ -9,23 +9,23 @@ namespace quenlet::platform {
 
 // File name under which the client library is bound: "gds32.dll" on
 // Windows, "libfbclient.so.2" on Linux.
-extern const wchar_t kEngineLibraryName[];
+extern const wchar_t kClientLibraryName[];
 
 // Characters that end the folder part of the tool's own path ("\" and ":" on
 // Windows, "/" on Linux).
 extern const wchar_t kPathDelimiters[];
 
-// Texts to and from the engine's single-byte form: the ANSI code page on
+// Texts to and from the server's single-byte form: the ANSI code page on
 // Windows, the locale's narrow encoding on Linux. Characters that cannot be
 // represented become the platform's replacement character. On Linux, bytes
 // that the locale cannot decode come back unchanged from a round trip.
 std::string ToNarrow(std::wstring_view text);
 std::wstring FromNarrow(std::string_view bytes);
 
-// A name of a file for the engine (database, backup file): exactly, or a
+// A name of a file for the server (database, backup file): exactly, or a
 // ToolError naming `what` when a character has no exact form (a best fit
-// would send the engine to another, valid file).
-std::string ToEngineName(std::wstring_view text, const wchar_t* what);
+// would send the server to another, valid file).
+std::string ToServerFileName(std::wstring_view text, const wchar_t* what);
 
 // Decimal separator of the user's regional settings.
 wchar_t DecimalSeparator();

@@ -17,13 +17,13 @@
 
 namespace quenlet::platform {
 
-const wchar_t kEngineLibraryName[] = L"libfbclient.so.2";
+const wchar_t kClientLibraryName[] = L"libfbclient.so.2";
 const wchar_t kPathDelimiters[] = L"/";
 
 namespace {
 
 // Bytes the locale cannot decode travel as the code points U+DC80 to U+DCFF
-// (no character of any locale), so that a name from argv reaches the engine
+// (no character of any locale), so that a name from argv reaches the server
 // byte for byte instead of with "?" in their place.
 constexpr wchar_t kRawByteBase = 0xDC00;
 
@@ -61,7 +61,7 @@ std::string ToNarrow(std::wstring_view text) {
     return Encode(text, exact);
 }
 
-std::string ToEngineName(std::wstring_view text, const wchar_t* what) {
+std::string ToServerFileName(std::wstring_view text, const wchar_t* what) {
     bool exact;
     std::string out = Encode(text, exact);
     if (!exact)

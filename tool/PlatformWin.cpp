@@ -6,7 +6,7 @@
 
 namespace quenlet::platform {
 
-const wchar_t kEngineLibraryName[] = L"gds32.dll";
+const wchar_t kClientLibraryName[] = L"gds32.dll";
 const wchar_t kPathDelimiters[] = L"\\:";
 
 namespace {
@@ -47,7 +47,7 @@ std::string ToNarrow(std::wstring_view text) {
     return out;
 }
 
-std::string ToEngineName(std::wstring_view text, const wchar_t* what) {
+std::string ToServerFileName(std::wstring_view text, const wchar_t* what) {
     if (text.empty()) return {};
     UINT codePage = GetACP();
     // UTF-8 represents every character and takes neither the best-fit flag

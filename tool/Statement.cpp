@@ -9,7 +9,7 @@
 
 namespace quenlet {
 
-using namespace engine;
+using namespace client;
 
 namespace {
 
@@ -92,7 +92,7 @@ void Statement::Describe() {
 }
 
 // Data and NULL indicator for every column. The first is asked for in the
-// form the caller wants; the engine converts it.
+// form the caller wants; the server converts it.
 void Statement::Bind(bool asInteger) {
     XSQLDA* sqlda = Sqlda();
     data_.assign(sqlda->sqld, {});

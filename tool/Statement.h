@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "EngineApi.h"
-#include "EngineHandle.h"
+#include "ClientApi.h"
+#include "ClientHandle.h"
 
 namespace quenlet {
 
 class Statement {
 public:
-    // Allocates and prepares; throws ToolError on an engine error. The
+    // Allocates and prepares; throws ToolError on an error status. The
     // statement is freed when the object goes, also after an error.
-    Statement(const engine::EntryPoints& api, engine::isc_db_handle* db, engine::isc_tr_handle* tr,
+    Statement(const client::EntryPoints& api, client::isc_db_handle* db, client::isc_tr_handle* tr,
               const std::wstring& sql, unsigned short dialect);
 
     bool IsSelect();
@@ -27,13 +27,13 @@ public:
     std::optional<std::wstring> FirstColumn(bool asInteger);
 
 private:
-    engine::XSQLDA* Sqlda() { return reinterpret_cast<engine::XSQLDA*>(sqlda_.data()); }
+    client::XSQLDA* Sqlda() { return reinterpret_cast<client::XSQLDA*>(sqlda_.data()); }
     void Allocate(short columns);
     void Describe();
     void Bind(bool asInteger);
 
-    const engine::EntryPoints& api_;
-    engine::isc_tr_handle* tr_;
+    const client::EntryPoints& api_;
+    client::isc_tr_handle* tr_;
     StatementHandle handle_;
     std::vector<long long> sqlda_;
     std::vector<std::vector<long long>> data_;

@@ -72,11 +72,11 @@ std::string ResultFileBytes(const std::wstring& ErrorText) {
 }
 
 std::wstring RunSteps(const Arguments& a) {
-    // Refused before the role is dropped: a name the engine would get in
+    // Refused before the role is dropped: a name the server would get in
     // another form must not reach it.
     try {
-        platform::ToEngineName(a.database, L"Database name");
-        platform::ToEngineName(a.backupFile, L"Backup file name");
+        platform::ToServerFileName(a.database, L"Database name");
+        platform::ToServerFileName(a.backupFile, L"Backup file name");
     } catch (const ToolError& e) {
         return e.Message();
     }

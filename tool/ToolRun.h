@@ -30,11 +30,11 @@ Arguments ArgumentsFrom(const std::vector<std::wstring>& items);
 std::wstring ResultFilePath(const std::wstring& executablePath, std::wstring_view delimiters);
 
 // The result file's bytes for a run that ended with this ErrorText: "0" or
-// "-1", then the text, each line ended by CR LF, in the engine's narrow form.
+// "-1", then the text, each line ended by CR LF, in the narrow form of the server's texts.
 std::string ResultFileBytes(const std::wstring& ErrorText);
 
 // The four steps; the returned ErrorText is empty on success. Names that
-// cannot reach the engine exactly are refused before any step. A role that
+// cannot reach the server exactly are refused before any step. A role that
 // the run dropped is created again when a later step fails, also when that
 // failure escapes; a failure of that creation follows the first error on a
 // line of its own.

@@ -1,4 +1,4 @@
-// The tool's text rules, which the engine never sees: command-line
+// The tool's text rules, which the server never sees: command-line
 // splitting, result-file naming, version numbers, start blocks.
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 
 #include "Backup.h"
 #include "DatabaseChecks.h"
-#include "Hex.h"
 #include "Errors.h"
+#include "Hex.h"
 #include "Platform.h"
 #include "ToolRun.h"
 
@@ -111,12 +111,12 @@ TEST(BackupStartBlock, NameTooLongForItsLengthFieldIsRefused) {
     }
 }
 
-TEST(EngineName, ArgvBytesTheLocaleCannotDecodeSurviveTheRoundTrip) {
+TEST(ServerFileName, ArgvBytesTheLocaleCannotDecodeSurviveTheRoundTrip) {
     std::string previous = std::setlocale(LC_ALL, nullptr);
     ASSERT_NE(nullptr, std::setlocale(LC_ALL, "C.UTF-8"));
     // Latin-1 and a lone continuation byte, beside a valid "ú".
     const std::string name = "/data/uct\xe9\x80-\xc3\xba.fdb";
-    EXPECT_EQ(name, platform::ToEngineName(platform::FromNarrow(name), L"Database name"));
+    EXPECT_EQ(name, platform::ToServerFileName(platform::FromNarrow(name), L"Database name"));
     EXPECT_EQ(name, ResultFileBytes(platform::FromNarrow(name)).substr(4, name.size()));
     std::setlocale(LC_ALL, previous.c_str());
 }

@@ -284,8 +284,8 @@ TEST_F(QuenletWinTest, SizeThatIsNoIntegerFailsAfterAttachingAndDetaches) {
     EXPECT_EQ(1, Count("isc_service_detach"));
 }
 
-TEST_F(QuenletWinTest, EngineMessagesJoinedByCrLfAndTheHandleDropped) {
-    // The engine's messages come in the ANSI code page.
+TEST_F(QuenletWinTest, ServerMessagesJoinedByCrLfAndTheHandleDropped) {
+    // The server's messages come in the ANSI code page.
     Script(kUsualScript +
            Ansi(L"fail\tisc_service_start\t1\tunsuccessful metadata update|ROLE SYSDBA is in "
                 L"use|Chyba č. 3\n"));

@@ -1,4 +1,4 @@
-#include "EngineError.h"
+#include "ClientError.h"
 
 #include <cstring>
 #include <vector>
@@ -7,9 +7,9 @@
 
 namespace quenlet {
 
-using namespace engine;
+using namespace client;
 
-std::wstring FormatEngineError(const EntryPoints& api, const ISC_STATUS* status) {
+std::wstring FormatClientError(const EntryPoints& api, const ISC_STATUS* status) {
     std::wstring text;
     std::vector<char> buffer(20480);
     ISC_STATUS* cursor = const_cast<ISC_STATUS*>(status);
@@ -26,7 +26,7 @@ std::wstring FormatEngineError(const EntryPoints& api, const ISC_STATUS* status)
 }
 
 ToolError StatusVector::Error(const EntryPoints& api) const {
-    std::wstring message = FormatEngineError(api, items_);
+    std::wstring message = FormatClientError(api, items_);
     // An empty ErrorText would report the failed step as a success.
     if (message.empty())
         message = L"Unknown engine error (code " + std::to_wstring(items_[1]) + L")";

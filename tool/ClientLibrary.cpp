@@ -1,11 +1,11 @@
-#include "EngineLibrary.h"
+#include "ClientLibrary.h"
 
 #include "Errors.h"
 #include "Platform.h"
 
 namespace quenlet {
 
-using namespace engine;
+using namespace client;
 
 namespace {
 
@@ -24,25 +24,25 @@ Binding& TheBinding() {
 EntryPoints Resolve(void* library) {
     EntryPoints entries;
     std::wstring error;
-#define QUENLET_RESOLVE_ENGINE_ENTRY(name, result, params)                                       \
+#define QUENLET_RESOLVE_CLIENT_ENTRY(name, result, params)                                       \
     entries.name = reinterpret_cast<name##_fn>(platform::FindEntryPoint(library, #name, error)); \
     if (!entries.name) throw ToolError(kLibraryError, error);
-    QUENLET_ENGINE_ENTRY_POINTS(QUENLET_RESOLVE_ENGINE_ENTRY)
-#undef QUENLET_RESOLVE_ENGINE_ENTRY
+    QUENLET_CLIENT_ENTRY_POINTS(QUENLET_RESOLVE_CLIENT_ENTRY)
+#undef QUENLET_RESOLVE_CLIENT_ENTRY
     return entries;
 }
 
 }  // namespace
 
-const EntryPoints& EngineLibrary::Get() {
+const EntryPoints& ClientLibrary::Get() {
     Binding& binding = TheBinding();
     if (!binding.library) {
         std::wstring reason;
-        void* library = platform::OpenLibrary(platform::kEngineLibraryName, reason);
+        void* library = platform::OpenLibrary(platform::kClientLibraryName, reason);
         if (!library) {
             // The fixed text alone reads the same for a missing library, one
             // of the wrong kind and one whose own libraries are missing.
-            std::wstring text = std::wstring(L"InterBase library ") + platform::kEngineLibraryName +
+            std::wstring text = std::wstring(L"InterBase library ") + platform::kClientLibraryName +
                                 L" not found in the path. Please install InterBase to use this "
                                 L"functionality";
             if (!reason.empty()) text += L"\r\n" + reason;

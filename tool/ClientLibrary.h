@@ -1,8 +1,8 @@
 // The client library binding: bound by its plain file name on the first
-// engine operation and kept for the rest of the process.
+// call and kept for the rest of the process.
 #pragma once
 
-#include "EngineApi.h"
+#include "ClientApi.h"
 
 namespace quenlet {
 
@@ -10,9 +10,9 @@ namespace quenlet {
 // not found in the path...", with the system's reason on a line below) or
 // lacks an entry point (the platform's error for a missing procedure); a
 // failed binding is tried again on the next use.
-class EngineLibrary {
+class ClientLibrary {
 public:
-    static const engine::EntryPoints& Get();
+    static const client::EntryPoints& Get();
 };
 
 }  // namespace quenlet

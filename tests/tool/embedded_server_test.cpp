@@ -1,8 +1,8 @@
-// The Linux quenlet against Firebird's embedded engine. Every test makes its
+// The Linux quenlet against Firebird's embedded server. Every test makes its
 // own database in a scratch folder, owned by a user other than SYSDBA (only
 // such a database may hold a role SYSDBA), and runs a copy of the tool in
 // that folder, where it writes its result file. ctest starts this program
-// through tests/tool/fb-embedded, which sets up a private engine.
+// through tests/tool/fb-embedded, which sets up a private embedded server.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <ibase.h>
@@ -33,7 +33,7 @@ std::string ReadFile(const fs::path& path) {
     return s.str();
 }
 
-std::string EngineMessage(const ISC_STATUS* status) {
+std::string ServerMessage(const ISC_STATUS* status) {
     std::string text;
     char buffer[1024];
     const ISC_STATUS* p = status;
@@ -42,8 +42,8 @@ std::string EngineMessage(const ISC_STATUS* status) {
 }
 
 // A database made and inspected through the client library in this process.
-// Everything is detached again before the tool runs, so the engine of this
-// process does not hold the file.
+// Everything is detached again before the tool runs, so the embedded server
+// of this process does not hold the file.
 class Database {
 public:
     Database(const fs::path& path, int dialect = 3) : path_(path), dialect_(dialect) {}
@@ -55,7 +55,7 @@ public:
         isc_tr_handle tr = 0;
         ISC_STATUS_ARRAY status;
         isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), dialect_, nullptr);
-        ASSERT_FALSE(status[0] == 1 && status[1]) << EngineMessage(status);
+        ASSERT_FALSE(status[0] == 1 && status[1]) << ServerMessage(status);
         isc_detach_database(status, &db);
     }
 
@@ -66,7 +66,7 @@ public:
             isc_tr_handle tr = Start();
             ISC_STATUS_ARRAY status;
             isc_dsql_execute_immediate(status, &db_, &tr, 0, sql.c_str(), dialect_, nullptr);
-            EXPECT_FALSE(status[0] == 1 && status[1]) << sql << ": " << EngineMessage(status);
+            EXPECT_FALSE(status[0] == 1 && status[1]) << sql << ": " << ServerMessage(status);
             isc_commit_transaction(status, &tr);
         }
         Detach();
@@ -80,7 +80,7 @@ public:
         isc_stmt_handle stmt = 0;
         isc_dsql_allocate_statement(status, &db_, &stmt);
         isc_dsql_prepare(status, &tr, &stmt, 0, sql.c_str(), dialect_, nullptr);
-        EXPECT_FALSE(status[0] == 1 && status[1]) << sql << ": " << EngineMessage(status);
+        EXPECT_FALSE(status[0] == 1 && status[1]) << sql << ": " << ServerMessage(status);
         XSQLDA sqlda{};
         sqlda.version = SQLDA_VERSION1;
         sqlda.sqln = 1;
@@ -110,7 +110,7 @@ private:
         dpb += kOwner;
         ISC_STATUS_ARRAY status;
         isc_attach_database(status, 0, path_.c_str(), &db_, short(dpb.size()), dpb.data());
-        ASSERT_FALSE(status[0] == 1 && status[1]) << EngineMessage(status);
+        ASSERT_FALSE(status[0] == 1 && status[1]) << ServerMessage(status);
     }
     void Detach() {
         ISC_STATUS_ARRAY status;
@@ -347,7 +347,7 @@ TEST_F(QuenletTest, ResultFileFollowsTheToolsName) {
     EXPECT_FALSE(fs::exists(dir_ / "quenlet.res"));
 }
 
-// Firebird 3's embedded engine may crash while the process exits; a run that
+// Firebird 3's embedded server may crash while the process exits; a run that
 // wrote its result file must still end with exit code 0.
 TEST_F(QuenletTest, ManyRunsAllEndWithExitCodeZero) {
     MakeVersion("3.310");

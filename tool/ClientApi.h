@@ -1,6 +1,6 @@
 // The part of the Firebird client library's classic interface that the tool
 // uses: types, constants and entry points, declared here so that the tool
-// builds without the engine's headers. A native test checks every item
+// builds without the server's headers. A native test checks every item
 // against the system's ibase.h.
 #pragma once
 
@@ -9,12 +9,12 @@
 // On 32-bit Windows the client library exports its isc_* calls as __stdcall
 // with undecorated names.
 #if defined(_WIN32) && !defined(_WIN64)
-#define QUENLET_ENGINE_CALL __stdcall
+#define QUENLET_CLIENT_CALL __stdcall
 #else
-#define QUENLET_ENGINE_CALL
+#define QUENLET_CLIENT_CALL
 #endif
 
-namespace quenlet::engine {
+namespace quenlet::client {
 
 // Handles are pointers on 32-bit systems and 32-bit integers on 64-bit ones.
 #if defined(_LP64) || defined(__LP64__) || defined(_WIN64)
@@ -112,7 +112,7 @@ constexpr int isc_spb_bkp_ignore_limbo = 0x02;
 constexpr unsigned char isc_info_svc_line = 62;
 
 // The entry points the tool resolves: name, result, parameters.
-#define QUENLET_ENGINE_ENTRY_POINTS(X)                                                             \
+#define QUENLET_CLIENT_ENTRY_POINTS(X)                                                             \
     X(isc_attach_database, ISC_STATUS,                                                             \
       (ISC_STATUS*, short, const char*, isc_db_handle*, short, const char*))                       \
     X(isc_detach_database, ISC_STATUS, (ISC_STATUS*, isc_db_handle*))                              \
@@ -149,15 +149,15 @@ constexpr unsigned char isc_info_svc_line = 62;
 
 // Pointer types derived from the one list, so a calling convention or a
 // parameter cannot drift between declaration and use.
-#define QUENLET_DECLARE_ENGINE_TYPE(name, result, params) \
-    using name##_fn = result(QUENLET_ENGINE_CALL*) params;
-QUENLET_ENGINE_ENTRY_POINTS(QUENLET_DECLARE_ENGINE_TYPE)
-#undef QUENLET_DECLARE_ENGINE_TYPE
+#define QUENLET_DECLARE_CLIENT_TYPE(name, result, params) \
+    using name##_fn = result(QUENLET_CLIENT_CALL*) params;
+QUENLET_CLIENT_ENTRY_POINTS(QUENLET_DECLARE_CLIENT_TYPE)
+#undef QUENLET_DECLARE_CLIENT_TYPE
 
 struct EntryPoints {
-#define QUENLET_DECLARE_ENGINE_FIELD(name, result, params) name##_fn name = nullptr;
-    QUENLET_ENGINE_ENTRY_POINTS(QUENLET_DECLARE_ENGINE_FIELD)
-#undef QUENLET_DECLARE_ENGINE_FIELD
+#define QUENLET_DECLARE_CLIENT_FIELD(name, result, params) name##_fn name = nullptr;
+    QUENLET_CLIENT_ENTRY_POINTS(QUENLET_DECLARE_CLIENT_FIELD)
+#undef QUENLET_DECLARE_CLIENT_FIELD
 };
 
-}  // namespace quenlet::engine
+}  // namespace quenlet::client

@@ -1,33 +1,33 @@
-// Owners of engine handles: one template, a traits type per handle kind
+// Owners of the client library's handles: one template, a traits type per handle kind
 // saying how the handle is ended and what an error status does to it.
 #pragma once
 
 #include <utility>
 
-#include "EngineApi.h"
-#include "EngineError.h"
+#include "ClientApi.h"
+#include "ClientError.h"
 
 namespace quenlet {
 
 template <typename Traits>
-class EngineHandle {
+class ClientHandle {
 public:
-    using Handle = engine::FB_API_HANDLE;
+    using Handle = client::FB_API_HANDLE;
 
-    explicit EngineHandle(const engine::EntryPoints& api) : api_(api) {}
+    explicit ClientHandle(const client::EntryPoints& api) : api_(api) {}
     // Ends a handle still held, reporting nothing: the way out after an error.
-    ~EngineHandle() {
+    ~ClientHandle() {
         if (!Held()) return;
         StatusVector ignored;
         Traits::End(api_, ignored, &handle_);
     }
-    EngineHandle(const EngineHandle&) = delete;
-    EngineHandle& operator=(const EngineHandle&) = delete;
+    ClientHandle(const ClientHandle&) = delete;
+    ClientHandle& operator=(const ClientHandle&) = delete;
 
     bool Held() const { return handle_ != Handle{}; }
     // For the calls, which take the handle by address.
     Handle* Address() { return &handle_; }
-    const engine::EntryPoints& Api() const { return api_; }
+    const client::EntryPoints& Api() const { return api_; }
 
     // After the call that makes the handle: on an error there is none.
     void CheckOpened(const StatusVector& status) {
@@ -36,7 +36,7 @@ public:
         throw status.Error(api_);
     }
     // After a call on the held handle. An error status of a services call
-    // has already dropped the handle in the engine: it must not be ended
+    // has already dropped the handle in the client library: it must not be ended
     // again.
     void Check(const StatusVector& status) {
         if (!status.Failed()) return;
@@ -52,24 +52,24 @@ public:
     }
 
 private:
-    const engine::EntryPoints& api_;
+    const client::EntryPoints& api_;
     Handle handle_{};
 };
 
 struct AttachmentTraits {
     static constexpr bool kErrorDropsHandle = false;
-    static void End(const engine::EntryPoints& api, StatusVector& status,
-                    engine::isc_db_handle* h) {
+    static void End(const client::EntryPoints& api, StatusVector& status,
+                    client::isc_db_handle* h) {
         api.isc_detach_database(status, h);
     }
 };
 
 // Ending a transaction commits it; a transaction whose commit failed is
-// still open in the engine and is rolled back.
+// still open on the server and is rolled back.
 struct TransactionTraits {
     static constexpr bool kErrorDropsHandle = false;
-    static void End(const engine::EntryPoints& api, StatusVector& status,
-                    engine::isc_tr_handle* h) {
+    static void End(const client::EntryPoints& api, StatusVector& status,
+                    client::isc_tr_handle* h) {
         api.isc_commit_transaction(status, h);
         if (!status.Failed()) return;
         StatusVector rollback;
@@ -79,23 +79,23 @@ struct TransactionTraits {
 
 struct StatementTraits {
     static constexpr bool kErrorDropsHandle = false;
-    static void End(const engine::EntryPoints& api, StatusVector& status,
-                    engine::isc_stmt_handle* h) {
-        api.isc_dsql_free_statement(status, h, engine::DSQL_drop);
+    static void End(const client::EntryPoints& api, StatusVector& status,
+                    client::isc_stmt_handle* h) {
+        api.isc_dsql_free_statement(status, h, client::DSQL_drop);
     }
 };
 
 struct ServiceTraits {
     static constexpr bool kErrorDropsHandle = true;
-    static void End(const engine::EntryPoints& api, StatusVector& status,
-                    engine::isc_svc_handle* h) {
+    static void End(const client::EntryPoints& api, StatusVector& status,
+                    client::isc_svc_handle* h) {
         api.isc_service_detach(status, h);
     }
 };
 
-using AttachmentHandle = EngineHandle<AttachmentTraits>;
-using TransactionHandle = EngineHandle<TransactionTraits>;
-using StatementHandle = EngineHandle<StatementTraits>;
-using ServiceHandle = EngineHandle<ServiceTraits>;
+using AttachmentHandle = ClientHandle<AttachmentTraits>;
+using TransactionHandle = ClientHandle<TransactionTraits>;
+using StatementHandle = ClientHandle<StatementTraits>;
+using ServiceHandle = ClientHandle<ServiceTraits>;
 
 }  // namespace quenlet
