@@ -18,7 +18,7 @@ public:
     const client::ISC_STATUS* Items() const { return items_; }
 
     bool Failed() const { return items_[0] == 1 && items_[1] != 0; }
-    // The error this status reports, as a step puts it into ErrorText.
+    // The error this status reports, as the ToolError that a call raises.
     ToolError Error(const client::EntryPoints& api) const;
     // Throws Error(api) when the status reports one.
     void Check(const client::EntryPoints& api) const {

@@ -23,13 +23,25 @@ Binding& TheBinding() {
 // library.
 EntryPoints Resolve(void* library) {
     EntryPoints entries;
-    std::wstring error;
-#define QUENLET_RESOLVE_CLIENT_ENTRY(name, result, params)                                       \
-    entries.name = reinterpret_cast<name##_fn>(platform::FindEntryPoint(library, #name, error)); \
-    if (!entries.name) throw ToolError(kLibraryError, error);
+#define QUENLET_RESOLVE_CLIENT_ENTRY(name, result, params) \
+    entries.name = reinterpret_cast<name##_fn>(platform::FindEntryPoint(library, #name));
     QUENLET_CLIENT_ENTRY_POINTS(QUENLET_RESOLVE_CLIENT_ENTRY)
 #undef QUENLET_RESOLVE_CLIENT_ENTRY
     return entries;
+}
+
+void* OpenClientLibrary() {
+    try {
+        return platform::OpenLibrary(platform::kClientLibraryName);
+    } catch (const ToolError& e) {
+        // The fixed text alone reads the same for a missing library, one of
+        // the wrong kind and one whose own libraries are missing.
+        std::wstring text = std::wstring(L"InterBase library ") + platform::kClientLibraryName +
+                            L" not found in the path. Please install InterBase to use this "
+                            L"functionality";
+        if (!e.Message().empty()) text += L"\r\n" + e.Message();
+        throw ToolError(kLibraryError, text);
+    }
 }
 
 }  // namespace
@@ -37,17 +49,7 @@ EntryPoints Resolve(void* library) {
 const EntryPoints& ClientLibrary::Get() {
     Binding& binding = TheBinding();
     if (!binding.library) {
-        std::wstring reason;
-        void* library = platform::OpenLibrary(platform::kClientLibraryName, reason);
-        if (!library) {
-            // The fixed text alone reads the same for a missing library, one
-            // of the wrong kind and one whose own libraries are missing.
-            std::wstring text = std::wstring(L"InterBase library ") + platform::kClientLibraryName +
-                                L" not found in the path. Please install InterBase to use this "
-                                L"functionality";
-            if (!reason.empty()) text += L"\r\n" + reason;
-            throw ToolError(kLibraryError, text);
-        }
+        void* library = OpenClientLibrary();
         binding.entries = Resolve(library);
         binding.library = library;
     }

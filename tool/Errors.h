@@ -1,6 +1,6 @@
-// Errors that the tool raises. Each step catches them into ErrorText; one
-// that escapes ends the run with the "Application Error" report, which names
-// the kind and gives the message.
+// Errors that the tool raises. A step catches those that are its own failure
+// into its StepResult; one that escapes ends the run with the "Application
+// Error" report, which names the kind and gives the message.
 #pragma once
 
 #include <exception>
@@ -31,7 +31,7 @@ inline constexpr wchar_t kConvertError[] = L"ConvertError";      // a text that 
 inline constexpr wchar_t kOutputError[] = L"OutputError";        // a malformed service reply
 inline constexpr wchar_t kFileError[] = L"FileError";            // the result file
 
-// The message a step puts into ErrorText for an error it caught.
+// The message a step reports for an error it caught.
 inline std::wstring MessageOf(const std::exception& e) {
     if (auto* tool = dynamic_cast<const ToolError*>(&e)) return tool->Message();
     return platform::FromNarrow(e.what());

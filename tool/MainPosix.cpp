@@ -6,9 +6,10 @@
 #include <optional>
 
 #include "Connection.h"
-#include "DatabaseChecks.h"
 #include "Platform.h"
+#include "ResultFile.h"
 #include "ToolRun.h"
+#include "VersionCheck.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");

@@ -2,7 +2,9 @@
 // own command line.
 #include <windows.h>
 
+#include "CommandLine.h"
 #include "Platform.h"
+#include "ResultFile.h"
 #include "ToolRun.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -30,13 +30,13 @@ std::string ToServerFileName(std::wstring_view text, const wchar_t* what);
 // Decimal separator of the user's regional settings.
 wchar_t DecimalSeparator();
 
-// Loads a library by plain file name; nullptr with the system's reason in
-// `reason` when it cannot be loaded. The library stays loaded until the
-// process ends.
-void* OpenLibrary(const std::wstring& fileName, std::wstring& reason);
-// Resolves an entry point; nullptr with the platform's error text in
-// `error` when it is missing.
-void* FindEntryPoint(void* library, const char* name, std::wstring& error);
+// Loads a library by plain file name; it stays loaded until the process
+// ends. Throws ToolError (kLibraryError) with the system's reason, which may
+// be empty, when it cannot be loaded.
+void* OpenLibrary(const std::wstring& fileName);
+// Resolves an entry point; throws ToolError (kLibraryError) with the
+// platform's error text when it is missing.
+void* FindEntryPoint(void* library, const char* name);
 
 std::wstring OwnExecutablePath();
 void DeleteFileQuietly(const std::wstring& path);

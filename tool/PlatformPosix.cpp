@@ -96,21 +96,21 @@ wchar_t DecimalSeparator() {
     return separator.empty() ? L'.' : separator[0];
 }
 
-void* OpenLibrary(const std::wstring& fileName, std::wstring& reason) {
+void* OpenLibrary(const std::wstring& fileName) {
     void* library = dlopen(ToNarrow(fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         const char* text = dlerror();
-        reason = text ? FromNarrow(text) : std::wstring();
+        throw ToolError(kLibraryError, text ? FromNarrow(text) : std::wstring());
     }
     return library;
 }
 
-void* FindEntryPoint(void* library, const char* name, std::wstring& error) {
+void* FindEntryPoint(void* library, const char* name) {
     dlerror();
     void* entry = dlsym(library, name);
     if (!entry) {
         const char* text = dlerror();
-        error = FromNarrow(text ? text : name);
+        throw ToolError(kLibraryError, FromNarrow(text ? text : name));
     }
     return entry;
 }

@@ -84,23 +84,24 @@ wchar_t DecimalSeparator() {
     return buffer[0];
 }
 
-void* OpenLibrary(const std::wstring& fileName, std::wstring& reason) {
+void* OpenLibrary(const std::wstring& fileName) {
     // The standard search order: the tool's folder first, then the system
     // folders, the current folder and the path.
     HMODULE library = LoadLibraryW(fileName.c_str());
     if (!library) {
-        reason = SystemMessage(GetLastError());
+        std::wstring reason = SystemMessage(GetLastError());
         // Messages such as "%1 is not a valid Win32 application" name the file.
         for (size_t at = 0; (at = reason.find(L"%1", at)) != std::wstring::npos;
              at += fileName.size())
             reason.replace(at, 2, fileName);
+        throw ToolError(kLibraryError, reason);
     }
     return library;
 }
 
-void* FindEntryPoint(void* library, const char* name, std::wstring& error) {
+void* FindEntryPoint(void* library, const char* name) {
     FARPROC entry = GetProcAddress(static_cast<HMODULE>(library), name);
-    if (!entry) error = SystemMessage(ERROR_PROC_NOT_FOUND);
+    if (!entry) throw ToolError(kLibraryError, SystemMessage(ERROR_PROC_NOT_FOUND));
     return reinterpret_cast<void*>(entry);
 }
 

@@ -1,5 +1,5 @@
-// The tool declares the client library's types, constants and entry points itself;
-// every one must match the system's ibase.h.
+// The tool declares the client library's types, constants and entry points
+// itself; every one must match the system's ibase.h.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -13,10 +13,9 @@
 
 #define CONSTANTS(X)                                                                              \
     X(ISC_STATUS_LENGTH)                                                                          \
-    X(isc_dpb_version1)                                                                           \
-    X(isc_dpb_user_name) X(isc_dpb_password) X(isc_tpb_version3) X(isc_tpb_read_committed)        \
-        X(isc_tpb_rec_version) X(isc_tpb_nowait) X(isc_info_end) X(isc_info_db_sql_dialect)       \
-            X(isc_info_sql_stmt_type) X(isc_info_sql_stmt_select)                                 \
+    X(isc_dpb_version1) X(isc_dpb_user_name) X(isc_dpb_password) X(isc_tpb_version3)              \
+        X(isc_tpb_read_committed) X(isc_tpb_rec_version) X(isc_tpb_nowait) X(isc_info_end)        \
+            X(isc_info_db_sql_dialect) X(isc_info_sql_stmt_type) X(isc_info_sql_stmt_select)      \
                 X(isc_info_sql_stmt_select_for_upd) X(SQLDA_VERSION1) X(SQL_DIALECT_V6)           \
                     X(DSQL_drop) X(SQL_VARYING) X(SQL_TEXT) X(SQL_LONG) X(SQL_SHORT) X(SQL_INT64) \
                         X(isc_spb_current_version) X(isc_spb_version) X(isc_spb_user_name)        \

@@ -4,12 +4,13 @@
 
 #include <clocale>
 
-#include "Backup.h"
-#include "DatabaseChecks.h"
+#include "BackupRequest.h"
+#include "CommandLine.h"
 #include "Errors.h"
 #include "Hex.h"
 #include "Platform.h"
-#include "ToolRun.h"
+#include "ResultFile.h"
+#include "VersionCheck.h"
 
 using namespace quenlet;
 

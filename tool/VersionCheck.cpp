@@ -1,11 +1,9 @@
-#include "DatabaseChecks.h"
+#include "VersionCheck.h"
 
 #include <algorithm>
 #include <charconv>
-#include <optional>
 
 #include "Connection.h"
-#include "Errors.h"
 #include "Platform.h"
 
 namespace quenlet {
@@ -36,9 +34,9 @@ bool IsUncheckedDatabase(const std::wstring& database) {
     return !name.empty() && name[0] == L'_';
 }
 
-bool ParseDecimal(std::wstring_view text, wchar_t decimalSeparator, double& value) {
+std::optional<double> ParseDecimal(std::wstring_view text, wchar_t decimalSeparator) {
     size_t begin = text.find_first_not_of(L' ');
-    if (begin == std::wstring_view::npos) return false;
+    if (begin == std::wstring_view::npos) return std::nullopt;
     size_t end = text.find_last_not_of(L' ') + 1;
     text = text.substr(begin, end - begin);
 
@@ -59,7 +57,7 @@ bool ParseDecimal(std::wstring_view text, wchar_t decimalSeparator, double& valu
             break;
         }
     }
-    if (!digits) return false;
+    if (!digits) return std::nullopt;
     if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
         plain += 'e';
         ++i;
@@ -69,12 +67,14 @@ bool ParseDecimal(std::wstring_view text, wchar_t decimalSeparator, double& valu
             plain += char(text[i]);
             exponentDigits = true;
         }
-        if (!exponentDigits) return false;
+        if (!exponentDigits) return std::nullopt;
     }
-    if (i != text.size()) return false;
+    if (i != text.size()) return std::nullopt;
     const char* first = plain.data() + (plain[0] == '+' ? 1 : 0);
+    double value = 0;
     auto [ptr, ec] = std::from_chars(first, plain.data() + plain.size(), value);
-    return ec == std::errc() && ptr == plain.data() + plain.size();
+    if (ec != std::errc() || ptr != plain.data() + plain.size()) return std::nullopt;
+    return value;
 }
 
 double VersionNumber(const std::wstring& version, wchar_t decimalSeparator) {
@@ -82,60 +82,25 @@ double VersionNumber(const std::wstring& version, wchar_t decimalSeparator) {
     while (std::count(work.begin(), work.end(), L'.') > 1) work.pop_back();
     for (wchar_t& c : work)
         if (c == L'.') c = decimalSeparator;
-    double value = 0;
-    return ParseDecimal(work, decimalSeparator, value) ? value : 0;
+    return ParseDecimal(work, decimalSeparator).value_or(0);
 }
 
-bool CheckDatabaseVersion(const std::wstring& userName, const std::wstring& password,
-                          const std::wstring& database, std::wstring& ErrorText) {
-    if (IsUncheckedDatabase(database)) {
-        ErrorText.clear();
-        return true;
-    }
+StepResult CheckDatabaseVersion(const std::wstring& userName, const std::wstring& password,
+                                const std::wstring& database) {
+    if (IsUncheckedDatabase(database)) return StepResult::Done();
     std::wstring version;
-    bool failed = false;
+    bool tooOld = false;
     {
         Connection connection(userName, password, database);
         try {
             version = connection.SelectText(L"SELECT verzia FROM status").value_or(L"");
-            failed = VersionNumber(version, platform::DecimalSeparator()) < kLowestVersion;
+            tooOld = VersionNumber(version, platform::DecimalSeparator()) < kLowestVersion;
         } catch (const std::exception&) {
             // A database that cannot tell its version (no table "status") is let through.
-            failed = false;
+            tooOld = false;
         }
     }
-    if (failed) {
-        ErrorText = VersionMessage(version);
-        return false;
-    }
-    ErrorText.clear();
-    return true;
-}
-
-bool AdjustSysdbaRole(const std::wstring& userName, const std::wstring& password,
-                      const std::wstring& database, std::wstring& ErrorText, bool present,
-                      bool* changed) {
-    if (changed) *changed = false;
-    try {
-        Connection connection(userName, password, database);
-        bool exists =
-            connection.SelectInteger(L"SELECT COUNT(*) FROM RDB$ROLES WHERE RDB$ROLE_NAME='SYSDBA'")
-                .value_or(0) > 0;
-        const wchar_t* change = nullptr;
-        if (!present && exists) change = L"DROP   ROLE sysdba";
-        if (present && !exists) change = L"CREATE ROLE sysdba";
-        if (change) {
-            connection.Execute(change);
-            // The change exists only once committed: a failed commit is the
-            // step's failure, not a quiet rollback.
-            connection.Commit();
-            if (changed) *changed = true;
-        }
-        return true;
-    } catch (const std::exception& e) {
-        ErrorText = MessageOf(e);
-        return false;
-    }
+    return tooOld ? StepResult::Failed(VersionMessage(version)) : StepResult::Done();
 }
 
 }  // namespace quenlet
