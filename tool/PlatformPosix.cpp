@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <optional>
 
 #include "Errors.h"
 #include "Platform.h"
+#include "UniqueFile.h"
 
 namespace quenlet::platform {
 
@@ -52,6 +54,30 @@ std::string Encode(std::wstring_view text, bool& exact) {
         }
     }
     return out;
+}
+
+struct FileDescriptorTraits {
+    using Handle = int;
+    static Handle Invalid() { return -1; }
+    static bool Close(Handle fd) { return close(fd) == 0; }
+};
+using FileDescriptor = UniqueFile<FileDescriptorTraits>;
+
+// Writes every byte, then closes the file: nothing when both worked, errno
+// of the first failure otherwise.
+std::optional<int> WriteAndClose(FileDescriptor& file, const std::string& bytes) {
+    std::optional<int> error;
+    size_t done = 0;
+    while (!error && done < bytes.size()) {
+        ssize_t n = write(file.Get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            error = errno;
+        else
+            done += size_t(n);
+    }
+    if (!file.Close() && !error) error = errno;
+    return error;
 }
 
 }  // namespace
@@ -128,28 +154,14 @@ void DeleteFileQuietly(const std::wstring& path) {
 
 void WriteNewFile(const std::wstring& path, const std::string& bytes) {
     std::string name = ToNarrow(path);
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    int error = ok ? 0 : errno;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            error = errno;
-        } else {
-            done += size_t(n);
-        }
-    }
-    if (fd >= 0 && close(fd) != 0 && ok) {
-        ok = false;
+    FileDescriptor file(open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    std::optional<int> error;
+    if (!file.Valid())
         error = errno;
-    }
-    if (!ok) {
-        if (fd >= 0) unlink(name.c_str());
-        throw ToolError(kFileError, FromNarrow(name) + L": " + FromNarrow(std::strerror(error)));
-    }
+    else if ((error = WriteAndClose(file, bytes)))
+        unlink(name.c_str());
+    if (error)
+        throw ToolError(kFileError, FromNarrow(name) + L": " + FromNarrow(std::strerror(*error)));
 }
 
 void ShowApplicationError(const std::wstring& text) {

@@ -1,8 +1,11 @@
 // Windows: "gds32.dll" by plain name, the ANSI code page, paths with "\".
 #include <windows.h>
 
+#include <memory>
+
 #include "Errors.h"
 #include "Platform.h"
+#include "UniqueFile.h"
 
 namespace quenlet::platform {
 
@@ -11,17 +14,42 @@ const wchar_t kPathDelimiters[] = L"\\:";
 
 namespace {
 
+// FormatMessageW's buffer, which is the caller's to free with LocalFree.
+struct LocalMemoryFree {
+    void operator()(wchar_t* memory) const { LocalFree(memory); }
+};
+
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Close(Handle file) { return CloseHandle(file) != 0; }
+};
+using FileHandle = UniqueFile<FileHandleTraits>;
+
 std::wstring SystemMessage(DWORD code) {
-    wchar_t* text = nullptr;
+    wchar_t* buffer = nullptr;
     DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = n ? std::wstring(text, n) : L"System error " + std::to_wstring(code);
-    if (text) LocalFree(text);
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::unique_ptr<wchar_t, LocalMemoryFree> text(buffer);
+    std::wstring message =
+        n ? std::wstring(text.get(), n) : L"System error " + std::to_wstring(code);
     while (!message.empty() &&
            (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
         message.pop_back();
     return message;
+}
+
+// Writes the bytes and closes the file: the first failure's code, 0 when
+// both worked.
+DWORD WriteAndClose(FileHandle& file, const std::string& bytes) {
+    DWORD error = 0;
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    if (!file.Close() && !error) error = GetLastError();
+    return error;
 }
 
 // The one place that decides whether the uncaught path shows its box: only
@@ -122,19 +150,13 @@ void DeleteFileQuietly(const std::wstring& path) {
 }
 
 void WriteNewFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD error = 0;
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!file.Valid())
         error = GetLastError();
-    } else {
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
-            written != bytes.size())
-            error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-        if (!CloseHandle(file) && !error) error = GetLastError();
-        if (error) DeleteFileW(path.c_str());
-    }
+    else if ((error = WriteAndClose(file, bytes)) != 0)
+        DeleteFileW(path.c_str());
     if (error) throw ToolError(kFileError, path + L": " + SystemMessage(error));
 }
 
