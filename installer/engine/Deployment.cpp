@@ -3,7 +3,7 @@
 // and what the extraction's progress and failures do. The kit is checked
 // whole before anything changes, and everything up to the new instance
 // running is one transaction: a failure gives the PC back the server it had.
-#include "archive/ExtractionRules.h"
+#include "engine/ExtractionRules.h"
 #include "engine/Programs.h"
 #include "engine/Steps.h"
 #include "engine/Transaction.h"
@@ -216,8 +216,8 @@ bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
 }
 
 void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel) {
-    const archive::ProgressStep step =
-        archive::NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
+    const ProgressStep step =
+        NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
     run.m_ProgressNext = step.next;
     if (step.advance > 0) ui.AdvanceProgress(step.advance);
     run.m_ProgressPrevious = step.shown;
@@ -229,8 +229,7 @@ void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, boo
 void ZipFileFailure(Installation& run, InstallerUi& /*ui*/, const std::wstring& fileName,
                     const std::wstring& errorMessage,
                     archive::TZFProcessFileFailureAction& action) {
-    const archive::FailureChoice choice =
-        archive::ChooseFileFailure(run.Canceled, fileName, errorMessage);
+    const FailureChoice choice = ChooseFileFailure(run.Canceled, fileName, errorMessage);
     action = choice.action;
     if (action == archive::fxaIgnore && choice.report.empty()) {
         // An entry that may fail quietly keeps the file the folder had.
