@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -97,9 +98,9 @@ private:
 // extracting anything: whether every entry could be extracted, and where.
 struct ArchiveSurvey {
     // The first entry that could not be extracted (a name leading out of
-    // the folder, encryption, an unsupported method) with the reason; empty
-    // when there is none.
-    std::wstring problem;
+    // the folder, encryption, an unsupported method) with the reason, when
+    // there is one.
+    std::optional<std::wstring> problem;
     // The safe relative paths of the extractable entries, with the
     // platform's separator, in directory order.
     std::vector<std::wstring> files;

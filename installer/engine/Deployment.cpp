@@ -80,7 +80,7 @@ uint64_t FreeBytesFor(std::wstring folder) {
 // Empty when it may be used, otherwise why not.
 std::wstring CheckKit(const archive::ArchiveSurvey& kit, const std::wstring& serverDir) {
     const std::wstring refused = Fill(kKitRefused, {outside::kKitArchive});
-    if (!kit.problem.empty()) return refused + kit.problem;
+    if (kit.problem) return refused + *kit.problem;
     for (const wchar_t* needed : outside::kKitEntries) {
         const bool found = std::any_of(kit.files.begin(), kit.files.end(), [&](const auto& f) {
             return CompareStringOrdinal(f.c_str(), -1, needed, -1, TRUE) == CSTR_EQUAL;

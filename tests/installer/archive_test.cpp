@@ -15,7 +15,7 @@
 
 #include "ZipBuilder.h"
 #include "archive/ArchiveReader.h"
-#include "archive/ZipFormat.h"
+#include "archive/ArchiveText.h"
 
 #ifdef _WIN32
 #include <windows.h>
