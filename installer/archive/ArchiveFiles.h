@@ -69,4 +69,7 @@ private:
 // exists afterwards.
 Outcome MakeFolders(const std::wstring& path);
 
+// Whether anything (a file or a folder) is at the path.
+bool Exists(const std::wstring& path);
+
 }  // namespace archive::files

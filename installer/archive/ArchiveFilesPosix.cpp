@@ -147,4 +147,9 @@ Outcome MakeFolders(const std::wstring& path) {
     return {};
 }
 
+bool Exists(const std::wstring& path) {
+    struct stat st;
+    return ::stat(zip::EncodeUtf8(path).c_str(), &st) == 0;
+}
+
 }  // namespace archive::files

@@ -158,4 +158,8 @@ Outcome MakeFolders(const std::wstring& path) {
     return {};
 }
 
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace archive::files

@@ -4,8 +4,8 @@
 // entries and other methods are reported as failed entries.
 //
 // Errors raised (OpenArchive, and ExtractFiles/FindFirst on a reader that is
-// not open) are ArchiveError. Failures of single entries never raise: they go
-// to OnProcessFileFailure.
+// not open) are ArchiveError. Failures of single entries never raise while
+// extracting: they go to OnProcessFileFailure.
 #pragma once
 
 #include <cstdint>
@@ -115,5 +115,15 @@ ArchiveSurvey SurveyArchive(const std::wstring& archive);
 // modulo 2^32 into the signed 32-bit range. Raises ArchiveError with
 // "Chyba pri otváraní súboru: " + archive when it cannot be opened.
 int32_t ArchiveTotalSize(const std::wstring& archive);
+
+// The bytes of the archive's file entry entryName (matched as FileMasks
+// match; the last such entry), read into memory with an extraction's
+// checks: sizes as the central directory gives them (at most 64 MiB), the
+// CRC compared. Nothing when the archive or the entry is missing. Raises
+// ArchiveError when the archive cannot be read (as OpenArchive) or the
+// entry cannot (the entry's name, ": " and the reason the failure event
+// would have been given).
+std::optional<std::vector<uint8_t>> ReadEntryBytes(const std::wstring& archive,
+                                                   const std::wstring& entryName);
 
 }  // namespace archive
