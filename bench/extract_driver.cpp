@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "archive/ArchiveReader.h"
-#include "archive/ZipFormat.h"
+#include "archive/ArchiveText.h"
+#include "archive/ZipRecords.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ private:
 int InflateOnly(const char* archive) {
     File file(archive);
     archive::zip::Directory dir;
-    if (!archive::zip::ReadDirectory(file, nullptr, dir).empty()) return 2;
+    if (!archive::zip::ReadDirectory(file, nullptr, dir).Ok()) return 2;
     std::vector<unsigned char> in(256 * 1024), out(256 * 1024);
     z_stream zs{};
     inflateInit2(&zs, -MAX_WBITS);
@@ -71,7 +72,7 @@ int InflateOnly(const char* archive) {
     for (const auto& e : dir.entries) {
         if (e.method != archive::zip::kDeflated) continue;
         uint64_t offset = 0;
-        if (!archive::zip::LocateData(file, dir, e, offset).empty()) return 2;
+        if (!archive::zip::LocateData(file, dir, e, offset).Ok()) return 2;
         inflateReset(&zs);
         uint64_t remaining = e.compressedSize;
         int rc = Z_OK;

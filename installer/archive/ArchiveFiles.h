@@ -1,13 +1,14 @@
 // The archive reader's contact with the file system, one implementation per
 // platform (ArchiveFilesWin.cpp, ArchiveFilesPosix.cpp). Failures come back
-// as false plus a text for the user; nothing here throws.
+// as a failed Outcome with a text for the user; nothing here throws.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "archive/ZipFormat.h"
+#include "archive/Outcome.h"
+#include "archive/ZipRecords.h"
 
 namespace archive::files {
 
@@ -28,7 +29,7 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    bool Open(const std::wstring& path, std::wstring& error);
+    Outcome Open(const std::wstring& path);
     void Close();
     bool IsOpen() const { return handle_ != kNone; }
     uint64_t Size() const override { return size_; }
@@ -44,17 +45,17 @@ private:
 // Commit puts it in the target's place (a read-only target included) and
 // sets the stored attributes. A file that is not committed is removed, so
 // a failed entry never leaves a half-written file under the real name.
-class OutputFile {
+class OutputFile : public zip::ByteSink {
 public:
     OutputFile() = default;
-    ~OutputFile();
+    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    bool Create(const std::wstring& target, std::wstring& error);
-    bool Write(const void* data, size_t count, std::wstring& error);
+    Outcome Create(const std::wstring& target);
+    Outcome Write(const void* data, size_t count) override;
     // externalAttributes and host as stored in the central directory.
-    bool Commit(uint32_t externalAttributes, uint8_t host, std::wstring& error);
+    Outcome Commit(uint32_t externalAttributes, uint8_t host);
     void Discard();
 
 private:
@@ -64,8 +65,11 @@ private:
     std::wstring temp_;
 };
 
-// Creates the folder and every missing folder above it; true when it
+// Creates the folder and every missing folder above it; succeeds when it
 // exists afterwards.
-bool MakeFolders(const std::wstring& path, std::wstring& error);
+Outcome MakeFolders(const std::wstring& path);
+
+// Whether anything (a file or a folder) is at the path.
+bool Exists(const std::wstring& path);
 
 }  // namespace archive::files

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "archive/ArchiveFiles.h"
+#include "archive/ArchiveText.h"
 
 namespace archive::files {
 
@@ -20,8 +21,8 @@ std::wstring SystemText(int code) {
     return zip::DecodeUtf8(std::strerror(code));
 }
 
-std::wstring Failure(const wchar_t* what, const std::wstring& path, int code) {
-    return what + path + L" (" + SystemText(code) + L")";
+Outcome Failure(const wchar_t* what, const std::wstring& path, int code) {
+    return Outcome::Fail(what + path + L" (" + SystemText(code) + L")");
 }
 
 }  // namespace
@@ -34,19 +35,18 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::wstring& path, std::wstring& error) {
+Outcome InputFile::Open(const std::wstring& path) {
     Close();
     int fd = ::open(zip::EncodeUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int code = fd < 0 ? errno : EINVAL;
         if (fd >= 0) ::close(fd);
-        error = Failure(L"Súbor sa nedá otvoriť: ", path, code);
-        return false;
+        return Failure(L"Súbor sa nedá otvoriť: ", path, code);
     }
     handle_ = fd;
     size_ = uint64_t(st.st_size);
-    return true;
+    return {};
 }
 
 void InputFile::Close() {
@@ -71,37 +71,36 @@ OutputFile::~OutputFile() {
     Discard();
 }
 
-bool OutputFile::Create(const std::wstring& target, std::wstring& error) {
+Outcome OutputFile::Create(const std::wstring& target) {
     Discard();
     static std::atomic<unsigned> counter{0};
     target_ = target;
     temp_ = target + L".~" + std::to_wstring(getpid()) + L"-" + std::to_wstring(++counter);
     int fd = ::open(zip::EncodeUtf8(temp_).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        error = Failure(L"Súbor sa nedá vytvoriť: ", target, errno);
+        Outcome failed = Failure(L"Súbor sa nedá vytvoriť: ", target, errno);
         temp_.clear();
-        return false;
+        return failed;
     }
     handle_ = fd;
-    return true;
+    return {};
 }
 
-bool OutputFile::Write(const void* data, size_t count, std::wstring& error) {
+Outcome OutputFile::Write(const void* data, size_t count) {
     const char* p = static_cast<const char*>(data);
     while (count > 0) {
         ssize_t n = ::write(int(handle_), p, count);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            error = Failure(L"Chyba pri zápise súboru: ", target_, n < 0 ? errno : ENOSPC);
-            return false;
+            return Failure(L"Chyba pri zápise súboru: ", target_, n < 0 ? errno : ENOSPC);
         }
         p += n;
         count -= size_t(n);
     }
-    return true;
+    return {};
 }
 
-bool OutputFile::Commit(uint32_t externalAttributes, uint8_t host, std::wstring& error) {
+Outcome OutputFile::Commit(uint32_t externalAttributes, uint8_t host) {
     int fd = int(std::exchange(handle_, kNone));
     int code = ::close(fd) == 0 ? 0 : errno;
     mode_t mode = 0;
@@ -115,12 +114,12 @@ bool OutputFile::Commit(uint32_t externalAttributes, uint8_t host, std::wstring&
         ::rename(zip::EncodeUtf8(temp_).c_str(), zip::EncodeUtf8(target_).c_str()) != 0)
         code = errno;
     if (code != 0) {
-        error = Failure(L"Chyba pri zápise súboru: ", target_, code);
+        Outcome failed = Failure(L"Chyba pri zápise súboru: ", target_, code);
         Discard();
-        return false;
+        return failed;
     }
     temp_.clear();
-    return true;
+    return {};
 }
 
 void OutputFile::Discard() {
@@ -129,25 +128,28 @@ void OutputFile::Discard() {
     temp_.clear();
 }
 
-bool MakeFolders(const std::wstring& path, std::wstring& error) {
+Outcome MakeFolders(const std::wstring& path) {
     std::string p = zip::EncodeUtf8(path);
     while (p.size() > 1 && p.back() == '/') p.pop_back();
-    if (p.empty()) return true;
+    if (p.empty()) return {};
     struct stat st;
     if (::stat(p.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return true;
-        error = Failure(L"Priečinok sa nedá vytvoriť: ", path, ENOTDIR);
-        return false;
+        if (S_ISDIR(st.st_mode)) return {};
+        return Failure(L"Priečinok sa nedá vytvoriť: ", path, ENOTDIR);
     }
     size_t slash = p.rfind('/');
-    if (slash != std::string::npos && slash > 0 &&
-        !MakeFolders(zip::DecodeUtf8(p.substr(0, slash)), error))
-        return false;
+    if (slash != std::string::npos && slash > 0)
+        if (Outcome above = MakeFolders(zip::DecodeUtf8(p.substr(0, slash))); !above.Ok())
+            return above;
     if (::mkdir(p.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = Failure(L"Priečinok sa nedá vytvoriť: ", path, errno);
-        return false;
+        return Failure(L"Priečinok sa nedá vytvoriť: ", path, errno);
     }
-    return true;
+    return {};
+}
+
+bool Exists(const std::wstring& path) {
+    struct stat st;
+    return ::stat(zip::EncodeUtf8(path).c_str(), &st) == 0;
 }
 
 }  // namespace archive::files

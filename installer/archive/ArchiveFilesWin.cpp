@@ -18,8 +18,8 @@ HANDLE AsHandle(intptr_t h) {
 
 // The code keeps the message short and language-neutral; the installer's
 // own text comes first.
-std::wstring Failure(const wchar_t* what, const std::wstring& path, DWORD code) {
-    return what + path + L" (" + std::to_wstring(code) + L")";
+Outcome Failure(const wchar_t* what, const std::wstring& path, DWORD code) {
+    return Outcome::Fail(what + path + L" (" + std::to_wstring(code) + L")");
 }
 
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
@@ -39,7 +39,7 @@ InputFile::~InputFile() {
     Close();
 }
 
-bool InputFile::Open(const std::wstring& path, std::wstring& error) {
+Outcome InputFile::Open(const std::wstring& path) {
     Close();
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
@@ -47,12 +47,11 @@ bool InputFile::Open(const std::wstring& path, std::wstring& error) {
     if (h == INVALID_HANDLE_VALUE || !GetFileSizeEx(h, &size)) {
         DWORD code = GetLastError();
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-        error = Failure(L"Súbor sa nedá otvoriť: ", path, code);
-        return false;
+        return Failure(L"Súbor sa nedá otvoriť: ", path, code);
     }
     handle_ = reinterpret_cast<intptr_t>(h);
     size_ = uint64_t(size.QuadPart);
-    return true;
+    return {};
 }
 
 void InputFile::Close() {
@@ -81,7 +80,7 @@ OutputFile::~OutputFile() {
     Discard();
 }
 
-bool OutputFile::Create(const std::wstring& target, std::wstring& error) {
+Outcome OutputFile::Create(const std::wstring& target) {
     Discard();
     static std::atomic<unsigned> counter{0};
     target_ = target;
@@ -90,30 +89,29 @@ bool OutputFile::Create(const std::wstring& target, std::wstring& error) {
     HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        error = Failure(L"Súbor sa nedá vytvoriť: ", target, GetLastError());
+        Outcome failed = Failure(L"Súbor sa nedá vytvoriť: ", target, GetLastError());
         temp_.clear();
-        return false;
+        return failed;
     }
     handle_ = reinterpret_cast<intptr_t>(h);
-    return true;
+    return {};
 }
 
-bool OutputFile::Write(const void* data, size_t count, std::wstring& error) {
+Outcome OutputFile::Write(const void* data, size_t count) {
     const char* p = static_cast<const char*>(data);
     while (count > 0) {
         DWORD want = DWORD(std::min<size_t>(count, 1u << 30));
         DWORD done = 0;
         if (!WriteFile(AsHandle(handle_), p, want, &done, nullptr) || done == 0) {
-            error = Failure(L"Chyba pri zápise súboru: ", target_, GetLastError());
-            return false;
+            return Failure(L"Chyba pri zápise súboru: ", target_, GetLastError());
         }
         p += done;
         count -= done;
     }
-    return true;
+    return {};
 }
 
-bool OutputFile::Commit(uint32_t externalAttributes, uint8_t /*host*/, std::wstring& error) {
+Outcome OutputFile::Commit(uint32_t externalAttributes, uint8_t /*host*/) {
     // Archivers on every system keep the DOS bits in the low byte.
     DWORD attributes = externalAttributes & kKeptAttributes;
     DWORD code = CloseHandle(AsHandle(std::exchange(handle_, kNone))) ? 0 : GetLastError();
@@ -127,13 +125,13 @@ bool OutputFile::Commit(uint32_t externalAttributes, uint8_t /*host*/, std::wstr
         if (wasReadOnly) SetFileAttributesW(target_.c_str(), old);
     }
     if (code != 0) {
-        error = Failure(L"Chyba pri zápise súboru: ", target_, code);
+        Outcome failed = Failure(L"Chyba pri zápise súboru: ", target_, code);
         Discard();
-        return false;
+        return failed;
     }
     temp_.clear();
     SetFileAttributesW(target_.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
-    return true;
+    return {};
 }
 
 void OutputFile::Discard() {
@@ -142,24 +140,26 @@ void OutputFile::Discard() {
     temp_.clear();
 }
 
-bool MakeFolders(const std::wstring& path, std::wstring& error) {
+Outcome MakeFolders(const std::wstring& path) {
     std::wstring p = path;
     while (p.size() > 1 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
-    if (p.empty() || (p.size() == 2 && p[1] == L':')) return true;
+    if (p.empty() || (p.size() == 2 && p[1] == L':')) return {};
     DWORD attributes = GetFileAttributesW(p.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
-        error = Failure(L"Priečinok sa nedá vytvoriť: ", path, ERROR_DIRECTORY);
-        return false;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {};
+        return Failure(L"Priečinok sa nedá vytvoriť: ", path, ERROR_DIRECTORY);
     }
     size_t slash = p.find_last_of(L"\\/");
-    if (slash != std::wstring::npos && slash > 0 && !MakeFolders(p.substr(0, slash), error))
-        return false;
+    if (slash != std::wstring::npos && slash > 0)
+        if (Outcome above = MakeFolders(p.substr(0, slash)); !above.Ok()) return above;
     if (!CreateDirectoryW(p.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        error = Failure(L"Priečinok sa nedá vytvoriť: ", path, GetLastError());
-        return false;
+        return Failure(L"Priečinok sa nedá vytvoriť: ", path, GetLastError());
     }
-    return true;
+    return {};
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace archive::files

@@ -4,13 +4,14 @@
 // entries and other methods are reported as failed entries.
 //
 // Errors raised (OpenArchive, and ExtractFiles/FindFirst on a reader that is
-// not open) are ArchiveError. Failures of single entries never raise: they go
-// to OnProcessFileFailure.
+// not open) are ArchiveError. Failures of single entries never raise while
+// extracting: they go to OnProcessFileFailure.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -97,9 +98,9 @@ private:
 // extracting anything: whether every entry could be extracted, and where.
 struct ArchiveSurvey {
     // The first entry that could not be extracted (a name leading out of
-    // the folder, encryption, an unsupported method) with the reason; empty
-    // when there is none.
-    std::wstring problem;
+    // the folder, encryption, an unsupported method) with the reason, when
+    // there is one.
+    std::optional<std::wstring> problem;
     // The safe relative paths of the extractable entries, with the
     // platform's separator, in directory order.
     std::vector<std::wstring> files;
@@ -114,5 +115,15 @@ ArchiveSurvey SurveyArchive(const std::wstring& archive);
 // modulo 2^32 into the signed 32-bit range. Raises ArchiveError with
 // "Chyba pri otváraní súboru: " + archive when it cannot be opened.
 int32_t ArchiveTotalSize(const std::wstring& archive);
+
+// The bytes of the archive's file entry entryName (matched as FileMasks
+// match; the last such entry), read into memory with an extraction's
+// checks: sizes as the central directory gives them (at most 64 MiB), the
+// CRC compared. Nothing when the archive or the entry is missing. Raises
+// ArchiveError when the archive cannot be read (as OpenArchive) or the
+// entry cannot (the entry's name, ": " and the reason the failure event
+// would have been given).
+std::optional<std::vector<uint8_t>> ReadEntryBytes(const std::wstring& archive,
+                                                   const std::wstring& entryName);
 
 }  // namespace archive

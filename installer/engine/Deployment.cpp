@@ -3,7 +3,7 @@
 // and what the extraction's progress and failures do. The kit is checked
 // whole before anything changes, and everything up to the new instance
 // running is one transaction: a failure gives the PC back the server it had.
-#include "archive/ExtractionRules.h"
+#include "engine/ExtractionRules.h"
 #include "engine/Programs.h"
 #include "engine/Steps.h"
 #include "engine/Transaction.h"
@@ -80,7 +80,7 @@ uint64_t FreeBytesFor(std::wstring folder) {
 // Empty when it may be used, otherwise why not.
 std::wstring CheckKit(const archive::ArchiveSurvey& kit, const std::wstring& serverDir) {
     const std::wstring refused = Fill(kKitRefused, {outside::kKitArchive});
-    if (!kit.problem.empty()) return refused + kit.problem;
+    if (kit.problem) return refused + *kit.problem;
     for (const wchar_t* needed : outside::kKitEntries) {
         const bool found = std::any_of(kit.files.begin(), kit.files.end(), [&](const auto& f) {
             return CompareStringOrdinal(f.c_str(), -1, needed, -1, TRUE) == CSTR_EQUAL;
@@ -216,8 +216,8 @@ bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
 }
 
 void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel) {
-    const archive::ProgressStep step =
-        archive::NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
+    const ProgressStep step =
+        NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
     run.m_ProgressNext = step.next;
     if (step.advance > 0) ui.AdvanceProgress(step.advance);
     run.m_ProgressPrevious = step.shown;
@@ -229,8 +229,7 @@ void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, boo
 void ZipFileFailure(Installation& run, InstallerUi& /*ui*/, const std::wstring& fileName,
                     const std::wstring& errorMessage,
                     archive::TZFProcessFileFailureAction& action) {
-    const archive::FailureChoice choice =
-        archive::ChooseFileFailure(run.Canceled, fileName, errorMessage);
+    const FailureChoice choice = ChooseFileFailure(run.Canceled, fileName, errorMessage);
     action = choice.action;
     if (action == archive::fxaIgnore && choice.report.empty()) {
         // An entry that may fail quietly keeps the file the folder had.

@@ -1,26 +1,29 @@
 // libFuzzer target for the ZIP directory and header parsing: any bytes must
-// give either entries whose data lies inside the archive or an error text,
+// give either entries whose data lies inside the archive or a failed outcome,
 // never a read outside the input. Built by scripts/fuzz with clang.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include "archive/ZipFormat.h"
+#include "archive/ArchiveText.h"
+#include "archive/PathSafety.h"
+#include "archive/Wildcards.h"
+#include "archive/ZipRecords.h"
 
 using namespace archive::zip;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource source(data, size);
     Directory dir;
-    if (!ReadDirectory(source, DecodeCp852, dir).empty()) {
+    if (!ReadDirectory(source, DecodeCp852, dir).Ok()) {
         if (!dir.entries.empty()) std::abort();  // a failed read leaves no entries
         return 0;
     }
     std::vector<std::wstring> parts;
     for (const Entry& e : dir.entries) {
         uint64_t offset = 0;
-        if (LocateData(source, dir, e, offset).empty() &&
+        if (LocateData(source, dir, e, offset).Ok() &&
             (offset > size || e.compressedSize > size - offset))
             std::abort();
         if (SplitSafePath(e.name, parts))

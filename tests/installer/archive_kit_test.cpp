@@ -6,9 +6,7 @@
 
 #include "WinTestSupport.h"
 #include "archive/ArchiveReader.h"
-#include "archive/ArchiveSize.h"
 #include "outside/Outside.h"
-#include "platform/Errors.h"
 
 namespace {
 
@@ -23,18 +21,18 @@ TEST(ArchiveKit, SizeOfTheKitIsTheSumOfItsFiles) {
     for (bool f = reader.FindFirst(L"*.*", item, archive::faAnyFile); f; f = reader.FindNext(item))
         sum += item.UncompressedSize;
     EXPECT_GT(sum, 10000);
-    EXPECT_EQ(sum, archive::GetArchiveSize(testsupport::KitArchive()));
+    EXPECT_EQ(sum, archive::ArchiveTotalSize(testsupport::KitArchive()));
 }
 
-TEST(ArchiveKit, ArchiveThatCannotBeOpenedRaisesTheInstallersError) {
+TEST(ArchiveKit, ArchiveThatCannotBeOpenedIsNamedInTheError) {
     TempDir dir(L"kitsize");
     std::wstring garbage = dir / L"firebird_4_0_x64.zip";
     testsupport::WriteBytes(garbage, "MZ this is an executable, not an archive");
     for (const std::wstring& path : {garbage, dir / L"missing.zip"}) {
         try {
-            archive::GetArchiveSize(path);
+            archive::ArchiveTotalSize(path);
             ADD_FAILURE() << "no error";
-        } catch (const platform::Error& e) {
+        } catch (const archive::ArchiveError& e) {
             EXPECT_EQ(L"Chyba pri otváraní súboru: " + path, e.Message());
         }
     }
@@ -46,9 +44,9 @@ TEST(ArchiveKit, RelativeArchiveNameIsTakenFromTheCurrentDirectory) {
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(dir.Path().c_str());
-    int32_t size = archive::GetArchiveSize(outside::kKitArchive);
+    int32_t size = archive::ArchiveTotalSize(outside::kKitArchive);
     SetCurrentDirectoryW(previous);
-    EXPECT_EQ(archive::GetArchiveSize(testsupport::KitArchive()), size);
+    EXPECT_EQ(archive::ArchiveTotalSize(testsupport::KitArchive()), size);
 }
 
 TEST(ArchiveKit, KitUnpacksIntoTheServerFolderOverAnOlderServer) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -15,7 +16,7 @@
 
 #include "ZipBuilder.h"
 #include "archive/ArchiveReader.h"
-#include "archive/ZipFormat.h"
+#include "archive/ArchiveText.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -600,6 +601,35 @@ TEST_F(ArchiveTest, BlockedTargetIsAFailedEntry) {
     EXPECT_EQ(L"firebird.exe", failures_[0].name);
     EXPECT_EQ("2", ReadFile(Out("after.txt")));
     EXPECT_TRUE(fs::is_directory(Out("firebird.exe")));
+}
+
+TEST_F(ArchiveTest, OneEntryIsReadIntoMemoryWritingNothing) {
+    std::string big = ziptest::Pattern(700 * 1024);  // several chunks
+    std::wstring kit = Archive(ZipBuilder()
+                                   .File("fbclient.dll", "stored", false)
+                                   .Folder("32b/")
+                                   .File("32b/fbclient.dll", big)
+                                   .Build())
+                           .wstring();
+    EXPECT_EQ(std::vector<uint8_t>(big.begin(), big.end()),
+              archive::ReadEntryBytes(kit, L"32B\\FBCLIENT.DLL"));
+    EXPECT_EQ(std::vector<uint8_t>({'s', 't', 'o', 'r', 'e', 'd'}),
+              archive::ReadEntryBytes(kit, L"fbclient.dll"));
+    EXPECT_EQ(std::nullopt, archive::ReadEntryBytes(kit, L"32b"));
+    EXPECT_EQ(std::nullopt, archive::ReadEntryBytes(kit, L"gds32.dll"));
+    EXPECT_EQ(std::nullopt, archive::ReadEntryBytes((dir_ / "none.zip").wstring(), L"a"));
+    EXPECT_EQ((std::vector<std::string>{"kit.zip"}), Listing(dir_.root()));
+}
+
+TEST_F(ArchiveTest, EntryThatCannotBeExtractedCannotBeReadIntoMemory) {
+    for (const BadEntry& bad : BadEntries()) {
+        std::wstring kit = Archive(ZipBuilder().Add(bad.item).Build()).wstring();
+        std::wstring name = archive::zip::DecodeCp852(bad.item.name);
+        std::replace(name.begin(), name.end(), L'/', L'\\');
+        EXPECT_THROW(archive::ReadEntryBytes(kit, name), archive::ArchiveError) << bad.label;
+    }
+    EXPECT_THROW(archive::ReadEntryBytes(Archive("not a zip").wstring(), L"a"),
+                 archive::ArchiveError);
 }
 
 TEST_F(ArchiveTest, ExtractingWithoutOpeningRaises) {

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <limits>
 
-#include "archive/ExtractionRules.h"
+#include "engine/ExtractionRules.h"
 
 namespace {
 
-using archive::ChooseFileFailure;
-using archive::NextProgressStep;
-using archive::ProgressUnits;
+using engine::ChooseFileFailure;
+using engine::NextProgressStep;
+using engine::ProgressUnits;
 
 TEST(ProgressUnits, RoundsHalfToEvenBeforeScaling) {
     EXPECT_EQ(50, ProgressUnits(50.5, 100));

@@ -1,7 +1,7 @@
 // ZIP container reading without any file system: the end record, the
 // central directory and the local headers, from any random-access source.
 // Every length read from the archive is checked against what remains, so a
-// damaged or hostile archive yields an error text, never a read past a
+// damaged or hostile archive yields a failed outcome, never a read past a
 // buffer.
 #pragma once
 
@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "archive/Outcome.h"
 
 namespace archive::zip {
 
@@ -20,6 +22,13 @@ public:
     virtual ~ByteSource() = default;
     virtual uint64_t Size() const = 0;
     virtual size_t ReadAt(uint64_t offset, void* buffer, size_t count) = 0;
+};
+
+// Where an entry's data goes, chunk by chunk in order: a file or memory.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual Outcome Write(const void* data, size_t count) = 0;
 };
 
 class MemorySource : public ByteSource {
@@ -62,32 +71,14 @@ struct Directory {
 using NameDecoder = std::wstring (*)(std::string_view bytes);
 
 // Reads the end record (searched backwards over at most the largest
-// comment) and the whole central directory. Returns an empty text on
-// success, otherwise what is wrong.
-std::wstring ReadDirectory(ByteSource& source, NameDecoder oemDecoder, Directory& out);
+// comment) and the whole central directory into out; on failure out holds
+// no entries.
+Outcome ReadDirectory(ByteSource& source, NameDecoder oemDecoder, Directory& out);
 
-// Offset of the entry's data, after checking its local header and that the
-// data lies inside the archive before the central directory. Empty text on
-// success.
-std::wstring LocateData(ByteSource& source, const Directory& dir, const Entry& entry,
-                        uint64_t& dataOffset);
-
-// UTF-8 to UTF-16/32 text; invalid sequences become U+FFFD.
-std::wstring DecodeUtf8(std::string_view bytes);
-// UTF-16/32 text to UTF-8 (surrogate pairs joined).
-std::string EncodeUtf8(const std::wstring& text);
-// Code page 852 (the OEM code page of a Slovak system), for platforms
-// without one of their own.
-std::wstring DecodeCp852(std::string_view bytes);
-
-// The entry's path below the extraction folder as its parts, or false when
-// the name would leave that folder (absolute, drive or stream colon, ".."
-// or other all-dot parts) or is empty.
-bool SplitSafePath(const std::wstring& name, std::vector<std::wstring>& parts);
-
-// Matches an entry name ("\" separators) against a mask: "*" any run of
-// characters (separators included), "?" one character, letters compared
-// without case; "*.*" and "*" match every entry.
-bool MatchesMask(const std::wstring& name, const std::wstring& mask);
+// Offset of the entry's data into dataOffset, after checking its local
+// header and that the data lies inside the archive before the central
+// directory.
+Outcome LocateData(ByteSource& source, const Directory& dir, const Entry& entry,
+                   uint64_t& dataOffset);
 
 }  // namespace archive::zip

@@ -1,5 +1,6 @@
-// The arithmetic and the choices behind the wizard's two extraction
-// handlers, kept free of windows so they can be checked on their own.
+// The installer's rules for the kit's extraction: the arithmetic and the
+// choices behind the two extraction handlers, kept free of windows so they
+// can be checked on their own (also in the native build).
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 
 #include "archive/ArchiveReader.h"
 
-namespace archive {
+namespace engine {
 
 // Progress-bar units for a reported percentage: the percentage rounded to a
 // whole number (half to even), times the units of the whole extraction,
@@ -27,10 +28,10 @@ ProgressStep NextProgressStep(double progress, int32_t requiredBytes, int32_t pr
 // ZipFileFailure's choice. report is the text for ReportError, empty when
 // nothing is to be shown.
 struct FailureChoice {
-    TZFProcessFileFailureAction action = fxaIgnore;
+    archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     std::wstring report;
 };
 FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
                                 const std::wstring& errorMessage);
 
-}  // namespace archive
+}  // namespace engine

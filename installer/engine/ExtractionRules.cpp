@@ -1,10 +1,10 @@
-#include "archive/ExtractionRules.h"
+#include "engine/ExtractionRules.h"
 
 #include <cmath>
 
 #include "outside/Outside.h"
 
-namespace archive {
+namespace engine {
 
 namespace {
 
@@ -41,12 +41,12 @@ ProgressStep NextProgressStep(double progress, int32_t requiredBytes, int32_t pr
 
 FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
                                 const std::wstring& errorMessage) {
-    if (canceled) return {fxaAbort, {}};
+    if (canceled) return {archive::fxaAbort, {}};
     std::wstring name = AsciiUpper(fileName);
     if (name == AsciiUpper(outside::kQuietEntryVorsel) ||
         name == AsciiUpper(outside::kQuietEntryMessages))
-        return {fxaIgnore, {}};
-    return {fxaIgnore, L"Chyba pri spracovaní archívu!\r\n" + errorMessage};
+        return {archive::fxaIgnore, {}};
+    return {archive::fxaIgnore, L"Chyba pri spracovaní archívu!\r\n" + errorMessage};
 }
 
-}  // namespace archive
+}  // namespace engine
