@@ -3,13 +3,15 @@
 // and what the extraction's progress and failures do. The kit is checked
 // whole before anything changes, and everything up to the new instance
 // running is one transaction: a failure gives the PC back the server it had.
+#include "engine/CommandLines.h"
 #include "engine/ExtractionRules.h"
-#include "engine/Programs.h"
 #include "engine/Steps.h"
 #include "engine/Transaction.h"
+#include "environment/Accounts.h"
 #include "environment/ConfigFiles.h"
-#include "environment/Discovery.h"
+#include "environment/Folders.h"
 #include "environment/Instances.h"
+#include "environment/Services.h"
 #include "platform/Errors.h"
 
 namespace engine {
@@ -107,7 +109,7 @@ public:
         : run_(run), choices_(choices), ui_(ui), tx_(run.m_Journal) {}
 
     bool Run() {
-        if (run_.m_bIsNT && !run_.m_bVista && !IsAdminGroupMember()) {
+        if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup()) {
             ui_.ReportFailure(kNoRights);
             return false;
         }
@@ -142,7 +144,8 @@ private:
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
         const std::wstring oldPort = environment::ReadFBPort(
-            run_.m_szFBDir + outside::kServerConf, run_.m_szAppDir + outside::kDataIni, 2);
+            run_.m_szFBDir + outside::kServerConf, run_.m_szAppDir + outside::kDataIni,
+            environment::PortSource::kServer);
         if (environment::FindFBService(oldPort) != 0 && !RemoveService(run_, oldPort)) return false;
 
         run_.m_RequiredBytes += static_cast<int32_t>(kit.totalBytes);
@@ -197,14 +200,14 @@ private:
 
 }  // namespace
 
-std::wstring KitUnusable(const std::wstring& folder) {
+std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     const std::wstring kit = outside::kKitArchive;
     const std::wstring cannot = L"Inštalácia nemôže pokračovať. ";
     if (!platform::FileExists(folder + kit))
         return cannot + L"V priečinku " + folder + L" chýba inštalačný balík " + kit + L".";
     try {
         archive::SurveyArchive(folder + kit);
-        return {};
+        return std::nullopt;
     } catch (const archive::ArchiveError& e) {
         return cannot + L"Inštalačný balík " + kit + L" v priečinku " + folder +
                L" sa nedá prečítať: " + e.Message();

@@ -6,8 +6,10 @@
 
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"
-#include "environment/Discovery.h"
+#include "environment/Folders.h"
 #include "environment/Instances.h"
+#include "environment/Ports.h"
+#include "environment/Services.h"
 
 namespace engine {
 
@@ -150,7 +152,7 @@ private:
     bool ReconfigureKeptServer() {
         const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
         const std::wstring ini = run_.m_szAppDir + outside::kDataIni;
-        const std::wstring known = environment::ReadFBPort(conf, ini, 1);
+        const std::wstring known = environment::ReadFBPort(conf, ini, environment::PortSource::kAgreed);
         const bool portChanged = run_.m_szFBPort != known;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return true;
@@ -172,7 +174,7 @@ private:
         if (portChanged) {
             // The instance runs on the port its firebird.conf sets, whatever
             // data.ini says; left registered it would start beside the new one.
-            const std::wstring old = environment::ReadFBPort(conf, ini, 2);
+            const std::wstring old = environment::ReadFBPort(conf, ini, environment::PortSource::kServer);
             if (environment::FindFBService(old) != 0 && !RemoveService(run_, old)) return false;
             environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
         } else if (environment::FindFBService(run_.m_szFBPort) != 0 &&

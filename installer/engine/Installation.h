@@ -119,9 +119,9 @@ bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerU
 bool RemoveService(Installation& run, const std::wstring& port);
 
 // Why an unattended run cannot use the kit in `folder` (its working
-// directory): missing or unreadable, the kit and the folder named; empty
+// directory): missing or unreadable, the kit and the folder named; nothing
 // when the kit can be read.
-std::wstring KitUnusable(const std::wstring& folder);
+std::optional<std::wstring> KitUnusable(const std::wstring& folder);
 
 // Settles a journal left by an earlier run (killed, power lost) or by this
 // one: back to the server the PC had before an unfinished deployment,

@@ -3,7 +3,8 @@
 // rollback and its report, and the settlement of an earlier run's journal.
 #include <exception>
 
-#include "engine/Programs.h"
+#include "engine/CommandLines.h"
+#include "engine/Processes.h"
 #include "engine/Steps.h"
 #include "platform/Errors.h"
 
@@ -59,32 +60,34 @@ bool Fail(Installation& run, const std::wstring& why) {
     return false;
 }
 
-int32_t RunTool(Installation& /*run*/, const std::wstring& commandLine) {
-    return RunProgram(commandLine, true, true);
+ProgramResult RunTool(Installation& /*run*/, const std::wstring& commandLine) {
+    return RunProgram(commandLine, ProgramWindow::kMinimised, ProgramWait::kUntilEnd);
 }
 
-std::wstring ToolFailure(const std::wstring& commandLine, int32_t code) {
-    if (code == kProgramNotStarted) return L"Príkaz " + commandLine + L" sa nedá spustiť.";
-    if (code == kProgramTimedOut)
+std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result) {
+    if (result.state == ProgramResult::kNotStarted)
+        return L"Príkaz " + commandLine + L" sa nedá spustiť.";
+    if (result.state == ProgramResult::kTimedOut)
         return L"Príkaz " + commandLine + L" neskončil v stanovenom čase, a preto bol ukončený.";
-    return L"Príkaz " + commandLine + L" skončil s chybou " + std::to_wstring(code) + L".";
+    return L"Príkaz " + commandLine + L" skončil s chybou " + std::to_wstring(result.exitCode) +
+           L".";
 }
 
 bool RunToolOrFail(Installation& run, const std::wstring& commandLine) {
-    const int32_t code = RunTool(run, commandLine);
-    return code == 0 || Fail(run, ToolFailure(commandLine, code));
+    const ProgramResult result = RunTool(run, commandLine);
+    return result.EndedWith(0) || Fail(run, ToolFailure(commandLine, result));
 }
 
 bool RunToolInTime(Installation& run, const std::wstring& commandLine) {
-    return RunTool(run, commandLine) != kProgramTimedOut ||
-           Fail(run, ToolFailure(commandLine, kProgramTimedOut));
+    const ProgramResult result = RunTool(run, commandLine);
+    return result.state != ProgramResult::kTimedOut || Fail(run, ToolFailure(commandLine, result));
 }
 
 void OpenFirewall(Installation& run, InstallerUi& ui) {
     const std::wstring command = FirewallCommand(run.m_szFBDir);
     // The server runs already; only the rule may be missing, so it stays.
-    if (RunTool(run, command) == kProgramTimedOut)
-        ui.ReportFailure(ToolFailure(command, kProgramTimedOut));
+    const ProgramResult result = RunTool(run, command);
+    if (result.state == ProgramResult::kTimedOut) ui.ReportFailure(ToolFailure(command, result));
 }
 
 DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "environment/Discovery.h"
+#include "environment/Services.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {

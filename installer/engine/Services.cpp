@@ -4,11 +4,12 @@
 // and start it again. Each removal and registration is journalled first.
 #include <vector>
 
-#include "engine/Programs.h"
+#include "engine/CommandLines.h"
 #include "engine/ServiceRecords.h"
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"
-#include "environment/Discovery.h"
+#include "environment/Folders.h"
+#include "environment/Services.h"
 
 namespace engine {
 
@@ -56,7 +57,9 @@ bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerU
     // The start command's exit code says nothing about the server; the
     // service manager does.
     const std::wstring start = ServiceToolCommand(run.m_szFBDir, outside::kToolStart, run.m_szFBPort);
-    if (const int32_t code = RunTool(run, start); code < 0) return Fail(run, ToolFailure(start, code));
+    // Only a tool that did not run or crashed (a negative code) fails here.
+    if (const ProgramResult result = RunTool(run, start); !result.Ended() || result.exitCode < 0)
+        return Fail(run, ToolFailure(start, result));
     if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
         return Fail(run, L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
     return true;

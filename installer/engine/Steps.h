@@ -8,6 +8,7 @@
 
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
+#include "engine/Processes.h"
 #include "engine/Transaction.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
@@ -22,8 +23,8 @@ using platform::WithDelimiter;
 bool Fail(Installation& run, const std::wstring& why);
 
 // Runs an outside program (the service tool, the firewall command),
-// minimised, and waits for it. Its exit code, or kProgramNotStarted.
-int32_t RunTool(Installation& run, const std::wstring& commandLine);
+// minimised, and waits for it.
+ProgramResult RunTool(Installation& run, const std::wstring& commandLine);
 // As RunTool; a program that could not start or failed is the
 // deployment's failure. True when it ended with 0.
 bool RunToolOrFail(Installation& run, const std::wstring& commandLine);
@@ -34,7 +35,7 @@ bool RunToolInTime(Installation& run, const std::wstring& commandLine);
 // limit is reported, the run goes on.
 void OpenFirewall(Installation& run, InstallerUi& ui);
 // Why a program's run counts as failed, for the user.
-std::wstring ToolFailure(const std::wstring& commandLine, int32_t code);
+std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result);
 
 // What the journal records of this run before its first change.
 DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,

@@ -30,10 +30,10 @@ std::wstring ExtractConfPort(const std::wstring& text) {
     return RemoveAll(line, L' ');
 }
 
-std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort, int mode) {
-    if (mode == 1) return iniPort == confPort ? iniPort : std::wstring();
-    if (mode == 2) return confPort;
-    return {};
+std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort,
+                          PortSource source) {
+    if (source == PortSource::kServer) return confPort;
+    return iniPort == confPort ? iniPort : std::wstring();
 }
 
 std::vector<std::wstring> SplitConfLines(const std::wstring& text) {

@@ -14,10 +14,16 @@ namespace environment {
 // no such line or it does not end within the window.
 std::wstring ExtractConfPort(const std::wstring& text);
 
+// Which port ReadFBPort gives.
+enum class PortSource {
+    kAgreed,  // the port data.ini and firebird.conf agree on, else empty
+    kServer,  // the port of firebird.conf
+};
+
 // ReadFBPort's choice between the port in data.ini and the port in
-// firebird.conf: mode 1 gives the port both agree on (else empty), mode 2 the
-// server's, any other mode empty.
-std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort, int mode);
+// firebird.conf.
+std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort,
+                          PortSource source);
 
 // Lines of a text; a line ends with CR LF or LF (a lone CR stays inside its
 // line). A last line without an end counts; a final end adds no empty line.

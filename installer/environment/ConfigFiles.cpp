@@ -94,10 +94,11 @@ std::wstring ReadConfPort(const std::wstring& confPath) {
     return ExtractConfPort(FromAnsi(bytes));
 }
 
-std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath, int mode) {
+std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath,
+                        PortSource source) {
     std::wstring ini = ReadIniData(iniPath, outside::kIniPort);
     std::wstring conf = ReadConfPort(confPath);
-    return ChooseFBPort(ini, conf, mode);
+    return ChooseFBPort(ini, conf, source);
 }
 
 std::wstring ReadFBType(const std::wstring& iniPath) {

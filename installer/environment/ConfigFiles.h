@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "environment/ConfText.h"
+
 namespace environment {
 
 // Port of the server from a firebird.conf (see ExtractConfPort); empty when
@@ -13,9 +15,10 @@ namespace environment {
 // raises platform::SystemError.
 std::wstring ReadConfPort(const std::wstring& confPath);
 
-// mode 1: the port that data.ini ("PORT" of "DATA") and firebird.conf agree
-// on, empty when they differ; mode 2: the port of firebird.conf; else empty.
-std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath, int mode);
+// The port that data.ini ("PORT" of "DATA") and firebird.conf agree on,
+// empty when they differ (kAgreed), or the port of firebird.conf (kServer).
+std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath,
+                        PortSource source);
 
 // "FBTYPE" of section "DATA" ("SS", "CS", "SC"); empty when the file or the
 // key is missing.

@@ -4,8 +4,10 @@
 #include <utility>
 #include <vector>
 
+#include "environment/Accounts.h"
 #include "environment/ConfigFiles.h"
-#include "environment/Discovery.h"
+#include "environment/Folders.h"
+#include "environment/Versions.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
 #include "resources/Layouts.h"
@@ -29,7 +31,7 @@ constexpr wchar_t kSearchFilter[] = L"Lumera SQL|kadrix.exe";
 constexpr wchar_t kNotLocalFixed[] =
     L"Firebird nie je možné nainštalovať. Vyberte aplikáciu na lokálnom pevnom disku!";
 // data.ini and firebird.conf must name the same port for it to be shown.
-constexpr int kAgreedPort = 1;
+constexpr auto kAgreedPort = environment::PortSource::kAgreed;
 
 UINT SystemDriveType(const std::wstring& root) {
     return GetDriveTypeW(root.c_str());
@@ -148,14 +150,14 @@ void TNewFrame::SetAppParam() {
     // An unattended run that found the kit unusable goes on only to move a
     // kept server; it must not read the kit.
     if (TheWizard().m_szKitProblem.empty() && FileExists(outside::kKitArchive) &&
-        environment::IsUserAdmin()) {
+        environment::IsElevatedAdministrator()) {
         chFB->SetEnabled(true);
-        w.m_nFBSetupVersion = VersionNumber(environment::GetZipFileVersion(
-            outside::kClientDll, outside::kKitArchive, environment::kVersionNumberForm));
+        const auto kit = environment::ReadEntryVersion(outside::kKitArchive, outside::kClientDll);
+        w.m_nFBSetupVersion = VersionNumber(
+            kit ? environment::FormatVersion(*kit, environment::kVersionNumberForm) : L"");
         if (w.m_nFBSetupVersion != 0)
-            chFB->SetCaption(kKitPrefix + environment::GetZipFileVersion(
-                                              outside::kClientDll, outside::kKitArchive,
-                                              environment::kVersionDottedForm));
+            chFB->SetCaption(kKitPrefix +
+                             environment::FormatVersion(*kit, environment::kVersionDottedForm));
         else
             chFB->SetCaption(kKitWithoutVersion);
     }

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "environment/Discovery.h"
+#include "environment/Folders.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
@@ -169,7 +169,7 @@ void TWizard::FormCreate() {
     if (run_.m_bSilentInstall && run_.m_Journal.Exists()) OpenSetupLog();
     engine::SettleEarlierRun(run_, *this);
 
-    if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir();
+    if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir().value_or(L"");
     if (run_.m_szAppDir.empty()) {
         StartUpFailed(kNoApplication);
         return;
@@ -177,7 +177,7 @@ void TWizard::FormCreate() {
 
     // Without a kit an unattended run could only report a success that
     // installed nothing.
-    m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()) : L"";
+    m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()).value_or(L"") : L"";
     NewFrame->Initialize(true, nullptr, nullptr);
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);

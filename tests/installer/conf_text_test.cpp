@@ -13,6 +13,7 @@ namespace {
 using environment::ChooseFBPort;
 using environment::ExtractConfPort;
 using environment::JoinConfLines;
+using environment::PortSource;
 using environment::ReplaceConfLines;
 using environment::SplitConfLines;
 
@@ -57,18 +58,16 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"empty", L"", L""}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(FBPort, ModeOneNeedsBothFilesToAgree) {
-    EXPECT_EQ(L"3050", ChooseFBPort(L"3050", L"3050", 1));
-    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"", 1));
-    EXPECT_EQ(L"", ChooseFBPort(L"", L"", 1));
-    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"50064", 1));
+TEST(FBPort, TheAgreedPortNeedsBothFilesToAgree) {
+    EXPECT_EQ(L"3050", ChooseFBPort(L"3050", L"3050", PortSource::kAgreed));
+    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"", PortSource::kAgreed));
+    EXPECT_EQ(L"", ChooseFBPort(L"", L"", PortSource::kAgreed));
+    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"50064", PortSource::kAgreed));
 }
 
-TEST(FBPort, ModeTwoIsTheServersPortOtherModesNothing) {
-    EXPECT_EQ(L"50064", ChooseFBPort(L"3050", L"50064", 2));
-    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"", 2));
-    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"3050", 0));
-    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"3050", 3));
+TEST(FBPort, TheServersPortIsFirebirdConfs) {
+    EXPECT_EQ(L"50064", ChooseFBPort(L"3050", L"50064", PortSource::kServer));
+    EXPECT_EQ(L"", ChooseFBPort(L"3050", L"", PortSource::kServer));
 }
 
 std::wstring Set(const std::wstring& text, const std::wstring& key, const std::wstring& value) {

@@ -12,6 +12,7 @@
 
 namespace {
 
+using environment::PortSource;
 using environment::ReadConfPort;
 using environment::ReadFBPort;
 using environment::ReadFBType;
@@ -71,16 +72,16 @@ TEST_F(ConfigFilesTest, AZeroByteEndsTheText) {
 TEST_F(ConfigFilesTest, FBPortComparesDataIniWithTheConf) {
     Ini("[DATA]\r\nPORT=3050\r\nFBTYPE=SC\r\n");
     Conf("#\r\nRemoteServicePort = 3050\r\n");
-    EXPECT_EQ(L"3050", ReadFBPort(conf_, ini_, 1));
-    EXPECT_EQ(L"3050", ReadFBPort(conf_, ini_, 2));
+    EXPECT_EQ(L"3050", ReadFBPort(conf_, ini_, PortSource::kAgreed));
+    EXPECT_EQ(L"3050", ReadFBPort(conf_, ini_, PortSource::kServer));
     Conf(kKitConf);  // no port line
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, 1));
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, 2));
+    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kAgreed));
+    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kServer));
     Ini("[DATA]\r\nFBTYPE=SS\r\n");
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, 1));
+    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kAgreed));
     Conf("#\r\nRemoteServicePort = 50064\r\n");
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, 1)) << "data.ini names no port";
-    EXPECT_EQ(L"50064", ReadFBPort(conf_, dir_ / L"none.ini", 2));
+    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kAgreed)) << "data.ini names no port";
+    EXPECT_EQ(L"50064", ReadFBPort(conf_, dir_ / L"none.ini", PortSource::kServer));
 }
 
 TEST_F(ConfigFilesTest, FBTypeComesFromSectionData) {

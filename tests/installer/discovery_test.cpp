@@ -1,14 +1,19 @@
 // Discovery against Wine's real registry, version resources, tokens,
 // processes and service manager; services are played by the stand-in server.
-#include "environment/Discovery.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <optional>
 #include <set>
+#include <span>
 
 #include "WinTestSupport.h"
+#include "environment/Accounts.h"
+#include "environment/DevicePaths.h"
+#include "environment/Folders.h"
+#include "environment/Ports.h"
+#include "environment/Services.h"
+#include "environment/Versions.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 
@@ -62,10 +67,10 @@ TEST_F(AppDirTest, ReadsBaseDirAsStored) {
     EXPECT_EQ(L"D:\\Účty\\zentaq\\", ReadAppDir());
 }
 
-TEST_F(AppDirTest, MissingKeyOrValueGivesEmptyText) {
-    EXPECT_EQ(L"", ReadAppDir()) << "no key";
+TEST_F(AppDirTest, MissingKeyOrValueGivesNothing) {
+    EXPECT_EQ(std::nullopt, ReadAppDir()) << "no key";
     CreateKey();
-    EXPECT_EQ(L"", ReadAppDir()) << "key without BaseDir";
+    EXPECT_EQ(std::nullopt, ReadAppDir()) << "key without BaseDir";
 }
 
 TEST(ProgramFilesDir, IsTheSixtyFourBitFolder) {
@@ -97,6 +102,13 @@ TEST_P(FileVersionTest, GivesBothForms) {
     EXPECT_EQ(GetParam().dotted, GetFileVersionText(path, kVersionDottedForm));
     EXPECT_EQ(L"", GetFileVersionText(path, 3)) << "unknown form";
     EXPECT_EQ(L"", GetFileVersionText(path, 0)) << "unknown form";
+}
+
+TEST_P(FileVersionTest, TheImageParserAgreesWithWindows) {
+    const std::string image = ReadBytes(DoublesDir() + GetParam().file);
+    const auto version =
+        ReadImageVersion(std::span(reinterpret_cast<const uint8_t*>(image.data()), image.size()));
+    EXPECT_EQ(GetParam().number, version ? FormatVersion(*version, kVersionNumberForm) : L"");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -161,7 +173,7 @@ TEST(Tokens, AdminMembershipMatchesTheTokenGroups) {
             (groups->Groups[i].Attributes & SE_GROUP_ENABLED))
             enabledMember = true;
     FreeSid(admins);
-    EXPECT_EQ(enabledMember, IsUserAdmin());
+    EXPECT_EQ(enabledMember, IsElevatedAdministrator());
 }
 
 TEST(Tokens, DebugPrivilegeEndsUpEnabled) {
@@ -307,14 +319,14 @@ TEST_F(ServiceTest, AServiceWithoutTheServerMarkIsNeverFound) {
 TEST_F(ServiceTest, ServiceProcessAndItsExecutable) {
     std::wstring srv = ServerFolder(L"b c\\");
     Instance(srv, L"velmora64b_47331", true);
-    DWORD pid = GetServicePID(L"FirebirdServervelmora64b_47331");
-    ASSERT_NE(0u, pid);
-    std::wstring exe = GetProcessPath(pid);
+    std::optional<DWORD> pid = GetServicePID(L"FirebirdServervelmora64b_47331");
+    ASSERT_TRUE(pid);
+    std::wstring exe = GetProcessPath(*pid);
     EXPECT_TRUE(SameText(srv + L"firebird.exe", exe)) << ToUtf8(exe);
 
     Instance(srv, L"velmora64b_47332", false);
-    EXPECT_EQ(0u, GetServicePID(L"FirebirdServervelmora64b_47332")) << "stopped";
-    EXPECT_EQ(0u, GetServicePID(L"FirebirdServerNoSuch47339")) << "missing";
+    EXPECT_EQ(std::nullopt, GetServicePID(L"FirebirdServervelmora64b_47332")) << "stopped";
+    EXPECT_EQ(std::nullopt, GetServicePID(L"FirebirdServerNoSuch47339")) << "missing";
 }
 
 std::set<std::wstring> AllServiceNames(size_t bufferBytes) {
@@ -462,16 +474,16 @@ protected:
 };
 
 TEST_F(ZipVersionTest, ReadsTheClientLibraryOfTheKitAndLeavesNothing) {
-    EXPECT_EQ(L"004000005", GetZipFileVersion(L"fbclient.dll", KitArchive(), kVersionNumberForm));
-    EXPECT_EQ(L"4.0.5", GetZipFileVersion(L"fbclient.dll", KitArchive(), kVersionDottedForm));
+    const std::optional<FileVersion> version = ReadEntryVersion(KitArchive(), L"fbclient.dll");
+    ASSERT_TRUE(version);
+    EXPECT_EQ(L"004000005", FormatVersion(*version, kVersionNumberForm));
+    EXPECT_EQ(L"4.0.5", FormatVersion(*version, kVersionDottedForm));
     EXPECT_TRUE(TempIsEmpty());
 }
 
-TEST_F(ZipVersionTest, AMissingArchiveOrEntryGivesEmptyText) {
-    EXPECT_EQ(
-        L"", GetZipFileVersion(L"fbclient.dll", temp_.Path() + L"missing.zip", kVersionNumberForm));
-    EXPECT_EQ(L"", GetZipFileVersion(L"gds32.dll", KitArchive(), kVersionNumberForm));
-    EXPECT_EQ(L"", GetZipFileVersion(L"firebird.conf", KitArchive(), kVersionNumberForm))
-        << "no version resource";
+TEST_F(ZipVersionTest, AMissingArchiveOrEntryGivesNothing) {
+    EXPECT_FALSE(ReadEntryVersion(temp_.Path() + L"missing.zip", L"fbclient.dll"));
+    EXPECT_FALSE(ReadEntryVersion(KitArchive(), L"gds32.dll"));
+    EXPECT_FALSE(ReadEntryVersion(KitArchive(), L"firebird.conf")) << "no version resource";
     EXPECT_TRUE(TempIsEmpty());
 }

@@ -16,7 +16,9 @@
 #include "archive/ArchiveReader.h"
 #include "engine/Journal.h"
 #include "engine/Transaction.h"
-#include "engine/Programs.h"
+#include "engine/CommandLines.h"
+#include "engine/Processes.h"
+#include "environment/Accounts.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "wizard/Dialogs.h"
@@ -1048,9 +1050,15 @@ TEST_F(LegacyServerTest, WithoutItsServerProgramTheLegacyToolIsNotRun) {
 
 // ---- Outside programs -----------------------------------------------------------------
 
-TEST(RunProgramTest, ReturnsTheExitCodeOrMinusOne) {
-    EXPECT_EQ(3, engine::RunProgram(L"cmd /c exit 3", true, true));
-    EXPECT_EQ(-1, engine::RunProgram(L"Z:\\no\\such\\program.exe", true, true));
+TEST(RunProgramTest, ReturnsTheExitCodeOrNotStarted) {
+    using engine::ProgramResult, engine::ProgramWindow, engine::ProgramWait;
+    const ProgramResult ended =
+        engine::RunProgram(L"cmd /c exit 3", ProgramWindow::kMinimised, ProgramWait::kUntilEnd);
+    EXPECT_TRUE(ended.EndedWith(3));
+    EXPECT_EQ(ProgramResult::kNotStarted,
+              engine::RunProgram(L"Z:\\no\\such\\program.exe", ProgramWindow::kMinimised,
+                                 ProgramWait::kUntilEnd)
+                  .state);
 }
 
 TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
@@ -1066,7 +1074,7 @@ TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
 }
 
 TEST(AdminGroupTest, WinesUserIsAnAdministrator) {
-    EXPECT_TRUE(engine::IsAdminGroupMember());
+    EXPECT_TRUE(environment::ListsAdministratorsGroup());
 }
 
 }  // namespace

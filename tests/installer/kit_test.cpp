@@ -2,9 +2,12 @@
 // firebird.conf has the shape of the real one.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
+#include "environment/ImageVersion.h"
 #include "outside/Outside.h"
 
 namespace {
@@ -58,6 +61,41 @@ TEST(StandInKit, ConfHasCrLfLinesAndALineForEveryKeyTheInstallerSets) {
         EXPECT_NE(std::string::npos, conf.find("\r\n" + k)) << k;
     }
     EXPECT_NE(0u, conf.find("RemoteServicePort")) << "the port line is not the first line";
+}
+
+// The version comes from the bytes alone; an image cut anywhere short of
+// its version block, or with a header leading nowhere, has none.
+TEST(StandInKit, ClientLibraryVersionIsReadFromItsBytes) {
+    const std::string dll = Capture("unzip -p '" + kKit + "' fbclient.dll");
+    const std::span<const uint8_t> image(reinterpret_cast<const uint8_t*>(dll.data()), dll.size());
+    const auto version = environment::ReadImageVersion(image);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(4u, version->major);
+    EXPECT_EQ(0u, version->minor);
+    EXPECT_EQ(5u, version->release);
+    EXPECT_EQ(3140u, version->build);
+    const std::string dll32 = Capture("unzip -p '" + kKit + "' 32b/fbclient.dll");
+    const auto version32 = environment::ReadImageVersion(
+        std::span(reinterpret_cast<const uint8_t*>(dll32.data()), dll32.size()));
+    EXPECT_TRUE(version32 && version32->build == 3140u) << "the 32-bit image's headers";
+
+    // Cutting bytes off the end only ever takes the version away, and what
+    // is read is never anything else.
+    bool found = false;
+    for (size_t n = 0; n <= image.size(); ++n) {
+        const auto cut = environment::ReadImageVersion(image.first(n));
+        ASSERT_TRUE(!found || cut) << "lost again at " << n;
+        if (cut) {
+            ASSERT_EQ(3140u, cut->build) << n;
+        }
+        found = found || cut;
+    }
+    EXPECT_FALSE(environment::ReadImageVersion(image.first(image.size() / 8)));
+
+    std::string damaged = dll;
+    damaged[0x3C] = damaged[0x3D] = damaged[0x3E] = damaged[0x3F] = '\xFF';
+    EXPECT_FALSE(environment::ReadImageVersion(
+        std::span(reinterpret_cast<const uint8_t*>(damaged.data()), damaged.size())));
 }
 
 }  // namespace

@@ -1,29 +1,12 @@
-// Starting the outside programs of an installation (the server's service
-// tool, the firewall command) and the command lines they are given.
+// The command lines of the outside programs: the server's service tool,
+// the legacy server's tool and the firewall command.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "platform/Paths.h"
 
 namespace engine {
-
-// Starts a command line (the first token names the program) without
-// inheriting handles, with the installer's environment and current
-// directory; minimised shows it minimised and not activated. With wait it
-// blocks until the program ends, at most ProgramTimeLimitMs(), and returns
-// its exit code; a program still running then is ended and gives
-// kProgramTimedOut. Without wait it returns 0. kProgramNotStarted when the
-// program could not be started.
-inline constexpr int32_t kProgramNotStarted = -1;
-inline constexpr int32_t kProgramTimedOut = -2;
-int32_t RunProgram(const std::wstring& commandLine, bool minimised, bool wait);
-
-// How long RunProgram waits: five minutes, a hung service tool must not
-// keep an unattended run for ever. Suites lower it through the environment
-// variable ISTREL_PROGRAM_TIME_LIMIT_MS.
-uint32_t ProgramTimeLimitMs();
 
 // program + arguments, the program's path in double quotes when it holds a
 // blank: an unquoted "C:\Program Files\x\y.exe" lets Windows try
@@ -49,9 +32,5 @@ std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* act
 // name would run a netsh.exe lying in the installer's own folder first.
 std::wstring FirewallCommand(const std::wstring& serverDir,
                              const std::wstring& systemDir = platform::SystemDir());
-
-// True when the thread's token (else the process's) lists the built-in
-// Administrators group, whatever the group's attributes.
-bool IsAdminGroupMember();
 
 }  // namespace engine

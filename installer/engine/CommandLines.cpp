@@ -1,0 +1,44 @@
+#include "engine/CommandLines.h"
+
+#include "outside/Outside.h"
+
+namespace engine {
+
+using platform::ContainsNoCase;
+
+std::wstring CommandLine(const std::wstring& program, const std::wstring& arguments) {
+    if (program.find(L' ') == std::wstring::npos) return program + arguments;
+    return L"\"" + program + L"\"" + arguments;
+}
+
+std::wstring InstanceName(const std::wstring& serverDir, const std::wstring& port) {
+    const wchar_t* prefix = ContainsNoCase(serverDir, outside::kFolder64Marker)
+                                ? outside::kInstancePrefix64
+                                : outside::kInstancePrefix32;
+    return prefix + port;
+}
+
+std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port) {
+    return outside::kToolNameSwitch + InstanceName(serverDir, port);
+}
+
+std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,
+                                const std::wstring& port) {
+    return CommandLine(serverDir + outside::kServiceTool,
+                       L" " + std::wstring(action) + InstanceSwitch(serverDir, port));
+}
+
+std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action) {
+    return CommandLine(
+        legacyDir + outside::kServiceTool,
+        L" " + std::wstring(action) + outside::kToolNameSwitch + outside::kLegacyInstance);
+}
+
+std::wstring FirewallCommand(const std::wstring& serverDir, const std::wstring& systemDir) {
+    return CommandLine(systemDir + outside::kFirewallProgram,
+                       std::wstring(outside::kFirewallArguments) + L"\"" + serverDir +
+                           outside::kServerExe + L"\" \"" + outside::kFirewallRuleName + L"\"" +
+                           outside::kFirewallEnable);
+}
+
+}  // namespace engine

@@ -1,0 +1,39 @@
+#include "environment/Folders.h"
+
+#include <windows.h>
+
+#include "outside/Outside.h"
+#include "platform/Registry.h"
+
+namespace environment {
+
+std::optional<std::wstring> ReadAppDir() {
+    return platform::ReadRegString(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue);
+}
+
+bool IsFBInstalled(const std::wstring& folder) {
+    return GetFileAttributesW((folder + outside::kServerExe).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring ParentDir(const std::wstring& path) {
+    try {
+        std::wstring s = path;
+        if (!s.empty() && s.back() == L'\\') s.pop_back();
+        size_t cut = s.find_last_of(L"\\:");
+        if (cut == std::wstring::npos) return L"";
+        // A drive ("C:") stays itself; otherwise the delimiter goes with the name.
+        std::wstring folder = s[cut] == L':' ? s.substr(0, cut + 1) : s.substr(0, cut);
+        if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+        return folder;
+    } catch (...) {
+        return L"";
+    }
+}
+
+std::wstring GetProgramFilesDir() {
+    return platform::ReadRegString(HKEY_LOCAL_MACHINE, outside::kWindowsVersionKey,
+                                   outside::kProgramFilesValue, KEY_WOW64_64KEY)
+        .value_or(L"");
+}
+
+}  // namespace environment

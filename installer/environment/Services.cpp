@@ -1,0 +1,97 @@
+#include "environment/Services.h"
+
+#include <set>
+#include <vector>
+
+#include "outside/Outside.h"
+#include "platform/Paths.h"
+#include "platform/UniqueHandle.h"
+
+namespace environment {
+
+using platform::ContainsNoCase;
+
+namespace {
+
+// All zero when the service is missing or cannot be queried.
+SERVICE_STATUS_PROCESS QueryService(const std::wstring& serviceName) {
+    SERVICE_STATUS_PROCESS status{};
+    platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!scm) return status;
+    platform::UniqueServiceHandle service(
+        OpenServiceW(scm.get(), serviceName.c_str(), SERVICE_QUERY_STATUS));
+    if (!service) return status;
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                              reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
+        return SERVICE_STATUS_PROCESS{};
+    return status;
+}
+
+}  // namespace
+
+std::optional<DWORD> GetServicePID(const std::wstring& serviceName) {
+    const DWORD pid = QueryService(serviceName).dwProcessId;
+    return pid != 0 ? std::optional(pid) : std::nullopt;
+}
+
+DWORD GetServiceState(const std::wstring& serviceName) {
+    return QueryService(serviceName).dwCurrentState;
+}
+
+bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit, size_t bufferBytes) {
+    platform::UniqueServiceHandle scm(
+        OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    if (!scm) return false;
+    std::vector<ENUM_SERVICE_STATUSW> buffer(bufferBytes / sizeof(ENUM_SERVICE_STATUSW));
+    // A long service list does not fit one buffer, and a server instance
+    // beyond it must still be found: the enumeration goes on with the resume
+    // handle. A manager that does not advance the handle (Wine) gets one more
+    // call with a buffer large enough for the whole list; entries already
+    // visited are skipped.
+    std::set<std::wstring> seen;
+    DWORD resume = 0;
+    bool grown = false;
+    bool any = false;
+    for (;;) {
+        const DWORD bytes = DWORD(buffer.size() * sizeof(ENUM_SERVICE_STATUSW));
+        const DWORD before = resume;
+        DWORD needed = 0, returned = 0;
+        BOOL complete = EnumServicesStatusW(scm.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
+                                            buffer.data(), bytes, &needed, &returned, &resume);
+        if (!complete && GetLastError() != ERROR_MORE_DATA) return any;
+        for (DWORD i = 0; i < returned; ++i) {
+            const ENUM_SERVICE_STATUSW& e = buffer[i];
+            ServiceEntry entry{e.lpServiceName ? e.lpServiceName : L"",
+                               e.lpDisplayName ? e.lpDisplayName : L"",
+                               e.ServiceStatus.dwCurrentState};
+            if (!seen.insert(entry.name).second) continue;
+            any = true;
+            if (!visit(entry)) return true;
+        }
+        if (complete) return any;
+        if (resume == before || returned == 0) {
+            if (grown) return any;
+            grown = true;
+            resume = 0;
+            buffer.resize((size_t(needed) + bytes) / sizeof(ENUM_SERVICE_STATUSW) + 1);
+        }
+    }
+}
+
+DWORD FindFBService(const std::wstring& text) {
+    // Every name contains the empty text; an empty port names no instance.
+    if (text.empty()) return 0;
+    DWORD state = 0;
+    EnumerateServices([&](const ServiceEntry& e) {
+        std::wstring key = e.name + e.displayName;
+        if (ContainsNoCase(key, outside::kServiceMarkAny) && ContainsNoCase(key, text)) {
+            state = e.currentState;
+            return false;
+        }
+        return true;
+    });
+    return state;
+}
+
+}  // namespace environment

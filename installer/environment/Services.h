@@ -1,0 +1,45 @@
+// The Windows services of the server: one service's state and process, the
+// enumeration of all, and the search for a server instance by text.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace environment {
+
+// Process identifier of the named service's process; nothing when the
+// service is missing, not running or cannot be queried.
+std::optional<DWORD> GetServicePID(const std::wstring& serviceName);
+
+// Current state of the named service (SERVICE_RUNNING...); 0 when the
+// service is missing or cannot be queried.
+DWORD GetServiceState(const std::wstring& serviceName);
+
+// What the service enumeration gives for each Win32 service.
+struct ServiceEntry {
+    std::wstring name;
+    std::wstring displayName;
+    DWORD currentState = 0;
+};
+
+// The enumeration buffer: room for 1,001 fixed entries (the names share it).
+inline constexpr size_t kServiceBufferBytes = 48048;
+
+// Calls `visit` for every Win32 service (own and shared process, active and
+// inactive) until it returns false. The buffer is refilled through the
+// resume handle until every service has been seen. False when the service
+// manager could not be opened or the enumeration failed before any entry.
+bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit,
+                       size_t bufferBytes = kServiceBufferBytes);
+
+// Current state of the first service whose name followed by its display
+// name contains both "FIREBIRD SERVER" and `text` (without regard to case);
+// 0 when there is none or the services cannot be enumerated. A port text
+// also matches longer ports that contain it.
+DWORD FindFBService(const std::wstring& text);
+
+}  // namespace environment
