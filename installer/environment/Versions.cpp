@@ -10,27 +10,24 @@
 
 namespace environment {
 
-std::wstring FormatVersion(unsigned major, unsigned minor, unsigned release, int form) {
+std::wstring FormatVersion(unsigned major, unsigned minor, unsigned release, VersionForm form) {
     wchar_t text[64];
-    if (form == kVersionNumberForm) {
-        swprintf(text, 64, L"%3u%3u%3u", major, minor, release);
-        std::wstring out = text;
-        for (wchar_t& c : out)
-            if (c == L' ') c = L'0';
-        return out;
-    }
     if (form == kVersionDottedForm) {
         swprintf(text, 64, L"%u.%u.%u", major, minor, release);
         return text;
     }
-    return L"";
+    swprintf(text, 64, L"%3u%3u%3u", major, minor, release);
+    std::wstring out = text;
+    for (wchar_t& c : out)
+        if (c == L' ') c = L'0';
+    return out;
 }
 
-std::wstring FormatVersion(const FileVersion& version, int form) {
+std::wstring FormatVersion(const FileVersion& version, VersionForm form) {
     return FormatVersion(version.major, version.minor, version.release, form);
 }
 
-std::wstring GetFileVersionText(const std::wstring& path, int form) {
+std::wstring GetFileVersionText(const std::wstring& path, VersionForm form) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return L"";
