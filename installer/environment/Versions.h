@@ -26,7 +26,7 @@ std::wstring GetFileVersionText(const std::wstring& path, VersionForm form);
 
 // The version of `entry` inside the archive, read from the entry's bytes in
 // memory. Nothing when the archive or the entry is missing or the entry
-// declares no version.
+// declares no version; archive::ArchiveError when either cannot be read.
 std::optional<FileVersion> ReadEntryVersion(const std::wstring& archive, const std::wstring& entry);
 
 }  // namespace environment
