@@ -119,10 +119,10 @@ int32_t ArchiveTotalSize(const std::wstring& archive);
 // The bytes of the archive's file entry entryName (matched as FileMasks
 // match; the last such entry), read into memory with an extraction's
 // checks: sizes as the central directory gives them (at most 64 MiB), the
-// CRC compared. Nothing when the archive or the entry is missing. Raises
-// ArchiveError when the archive cannot be read (as OpenArchive) or the
-// entry cannot (the entry's name, ": " and the reason the failure event
-// would have been given).
+// CRC compared. Nothing when the archive or the entry is missing, or when
+// the entry could not be extracted (damaged, unsafe, unsupported), as an
+// extraction would not have written it. Raises ArchiveError when the
+// archive cannot be read (as OpenArchive).
 std::optional<std::vector<uint8_t>> ReadEntryBytes(const std::wstring& archive,
                                                    const std::wstring& entryName);
 

@@ -12,7 +12,6 @@ namespace {
 // Far above any file the installer reads this way; a directory that
 // claims more is not believed enough to reserve it.
 constexpr uint64_t kMaxEntryBytes = 64 * 1024 * 1024;
-const wchar_t kTooLarge[] = L"Súbor je na čítanie do pamäte príliš veľký";
 
 class MemorySink : public zip::ByteSink {
 public:
@@ -35,10 +34,6 @@ const zip::Entry* FindFileEntry(const zip::Directory& directory, const std::wstr
     return found;
 }
 
-void RaiseIfFailed(const zip::Entry& e, const Outcome& outcome) {
-    if (!outcome.Ok()) throw ArchiveError(e.name + L": " + outcome.Error());
-}
-
 }  // namespace
 
 std::optional<std::vector<uint8_t>> ReadEntryBytes(const std::wstring& archive,
@@ -49,16 +44,16 @@ std::optional<std::vector<uint8_t>> ReadEntryBytes(const std::wstring& archive,
     OpenDirectory(archive, input, directory);
     const zip::Entry* e = FindFileEntry(directory, entryName);
     if (!e) return std::nullopt;
+    // An entry that an extraction would not write is not there either.
     std::vector<std::wstring> parts;
-    RaiseIfFailed(*e, EntryProblem(*e, parts));
-    if (e->uncompressedSize > kMaxEntryBytes) RaiseIfFailed(*e, Outcome::Fail(kTooLarge));
+    if (!EntryProblem(*e, parts).Ok() || e->uncompressedSize > kMaxEntryBytes) return std::nullopt;
     uint64_t offset = 0;
-    RaiseIfFailed(*e, zip::LocateData(input, directory, *e, offset));
+    if (!zip::LocateData(input, directory, *e, offset).Ok()) return std::nullopt;
     std::vector<uint8_t> bytes;
     bytes.reserve(size_t(e->uncompressedSize));
     MemorySink sink(bytes);
     EntryDecoder decoder(input, false);
-    RaiseIfFailed(*e, decoder.Decode(*e, offset, sink, [](uint64_t) {}));
+    if (!decoder.Decode(*e, offset, sink, [](uint64_t) {}).Ok()) return std::nullopt;
     return bytes;
 }
 

@@ -626,7 +626,7 @@ TEST_F(ArchiveTest, EntryThatCannotBeExtractedCannotBeReadIntoMemory) {
         std::wstring kit = Archive(ZipBuilder().Add(bad.item).Build()).wstring();
         std::wstring name = archive::zip::DecodeCp852(bad.item.name);
         std::replace(name.begin(), name.end(), L'/', L'\\');
-        EXPECT_THROW(archive::ReadEntryBytes(kit, name), archive::ArchiveError) << bad.label;
+        EXPECT_EQ(std::nullopt, archive::ReadEntryBytes(kit, name)) << bad.label;
     }
     EXPECT_THROW(archive::ReadEntryBytes(Archive("not a zip").wstring(), L"a"),
                  archive::ArchiveError);
