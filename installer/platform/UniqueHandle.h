@@ -88,11 +88,25 @@ struct SidTraits {
     static void Close(Handle h) { FreeSid(h); }
 };
 
+// GDI objects the program creates (bitmaps, fonts: DeleteObject) and memory
+// device contexts (DeleteDC), typed so a bitmap owner cannot take a font. A
+// window's own DC (GetDC, BeginPaint) is given back to its window instead.
+template <typename H, auto Delete>
+struct GdiTraits {
+    using Handle = H;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { Delete(h); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelTraits>;  // file, process, thread, token
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueServiceHandle = UniqueHandle<ServiceTraits>;
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
 using UniqueFindHandle = UniqueHandle<FindTraits>;
 using UniqueSid = UniqueHandle<SidTraits>;
+using UniqueBitmap = UniqueHandle<GdiTraits<HBITMAP, &DeleteObject>>;
+using UniqueFont = UniqueHandle<GdiTraits<HFONT, &DeleteObject>>;
+using UniqueMemoryDc = UniqueHandle<GdiTraits<HDC, &DeleteDC>>;
 
 }  // namespace platform

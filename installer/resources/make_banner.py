@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
-"""Draws the wizard's banner, banner.png: 161 x 312, truecolour, no alpha.
+"""Draws the wizard's banner for three display scales, truecolour, no alpha:
+banner.png (161 x 312, 100 %), banner_150.png (242 x 468, 150 %) and
+banner_200.png (322 x 624, 200 %), each the size of the banner's place in
+the layout scaled as the toolkit scales it, so none is stretched.
 
 A night-blue gradient with a stacked database drum and an orbit around it.
 Plain Python (zlib only), supersampled for smooth edges.
+
+    make_banner.py [DIR]    (default: the current folder)
 """
 import math
+import os
 import struct
 import sys
 import zlib
 
-W, H, S = 161, 312, 3  # size and supersampling factor
+W, H, S = 161, 312, 3  # size at 100 % and supersampling factor
+SCALES = ((100, "banner.png"), (150, "banner_150.png"), (200, "banner_200.png"))
 
 
 def mix(a, b, t):
@@ -81,15 +88,22 @@ def pixel(x, y):
     return background(x, y)
 
 
-def render():
+def scaled(size, percent):
+    # rounded as the toolkit rounds a layout (MulDiv: half away from zero)
+    return (size * percent * 2 + 100) // 200
+
+
+def render(width, height):
+    """The picture drawn at width x height; the drawing keeps its 100 % units."""
+    sx, sy = width / W, height / H
     rows = []
-    for j in range(H):
+    for j in range(height):
         row = bytearray([0])  # filter: none
-        for i in range(W):
+        for i in range(width):
             acc = [0.0, 0.0, 0.0]
             for sj in range(S):
                 for si in range(S):
-                    c = pixel(i + (si + 0.5) / S, j + (sj + 0.5) / S)
+                    c = pixel((i + (si + 0.5) / S) / sx, (j + (sj + 0.5) / S) / sy)
                     for k in range(3):
                         acc[k] += c[k]
             row += bytes(min(255, int(round(v / (S * S)))) for v in acc)
@@ -101,14 +115,19 @@ def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def main(path):
+def write_png(path, width, height):
     png = b"\x89PNG\r\n\x1a\n"
-    png += chunk(b"IHDR", struct.pack(">IIBBBBB", W, H, 8, 2, 0, 0, 0))
-    png += chunk(b"IDAT", zlib.compress(render(), 9))
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(render(width, height), 9))
     png += chunk(b"IEND", b"")
     with open(path, "wb") as f:
         f.write(png)
 
 
+def main(folder):
+    for percent, name in SCALES:
+        write_png(os.path.join(folder, name), scaled(W, percent), scaled(H, percent))
+
+
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "banner.png")
+    main(sys.argv[1] if len(sys.argv) > 1 else ".")

@@ -9,6 +9,7 @@
 #include "platform/Errors.h"
 #include "platform/Text.h"
 #include "toolkit/Form.h"
+#include "toolkit/Gdi.h"
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"
 
@@ -32,15 +33,13 @@ std::wstring ProgramTitle() {
 
 }  // namespace
 
-Application::Application() : previous_(g_current), title_(ProgramTitle()) {
+Application::Application(int dpi) : previous_(g_current), title_(ProgramTitle()) {
     g_current = this;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
                                              ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    HDC screen = GetDC(nullptr);
-    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    dpi_ = dpi > 0 ? dpi : GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY);
     if (dpi_ <= 0) dpi_ = 96;
 }
 
@@ -49,7 +48,6 @@ Application::~Application() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-    for (auto& [key, font] : fonts_) DeleteObject(font);
     if (comInitialised_) CoUninitialize();
     g_current = previous_;
 }
@@ -139,12 +137,12 @@ void Application::ShowException() noexcept {
 HFONT Application::FontFor(const Font& font) {
     auto key = std::make_tuple(std::wstring(font.face), font.height, font.bold, font.underline);
     auto it = fonts_.find(key);
-    if (it != fonts_.end()) return it->second;
+    if (it != fonts_.end()) return it->second.get();
     HFONT h =
         CreateFontW(-Scale(font.height), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
                     font.underline, FALSE, EASTEUROPE_CHARSET, OUT_DEFAULT_PRECIS,
                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
-    fonts_[key] = h;
+    fonts_.emplace(key, platform::UniqueFont(h));
     return h;
 }
 

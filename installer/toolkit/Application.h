@@ -11,6 +11,7 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/UniqueHandle.h"
 #include "toolkit/Controls.h"
 
 namespace toolkit {
@@ -20,7 +21,9 @@ class Form;
 class Application {
 public:
     // One per process (tests make one per test); the latest one is current.
-    Application();
+    // It lays out at the screen's DPI, or at `dpi` when one is given (tests
+    // of other scales).
+    explicit Application(int dpi = 0);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -80,7 +83,7 @@ private:
     bool terminated_ = false;
     bool comInitialised_ = false;
     int dpi_ = 96;
-    std::map<std::tuple<std::wstring, int, bool, bool>, HFONT> fonts_;
+    std::map<std::tuple<std::wstring, int, bool, bool>, platform::UniqueFont> fonts_;
     std::function<void(const std::wstring&)> errorSink_;
 };
 

@@ -1,5 +1,5 @@
 // The button family: push button, check box, radio button.
-#include "toolkit/Controls.h"
+#include "toolkit/Buttons.h"
 
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"

@@ -1,5 +1,5 @@
 // The common-controls family: progress bar, list view.
-#include "toolkit/Controls.h"
+#include "toolkit/CommonControls.h"
 
 #include <commctrl.h>
 

@@ -1,6 +1,6 @@
 // The container family: panel, group box, frame, and the messages every
 // container handles for its children.
-#include "toolkit/Controls.h"
+#include "toolkit/Containers.h"
 
 #include "toolkit/Application.h"
 
@@ -12,6 +12,31 @@ COLORREF BrushColor(HBRUSH brush) {
     LOGBRUSH lb{};
     GetObjectW(brush, sizeof lb, &lb);
     return lb.lbColor;
+}
+
+Control* ControlOf(HWND hwnd) {
+    return dynamic_cast<Control*>(Window::From(hwnd));
+}
+
+// Anchored children keep their right or bottom margin.
+void KeepAnchors(HWND self, int width, int height) {
+    for (HWND h = GetWindow(self, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+        Control* c = ControlOf(h);
+        if (!c || !(c->Flags() & (kAnchorRight | kAnchorBottom))) continue;
+        RECT b = c->Bounds(), margins = c->Margins();
+        int w = b.right - b.left, hgt = b.bottom - b.top;
+        if (c->Flags() & kAnchorRight) w = width - b.left - margins.right;
+        if (c->Flags() & kAnchorBottom) hgt = height - b.top - margins.bottom;
+        SetWindowPos(h, nullptr, 0, 0, w, hgt, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// The background brush for a static or button child, links in blue.
+LRESULT ChildColours(HBRUSH background, HDC dc, HWND child) {
+    SetBkColor(dc, BrushColor(background));
+    Control* control = ControlOf(child);
+    if (control && control->IsLink()) SetTextColor(dc, RGB(0, 0, 255));
+    return reinterpret_cast<LRESULT>(background);
 }
 
 }  // namespace
@@ -55,21 +80,17 @@ bool ContainerMessage(Window& self, HBRUSH background, UINT msg, WPARAM wp, LPAR
                       LRESULT& result) {
     switch (msg) {
         case WM_COMMAND: {
-            auto* control = dynamic_cast<Control*>(Window::From(reinterpret_cast<HWND>(lp)));
+            Control* control = ControlOf(reinterpret_cast<HWND>(lp));
             if (!control || control->Handle() == nullptr) return false;
             App().Invoke([&] { control->OnCommand(HIWORD(wp)); });
             result = 0;
             return true;
         }
         case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN: {
-            HDC dc = reinterpret_cast<HDC>(wp);
-            SetBkColor(dc, BrushColor(background));
-            auto* control = dynamic_cast<Control*>(Window::From(reinterpret_cast<HWND>(lp)));
-            if (control && control->IsLink()) SetTextColor(dc, RGB(0, 0, 255));
-            result = reinterpret_cast<LRESULT>(background);
+        case WM_CTLCOLORBTN:
+            result =
+                ChildColours(background, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
             return true;
-        }
         case WM_ERASEBKGND: {
             RECT r;
             GetClientRect(self.Handle(), &r);
@@ -78,26 +99,15 @@ bool ContainerMessage(Window& self, HBRUSH background, UINT msg, WPARAM wp, LPAR
             return true;
         }
         case WM_SETCURSOR: {
-            auto* control = dynamic_cast<Control*>(Window::From(reinterpret_cast<HWND>(wp)));
+            Control* control = ControlOf(reinterpret_cast<HWND>(wp));
             if (!control || !control->IsLink()) return false;
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             result = TRUE;
             return true;
         }
-        case WM_SIZE: {
-            // Anchored children keep their right or bottom margin.
-            int width = LOWORD(lp), height = HIWORD(lp);
-            for (HWND h = GetWindow(self.Handle(), GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-                auto* c = dynamic_cast<Control*>(Window::From(h));
-                if (!c || !(c->Flags() & (kAnchorRight | kAnchorBottom))) continue;
-                RECT b = c->Bounds(), margins = c->Margins();
-                int w = b.right - b.left, hgt = b.bottom - b.top;
-                if (c->Flags() & kAnchorRight) w = width - b.left - margins.right;
-                if (c->Flags() & kAnchorBottom) hgt = height - b.top - margins.bottom;
-                SetWindowPos(h, nullptr, 0, 0, w, hgt, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            }
+        case WM_SIZE:
+            KeepAnchors(self.Handle(), LOWORD(lp), HIWORD(lp));
             return false;
-        }
         default:
             return false;
     }

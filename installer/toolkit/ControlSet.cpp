@@ -1,10 +1,11 @@
 // Controls made from layout rows, and the handlers they bind to by name.
-#include "toolkit/Controls.h"
+#include "toolkit/ControlSet.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "platform/Text.h"
+#include "toolkit/Controls.h"  // the factory makes every kind
 
 namespace toolkit {
 

@@ -37,7 +37,10 @@ public:
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
-    void Arrange();
+    // Modal results, the default button and the one Escape presses.
+    void SetUpButtons(int buttons);
+    // Sizes the window for a client area of 96-DPI pixels.
+    void FitClient(int width, int height);
 
     std::wstring message_;
     int type_;

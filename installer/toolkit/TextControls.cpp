@@ -1,10 +1,11 @@
 // The text family: label, edit, read-only rich text, bevel line.
-#include "toolkit/Controls.h"
+#include "toolkit/TextControls.h"
 
 #include <richedit.h>
 
 #include "platform/Paths.h"
 #include "toolkit/Application.h"
+#include "toolkit/Gdi.h"
 
 namespace toolkit {
 
@@ -23,14 +24,14 @@ void Label::SetCaption(const std::wstring& caption) {
 }
 
 void Label::FitText() {
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, font_);
     std::wstring text = Text();
     RECT r{0, 0, 0, 0};
-    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r,
-              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    {
+        WindowDc dc(hwnd_);
+        Selection font(dc.get(), font_);
+        DrawTextW(dc.get(), text.empty() ? L" " : text.c_str(), -1, &r,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    }
     SetWindowPos(hwnd_, nullptr, 0, 0, text.empty() ? 0 : r.right,
                  bounds_.bottom ? bounds_.bottom : r.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -1,5 +1,5 @@
 // Timers on the UI thread.
-#include "toolkit/Controls.h"
+#include "toolkit/Timer.h"
 
 #include <map>
 

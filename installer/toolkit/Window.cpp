@@ -1,5 +1,5 @@
 // Window and Control: the object behind every HWND of the toolkit.
-#include "toolkit/Controls.h"
+#include "toolkit/Control.h"
 
 #include <stdexcept>
 

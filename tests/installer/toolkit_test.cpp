@@ -218,6 +218,23 @@ TEST_F(ToolkitTest, ParametersPageControlsSitWhereTheLayoutPutsThem) {
     EXPECT_GT(p.lAppInfoFolder->Bounds().right, before);
 }
 
+// At 150 % the banner's place grows with the layout; the picture loaded for
+// it is the one drawn for that size, so it fills the place unstretched.
+TEST_F(ToolkitTest, BannerAt144DpiIsThePictureDrawnForItsPlace) {
+    Application scaled(144);
+    Form host(resources::kWizardForm);
+    for (const wchar_t* name : {L"BackClick", L"NextClick", L"OKClick", L"CancelClick"})
+        host.Bind(name, [] {});
+    host.Build(host, resources::WizardLayout(), host.OwnFont());
+    auto& banner = host.Get<Picture>(L"imgSetup");
+    ASSERT_TRUE(banner.LoadPngResource(resources::kBannerResource));
+    RECT place;
+    GetClientRect(banner.Handle(), &place);
+    EXPECT_EQ((std::vector<LONG>{242, 468}), (std::vector<LONG>{place.right, place.bottom}));
+    SIZE image = banner.ImageSize();
+    EXPECT_EQ((std::vector<LONG>{place.right, place.bottom}), (std::vector<LONG>{image.cx, image.cy}));
+}
+
 TEST_F(ToolkitTest, ParametersPageTabOrderStartsInTheServerGroup) {
     NewFrameHost host;
     auto& p = host.page;
