@@ -16,8 +16,6 @@
 
 namespace wizard {
 
-TWizard* Wizard = nullptr;
-
 namespace {
 
 constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera";
@@ -61,6 +59,37 @@ bool IsSilentSwitch(const std::wstring& argument) {
 
 TWizard::TWizard(std::vector<std::wstring> arguments)
     : toolkit::Form(resources::kWizardForm), arguments_(std::move(arguments)) {
+    BindHandlers();
+    Build(*this, resources::WizardLayout(), OwnFont());
+    FindControls();
+    NewFrame = std::make_unique<TNewFrame>(*this, run_, reports_, m_szKitProblem);
+    ProgressFrame = std::make_unique<TProgressFrame>(*this);
+    EndFrame = std::make_unique<TEndFrame>(*this);
+
+    toolkit::Application& app = toolkit::App();
+    if (!app.MainForm()) app.SetMainForm(this);
+    try {
+        FormCreate();
+    } catch (...) {
+        // A start-up cut short (a damaged kit, say) leaves no active page:
+        // Back and Next would lead nowhere and an unattended run would wait
+        // hidden for ever. After the error box it ends as the start-up
+        // failures do.
+        if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+        reports_.ReportException();
+        run_.m_nExitCode = kExitNotStarted;
+        app.Terminate();
+    }
+}
+
+TWizard::~TWizard() {
+    RemoveOwnMarkers();  // an end without closing the window
+    toolkit::App().SetErrorSink(nullptr);
+    CloseLog();
+    if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
+}
+
+void TWizard::BindHandlers() {
     Bind(L"BackClick", [this] { BackClick(); });
     Bind(L"NextClick", [this] { NextClick(); });
     Bind(L"OKClick", [this] { OKClick(); });
@@ -75,7 +104,9 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
         CancelClick();
         return false;
     });
-    Build(*this, resources::WizardLayout(), OwnFont());
+}
+
+void TWizard::FindControls() {
     Panel1 = &Get<toolkit::Panel>(L"Panel1");
     imgSetup = &Get<toolkit::Picture>(L"imgSetup");
     line = &Get<toolkit::Control>(L"line");
@@ -84,37 +115,19 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
     OK = &Get<toolkit::Button>(L"OK");
     Cancel = &Get<toolkit::Button>(L"Cancel");
     imgSetup->LoadPngResource(resources::kBannerResource);
-
-    NewFrame = std::make_unique<TNewFrame>(*this);
-    ProgressFrame = std::make_unique<TProgressFrame>(*this);
-    EndFrame = std::make_unique<TEndFrame>(*this);
-
-    Wizard = this;
-    toolkit::Application& app = toolkit::App();
-    if (!app.MainForm()) app.SetMainForm(this);
-    try {
-        FormCreate();
-    } catch (...) {
-        // A start-up cut short (a damaged kit, say) leaves no active page:
-        // Back and Next would lead nowhere and an unattended run would wait
-        // hidden for ever. After the error box it ends as the start-up
-        // failures do.
-        if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
-        ReportException();
-        run_.m_nExitCode = kExitNotStarted;
-        app.Terminate();
-    }
-}
-
-TWizard::~TWizard() {
-    RemoveOwnMarkers();  // an end without closing the window
-    toolkit::App().SetErrorSink(nullptr);
-    CloseLog();
-    if (Wizard == this) Wizard = nullptr;
-    if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
 }
 
 void TWizard::FormCreate() {
+    ResetRun();
+    if (!ReadStartOptions() || !CheckWindows() || !FindApplication() || !InitializePages()) return;
+    m_ActiveFrame = NewFrame.get();
+    EnableButtons();
+    ApplyOptions();
+    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+}
+
+void TWizard::ResetRun() {
     // A copy from a CD or a download may carry read-only and other attributes.
     SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 
@@ -136,19 +149,24 @@ void TWizard::FormCreate() {
 
     if (Unseen())
         toolkit::App().SetErrorSink([this](const std::wstring& text) { WriteLogEntry(text); });
+}
 
+bool TWizard::ReadStartOptions() {
     options_ = {};
     if (std::any_of(arguments_.begin(), arguments_.end(), IsHelpSwitch)) {
         ShowUsage();
-        return;
+        return false;
     }
     if (std::wstring error = ReadOptions(arguments_, options_); !error.empty()) {
         // A script's typo must show in the log it reads.
         if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
         StartUpFailed(error);
-        return;
+        return false;
     }
+    return true;
+}
 
+bool TWizard::CheckWindows() {
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;  // the 276-byte record
 #pragma GCC diagnostic push
@@ -158,12 +176,15 @@ void TWizard::FormCreate() {
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
         run_.m_bIsNT = false;
         StartUpFailed(kNotSupported);
-        return;
+        return false;
     }
     run_.m_bIsNT = true;
     run_.m_bVista = version.dwMajorVersion > 5;
     run_.m_nFBVersion = 0;
+    return true;
+}
 
+bool TWizard::FindApplication() {
     // An earlier run cut short is settled before anything reads the server
     // folder: the page must show the server the PC really has.
     if (run_.m_bSilentInstall && run_.m_Journal.Exists()) OpenSetupLog();
@@ -172,9 +193,12 @@ void TWizard::FormCreate() {
     if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir();
     if (run_.m_szAppDir.empty()) {
         StartUpFailed(kNoApplication);
-        return;
+        return false;
     }
+    return true;
+}
 
+bool TWizard::InitializePages() {
     // Without a kit an unattended run could only report a success that
     // installed nothing.
     m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()) : L"";
@@ -184,17 +208,16 @@ void TWizard::FormCreate() {
     if (!m_szKitProblem.empty() && !ReconfiguresOnly()) {
         OpenSetupLog();
         StartUpFailed(m_szKitProblem);
-        return;
+        return false;
     }
-    m_ActiveFrame = NewFrame.get();
-    EnableButtons();
-    ApplyOptions();
-    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
-    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+    return true;
 }
 
-bool TWizard::Unseen() const {
-    return run_.m_bSilentInstall && !toolkit::Ui().WindowStationVisible();
+std::wstring TWizard::ShownAppDir() const {
+    // A page that has not shown a folder yet would show the run's.
+    for (const std::wstring& folder : {NewFrame->lAppInfoFolder->Caption(), run_.m_szAppDir})
+        if (!folder.empty()) return WithDelimiter(folder);
+    return {};
 }
 
 bool TWizard::ReconfiguresOnly() const {
@@ -212,7 +235,7 @@ void TWizard::ShowUsage() {
 
 // Nothing has changed yet; the program ends without showing its window.
 void TWizard::StartUpFailed(const std::wstring& message) {
-    ReportError(message);
+    reports_.ReportError(message);
     run_.m_nExitCode = kExitNotStarted;
     toolkit::App().Terminate();
 }
@@ -240,13 +263,13 @@ void TWizard::FormShow() {
 }
 
 void TWizard::OpenSetupLog() {
-    if (run_.m_logFd != 0) return;  // open already, or reported
+    if (logTried_) return;  // open already, or reported
+    logTried_ = true;
     // Without /LOG a fixed place, whatever folder the application lives in.
     const std::wstring path =
         options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
-    run_.m_logFd = OpenLog(path);
-    if (run_.m_logFd != -1) return;
+    if (log_.Open(path)) return;
     // The run goes on without it; a script reads standard error.
     const std::wstring why = L"Záznam inštalácie " + path +
                              L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
@@ -254,13 +277,12 @@ void TWizard::OpenSetupLog() {
     if (run_.m_bSilentInstall)
         WriteStandardError(why);
     else
-        ShowError(why);
+        reports_.ShowError(why);
 }
 
 void TWizard::CloseLog() {
-    if (run_.m_logFd != 0 && run_.m_logFd != -1)
-        CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(run_.m_logFd)));
-    run_.m_logFd = 0;
+    log_.Close();
+    logTried_ = false;
 }
 
 void TWizard::Halt(int32_t code) {
@@ -300,7 +322,7 @@ void TWizard::BackClick() {
 void TWizard::CancelClick() {
     if (run_.Zip && run_.Zip->IsOpen()) {
         // The extraction looks at run_.Canceled at its next progress step.
-        run_.Canceled = AskQuestion(L"Ukončiť?") == kResultYes;
+        run_.Canceled = reports_.AskQuestion(L"Ukončiť?") == kResultYes;
         if (run_.Canceled) run_.SetExitCode(kExitStopped);
         return;
     }

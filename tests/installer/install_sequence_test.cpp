@@ -19,6 +19,7 @@
 #include "engine/Programs.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
+#include "wizard/ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
