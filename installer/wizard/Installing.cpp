@@ -109,8 +109,7 @@ void TWizard::ReportFailure(const std::wstring& message) {
 void TWizard::Inform(const std::wstring& message) {
     WriteLogEntry(message);
     if (!run_.m_bSilentInstall)
-        reports_.ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK,
-                            kResultOK);
+        reports_.ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
 }
 
 void TWizard::ShowErrorBox(const std::wstring& message) {

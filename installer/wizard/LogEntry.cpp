@@ -10,7 +10,8 @@ std::wstring LogEntry(const std::wstring& message) {
     SYSTEMTIME t;
     GetLocalTime(&t);
     wchar_t separator[8] = L":";
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8) <= 1) wcscpy(separator, L":");
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8) <= 1)
+        wcscpy(separator, L":");
     wchar_t stamp[64];
     swprintf(stamp, 64, L"%02u.%02u.%04u %02u%ls%02u%ls%02u", t.wDay, t.wMonth, t.wYear, t.wHour,
              separator, t.wMinute, separator, t.wSecond);

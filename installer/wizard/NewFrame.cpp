@@ -141,8 +141,7 @@ void TNewFrame::SetAppParam() {
 
     // An unattended run that found the kit unusable goes on only to move a
     // kept server; it must not read the kit.
-    if (kitProblem_.empty() && FileExists(outside::kKitArchive) &&
-        environment::IsUserAdmin()) {
+    if (kitProblem_.empty() && FileExists(outside::kKitArchive) && environment::IsUserAdmin()) {
         chFB->SetEnabled(true);
         w.m_nFBSetupVersion = VersionNumber(environment::GetZipFileVersion(
             outside::kClientDll, outside::kKitArchive, environment::kVersionNumberForm));

@@ -49,7 +49,7 @@ environment::ErrorNotice Reporter::Notice() const {
     return [this](const std::wstring& message) { ShowError(message); };
 }
 
-void Reporter::ReportError(const std::wstring& message) const {
+void Reporter::ReportError(const std::wstring& message) {
     run_.SetExitCode(engine::kExitFailed);
     // The log is the only trace an administrator has of an unattended run.
     Log(message);
