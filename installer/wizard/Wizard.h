@@ -28,6 +28,8 @@ using engine::CancelableArchive;
 
 // The program's arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
+// The full path of the running program.
+std::wstring ProgramPath();
 
 // True for an argument that asks for an unattended run: upper-cased, it
 // begins with "/S".
