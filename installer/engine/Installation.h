@@ -57,7 +57,6 @@ struct Installation {
     std::vector<std::wstring> m_OwnMarkers;
     int32_t m_nFBSetupVersion = 0;
     int32_t m_nFBVersion = 0;
-    int32_t m_logFd = 0;
     CancelableArchive* Zip = nullptr;
     bool Canceled = false;
     int32_t m_RequiredBytes = 0;

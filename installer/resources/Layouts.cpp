@@ -72,7 +72,7 @@ const ControlDesc kNewFrame[] = {
     {.name = L"Label1", .kind = Kind::Label, .parent = L"grpSQL", .left = 110, .top = 17,
      .caption = L"Port servera:"},
     {.name = L"edPort", .kind = Kind::Edit, .parent = L"grpSQL", .left = 174, .top = 14,
-     .width = 46, .height = 21, .tabOrder = 4, .onChange = L"edPortChange"},
+     .width = 46, .height = 21, .tabOrder = 4},
     {.name = L"gSS", .kind = Kind::RadioButton, .parent = L"grpSQL", .left = 10, .top = 40,
      .width = 85, .height = 17, .caption = L"SuperServer", .flags = kChecked, .tabOrder = 1},
     {.name = L"gCS", .kind = Kind::RadioButton, .parent = L"grpSQL", .left = 110, .top = 40,

@@ -6,7 +6,6 @@
 
 #include "toolkit/Application.h"
 #include "wizard/Dialogs.h"
-#include "wizard/NewFrame.h"
 #include "wizard/Wizard.h"
 
 namespace wizard {
@@ -86,11 +85,6 @@ public:
     std::wstring text;
 };
 
-std::wstring WithDelimiter(std::wstring folder) {
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
 }  // namespace
 
 TBlockedForm::TBlockedForm(HWND owner) : toolkit::Form(kBlockedFormDesc, owner) {
@@ -105,8 +99,10 @@ TBlockedForm::TBlockedForm(HWND owner) : toolkit::Form(kBlockedFormDesc, owner) 
     blockedList->AddColumn(L"Prihlásený užívateľ", 0);
     AutoSizeColumns(*blockedList);
     Storno->SetModalResult(kResultCancel);
-    toolkit::App().Invoke([this] { FormCreate(); });
-    Timer = std::make_unique<toolkit::Timer>(kRescanMs, [this] { TimerTimer(); });
+}
+
+TBlockedForm::TBlockedForm(const TWizard& wizard) : TBlockedForm(wizard.Handle()) {
+    StartUp(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall, wizard.Reports().Notice());
 }
 
 TBlockedForm::~TBlockedForm() {
@@ -114,17 +110,15 @@ TBlockedForm::~TBlockedForm() {
     iconControl_.reset();
 }
 
-void TBlockedForm::FormCreate() {
-    static_cast<IconControl*>(icon)->SetIcon(LoadIconW(nullptr, IDI_HAND));
-    TWizard* wizard = Wizard;
-    if (wizard && wizard->NewFrame && wizard->NewFrame->lAppInfoFolder)
-        m_Dir = WithDelimiter(wizard->NewFrame->lAppInfoFolder->Caption());
-    // A page that has not shown a folder yet would show the wizard's.
-    if (m_Dir.empty() && wizard) m_Dir = WithDelimiter(wizard->Run().m_szAppDir);
-    // Without a folder a scan would look below the current directory.
-    if (m_Dir.empty()) return;
-    environment::IsAppRunning(m_Dir, this, wizard && wizard->Run().m_bSilentInstall,
-                              [](const std::wstring& message) { ShowError(message); });
+void TBlockedForm::StartUp(const std::wstring& appDir, bool stopRequests,
+                           const environment::ErrorNotice& onUnreadable) {
+    toolkit::App().Invoke([&] {
+        static_cast<IconControl*>(icon)->SetIcon(LoadIconW(nullptr, IDI_HAND));
+        m_Dir = appDir;
+        // Without a folder a scan would look below the current directory.
+        if (!m_Dir.empty()) environment::IsAppRunning(m_Dir, this, stopRequests, onUnreadable);
+    });
+    Timer = std::make_unique<toolkit::Timer>(kRescanMs, [this] { TimerTimer(); });
 }
 
 void TBlockedForm::TimerTimer() {
@@ -155,15 +149,16 @@ void TBlockedForm::ShowExecutableNotice() {
     Label1->SetCaption(kExecutableText);
 }
 
-bool IsAppRunningWiz(const std::wstring& dir) {
-    return WaitForInstances(dir, -1).outcome == engine::WaitResult::kGaveUp;
+bool IsAppRunningWiz(const std::wstring& dir, const TWizard& wizard) {
+    return WaitForInstances(dir, -1, wizard).outcome == engine::WaitResult::kGaveUp;
 }
 
-engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSeconds) {
+engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSeconds,
+                                    const TWizard& wizard) {
     using engine::WaitResult;
     if (!environment::IsAppRunning(dir, nullptr, false)) return {};
     if (limitSeconds != 0) {
-        TBlockedForm form(Wizard ? Wizard->Handle() : nullptr);
+        TBlockedForm form(wizard);
         bool timedOut = false;
         std::unique_ptr<toolkit::Timer> deadline;
         if (limitSeconds > 0)
@@ -179,8 +174,11 @@ engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSecond
     return {WaitResult::kTimedOut, running.text};
 }
 
-std::unique_ptr<toolkit::Form> CreateBlockedForm() {
-    return std::make_unique<TBlockedForm>();
+std::unique_ptr<toolkit::Form> CreateBlockedForm(const std::wstring& appDir, bool stopRequests,
+                                                 const environment::ErrorNotice& onUnreadable) {
+    auto form = std::make_unique<TBlockedForm>();
+    form->StartUp(appDir, stopRequests, onUnreadable);
+    return form;
 }
 
 }  // namespace wizard

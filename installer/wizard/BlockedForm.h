@@ -2,7 +2,7 @@
 // instance of the application runs, and lists the computers and users that
 // still run one. The program keeps one hidden instance from start to end
 // (its scans remove stale lock files); the install sequence shows a modal
-// one through IsAppRunningWiz.
+// one through WaitForInstances.
 #pragma once
 
 #include <memory>
@@ -16,16 +16,23 @@ namespace wizard {
 
 inline constexpr toolkit::Font kTahoma11{L"Tahoma", 11};
 
+class TWizard;
+
 class TBlockedForm : public toolkit::Form, public environment::InstanceListView {
 public:
-    // Builds the dialog (centred over `owner` when shown) and runs
-    // FormCreate; the timer runs from here on, shown or not.
+    // Builds the dialog (centred over `owner` when shown); nothing is
+    // scanned before StartUp.
     explicit TBlockedForm(HWND owner = nullptr);
+    // Built over `wizard` and started up for its run: the folder its page
+    // shows, stop requests when it is unattended, its way of reporting.
+    explicit TBlockedForm(const TWizard& wizard);
     ~TBlockedForm() override;
 
-    // The stop icon, m_Dir from the parameters page, the first scan (stop
-    // requests only in an unattended run).
-    void FormCreate();
+    // The stop icon, m_Dir = `appDir` (ending in "\"; empty: no scan ever),
+    // the first scan, which also sends stop requests when `stopRequests`
+    // (an unattended run), then the rescan timer, shown or not.
+    void StartUp(const std::wstring& appDir, bool stopRequests,
+                 const environment::ErrorNotice& onUnreadable);
     // Rescan without stop requests; none left: modal result OK.
     void TimerTimer();
     // Modal result Cancel.
@@ -47,18 +54,22 @@ private:
     bool labelEnlarged_ = false;
 };
 
-// False when no instance runs (nothing shown). Otherwise shows a modal
-// blocked dialog over the wizard until the instances have ended (false) or
-// the user gives up with "Storno" or the close icon (true). `dir` ends in "\".
-bool IsAppRunningWiz(const std::wstring& dir);
+// False when no instance runs in `dir` (nothing shown). Otherwise shows a
+// modal blocked dialog over `wizard` until the instances have ended (false)
+// or the user gives up with "Storno" or the close icon (true). `dir` ends
+// in "\".
+bool IsAppRunningWiz(const std::wstring& dir, const TWizard& wizard);
 
 // As IsAppRunningWiz, the dialog ending by itself after `limitSeconds` when
 // that is not negative; 0 shows no dialog at all. Timed out, a last scan
 // says who still runs the application.
-engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSeconds);
+engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSeconds,
+                                    const TWizard& wizard);
 
-// The hidden blocked dialog that the program keeps from start to end; its
-// creation step and timer run although it is never shown.
-std::unique_ptr<toolkit::Form> CreateBlockedForm();
+// The hidden blocked dialog that the program keeps from start to end,
+// started up with `appDir` as TBlockedForm::StartUp; its timer runs
+// although it is never shown.
+std::unique_ptr<toolkit::Form> CreateBlockedForm(const std::wstring& appDir, bool stopRequests,
+                                                 const environment::ErrorNotice& onUnreadable);
 
 }  // namespace wizard

@@ -51,7 +51,7 @@ void TWizard::RunInstallSequence() {
         // Unattended the window is hidden: nobody could leave it with "Storno",
         // so after the error is logged and shown the run ends instead of
         // waiting forever.
-        ReportException();
+        reports_.ReportException();
         Close();
     }
 }
@@ -84,18 +84,6 @@ void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
     Close();
 }
 
-bool TWizard::InstallServer() {
-    return engine::InstallServer(run_, PageChoices(), *this);
-}
-
-bool TWizard::SetupService() {
-    return engine::SetupService(run_, PageChoices().mode, *this);
-}
-
-bool TWizard::RemoveService(const std::wstring& port) {
-    return engine::RemoveService(run_, port);
-}
-
 void TWizard::ZipOverallProgress(double progress, bool& cancel) {
     engine::ZipOverallProgress(run_, *this, progress, cancel);
 }
@@ -110,30 +98,30 @@ void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& e
 // Only the answer No stops a step.
 bool TWizard::Confirm(const std::wstring& question, Asked asked) {
     if (asked == Asked::kOnlyAttended && run_.m_bSilentInstall) return true;
-    return ShowDialog(question, kQuestionCaption, kDialogConfirmation, kButtonYes | kButtonNo,
-                      kResultNo) != kResultNo;
+    return reports_.ShowDialog(question, kQuestionCaption, kDialogConfirmation,
+                               kButtonYes | kButtonNo, kResultNo) != kResultNo;
 }
 
 void TWizard::ReportFailure(const std::wstring& message) {
-    ReportError(message);
+    reports_.ReportError(message);
 }
 
 void TWizard::Inform(const std::wstring& message) {
     WriteLogEntry(message);
     if (!run_.m_bSilentInstall)
-        ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
+        reports_.ShowDialog(message, kInformationCaption, kDialogInformation, kButtonOK, kResultOK);
 }
 
 void TWizard::ShowErrorBox(const std::wstring& message) {
-    ShowError(message);
+    reports_.ShowError(message);
 }
 
 void TWizard::WriteLogEntry(const std::wstring& message) {
-    WriteLog(run_.m_logFd, LogEntry(message));
+    reports_.Log(message);
 }
 
 engine::WaitResult TWizard::WaitForApplication(const std::wstring& appDir, int32_t limitSeconds) {
-    return WaitForInstances(appDir, limitSeconds);
+    return WaitForInstances(appDir, limitSeconds, *this);
 }
 
 void TWizard::ReturnToPage() {

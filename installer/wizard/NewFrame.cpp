@@ -1,6 +1,5 @@
 #include "wizard/NewFrame.h"
 
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -13,7 +12,6 @@
 #include "resources/Layouts.h"
 #include "toolkit/Seam.h"
 #include "wizard/Dialogs.h"
-#include "wizard/Wizard.h"
 
 namespace wizard {
 
@@ -38,11 +36,6 @@ UINT SystemDriveType(const std::wstring& root) {
 }
 
 DriveTypeQuery g_driveType = SystemDriveType;
-
-TWizard& TheWizard() {
-    if (!Wizard) throw std::logic_error("the parameters page needs the wizard");
-    return *Wizard;
-}
 
 using platform::WithDelimiter;
 
@@ -102,9 +95,10 @@ int32_t VersionNumber(const std::wstring& numberForm) {
     return int32_t(value);
 }
 
-TNewFrame::TNewFrame(Window& owner) : TWizFrame(owner, L"NewFrame") {
+TNewFrame::TNewFrame(Window& owner, engine::Installation& run, const Reporter& reports,
+                     const std::wstring& kitProblem)
+    : TWizFrame(owner, L"NewFrame"), run_(run), reports_(reports), kitProblem_(kitProblem) {
     Bind(L"chFBClick", [this] { chFBClick(); });
-    Bind(L"edPortChange", [this] { edPortChange(); });
     Bind(L"btnSearchClick", [this] { btnSearchClick(); });
     Build(*this, resources::NewFrameLayout(), OwnFont());
     grpApp = &Get<GroupBox>(L"grpApp");
@@ -128,13 +122,13 @@ TNewFrame::TNewFrame(Window& owner) : TWizFrame(owner, L"NewFrame") {
 void TNewFrame::Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) {
     TWizFrame::Initialize(bShow, Previous, Next);
     lCaption->SetCaption(kTitle);
-    if (TheWizard().Run().m_bVista) environment::EnableDebugPrivilege();
+    if (run_.m_bVista) environment::EnableDebugPrivilege();
     SetAppParam();
-    SetFBParam(false);
+    SetFBParam();
 }
 
 void TNewFrame::SetAppParam() {
-    engine::Installation& w = TheWizard().Run();
+    engine::Installation& w = run_;
     lAppInfoFolder->SetCaption(w.m_szAppDir);
 
     std::wstring ini = WithDelimiter(w.m_szAppDir) + outside::kDataIni;
@@ -149,7 +143,7 @@ void TNewFrame::SetAppParam() {
 
     // An unattended run that found the kit unusable goes on only to move a
     // kept server; it must not read the kit.
-    if (TheWizard().m_szKitProblem.empty() && FileExists(outside::kKitArchive) &&
+    if (kitProblem_.empty() && FileExists(outside::kKitArchive) &&
         environment::IsElevatedAdministrator()) {
         chFB->SetEnabled(true);
         const auto kit = environment::ReadEntryVersion(outside::kKitArchive, outside::kClientDll);
@@ -163,8 +157,8 @@ void TNewFrame::SetAppParam() {
     }
 }
 
-void TNewFrame::SetFBParam(bool bUserPol) {
-    engine::Installation& w = TheWizard().Run();
+void TNewFrame::SetFBParam() {
+    engine::Installation& w = run_;
     bool installed = ServerInstalled(w.m_szFBDir);
     std::wstring ini = AppIni();
     if (installed) {
@@ -191,7 +185,6 @@ void TNewFrame::SetFBParam(bool bUserPol) {
     }
     if (edPort->Text().empty()) edPort->SetText(w.m_szFBPort);
 
-    if (bUserPol) return;
     w.m_nFBVersion = ServerVersion(w.m_szFBDir);
     if (installed && w.m_nFBVersion >= w.m_nFBSetupVersion) {
         chFB->SetChecked(false);
@@ -206,7 +199,7 @@ void TNewFrame::SetFBParam(bool bUserPol) {
 }
 
 void TNewFrame::chFBClick() {
-    engine::Installation& w = TheWizard().Run();
+    engine::Installation& w = run_;
     if (chFB->Checked()) {
         edFbFolder->SetText(DefaultServerDir(w.m_szAppDir));
         if (w.m_nFBVersion == 0) edPort->SetText(outside::kNewServerPort);
@@ -232,10 +225,8 @@ void TNewFrame::chFBClick() {
     SelectMode(environment::ReadFBType(ini));
 }
 
-void TNewFrame::edPortChange() {}
-
 void TNewFrame::btnSearchClick() {
-    engine::Installation& w = TheWizard().Run();
+    engine::Installation& w = run_;
     OpenFileRequest request;
     request.owner = GetAncestor(Handle(), GA_ROOT);
     request.title = kSearchTitle;
@@ -246,18 +237,18 @@ void TNewFrame::btnSearchClick() {
     if (!OpenFile(request, path)) return;
 
     if (path.starts_with(L'\\')) {
-        ShowError(kNotLocalFixed);
+        reports_.ShowError(kNotLocalFixed);
         return;
     }
     size_t exe = FindNoCase(path, outside::kAppExe);
     if (exe == std::wstring::npos || g_driveType(path.substr(0, 3)) != DRIVE_FIXED) {
-        ShowError(kNotLocalFixed);
+        reports_.ShowError(kNotLocalFixed);
         return;
     }
     // For this run only; the registry keeps the application it names.
     w.m_szAppDir = path.substr(0, exe);
     SetAppParam();
-    SetFBParam(false);
+    SetFBParam();
 }
 
 std::wstring TNewFrame::AppIni() const {

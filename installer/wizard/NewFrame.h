@@ -3,7 +3,7 @@
 // folder, port and mode). The install sequence reads its controls.
 //
 // The page keeps no state of its own: folders, ports and versions live in
-// the wizard (wizard::Wizard), which must exist when any method below runs.
+// the run's record it is built for, which outlives it.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/Installation.h"
 #include "wizard/Pages.h"
+#include "wizard/Reporting.h"
 
 namespace wizard {
 
@@ -27,7 +29,11 @@ int32_t VersionNumber(const std::wstring& numberForm);
 
 class TNewFrame : public TWizFrame {
 public:
-    explicit TNewFrame(toolkit::Window& owner);
+    // `run` is the record the page fills and reads, `reports` where its
+    // errors go, `kitProblem` why an unattended run cannot use the kit
+    // (empty when it can); all outlive the page.
+    TNewFrame(toolkit::Window& owner, engine::Installation& run, const Reporter& reports,
+              const std::wstring& kitProblem);
 
     // The base page's steps, the title "Parametre inštalácie", the debug
     // privilege (Vista on, for the port checks of the install sequence),
@@ -39,11 +45,10 @@ public:
     // kit lies in the current directory and the user is an administrator.
     void SetAppParam();
     // Server half: the installed server, the agreed port and mode, what is
-    // enabled, and (unless bUserPol) the server's version and the check box.
-    void SetFBParam(bool bUserPol);
+    // enabled, the server's version and the check box.
+    void SetFBParam();
 
     void chFBClick();       // every change of chFB's state: install or keep
-    void edPortChange();    // every change of the port text; nothing is checked
     void btnSearchClick();  // lets the user point to another application
 
     toolkit::GroupBox* grpApp;
@@ -68,6 +73,10 @@ private:
     void SelectMode(const std::wstring& iniCode);
     void EnableModesAndPort(bool enabled);
     void ShowInstalledServer(bool shown);  // folder, "Verzia:" and version
+
+    engine::Installation& run_;
+    const Reporter& reports_;
+    const std::wstring& kitProblem_;
 };
 
 }  // namespace wizard

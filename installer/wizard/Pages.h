@@ -1,6 +1,6 @@
 // The wizard's pages: the base page with its title and links to the
 // previous and next page, the progress page and the end page. The
-// parameters page is environment/NewFrame.h.
+// parameters page is wizard/NewFrame.h.
 #pragma once
 
 #include "toolkit/Controls.h"

@@ -2,16 +2,22 @@
 // process ends with the run's exit code (wizard::ExitCode).
 #include <windows.h>
 
+#include <memory>
+
+#include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Wizard.h"
-#include "toolkit/Application.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     toolkit::Application app;
-    wizard::TWizard wizard;  // the main form; FormCreate has run
-    // A start-up that ends at once changes nothing: no scan removes lock
-    // files, no stop request goes to another computer.
-    auto blockedForm = app.Terminated() ? nullptr : wizard::CreateBlockedForm();
+    wizard::TWizard wizard;  // the main form; its start-up has run
+    // The hidden blocked dialog's first scan removes stale lock files and,
+    // unattended, sends stop requests to the computers that run the
+    // application. A start-up that ends at once changes nothing.
+    std::unique_ptr<toolkit::Form> blockedForm;
+    if (!app.Terminated())
+        blockedForm = wizard::CreateBlockedForm(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall,
+                                                wizard.Reports().Notice());
     app.Run();
     return wizard.Run().m_nExitCode;  // ~TWizard closes the setup log
 }

@@ -1,8 +1,9 @@
-// The wizard window: one per process, reached through `Wizard`. It owns the
-// run's record (engine::Installation: folders, port, flags, versions, the
-// log handle, the extraction's state), a plain value that the engine's
-// operations take, and is the user interface that the engine reports to
-// (engine::InstallerUi).
+// The wizard window: one per process. It owns the run's record
+// (engine::Installation: folders, port, flags, versions, the extraction's
+// state), a plain value that the engine's operations take, the setup log
+// and the reporting policy, and is the user interface that the engine
+// reports to (engine::InstallerUi). Its pages and dialogs are handed what
+// they need of it.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,8 @@
 #include "engine/InstallerUi.h"
 #include "wizard/Options.h"
 #include "wizard/Pages.h"
+#include "wizard/Reporting.h"
+#include "wizard/SetupLog.h"
 #include "toolkit/Form.h"
 
 namespace wizard {
@@ -25,6 +28,8 @@ using engine::CancelableArchive;
 
 // The program's arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
+// The full path of the running program.
+std::wstring ProgramPath();
 
 // True for an argument that asks for an unattended run: upper-cased, it
 // begins with "/S".
@@ -64,19 +69,18 @@ public:
     // Ends the process at once with the exit code raised to `code`, the
     // setup log closed; nothing else cleans up.
     [[noreturn]] void Halt(int32_t code);
+    // Closes the setup log; a later start-up step may open it again.
     void CloseLog();
-    // An unattended run where nobody could see a window (toolkit::UiSeam::
-    // WindowStationVisible): no question is asked, no wait shown, no error
-    // box; the log says what happened.
-    bool Unseen() const;
+    const SetupLog& Log() const { return log_; }
+    // Where the run's reports go; Reporter::Unseen says whether anyone
+    // could see a box.
+    const Reporter& Reports() const { return reports_; }
+    bool Unseen() const { return reports_.Unseen(); }
+    // The application folder the parameters page shows, else the run's,
+    // ending in ""; empty when there is none yet.
+    std::wstring ShownAppDir() const;
 
-    // The engine's operations (installer/engine) with the page's choices.
-    // InstallServer: false when the installation is to end. SetupService /
-    // RemoveService: true when the service tool was run.
-    bool InstallServer();
-    bool SetupService();
-    bool RemoveService(const std::wstring& port);
-    // The archive reader's events during the extraction.
+    // The archive reader's events during the extraction (the engine's).
     void ZipOverallProgress(double progress, bool& cancel);
     void ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
                         archive::TZFProcessFileFailureAction& action);
@@ -129,6 +133,14 @@ private:
     void AdvanceProgress(int32_t units) override;
     void KeepResponsive() override;
 
+    void BindHandlers();
+    void FindControls();
+    // FormCreate's steps; each false when the start-up has ended.
+    void ResetRun();
+    bool ReadStartOptions();
+    bool CheckWindows();
+    bool FindApplication();
+    bool InitializePages();
     void OpenSetupLog();
     void StartUpFailed(const std::wstring& message);
     void ShowUsage();
@@ -138,11 +150,11 @@ private:
     void ApplyOptions();
 
     engine::Installation run_;
+    SetupLog log_;
+    bool logTried_ = false;  // opened, or its failure reported, since the last CloseLog
+    Reporter reports_{run_, log_};
     std::vector<std::wstring> arguments_;
     InstallOptions options_;
 };
-
-// The process's wizard; nullptr while none exists.
-extern TWizard* Wizard;
 
 }  // namespace wizard

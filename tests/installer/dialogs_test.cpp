@@ -9,7 +9,11 @@
 #include "AppDirValue.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
+#include "environment/Instances.h"
+#include "wizard/ComputerName.h"
 #include "wizard/Dialogs.h"
+#include "wizard/LogEntry.h"
+#include "wizard/SetupLog.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
 
@@ -100,8 +104,6 @@ std::string Utf16Bytes(const std::wstring& s) {
     return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2);
 }
 
-void CloseLog(int32_t log) { CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(log))); }
-
 TEST(LogEntry, StampThenMessageEachEndingInCrLf) {
     std::wstring entry = wizard::LogEntry(L"OK");
     EXPECT_TRUE(std::regex_match(ToUtf8(entry),
@@ -112,16 +114,16 @@ TEST(LogEntry, StampThenMessageEachEndingInCrLf) {
 TEST(SetupLog, NewFileHoldsUtf16WithoutByteOrderMark) {
     TempDir dir(L"log");
     std::wstring path = dir / L"setup.log";
-    int32_t log = wizard::OpenLog(path);
-    ASSERT_NE(-1, log);
+    wizard::SetupLog log;
+    ASSERT_TRUE(log.Open(path));
     std::wstring entry = L"01.02.2026 03:04:05\r\nAktuálny server\r\n";
-    EXPECT_TRUE(wizard::WriteLog(log, entry));
+    EXPECT_TRUE(log.Write(entry));
     // Unshared while the installer runs.
     HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(INVALID_HANDLE_VALUE, other);
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
-    CloseLog(log);
+    log.Close();
     EXPECT_EQ(Utf16Bytes(entry), ReadBytes(path));
 }
 
@@ -129,21 +131,25 @@ TEST(SetupLog, SecondRunAppendsAfterTheFirst) {
     TempDir dir(L"log");
     std::wstring path = dir / L"setup.log";
     std::wstring first = wizard::LogEntry(L"OK"), second = wizard::LogEntry(L"Chyba pri mazaní gds32.dll!");
-    int32_t log = wizard::OpenLog(path);
-    ASSERT_TRUE(wizard::WriteLog(log, first));
-    CloseLog(log);
-    log = wizard::OpenLog(path);
-    ASSERT_TRUE(wizard::WriteLog(log, second));
-    CloseLog(log);
+    {
+        wizard::SetupLog log;
+        ASSERT_TRUE(log.Open(path));
+        ASSERT_TRUE(log.Write(first));
+    }
+    wizard::SetupLog log;
+    ASSERT_TRUE(log.Open(path));
+    ASSERT_TRUE(log.Write(second));
+    log.Close();
     EXPECT_EQ(Utf16Bytes(first + second), ReadBytes(path));
 }
 
 TEST(SetupLog, MissingFolderGivesNoHandleAndWritesFailQuietly) {
     TempDir dir(L"log");
-    int32_t log = wizard::OpenLog(dir / L"missing\\setup.log");
-    EXPECT_EQ(-1, log);
-    EXPECT_FALSE(wizard::WriteLog(log, L"x"));
-    EXPECT_FALSE(wizard::WriteLog(0, L"x"));
+    wizard::SetupLog log;
+    EXPECT_FALSE(log.Open(dir / L"missing\\setup.log"));
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_FALSE(log.Write(L"x"));
+    EXPECT_FALSE(wizard::SetupLog().Write(L"x")) << "never opened";
 }
 
 // ---- Computer name ----------------------------------------------------------------
@@ -213,8 +219,8 @@ TEST_F(ComputerNameTest, UnattendedWhereNobodySeesErrorBoxesAreLoggedAndQuestion
     DWORD number = 7;
     RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
                    sizeof number);
-    EXPECT_EQ(L"", wizard::ReadComputerName());
-    EXPECT_EQ(wizard::kResultNo, wizard::AskQuestion(L"Ukončiť?"));
+    EXPECT_EQ(L"", environment::ReadComputerName(wizard.Reports().Notice()));
+    EXPECT_EQ(wizard::kResultNo, wizard.Reports().AskQuestion(L"Ukončiť?"));
     EXPECT_TRUE(ui_.messages.empty());
     wizard.CloseLog();
     const std::string bytes = ReadBytes(dir / L"setup.log");

@@ -21,6 +21,7 @@
 #include "environment/Accounts.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
+#include "wizard/ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"

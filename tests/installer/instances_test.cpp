@@ -20,6 +20,7 @@
 #include "wizard/BlockedForm.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
+#include "wizard/ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -297,7 +298,7 @@ protected:
 TEST_F(BlockedFormTest, ListsTheComputersAndUsersStillRunning) {
     app_.Run(L"a", L"PC-UCTO", L"Jana");
     app_.Run(L"b", L"PC-SKLAD", L"Peter");
-    TBlockedForm form(wizard_->Handle());
+    TBlockedForm form(*wizard_);
     EXPECT_EQ(L"Upozornenie", form.Text());
     EXPECT_EQ(app_.Path(), form.m_Dir);
     EXPECT_EQ(
@@ -333,7 +334,7 @@ TEST_F(BlockedFormTest, ScansTheFolderThePageShows) {
     std::wstring shown = chosen.Path();
     shown.pop_back();  // the label may show it without the delimiter
     wizard_->NewFrame->lAppInfoFolder->SetCaption(shown);
-    TBlockedForm form(wizard_->Handle());
+    TBlockedForm form(*wizard_);
     EXPECT_EQ(chosen.Path(), form.m_Dir);
     ASSERT_EQ(1, form.blockedList->RowCount());
     EXPECT_EQ(L"PC-INY", form.blockedList->Cell(0, 0));
@@ -343,7 +344,7 @@ TEST_F(BlockedFormTest, ScansTheFolderThePageShows) {
 
 TEST_F(BlockedFormTest, OnlyTheExecutableInUseGivesTheLongerNoticeOnEveryRescan) {
     app_.RunExecutable(30);
-    TBlockedForm form(wizard_->Handle());
+    TBlockedForm form(*wizard_);
     const int tall = toolkit::App().Scale(52);
     EXPECT_FALSE(form.blockedList->Visible());
     EXPECT_EQ(L"Inštalácia nemôže pokračovať, aktuálny SQL server je používaný a nedá sa nahradiť.",
@@ -361,11 +362,11 @@ TEST_F(BlockedFormTest, StopRequestsOnlyFromTheFirstScanOfAnUnattendedRun) {
     ASSERT_TRUE(MakeDirs(app_ / L"userdata\\comps\\PC-A\\"));
     app_.Run(L"a", L"PC-A", L"Jana");
     {
-        TBlockedForm interactive(wizard_->Handle());
+        TBlockedForm interactive(*wizard_);
         EXPECT_FALSE(Exists(app_.Kill(L"PC-A")));
     }
     wizard_->Run().m_bSilentInstall = true;
-    TBlockedForm silent(wizard_->Handle());
+    TBlockedForm silent(*wizard_);
     EXPECT_EQ(KillRequestBytes(), ReadBytes(app_.Kill(L"PC-A")));
     DeleteFileW(app_.Kill(L"PC-A").c_str());
     silent.TimerTimer();
@@ -377,7 +378,7 @@ TEST_F(BlockedFormTest, NothingRunningShowsNothing) {
     ASSERT_TRUE(WriteBytes(app_.Lock(L"stale"), ""));
     bool shown = false;
     Later look(200, [&] { shown = OpenBlockedForm() != nullptr; });
-    EXPECT_FALSE(IsAppRunningWiz(app_.Path()));
+    EXPECT_FALSE(IsAppRunningWiz(app_.Path(), *wizard_));
     Sleep(300);
     Pump();
     EXPECT_FALSE(shown);
@@ -397,7 +398,7 @@ TEST_F(BlockedFormTest, EndsByItselfWithinATickAfterTheLastInstance) {
     Later guard(12000, [] {
         if (TBlockedForm* form = OpenBlockedForm()) form->Close();
     });
-    EXPECT_FALSE(IsAppRunningWiz(app_.Path()));
+    EXPECT_FALSE(IsAppRunningWiz(app_.Path(), *wizard_));
     DWORD ended = GetTickCount();
     EXPECT_EQ(1, rowsSeen) << "the dialog was up with the instance";
     ASSERT_NE(0u, stopped);
@@ -412,13 +413,13 @@ TEST_F(BlockedFormTest, StornoOrTheCloseIconGivesUp) {
             if (TBlockedForm* form = OpenBlockedForm())
                 SendMessageW(form->Storno->Handle(), BM_CLICK, 0, 0);
         });
-        EXPECT_TRUE(IsAppRunningWiz(app_.Path()));
+        EXPECT_TRUE(IsAppRunningWiz(app_.Path(), *wizard_));
     }
     {
         Later close(300, [] {
             if (TBlockedForm* form = OpenBlockedForm()) ScriptedUi::CloseByIcon(*form);
         });
-        EXPECT_TRUE(IsAppRunningWiz(app_.Path()));
+        EXPECT_TRUE(IsAppRunningWiz(app_.Path(), *wizard_));
     }
     EXPECT_EQ(nullptr, OpenBlockedForm()) << "destroyed afterwards";
     app_.Stop(L"a");
@@ -427,7 +428,8 @@ TEST_F(BlockedFormTest, StornoOrTheCloseIconGivesUp) {
 TEST_F(BlockedFormTest, TheProgramsHiddenDialogKeepsRemovingStaleLocks) {
     ASSERT_TRUE(WriteBytes(app_.Lock(L"early"), ""));
     ASSERT_TRUE(WriteBytes(app_.Info(L"early"), "[DATA]\r\n"));
-    auto hidden = wizard::CreateBlockedForm();
+    auto hidden = wizard::CreateBlockedForm(wizard_->ShownAppDir(), wizard_->Run().m_bSilentInstall,
+                                            wizard_->Reports().Notice());
     EXPECT_FALSE(Exists(app_.Lock(L"early"))) << "first scan at creation";
     EXPECT_FALSE(Exists(app_.Info(L"early")));
     EXPECT_FALSE(hidden->Visible());

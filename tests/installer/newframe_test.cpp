@@ -43,19 +43,51 @@ void Click(toolkit::Control& control) {
     Pump();
 }
 
-// What a user sees of the server half.
+// What a user sees of the server half. A text of a hidden control reads
+// "", and what a case leaves out is "" or false (hence the {}: the
+// compiler asks for an initializer of every field).
 struct ServerHalf {
-    std::wstring caption;  // of the check box
-    bool enabled, checked;
-    std::wstring infoCaption;   // lFBInfoCaption1 when visible, else ""
-    std::wstring folderEdit;    // edFbFolder when visible, else ""
-    std::wstring shownFolder;   // lFBInfoFolder when visible, else ""
-    std::wstring shownVersion;  // "Verzia:" and lFBInfoVersion when visible, else ""
-    std::wstring port;
-    bool portEnabled;
-    std::wstring mode;  // the checked radio button
-    bool modesEnabled;
+    std::wstring kit{};  // the check box's caption
+    bool kitEnabled = false, kitChecked = false;
+    std::wstring info{};        // lFBInfoCaption1
+    std::wstring folderEdit{};  // edFbFolder
+    std::wstring folder{};      // lFBInfoFolder
+    std::wstring version{};     // "Verzia:" and lFBInfoVersion
+    std::wstring port{};
+    bool portEnabled = false;
+    std::wstring mode{};  // the checked radio button, "several" for more than one
+    bool modesEnabled = false;
+
+    bool operator==(const ServerHalf&) const = default;
 };
+
+// The install state with the stand-in kit: its box checked, the server to
+// go to `folder`, the default mode.
+ServerHalf Installing(const std::wstring& folder, const std::wstring& port) {
+    return {.kit = L"Firebird 4.0.5",
+            .kitEnabled = true,
+            .kitChecked = true,
+            .info = kInstallCaption,
+            .folderEdit = folder,
+            .port = port,
+            .portEnabled = true,
+            .mode = L"SS",
+            .modesEnabled = true};
+}
+
+// The installed server kept, the kit offered: its box unchecked.
+ServerHalf Keeping(const std::wstring& folder, const std::wstring& version,
+                   const std::wstring& port, const std::wstring& mode) {
+    return {.kit = L"Firebird 4.0.5",
+            .kitEnabled = true,
+            .info = kInstalledCaption,
+            .folder = folder,
+            .version = L"Verzia: " + version,
+            .port = port,
+            .portEnabled = true,
+            .mode = mode,
+            .modesEnabled = true};
+}
 
 std::wstring IfVisible(const toolkit::Control& c, const std::wstring& text) {
     return c.Visible() ? text : L"";
@@ -74,34 +106,38 @@ ServerHalf Read(const TNewFrame& p) {
     EXPECT_FALSE(p.edFbFolder->Visible() && p.lFBInfoFolder->Visible());
     EXPECT_EQ(p.lFBInfoFolder->Visible(), p.lFBInfoVersion->Visible());
     EXPECT_EQ(p.lFBInfoFolder->Visible(), p.lFBInfoCaption2->Visible());
-    return {p.chFB->Caption(),
-            p.chFB->Enabled(),
-            p.chFB->Checked(),
-            IfVisible(*p.lFBInfoCaption1, p.lFBInfoCaption1->Caption()),
-            IfVisible(*p.edFbFolder, p.edFbFolder->Text()),
-            IfVisible(*p.lFBInfoFolder, p.lFBInfoFolder->Caption()),
-            IfVisible(*p.lFBInfoVersion,
-                      p.lFBInfoCaption2->Caption() + L" " + p.lFBInfoVersion->Caption()),
-            p.edPort->Text(),
-            p.edPort->Enabled(),
-            mode,
-            modesEnabled};
+    return {.kit = p.chFB->Caption(),
+            .kitEnabled = p.chFB->Enabled(),
+            .kitChecked = p.chFB->Checked(),
+            .info = IfVisible(*p.lFBInfoCaption1, p.lFBInfoCaption1->Caption()),
+            .folderEdit = IfVisible(*p.edFbFolder, p.edFbFolder->Text()),
+            .folder = IfVisible(*p.lFBInfoFolder, p.lFBInfoFolder->Caption()),
+            .version = IfVisible(*p.lFBInfoVersion,
+                                 p.lFBInfoCaption2->Caption() + L" " + p.lFBInfoVersion->Caption()),
+            .port = p.edPort->Text(),
+            .portEnabled = p.edPort->Enabled(),
+            .mode = mode,
+            .modesEnabled = modesEnabled};
 }
 
 void PrintTo(const ServerHalf& s, std::ostream* os) {
-    *os << "{chFB \"" << ToUtf8(s.caption) << "\" " << (s.enabled ? "enabled" : "disabled") << ' '
-        << (s.checked ? "checked" : "unchecked") << "; info \"" << ToUtf8(s.infoCaption)
-        << "\"; edit \"" << ToUtf8(s.folderEdit) << "\"; folder \"" << ToUtf8(s.shownFolder)
-        << "\"; version \"" << ToUtf8(s.shownVersion) << "\"; port \"" << ToUtf8(s.port) << "\" "
-        << (s.portEnabled ? "enabled" : "disabled") << "; mode " << ToUtf8(s.mode) << ' '
-        << (s.modesEnabled ? "enabled" : "disabled") << '}';
-}
-
-bool operator==(const ServerHalf& a, const ServerHalf& b) {
-    return a.caption == b.caption && a.enabled == b.enabled && a.checked == b.checked &&
-           a.infoCaption == b.infoCaption && a.folderEdit == b.folderEdit &&
-           a.shownFolder == b.shownFolder && a.shownVersion == b.shownVersion && a.port == b.port &&
-           a.portEnabled == b.portEnabled && a.mode == b.mode && a.modesEnabled == b.modesEnabled;
+    auto text = [&](const char* name, const std::wstring& value) {
+        *os << name << "=\"" << ToUtf8(value) << "\" ";
+    };
+    auto flag = [&](const char* name, bool value) { *os << name << '=' << value << ' '; };
+    *os << "{ ";
+    text("kit", s.kit);
+    flag("kitEnabled", s.kitEnabled);
+    flag("kitChecked", s.kitChecked);
+    text("info", s.info);
+    text("folderEdit", s.folderEdit);
+    text("folder", s.folder);
+    text("version", s.version);
+    text("port", s.port);
+    flag("portEnabled", s.portEnabled);
+    text("mode", s.mode);
+    flag("modesEnabled", s.modesEnabled);
+    *os << '}';
 }
 
 UINT RemovableDrive(const std::wstring&) {
@@ -183,9 +219,7 @@ TEST_F(NewFrameTest, NoServerWithKitStartsInInstallWithTheKitsVersion) {
     EXPECT_EQ(DefaultServer(app1_), W().Run().m_szFBDir);  // no data.ini: the folder beside
     EXPECT_EQ(4000005, W().Run().m_nFBSetupVersion);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
-                          L"", L"50064", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
     // The kit stays; its client library was only borrowed.
     EXPECT_TRUE(Exists(work_ / outside::kKitArchive));
 }
@@ -209,10 +243,7 @@ TEST_P(CurrentServerTest, StartsInKeepInstalled) {
     PutIni(app1_, "3055", server + L"firebird.exe", c.mode);
     TNewFrame& p = Start();
     EXPECT_EQ(server, W().Run().m_szFBDir);
-    EXPECT_EQ(
-        (ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
-                    std::wstring(L"Verzia: ") + c.shown, L"3055", true, FromUtf8(c.mode), true}),
-        Read(p));
+    EXPECT_EQ(Keeping(server, c.shown, L"3055", FromUtf8(c.mode)), Read(p));
     EXPECT_EQ(L"", p.edFbFolder->Text());  // never filled: the install state was not entered
 }
 
@@ -229,9 +260,7 @@ TEST_F(NewFrameTest, OlderServerStartsInInstallKeepingItsAgreedPortButNotItsMode
     PutIni(app1_, "3055", server + L"firebird.exe", "SC");
     TNewFrame& p = Start();
     EXPECT_EQ(4000002, W().Run().m_nFBVersion);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
-                          L"", L"3055", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app1_), L"3055"), Read(p));
     // Hidden behind the folder edit, the installed server is still known.
     EXPECT_EQ(server, p.lFBInfoFolder->Caption());
     EXPECT_EQ(L"4.0.2", p.lFBInfoVersion->Caption());
@@ -251,9 +280,7 @@ TEST_F(NewFrameTest, OlderServerWhosePortsDisagreeOffersTheDefaultPort) {
 TEST_F(NewFrameTest, NoKitAndNoServerNothingIsPossible) {
     TNewFrame& p = Start();
     EXPECT_EQ(0, W().Run().m_nFBSetupVersion);
-    EXPECT_EQ((ServerHalf{L"Firebird 4", false, false, L"", L"", L"", L"", L"50064", false, L"SS",
-                          false}),
-              Read(p));
+    EXPECT_EQ((ServerHalf{.kit = L"Firebird 4", .port = L"50064", .mode = L"SS"}), Read(p));
 }
 
 TEST_F(NewFrameTest, NoKitWithAnInstalledServerKeepsItAndLetsPortAndModeChange) {
@@ -261,8 +288,14 @@ TEST_F(NewFrameTest, NoKitWithAnInstalledServerKeepsItAndLetsPortAndModeChange) 
     // port cannot be agreed on, so the default is offered.
     PutServer(DefaultServer(app1_), kOlderVersion, "3050");
     TNewFrame& p = Start();
-    EXPECT_EQ((ServerHalf{L"Firebird 4", false, false, kInstalledCaption, L"", DefaultServer(app1_),
-                          L"Verzia: 4.0.2", L"50064", true, L"SS", true}),
+    EXPECT_EQ((ServerHalf{.kit = L"Firebird 4",
+                          .info = kInstalledCaption,
+                          .folder = DefaultServer(app1_),
+                          .version = L"Verzia: 4.0.2",
+                          .port = L"50064",
+                          .portEnabled = true,
+                          .mode = L"SS",
+                          .modesEnabled = true}),
               Read(p));
 }
 
@@ -276,9 +309,7 @@ TEST_F(NewFrameTest, DataIniWithoutServerShowsNoServer) {
     TNewFrame& p = Start();
     EXPECT_EQ(L"", W().Run().m_szFBDir);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
-                          L"", L"50064", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
 }
 
 TEST_F(NewFrameTest, KitWithoutClientLibraryIsOfferedWithoutVersion) {
@@ -325,16 +356,12 @@ TEST_F(NewFrameTest, UncheckingForAServerWhosePortsDisagreeLeavesThePortEmpty) {
     TNewFrame& p = Start();
     ASSERT_TRUE(p.chFB->Checked());
     Click(*p.chFB);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
-                          L"Verzia: 4.0.2", L"", true, L"CS", true}),
-              Read(p));
+    EXPECT_EQ(Keeping(server, L"4.0.2", L"", L"CS"), Read(p));
     // The folder edit keeps its text while hidden; checking again brings it
     // back, SuperServer selected, the (empty) port left as it is.
     EXPECT_EQ(DefaultServer(app1_), p.edFbFolder->Text());
     Click(*p.chFB);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
-                          L"", L"", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app1_), L""), Read(p));
 }
 
 TEST_F(NewFrameTest, UncheckingForAnAgreedServerShowsItsPortAndMode) {
@@ -345,9 +372,7 @@ TEST_F(NewFrameTest, UncheckingForAnAgreedServerShowsItsPortAndMode) {
     TNewFrame& p = Start();
     p.edPort->SetText(L"4000");
     Click(*p.chFB);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
-                          L"Verzia: 4.0.2", L"3070", true, L"SC", true}),
-              Read(p));
+    EXPECT_EQ(Keeping(server, L"4.0.2", L"3070", L"SC"), Read(p));
 }
 
 TEST_F(NewFrameTest, UncheckingWithoutServerLeavesNothingInstalledMayInstall) {
@@ -355,16 +380,18 @@ TEST_F(NewFrameTest, UncheckingWithoutServerLeavesNothingInstalledMayInstall) {
     TNewFrame& p = Start();
     p.edPort->SetText(L"3333");
     Click(*p.chFB);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, L"", L"", L"", L"", L"3333", true, L"SS",
-                          true}),
+    EXPECT_EQ((ServerHalf{.kit = L"Firebird 4.0.5",
+                          .kitEnabled = true,
+                          .port = L"3333",
+                          .portEnabled = true,
+                          .mode = L"SS",
+                          .modesEnabled = true}),
               Read(p));
     EXPECT_EQ(DefaultServer(app1_), p.edFbFolder->Text());
     // And back into install: a new server gets the new-server port.
     p.gCS->SetChecked(true);
     Click(*p.chFB);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
-                          L"", L"50064", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
 }
 
 TEST_F(NewFrameTest, CheckingFromKeepInstalledKeepsTheInstalledServersPort) {
@@ -375,9 +402,7 @@ TEST_F(NewFrameTest, CheckingFromKeepInstalledKeepsTheInstalledServersPort) {
     TNewFrame& p = Start();
     ASSERT_FALSE(p.chFB->Checked());
     Click(*p.chFB);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app1_), L"",
-                          L"", L"3055", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app1_), L"3055"), Read(p));
 }
 
 TEST_F(NewFrameTest, PortEditTakesAnyText) {
@@ -473,9 +498,7 @@ TEST_F(NewFrameTest, SearchForAnApplicationWithoutServerRefillsBothHalves) {
     EXPECT_EQ(app2_, p.lAppInfoFolder->Caption());
     EXPECT_EQ(DefaultServer(app2_), W().Run().m_szFBDir);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app2_), L"",
-                          L"", L"50064", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app2_), L"50064"), Read(p));
     // For this run only.
     wchar_t stored[MAX_PATH] = {};
     DWORD size = sizeof stored;
@@ -492,9 +515,7 @@ TEST_F(NewFrameTest, SearchFromInstallToAnotherApplicationWithoutServerMovesTheS
     p.edPort->SetText(L"3333");
     ui_.files = {app2_ + L"bin\\exe\\Kadrix.exe"};
     Click(*p.btnSearch);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, true, kInstallCaption, DefaultServer(app2_), L"",
-                          L"", L"50064", true, L"SS", true}),
-              Read(p));
+    EXPECT_EQ(Installing(DefaultServer(app2_), L"50064"), Read(p));
 }
 
 TEST_F(NewFrameTest, SearchForAnApplicationWithACurrentServerShowsIt) {
@@ -510,9 +531,7 @@ TEST_F(NewFrameTest, SearchForAnApplicationWithACurrentServerShowsIt) {
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_EQ(app2_, p.lAppInfoFolder->Caption());
     EXPECT_EQ(10002001, W().Run().m_nFBVersion);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
-                          L"Verzia: 10.2.1", L"3080", true, L"SC", true}),
-              Read(p));
+    EXPECT_EQ(Keeping(server, L"10.2.1", L"3080", L"SC"), Read(p));
 }
 
 TEST_F(NewFrameTest, SearchFromNothingInstalledToACurrentServerNamesItAsInstalled) {
@@ -527,9 +546,7 @@ TEST_F(NewFrameTest, SearchFromNothingInstalledToACurrentServerNamesItAsInstalle
     ASSERT_FALSE(p.lFBInfoCaption1->Visible());
     ui_.files = {app2_ + L"bin\\exe\\Kadrix.exe"};
     Click(*p.btnSearch);
-    EXPECT_EQ((ServerHalf{L"Firebird 4.0.5", true, false, kInstalledCaption, L"", server,
-                          L"Verzia: 4.0.5", L"3080", true, L"CS", true}),
-              Read(p));
+    EXPECT_EQ(Keeping(server, L"4.0.5", L"3080", L"CS"), Read(p));
 }
 
 TEST_F(NewFrameTest, SearchWithoutKitFromServerToNoServerDisablesPortAndModes) {
@@ -538,9 +555,7 @@ TEST_F(NewFrameTest, SearchWithoutKitFromServerToNoServerDisablesPortAndModes) {
     ASSERT_TRUE(p.edPort->Enabled());
     ui_.files = {app2_ + L"bin\\exe\\Kadrix.exe"};
     Click(*p.btnSearch);
-    EXPECT_EQ((ServerHalf{L"Firebird 4", false, false, L"", L"", L"", L"", L"50064", false, L"SS",
-                          false}),
-              Read(p));
+    EXPECT_EQ((ServerHalf{.kit = L"Firebird 4", .port = L"50064", .mode = L"SS"}), Read(p));
 }
 
 // ---- Version numbers --------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "AppDirValue.h"
 #include "WinTestSupport.h"
 #include "outside/Outside.h"
+#include "wizard/ComputerName.h"
 #include "wizard/Dialogs.h"
 
 using namespace testsupport;

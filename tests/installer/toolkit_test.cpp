@@ -178,7 +178,11 @@ TEST_F(ToolkitTest, ListViewHoldsRowsOfCells) {
 // ---- The parameters page's layout ------------------------------------------------
 
 struct NewFrameHost : Form {
-    NewFrameHost() : Form(resources::kWizardForm), page(*this) {}
+    NewFrameHost() : Form(resources::kWizardForm), page(*this, run, reports, kitProblem) {}
+    engine::Installation run;
+    wizard::SetupLog log;
+    wizard::Reporter reports{run, log};
+    std::wstring kitProblem;
     wizard::TNewFrame page;
 };
 

@@ -12,6 +12,7 @@
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "resources/Layouts.h"
+#include "wizard/ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -69,7 +70,7 @@ TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
     EXPECT_EQ(L"50064", w->Run().m_szFBPort);
     EXPECT_TRUE(w->Run().m_bIsNT);
     EXPECT_FALSE(w->Run().m_bSilentInstall);
-    EXPECT_EQ(wizard::Wizard, w.get());
+    EXPECT_EQ(toolkit::App().MainForm(), w.get());
     EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
     EXPECT_TRUE(w->NewFrame->Visible());
     EXPECT_FALSE(w->ProgressFrame->Visible());
@@ -159,7 +160,7 @@ TEST_F(WizardTest, OptionsFillThePageTheFolderOnlyForAnInstallation) {
 // (a folder) is said once, and the wizard goes on.
 TEST_F(WizardTest, LogOptionOpensItsFileAlsoAttended) {
     auto w = Make({L"/LOG=" + work_.Path() + L"istrel.log"});
-    EXPECT_GT(w->Run().m_logFd, 0);
+    EXPECT_TRUE(w->Log().IsOpen());
     EXPECT_TRUE(ui_.messages.empty());
     w = nullptr;
     const std::wstring folder = work_.Path().substr(0, work_.Path().size() - 1);
@@ -218,9 +219,9 @@ TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) 
     w->Show();
     EXPECT_FALSE(IsWindowVisible(w->Handle())) << "an unattended run stays hidden";
     EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode);
-    ASSERT_GT(w->Run().m_logFd, 0);
+    ASSERT_TRUE(w->Log().IsOpen());
     EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
-    EXPECT_TRUE(wizard::WriteLog(w->Run().m_logFd, L"OK"));
+    EXPECT_TRUE(w->Log().Write(L"OK"));
     w->CloseLog();
     const std::string bytes = ReadBytes(logPath_);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
@@ -254,7 +255,7 @@ TEST_F(FixedLogTest, InteractiveShowOpensNoLog) {
     auto w = Make();
     w->Show();
     EXPECT_TRUE(IsWindowVisible(w->Handle()));
-    EXPECT_EQ(0, w->Run().m_logFd);
+    EXPECT_FALSE(w->Log().IsOpen());
     EXPECT_FALSE(Exists(logPath_));
 }
 

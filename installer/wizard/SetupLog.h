@@ -1,0 +1,26 @@
+// The setup log: the one file an administrator reads of an unattended run.
+// Entries are UTF-16 without a byte order mark, appended to what earlier
+// runs wrote; the file stays unshared while it is open.
+#pragma once
+
+#include <string>
+
+#include "platform/UniqueHandle.h"
+
+namespace wizard {
+
+class SetupLog {
+public:
+    // Opens `path` for appending, or creates it; false when it cannot
+    // (GetLastError says why), and the log stays closed.
+    bool Open(const std::wstring& path);
+    bool IsOpen() const { return file_.valid(); }
+    // Appends `entry` as it is; false when no file is open or the write fails.
+    bool Write(const std::wstring& entry) const;
+    void Close() { file_.reset(); }
+
+private:
+    platform::UniqueKernelHandle file_;
+};
+
+}  // namespace wizard

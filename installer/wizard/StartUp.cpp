@@ -1,0 +1,194 @@
+// The wizard's start-up: the run's record from the command line and the PC,
+// an earlier run settled, the pages filled, the setup log opened; a
+// start-up that cannot go on reports why and ends the program.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "environment/Folders.h"
+#include "outside/Outside.h"
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+#include "toolkit/Application.h"
+#include "wizard/NewFrame.h"
+#include "wizard/Wizard.h"
+
+namespace wizard {
+
+using platform::CurrentDir;
+using platform::WithDelimiter;
+
+namespace {
+
+// The window's title.
+constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera";
+constexpr wchar_t kCaption64[] = L" 64 bitová verzia";
+
+}  // namespace
+
+void TWizard::FormCreate() {
+    ResetRun();
+    if (!ReadStartOptions() || !CheckWindows() || !FindApplication() || !InitializePages()) return;
+    m_ActiveFrame = NewFrame.get();
+    EnableButtons();
+    ApplyOptions();
+    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+}
+
+void TWizard::ResetRun() {
+    // A copy from a CD or a download may carry read-only and other attributes.
+    SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    run_.m_bSilentInstall = false;
+    run_.m_bSuspendCreated = false;
+    run_.m_szAppDir.clear();
+    run_.m_szFBDir.clear();
+    run_.m_szFBPort = outside::kNewServerPort;
+    for (const std::wstring& argument : arguments_) {
+        if (IsSilentSwitch(argument)) {
+            run_.m_bSilentInstall = true;
+            MarkHidden(true);
+        }
+    }
+    SetText(std::wstring(kCaption) + kCaption64);
+    run_.Zip = nullptr;
+    run_.m_RequiredBytes = run_.m_ProgressPrevious = run_.m_ProgressNext = 0;
+    run_.m_szGdsSource.clear();
+
+    if (Unseen())
+        toolkit::App().SetErrorSink([this](const std::wstring& text) { WriteLogEntry(text); });
+}
+
+bool TWizard::ReadStartOptions() {
+    options_ = {};
+    if (std::any_of(arguments_.begin(), arguments_.end(), IsHelpSwitch)) {
+        ShowUsage();
+        return false;
+    }
+    if (std::wstring error = ReadOptions(arguments_, options_); !error.empty()) {
+        // A script's typo must show in the log it reads.
+        if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+        StartUpFailed(error);
+        return false;
+    }
+    return true;
+}
+
+bool TWizard::CheckWindows() {
+    constexpr wchar_t kNotSupported[] = L"Program na Vašej verzii Windows nie je podporovaný!";
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;  // the 276-byte record
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExW(&version);
+#pragma GCC diagnostic pop
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+        run_.m_bIsNT = false;
+        StartUpFailed(kNotSupported);
+        return false;
+    }
+    run_.m_bIsNT = true;
+    run_.m_bVista = version.dwMajorVersion > 5;
+    run_.m_nFBVersion = 0;
+    return true;
+}
+
+bool TWizard::FindApplication() {
+    constexpr wchar_t kNoApplication[] =
+        L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
+    // An earlier run cut short is settled before anything reads the server
+    // folder: the page must show the server the PC really has.
+    if (run_.m_bSilentInstall && run_.m_Journal.Exists()) OpenSetupLog();
+    engine::SettleEarlierRun(run_, *this);
+
+    if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir().value_or(L"");
+    if (run_.m_szAppDir.empty()) {
+        StartUpFailed(kNoApplication);
+        return false;
+    }
+    return true;
+}
+
+bool TWizard::InitializePages() {
+    // Without a kit an unattended run could only report a success that
+    // installed nothing.
+    m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()).value_or(L"") : L"";
+    NewFrame->Initialize(true, nullptr, nullptr);
+    ProgressFrame->Initialize(false, nullptr, nullptr);
+    EndFrame->Initialize(false, nullptr, nullptr);
+    if (!m_szKitProblem.empty() && !ReconfiguresOnly()) {
+        OpenSetupLog();
+        StartUpFailed(m_szKitProblem);
+        return false;
+    }
+    return true;
+}
+
+std::wstring TWizard::ShownAppDir() const {
+    // A page that has not shown a folder yet would show the run's.
+    for (const std::wstring& folder : {NewFrame->lAppInfoFolder->Caption(), run_.m_szAppDir})
+        if (!folder.empty()) return WithDelimiter(folder);
+    return {};
+}
+
+bool TWizard::ReconfiguresOnly() const {
+    return (options_.port || options_.mode) && !run_.m_szFBDir.empty() &&
+           environment::IsFBInstalled(run_.m_szFBDir);
+}
+
+// Changes nothing; a script that asks gets exit code 0 and no window (no
+// log is open yet to take the text).
+void TWizard::ShowUsage() {
+    Inform(UsageText());
+    run_.m_nExitCode = kExitDone;
+    toolkit::App().Terminate();
+}
+
+// Nothing has changed yet; the program ends without showing its window.
+void TWizard::StartUpFailed(const std::wstring& message) {
+    reports_.ReportError(message);
+    run_.m_nExitCode = kExitNotStarted;
+    toolkit::App().Terminate();
+}
+
+// The options set the page as a user would, so the run takes them from there.
+void TWizard::ApplyOptions() {
+    TNewFrame& page = *NewFrame;
+    if (options_.port) page.edPort->SetText(*options_.port);
+    if (options_.mode) {
+        const std::pair<const outside::ServerMode*, toolkit::RadioButton*> modes[] = {
+            {&outside::kModeSuper, page.gSS},
+            {&outside::kModeClassic, page.gCS},
+            {&outside::kModeSuperClassic, page.gSC}};
+        for (const auto& [mode, button] : modes)
+            if (std::wstring(mode->iniCode) == options_.mode->iniCode) button->SetChecked(true);
+    }
+    // The folder edit belongs to the install state: a kept server stays where it is.
+    if (options_.dir && page.chFB->Checked()) page.edFbFolder->SetText(*options_.dir);
+}
+
+void TWizard::OpenSetupLog() {
+    if (logTried_) return;  // open already, or reported
+    logTried_ = true;
+    // Without /LOG a fixed place, whatever folder the application lives in.
+    const std::wstring path =
+        options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
+    if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
+    if (log_.Open(path)) return;
+    // The run goes on without it; a script reads standard error.
+    const std::wstring why = L"Záznam inštalácie " + path +
+                             L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
+                             platform::SystemErrorText(GetLastError());
+    if (run_.m_bSilentInstall)
+        WriteStandardError(why);
+    else
+        reports_.ShowError(why);
+}
+
+void TWizard::CloseLog() {
+    log_.Close();
+    logTried_ = false;
+}
+
+}  // namespace wizard
