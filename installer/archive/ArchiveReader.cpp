@@ -102,21 +102,4 @@ ArchiveSurvey SurveyArchive(const std::wstring& archive) {
     return survey;
 }
 
-int32_t ArchiveTotalSize(const std::wstring& archive) {
-    ArchiveReader reader;
-    reader.FileName = archive;
-    try {
-        reader.OpenArchive();
-    } catch (const ArchiveError&) {
-        throw ArchiveError(L"Chyba pri otváraní súboru: " + archive);
-    }
-    uint32_t total = 0;  // unsigned, so a total above 2 GiB wraps instead of overflowing
-    TZFArchiveItem item;
-    for (bool found = reader.FindFirst(L"*.*", item, faAnyFile & ~uint32_t(faDirectory)); found;
-         found = reader.FindNext(item))
-        total += uint32_t(uint64_t(item.UncompressedSize));
-    reader.CloseArchive();
-    return int32_t(total);
-}
-
 }  // namespace archive

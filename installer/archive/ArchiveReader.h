@@ -111,11 +111,6 @@ struct ArchiveSurvey {
 // directory is not sound.
 ArchiveSurvey SurveyArchive(const std::wstring& archive);
 
-// Total of the uncompressed sizes of the archive's file entries, wrapping
-// modulo 2^32 into the signed 32-bit range. Raises ArchiveError with
-// "Chyba pri otváraní súboru: " + archive when it cannot be opened.
-int32_t ArchiveTotalSize(const std::wstring& archive);
-
 // The bytes of the archive's file entry entryName (matched as FileMasks
 // match; the last such entry), read into memory with an extraction's
 // checks: sizes as the central directory gives them (at most 64 MiB), the

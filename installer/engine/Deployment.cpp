@@ -3,6 +3,8 @@
 // and what the extraction's progress and failures do. The kit is checked
 // whole before anything changes, and everything up to the new instance
 // running is one transaction: a failure gives the PC back the server it had.
+#include <optional>
+
 #include "engine/CommandLines.h"
 #include "engine/ExtractionRules.h"
 #include "engine/Steps.h"
@@ -79,8 +81,8 @@ uint64_t FreeBytesFor(std::wstring folder) {
 
 // The kit as a whole: readable, every entry extractable inside the server
 // folder, the entries the installer relies on present, room on the drive.
-// Empty when it may be used, otherwise why not.
-std::wstring CheckKit(const archive::ArchiveSurvey& kit, const std::wstring& serverDir) {
+// Nothing when it may be used, otherwise why not.
+std::optional<std::wstring> CheckKit(const archive::ArchiveSurvey& kit, const std::wstring& serverDir) {
     const std::wstring refused = Fill(kKitRefused, {outside::kKitArchive});
     if (kit.problem) return refused + *kit.problem;
     for (const wchar_t* needed : outside::kKitEntries) {
@@ -92,7 +94,7 @@ std::wstring CheckKit(const archive::ArchiveSurvey& kit, const std::wstring& ser
     const uint64_t free = FreeBytesFor(serverDir);
     if (free < kit.totalBytes)
         return refused + Fill(kNoRoom, {Megabytes(kit.totalBytes), Megabytes(free)});
-    return {};
+    return std::nullopt;
 }
 
 archive::ArchiveSurvey SurveyKit() {
@@ -114,8 +116,8 @@ public:
             return false;
         }
         const archive::ArchiveSurvey kit = SurveyKit();
-        if (std::wstring refused = CheckKit(kit, run_.m_szFBDir); !refused.empty()) {
-            ui_.ReportFailure(refused);
+        if (const std::optional<std::wstring> refused = CheckKit(kit, run_.m_szFBDir)) {
+            ui_.ReportFailure(*refused);
             return false;
         }
         run_.m_szGdsSource = run_.m_szFBDir + outside::kClient32Dll;

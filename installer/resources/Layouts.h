@@ -17,7 +17,8 @@ toolkit::Layout ProgressFrameLayout();  // below the title
 toolkit::Layout EndFrameLayout();
 toolkit::Layout NewFrameLayout();
 
-// The banner picture (RCDATA, a 161 x 312 truecolour PNG).
+// The banner picture (RCDATA, a 161 x 312 truecolour PNG; BANNER_150 and
+// BANNER_200 beside it for 150 % and 200 % display scaling).
 inline constexpr wchar_t kBannerResource[] = L"BANNER";
 
 // The maker's guide to converting the application's databases for the new

@@ -103,7 +103,8 @@ std::wstring UsageText() {
     return kUsage;
 }
 
-std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOptions& options) {
+std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& arguments,
+                                        InstallOptions& options) {
     for (const std::wstring& argument : arguments) {
         if (IsSilentSwitch(argument) || IsHelpSwitch(argument)) continue;
         const size_t eq = argument.find(L'=');
@@ -129,7 +130,7 @@ std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOpti
             return kCannotGoOn + (kUnknown + argument) + L"\r\n" + kKnownOptions;
         }
     }
-    return L"";
+    return std::nullopt;
 }
 
 }  // namespace wizard

@@ -30,7 +30,7 @@ std::wstring UsageText();
 // "/PORT=n", "/MODE=SS|CS|SC", "/DIR=folder", "/WAIT=seconds", "/LOG=file"
 // (made full against the current directory), names and mode codes in any case; a
 // later option overrides an earlier one. Returns the Slovak message for the
-// first unknown, malformed or out-of-range argument, empty when all are good.
-std::wstring ReadOptions(const std::vector<std::wstring>& arguments, InstallOptions& options);
+// first unknown, malformed or out-of-range argument, nothing when all are good.
+std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& arguments, InstallOptions& options);
 
 }  // namespace wizard

@@ -66,10 +66,10 @@ bool TWizard::ReadStartOptions() {
         ShowUsage();
         return false;
     }
-    if (std::wstring error = ReadOptions(arguments_, options_); !error.empty()) {
+    if (const std::optional<std::wstring> error = ReadOptions(arguments_, options_)) {
         // A script's typo must show in the log it reads.
         if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
-        StartUpFailed(error);
+        StartUpFailed(*error);
         return false;
     }
     return true;
@@ -175,7 +175,7 @@ void TWizard::OpenSetupLog() {
     const std::wstring path =
         options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
-    if (log_.Open(path)) return;
+    if (m_logFd.Open(path)) return;
     // The run goes on without it; a script reads standard error.
     const std::wstring why = L"Záznam inštalácie " + path +
                              L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
@@ -187,7 +187,7 @@ void TWizard::OpenSetupLog() {
 }
 
 void TWizard::CloseLog() {
-    log_.Close();
+    m_logFd.Close();
     logTried_ = false;
 }
 

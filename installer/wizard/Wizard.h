@@ -71,7 +71,7 @@ public:
     [[noreturn]] void Halt(int32_t code);
     // Closes the setup log; a later start-up step may open it again.
     void CloseLog();
-    const SetupLog& Log() const { return log_; }
+    const SetupLog& Log() const { return m_logFd; }
     // Where the run's reports go; Reporter::Unseen says whether anyone
     // could see a box.
     const Reporter& Reports() const { return reports_; }
@@ -150,9 +150,9 @@ private:
     void ApplyOptions();
 
     engine::Installation run_;
-    SetupLog log_;
+    SetupLog m_logFd;  // the setup log; it owns its file
     bool logTried_ = false;  // opened, or its failure reported, since the last CloseLog
-    Reporter reports_{run_, log_};
+    Reporter reports_{run_, m_logFd};
     std::vector<std::wstring> arguments_;
     InstallOptions options_;
 };

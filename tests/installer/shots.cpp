@@ -124,7 +124,8 @@ public:
 
 int Pages(const std::wstring& dir) {
     toolkit::Application app;
-    wizard::TWizard wizard;
+    // No arguments: the driver's own ("pages") would be an unknown option.
+    wizard::TWizard wizard(std::vector<std::wstring>{});
     wizard.Show();
     Settle();
 
