@@ -27,19 +27,23 @@ std::wstring FormatVersion(const FileVersion& version, VersionForm form) {
     return FormatVersion(version.major, version.minor, version.release, form);
 }
 
-std::wstring GetFileVersionText(const std::wstring& path, VersionForm form) {
+std::wstring FormatVersion(const std::optional<FileVersion>& version, VersionForm form) {
+    return version ? FormatVersion(*version, form) : L"";
+}
+
+std::optional<FileVersion> ReadFileVersion(const std::wstring& path) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return L"";
+    if (size == 0) return std::nullopt;
     std::vector<BYTE> info(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return L"";
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return std::nullopt;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
         length < sizeof(VS_FIXEDFILEINFO))
-        return L"";
-    return FormatVersion(HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                         HIWORD(fixed->dwFileVersionLS), form);
+        return std::nullopt;
+    return FileVersion{HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                       HIWORD(fixed->dwFileVersionLS)};
 }
 
 std::optional<FileVersion> ReadEntryVersion(const std::wstring& archive,

@@ -19,10 +19,12 @@ enum VersionForm {
 std::wstring FormatVersion(unsigned major, unsigned minor, unsigned release, VersionForm form);
 std::wstring FormatVersion(const FileVersion& version, VersionForm form);
 
-// The file's version (from its fixed version information) in the given
-// form; empty when the file is missing, has no version resource or cannot
-// be read.
-std::wstring GetFileVersionText(const std::wstring& path, VersionForm form);
+// The file's version (from its fixed version information); nothing when the
+// file is missing, has no version resource or cannot be read.
+std::optional<FileVersion> ReadFileVersion(const std::wstring& path);
+
+// A version in the given form; empty text for none, as the page shows it.
+std::wstring FormatVersion(const std::optional<FileVersion>& version, VersionForm form);
 
 // The version of `entry` inside the archive, read from the entry's bytes in
 // memory. Nothing when the archive or the entry is missing or the entry

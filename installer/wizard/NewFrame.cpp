@@ -65,8 +65,8 @@ bool ServerInstalled(const std::wstring& folder) {
 
 int32_t ServerVersion(const std::wstring& folder) {
     if (folder.empty()) return 0;
-    return VersionNumber(environment::GetFileVersionText(folder + outside::kClientDll,
-                                                         environment::kVersionNumberForm));
+    return VersionNumber(environment::FormatVersion(
+        environment::ReadFileVersion(folder + outside::kClientDll), environment::kVersionNumberForm));
 }
 
 // Where `part` begins in `text`, without regard to case; npos when nowhere.
@@ -147,8 +147,8 @@ void TNewFrame::SetAppParam() {
         environment::IsElevatedAdministrator()) {
         chFB->SetEnabled(true);
         const auto kit = environment::ReadEntryVersion(outside::kKitArchive, outside::kClientDll);
-        w.m_nFBSetupVersion = VersionNumber(
-            kit ? environment::FormatVersion(*kit, environment::kVersionNumberForm) : L"");
+        w.m_nFBSetupVersion =
+            VersionNumber(environment::FormatVersion(kit, environment::kVersionNumberForm));
         if (w.m_nFBSetupVersion != 0)
             chFB->SetCaption(kKitPrefix +
                              environment::FormatVersion(*kit, environment::kVersionDottedForm));
@@ -170,8 +170,9 @@ void TNewFrame::SetFBParam() {
             ShowInstalledServer(true);
         }
         lFBInfoFolder->SetCaption(w.m_szFBDir);
-        lFBInfoVersion->SetCaption(environment::GetFileVersionText(
-            w.m_szFBDir + outside::kClientDll, environment::kVersionDottedForm));
+        lFBInfoVersion->SetCaption(environment::FormatVersion(
+            environment::ReadFileVersion(w.m_szFBDir + outside::kClientDll),
+            environment::kVersionDottedForm));
         edPort->SetText(
             environment::ReadFBPort(w.m_szFBDir + outside::kServerConf, ini, kAgreedPort));
         SelectMode(environment::ReadFBType(ini));
