@@ -19,7 +19,7 @@ bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
 
 }  // namespace
 
-std::wstring GetProcessPath(DWORD pid) {
+std::optional<std::wstring> GetProcessPath(DWORD pid) {
     platform::UniqueKernelHandle process(
         OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     if (!process) platform::ThrowLastError();
@@ -30,16 +30,17 @@ std::wstring GetProcessPath(DWORD pid) {
     return DevicePathToDrive(std::wstring(image.data(), length));
 }
 
-std::wstring MapDevicePath(const std::wstring& devicePath, const std::vector<DriveDevice>& drives) {
+std::optional<std::wstring> MapDevicePath(const std::wstring& devicePath,
+                                          const std::vector<DriveDevice>& drives) {
     for (const DriveDevice& drive : drives) {
         std::wstring prefix = drive.device + L"\\";
         if (StartsWithNoCase(devicePath, prefix))
             return drive.root + devicePath.substr(prefix.size());
     }
-    return L"";
+    return std::nullopt;
 }
 
-std::wstring DevicePathToDrive(const std::wstring& devicePath) {
+std::optional<std::wstring> DevicePathToDrive(const std::wstring& devicePath) {
     std::vector<wchar_t> roots(512);
     DWORD length = GetLogicalDriveStringsW(DWORD(roots.size()), roots.data());
     if (length > roots.size()) {
@@ -54,10 +55,10 @@ std::wstring DevicePathToDrive(const std::wstring& devicePath) {
         if (!drive.empty() && drive.back() == L'\\') drive.pop_back();
         wchar_t device[128];
         if (!QueryDosDeviceW(drive.c_str(), device, 128)) platform::ThrowLastError();
-        std::wstring match = MapDevicePath(devicePath, {{root, device}});
-        if (!match.empty()) return match;
+        if (std::optional<std::wstring> match = MapDevicePath(devicePath, {{root, device}}))
+            return match;
     }
-    return L"";
+    return std::nullopt;
 }
 
 }  // namespace environment

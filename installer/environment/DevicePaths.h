@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,14 +12,14 @@ namespace environment {
 
 // Full path of the process's executable in drive-letter form. Raises
 // platform::SystemError when the process cannot be opened, its image name
-// cannot be read, or a drive's device name cannot be queried. Empty when no
-// drive holds the image.
-std::wstring GetProcessPath(DWORD pid);
+// cannot be read, or a drive's device name cannot be queried. Nothing when
+// no drive holds the image.
+std::optional<std::wstring> GetProcessPath(DWORD pid);
 
 // A path in NT device form ("\Device\HarddiskVolume3\x") in drive-letter form
-// ("C:\x"); empty when no drive matches. Raises platform::SystemError when a
-// drive's device name cannot be queried.
-std::wstring DevicePathToDrive(const std::wstring& devicePath);
+// ("C:\x"); nothing when no drive matches. Raises platform::SystemError
+// when a drive's device name cannot be queried.
+std::optional<std::wstring> DevicePathToDrive(const std::wstring& devicePath);
 
 // A drive root ("C:\") and the device name behind it ("\Device\HarddiskVolume3").
 struct DriveDevice {
@@ -28,8 +29,9 @@ struct DriveDevice {
 
 // The matching rule of DevicePathToDrive: the first drive whose device name,
 // followed by "\", begins the path (without regard to case) replaces that
-// prefix with its root. Empty when none matches. The delimiter keeps
+// prefix with its root. Nothing when none matches. The delimiter keeps
 // \Device\HarddiskVolume1 from claiming paths on \Device\HarddiskVolume10.
-std::wstring MapDevicePath(const std::wstring& devicePath, const std::vector<DriveDevice>& drives);
+std::optional<std::wstring> MapDevicePath(const std::wstring& devicePath,
+                                          const std::vector<DriveDevice>& drives);
 
 }  // namespace environment

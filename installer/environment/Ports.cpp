@@ -26,10 +26,10 @@ bool IsPortFree(const std::wstring& folder, const std::wstring& port, std::wstri
             return true;
         // The instance's firebird.conf is looked for two levels above its
         // executable.
-        const std::wstring instance =
-            ParentDir(ParentDir(GetProcessPath(GetServicePID(e.name).value_or(0))));
         // An image on no drive letter has no folder; its port is not looked
         // for below the current directory.
+        const std::optional<std::wstring> image = GetProcessPath(GetServicePID(e.name).value_or(0));
+        const std::wstring instance = image ? ParentDir(ParentDir(*image)) : L"";
         std::wstring p = instance.empty() ? L"" : ReadConfPort(instance + outside::kServerConf);
         if (p.empty()) p = outside::kStandardPort;
         if (p != port) return true;

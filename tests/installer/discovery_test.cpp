@@ -208,9 +208,9 @@ TEST(MapDevicePath, DeviceNamesSharingAPrefixMapToTheirOwnDrive) {
 TEST(MapDevicePath, ComparesWithoutCaseAndNeedsTheDelimiter) {
     std::vector<DriveDevice> drives = {{L"E:\\", L"\\Device\\HarddiskVolume2"}};
     EXPECT_EQ(L"E:\\Srv\\x.exe", MapDevicePath(L"\\DEVICE\\harddiskvolume2\\Srv\\x.exe", drives));
-    EXPECT_EQ(L"", MapDevicePath(L"\\Device\\HarddiskVolume2", drives));
-    EXPECT_EQ(L"", MapDevicePath(L"\\Device\\HarddiskVolume3\\x.exe", drives));
-    EXPECT_EQ(L"", MapDevicePath(L"\\Device\\HarddiskVolume2\\x.exe", {}));
+    EXPECT_EQ(std::nullopt, MapDevicePath(L"\\Device\\HarddiskVolume2", drives));
+    EXPECT_EQ(std::nullopt, MapDevicePath(L"\\Device\\HarddiskVolume3\\x.exe", drives));
+    EXPECT_EQ(std::nullopt, MapDevicePath(L"\\Device\\HarddiskVolume2\\x.exe", {}));
 }
 
 std::wstring OwnExecutable() {
@@ -220,7 +220,7 @@ std::wstring OwnExecutable() {
 }
 
 TEST(ProcessPath, OfThisProcessIsItsExecutable) {
-    std::wstring path = GetProcessPath(GetCurrentProcessId());
+    const std::wstring path = GetProcessPath(GetCurrentProcessId()).value_or(L"");
     EXPECT_TRUE(SameText(OwnExecutable(), path)) << ToUtf8(path);
 }
 
@@ -230,7 +230,7 @@ TEST(ProcessPath, DevicePathOfEveryDriveComesBack) {
     EXPECT_EQ(L"C:\\windows\\x.dll", DevicePathToDrive(std::wstring(device) + L"\\windows\\x.dll"));
     ASSERT_TRUE(QueryDosDeviceW(L"Z:", device, 128));
     EXPECT_EQ(L"Z:\\tmp", DevicePathToDrive(std::wstring(device) + L"\\tmp"));
-    EXPECT_EQ(L"", DevicePathToDrive(L"\\Device\\NoSuchVolume77\\x"));
+    EXPECT_EQ(std::nullopt, DevicePathToDrive(L"\\Device\\NoSuchVolume77\\x"));
 }
 
 TEST(ProcessPath, OfAMissingProcessRaisesTheSystemError) {
@@ -319,7 +319,7 @@ TEST_F(ServiceTest, ServiceProcessAndItsExecutable) {
     Instance(srv, L"velmora64b_47331", true);
     std::optional<DWORD> pid = GetServicePID(L"FirebirdServervelmora64b_47331");
     ASSERT_TRUE(pid);
-    std::wstring exe = GetProcessPath(*pid);
+    const std::wstring exe = GetProcessPath(*pid).value_or(L"");
     EXPECT_TRUE(SameText(srv + L"firebird.exe", exe)) << ToUtf8(exe);
 
     Instance(srv, L"velmora64b_47332", false);
