@@ -166,7 +166,7 @@ private:
     // False when its service tool did not end in time.
     bool RemoveLegacyInstance() {
         const std::wstring legacy =
-            WithDelimiter(environment::GetProgramFilesDir()) + outside::kLegacyFolder;
+            WithDelimiter(environment::GetProgramFilesDir().value_or(L"")) + outside::kLegacyFolder;
         if (!EntryExists(legacy + outside::kServerExe)) return true;
         tx_.RemovingService(std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
         return RunToolInTime(run_, LegacyToolCommand(legacy, outside::kToolStop)) &&

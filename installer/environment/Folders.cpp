@@ -30,10 +30,9 @@ std::wstring ParentDir(const std::wstring& path) {
     }
 }
 
-std::wstring GetProgramFilesDir() {
+std::optional<std::wstring> GetProgramFilesDir() {
     return platform::ReadRegString(HKEY_LOCAL_MACHINE, outside::kWindowsVersionKey,
-                                   outside::kProgramFilesValue, KEY_WOW64_64KEY)
-        .value_or(L"");
+                                   outside::kProgramFilesValue, KEY_WOW64_64KEY);
 }
 
 }  // namespace environment

@@ -21,8 +21,8 @@ bool IsFBInstalled(const std::wstring& folder);
 // stays "C:\". The result ends in "\"; empty on any error.
 std::wstring ParentDir(const std::wstring& path);
 
-// "ProgramFilesDir" of the 64-bit registry view, as stored; empty when
+// "ProgramFilesDir" of the 64-bit registry view, as stored; nothing when
 // unknown.
-std::wstring GetProgramFilesDir();
+std::optional<std::wstring> GetProgramFilesDir();
 
 }  // namespace environment
