@@ -1,6 +1,7 @@
 #include "platform/Errors.h"
 
 #include "platform/Text.h"
+#include "platform/UniqueHandle.h"
 
 namespace platform {
 
@@ -12,8 +13,8 @@ std::wstring SystemErrorText(DWORD code) {
     DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const UniqueLocalMemory owner(buffer);
     std::wstring text = n ? std::wstring(buffer, n) : L"Error " + std::to_wstring(code);
-    if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
     return text;

@@ -88,6 +88,15 @@ struct SidTraits {
     static void Close(Handle h) { FreeSid(h); }
 };
 
+// Memory a system call allocated for the caller (FormatMessageW's buffer,
+// CommandLineToArgvW's array).
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { LocalFree(h); }
+};
+
 // GDI objects the program creates (bitmaps, fonts: DeleteObject) and memory
 // device contexts (DeleteDC), typed so a bitmap owner cannot take a font. A
 // window's own DC (GetDC, BeginPaint) is given back to its window instead.
@@ -105,6 +114,7 @@ using UniqueServiceHandle = UniqueHandle<ServiceTraits>;
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
 using UniqueFindHandle = UniqueHandle<FindTraits>;
 using UniqueSid = UniqueHandle<SidTraits>;
+using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueBitmap = UniqueHandle<GdiTraits<HBITMAP, &DeleteObject>>;
 using UniqueFont = UniqueHandle<GdiTraits<HFONT, &DeleteObject>>;
 using UniqueMemoryDc = UniqueHandle<GdiTraits<HDC, &DeleteDC>>;

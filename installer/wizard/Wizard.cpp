@@ -8,6 +8,7 @@
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
+#include "platform/UniqueHandle.h"
 #include "resources/Layouts.h"
 #include "wizard/Dialogs.h"
 #include "toolkit/Application.h"
@@ -40,8 +41,8 @@ std::vector<std::wstring> CommandLineArguments() {
     std::vector<std::wstring> out;
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    const platform::UniqueLocalMemory owner(argv);
     for (int i = 1; argv && i < count; ++i) out.emplace_back(argv[i]);
-    LocalFree(argv);
     return out;
 }
 
