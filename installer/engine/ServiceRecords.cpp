@@ -132,9 +132,17 @@ bool StopAndDeleteService(const std::wstring& name) {
     if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
         return false;
     service.reset();
+    return WaitUntilGone(name);
+}
+
+bool WaitUntilGone(const std::wstring& name) {
     const ULONGLONG start = GetTickCount64();
-    while (State(name) != 0 && GetTickCount64() - start < kStopWaitMs) Sleep(kPollMs);
-    return State(name) == 0;
+    for (;;) {
+        const DWORD state = State(name);
+        if (state == 0) return true;
+        if (state == SERVICE_RUNNING || GetTickCount64() - start >= kStopWaitMs) return false;
+        Sleep(kPollMs);
+    }
 }
 
 bool StartAndWait(const std::wstring& name) {

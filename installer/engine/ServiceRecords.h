@@ -39,6 +39,12 @@ bool RestoreService(const ServiceRecord& record);
 // Stops the service and deletes it; true when it is gone (or never was).
 bool StopAndDeleteService(const std::wstring& name);
 
+// Waits until a deleted service has gone. The service manager keeps it
+// until its process has ended and every handle to it is closed, which a
+// loaded machine may take seconds for. True when it is gone; false at once
+// for one that runs (it was not deleted), else after 30 s.
+bool WaitUntilGone(const std::wstring& name);
+
 // Starts the service unless it runs; true once the service manager reports
 // it running.
 bool StartAndWait(const std::wstring& name);

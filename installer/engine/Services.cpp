@@ -74,7 +74,7 @@ bool RemoveService(Installation& run, const std::wstring& port) {
         return false;
     // A port that only occurs in another instance's name names no instance:
     // nothing to remove, nothing in the way.
-    if (environment::GetServiceState(service) == 0) return true;
+    if (WaitUntilGone(service)) return true;
     return Fail(run, L"Inštanciu Firebird SQL servera " + InstanceName(run.m_szFBDir, port) +
                          L" sa nepodarilo odstrániť.");
 }

@@ -31,8 +31,9 @@ service="FirebirdServervelmora64b_$port"
 system32="$drive_c/windows/system32"
 netsh_log="$system32/netsh.log"
 istrel_overrides="netsh.exe=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
-# Outside the build tree, whose programs tests/e2e/check-binaries inspects.
-inst="${TMPDIR:-/tmp}/istrel-e2e-$(basename "$build")-$name"
+# Outside the build tree, whose programs tests/e2e/check-binaries inspects;
+# named after the build's full path, so two checkouts never share one.
+inst="${TMPDIR:-/tmp}/istrel-e2e-$(basename "$build")-$(printf %s "$build" | md5sum | cut -c1-8)-$name"
 
 failures=0
 check() {  # check DESCRIPTION COMMAND...
