@@ -31,8 +31,8 @@ void ExtractionPool::Run() {
     if (completed) Progress(100);
 }
 
-// One entry (the version lookup) needs no pool: the caller inflates and the
-// writer's own thread checks and writes.
+// One entry needs no pool: the caller inflates and the writer's own thread
+// checks and writes.
 bool ExtractionPool::RunHere() {
     if (selected_.empty()) return true;
     const zip::Entry& e = *selected_.front();

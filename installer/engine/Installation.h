@@ -1,10 +1,10 @@
 // The engine's side of an installation: the one shared record of the run
-// (folders, port, flags, versions, the log handle, the extraction's state,
-// the markers made, the exit code), the choices that the parameters page
-// hands over, and the operations behind "Dokončiť". The record is a plain
-// value: the wizard owns one and passes it in, the engine's suites make
-// their own; the engine reaches the user through InstallerUi and returns
-// how the sequence ended.
+// (folders, port, flags, versions, the extraction's state, the markers
+// made, the exit code), the choices that the parameters page hands over,
+// and the operations behind "Dokončiť". The record is a plain value: the
+// wizard owns one and passes it in, the engine's suites make their own;
+// the engine reaches the user through InstallerUi and returns how the
+// sequence ended.
 #pragma once
 
 #include <cstdint>

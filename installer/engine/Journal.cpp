@@ -63,7 +63,7 @@ std::wstring Journal::DefaultPath() {
 Journal::Journal(std::wstring path) : path_(std::move(path)) {}
 
 bool Journal::Exists() const {
-    return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return platform::EntryExists(path_);
 }
 
 void Journal::Append(const std::vector<JournalRecord>& records) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "outside/Outside.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 
 namespace environment {
@@ -12,7 +13,7 @@ std::optional<std::wstring> ReadAppDir() {
 }
 
 bool IsFBInstalled(const std::wstring& folder) {
-    return GetFileAttributesW((folder + outside::kServerExe).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return platform::EntryExists(folder + outside::kServerExe);
 }
 
 std::wstring ParentDir(const std::wstring& path) {

@@ -4,6 +4,7 @@
 
 #include "outside/Outside.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
@@ -109,7 +110,7 @@ bool IsLockHeld(const std::wstring& lck, const std::wstring& lci) {
 }
 
 bool IsFileLocked(const std::wstring& path) {
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    if (!platform::EntryExists(path)) return false;
     return !OpenExclusive(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
 }
 

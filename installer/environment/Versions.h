@@ -28,7 +28,8 @@ std::wstring FormatVersion(const std::optional<FileVersion>& version, VersionFor
 
 // The version of `entry` inside the archive, read from the entry's bytes in
 // memory. Nothing when the archive or the entry is missing or the entry
-// declares no version; archive::ArchiveError when either cannot be read.
+// declares no version (or could not be extracted); archive::ArchiveError
+// when the archive cannot be read.
 std::optional<FileVersion> ReadEntryVersion(const std::wstring& archive, const std::wstring& entry);
 
 }  // namespace environment

@@ -2,12 +2,13 @@
 
 #include <windows.h>
 
+#include "platform/Paths.h"
+
 namespace wizard {
 
 bool SetupLog::Open(const std::wstring& path) {
     HANDLE h;
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (platform::FileExists(path)) {
         h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) SetFilePointer(h, 0, nullptr, FILE_END);

@@ -77,7 +77,7 @@ public:
     const Reporter& Reports() const { return reports_; }
     bool Unseen() const { return reports_.Unseen(); }
     // The application folder the parameters page shows, else the run's,
-    // ending in ""; empty when there is none yet.
+    // ending in "\"; empty when there is none yet.
     std::wstring ShownAppDir() const;
 
     // The archive reader's events during the extraction (the engine's).

@@ -10,7 +10,7 @@
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "environment/Instances.h"
-#include "wizard/ComputerName.h"
+#include "ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/LogEntry.h"
 #include "wizard/SetupLog.h"
@@ -189,20 +189,20 @@ protected:
 
 TEST_F(ComputerNameTest, LowerCaseNameComesBackUpperCase) {
     SetName(L"účtáreň-2");
-    EXPECT_EQ(L"ÚČTÁREŇ-2", wizard::ReadComputerName());
+    EXPECT_EQ(L"ÚČTÁREŇ-2", testsupport::ComputerName());
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(ComputerNameTest, MissingValueIsEmptyWithoutMessage) {
     RegDeleteValueW(key_, L"ComputerName");
-    EXPECT_EQ(L"", wizard::ReadComputerName());
+    EXPECT_EQ(L"", testsupport::ComputerName());
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(ComputerNameTest, UnreadableValueShowsErrorAndGivesEmpty) {
     DWORD number = 7;
     RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
-    EXPECT_EQ(L"", wizard::ReadComputerName());
+    EXPECT_EQ(L"", testsupport::ComputerName());
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Chyba pri čítaní z registrov!", ui_.messages[0].text);
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);

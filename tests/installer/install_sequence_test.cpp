@@ -21,7 +21,7 @@
 #include "environment/Accounts.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
-#include "wizard/ComputerName.h"
+#include "ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -458,7 +458,7 @@ TEST_F(InstallSequenceTest, RunningApplicationPostponesAnUnattendedRunWhenItsWai
         EXPECT_TRUE(w->Closed());
         EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
         EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
-        EXPECT_FALSE(Exists(app_ + L"userdata\\comps\\norun." + wizard::ReadComputerName()));
+        EXPECT_FALSE(Exists(app_ + L"userdata\\comps\\norun." + testsupport::ComputerName()));
         EXPECT_FALSE(Exists(fb_));
         EXPECT_TRUE(Exists(work_ / outside::kKitArchive));
         const std::string bytes = ReadBytes(log);
@@ -487,7 +487,7 @@ TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemove
 }
 
 TEST_F(InstallSequenceTest, NoRunMarkerLeftBySomeoneElseStays) {
-    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + wizard::ReadComputerName();
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + testsupport::ComputerName();
     ASSERT_TRUE(WriteBytes(noRun, "theirs"));
     auto w = Make();
     Choose(*w, true, Port(5), w->NewFrame->gSS);
@@ -519,7 +519,7 @@ TEST_F(InstallSequenceTest, MarkersAreRemovedFromTheFolderTheyWereMadeIn) {
     }
     CloseHandle(running);
     ASSERT_TRUE(StillOnParameters(*w));
-    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + wizard::ReadComputerName();
+    const std::wstring noRun = app_ + L"userdata\\comps\\norun." + testsupport::ComputerName();
     ASSERT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
     ASSERT_TRUE(Exists(noRun));
 

@@ -20,7 +20,7 @@
 #include "wizard/BlockedForm.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
-#include "wizard/ComputerName.h"
+#include "ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -99,7 +99,7 @@ private:
 };
 
 std::string KillRequestBytes() {
-    return ToUtf8(wizard::ReadComputerName()) + "\r\n" + kReasonAnsi;
+    return ToUtf8(testsupport::ComputerName()) + "\r\n" + kReasonAnsi;
 }
 
 // ---- Scans ------------------------------------------------------------------------
@@ -231,13 +231,13 @@ TEST(NoRunMarker, HoldsFiveMinutesAheadAcrossMidnight) {
 TEST(NoRunMarker, IsWrittenForThisComputerInTheCompsFolder) {
     AppFolder app;
     std::wstring comps = app / L"userdata\\comps";  // delimiter added when missing
-    ASSERT_FALSE(wizard::ReadComputerName().empty());
+    ASSERT_FALSE(testsupport::ComputerName().empty());
     EXPECT_TRUE(WriteNoRunMarker(comps, At(2026, 12, 31, 23, 58)));
     EXPECT_EQ("01.01.2027 00:03\r\n" + std::string(kReasonAnsi),
-              ReadBytes(comps + L"\\norun." + wizard::ReadComputerName()));
+              ReadBytes(comps + L"\\norun." + testsupport::ComputerName()));
 
     EXPECT_TRUE(WriteNoRunMarker(comps + L"\\"));  // the real clock
-    std::string bytes = ReadBytes(comps + L"\\norun." + wizard::ReadComputerName());
+    std::string bytes = ReadBytes(comps + L"\\norun." + testsupport::ComputerName());
     EXPECT_EQ(16u + 2u + sizeof kReasonAnsi - 1, bytes.size());
 
     EXPECT_FALSE(WriteNoRunMarker(app / L"missing\\"));

@@ -9,7 +9,7 @@
 #include "AppDirValue.h"
 #include "WinTestSupport.h"
 #include "outside/Outside.h"
-#include "wizard/ComputerName.h"
+#include "ComputerName.h"
 #include "wizard/Dialogs.h"
 
 using namespace testsupport;
@@ -164,7 +164,7 @@ TEST_F(ProgramTest, StornoEndsAtOnceWithoutTheCloseCleanUp) {
 TEST_F(ProgramTest, StornoAfterGivingUpTheWaitRemovesTheMarkersThisRunMade) {
     const std::wstring stop = app_ + outside::kStopMarker;
     const std::wstring noRun =
-        app_ + outside::kCompsDir + outside::kNoRunPrefix + wizard::ReadComputerName();
+        app_ + outside::kCompsDir + outside::kNoRunPrefix + testsupport::ComputerName();
     DeleteFileW(stop.c_str());
     DeleteFileW(noRun.c_str());
     const std::wstring exe = app_ + outside::kAppExe;

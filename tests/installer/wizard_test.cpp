@@ -12,7 +12,7 @@
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "resources/Layouts.h"
-#include "wizard/ComputerName.h"
+#include "ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -362,7 +362,7 @@ protected:
     void SetUp() override {
         WizardTest::SetUp();
         markers_ = {appDir_ + outside::kStopMarker,
-                    appDir_ + outside::kCompsDir + outside::kNoRunPrefix + wizard::ReadComputerName()};
+                    appDir_ + outside::kCompsDir + outside::kNoRunPrefix + testsupport::ComputerName()};
         leftovers_ = {appDir_ + outside::kDbCheckFile, appDir_ + outside::kTemplateDb,
                       work_.Path() + outside::kKitArchive, work_.Path() + L"setup.exe"};
         for (const auto& f : markers_) Touch(f);
