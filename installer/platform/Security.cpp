@@ -1,0 +1,211 @@
+#include "platform/Security.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+
+namespace platform {
+
+namespace {
+
+// Files get the same entries without the inheritance flags.
+std::wstring Sddl(Protection protection, bool container) {
+    const std::wstring inherit = container ? L"OICI" : L"";
+    std::wstring sddl = L"O:BAD:P(A;" + inherit + L";FA;;;SY)(A;" + inherit + L";FA;;;BA)";
+    if (protection == Protection::kUsersReadExecute) sddl += L"(A;" + inherit + L";FRFX;;;BU)";
+    return sddl;
+}
+
+// A security descriptor made from SDDL, owned.
+class Descriptor {
+public:
+    explicit Descriptor(const std::wstring& sddl) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                  &sd, nullptr))
+            ThrowLastError();
+        memory_.reset(sd);
+    }
+    PSECURITY_DESCRIPTOR get() const { return memory_.get(); }
+    PSID Owner() const {
+        PSID owner = nullptr;
+        BOOL defaulted = FALSE;
+        GetSecurityDescriptorOwner(get(), &owner, &defaulted);
+        return owner;
+    }
+    PACL Dacl() const {
+        PACL dacl = nullptr;
+        BOOL present = FALSE, defaulted = FALSE;
+        GetSecurityDescriptorDacl(get(), &present, &dacl, &defaulted);
+        return dacl;
+    }
+
+private:
+    UniqueLocalMemory memory_;
+};
+
+bool IsReparse(HANDLE entry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(entry, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsDirectory(HANDLE entry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(entry, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void ProtectHandle(HANDLE entry, Protection protection, bool container) {
+    const Descriptor sd(Sddl(protection, container));
+    const DWORD status = SetSecurityInfo(
+        entry, SE_FILE_OBJECT,
+        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+        sd.Owner(), nullptr, sd.Dacl(), nullptr);
+    if (status != ERROR_SUCCESS) throw SystemError(status);
+}
+
+// Every entry below the folder gets the folder's entries as its own: a file
+// a user left with a DACL of their own must not keep it. Links are left as
+// they are, and what they point to is never reached.
+void ProtectBelow(const std::wstring& folder, Protection protection) {
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle find(FindFirstFileW((WithDelimiter(folder) + L"*").c_str(), &found));
+    if (!find) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        const std::wstring inner = WithDelimiter(folder) + name;
+        UniqueKernelHandle entry = OpenEntry(inner, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+        if (!entry) continue;
+        const bool container = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        ProtectHandle(entry.get(), protection, container);
+        if (container) ProtectBelow(inner, protection);
+    } while (FindNextFileW(find.get(), &found));
+}
+
+// TrustedInstaller (NT SERVICE\TrustedInstaller), the account that owns
+// Windows' own files: S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464.
+UniqueSid TrustedInstaller() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    UniqueSid sid;
+    AllocateAndInitializeSid(&nt, 6, 80, 956008885, 3418522649, 1831038044, 1853292631,
+                             2271478464, 0, 0, sid.receive());
+    return sid;
+}
+
+// The user SID of this process's token, copied.
+std::vector<BYTE> ProcessUser() {
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return {};
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (!size || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    std::vector<BYTE> copy(GetLengthSid(sid));
+    CopySid(DWORD(copy.size()), copy.data(), sid);
+    return copy;
+}
+
+}  // namespace
+
+std::wstring ProtectedSddl(Protection protection) {
+    return Sddl(protection, /*container=*/true);
+}
+
+bool CreateProtectedFolder(const std::wstring& folder, Protection protection) {
+    std::wstring path = folder;
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    if (!CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1))) return false;
+    try {
+        const Descriptor sd(Sddl(protection, /*container=*/true));
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, sd.get(), FALSE};
+        if (CreateDirectoryW(path.c_str(), &attributes)) return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+        Protect(path, protection);
+        return true;
+    } catch (const SystemError& e) {
+        SetLastError(e.Code());
+        return false;
+    }
+}
+
+void Protect(const std::wstring& path, Protection protection) {
+    UniqueKernelHandle entry =
+        OpenEntry(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS);
+    if (!entry) ThrowLastError();
+    const bool container = IsDirectory(entry.get());
+    ProtectHandle(entry.get(), protection, container);
+    if (container) ProtectBelow(path, protection);
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsTrustedOwner(PSID owner) {
+    if (!owner || !IsValidSid(owner)) return false;
+    if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid))
+        return true;
+    if (UniqueSid installer = TrustedInstaller(); installer && EqualSid(owner, installer.get()))
+        return true;
+    std::vector<BYTE> self = ProcessUser();
+    return !self.empty() && EqualSid(owner, self.data());
+}
+
+bool HasTrustedOwner(const std::wstring& path) {
+    UniqueKernelHandle entry = OpenEntry(path, READ_CONTROL,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (!entry) return false;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetSecurityInfo(entry.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &sd) != ERROR_SUCCESS)
+        return false;
+    UniqueLocalMemory owned(sd);
+    return IsTrustedOwner(owner);
+}
+
+UniqueKernelHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share,
+                             DWORD disposition, DWORD flags) {
+    UniqueKernelHandle entry(CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                         flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (entry && IsReparse(entry.get())) {
+        entry.reset();
+        SetLastError(ERROR_REPARSE_POINT_ENCOUNTERED);
+    }
+    return entry;
+}
+
+bool DeleteEntry(const std::wstring& path) {
+    UniqueKernelHandle entry =
+        OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    if (!entry) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    FILE_BASIC_INFO basic{};
+    if (GetFileInformationByHandleEx(entry.get(), FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition,
+                                      sizeof disposition);
+}
+
+}  // namespace platform
