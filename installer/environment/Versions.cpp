@@ -1,14 +1,20 @@
 #include "environment/Versions.h"
 
-#include <windows.h>
-
 #include <cstdint>
 #include <cwchar>
 #include <vector>
 
+#include "archive/ArchiveFiles.h"
 #include "archive/ArchiveReader.h"
 
 namespace environment {
+
+namespace {
+
+// As much as the kit's entry may hold (a client library is a few MiB).
+constexpr uint64_t kMaxImageBytes = 64 * 1024 * 1024;
+
+}  // namespace
 
 std::wstring FormatVersion(unsigned major, unsigned minor, unsigned release, VersionForm form) {
     wchar_t text[64];
@@ -31,19 +37,15 @@ std::wstring FormatVersion(const std::optional<FileVersion>& version, VersionFor
     return version ? FormatVersion(*version, form) : L"";
 }
 
+// Read by our own parser, as the kit's copy is, not through version.dll: the
+// installer runs elevated, and a DLL that is no KnownDLL is looked for beside
+// Istrel.exe first, in a folder others may write to.
 std::optional<FileVersion> ReadFileVersion(const std::wstring& path) {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return std::nullopt;
-    std::vector<BYTE> info(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return std::nullopt;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return std::nullopt;
-    return FileVersion{HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                       HIWORD(fixed->dwFileVersionLS)};
+    archive::files::InputFile file;
+    if (!file.Open(path).Ok() || file.Size() > kMaxImageBytes) return std::nullopt;
+    std::vector<uint8_t> image(size_t(file.Size()));
+    if (file.ReadAt(0, image.data(), image.size()) != image.size()) return std::nullopt;
+    return ReadImageVersion(image);
 }
 
 std::optional<FileVersion> ReadEntryVersion(const std::wstring& archive,

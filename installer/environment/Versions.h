@@ -19,8 +19,9 @@ enum VersionForm {
 std::wstring FormatVersion(unsigned major, unsigned minor, unsigned release, VersionForm form);
 std::wstring FormatVersion(const FileVersion& version, VersionForm form);
 
-// The file's version (from its fixed version information); nothing when the
-// file is missing, has no version resource or cannot be read.
+// The file's version (from its fixed version information, read from the
+// file's bytes as ReadImageVersion reads them); nothing when the file is
+// missing, has no version resource, cannot be read or is over 64 MiB.
 std::optional<FileVersion> ReadFileVersion(const std::wstring& path);
 
 // A version in the given form; empty text for none, as the page shows it.

@@ -4,11 +4,13 @@
 
 #include <memory>
 
+#include "platform/DllSearch.h"
 #include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Wizard.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    platform::LimitDllSearchToSystemDir();  // elevated, maybe from a folder users can write
     toolkit::Application app;
     wizard::TWizard wizard;  // the main form; its start-up has run
     // The hidden blocked dialog's first scan removes stale lock files and,

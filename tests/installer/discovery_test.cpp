@@ -5,7 +5,8 @@
 
 #include <optional>
 #include <set>
-#include <span>
+#include <tuple>
+#include <vector>
 
 #include "WinTestSupport.h"
 #include "environment/Accounts.h"
@@ -16,6 +17,7 @@
 #include "environment/Versions.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
+#include "platform/UniqueHandle.h"
 
 using namespace environment;
 using namespace testsupport;
@@ -102,11 +104,40 @@ TEST_P(FileVersionTest, GivesBothForms) {
     EXPECT_EQ(GetParam().dotted, FormatVersion(ReadFileVersion(path), kVersionDottedForm));
 }
 
-TEST_P(FileVersionTest, TheImageParserAgreesWithWindows) {
-    const std::string image = ReadBytes(DoublesDir() + GetParam().file);
-    const auto version =
-        ReadImageVersion(std::span(reinterpret_cast<const uint8_t*>(image.data()), image.size()));
-    EXPECT_EQ(GetParam().number, FormatVersion(version, kVersionNumberForm));
+// What Windows' own reader (version.dll, which the installer does not load)
+// says of the file.
+std::optional<FileVersion> WindowsFileVersion(const std::wstring& path) {
+    DWORD ignored = 0, size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    std::vector<BYTE> info(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, info.data()) ||
+        !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length))
+        return std::nullopt;
+    return FileVersion{HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                       HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+}
+
+TEST_P(FileVersionTest, AgreesWithWindowsOwnReader) {
+    const std::wstring path = DoublesDir() + GetParam().file;
+    const std::optional<FileVersion> ours = ReadFileVersion(path),
+                                     windows = WindowsFileVersion(path);
+    ASSERT_EQ(windows.has_value(), ours.has_value());
+    if (!ours) return;
+    EXPECT_EQ(std::tuple(windows->major, windows->minor, windows->release, windows->build),
+              std::tuple(ours->major, ours->minor, ours->release, ours->build));
+}
+
+TEST(FileVersion, OfALibraryInUse) {
+    // The installed server's client library may be loaded, or held open
+    // for reading, by a running program.
+    const std::wstring path = DoublesDir() + L"fbclient\\4.0.5.3140\\fbclient.dll";
+    platform::UniqueLibrary loaded(LoadLibraryW(path.c_str()));
+    ASSERT_TRUE(loaded);
+    platform::UniqueKernelHandle held(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(L"4.0.5", FormatVersion(ReadFileVersion(path), kVersionDottedForm));
 }
 
 INSTANTIATE_TEST_SUITE_P(
