@@ -176,6 +176,7 @@ void TWizard::OpenSetupLog() {
         options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
     if (m_logFd.Open(path)) return;
+    logFailed_ = true;
     // The run goes on without it; a script reads standard error.
     const std::wstring why = L"Záznam inštalácie " + path +
                              L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
@@ -187,6 +188,8 @@ void TWizard::OpenSetupLog() {
 }
 
 void TWizard::CloseLog() {
+    if (logFailed_ && run_.m_bSilentInstall) WriteStandardError(reports_.ExitExplanation());
+    logFailed_ = false;
     m_logFd.Close();
     logTried_ = false;
 }

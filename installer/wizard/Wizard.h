@@ -69,7 +69,9 @@ public:
     // Ends the process at once with the exit code raised to `code`, the
     // setup log closed; nothing else cleans up.
     [[noreturn]] void Halt(int32_t code);
-    // Closes the setup log; a later start-up step may open it again.
+    // Closes the setup log; a later start-up step may open it again. An
+    // unattended run whose log could not be opened says its exit code and
+    // why on standard error instead.
     void CloseLog();
     const SetupLog& Log() const { return m_logFd; }
     // Where the run's reports go; Reporter::Unseen says whether anyone
@@ -150,8 +152,9 @@ private:
     void ApplyOptions();
 
     engine::Installation run_;
-    SetupLog m_logFd;  // the setup log; it owns its file
-    bool logTried_ = false;  // opened, or its failure reported, since the last CloseLog
+    SetupLog m_logFd;         // the setup log; it owns its file
+    bool logTried_ = false;   // opened, or its failure reported, since the last CloseLog
+    bool logFailed_ = false;  // the log could not be opened
     Reporter reports_{run_, m_logFd};
     std::vector<std::wstring> arguments_;
     InstallOptions options_;
