@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/ArchiveReader.h"
+#include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "wizard/Options.h"
@@ -55,8 +56,9 @@ public:
     void FormCreate();
     void FormShow();   // unattended: opens the setup log, then OKClick
     void FormClose();  // the clean-up when the window closes
-    // Deletes the markers in m_OwnMarkers, once, and settles the journal;
-    // every way out of the program runs it.
+    // Deletes the markers in m_OwnMarkers, once, and settles the journal
+    // when this run holds the deployment guard; every way out of the
+    // program runs it.
     void RemoveOwnMarkers();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
@@ -141,10 +143,11 @@ private:
     void ResetRun();
     bool ReadStartOptions();
     bool CheckWindows();
+    bool TakeDeploymentGuard();
     bool FindApplication();
     bool InitializePages();
     void OpenSetupLog();
-    void StartUpFailed(const std::wstring& message);
+    void StartUpFailed(const std::wstring& message, ExitCode code = kExitNotStarted);
     void ShowUsage();
     // A run that only moves an installed server to another port or mode,
     // which needs no kit.
@@ -152,6 +155,8 @@ private:
     void ApplyOptions();
 
     engine::Installation run_;
+    // Held from the start-up's first change to the end of the process.
+    engine::DeploymentGuard guard_;
     SetupLog m_logFd;         // the setup log; it owns its file
     bool logTried_ = false;   // opened, or its failure reported, since the last CloseLog
     bool logFailed_ = false;  // the log could not be opened
