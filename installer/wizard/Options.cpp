@@ -42,7 +42,8 @@ constexpr wchar_t kUsage[] =
     L"1 – inštalácia sa nezačala, nič sa nezmenilo\r\n"
     L"2 – inštalácia bola zastavená (Storno, odpoveď Nie)\r\n"
     L"3 – inštalácia skončila s chybou\r\n"
-    L"4 – inštalácia bola odložená, lebo program Lumera SQL beží; spustite ju neskôr znova";
+    L"4 – inštalácia bola odložená, lebo program Lumera SQL beží alebo už beží iná inštalácia; "
+    L"spustite ju neskôr znova";
 
 bool SameNoCase(const std::wstring& a, const wchar_t* b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b, -1, TRUE) == CSTR_EQUAL;

@@ -51,6 +51,7 @@ environment::ErrorNotice Reporter::Notice() const {
 
 void Reporter::ReportError(const std::wstring& message) {
     run_.SetExitCode(engine::kExitFailed);
+    if (firstError_.empty()) firstError_ = message;
     // The log is the only trace an administrator has of an unattended run.
     Log(message);
     if (!run_.m_bSilentInstall) ShowError(message);
@@ -62,7 +63,17 @@ void Reporter::ReportException() const {
 }
 
 void Reporter::Log(const std::wstring& message) const {
+    lastEntry_ = message;
     log_.Write(LogEntry(message));
+}
+
+std::wstring Reporter::ExitExplanation() const {
+    std::wstring why =
+        run_.m_nExitCode == engine::kExitFailed && !firstError_.empty() ? firstError_ : lastEntry_;
+    for (size_t at = why.find(L"\r\n"); at != std::wstring::npos; at = why.find(L"\r\n", at))
+        why.replace(at, 2, L" ");
+    const std::wstring code = L"Inštalácia skončila s kódom " + std::to_wstring(run_.m_nExitCode);
+    return why.empty() ? code + L"." : code + L": " + why;
 }
 
 void WriteStandardError(const std::wstring& line) {

@@ -39,10 +39,16 @@ public:
     void ReportException() const;
     // A stamped entry in the setup log when one is open.
     void Log(const std::wstring& message) const;
+    // The run's exit code and why, on one line, for a run without its log:
+    // the first error for kExitFailed (the last entry then only sums up),
+    // else the last entry the run meant to log.
+    std::wstring ExitExplanation() const;
 
 private:
     engine::Installation& run_;
     const SetupLog& log_;
+    mutable std::wstring lastEntry_;
+    std::wstring firstError_;
 };
 
 // A line on the process's standard error, where a script reads it; nothing

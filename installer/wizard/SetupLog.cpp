@@ -2,21 +2,13 @@
 
 #include <windows.h>
 
-#include "platform/Paths.h"
-
 namespace wizard {
 
 bool SetupLog::Open(const std::wstring& path) {
-    HANDLE h;
-    if (platform::FileExists(path)) {
-        h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) SetFilePointer(h, 0, nullptr, FILE_END);
-    } else {
-        h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
-    file_.reset(h);
+    // Append access alone: every write lands at the end as one piece, also
+    // while another run's handle writes to the same file.
+    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return IsOpen();
 }
 

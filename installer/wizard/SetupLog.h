@@ -1,6 +1,7 @@
 // The setup log: the one file an administrator reads of an unattended run.
 // Entries are UTF-16 without a byte order mark, appended to what earlier
-// runs wrote; the file stays unshared while it is open.
+// runs wrote. Two runs may have it open at once: each entry is written in
+// one piece at the end, so entries never mix.
 #pragma once
 
 #include <string>
@@ -15,7 +16,8 @@ public:
     // (GetLastError says why), and the log stays closed.
     bool Open(const std::wstring& path);
     bool IsOpen() const { return file_.valid(); }
-    // Appends `entry` as it is; false when no file is open or the write fails.
+    // Appends `entry` as it is, whole, at the end of the file as it is now;
+    // false when no file is open or the write fails.
     bool Write(const std::wstring& entry) const;
     void Close() { file_.reset(); }
 

@@ -23,12 +23,17 @@ namespace {
 // The window's title.
 constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera";
 constexpr wchar_t kCaption64[] = L" 64 bitová verzia";
+constexpr wchar_t kAnotherRunning[] =
+    L"Inštalácia sa nespustila, pretože na tomto počítači už beží iná inštalácia Firebird SQL "
+    L"servera. Spustite ju neskôr znova.";
 
 }  // namespace
 
 void TWizard::FormCreate() {
     ResetRun();
-    if (!ReadStartOptions() || !CheckWindows() || !FindApplication() || !InitializePages()) return;
+    if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard() || !FindApplication() ||
+        !InitializePages())
+        return;
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
     ApplyOptions();
@@ -94,6 +99,16 @@ bool TWizard::CheckWindows() {
     return true;
 }
 
+// Before the first change: the run that holds the guard may be writing the
+// journal that this start-up would otherwise settle. A second run changes
+// nothing and is one to retry, as a postponed one.
+bool TWizard::TakeDeploymentGuard() {
+    if (guard_.Take()) return true;
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+    StartUpFailed(kAnotherRunning, kExitPostponed);
+    return false;
+}
+
 bool TWizard::FindApplication() {
     constexpr wchar_t kNoApplication[] =
         L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
@@ -146,9 +161,9 @@ void TWizard::ShowUsage() {
 }
 
 // Nothing has changed yet; the program ends without showing its window.
-void TWizard::StartUpFailed(const std::wstring& message) {
+void TWizard::StartUpFailed(const std::wstring& message, ExitCode code) {
     reports_.ReportError(message);
-    run_.m_nExitCode = kExitNotStarted;
+    run_.m_nExitCode = code;
     toolkit::App().Terminate();
 }
 
@@ -176,6 +191,7 @@ void TWizard::OpenSetupLog() {
         options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
     if (m_logFd.Open(path)) return;
+    logFailed_ = true;
     // The run goes on without it; a script reads standard error.
     const std::wstring why = L"Záznam inštalácie " + path +
                              L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
@@ -187,6 +203,8 @@ void TWizard::OpenSetupLog() {
 }
 
 void TWizard::CloseLog() {
+    if (logFailed_ && run_.m_bSilentInstall) WriteStandardError(reports_.ExitExplanation());
+    logFailed_ = false;
     m_logFd.Close();
     logTried_ = false;
 }

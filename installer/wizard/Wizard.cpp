@@ -193,7 +193,8 @@ void TWizard::FormClose() {
 void TWizard::RemoveOwnMarkers() {
     for (const std::wstring& marker : run_.m_OwnMarkers) DeleteFileW(marker.c_str());
     run_.m_OwnMarkers.clear();
-    engine::SettleEarlierRun(run_, *this);
+    // Without the guard the journal is another run's, still in progress.
+    if (guard_.Held()) engine::SettleEarlierRun(run_, *this);
 }
 
 }  // namespace wizard

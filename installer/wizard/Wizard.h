@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/ArchiveReader.h"
+#include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "wizard/Options.h"
@@ -55,8 +56,9 @@ public:
     void FormCreate();
     void FormShow();   // unattended: opens the setup log, then OKClick
     void FormClose();  // the clean-up when the window closes
-    // Deletes the markers in m_OwnMarkers, once, and settles the journal;
-    // every way out of the program runs it.
+    // Deletes the markers in m_OwnMarkers, once, and settles the journal
+    // when this run holds the deployment guard; every way out of the
+    // program runs it.
     void RemoveOwnMarkers();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
@@ -69,7 +71,9 @@ public:
     // Ends the process at once with the exit code raised to `code`, the
     // setup log closed; nothing else cleans up.
     [[noreturn]] void Halt(int32_t code);
-    // Closes the setup log; a later start-up step may open it again.
+    // Closes the setup log; a later start-up step may open it again. An
+    // unattended run whose log could not be opened says its exit code and
+    // why on standard error instead.
     void CloseLog();
     const SetupLog& Log() const { return m_logFd; }
     // Where the run's reports go; Reporter::Unseen says whether anyone
@@ -139,10 +143,11 @@ private:
     void ResetRun();
     bool ReadStartOptions();
     bool CheckWindows();
+    bool TakeDeploymentGuard();
     bool FindApplication();
     bool InitializePages();
     void OpenSetupLog();
-    void StartUpFailed(const std::wstring& message);
+    void StartUpFailed(const std::wstring& message, ExitCode code = kExitNotStarted);
     void ShowUsage();
     // A run that only moves an installed server to another port or mode,
     // which needs no kit.
@@ -150,8 +155,11 @@ private:
     void ApplyOptions();
 
     engine::Installation run_;
-    SetupLog m_logFd;  // the setup log; it owns its file
-    bool logTried_ = false;  // opened, or its failure reported, since the last CloseLog
+    // Held from the start-up's first change to the end of the process.
+    engine::DeploymentGuard guard_;
+    SetupLog m_logFd;         // the setup log; it owns its file
+    bool logTried_ = false;   // opened, or its failure reported, since the last CloseLog
+    bool logFailed_ = false;  // the log could not be opened
     Reporter reports_{run_, m_logFd};
     std::vector<std::wstring> arguments_;
     InstallOptions options_;

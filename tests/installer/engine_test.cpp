@@ -1,10 +1,13 @@
 // The engine on its own, without a window: the deployment's journal, its
 // rollback and the settlement at the next start, against real files and a
-// recording stand-in for the user.
+// recording stand-in for the user; who may open the deployment guard.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "WinTestSupport.h"
+#include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "engine/Transaction.h"
@@ -159,6 +162,26 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     EXPECT_FALSE(Exists(app + outside::kStopMarker));
     EXPECT_FALSE(Exists(journalPath_));
     EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll"));
+}
+
+// ---- Deployment guard -----------------------------------------------------------------
+
+TEST(DeploymentGuard, OnlySystemAndAdministratorsMayOpenIt) {
+    engine::DeploymentGuard guard;
+    ASSERT_TRUE(guard.Take());
+    HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, engine::kDeploymentMutexName);
+    ASSERT_NE(nullptr, mutex);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    wchar_t* sddl = nullptr;
+    ASSERT_EQ(DWORD(ERROR_SUCCESS),
+              GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &descriptor));
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr));
+    EXPECT_STREQ(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", sddl);
+    LocalFree(sddl);
+    LocalFree(descriptor);
+    CloseHandle(mutex);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <thread>
+
 #include "AppDirValue.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
@@ -13,6 +15,8 @@
 #include "outside/Outside.h"
 #include "resources/Layouts.h"
 #include "ComputerName.h"
+#include "engine/DeploymentGuard.h"
+#include "engine/Journal.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -228,6 +232,70 @@ TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) 
     EXPECT_EQ(21u, text.find(L"Inštalácia nemôže pokračovať. V priečinku " + work_.Path() +
                              L" chýba inštalačný balík firebird_4_0_x64.zip.\r\nOK"))
         << ToUtf8(text);
+}
+
+// Another run's deployment guard, taken on a thread of its own as another
+// process would hold it; `abandoned`: that thread ended without giving it
+// back, as a killed run leaves it.
+class OtherRun {
+public:
+    explicit OtherRun(bool abandoned)
+        : mutex_(CreateMutexW(nullptr, FALSE, engine::kDeploymentMutexName)),
+          done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        holder_ = std::thread([this, abandoned] {
+            WaitForSingleObject(mutex_, 0);
+            if (abandoned) return;
+            WaitForSingleObject(done_, INFINITE);
+            ReleaseMutex(mutex_);
+        });
+        if (abandoned) holder_.join();
+    }
+    ~OtherRun() {
+        SetEvent(done_);
+        if (holder_.joinable()) holder_.join();
+        CloseHandle(done_);
+        CloseHandle(mutex_);
+    }
+
+private:
+    HANDLE mutex_, done_;
+    std::thread holder_;
+};
+
+TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNothing) {
+    constexpr wchar_t kAnotherRunning[] =
+        L"Inštalácia sa nespustila, pretože na tomto počítači už beží iná inštalácia Firebird "
+        L"SQL servera. Spustite ju neskôr znova.";
+    // The running deployment's journal, which a second start must not settle.
+    const std::wstring journal = engine::Journal::DefaultPath();
+    MakeDirs(journal.substr(0, journal.find_last_of(L'\\') + 1));
+    ASSERT_TRUE(WriteBytes(journal, "run\tin progress\n"));
+    {
+        OtherRun other(false);
+        auto w = Make({L"/S"});
+        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
+        EXPECT_TRUE(toolkit::App().Terminated());
+        EXPECT_TRUE(ui_.messages.empty());
+        w = nullptr;
+        const std::string bytes = ReadBytes(logPath_);
+        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        EXPECT_EQ(21u, text.find(kAnotherRunning)) << ToUtf8(text);
+        EXPECT_EQ(21 + std::size(kAnotherRunning) + 1, text.size()) << "one entry";
+
+        w = Make();
+        ASSERT_EQ(1u, ui_.messages.size());
+        EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
+        EXPECT_EQ(kAnotherRunning, ui_.messages[0].text);
+        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
+        EXPECT_EQ(nullptr, w->m_ActiveFrame);
+        w = nullptr;
+        EXPECT_EQ("run\tin progress\n", ReadBytes(journal));
+    }
+    engine::Journal(journal).Remove();
+    DeleteFileW(logPath_.c_str());
+    OtherRun killed(true);
+    auto w = Make({L"/S"});
+    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode) << "taken over: on to the kit";
 }
 
 TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
