@@ -2,19 +2,21 @@
 
 #include <windows.h>
 
+#include "environment/SharedFolder.h"
 #include "platform/Paths.h"
 
 namespace wizard {
 
 bool SetupLog::Open(const std::wstring& path) {
+    // Its folder is written by every user of the application: the log
+    // never goes through a link (environment::OpenSharedFile).
     HANDLE h;
     if (platform::FileExists(path)) {
-        h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) SetFilePointer(h, 0, nullptr, FILE_END);
+        h = environment::OpenSharedFile(path, GENERIC_WRITE, 0, OPEN_EXISTING).release();
+        if (h) SetFilePointer(h, 0, nullptr, FILE_END);
     } else {
-        h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        h = environment::OpenSharedFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS)
+                .release();
     }
     file_.reset(h);
     return IsOpen();

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "environment/Folders.h"
+#include "environment/SharedFolder.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -177,9 +178,12 @@ void TWizard::OpenSetupLog() {
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
     if (m_logFd.Open(path)) return;
     // The run goes on without it; a script reads standard error.
-    const std::wstring why = L"Záznam inštalácie " + path +
-                             L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
-                             platform::SystemErrorText(GetLastError());
+    const DWORD error = GetLastError();
+    const std::wstring why =
+        L"Záznam inštalácie " + path +
+        L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
+        (error == ERROR_REPARSE_POINT_ENCOUNTERED ? environment::LinkLeftText(path)
+                                                  : platform::SystemErrorText(error));
     if (run_.m_bSilentInstall)
         WriteStandardError(why);
     else
