@@ -10,6 +10,7 @@
 #include "environment/Instances.h"
 #include "environment/Ports.h"
 #include "environment/Services.h"
+#include "environment/SharedFolder.h"
 
 namespace engine {
 
@@ -24,15 +25,20 @@ constexpr wchar_t kPostponed[] =
     L"Inštalácia bola odložená, pretože program Lumera SQL stále beží%s. Nič sa nezmenilo; "
     L"spustite inštaláciu neskôr znova.";
 
+using environment::SharedChange;
 using platform::CurrentDir;
 
-// Copies overwrite, create no folders, and may fail without stopping anything.
-void CopyOver(const std::wstring& from, const std::wstring& to) {
-    CopyFileW(from.c_str(), to.c_str(), FALSE);
+// Copies into the application overwrite, create no folders, and may fail
+// without stopping anything; a link where one would go stays and is
+// reported, since the application then lacks the file.
+void CopyOver(const std::wstring& from, const std::wstring& to, InstallerUi& ui,
+              bool keepExisting = false) {
+    if (environment::CopySharedFile(from, to, keepExisting) == SharedChange::kLinkLeft)
+        ui.ReportFailure(environment::LinkLeftText(to));
 }
 
-void SupplyWhenMissing(const std::wstring& from, const std::wstring& to) {
-    if (!EntryExists(to)) CopyOver(from, to);
+void SupplyWhenMissing(const std::wstring& from, const std::wstring& to, InstallerUi& ui) {
+    if (!EntryExists(to)) CopyOver(from, to, ui, /*keepExisting=*/true);
 }
 
 class InstallSequence {
@@ -108,17 +114,18 @@ private:
 
     // A marker left by someone else (or by an earlier press) is not made again.
     void CreateMarkers() {
-        const std::wstring dir = ShownAppDir();
-        if (run_.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) ||
-            EntryExists(dir + outside::kStopMarker))
+        const std::wstring dir = ShownAppDir(), stop = dir + outside::kStopMarker;
+        if (run_.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) || EntryExists(stop))
             return;
         // Journalled first: a run cut short must not leave the application's
         // backup stopped for good.
         Transaction tx(run_.m_Journal);
-        tx.RecordMarker(dir + outside::kStopMarker);
-        run_.m_bSuspendCreated = environment::CreateMarkerFile(dir + outside::kStopMarker);
+        tx.RecordMarker(stop);
+        const SharedChange made = environment::CreateMarkerFile(stop);
+        if (made == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(stop));
+        run_.m_bSuspendCreated = made == SharedChange::kDone;
         if (!run_.m_bSuspendCreated) return;
-        run_.m_OwnMarkers.push_back(dir + outside::kStopMarker);
+        run_.m_OwnMarkers.push_back(stop);
         const environment::ErrorNotice unreadable = [this](const std::wstring& message) {
             ui_.ShowErrorBox(message);
         };
@@ -127,8 +134,10 @@ private:
             environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
         const bool existed = EntryExists(noRun);
         if (!existed) tx.RecordMarker(noRun);
-        if (environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable) && !existed)
-            run_.m_OwnMarkers.push_back(noRun);
+        const SharedChange written =
+            environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable);
+        if (written == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(noRun));
+        if (written == SharedChange::kDone && !existed) run_.m_OwnMarkers.push_back(noRun);
     }
 
     // Nothing changes while instances run; an unattended run's limit ran
@@ -200,15 +209,17 @@ void PlaceClientFiles(const Installation& run, InstallerUi& ui) {
     // A server that was not installed brings no new client library;
     // deleting the application's own would leave it with none.
     if (!run.m_szGdsSource.empty() && EntryExists(run.m_szGdsSource)) {
-        if (EntryExists(gds) && !DeleteFileW(gds.c_str())) ui.ReportFailure(kGdsDeleteError);
-        CopyOver(run.m_szGdsSource, gds);
-        CopyOver(run.m_szGdsSource, client);
+        // A link here is reported by the copy that follows.
+        if (EntryExists(gds) && environment::DeleteSharedFile(gds) == SharedChange::kFailed)
+            ui.ReportFailure(kGdsDeleteError);
+        CopyOver(run.m_szGdsSource, gds, ui);
+        CopyOver(run.m_szGdsSource, client, ui);
     }
-    SupplyWhenMissing(fb + outside::kClient32Dll, gds);
-    SupplyWhenMissing(gds, client);
-    SupplyWhenMissing(fb + outside::kMessageFile, exe + outside::kAppMessages);
-    SupplyWhenMissing(fb + outside::kMsvcp32Dll, exe + outside::kAppMsvcp);
-    SupplyWhenMissing(fb + outside::kVcruntime32Dll, exe + outside::kAppVcruntime);
+    SupplyWhenMissing(fb + outside::kClient32Dll, gds, ui);
+    SupplyWhenMissing(gds, client, ui);
+    SupplyWhenMissing(fb + outside::kMessageFile, exe + outside::kAppMessages, ui);
+    SupplyWhenMissing(fb + outside::kMsvcp32Dll, exe + outside::kAppMsvcp, ui);
+    SupplyWhenMissing(fb + outside::kVcruntime32Dll, exe + outside::kAppVcruntime, ui);
 }
 
 void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir, InstallerUi& ui) {
@@ -219,7 +230,7 @@ void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDi
                          L"; zálohovací program nebol nainštalovaný.");
         return;
     }
-    CopyOver(tool, appDir + outside::kToolDir + outside::kToolExe);
+    CopyOver(tool, appDir + outside::kToolDir + outside::kToolExe, ui);
 }
 
 void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui) {
@@ -229,12 +240,15 @@ void WriteDataIni(const Installation& run, const std::wstring& modeCode, Install
         {outside::kIniPort, &run.m_szFBPort},
         {outside::kIniServer, &server},
         {outside::kIniMode, &modeCode}};
-    for (const auto& [key, value] : values) {
-        if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(), ini.c_str())) {
-            ui.ReportFailure(kIniWriteError);
-            return;
-        }
-    }
+    // The profile functions follow a link: data.ini must be none.
+    const SharedChange written = environment::ChangeSharedFileByName(ini, [&] {
+        for (const auto& [key, value] : values)
+            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(), ini.c_str()))
+                return false;
+        return true;
+    });
+    if (written == SharedChange::kLinkLeft) ui.ReportFailure(environment::LinkLeftText(ini));
+    if (written == SharedChange::kFailed) ui.ReportFailure(kIniWriteError);
 }
 
 SequenceOutcome RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui) {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "engine/ServiceRecords.h"
+#include "environment/SharedFolder.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -36,6 +37,12 @@ constexpr wchar_t kCopyPart[] = L".~istrel-copy";
 bool Delete(const std::wstring& path) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return DeleteFileW(path.c_str()) || !platform::EntryExists(path);
+}
+
+// Markers lie in the application's folder, which users write: one that has
+// become a link stays as it is, and counts as settled.
+bool DeleteMarker(const std::wstring& path) {
+    return environment::DeleteSharedFile(path) != environment::SharedChange::kFailed;
 }
 
 bool PutBack(const std::wstring& path) {
@@ -123,8 +130,8 @@ bool Nothing(const JournalRecord&) {
 }
 
 const Step kSteps[] = {
-    {kMarker, [](const JournalRecord& r) { return Delete(r.Field(0)); },
-     [](const JournalRecord& r) { return Delete(r.Field(0)); }},
+    {kMarker, [](const JournalRecord& r) { return DeleteMarker(r.Field(0)); },
+     [](const JournalRecord& r) { return DeleteMarker(r.Field(0)); }},
     {kRemoved, [](const JournalRecord& r) { return RestoreService(ServiceRecord::FromJournal(r)); },
      Nothing},
     {kRegistered, [](const JournalRecord& r) { return StopAndDeleteService(r.Field(0)); },

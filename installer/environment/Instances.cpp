@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "environment/SharedFolder.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -27,14 +28,14 @@ platform::UniqueKernelHandle OpenExclusive(const std::wstring& path, DWORD acces
 }
 
 // Lines in the ANSI code page, each ending in CR LF, into a new or emptied file.
-bool WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines) {
-    auto file = OpenExclusive(path, GENERIC_WRITE, CREATE_ALWAYS);
-    if (!file) return false;
+SharedChange WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines) {
     std::string bytes;
     for (const std::wstring& line : lines) bytes += platform::ToCodePage(CP_ACP, line) + "\r\n";
-    DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    return WriteSharedFile(path, bytes);
+}
+
+void Tell(const LinkNotice& onLink, const std::wstring& path) {
+    if (onLink) onLink(path);
 }
 
 std::wstring ReadLci(const std::wstring& lci, const wchar_t* key) {
@@ -49,6 +50,16 @@ std::wstring ReadLci(const std::wstring& lci, const wchar_t* key) {
 bool IsPlainFolderName(const std::wstring& name) {
     return !name.empty() && name != L"." && name != L".." &&
            name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+// Users write the ".lci": the request goes only into the application's
+// folder, whatever the name turns into when the path is resolved.
+void RequestStop(const std::wstring& appDir, const std::wstring& computer,
+                 const ErrorNotice& onUnreadable, const LinkNotice& onLink) {
+    const std::wstring request =
+        appDir + outside::kCompsDir + computer + L"\\" + outside::kKillRequest;
+    if (!IsPlainFolderName(computer) || !LiesInside(appDir, request)) return;
+    if (WriteKillRequest(request, onUnreadable) == SharedChange::kLinkLeft) Tell(onLink, request);
 }
 
 }  // namespace
@@ -67,7 +78,7 @@ std::wstring ReadComputerName(const ErrorNotice& onUnreadable) {
 }
 
 bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop,
-                  const ErrorNotice& onUnreadable) {
+                  const ErrorNotice& onUnreadable, const LinkNotice& onLink) {
     bool found = false;
     const std::wstring lockDir = appDir + outside::kLockDir;
     WIN32_FIND_DATAW fd;
@@ -79,15 +90,12 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
             const std::wstring name = fd.cFileName;
             const std::wstring lci =
                 lockDir + name.substr(0, name.find_last_of(L'.')) + outside::kLockInfoExt;
-            if (!IsLockHeld(lck, lci)) continue;
+            if (!IsLockHeld(lck, lci, onLink)) continue;
             found = true;
             if (!list) continue;
             const std::wstring computer = ReadLci(lci, outside::kLciComputer);
             list->AddRow(computer, ReadLci(lci, outside::kLciUser));
-            if (requestStop && IsPlainFolderName(computer))
-                WriteKillRequest(
-                    appDir + outside::kCompsDir + computer + L"\\" + outside::kKillRequest,
-                    onUnreadable);
+            if (requestStop) RequestStop(appDir, computer, onUnreadable, onLink);
         } while (FindNextFileW(find.get(), &fd));
     }
     if (!found && IsFileLocked(appDir + outside::kAppExe)) {
@@ -97,15 +105,22 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
     return found;
 }
 
-bool IsLockHeld(const std::wstring& lck, const std::wstring& lci) {
-    // Delete-on-close: a stale lock goes while it is still ours, so an
+bool IsLockHeld(const std::wstring& lck, const std::wstring& lci, const LinkNotice& onLink) {
+    platform::UniqueKernelHandle stale =
+        OpenSharedFile(lck, GENERIC_WRITE | DELETE, 0, OPEN_EXISTING);
+    if (!stale) {
+        const DWORD error = GetLastError();
+        // A link is no instance's lock, and stays.
+        if (error == ERROR_REPARSE_POINT_ENCOUNTERED) Tell(onLink, lck);
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_REPARSE_POINT_ENCOUNTERED;
+    }
+    // Deleted when closed: a stale lock goes while it is still ours, so an
     // instance starting meanwhile cannot take it and then lose it, nor its
-    // ".lci".
-    platform::UniqueKernelHandle stale(
-        CreateFileW(lck.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!stale) return GetLastError() != ERROR_FILE_NOT_FOUND;  // gone: that instance ended
-    DeleteFileW(lci.c_str());
+    // ".lci". (Not opened delete-on-close: a link found by the open would
+    // go with its handle.)
+    FILE_DISPOSITION_INFO gone{TRUE};
+    SetFileInformationByHandle(stale.get(), FileDispositionInfo, &gone, sizeof gone);
+    if (DeleteSharedFile(lci) == SharedChange::kLinkLeft) Tell(onLink, lci);
     return false;
 }
 
@@ -114,8 +129,8 @@ bool IsFileLocked(const std::wstring& path) {
     return !OpenExclusive(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
 }
 
-bool CreateMarkerFile(const std::wstring& path) {
-    return bool(OpenExclusive(path, GENERIC_WRITE, CREATE_NEW));
+SharedChange CreateMarkerFile(const std::wstring& path) {
+    return WriteSharedFile(path, "", /*keepExisting=*/true);
 }
 
 std::wstring NoRunMarkerPath(const std::wstring& folder, const ErrorNotice& onUnreadable) {
@@ -140,19 +155,20 @@ std::wstring NoRunUntilText(const SYSTEMTIME& localNow) {
     return text;
 }
 
-bool WriteNoRunMarker(const std::wstring& folder, const ErrorNotice& onUnreadable) {
+SharedChange WriteNoRunMarker(const std::wstring& folder, const ErrorNotice& onUnreadable) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return WriteNoRunMarker(folder, now, onUnreadable);
 }
 
-bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow,
-                      const ErrorNotice& onUnreadable) {
+SharedChange WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow,
+                              const ErrorNotice& onUnreadable) {
     const std::wstring until = NoRunUntilText(localNow);
-    return !until.empty() && WriteLines(NoRunMarkerPath(folder, onUnreadable), {until, kReason});
+    if (until.empty()) return SharedChange::kFailed;
+    return WriteLines(NoRunMarkerPath(folder, onUnreadable), {until, kReason});
 }
 
-bool WriteKillRequest(const std::wstring& path, const ErrorNotice& onUnreadable) {
+SharedChange WriteKillRequest(const std::wstring& path, const ErrorNotice& onUnreadable) {
     return WriteLines(path, {ReadComputerName(onUnreadable), kReason});
 }
 

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "environment/SharedFolder.h"
+
 namespace environment {
 
 // Shows a message the user must see, whatever the run (the wizard's error
@@ -37,22 +39,26 @@ public:
 // Stale ".lck" files are deleted with their ".lci" and not counted, nor are
 // those gone between listing and opening. With
 // `requestStop`, each instance's computer folder under "userdata\comps\"
-// receives a "kill.lck". `list` may be null. `appDir` ends in "\".
-// `onUnreadable` as for ReadComputerName.
+// receives a "kill.lck" (only a folder of one plain name, inside `appDir`).
+// `list` may be null. `appDir` ends in "\". `onUnreadable` as for
+// ReadComputerName; `onLink` hears of the lock files and requests left
+// alone because they are links.
 bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop,
-                  const ErrorNotice& onUnreadable = nullptr);
+                  const ErrorNotice& onUnreadable = nullptr, const LinkNotice& onLink = nullptr);
 
 // True while an instance holds the ".lck". A stale one is deleted with its
-// ".lci"; one that no longer exists is not held either.
-bool IsLockHeld(const std::wstring& lck, const std::wstring& lci);
+// ".lci"; one that no longer exists is not held either, nor is a link
+// (left alone, and `onLink` hears of it, as of a ".lci" that is one).
+bool IsLockHeld(const std::wstring& lck, const std::wstring& lci,
+                const LinkNotice& onLink = nullptr);
 
 // False when the file does not exist or can be opened for reading and
 // writing without sharing (the handle is closed at once); true otherwise.
 bool IsFileLocked(const std::wstring& path);
 
-// Creates the file empty; false when it exists already (someone else's
-// marker is left as it is) or cannot be created.
-bool CreateMarkerFile(const std::wstring& path);
+// Creates the file empty. One that exists already (someone else's marker,
+// or a link) is left as it is: kFailed.
+SharedChange CreateMarkerFile(const std::wstring& path);
 
 // "norun." + this computer's name in `folder` ("userdata\comps\").
 // `onUnreadable` here and below as for ReadComputerName.
@@ -60,17 +66,18 @@ std::wstring NoRunMarkerPath(const std::wstring& folder, const ErrorNotice& onUn
 
 // Writes "norun." + this computer's name into `folder` ("userdata\comps\"):
 // the local time five minutes ahead as "dd.mm.yyyy hh:nn", then the reason.
-// `localNow` stands in for the clock (tests). False on any failure.
-bool WriteNoRunMarker(const std::wstring& folder, const ErrorNotice& onUnreadable = nullptr);
-bool WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow,
-                      const ErrorNotice& onUnreadable = nullptr);
+// `localNow` stands in for the clock (tests).
+SharedChange WriteNoRunMarker(const std::wstring& folder,
+                              const ErrorNotice& onUnreadable = nullptr);
+SharedChange WriteNoRunMarker(const std::wstring& folder, const SYSTEMTIME& localNow,
+                              const ErrorNotice& onUnreadable = nullptr);
 
 // The first line of the no-run marker for a given local time: that time
 // plus 300 seconds, "dd.mm.yyyy hh:nn" with the user's time separator.
 std::wstring NoRunUntilText(const SYSTEMTIME& localNow);
 
 // Writes a stop request: this computer's name, then the reason. The folder
-// is not created; false when the file cannot be written.
-bool WriteKillRequest(const std::wstring& path, const ErrorNotice& onUnreadable = nullptr);
+// is not created.
+SharedChange WriteKillRequest(const std::wstring& path, const ErrorNotice& onUnreadable = nullptr);
 
 }  // namespace environment

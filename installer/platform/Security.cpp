@@ -180,7 +180,9 @@ bool HasTrustedOwner(const std::wstring& path) {
 
 UniqueKernelHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share,
                              DWORD disposition, DWORD flags) {
-    UniqueKernelHandle entry(CreateFileW(path.c_str(), access, share, nullptr, disposition,
+    // The check below reads the attributes, whatever the caller asked for.
+    UniqueKernelHandle entry(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share,
+                                         nullptr, disposition,
                                          flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (entry && IsReparse(entry.get())) {
         entry.reset();

@@ -102,7 +102,8 @@ TBlockedForm::TBlockedForm(HWND owner) : toolkit::Form(kBlockedFormDesc, owner) 
 }
 
 TBlockedForm::TBlockedForm(const TWizard& wizard) : TBlockedForm(wizard.Handle()) {
-    StartUp(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall, wizard.Reports().Notice());
+    StartUp(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall, wizard.Reports().Notice(),
+            wizard.Reports().LinkNotice());
 }
 
 TBlockedForm::~TBlockedForm() {
@@ -111,12 +112,15 @@ TBlockedForm::~TBlockedForm() {
 }
 
 void TBlockedForm::StartUp(const std::wstring& appDir, bool stopRequests,
-                           const environment::ErrorNotice& onUnreadable) {
+                           const environment::ErrorNotice& onUnreadable,
+                           const environment::LinkNotice& onLink) {
     toolkit::App().Invoke([&] {
         static_cast<IconControl*>(icon)->SetIcon(LoadIconW(nullptr, IDI_HAND));
         m_Dir = appDir;
+        onLink_ = onLink;
         // Without a folder a scan would look below the current directory.
-        if (!m_Dir.empty()) environment::IsAppRunning(m_Dir, this, stopRequests, onUnreadable);
+        if (!m_Dir.empty())
+            environment::IsAppRunning(m_Dir, this, stopRequests, onUnreadable, onLink_);
     });
     Timer = std::make_unique<toolkit::Timer>(kRescanMs, [this] { TimerTimer(); });
 }
@@ -124,7 +128,7 @@ void TBlockedForm::StartUp(const std::wstring& appDir, bool stopRequests,
 void TBlockedForm::TimerTimer() {
     blockedList->Clear();
     if (m_Dir.empty()) return;
-    if (!environment::IsAppRunning(m_Dir, this, false)) SetModalResult(kResultOK);
+    if (!environment::IsAppRunning(m_Dir, this, false, nullptr, onLink_)) SetModalResult(kResultOK);
 }
 
 void TBlockedForm::StornoClick() {
@@ -156,7 +160,8 @@ bool IsAppRunningWiz(const std::wstring& dir, const TWizard& wizard) {
 engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSeconds,
                                     const TWizard& wizard) {
     using engine::WaitResult;
-    if (!environment::IsAppRunning(dir, nullptr, false)) return {};
+    const environment::LinkNotice onLink = wizard.Reports().LinkNotice();
+    if (!environment::IsAppRunning(dir, nullptr, false, nullptr, onLink)) return {};
     if (limitSeconds != 0) {
         TBlockedForm form(wizard);
         bool timedOut = false;
@@ -170,14 +175,15 @@ engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSecond
         if (!timedOut) return {WaitResult::kGaveUp, L""};
     }
     RunningList running;
-    if (!environment::IsAppRunning(dir, &running, false)) return {};
+    if (!environment::IsAppRunning(dir, &running, false, nullptr, onLink)) return {};
     return {WaitResult::kTimedOut, running.text};
 }
 
 std::unique_ptr<toolkit::Form> CreateBlockedForm(const std::wstring& appDir, bool stopRequests,
-                                                 const environment::ErrorNotice& onUnreadable) {
+                                                 const environment::ErrorNotice& onUnreadable,
+                                                 const environment::LinkNotice& onLink) {
     auto form = std::make_unique<TBlockedForm>();
-    form->StartUp(appDir, stopRequests, onUnreadable);
+    form->StartUp(appDir, stopRequests, onUnreadable, onLink);
     return form;
 }
 

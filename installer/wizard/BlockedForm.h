@@ -30,9 +30,11 @@ public:
 
     // The stop icon, m_Dir = `appDir` (ending in "\"; empty: no scan ever),
     // the first scan, which also sends stop requests when `stopRequests`
-    // (an unattended run), then the rescan timer, shown or not.
+    // (an unattended run), then the rescan timer, shown or not. Every scan
+    // tells `onLink` of the files it left alone because they are links.
     void StartUp(const std::wstring& appDir, bool stopRequests,
-                 const environment::ErrorNotice& onUnreadable);
+                 const environment::ErrorNotice& onUnreadable,
+                 const environment::LinkNotice& onLink = nullptr);
     // Rescan without stop requests; none left: modal result OK.
     void TimerTimer();
     // Modal result Cancel.
@@ -50,6 +52,7 @@ public:
     std::wstring m_Dir;  // the application folder, ending in "\"
 
 private:
+    environment::LinkNotice onLink_;
     std::unique_ptr<toolkit::Control> iconControl_;
     bool labelEnlarged_ = false;
 };
@@ -70,6 +73,7 @@ engine::WaitResult WaitForInstances(const std::wstring& dir, int32_t limitSecond
 // started up with `appDir` as TBlockedForm::StartUp; its timer runs
 // although it is never shown.
 std::unique_ptr<toolkit::Form> CreateBlockedForm(const std::wstring& appDir, bool stopRequests,
-                                                 const environment::ErrorNotice& onUnreadable);
+                                                 const environment::ErrorNotice& onUnreadable,
+                                                 const environment::LinkNotice& onLink = nullptr);
 
 }  // namespace wizard

@@ -18,8 +18,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // application. A start-up that ends at once changes nothing.
     std::unique_ptr<toolkit::Form> blockedForm;
     if (!app.Terminated())
-        blockedForm = wizard::CreateBlockedForm(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall,
-                                                wizard.Reports().Notice());
+        blockedForm =
+            wizard::CreateBlockedForm(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall,
+                                      wizard.Reports().Notice(), wizard.Reports().LinkNotice());
     app.Run();
     return wizard.Run().m_nExitCode;  // ~TWizard closes the setup log
 }

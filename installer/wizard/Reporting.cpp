@@ -49,6 +49,14 @@ environment::ErrorNotice Reporter::Notice() const {
     return [this](const std::wstring& message) { ShowError(message); };
 }
 
+void Reporter::LinkLeft(const std::wstring& path) const {
+    if (linksLogged_.insert(path).second) Log(environment::LinkLeftText(path));
+}
+
+environment::LinkNotice Reporter::LinkNotice() const {
+    return [this](const std::wstring& path) { LinkLeft(path); };
+}
+
 void Reporter::ReportError(const std::wstring& message) {
     run_.SetExitCode(engine::kExitFailed);
     if (firstError_.empty()) firstError_ = message;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "engine/Installation.h"
@@ -30,6 +31,12 @@ public:
     int AskQuestion(const std::wstring& message) const;
     // ShowError as the environment's queries take it.
     environment::ErrorNotice Notice() const;
+    // A file of the application's folder left alone because it is a link:
+    // a log entry, once per file and run (the scans repeat every few
+    // seconds). No box: nothing needs an answer.
+    void LinkLeft(const std::wstring& path) const;
+    // LinkLeft as the environment's scans take it.
+    environment::LinkNotice LinkNotice() const;
 
     // An error on the way: a log entry when a log is open, and the error box
     // unless the run is unattended. Either way the run ends with kExitFailed.
@@ -49,6 +56,7 @@ private:
     const SetupLog& log_;
     mutable std::wstring lastEntry_;
     std::wstring firstError_;
+    mutable std::set<std::wstring> linksLogged_;
 };
 
 // A line on the process's standard error, where a script reads it; nothing

@@ -2,13 +2,17 @@
 
 #include <windows.h>
 
+#include "environment/SharedFolder.h"
+
 namespace wizard {
 
 bool SetupLog::Open(const std::wstring& path) {
     // Append access alone: every write lands at the end as one piece, also
-    // while another run's handle writes to the same file.
-    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // while another run's handle writes to the same file. Its folder is
+    // written by every user of the application: the log never goes through
+    // a link (environment::OpenSharedFile).
+    file_ = environment::OpenSharedFile(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        OPEN_ALWAYS);
     return IsOpen();
 }
 

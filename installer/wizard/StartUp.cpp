@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "environment/Folders.h"
+#include "environment/SharedFolder.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -193,9 +194,12 @@ void TWizard::OpenSetupLog() {
     if (m_logFd.Open(path)) return;
     logFailed_ = true;
     // The run goes on without it; a script reads standard error.
-    const std::wstring why = L"Záznam inštalácie " + path +
-                             L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
-                             platform::SystemErrorText(GetLastError());
+    const DWORD error = GetLastError();
+    const std::wstring why =
+        L"Záznam inštalácie " + path +
+        L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: " +
+        (error == ERROR_REPARSE_POINT_ENCOUNTERED ? environment::LinkLeftText(path)
+                                                  : platform::SystemErrorText(error));
     if (run_.m_bSilentInstall)
         WriteStandardError(why);
     else

@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include "environment/SharedFolder.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
@@ -177,9 +178,10 @@ void TWizard::FormClose() {
     if (m_ActiveFrame != EndFrame.get()) run_.SetExitCode(kExitStopped);
     // Every deletion may fail; the next one runs regardless.
     RemoveOwnMarkers();
-    std::wstring app = WithDelimiter(run_.m_szAppDir);
-    DeleteFileW((app + outside::kDbCheckFile).c_str());
-    DeleteFileW((app + outside::kTemplateDb).c_str());
+    // Without an application folder the names would lead to the drive's root.
+    if (!run_.m_szAppDir.empty())
+        for (const wchar_t* file : {outside::kDbCheckFile, outside::kTemplateDb})
+            DeleteAppFile(WithDelimiter(run_.m_szAppDir) + file);
     // After anything but a clean end the same command must be able to run again.
     if (run_.m_nExitCode != kExitDone) return;
     std::wstring cwd = CurrentDir();
@@ -191,10 +193,15 @@ void TWizard::FormClose() {
 }
 
 void TWizard::RemoveOwnMarkers() {
-    for (const std::wstring& marker : run_.m_OwnMarkers) DeleteFileW(marker.c_str());
+    for (const std::wstring& marker : run_.m_OwnMarkers) DeleteAppFile(marker);
     run_.m_OwnMarkers.clear();
     // Without the guard the journal is another run's, still in progress.
     if (guard_.Held()) engine::SettleEarlierRun(run_, *this);
+}
+
+void TWizard::DeleteAppFile(const std::wstring& path) {
+    if (environment::DeleteSharedFile(path) == environment::SharedChange::kLinkLeft)
+        reports_.LinkLeft(path);
 }
 
 }  // namespace wizard

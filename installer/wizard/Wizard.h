@@ -124,6 +124,9 @@ private:
     void ReturnToPage();
     void ShowEndPage();
     void WriteLogEntry(const std::wstring& message);
+    // Deletes a file of the application's folder; one that is a link stays
+    // and is logged.
+    void DeleteAppFile(const std::wstring& path);
 
     // engine::InstallerUi
     bool Confirm(const std::wstring& question, Asked asked) override;

@@ -157,6 +157,18 @@ TEST(SetupLog, TwoRunsOpenAtOnceAppendWholeEntriesInTurn) {
     EXPECT_EQ(Utf16Bytes(entries[0] + entries[1] + entries[2]), ReadBytes(path));
 }
 
+// A hard link stands for every kind of link: Wine has no others of Windows.
+TEST(SetupLog, ALogThatIsAFurtherNameOfAnotherFileIsNotOpened) {
+    TempDir dir(L"log");
+    ASSERT_TRUE(WriteBytes(dir / L"victim.txt", "not the installer's"));
+    ASSERT_TRUE(
+        CreateHardLinkW((dir / L"setup.log").c_str(), (dir / L"victim.txt").c_str(), nullptr));
+    wizard::SetupLog log;
+    EXPECT_FALSE(log.Open(dir / L"setup.log"));
+    EXPECT_EQ(DWORD(ERROR_REPARSE_POINT_ENCOUNTERED), GetLastError());
+    EXPECT_EQ("not the installer's", ReadBytes(dir / L"victim.txt"));
+}
+
 TEST(SetupLog, MissingFolderGivesNoHandleAndWritesFailQuietly) {
     TempDir dir(L"log");
     wizard::SetupLog log;

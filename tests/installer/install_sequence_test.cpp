@@ -565,6 +565,33 @@ TEST_F(InstallSequenceTest, ClientLibraryThatCannotBeDeletedIsReportedAndTheRest
     EXPECT_TRUE(OnEndPage(*w));
 }
 
+// Hard links stand for every kind of link here: Wine has no junctions or
+// symbolic links of Windows.
+TEST_F(InstallSequenceTest, FilesOfTheApplicationThatAreLinksStayAndAreReported) {
+    TempDir elsewhere(L"elsewhere");
+    const std::wstring victim = elsewhere / L"victim.txt";
+    ASSERT_TRUE(WriteBytes(victim, "not the installer's"));
+    const std::vector<std::wstring> links = {
+        app_ + L"userdata\\comps\\norun." + testsupport::ComputerName(), exe_ + L"fbclient.dll",
+        app_ + L"bin\\system\\quenlet\\Quenlet.exe", ini_};
+    for (const std::wstring& link : links)
+        ASSERT_TRUE(CreateHardLinkW(link.c_str(), victim.c_str(), nullptr)) << ToUtf8(link);
+    auto w = Make();
+    Choose(*w, true, Port(6), w->NewFrame->gSS);
+    w->OKClick();
+
+    EXPECT_EQ("not the installer's", ReadBytes(victim));
+    ASSERT_EQ(links.size(), ui_.messages.size());
+    for (size_t i = 0; i < links.size(); ++i) {
+        EXPECT_EQ(L"Súbor " + links[i] + L" je odkaz na iné miesto; inštalácia ho nezmenila.",
+                  ui_.messages[i].text);
+        EXPECT_EQ(i == 0 ? L"Informácia" : L"Chyba", ui_.messages[i].caption);
+    }
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+    EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"gds32.dll"));
+    EXPECT_TRUE(OnEndPage(*w));
+}
+
 // ---- A kept server (no installation) --------------------------------------------------
 
 TEST_F(InstallSequenceTest, KeptServerWithSamePortAndModeTouchesNoServiceButRewritesDataIni) {

@@ -157,10 +157,15 @@ TEST(IsAppRunning, StopRequestsGoIntoEachExistingComputerFolder) {
     app.Run(L"b", L"PC-B", L"Peter");
     app.Run(L"c", L"PC-C", L"Eva");  // its folder is missing
     app.Run(L"d", L"..", L"Eva");    // a name that would leave comps
+    // Names of a folder elsewhere: up past the application's folder, or absolute.
+    TempDir elsewhere(L"elsewhere");
+    const std::wstring there = elsewhere.Path().substr(0, elsewhere.Path().size() - 1);
+    app.Run(L"e", L"..\\..\\..\\" + there.substr(there.find_last_of(L'\\') + 1), L"Eva");
+    app.Run(L"f", there, L"Eva");
 
     Recorder seen;
     EXPECT_TRUE(IsAppRunning(app.Path(), &seen, false));
-    EXPECT_EQ(4u, seen.rows.size());
+    EXPECT_EQ(6u, seen.rows.size());
     EXPECT_FALSE(Exists(app.Kill(L"PC-A"))) << "no requests unless asked";
     EXPECT_TRUE(IsAppRunning(app.Path(), nullptr, true));
     EXPECT_FALSE(Exists(app.Kill(L"PC-A"))) << "no requests without a list";
@@ -171,6 +176,20 @@ TEST(IsAppRunning, StopRequestsGoIntoEachExistingComputerFolder) {
     EXPECT_EQ(KillRequestBytes(), ReadBytes(app.Kill(L"PC-B")));
     EXPECT_FALSE(Exists(app / L"userdata\\comps\\PC-C")) << "folders are not created";
     EXPECT_FALSE(Exists(app / L"userdata\\kill.lck"));
+    EXPECT_FALSE(Exists(elsewhere / L"kill.lck"));
+}
+
+TEST(LiesInside, OnlyWhatResolvesBelowTheFolder) {
+    const std::wstring app = L"C:\\velmora\\zentaq";  // need not exist
+    EXPECT_TRUE(LiesInside(app, app + L"\\userdata\\comps\\PC-A\\kill.lck"));
+    EXPECT_TRUE(LiesInside(app + L"\\", L"c:\\VELMORA\\Zentaq\\userdata\\..\\userdata\\kill.lck"));
+    for (const std::wstring& path : std::vector<std::wstring>{
+             app + L"\\userdata\\comps\\..\\..\\..\\kill.lck", app + L"-stary\\kill.lck",
+             L"C:\\Windows\\kill.lck", app, app + L"\\", L"\\\\PC-SERVER\\zdiel\\kill.lck",
+             L"\\\\?\\" + app + L"\\userdata\\kill.lck",
+             L"\\\\.\\" + app + L"\\userdata\\kill.lck"})
+        EXPECT_FALSE(LiesInside(app, path)) << ToUtf8(path);
+    EXPECT_FALSE(LiesInside(L"\\\\PC-SERVER\\zdiel", L"\\\\PC-SERVER\\zdiel\\userdata\\kill.lck"));
 }
 
 TEST(IsAppRunning, ALockedExecutableCountsOnlyWithoutHeldLocks) {
@@ -190,6 +209,31 @@ TEST(IsAppRunning, ALockedExecutableCountsOnlyWithoutHeldLocks) {
     app.Stop(L"a");
 }
 
+// Wine has no junctions or symbolic links of Windows (it follows Unix ones
+// as if they were the files), but it makes hard links, which a standard
+// user can plant as well: a further name of another file.
+TEST(IsAppRunning, FurtherNamesOfAnotherFileAreLeftAsTheyAreAndTold) {
+    AppFolder app;
+    TempDir elsewhere(L"elsewhere");
+    const std::wstring victim = elsewhere / L"victim.txt";
+    ASSERT_TRUE(WriteBytes(victim, "not the installer's"));
+    ASSERT_TRUE(MakeDirs(app / L"userdata\\comps\\PC-A\\"));
+    const std::wstring noRun = app / (L"userdata\\comps\\norun." + testsupport::ComputerName());
+    for (const std::wstring& link : {app.Kill(L"PC-A"), app.Lock(L"stale"), noRun})
+        ASSERT_TRUE(CreateHardLinkW(link.c_str(), victim.c_str(), nullptr)) << ToUtf8(link);
+    app.Run(L"a", L"PC-A", L"Jana");
+
+    Recorder seen;
+    std::set<std::wstring> told;
+    EXPECT_TRUE(IsAppRunning(app.Path(), &seen, true, nullptr,
+                             [&](const std::wstring& path) { told.insert(path); }));
+    EXPECT_EQ((std::set<std::wstring>{app.Kill(L"PC-A"), app.Lock(L"stale")}), told);
+    EXPECT_EQ(SharedChange::kLinkLeft, WriteNoRunMarker(app / L"userdata\\comps\\"));
+    EXPECT_EQ("not the installer's", ReadBytes(victim));
+    EXPECT_TRUE(Exists(app.Lock(L"stale")));
+    app.Stop(L"a");
+}
+
 // ---- Single files ----------------------------------------------------------------
 
 TEST(IsFileLocked, MissingFreeAndHeld) {
@@ -206,13 +250,13 @@ TEST(IsFileLocked, MissingFreeAndHeld) {
 TEST(CreateMarkerFile, CreatesOnlyANewOneAndFailsWithoutTheFolder) {
     AppFolder app;
     std::wstring marker = app / outside::kStopMarker;
-    EXPECT_TRUE(CreateMarkerFile(marker));
+    EXPECT_EQ(SharedChange::kDone, CreateMarkerFile(marker));
     EXPECT_TRUE(Exists(marker));
     // Made meanwhile by the application or another installer: left alone.
     ASSERT_TRUE(WriteBytes(marker, "content"));
-    EXPECT_FALSE(CreateMarkerFile(marker));
+    EXPECT_EQ(SharedChange::kFailed, CreateMarkerFile(marker));
     EXPECT_EQ("content", ReadBytes(marker));
-    EXPECT_FALSE(CreateMarkerFile(app / L"missing\\vorsel.stop"));
+    EXPECT_EQ(SharedChange::kFailed, CreateMarkerFile(app / L"missing\\vorsel.stop"));
 }
 
 SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second = 0) {
@@ -232,24 +276,24 @@ TEST(NoRunMarker, IsWrittenForThisComputerInTheCompsFolder) {
     AppFolder app;
     std::wstring comps = app / L"userdata\\comps";  // delimiter added when missing
     ASSERT_FALSE(testsupport::ComputerName().empty());
-    EXPECT_TRUE(WriteNoRunMarker(comps, At(2026, 12, 31, 23, 58)));
+    EXPECT_EQ(SharedChange::kDone, WriteNoRunMarker(comps, At(2026, 12, 31, 23, 58)));
     EXPECT_EQ("01.01.2027 00:03\r\n" + std::string(kReasonAnsi),
               ReadBytes(comps + L"\\norun." + testsupport::ComputerName()));
 
-    EXPECT_TRUE(WriteNoRunMarker(comps + L"\\"));  // the real clock
+    EXPECT_EQ(SharedChange::kDone, WriteNoRunMarker(comps + L"\\"));  // the real clock
     std::string bytes = ReadBytes(comps + L"\\norun." + testsupport::ComputerName());
     EXPECT_EQ(16u + 2u + sizeof kReasonAnsi - 1, bytes.size());
 
-    EXPECT_FALSE(WriteNoRunMarker(app / L"missing\\"));
+    EXPECT_EQ(SharedChange::kFailed, WriteNoRunMarker(app / L"missing\\"));
 }
 
 TEST(KillRequest, NamesTheInstallingComputerAndNeedsTheFolder) {
     AppFolder app;
     ASSERT_TRUE(MakeDirs(app / L"userdata\\comps\\PC-A\\"));
     ASSERT_TRUE(WriteBytes(app.Kill(L"PC-A"), "older request, longer than the new one.........."));
-    EXPECT_TRUE(WriteKillRequest(app.Kill(L"PC-A")));
+    EXPECT_EQ(SharedChange::kDone, WriteKillRequest(app.Kill(L"PC-A")));
     EXPECT_EQ(KillRequestBytes(), ReadBytes(app.Kill(L"PC-A")));
-    EXPECT_FALSE(WriteKillRequest(app.Kill(L"PC-B")));
+    EXPECT_EQ(SharedChange::kFailed, WriteKillRequest(app.Kill(L"PC-B")));
     EXPECT_FALSE(Exists(app / L"userdata\\comps\\PC-B"));
 }
 
@@ -372,6 +416,29 @@ TEST_F(BlockedFormTest, StopRequestsOnlyFromTheFirstScanOfAnUnattendedRun) {
     silent.TimerTimer();
     EXPECT_FALSE(Exists(app_.Kill(L"PC-A"))) << "a rescan never asks";
     app_.Stop(L"a");
+}
+
+TEST_F(BlockedFormTest, AFileLeftAloneAsALinkIsLoggedOnceForAllRescans) {
+    TempDir elsewhere(L"elsewhere");
+    ASSERT_TRUE(WriteBytes(elsewhere / L"victim.txt", ""));
+    const std::wstring planted = app_.Lock(L"planted");
+    ASSERT_TRUE(CreateHardLinkW(planted.c_str(), (elsewhere / L"victim.txt").c_str(), nullptr));
+    const std::wstring log = work_ / L"istrel.log";
+    wizard_ = std::make_unique<wizard::TWizard>(std::vector<std::wstring>{L"/LOG=" + log});
+    {
+        TBlockedForm form(*wizard_);
+        form.TimerTimer();
+        form.TimerTimer();
+    }
+    wizard_->CloseLog();
+    const std::string bytes = ReadBytes(log);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    const std::wstring entry =
+        L"Súbor " + planted + L" je odkaz na iné miesto; inštalácia ho nezmenila.\r\n";
+    const size_t first = text.find(entry);
+    EXPECT_NE(std::wstring::npos, first) << ToUtf8(text);
+    EXPECT_EQ(std::wstring::npos, text.find(entry, first + 1)) << ToUtf8(text);
+    EXPECT_TRUE(Exists(planted));
 }
 
 TEST_F(BlockedFormTest, NothingRunningShowsNothing) {

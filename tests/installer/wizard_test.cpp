@@ -174,6 +174,19 @@ TEST_F(WizardTest, LogOptionOpensItsFileAlsoAttended) {
     EXPECT_EQ(0u, ui_.messages[0].text.find(L"Záznam inštalácie " + folder +
                                             L" sa nedá otvoriť, inštalácia pokračuje bez neho."));
     EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
+    // A further name of another file stands for a link: Wine has no others of Windows.
+    w = nullptr;
+    ui_.messages.clear();
+    const std::wstring linked = work_ / L"linked.log", victim = work_ / L"victim.txt";
+    ASSERT_TRUE(WriteBytes(victim, "not the installer's"));
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), victim.c_str(), nullptr));
+    w = Make({L"/LOG=" + linked});
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Záznam inštalácie " + linked +
+                  L" sa nedá otvoriť, inštalácia pokračuje bez neho. Príčina: Súbor " + linked +
+                  L" je odkaz na iné miesto; inštalácia ho nezmenila.",
+              ui_.messages[0].text);
+    EXPECT_EQ("not the installer's", ReadBytes(victim));
 }
 
 TEST_F(WizardTest, NoApplicationFolderInteractiveShowsOneErrorAndEnds) {
