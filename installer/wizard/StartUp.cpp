@@ -28,12 +28,15 @@ constexpr wchar_t kCaption64[] = L" 64 bitová verzia";
 
 void TWizard::FormCreate() {
     ResetRun();
-    if (!ReadStartOptions() || !CheckWindows() || !FindApplication() || !InitializePages()) return;
+    if (!ReadStartOptions() || !CheckWindows() || !FindApplication()) return;
+    // Open before the pages fill: the parameters page logs a server folder
+    // it does not take.
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+    if (!InitializePages()) return;
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
     ApplyOptions();
     if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
-    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
 }
 
 void TWizard::ResetRun() {
