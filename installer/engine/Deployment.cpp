@@ -16,7 +16,6 @@
 #include "environment/Instances.h"
 #include "environment/Services.h"
 #include "platform/Errors.h"
-#include "platform/Security.h"
 
 namespace engine {
 
@@ -160,10 +159,7 @@ private:
             return Fail(run_, error);
         // Created or filled, the folder is administrators' only: the service
         // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
-        if (!platform::CreateProtectedFolder(run_.m_szFBDir,
-                                             platform::Protection::kUsersReadExecute))
-            return Fail(run_, L"Priečinku " + run_.m_szFBDir + L" sa nedajú nastaviť práva: " +
-                                  platform::SystemErrorText(GetLastError()));
+        if (!ProtectServerFolder(run_)) return false;
         ExtractKit();
         if (!run_.m_Failure.empty() || run_.Canceled) return false;
         if (!SetupService(run_, choices_.mode, ui_)) return false;

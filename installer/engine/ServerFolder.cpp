@@ -33,8 +33,14 @@ bool ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t
             return Fail(run, L"Program " + program + kForeignOwner);
         held_.push_back(std::move(held));
     }
-    platform::Protect(run.m_szFBDir, platform::Protection::kUsersReadExecute);
-    return true;
+    return ProtectServerFolder(run);
+}
+
+bool ProtectServerFolder(Installation& run) {
+    if (platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
+        return true;
+    return Fail(run, L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
+                         platform::SystemErrorText(GetLastError()));
 }
 
 }  // namespace engine

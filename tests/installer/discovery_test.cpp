@@ -375,8 +375,7 @@ TEST_F(ServiceTest, OnlyAFolderARegisteredInstanceRunsFromIsAKnownServerFolder) 
 TEST(ProgramOfBinaryPath, QuotedOrNot) {
     EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfBinaryPath(L"\"C:\\a b\\firebird.exe\" -s x"));
     EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfBinaryPath(L"C:\\a b\\firebird.exe -s x"));
-    EXPECT_EQ(L"C:\\a\\FIREBIRD.EXE", ProgramOfBinaryPath(L"C:\\a\\FIREBIRD.EXE"));
-    EXPECT_EQ(L"C:\\a.exec\\fb.exe", ProgramOfBinaryPath(L"C:\\a.exec\\fb.exe -s"));
+    EXPECT_EQ(L"C:\\a.exec\\fb.EXE", ProgramOfBinaryPath(L"C:\\a.exec\\fb.EXE"));
     EXPECT_EQ(L"C:\\a\\fb", ProgramOfBinaryPath(L"C:\\a\\fb -s x")) << "no .exe: to the blank";
 }
 
