@@ -7,6 +7,7 @@
 
 #include "engine/CommandLines.h"
 #include "engine/ExtractionRules.h"
+#include "engine/ServerFolder.h"
 #include "engine/Steps.h"
 #include "engine/Transaction.h"
 #include "environment/Accounts.h"
@@ -148,7 +149,7 @@ private:
         const std::wstring oldPort = environment::ReadFBPort(
             run_.m_szFBDir + outside::kServerConf, run_.m_szAppDir + outside::kDataIni,
             environment::PortSource::kServer);
-        if (environment::FindFBService(oldPort) != 0 && !RemoveService(run_, oldPort)) return false;
+        if (environment::FindFBService(oldPort) != 0 && !RemoveOldInstance(oldPort)) return false;
 
         run_.m_RequiredBytes += static_cast<int32_t>(kit.totalBytes);
         ui_.ExtendProgress(run_.m_RequiredBytes, kStatusInstalling);
@@ -156,11 +157,22 @@ private:
             return Fail(run_, kServerInUse);
         if (std::wstring error = tx_.PrepareFolder(run_.m_szFBDir, kit); !error.empty())
             return Fail(run_, error);
+        // Created or filled, the folder is administrators' only: the service
+        // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
+        if (!ProtectServerFolder(run_)) return false;
         ExtractKit();
         if (!run_.m_Failure.empty() || run_.Canceled) return false;
         if (!SetupService(run_, choices_.mode, ui_)) return false;
         tx_.Commit();
         return true;
+    }
+
+    // The instance of the server now in the folder goes through that
+    // server's own tool, which runs only from a known server folder.
+    bool RemoveOldInstance(const std::wstring& port) {
+        if (!IsKnownServer(run_, ui_)) return true;
+        ServerPrograms tool;
+        return tool.Take(run_, {outside::kServiceTool}) && RemoveService(run_, port);
     }
 
     // False when its service tool did not end in time.

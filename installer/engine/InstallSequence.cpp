@@ -4,6 +4,7 @@
 // port or mode, record the connection in data.ini, show the end page.
 #include <optional>
 
+#include "engine/ServerFolder.h"
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
@@ -58,7 +59,8 @@ public:
         }
         PlaceClientFiles(run_, ui_);
         PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
-        if (environment::IsFBInstalled(run_.m_szFBDir)) {
+        // A kept server is one the installer did not fill in this run.
+        if (installServer ? environment::IsFBInstalled(run_.m_szFBDir) : IsKnownServer(run_, ui_)) {
             if (!installServer && !ReconfigureKeptServer()) return {SequenceOutcome::kEnded, {}};
             WriteDataIni(run_, ModeCode(), ui_);
         }
@@ -170,7 +172,11 @@ private:
         try {
             tx.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/false));
             if (EntryExists(conf)) tx.SavingCopy(conf);
-            if (!MoveKeptServer(portChanged, conf, ini)) return RollBackAndReport(run_, ui_);
+            // The tool runs, and registers the server to run as LocalSystem.
+            ServerPrograms programs;
+            if (!programs.Take(run_, {outside::kServiceTool, outside::kServerExe}) ||
+                !MoveKeptServer(portChanged, conf, ini))
+                return RollBackAndReport(run_, ui_);
         } catch (...) {
             Fail(run_, CurrentErrorText());
             return RollBackAndReport(run_, ui_);

@@ -36,6 +36,9 @@ public:
     virtual void Inform(const std::wstring& message) = 0;
     // The error box, also in an unattended run (an unreadable computer name).
     virtual void ShowErrorBox(const std::wstring& message) = 0;
+    // A setup-log entry when a log is open, nothing shown: what the run left
+    // alone and why. The exit code stays as it is.
+    virtual void Log(const std::wstring& message) = 0;
 
     // Waits in the blocked dialog while instances of the application run in
     // `appDir`, at most `limitSeconds` when that is not negative (0: not at

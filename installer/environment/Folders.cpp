@@ -2,11 +2,64 @@
 
 #include <windows.h>
 
+#include <cwctype>
+#include <vector>
+
+#include "environment/Services.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 
 namespace environment {
+
+namespace {
+
+constexpr wchar_t kNotTaken[] =
+    L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program z neho sa nespustí: ";
+constexpr wchar_t kNotLocalFixed[] = L"nie je to priečinok na lokálnom pevnom disku.";
+constexpr wchar_t kNoInstance[] =
+    L"žiadna zaregistrovaná inštancia Firebird SQL servera v ňom nemá svoj program.";
+
+// The full path ("..\" and "." resolved, "/" turned into "\"); empty on error.
+std::wstring FullPath(const std::wstring& path) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            GetFullPathNameW(path.c_str(), DWORD(buffer.size()), buffer.data(), nullptr);
+        if (n == 0) return L"";
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
+// "X:\" of a fixed drive and a folder below it. Anything starting with "\\"
+// (UNC, "\\?\", "\\.\") or relative is not, and neither is a drive's root,
+// which would hand the whole drive to the rules of a server folder.
+bool IsFolderOnLocalFixedDrive(const std::wstring& path) {
+    if (path.size() < 4 || path[1] != L':' || path[2] != L'\\' || path[0] > 0x7F ||
+        !iswalpha(path[0]) || FullPath(path).size() <= 3)
+        return false;
+    return GetDriveTypeW(path.substr(0, 3).c_str()) == DRIVE_FIXED;
+}
+
+bool SameTextNoCase(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// A registered instance's program lies directly in the folder; a folder
+// above it (the application's parent, a drive) does not count.
+bool HoldsInstanceProgram(const std::wstring& folder) {
+    const std::wstring full = FullPath(platform::WithDelimiter(folder));
+    if (full.empty()) return false;
+    for (const std::wstring& program : ServerInstancePrograms())
+        if (IsFolderOnLocalFixedDrive(program) &&
+            SameTextNoCase(ParentDir(FullPath(program)), full))
+            return true;
+    return false;
+}
+
+}  // namespace
 
 std::optional<std::wstring> ReadAppDir() {
     return platform::ReadRegString(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue);
@@ -14,6 +67,16 @@ std::optional<std::wstring> ReadAppDir() {
 
 bool IsFBInstalled(const std::wstring& folder) {
     return platform::EntryExists(folder + outside::kServerExe);
+}
+
+ServerFolderCheck CheckServerFolder(const std::wstring& folder) {
+    using enum ServerFolderTrust;
+    if (folder.empty()) return {kNoServer, L""};
+    const std::wstring notTaken = L"Priečinok " + folder + kNotTaken;
+    if (!IsFolderOnLocalFixedDrive(folder)) return {kUnknown, notTaken + kNotLocalFixed};
+    if (!IsFBInstalled(folder)) return {kNoServer, L""};
+    if (HoldsInstanceProgram(folder)) return {kKnown, L""};
+    return {kUnknown, notTaken + kNoInstance};
 }
 
 std::wstring ParentDir(const std::wstring& path) {

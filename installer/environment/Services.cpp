@@ -1,6 +1,8 @@
 #include "environment/Services.h"
 
+#include <algorithm>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "outside/Outside.h"
@@ -26,6 +28,21 @@ SERVICE_STATUS_PROCESS QueryService(const std::wstring& serviceName) {
                               reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
         return SERVICE_STATUS_PROCESS{};
     return status;
+}
+
+// The binary path the service manager keeps for the service.
+std::optional<std::wstring> ReadBinaryPath(SC_HANDLE scm, const std::wstring& serviceName) {
+    platform::UniqueServiceHandle service(
+        OpenServiceW(scm, serviceName.c_str(), SERVICE_QUERY_CONFIG));
+    if (!service) return std::nullopt;
+    DWORD size = 0;
+    QueryServiceConfigW(service.get(), nullptr, 0, &size);
+    std::vector<BYTE> buffer(std::max<size_t>(size, sizeof(QUERY_SERVICE_CONFIGW)));
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service.get(), config, DWORD(buffer.size()), &size) ||
+        !config->lpBinaryPathName)
+        return std::nullopt;
+    return std::wstring(config->lpBinaryPathName);
 }
 
 }  // namespace
@@ -92,6 +109,32 @@ DWORD FindFBService(const std::wstring& text) {
         return true;
     });
     return state;
+}
+
+std::wstring ProgramOfBinaryPath(const std::wstring& binaryPath) {
+    if (binaryPath.starts_with(L'"')) return binaryPath.substr(1, binaryPath.find(L'"', 1) - 1);
+    constexpr std::wstring_view kExe = L".exe";
+    for (size_t at = 0; at + kExe.size() <= binaryPath.size(); ++at) {
+        const size_t end = at + kExe.size();
+        if (CompareStringOrdinal(binaryPath.data() + at, int(kExe.size()), kExe.data(),
+                                 int(kExe.size()), TRUE) == CSTR_EQUAL &&
+            (end == binaryPath.size() || binaryPath[end] == L' '))
+            return binaryPath.substr(0, end);
+    }
+    return binaryPath.substr(0, binaryPath.find(L' '));
+}
+
+std::vector<std::wstring> ServerInstancePrograms() {
+    std::vector<std::wstring> programs;
+    platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!scm) return programs;
+    EnumerateServices([&](const ServiceEntry& e) {
+        if (!ContainsNoCase(e.name + e.displayName, outside::kServiceMarkAny)) return true;
+        if (std::optional<std::wstring> path = ReadBinaryPath(scm.get(), e.name))
+            programs.push_back(ProgramOfBinaryPath(*path));
+        return true;
+    });
+    return programs;
 }
 
 }  // namespace environment

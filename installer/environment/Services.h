@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace environment {
 
@@ -41,5 +42,15 @@ bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit,
 // 0 when there is none or the services cannot be enumerated. A port text
 // also matches longer ports that contain it.
 DWORD FindFBService(const std::wstring& text);
+
+// The program a service's binary path runs: the text in double quotes when
+// it begins with one; otherwise up to the end of the first ".exe" (any case)
+// that a blank or the end follows, else up to the first blank.
+std::wstring ProgramOfBinaryPath(const std::wstring& binaryPath);
+
+// The programs of the registered server instances, in any state: every
+// service recognised as FindFBService recognises them, its program from its
+// binary path. Services whose settings cannot be read are left out.
+std::vector<std::wstring> ServerInstancePrograms();
 
 }  // namespace environment

@@ -120,6 +120,10 @@ void TWizard::WriteLogEntry(const std::wstring& message) {
     reports_.Log(message);
 }
 
+void TWizard::Log(const std::wstring& message) {
+    WriteLogEntry(message);
+}
+
 engine::WaitResult TWizard::WaitForApplication(const std::wstring& appDir, int32_t limitSeconds) {
     return WaitForInstances(appDir, limitSeconds, *this);
 }

@@ -140,6 +140,14 @@ void TNewFrame::SetAppParam() {
     } else {
         w.m_szFBDir = DefaultServerDir(w.m_szAppDir);
     }
+    // Every user of the application writes data.ini and may write the folder
+    // beside it: a server there that no registered instance runs from is
+    // not shown, and nothing of it runs.
+    const environment::ServerFolderCheck server = environment::CheckServerFolder(w.m_szFBDir);
+    if (server.trust == environment::ServerFolderTrust::kUnknown) {
+        reports_.Log(server.reason);
+        w.m_szFBDir.clear();
+    }
 
     // An unattended run that found the kit unusable goes on only to move a
     // kept server; it must not read the kit.

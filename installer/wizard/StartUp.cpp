@@ -32,14 +32,16 @@ constexpr wchar_t kAnotherRunning[] =
 
 void TWizard::FormCreate() {
     ResetRun();
-    if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard() || !FindApplication() ||
-        !InitializePages())
+    if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard() || !FindApplication())
         return;
+    // Open before the pages fill: the parameters page logs a server folder
+    // it does not take.
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+    if (!InitializePages()) return;
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
     ApplyOptions();
     if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
-    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
 }
 
 void TWizard::ResetRun() {

@@ -133,6 +133,7 @@ private:
     void ReportFailure(const std::wstring& message) override;
     void Inform(const std::wstring& message) override;
     void ShowErrorBox(const std::wstring& message) override;
+    void Log(const std::wstring& message) override;
     engine::WaitResult WaitForApplication(const std::wstring& appDir,
                                           int32_t limitSeconds) override;
     void ShowProgressPage() override;

@@ -358,6 +358,58 @@ TEST_F(ServiceTest, ServiceProcessAndItsExecutable) {
     EXPECT_EQ(std::nullopt, GetServicePID(L"FirebirdServerNoSuch47339")) << "missing";
 }
 
+// A server folder is known when a registered instance's program lies in
+// it, quoted or not in the binary path; every other folder is not, however
+// its path is written.
+TEST_F(ServiceTest, OnlyAFolderARegisteredInstanceRunsFromIsAKnownServerFolder) {
+    using enum ServerFolderTrust;
+    const std::wstring plain = ServerFolder(L"known\\"), blank = ServerFolder(L"known b\\");
+    Instance(plain, L"velmora64b_47391", false);
+    Instance(blank, L"velmora64b_47392", false);
+    for (const std::wstring& folder :
+         {plain, blank, dir_ / L"KNOWN\\", dir_ / L"known b\\..\\known\\"}) {
+        const ServerFolderCheck check = CheckServerFolder(folder);
+        EXPECT_EQ(kKnown, check.trust) << ToUtf8(folder);
+        EXPECT_EQ(L"", check.reason);
+    }
+
+    const std::wstring notTaken =
+        L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program z neho sa nespustí: ";
+    const std::wstring noInstance =
+        L"žiadna zaregistrovaná inštancia Firebird SQL servera v ňom nemá svoj program.";
+    // A server nobody registered (what data.ini may name), and the folder
+    // above a registered one.
+    const std::wstring planted = ServerFolder(L"planted\\");
+    ASSERT_TRUE(CopyInto(DoublesDir() + L"firebird.exe", dir_ / L"firebird.exe"));
+    for (const std::wstring& folder : {planted, dir_ / L"known\\..\\planted\\", dir_.Path()}) {
+        const ServerFolderCheck check = CheckServerFolder(folder);
+        EXPECT_EQ(kUnknown, check.trust) << ToUtf8(folder);
+        EXPECT_EQ(L"Priečinok " + folder + notTaken + noInstance, check.reason);
+    }
+
+    // Neither a UNC nor a device path is touched; nor is a drive's root.
+    for (const std::wstring& folder :
+         std::vector<std::wstring>{L"\\\\srv\\share\\fb\\", L"\\\\?\\" + plain, L"\\\\.\\" + plain,
+                                   L"fb\\", L"C:fb\\", L"C:\\", L"C:\\..\\"}) {
+        const ServerFolderCheck check = CheckServerFolder(folder);
+        EXPECT_EQ(kUnknown, check.trust) << ToUtf8(folder);
+        EXPECT_EQ(
+            L"Priečinok " + folder + notTaken + L"nie je to priečinok na lokálnom pevnom disku.",
+            check.reason);
+    }
+
+    // No server in it: nothing to say.
+    for (const std::wstring& folder : {dir_ / L"empty\\", std::wstring()})
+        EXPECT_EQ(kNoServer, CheckServerFolder(folder).trust) << ToUtf8(folder);
+}
+
+TEST(ProgramOfBinaryPath, QuotedOrNot) {
+    EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfBinaryPath(L"\"C:\\a b\\firebird.exe\" -s x"));
+    EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfBinaryPath(L"C:\\a b\\firebird.exe -s x"));
+    EXPECT_EQ(L"C:\\a.exec\\fb.EXE", ProgramOfBinaryPath(L"C:\\a.exec\\fb.EXE"));
+    EXPECT_EQ(L"C:\\a\\fb", ProgramOfBinaryPath(L"C:\\a\\fb -s x")) << "no .exe: to the blank";
+}
+
 std::set<std::wstring> AllServiceNames(size_t bufferBytes) {
     std::set<std::wstring> names;
     EXPECT_TRUE(EnumerateServices(

@@ -33,6 +33,7 @@ public:
     void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
     void Inform(const std::wstring& m) override { Note(L"Inform", m); }
     void ShowErrorBox(const std::wstring& m) override { Note(L"ShowErrorBox", m); }
+    void Log(const std::wstring& m) override { Note(L"Log", m); }
     engine::WaitResult WaitForApplication(const std::wstring& dir, int32_t) override {
         return Note(L"WaitForApplication", dir), engine::WaitResult{};
     }

@@ -21,6 +21,7 @@
 #include "environment/Accounts.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
+#include "platform/Errors.h"
 #include "ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
@@ -703,6 +704,58 @@ TEST_F(InstallSequenceTest, KeptServerOutsideTheDefaultFolderIsTheOneMoved) {
     EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p8 + "\r\n"));
     EXPECT_EQ(fb_ + L"firebird.exe", IniValue(ini_, L"FBSERVER"));
     EXPECT_EQ(ReadBytes(fb_ + L"32b\\fbclient.dll"), ReadBytes(exe_ + L"gds32.dll"));
+}
+
+// The default folder beside the application, which users may write,
+// holding a server that no registered instance runs from: nothing of it
+// runs, data.ini is not pointed at it, and the log says why.
+TEST_F(InstallSequenceTest, KeptServerNoInstanceRunsFromRunsNothingAndLeavesDataIniAlone) {
+    InstallEarlierServer(Port(7), L"SS", false);
+    const std::wstring log = root_ / L"setup.log";
+    auto w = Make({L"/LOG=" + log});
+    Choose(*w, false, Port(8), w->NewFrame->gCS);
+    w->OKClick();
+    w->CloseLog();
+
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ToolCalls().empty());
+    EXPECT_EQ(0u, ServiceState(Service64(Port(8))));
+    EXPECT_EQ(Port(7), IniValue(ini_, L"PORT"));
+    EXPECT_EQ(L"C:\\old\\firebird.exe", IniValue(ini_, L"FBSERVER"));
+    const std::string bytes = ReadBytes(log);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(21u, text.find(L"Priečinok " + fb_ +
+                             L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program "
+                             L"z neho sa nespustí: žiadna zaregistrovaná inštancia Firebird SQL "
+                             L"servera v ňom nemá svoj program.\r\n"))
+        << ToUtf8(text);
+    EXPECT_TRUE(OnEndPage(*w));
+    EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
+}
+
+// Its programs are held open while they run; one that cannot be held (open
+// elsewhere without sharing) is refused before anything runs, through the
+// deployment's failure report.
+TEST_F(InstallSequenceTest, KeptServerWhoseToolCannotBeHeldIsRefusedAndKeepsItsInstance) {
+    InstallEarlierServer(Port(7), L"SS", true);
+    const std::string conf = Conf();
+    const std::wstring tool = fb_ + L"instsvc.exe";
+    HANDLE open = CreateFileW(tool.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, open);
+    auto w = Make();
+    Choose(*w, false, Port(8), w->NewFrame->gSS);
+    w->OKClick();
+    CloseHandle(open);
+
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(std::wstring(kNothingLeft) + L"Program " + tool + L" sa nedá otvoriť: " +
+                  platform::SystemErrorText(ERROR_SHARING_VIOLATION),
+              ui_.messages[0].text);
+    EXPECT_TRUE(ToolCalls().empty());
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
+    EXPECT_EQ(conf, Conf());
+    EXPECT_EQ(Port(7), IniValue(ini_, L"PORT"));
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
 }
 
 TEST_F(InstallSequenceTest, FolderWithoutServerProgramLeavesDataIniAlone) {

@@ -158,13 +158,14 @@ protected:
     }
     void TearDown() override {
         wizard_.reset();
+        for (const std::wstring& instance : instances_) ForgetService(L"FirebirdServer" + instance);
         SetCurrentDirectoryW(savedCwd_);
         wizard::SetDriveTypeQuery(nullptr);
     }
 
     // The wizard starts on the page and initialises it from what the test laid out.
-    TNewFrame& Start() {
-        wizard_ = std::make_unique<TWizard>(std::vector<std::wstring>{});
+    TNewFrame& Start(std::vector<std::wstring> args = {}) {
+        wizard_ = std::make_unique<TWizard>(std::move(args));
         EXPECT_TRUE(ui_.messages.empty())
             << ToUtf8(ui_.messages.empty() ? L"" : ui_.messages[0].text);
         return *wizard_->NewFrame;
@@ -173,10 +174,16 @@ protected:
 
     void PutKit() { ASSERT_TRUE(CopyInto(KitArchive(), work_ / outside::kKitArchive)); }
 
-    // A server folder: the server, a client library of `version` and a
-    // firebird.conf with `port` (none when empty).
-    static void PutServer(const std::wstring& folder, const std::wstring& version,
-                          const std::string& port) {
+    // A server folder: the server, registered as an instance (whose name
+    // holds no digit, so that no port finds it), a client library of
+    // `version` and a firebird.conf with `port` (none when empty).
+    void PutServer(const std::wstring& folder, const std::wstring& version, const std::string& port,
+                   bool registered = true) {
+        if (registered) {
+            instances_.push_back(L"newframe_" + std::wstring(1, wchar_t(L'a' + instances_.size())));
+            ASSERT_TRUE(RegisterInstance(
+                instances_.back(), L"\"" + folder + L"firebird.exe\" -s " + instances_.back()));
+        }
         ASSERT_TRUE(MakeDirs(folder));
         ASSERT_TRUE(CopyInto(DoublesDir() + L"firebird.exe", folder + outside::kServerExe));
         ASSERT_TRUE(CopyInto(DoublesDir() + L"fbclient\\" + version + L"\\fbclient.dll",
@@ -207,6 +214,7 @@ protected:
     std::wstring app1_, app2_;
     wchar_t savedCwd_[MAX_PATH] = {};
     std::unique_ptr<TWizard> wizard_;
+    std::vector<std::wstring> instances_;
 };
 
 // ---- The states that start-up enters ------------------------------------------------
@@ -310,6 +318,29 @@ TEST_F(NewFrameTest, DataIniWithoutServerShowsNoServer) {
     EXPECT_EQ(L"", W().Run().m_szFBDir);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
+}
+
+// Every user writes data.ini: a server in a folder that no registered
+// instance runs from is not shown as installed (nothing of it is to run),
+// and an open log says why.
+TEST_F(NewFrameTest, DataIniNamingAServerNoInstanceRunsFromShowsNoServerAndLogsWhy) {
+    PutKit();
+    const std::wstring planted = app1_ + L"userdata\\fake\\";
+    PutServer(planted, kKitVersion, "3055", /*registered=*/false);
+    PutIni(app1_, "3055", planted + L"firebird.exe", "");
+    const std::wstring log = root_ / L"setup.log";
+    TNewFrame& p = Start({L"/LOG=" + log});
+    EXPECT_EQ(L"", W().Run().m_szFBDir);
+    EXPECT_EQ(0, W().Run().m_nFBVersion);
+    EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
+    W().CloseLog();
+    const std::string bytes = ReadBytes(log);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    const std::wstring why =
+        L"Priečinok " + planted +
+        L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program z neho sa "
+        L"nespustí: žiadna zaregistrovaná inštancia Firebird SQL servera v ňom nemá svoj program.";
+    EXPECT_EQ(21u, text.find(why + L"\r\n")) << ToUtf8(text);
 }
 
 TEST_F(NewFrameTest, KitWithoutClientLibraryIsOfferedWithoutVersion) {

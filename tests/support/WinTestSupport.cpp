@@ -178,6 +178,20 @@ void ForgetService(const std::wstring& serviceName) {
     CloseServiceHandle(scm);
 }
 
+bool RegisterInstance(const std::wstring& instance, const std::wstring& binaryPath) {
+    SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
+    if (!scm) return false;
+    const std::wstring name = L"FirebirdServer" + instance;
+    const std::wstring display = L"Firebird Server - " + instance;
+    SC_HANDLE svc =
+        CreateServiceW(scm, name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                       binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (svc) CloseServiceHandle(svc);
+    CloseServiceHandle(scm);
+    return svc != nullptr;
+}
+
 std::string ToUtf8(const std::wstring& s) {
     if (s.empty()) return {};
     int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0, nullptr, nullptr);

@@ -62,6 +62,10 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs = 10000);
 DWORD ServiceState(const std::wstring& serviceName);
 // Stops and deletes a service if present; used to tidy up after tests.
 void ForgetService(const std::wstring& serviceName);
+// Registers a stopped, demand-start service "FirebirdServer" + instance,
+// displayed as the service tool displays one, that runs `binaryPath` (as
+// given: quote it yourself). False when it cannot be created.
+bool RegisterInstance(const std::wstring& instance, const std::wstring& binaryPath);
 
 std::string ToUtf8(const std::wstring& s);
 std::wstring FromUtf8(const std::string& s);

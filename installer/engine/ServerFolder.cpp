@@ -1,0 +1,46 @@
+#include "engine/ServerFolder.h"
+
+#include "engine/Steps.h"
+#include "environment/Folders.h"
+#include "platform/Errors.h"
+#include "platform/Security.h"
+
+namespace engine {
+
+namespace {
+
+constexpr wchar_t kForeignOwner[] =
+    L" sa nespustí: jeho vlastníkom nie je skupina Administrators, SYSTEM ani TrustedInstaller, "
+    L"takže ho mohol podvrhnúť iný používateľ.";
+
+}  // namespace
+
+bool IsKnownServer(const Installation& run, InstallerUi& ui) {
+    const environment::ServerFolderCheck check = environment::CheckServerFolder(run.m_szFBDir);
+    if (check.trust == environment::ServerFolderTrust::kUnknown) ui.Log(check.reason);
+    return check.trust == environment::ServerFolderTrust::kKnown;
+}
+
+bool ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t*> names) {
+    for (const wchar_t* name : names) {
+        const std::wstring program = run.m_szFBDir + name;
+        platform::UniqueKernelHandle held =
+            platform::OpenEntry(program, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        if (!held)
+            return Fail(run, L"Program " + program + L" sa nedá otvoriť: " +
+                                 platform::SystemErrorText(GetLastError()));
+        if (!platform::HasTrustedOwner(program))
+            return Fail(run, L"Program " + program + kForeignOwner);
+        held_.push_back(std::move(held));
+    }
+    return ProtectServerFolder(run);
+}
+
+bool ProtectServerFolder(Installation& run) {
+    if (platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
+        return true;
+    return Fail(run, L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
+                         platform::SystemErrorText(GetLastError()));
+}
+
+}  // namespace engine
