@@ -115,7 +115,7 @@ private:
         // Journalled first: a run cut short must not leave the application's
         // backup stopped for good.
         Transaction tx(run_.m_Journal);
-        tx.RecordMarker(dir + outside::kStopMarker);
+        tx.RecordMarker(dir, dir + outside::kStopMarker);
         run_.m_bSuspendCreated = environment::CreateMarkerFile(dir + outside::kStopMarker);
         if (!run_.m_bSuspendCreated) return;
         run_.m_OwnMarkers.push_back(dir + outside::kStopMarker);
@@ -126,7 +126,7 @@ private:
         const std::wstring noRun =
             environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
         const bool existed = EntryExists(noRun);
-        if (!existed) tx.RecordMarker(noRun);
+        if (!existed) tx.RecordMarker(dir, noRun);
         if (environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable) && !existed)
             run_.m_OwnMarkers.push_back(noRun);
     }

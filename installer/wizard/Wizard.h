@@ -143,6 +143,8 @@ private:
     bool InitializePages();
     void OpenSetupLog();
     void StartUpFailed(const std::wstring& message);
+    // Ends the start-up with `code`, its reason reported already.
+    void StartUpStopped(int32_t code);
     void ShowUsage();
     // A run that only moves an installed server to another port or mode,
     // which needs no kit.
