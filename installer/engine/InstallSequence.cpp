@@ -122,7 +122,7 @@ private:
         // Journalled first: a run cut short must not leave the application's
         // backup stopped for good.
         Transaction tx(run_.m_Journal);
-        tx.RecordMarker(stop);
+        tx.RecordMarker(dir, stop);
         const SharedChange made = environment::CreateMarkerFile(stop);
         if (made == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(stop));
         run_.m_bSuspendCreated = made == SharedChange::kDone;
@@ -135,7 +135,7 @@ private:
         const std::wstring noRun =
             environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
         const bool existed = EntryExists(noRun);
-        if (!existed) tx.RecordMarker(noRun);
+        if (!existed) tx.RecordMarker(dir, noRun);
         const SharedChange written =
             environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable);
         if (written == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(noRun));

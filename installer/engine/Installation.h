@@ -126,7 +126,10 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder);
 // one: back to the server the PC had before an unfinished deployment,
 // forward to the end of a committed one, this run's markers removed. Says
 // what it did in the log or a message; nothing when there was nothing to do.
-void SettleEarlierRun(Installation& run, InstallerUi& ui);
+// False when no deployment may start: the journal could not be settled, or
+// failed its checks and was set aside unused (reported, with the exit code
+// kExitFailed), or was held earlier in this run (reported then).
+bool SettleEarlierRun(Installation& run, InstallerUi& ui);
 
 // The archive reader's events during the extraction.
 void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel);

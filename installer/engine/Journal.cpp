@@ -1,11 +1,17 @@
 #include "engine/Journal.h"
 
-#include <windows.h>
+#include <objbase.h>
 #include <shlobj.h>
+#include <windows.h>
 
+#include <cstdio>
+#include <optional>
+
+#include "environment/Folders.h"
+#include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
-#include "platform/Text.h"
+#include "platform/Security.h"
 
 namespace engine {
 
@@ -13,103 +19,210 @@ namespace {
 
 constexpr wchar_t kJournalFolder[] = L"Velmora\\Istrel\\";
 constexpr wchar_t kJournalName[] = L"deployment.journal";
+constexpr wchar_t kRejected[] = L".rejected-";
+constexpr LONGLONG kMaxBytes = 16 << 20;  // a kit's records take a few dozen kB
+// The folders the journal's place makes: Velmora\Istrel.
+constexpr int kOwnLevels = 2;
 
-std::string Encode(const JournalRecord& record) {
-    std::wstring line = record.kind;
-    for (const std::wstring& field : record.fields) line += L'\t' + field;
-    return platform::ToCodePage(CP_UTF8, line) + '\n';
-}
-
-JournalRecord Decode(const std::wstring& line) {
-    JournalRecord record;
-    size_t start = 0;
-    bool first = true;
-    for (;;) {
-        const size_t tab = line.find(L'\t', start);
-        std::wstring part = line.substr(start, tab == std::wstring::npos ? tab : tab - start);
-        if (first)
-            record.kind = std::move(part);
-        else
-            record.fields.push_back(std::move(part));
-        first = false;
-        if (tab == std::wstring::npos) return record;
-        start = tab + 1;
-    }
-}
+constexpr wchar_t kPrevious[] = L"Záznam o predchádzajúcej inštalácii ";
+constexpr wchar_t kNothingChanged[] = L" Inštalácia nič nezmenila.";
 
 std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
-void MakeFolders(const std::wstring& folder) {
-    if (!platform::CreateFolders(folder)) platform::ThrowLastError();
+// Why the folders the journal lies in are not safe to act from: a link to
+// elsewhere, or an owner that a standard user could be.
+std::optional<std::wstring> UnsafeFolder(const std::wstring& path) {
+    std::wstring folder = FolderOf(path);
+    for (int level = 0; level < kOwnLevels && folder.size() > 3; ++level) {
+        const std::wstring shown = folder;
+        folder.pop_back();
+        if (platform::IsReparsePoint(folder))
+            return L"priečinok " + shown + L" je odkaz na iné miesto";
+        if (!platform::HasTrustedOwner(folder))
+            return L"priečinok " + shown + L" nepatrí administrátorom ani systému";
+        folder = FolderOf(folder);
+    }
+    return std::nullopt;
+}
+
+std::string NewRunId() {
+    GUID guid{};
+    if (const HRESULT result = CoCreateGuid(&guid); FAILED(result))
+        throw platform::SystemError(DWORD(HRESULT_CODE(result)));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&guid);
+    std::string id;
+    for (size_t i = 0; i < sizeof guid; ++i) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", bytes[i]);
+        id += two;
+    }
+    return id;
+}
+
+std::wstring TimeStamp() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t stamp[32];
+    swprintf(stamp, 32, L"%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    return stamp;
+}
+
+// The whole file, at most kMaxBytes + 1 of it; nothing when it cannot be
+// read (GetLastError says why).
+std::optional<std::string> ReadWhole(const std::wstring& path) {
+    platform::UniqueKernelHandle file =
+        platform::OpenEntry(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size)) return std::nullopt;
+    std::string bytes(size_t(std::min(size.QuadPart, kMaxBytes + 1)), '\0');
+    DWORD got = 0;
+    if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr))
+        return std::nullopt;
+    bytes.resize(got);
+    return bytes;
+}
+
+// Cuts a torn last line off, so that a journal that stays is whole. When
+// that fails the next start cuts it.
+void CutTo(const std::wstring& path, size_t size) {
+    platform::UniqueKernelHandle file =
+        platform::OpenEntry(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, OPEN_EXISTING);
+    LARGE_INTEGER at{};
+    at.QuadPart = LONGLONG(size);
+    if (file && SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()))
+        FlushFileBuffers(file.get());
+}
+
+std::wstring UnsettledText(const std::wstring& path) {
+    return kPrevious + path +
+           L" ešte nie je vybavený; nová inštalácia sa nezačne, kým ho ďalšie spustenie "
+           L"inštalácie nevybaví.";
 }
 
 }  // namespace
 
-const std::wstring& JournalRecord::Field(size_t i) const {
-    static const std::wstring kNone;
-    return i < fields.size() ? fields[i] : kNone;
-}
-
 std::wstring Journal::DefaultPath() {
-    wchar_t common[MAX_PATH] = L"C:\\ProgramData";
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
-    std::wstring path = common;
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    return path + kJournalFolder + kJournalName;
+    wchar_t folder[MAX_PATH] = L"";
+    if (FAILED(
+            SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder)) ||
+        !*folder)
+        wcscpy(folder, L"C:\\Program Files");
+    return platform::WithDelimiter(folder) + kJournalFolder + kJournalName;
 }
 
-Journal::Journal(std::wstring path) : path_(std::move(path)) {}
+Journal::Journal(std::wstring path)
+    : path_(std::move(path)),
+      limits_{platform::WithDelimiter(environment::GetProgramFilesDir().value_or(L"")) +
+              outside::kLegacyFolder},
+      checker_(limits_) {}
 
 bool Journal::Exists() const {
     return platform::EntryExists(path_);
 }
 
-void Journal::Append(const std::vector<JournalRecord>& records) {
-    if (!file_) {
-        MakeFolders(FolderOf(path_));
-        file_.reset(CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file_) platform::ThrowLastError();
+Journal::Loaded Journal::Load() {
+    if (!runId_.empty()) return {Loaded::kRecords, written_, {}};
+    if (!Exists()) return {};
+    if (const std::optional<std::wstring> unsafe = UnsafeFolder(path_))
+        return Refuse(kPrevious + path_ + L" nebol použitý, pretože " + *unsafe + L"." +
+                      kNothingChanged);
+    if (platform::IsReparsePoint(path_)) return SetAside(L"súbor je odkaz na iné miesto");
+    if (!platform::HasTrustedOwner(path_))
+        return SetAside(L"súbor nepatrí administrátorom ani systému");
+    const std::optional<std::string> bytes = ReadWhole(path_);
+    if (!bytes)
+        return Refuse(kPrevious + path_ + L" sa nedá prečítať, a preto nebol použitý: " +
+                      platform::SystemErrorText(GetLastError()) + kNothingChanged);
+    if (LONGLONG(bytes->size()) > kMaxBytes) return SetAside(L"súbor je väčší ako 16 MB");
+    journal::Contents contents = journal::ReadJournal(*bytes, limits_);
+    if (contents.problem) return SetAside(*contents.problem);
+    if (contents.complete < bytes->size()) CutTo(path_, contents.complete);
+    return {Loaded::kRecords, std::move(contents.records), {}};
+}
+
+Journal::Loaded Journal::Refuse(const std::wstring& why) {
+    Hold();
+    return {Loaded::kRefused, {}, why};
+}
+
+// Renamed in its own protected folder, for the administrator to read; an
+// earlier one set aside in the same second is kept too.
+Journal::Loaded Journal::SetAside(const std::wstring& reason) {
+    const std::wstring stamp = TimeStamp();
+    std::wstring aside = path_ + kRejected + stamp;
+    for (int n = 2; !MoveFileExW(path_.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH); ++n) {
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) || n > 9)
+            return Refuse(kPrevious + path_ +
+                          L" je poškodený, a preto nebol použitý; odložiť ho "
+                          L"nebolo možné: " +
+                          platform::SystemErrorText(error) + kNothingChanged + L" Príčina: " +
+                          reason + L".");
+        aside = path_ + kRejected + stamp + L"-" + std::to_wstring(n);
     }
-    std::string bytes;
-    for (const JournalRecord& record : records) bytes += Encode(record);
+    return Refuse(std::wstring(kPrevious) +
+                  L"je poškodený, a preto nebol použitý; bol odložený ako " + aside + L"." +
+                  kNothingChanged + L" Príčina: " + reason + L".");
+}
+
+void Journal::Append(const std::vector<JournalRecord>& records) {
+    if (unsettled_) throw platform::Error(UnsettledText(path_));
+    journal::Checker next = checker_;
+    for (const JournalRecord& record : records)
+        if (const std::optional<std::wstring> why = next.Check(record))
+            throw platform::Error(L"Záznam o inštalácii nie je možné zapísať: " + *why + L".");
+    const std::string runId = runId_.empty() ? NewRunId() : runId_;
+    std::string bytes = runId_.empty() ? journal::EncodeHeader(runId) : "";
+    for (const JournalRecord& record : records) bytes += journal::EncodeRecord(runId, record);
+    if (!file_) Create();
     DWORD written = 0;
     if (!WriteFile(file_.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
         written != bytes.size() || !FlushFileBuffers(file_.get()))
         platform::ThrowLastError();
+    runId_ = runId;
+    checker_ = std::move(next);
+    written_.insert(written_.end(), records.begin(), records.end());
 }
 
-std::vector<JournalRecord> Journal::Read() const {
-    std::vector<JournalRecord> records;
-    platform::UniqueKernelHandle file(CreateFileW(path_.c_str(), GENERIC_READ,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return records;
-    std::string bytes;
-    char buffer[64 * 1024];
-    DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    size_t start = 0;
-    for (size_t end = bytes.find('\n'); end != std::string::npos;
-         start = end + 1, end = bytes.find('\n', start))
-        records.push_back(Decode(platform::FromCodePage(
-            CP_UTF8, std::string_view(bytes).substr(start, end - start))));
-    return records;
+// A new journal in a folder for SYSTEM and administrators only; one that
+// is there already belongs to a run not yet settled.
+void Journal::Create() {
+    if (!platform::CreateProtectedFolder(FolderOf(path_),
+                                         platform::Protection::kAdministratorsOnly))
+        platform::ThrowLastError();
+    if (const std::optional<std::wstring> unsafe = UnsafeFolder(path_))
+        throw platform::Error(L"Záznam o inštalácii nie je možné zapísať: " + *unsafe + L".");
+    file_ = platform::OpenEntry(path_, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                CREATE_NEW);
+    if (file_) return;
+    if (GetLastError() == ERROR_FILE_EXISTS) throw platform::Error(UnsettledText(path_));
+    platform::ThrowLastError();
 }
 
 void Journal::Remove() {
     file_.reset();
-    if (!DeleteFileW(path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return;
-    // The folders go only when empty: someone else's files stay.
+    runId_.clear();
+    written_.clear();
+    checker_ = journal::Checker(limits_);
+    unsettled_ = false;
+    if (!DeleteFileW(path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND)
+        return;
+    // The folders go only when empty: a journal set aside stays.
     std::wstring folder = FolderOf(path_);
-    for (int level = 0; level < 2 && folder.size() > 3; ++level) {
+    for (int level = 0; level < kOwnLevels && folder.size() > 3; ++level) {
         folder.pop_back();
         if (!RemoveDirectoryW(folder.c_str())) return;
         folder = FolderOf(folder);
     }
+}
+
+void Journal::Hold() {
+    file_.reset();
+    unsettled_ = true;
 }
 
 }  // namespace engine

@@ -2,48 +2,84 @@
 // later run finds. A change is recorded, and the record is on the disk,
 // before the change is made; a run cut short (killed, power lost) leaves
 // the journal behind for the next start to finish or undo.
+//
+// The elevated installer acts on what the journal says, so it lies where
+// only SYSTEM and administrators can write, and is checked anyway before
+// anything is acted on (JournalFormat.h): a journal that fails is set aside
+// unused for the administrator.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "engine/JournalFormat.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
 
-// One line of the journal: a kind and its fields. Lines are UTF-8, fields
-// separated by a tab (no Windows path holds one), ended by a line feed; a
-// line without its line feed was cut short and never counts.
-struct JournalRecord {
-    std::wstring kind;
-    std::vector<std::wstring> fields;
-
-    const std::wstring& Field(size_t i) const;  // empty when missing
-};
-
 class Journal {
 public:
-    // C:\ProgramData\Velmora\Istrel\deployment.journal (the common
-    // application data folder of the PC).
+    // <64-bit Program Files>\Velmora\Istrel\deployment.journal; its folder
+    // is made for SYSTEM and administrators only.
     static std::wstring DefaultPath();
 
     explicit Journal(std::wstring path = DefaultPath());
     const std::wstring& Path() const { return path_; }
 
+    // A file lies at the journal's path, checked or not.
     bool Exists() const;
-    // Appends the records and flushes them to the disk before it returns,
-    // creating the file and its folders first. Raises platform::SystemError
-    // when they cannot be written: no change may follow then.
+
+    // The journal to settle: this run's own records as it wrote them, or
+    // else the file an earlier run left, read and checked whole. A last line
+    // without its line feed was cut short by a power cut while it was
+    // appended; by the write-ahead rule its change never happened, so it is
+    // cut off the file and the rest counts.
+    struct Loaded {
+        enum Outcome {
+            kNone,     // no journal
+            kRecords,  // the records to settle (perhaps none)
+            // Not used, and not to be: set aside for the administrator
+            // (a check failed), or left alone (its folder is not safe, it
+            // cannot be read). `why` is the sentence for the user.
+            kRefused,
+        } outcome = kNone;
+        std::vector<JournalRecord> records;
+        std::wstring why;
+    };
+    // A refused journal leaves the object unsettled.
+    Loaded Load();
+
+    // Appends the records and flushes them to the disk before it returns.
+    // The first append of a run creates the journal (never over one that
+    // is there) with a new run id. Raises platform::Error when a record
+    // would not pass the checks a later start makes, or when the journal is
+    // unsettled; platform::SystemError when it cannot be written. No change
+    // may follow then.
     void Append(const std::vector<JournalRecord>& records);
     void Append(const JournalRecord& record) { Append(std::vector<JournalRecord>{record}); }
-    // The complete records in the order written; none without a file.
-    std::vector<JournalRecord> Read() const;
-    // Deletes the file, and its folders when they are left empty.
+    // What this run appended, in order.
+    const std::vector<JournalRecord>& Written() const { return written_; }
+
+    // Deletes the file, and its folders when they are left empty; the
+    // object may begin a new run then.
     void Remove();
+    // A settlement that could not finish: the journal stays for the next
+    // start, and until then nothing more is appended (Append raises).
+    void Hold();
+    bool Unsettled() const { return unsettled_; }
 
 private:
+    void Create();
+    Loaded Refuse(const std::wstring& why);
+    Loaded SetAside(const std::wstring& reason);
+
     std::wstring path_;
+    journal::Limits limits_;
     platform::UniqueKernelHandle file_;
+    std::string runId_;  // this run's, once it appended
+    journal::Checker checker_;
+    std::vector<JournalRecord> written_;
+    bool unsettled_ = false;
 };
 
 }  // namespace engine

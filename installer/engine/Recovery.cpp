@@ -33,7 +33,8 @@ constexpr wchar_t kEarlierCompleted[] =
     L"posledné kroky boli dokončené.";
 constexpr wchar_t kEarlierIncomplete[] =
     L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
-    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie.";
+    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie. Dovtedy sa nová "
+    L"inštalácia nezačne.";
 constexpr wchar_t kUnexpected[] = L"Neočakávaná chyba.";
 
 // A committed deployment whose last steps were cut short: what the
@@ -122,17 +123,21 @@ bool RollBackAndReport(Installation& run, InstallerUi& ui) {
     return false;
 }
 
-void SettleEarlierRun(Installation& run, InstallerUi& ui) {
+bool SettleEarlierRun(Installation& run, InstallerUi& ui) {
+    // Reported when it was held; the next start tries again.
+    if (run.m_Journal.Unsettled()) return false;
     const SettleResult result =
         SettleJournal(run.m_Journal, [&](const DeploymentHeader& header, bool firewallDone) {
             CompleteEarlierRun(ui, header, firewallDone);
         });
     switch (result.outcome) {
-        case Settled::kNothing: return;
-        case Settled::kRolledBack: ui.Inform(kEarlierRolledBack); return;
-        case Settled::kCompleted: ui.Inform(kEarlierCompleted); return;
-        case Settled::kIncomplete: ui.ReportFailure(kEarlierIncomplete); return;
+        case Settled::kNothing: return true;
+        case Settled::kRolledBack: ui.Inform(kEarlierRolledBack); return true;
+        case Settled::kCompleted: ui.Inform(kEarlierCompleted); return true;
+        case Settled::kIncomplete: ui.ReportFailure(kEarlierIncomplete); return false;
+        case Settled::kRefused: ui.ReportFailure(result.why); return false;
     }
+    return false;
 }
 
 }  // namespace engine

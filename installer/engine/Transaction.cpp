@@ -11,24 +11,14 @@
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/Security.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
 
 namespace {
 
-// The journal's record kinds.
-constexpr wchar_t kMarker[] = L"marker";
-constexpr wchar_t kRun[] = L"run";
-constexpr wchar_t kRemoved[] = L"removed";
-constexpr wchar_t kRegistered[] = L"registered";
-constexpr wchar_t kFolder[] = L"dir";
-constexpr wchar_t kMoved[] = L"moved";
-constexpr wchar_t kAdded[] = L"added";
-constexpr wchar_t kCopy[] = L"copy";
-constexpr wchar_t kCommitted[] = L"committed";
-constexpr wchar_t kFirewall[] = L"firewall";
-constexpr wchar_t kDone[] = L"done";
+using namespace journal;
 
 constexpr wchar_t kCopyPart[] = L".~istrel-copy";
 
@@ -129,13 +119,22 @@ bool Nothing(const JournalRecord&) {
     return true;
 }
 
+// A folder made above the server folder goes only when it is empty again:
+// whatever came into it since is someone else's.
+bool RemoveIfEmpty(const JournalRecord& r) {
+    RemoveDirectoryW(r.Field(0).c_str());
+    return true;
+}
+
+
 const Step kSteps[] = {
-    {kMarker, [](const JournalRecord& r) { return DeleteMarker(r.Field(0)); },
-     [](const JournalRecord& r) { return DeleteMarker(r.Field(0)); }},
+    {kMarker, [](const JournalRecord& r) { return DeleteMarker(r.Field(1)); },
+     [](const JournalRecord& r) { return DeleteMarker(r.Field(1)); }},
     {kRemoved, [](const JournalRecord& r) { return RestoreService(ServiceRecord::FromJournal(r)); },
      Nothing},
     {kRegistered, [](const JournalRecord& r) { return StopAndDeleteService(r.Field(0)); },
      [](const JournalRecord& r) { return StartAndWait(r.Field(0)); }},
+    {kParent, RemoveIfEmpty, Nothing},
     {kFolder, [](const JournalRecord& r) { return RemoveFolder(r.Field(0)); }, Nothing},
     {kMoved, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
      [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }},
@@ -188,10 +187,37 @@ std::vector<std::wstring> NeededFolders(const std::wstring& serverDir,
     return ordered;
 }
 
+// Undoes the records in reverse; a journal that an undo step failed for
+// stays, held, for the next start.
+SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records) {
+    SettleResult result;
+    result.outcome = Settled::kRolledBack;
+    result.hadPreviousServer =
+        Has(records, kRemoved) ||
+        std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
+            const std::wstring& path = r.Field(0);
+            const std::wstring server = std::wstring(L"\\") + outside::kServerExe;
+            return (r.kind == kMoved || r.kind == kCopy) && path.size() >= server.size() &&
+                   CompareStringOrdinal(path.c_str() + path.size() - server.size(), -1,
+                                        server.c_str(), -1, TRUE) == CSTR_EQUAL;
+        });
+    bool whole = true;
+    for (auto r = records.rbegin(); r != records.rend(); ++r)
+        if (const Step* step = StepOf(*r)) whole = step->undo(*r) && whole;
+    DeleteTemporaries(records);
+    if (!whole) {
+        journal.Hold();
+        result.outcome = Settled::kIncomplete;
+        return result;
+    }
+    journal.Remove();
+    return result;
+}
+
 }  // namespace
 
-void Transaction::RecordMarker(const std::wstring& path) {
-    journal_.Append(JournalRecord{kMarker, {path}});
+void Transaction::RecordMarker(const std::wstring& appDir, const std::wstring& path) {
+    journal_.Append(JournalRecord{kMarker, {appDir, path}});
 }
 
 void Transaction::Begin(const DeploymentHeader& h) {
@@ -213,8 +239,10 @@ void Transaction::RegisteringService(const std::wstring& serviceName) {
 std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
                                         const archive::ArchiveSurvey& kit) {
     std::vector<JournalRecord> plan;
+    const size_t serverFolder = serverDir.size() - 1;  // without its "\"
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
-        if (!platform::EntryExists(folder)) plan.push_back({kFolder, {folder}});
+        if (!platform::EntryExists(folder))
+            plan.push_back({folder.size() < serverFolder ? kParent : kFolder, {folder}});
     std::vector<std::wstring> replaced;
     for (const std::wstring& file : kit.files) {
         const std::wstring path = serverDir + file;
@@ -253,7 +281,7 @@ void Transaction::KeepPrevious(const std::wstring& path) {
 void Transaction::Commit() {
     journal_.Append(JournalRecord{kCommitted, {}});
     committed_ = true;
-    const std::vector<JournalRecord> records = journal_.Read();
+    const std::vector<JournalRecord> records = journal_.Written();
     for (const JournalRecord& r : records)
         if (r.kind == kMoved || r.kind == kCopy || r.kind == kAdded) StepOf(r)->settle(r);
     DeleteTemporaries(records);
@@ -268,44 +296,28 @@ void Transaction::Finish() {
 }
 
 SettleResult RollBack(Journal& journal) {
-    const std::vector<JournalRecord> records = journal.Read();
-    SettleResult result;
-    result.outcome = Settled::kRolledBack;
-    result.hadPreviousServer =
-        Has(records, kRemoved) ||
-        std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
-            const std::wstring& path = r.Field(0);
-            const std::wstring server = std::wstring(L"\\") + outside::kServerExe;
-            return (r.kind == kMoved || r.kind == kCopy) && path.size() >= server.size() &&
-                   CompareStringOrdinal(path.c_str() + path.size() - server.size(), -1,
-                                        server.c_str(), -1, TRUE) == CSTR_EQUAL;
-        });
-    bool whole = true;
-    for (auto r = records.rbegin(); r != records.rend(); ++r)
-        if (const Step* step = StepOf(*r)) whole = step->undo(*r) && whole;
-    DeleteTemporaries(records);
-    if (!whole) {
-        result.outcome = Settled::kIncomplete;
-        return result;
-    }
-    journal.Remove();
-    return result;
+    // Only what this run wrote; an earlier run's journal is the start's.
+    const std::vector<JournalRecord> records = journal.Written();
+    if (records.empty()) return {Settled::kRolledBack, false, {}};
+    return Undo(journal, records);
 }
 
 SettleResult SettleJournal(Journal& journal, const Completion& complete) {
-    const std::vector<JournalRecord> records = journal.Read();
-    SettleResult result;
-    if (!journal.Exists()) return result;
+    const Journal::Loaded loaded = journal.Load();
+    if (loaded.outcome == Journal::Loaded::kNone) return {};
+    if (loaded.outcome == Journal::Loaded::kRefused) return {Settled::kRefused, false, loaded.why};
+    const std::vector<JournalRecord>& records = loaded.records;
     if (!Has(records, kCommitted)) {
-        if (Has(records, kRun)) return RollBack(journal);
+        if (Has(records, kRun)) return Undo(journal, records);
         for (const JournalRecord& r : records)
             if (r.kind == kMarker) StepOf(r)->undo(r);
         journal.Remove();
-        return result;
+        return {};
     }
     for (const JournalRecord& r : records)
         if (const Step* step = StepOf(r)) step->settle(r);
     DeleteTemporaries(records);
+    SettleResult result;
     if (!Has(records, kDone)) {
         complete(HeaderOf(records), Has(records, kFirewall));
         result.outcome = Settled::kCompleted;

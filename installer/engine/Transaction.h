@@ -32,8 +32,10 @@ public:
     explicit Transaction(Journal& journal) : journal_(journal) {}
 
     // Every method below records before it changes anything and raises
-    // platform::SystemError when the journal cannot be written.
-    void RecordMarker(const std::wstring& path);
+    // platform::Error (a record a later start would refuse, an unsettled
+    // journal) or platform::SystemError (the journal cannot be written).
+    // A marker is recorded with the application folder it belongs to.
+    void RecordMarker(const std::wstring& appDir, const std::wstring& path);
     void Begin(const DeploymentHeader& header);
     // The instance's service as it is, before the service tool removes it.
     void RemovingService(const std::wstring& serviceName);
@@ -65,22 +67,26 @@ private:
 using Completion = std::function<void(const DeploymentHeader& header, bool firewallDone)>;
 
 enum class Settled {
-    kNothing,      // no journal, or one with this run's markers only
-    kRolledBack,   // an unfinished deployment undone
-    kCompleted,    // a committed one finished
-    kIncomplete,   // an undo step failed: the journal stays for the next start
+    kNothing,     // no journal, or one with this run's markers only
+    kRolledBack,  // an unfinished deployment undone
+    kCompleted,   // a committed one finished
+    kIncomplete,  // an undo step failed: the journal stays for the next start
+    kRefused,     // the journal failed a check: not acted on (see Journal::Load)
 };
 
 struct SettleResult {
     Settled outcome = Settled::kNothing;
     bool hadPreviousServer = false;  // a rolled-back deployment replaced or removed something
+    std::wstring why;                // kRefused: the sentence for the user
 };
 
-// Undoes or finishes what the journal records, then removes it. Every step
-// may be repeated, so a settlement cut short resumes at the next call.
+// Undoes or finishes what the journal records, once it passed its checks,
+// then removes it. Every step may be repeated, so a settlement cut short
+// resumes at the next start. A journal left unsettled is held: nothing more
+// is appended to it in this process.
 SettleResult SettleJournal(Journal& journal, const Completion& complete);
 
-// Undoes everything the journal records (a failure before the commit).
+// Undoes everything this run recorded (a failure before the commit).
 SettleResult RollBack(Journal& journal);
 
 }  // namespace engine

@@ -118,7 +118,12 @@ bool TWizard::FindApplication() {
     // An earlier run cut short is settled before anything reads the server
     // folder: the page must show the server the PC really has.
     if (run_.m_bSilentInstall && run_.m_Journal.Exists()) OpenSetupLog();
-    engine::SettleEarlierRun(run_, *this);
+    if (!engine::SettleEarlierRun(run_, *this)) {
+        // Nothing new starts over a journal that is not settled, nor over
+        // one set aside unchecked: the administrator looks first.
+        StartUpStopped(kExitFailed);
+        return false;
+    }
 
     if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir().value_or(L"");
     if (run_.m_szAppDir.empty()) {
@@ -166,6 +171,10 @@ void TWizard::ShowUsage() {
 // Nothing has changed yet; the program ends without showing its window.
 void TWizard::StartUpFailed(const std::wstring& message, ExitCode code) {
     reports_.ReportError(message);
+    StartUpStopped(code);
+}
+
+void TWizard::StartUpStopped(ExitCode code) {
     run_.m_nExitCode = code;
     toolkit::App().Terminate();
 }

@@ -152,6 +152,8 @@ private:
     bool InitializePages();
     void OpenSetupLog();
     void StartUpFailed(const std::wstring& message, ExitCode code = kExitNotStarted);
+    // Ends the start-up with `code`, its reason reported already.
+    void StartUpStopped(ExitCode code);
     void ShowUsage();
     // A run that only moves an installed server to another port or mode,
     // which needs no kit.

@@ -12,6 +12,8 @@
 #include "engine/InstallerUi.h"
 #include "engine/Transaction.h"
 #include "outside/Outside.h"
+#include "platform/Errors.h"
+#include "platform/Text.h"
 
 using namespace testsupport;
 
@@ -22,7 +24,8 @@ constexpr wchar_t kEarlierRolledBack[] =
     L"obnovený.";
 constexpr wchar_t kEarlierIncomplete[] =
     L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
-    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie.";
+    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie. Dovtedy sa nová "
+    L"inštalácia nezačne.";
 
 // Every call the engine makes on the user's side, as "Name: text".
 class RecordingUi : public engine::InstallerUi {
@@ -98,26 +101,79 @@ protected:
     RecordingUi ui_;
 };
 
+// The rollback cannot finish while a file is held. The journal stays,
+// without the last line a power cut tore off it, and refuses any new run
+// until a later start settles it.
 TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
     DeployUpToTheExtraction();
+    const std::string whole = ReadBytes(journalPath_);
+    ASSERT_TRUE(WriteBytes(journalPath_, whole + "0badf00d\tadded\t" +
+                                             platform::ToCodePage(CP_UTF8, server_) + "securi"));
     // Another program has the new client open: it cannot be replaced yet.
     HANDLE held = CreateFileW((server_ + L"fbclient.dll").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    engine::SettleEarlierRun(run_, ui_);
+    EXPECT_FALSE(engine::SettleEarlierRun(run_, ui_));
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(kEarlierIncomplete)},
               ui_.calls);
-    EXPECT_TRUE(Exists(journalPath_)) << "kept for the next try";
+    EXPECT_EQ(whole, ReadBytes(journalPath_)) << "kept for the next try, the torn line cut off";
     EXPECT_EQ("users", ReadBytes(server_ + L"security4.fdb"));
+    EXPECT_THROW(engine::Transaction(run_.m_Journal).Begin(header_), platform::Error);
+    EXPECT_FALSE(engine::SettleEarlierRun(run_, ui_)) << "held: told once";
+    EXPECT_EQ(1u, ui_.calls.size());
+    // Neither does another journal object begin a run over it.
+    engine::Journal other(journalPath_);
+    EXPECT_THROW(engine::Transaction(other).Begin(header_), platform::Error);
     CloseHandle(held);
 
+    engine::Installation next;  // the next start
+    next.m_Journal = engine::Journal(journalPath_);
     ui_.calls.clear();
-    engine::SettleEarlierRun(run_, ui_);
+    EXPECT_TRUE(engine::SettleEarlierRun(next, ui_));
     EXPECT_EQ(std::vector<std::wstring>{L"Inform: " + std::wstring(kEarlierRolledBack)}, ui_.calls);
     ExpectFolderAsBefore();
     ui_.calls.clear();
-    engine::SettleEarlierRun(run_, ui_);
+    EXPECT_TRUE(engine::SettleEarlierRun(next, ui_));
     EXPECT_TRUE(ui_.calls.empty()) << "settled once";
+}
+
+// A complete line that fails its checksum is no torn tail: nothing of the
+// journal is acted on, and it is kept for the administrator.
+TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
+    DeployUpToTheExtraction();
+    std::string bytes = ReadBytes(journalPath_);
+    bytes[bytes.size() - 3] ^= 0x20;
+    ASSERT_TRUE(WriteBytes(journalPath_, bytes));
+    EXPECT_FALSE(engine::SettleEarlierRun(run_, ui_));
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((journalPath_ + L".rejected-*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    FindClose(find);
+    const std::wstring aside = scratch_ / L"ProgramData\\" + found.cFileName;
+    EXPECT_EQ(bytes, ReadBytes(aside));
+    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Záznam o predchádzajúcej inštalácii je "
+                                        L"poškodený, a preto nebol použitý; bol odložený ako " +
+                                        aside +
+                                        L". Inštalácia nič nezmenila. Príčina: riadok 5: "
+                                        L"nesedí kontrolný súčet."},
+              ui_.calls);
+    EXPECT_FALSE(Exists(journalPath_));
+    EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
+    EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll" + engine::kAsideSuffix));
+    EXPECT_THROW(engine::Transaction(run_.m_Journal).Begin(header_), platform::Error);
+}
+
+// What a later start would refuse is not written: the run stops before it
+// changes anything.
+TEST_F(EngineTest, RecordOutOfBoundsIsNeverWritten) {
+    header_.serverDir = L"C:\\";
+    EXPECT_THROW(engine::Transaction(run_.m_Journal).Begin(header_), platform::Error);
+    header_.serverDir = server_;
+    engine::Transaction tx(run_.m_Journal);
+    tx.Begin(header_);
+    EXPECT_THROW(tx.RecordMarker(server_, server_ + L"fbclient.dll"), platform::Error);
+    EXPECT_THROW(tx.RegisteringService(L"Spooler"), platform::Error);
+    EXPECT_EQ(1u, run_.m_Journal.Written().size());
 }
 
 TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {

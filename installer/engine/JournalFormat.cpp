@@ -1,0 +1,351 @@
+#include "engine/JournalFormat.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+
+#include "archive/ArchiveText.h"
+#include "outside/Outside.h"
+
+namespace engine {
+
+const std::wstring& JournalRecord::Field(size_t i) const {
+    static const std::wstring kNone;
+    return i < fields.size() ? fields[i] : kNone;
+}
+
+namespace journal {
+
+namespace {
+
+using archive::zip::DecodeUtf8;
+using archive::zip::EncodeUtf8;
+using Why = std::optional<std::wstring>;
+
+constexpr char kMagic[] = "istrel-journal";
+constexpr char kVersion[] = "1";
+constexpr size_t kRunIdDigits = 32, kChecksumDigits = 8, kMaxDigits = 10;
+constexpr wchar_t kForeign[] = L"nezačína hlavičkou záznamu tohto inštalátora";
+
+// How many fields each kind has.
+struct Kind {
+    const wchar_t* name;
+    size_t fields;
+};
+constexpr Kind kKinds[] = {{kMarker, 2}, {kRun, 6},       {kRemoved, 10}, {kRegistered, 1},
+                           {kParent, 1}, {kFolder, 1},    {kMoved, 1},    {kAdded, 1},
+                           {kCopy, 1},   {kCommitted, 0}, {kFirewall, 0}, {kDone, 0}};
+
+// The service manager's codes as ServiceRecord writes them: a program of its
+// own (SERVICE_WIN32_OWN_PROCESS), started automatically, on demand or not
+// at all, a failure at start ignored or logged.
+constexpr const wchar_t* kOwnProcess = L"16";
+constexpr const wchar_t* kStartTypes[] = {L"2", L"3", L"4"};
+constexpr const wchar_t* kErrorControls[] = {L"0", L"1"};
+constexpr const wchar_t* kFlags[] = {L"0", L"1"};
+
+bool IsControl(wchar_t c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+// Windows compares names without regard to case; ASCII letters are folded
+// only, so two texts that count as equal here are equal there too.
+std::wstring Folded(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = wchar_t(c - L'A' + L'a');
+    return text;
+}
+
+bool StartsWithFolded(const std::wstring& text, const std::wstring& head) {
+    return text.size() >= head.size() && Folded(text.substr(0, head.size())) == Folded(head);
+}
+
+bool EqualFolded(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && StartsWithFolded(a, b);
+}
+
+// Strictly below `folder`, which ends with "\".
+bool Inside(const std::wstring& path, const std::wstring& folder) {
+    return path.size() > folder.size() && StartsWithFolded(path, folder);
+}
+
+std::wstring WithDelimiter(std::wstring folder) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+bool IsDigits(const std::wstring& text) {
+    return !text.empty() && text.size() <= kMaxDigits &&
+           std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+template <size_t N>
+bool OneOf(const std::wstring& text, const wchar_t* const (&values)[N]) {
+    return std::any_of(values, values + N, [&](const wchar_t* v) { return text == v; });
+}
+
+// A text fit for a message: control characters shown as "?", cut short.
+std::wstring Shown(std::wstring text) {
+    if (text.size() > 80) text = text.substr(0, 80) + L"…";
+    std::replace_if(text.begin(), text.end(), IsControl, L'?');
+    return text;
+}
+
+bool IsDeviceName(const std::wstring& name) {
+    const std::wstring base = Folded(name.substr(0, name.find(L'.')));
+    if (base == L"con" || base == L"prn" || base == L"aux" || base == L"nul") return true;
+    return base.size() == 4 && (base.starts_with(L"com") || base.starts_with(L"lpt")) &&
+           base[3] >= L'1' && base[3] <= L'9';
+}
+
+// A name Windows takes as it stands: none of its reserved characters, no
+// device, no trailing dot or blank (which it drops: "..", "x." and "x "
+// all name something else).
+bool IsPlainName(const std::wstring& name) {
+    return !name.empty() && name.back() != L'.' && name.back() != L' ' &&
+           name.find_first_of(L"<>:\"/\\|?*") == std::wstring::npos &&
+           std::none_of(name.begin(), name.end(), IsControl) && !IsDeviceName(name);
+}
+
+// A full path on a drive of this PC ("X:\" and plain names between single
+// "\"): no UNC or device path, no "..". A folder may end with "\".
+bool IsPlainPath(const std::wstring& path, bool folder) {
+    const wchar_t drive = wchar_t(path.empty() ? 0 : path[0] | 0x20);
+    if (path.size() < 3 || drive < L'a' || drive > L'z' || path[1] != L':' || path[2] != L'\\')
+        return false;
+    std::wstring rest = path.substr(3);
+    if (folder && !rest.empty() && rest.back() == L'\\') rest.pop_back();
+    for (size_t start = 0; start < rest.size();) {
+        const size_t end = std::min(rest.find(L'\\', start), rest.size());
+        if (!IsPlainName(rest.substr(start, end - start)) || end + 1 == rest.size()) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool IsDriveRoot(const std::wstring& path) {
+    return path.size() <= 3;
+}
+
+std::wstring NotAPath(const std::wstring& path) {
+    return L"cesta " + Shown(path) + L" nie je úplná cesta na disku počítača";
+}
+
+// The installer's own instances: FirebirdServer + velmora64b_<port>,
+// velmora32b_<port>, or the legacy velmora64b.
+bool IsOwnService(const std::wstring& name) {
+    const std::wstring prefix = outside::kServiceNamePrefix;
+    if (!StartsWithFolded(name, prefix)) return false;
+    const std::wstring instance = name.substr(prefix.size());
+    if (EqualFolded(instance, outside::kLegacyInstance)) return true;
+    for (const wchar_t* kind : {outside::kInstancePrefix64, outside::kInstancePrefix32})
+        if (StartsWithFolded(instance, kind) && IsDigits(instance.substr(wcslen(kind))))
+            return true;
+    return false;
+}
+
+// The program a service's command line starts: the quoted part, or else
+// up to the first ".exe" that ends a word.
+std::wstring ProgramOf(const std::wstring& command) {
+    if (command.starts_with(L'"')) {
+        const size_t end = command.find(L'"', 1);
+        return end == std::wstring::npos ? L"" : command.substr(1, end - 1);
+    }
+    const std::wstring folded = Folded(command);
+    for (size_t at = folded.find(L".exe"); at != std::wstring::npos;
+         at = folded.find(L".exe", at + 1))
+        if (at + 4 == command.size() || command[at + 4] == L' ') return command.substr(0, at + 4);
+    return command.substr(0, command.find(L' '));
+}
+
+Why CheckMarker(const JournalRecord& r) {
+    const std::wstring &app = r.Field(0), &path = r.Field(1);
+    if (!IsPlainPath(app, true)) return NotAPath(app);
+    if (!IsPlainPath(path, false)) return NotAPath(path);
+    const std::wstring folder = WithDelimiter(app);
+    const std::wstring noRun = folder + outside::kCompsDir + outside::kNoRunPrefix;
+    if (EqualFolded(path, folder + outside::kStopMarker) ||
+        (Inside(path, noRun) && path.find(L'\\', noRun.size()) == std::wstring::npos))
+        return std::nullopt;
+    return L"súbor " + Shown(path) + L" nie je značkou aplikácie v priečinku " + Shown(folder);
+}
+
+template <typename Text>
+std::vector<Text> Split(const Text& text, typename Text::value_type separator) {
+    std::vector<Text> parts;
+    for (size_t start = 0;;) {
+        const size_t end = text.find(separator, start);
+        parts.push_back(Text(text.substr(start, end == Text::npos ? Text::npos : end - start)));
+        if (end == Text::npos) return parts;
+        start = end + 1;
+    }
+}
+
+uint32_t Checksum(const std::string& runId, std::string_view text) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(runId.data()), uInt(runId.size()));
+    crc = crc32(crc, reinterpret_cast<const Bytef*>("\t"), 1);
+    return uint32_t(crc32(crc, reinterpret_cast<const Bytef*>(text.data()), uInt(text.size())));
+}
+
+std::string Hex(uint32_t value) {
+    char digits[kChecksumDigits + 1];
+    std::snprintf(digits, sizeof digits, "%08x", unsigned(value));
+    return digits;
+}
+
+bool IsLowerHex(std::string_view text, size_t digits) {
+    return text.size() == digits && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+std::string Line(const std::string& runId, const std::string& text) {
+    return Hex(Checksum(runId, text)) + '\t' + text + '\n';
+}
+
+// The header's own check; it names the run id the other lines use.
+Why ReadHeader(std::string_view text, Contents& contents) {
+    const std::vector<std::string_view> parts = Split(text, '\t');
+    if (parts.size() != 3 || parts[0] != kMagic) return kForeign;
+    if (parts[1] != kVersion)
+        return L"neznáma verzia formátu " + Shown(DecodeUtf8(parts[1].substr(0, 20)));
+    if (!IsLowerHex(parts[2], kRunIdDigits)) return L"chybný identifikátor inštalácie";
+    contents.runId = std::string(parts[2]);
+    return std::nullopt;
+}
+
+// One complete line (without its line feed), the first being the header.
+Why ReadLine(std::string_view line, bool first, Contents& contents, Checker& checker) {
+    if (line.find('\t') != kChecksumDigits ||
+        !IsLowerHex(line.substr(0, kChecksumDigits), kChecksumDigits))
+        return first ? Why(kForeign) : Why(L"chýba kontrolný súčet");
+    const std::string_view text = line.substr(kChecksumDigits + 1);
+    if (first)
+        if (Why why = ReadHeader(text, contents)) return why;
+    if (Hex(Checksum(contents.runId, text)) != line.substr(0, kChecksumDigits))
+        return L"nesedí kontrolný súčet";
+    if (first) return std::nullopt;
+    const std::wstring decoded = DecodeUtf8(text);
+    if (EncodeUtf8(decoded) != text) return L"text nie je v kódovaní UTF-8";
+    std::vector<std::wstring> parts = Split(decoded, L'\t');
+    JournalRecord record{std::move(parts.front()), {parts.begin() + 1, parts.end()}};
+    if (Why why = checker.Check(record)) return why;
+    contents.records.push_back(std::move(record));
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string EncodeHeader(const std::string& runId) {
+    return Line(runId, std::string(kMagic) + '\t' + kVersion + '\t' + runId);
+}
+
+std::string EncodeRecord(const std::string& runId, const JournalRecord& record) {
+    std::wstring text = record.kind;
+    for (const std::wstring& field : record.fields) text += L'\t' + field;
+    return Line(runId, EncodeUtf8(text));
+}
+
+std::optional<std::wstring> Checker::Check(const JournalRecord& r) {
+    const Kind* kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                    [&](const Kind& k) { return r.kind == k.name; });
+    if (kind == std::end(kKinds)) return L"neznámy druh záznamu " + Shown(r.kind);
+    if (r.fields.size() != kind->fields)
+        return L"záznam " + r.kind + L" má " + std::to_wstring(r.fields.size()) +
+               L" údajov namiesto " + std::to_wstring(kind->fields);
+    for (const std::wstring& field : r.fields)
+        if (std::any_of(field.begin(), field.end(), IsControl) ||
+            DecodeUtf8(EncodeUtf8(field)) != field)
+            return L"záznam " + r.kind + L" obsahuje znak, ktorý sa nedá zapísať";
+    if (r.kind == kMarker) return CheckMarker(r);
+    if (r.kind == kRun) {
+        if (run_) return L"druhý záznam o inštalácii";
+        if (Why why = CheckRun(r)) return why;
+        run_ = r;
+        return std::nullopt;
+    }
+    if (!run_) return L"záznam " + r.kind + L" predchádza záznamu o inštalácii";
+    return CheckInRun(r);
+}
+
+// The run record: install or reconfigure, the application's folder, a
+// server folder below a drive's root, port, mode code, the installer's
+// folder (read from only, and perhaps a network share).
+std::optional<std::wstring> Checker::CheckRun(const JournalRecord& r) const {
+    const std::wstring &how = r.Field(0), &app = r.Field(1), &server = r.Field(2);
+    if (how != L"install" && how != L"reconfigure") return L"neznámy druh inštalácie " + Shown(how);
+    if (!IsPlainPath(app, true)) return NotAPath(app);
+    if (!IsPlainPath(server, true) || !server.ends_with(L'\\')) return NotAPath(server);
+    if (IsDriveRoot(server)) return L"priečinok servera " + server + L" je koreň disku";
+    if (!IsDigits(r.Field(3))) return L"chybný port " + Shown(r.Field(3));
+    const std::wstring& mode = r.Field(4);
+    if (!mode.empty() &&
+        std::none_of(outside::kServerModes.begin(), outside::kServerModes.end(),
+                     [&](const outside::ServerMode& m) { return mode == m.iniCode; }))
+        return L"neznámy režim servera " + Shown(mode);
+    return std::nullopt;
+}
+
+std::optional<std::wstring> Checker::CheckInRun(const JournalRecord& r) const {
+    const std::wstring &server = run_->Field(2), &path = r.Field(0);
+    if (r.kind == kCommitted || r.kind == kFirewall || r.kind == kDone) return std::nullopt;
+    if (r.kind == kRemoved) return CheckService(r);
+    if (r.kind == kRegistered)
+        return IsOwnService(path)
+                   ? Why()
+                   : L"služba " + Shown(path) + L" nie je inštanciou servera tohto inštalátora";
+    if (!IsPlainPath(path, false)) return NotAPath(path);
+    if (r.kind == kParent) {
+        if (!IsDriveRoot(path) && Inside(server, path + L'\\')) return std::nullopt;
+        return L"priečinok " + path + L" nie je nad priečinkom servera " + server;
+    }
+    if (Inside(path, server) || (r.kind == kFolder && EqualFolded(path + L'\\', server)))
+        return std::nullopt;
+    return L"cesta " + path + L" leží mimo priečinka servera " + server;
+}
+
+// A removed instance as ServiceRecord wrote it; restoring it registers a
+// service, so it must be one of the installer's, run as a program of its
+// own from the server folder (or the legacy server's).
+std::optional<std::wstring> Checker::CheckService(const JournalRecord& r) const {
+    const std::wstring& name = r.Field(0);
+    const std::wstring service = L"služba " + Shown(name);
+    if (!IsOwnService(name)) return service + L" nie je inštanciou servera tohto inštalátora";
+    if (r.Field(6) != kOwnProcess)
+        return service + L" nie je program bežiaci ako samostatný proces (typ " +
+               Shown(r.Field(6)) + L")";
+    if (!OneOf(r.Field(7), kStartTypes)) return service + L" má nedovolený spôsob spustenia";
+    if (!OneOf(r.Field(8), kErrorControls)) return service + L" má nedovolenú reakciu na chybu";
+    if (!OneOf(r.Field(9), kFlags)) return service + L" má chybný stav";
+    const std::wstring program = ProgramOf(r.Field(2)), &server = run_->Field(2);
+    const std::wstring& legacy = limits_.legacyServerDir;
+    if (IsPlainPath(program, false) &&
+        (Inside(program, server) ||
+         (IsPlainPath(legacy, true) && Inside(program, WithDelimiter(legacy)))))
+        return std::nullopt;
+    return service + L" spúšťa program " + Shown(program) + L" mimo priečinka servera " + server;
+}
+
+Contents ReadJournal(std::string_view bytes, const Limits& limits) {
+    Contents contents;
+    Checker checker(limits);
+    size_t number = 0;
+    for (size_t start = 0, end; (end = bytes.find('\n', start)) != std::string_view::npos;
+         start = end + 1) {
+        if (Why why =
+                ReadLine(bytes.substr(start, end - start), ++number == 1, contents, checker)) {
+            contents.problem = L"riadok " + std::to_wstring(number) + L": " + *why;
+            contents.records.clear();
+            return contents;
+        }
+        contents.complete = end + 1;
+    }
+    return contents;
+}
+
+}  // namespace journal
+}  // namespace engine
