@@ -70,16 +70,9 @@ ServiceRecord ServiceRecord::FromJournal(const JournalRecord& r) {
 }
 
 std::optional<ServiceRecord> ReadServiceRecord(const std::wstring& name) {
-    UniqueServiceHandle manager = OpenManager();
-    if (!manager) return std::nullopt;
-    UniqueServiceHandle service = OpenNamed(manager.get(), name, SERVICE_QUERY_CONFIG);
-    if (!service) return std::nullopt;
-    DWORD size = 0;
-    QueryServiceConfigW(service.get(), nullptr, 0, &size);
-    std::vector<BYTE> buffer(size ? size : sizeof(QUERY_SERVICE_CONFIGW));
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!QueryServiceConfigW(service.get(), config, DWORD(buffer.size()), &size))
-        return std::nullopt;
+    const std::optional<std::vector<BYTE>> buffer = environment::ReadServiceConfig(name);
+    if (!buffer) return std::nullopt;
+    const QUERY_SERVICE_CONFIGW* config = &environment::ServiceConfig(*buffer);
     auto text = [](const wchar_t* p) { return std::wstring(p ? p : L""); };
     ServiceRecord record;
     record.name = name;

@@ -20,17 +20,7 @@ constexpr wchar_t kNotLocalFixed[] = L"nie je to priečinok na lokálnom pevnom 
 constexpr wchar_t kNoInstance[] =
     L"žiadna zaregistrovaná inštancia Firebird SQL servera v ňom nemá svoj program.";
 
-// The full path ("..\" and "." resolved, "/" turned into "\"); empty on error.
-std::wstring FullPath(const std::wstring& path) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n =
-            GetFullPathNameW(path.c_str(), DWORD(buffer.size()), buffer.data(), nullptr);
-        if (n == 0) return L"";
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(n + 1);
-    }
-}
+using platform::FullPath;
 
 // "X:\" of a fixed drive and a folder below it. Anything starting with "\\"
 // (UNC, "\\?\", "\\.\") or relative is not, and neither is a drive's root,

@@ -30,22 +30,22 @@ SERVICE_STATUS_PROCESS QueryService(const std::wstring& serviceName) {
     return status;
 }
 
-// The binary path the service manager keeps for the service.
-std::optional<std::wstring> ReadBinaryPath(SC_HANDLE scm, const std::wstring& serviceName) {
+}  // namespace
+
+std::optional<std::vector<BYTE>> ReadServiceConfig(const std::wstring& serviceName) {
+    platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!scm) return std::nullopt;
     platform::UniqueServiceHandle service(
-        OpenServiceW(scm, serviceName.c_str(), SERVICE_QUERY_CONFIG));
+        OpenServiceW(scm.get(), serviceName.c_str(), SERVICE_QUERY_CONFIG));
     if (!service) return std::nullopt;
     DWORD size = 0;
     QueryServiceConfigW(service.get(), nullptr, 0, &size);
     std::vector<BYTE> buffer(std::max<size_t>(size, sizeof(QUERY_SERVICE_CONFIGW)));
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!QueryServiceConfigW(service.get(), config, DWORD(buffer.size()), &size) ||
-        !config->lpBinaryPathName)
+    if (!QueryServiceConfigW(service.get(), config, DWORD(buffer.size()), &size))
         return std::nullopt;
-    return std::wstring(config->lpBinaryPathName);
+    return buffer;
 }
-
-}  // namespace
 
 std::optional<DWORD> GetServicePID(const std::wstring& serviceName) {
     const DWORD pid = QueryService(serviceName).dwProcessId;
@@ -126,12 +126,11 @@ std::wstring ProgramOfBinaryPath(const std::wstring& binaryPath) {
 
 std::vector<std::wstring> ServerInstancePrograms() {
     std::vector<std::wstring> programs;
-    platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!scm) return programs;
     EnumerateServices([&](const ServiceEntry& e) {
         if (!ContainsNoCase(e.name + e.displayName, outside::kServiceMarkAny)) return true;
-        if (std::optional<std::wstring> path = ReadBinaryPath(scm.get(), e.name))
-            programs.push_back(ProgramOfBinaryPath(*path));
+        const std::optional<std::vector<BYTE>> config = ReadServiceConfig(e.name);
+        if (config && ServiceConfig(*config).lpBinaryPathName)
+            programs.push_back(ProgramOfBinaryPath(ServiceConfig(*config).lpBinaryPathName));
         return true;
     });
     return programs;

@@ -20,6 +20,15 @@ std::optional<DWORD> GetServicePID(const std::wstring& serviceName);
 // service is missing or cannot be queried.
 DWORD GetServiceState(const std::wstring& serviceName);
 
+// The service's configuration as the service manager keeps it: a buffer
+// that starts with a QUERY_SERVICE_CONFIGW whose texts lie in it too
+// (ServiceConfig reads it); nothing when there is no such service or it
+// cannot be read.
+std::optional<std::vector<BYTE>> ReadServiceConfig(const std::wstring& serviceName);
+inline const QUERY_SERVICE_CONFIGW& ServiceConfig(const std::vector<BYTE>& buffer) {
+    return *reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
+}
+
 // What the service enumeration gives for each Win32 service.
 struct ServiceEntry {
     std::wstring name;

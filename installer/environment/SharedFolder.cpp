@@ -11,15 +11,7 @@ namespace environment {
 
 namespace {
 
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return {};
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return {};
-    full.resize(length);
-    return full;
-}
+using platform::FullPath;
 
 bool IsUncOrDevice(const std::wstring& fullPath) {
     return fullPath.rfind(L"\\\\", 0) == 0;

@@ -28,6 +28,16 @@ std::wstring SystemDir() {
     return WithDelimiter(dir);
 }
 
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
+
 bool CreateFolders(const std::wstring& folder) {
     for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos;
          at = folder.find(L'\\', at + 1)) {

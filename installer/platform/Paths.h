@@ -18,6 +18,10 @@ std::wstring CurrentDir();
 // back into a search).
 std::wstring SystemDir();
 
+// The full path of a path ("." and ".." resolved, relative ones against the
+// current directory, "/" turned into "\"); empty when it cannot be made.
+std::wstring FullPath(const std::wstring& path);
+
 // Creates the folder and every folder above it that is missing; the path
 // is a full one ("C:\a\b\"). False, with GetLastError() saying why, when
 // one cannot be created.

@@ -70,12 +70,8 @@ std::optional<std::wstring> Port(const std::wstring& text) {
 // Relative to the working directory, which is the installer's folder.
 std::optional<std::wstring> LogFile(const std::wstring& text) {
     if (text.empty() || text.back() == L'\\') return std::nullopt;
-    const DWORD n = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return std::nullopt;
-    std::wstring full(n, L'\0');
-    const DWORD got = GetFullPathNameW(text.c_str(), n, full.data(), nullptr);
-    if (got == 0 || got >= n) return std::nullopt;
-    full.resize(got);
+    std::wstring full = platform::FullPath(text);
+    if (full.empty()) return std::nullopt;
     return full;
 }
 
