@@ -171,7 +171,6 @@ private:
         Transaction tx(run_.m_Journal);
         try {
             tx.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/false));
-            if (EntryExists(conf)) tx.SavingCopy(conf);
             // The tool runs, and registers the server to run as LocalSystem.
             ServerPrograms programs;
             if (!programs.Take(run_, {outside::kServiceTool, outside::kServerExe}) ||
@@ -186,16 +185,16 @@ private:
     }
 
     bool MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
-        if (portChanged) {
-            // The instance runs on the port its firebird.conf sets, whatever
-            // data.ini says; left registered it would start beside the new one.
-            const std::wstring old = environment::ReadFBPort(conf, ini, environment::PortSource::kServer);
-            if (environment::FindFBService(old) != 0 && !RemoveService(run_, old)) return false;
-            environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
-        } else if (environment::FindFBService(run_.m_szFBPort) != 0 &&
-                   !RemoveService(run_, run_.m_szFBPort)) {
-            return false;
-        }
+        // The instance runs on the port its firebird.conf sets, whatever
+        // data.ini says; left registered it would start beside the new one.
+        const std::wstring old =
+            portChanged ? environment::ReadFBPort(conf, ini, environment::PortSource::kServer)
+                        : run_.m_szFBPort;
+        if (environment::FindFBService(old) != 0 && !RemoveService(run_, old)) return false;
+        // Kept aside only now, after the removal: a rollback undoes in
+        // reverse, so the file is back before the old instance starts again.
+        if (EntryExists(conf)) Transaction(run_.m_Journal).SavingCopy(conf);
+        if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
         return SetupService(run_, choices_.mode, ui_);
     }
 

@@ -2,6 +2,7 @@
 // previous server: the first reason kept, outside programs judged, the
 // rollback and its report, and the settlement of an earlier run's journal.
 #include <exception>
+#include <vector>
 
 #include "engine/CommandLines.h"
 #include "engine/Processes.h"
@@ -36,6 +37,28 @@ constexpr wchar_t kEarlierIncomplete[] =
     L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie. Dovtedy sa nová "
     L"inštalácia nezačne.";
 constexpr wchar_t kUnexpected[] = L"Neočakávaná chyba.";
+// The previous server back in all but one thing: an instance of it that ran
+// does not run again (its port taken since, its program held).
+constexpr wchar_t kBackNotRunning[] =
+    L"Súbory a nastavenia pôvodného Firebird SQL servera boli obnovené, ale %s. Inštaláciu "
+    L"nebolo možné dokončiť: ";
+constexpr wchar_t kCanceledBackNotRunning[] =
+    L"Inštalácia bola prerušená; súbory a nastavenia pôvodného Firebird SQL servera boli "
+    L"obnovené, ale %s.";
+constexpr wchar_t kEarlierBackNotRunning[] =
+    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená; súbory a nastavenia "
+    L"pôvodného servera boli obnovené, ale %s.";
+
+// kBackNotRunning and its kin with the instances named.
+std::wstring NotRunningText(const wchar_t* pattern, const std::vector<std::wstring>& instances) {
+    std::wstring names;
+    for (const std::wstring& instance : instances) names += (names.empty() ? L"" : L", ") + instance;
+    const std::wstring clause = instances.size() == 1
+                                    ? L"jeho inštancia " + names + L" sa nespustila"
+                                    : L"jeho inštancie " + names + L" sa nespustili";
+    std::wstring text = pattern;
+    return text.replace(text.find(L"%s"), 2, clause);
+}
 
 // A committed deployment whose last steps were cut short: what the
 // successful run would have done after the running check.
@@ -116,6 +139,10 @@ bool RollBackAndReport(Installation& run, InstallerUi& ui) {
     const bool canceled = run.m_Failure.empty();
     if (result.outcome == Settled::kIncomplete)
         ui.ReportFailure(kNotRestored + (canceled ? kCanceledNothingLeft : run.m_Failure));
+    else if (!result.notRunning.empty())
+        ui.ReportFailure(canceled ? NotRunningText(kCanceledBackNotRunning, result.notRunning)
+                                  : NotRunningText(kBackNotRunning, result.notRunning) +
+                                        run.m_Failure);
     else if (canceled)
         ui.Inform(result.hadPreviousServer ? kCanceledRestored : kCanceledNothingLeft);
     else
@@ -132,7 +159,13 @@ bool SettleEarlierRun(Installation& run, InstallerUi& ui) {
         });
     switch (result.outcome) {
         case Settled::kNothing: return true;
-        case Settled::kRolledBack: ui.Inform(kEarlierRolledBack); return true;
+        case Settled::kRolledBack:
+            // Settled all the same: a new run may go on and set a server up.
+            if (!result.notRunning.empty())
+                ui.ReportFailure(NotRunningText(kEarlierBackNotRunning, result.notRunning));
+            else
+                ui.Inform(kEarlierRolledBack);
+            return true;
         case Settled::kCompleted: ui.Inform(kEarlierCompleted); return true;
         case Settled::kIncomplete: ui.ReportFailure(kEarlierIncomplete); return false;
         case Settled::kRefused: ui.ReportFailure(result.why); return false;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "environment/Services.h"
+#include "outside/Outside.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -107,9 +108,14 @@ bool RestoreService(const ServiceRecord& record) {
         if (!created) return false;
     }
     // Registered again is the undo; a server that will not start any more
-    // is no reason to keep trying at every later start.
+    // is no reason to keep trying at every later start, but is reported.
     if (record.running) StartAndWait(record.name);
     return true;
+}
+
+std::wstring InstanceOfService(const std::wstring& serviceName) {
+    const size_t prefix = wcslen(outside::kServiceNamePrefix);
+    return serviceName.size() > prefix ? serviceName.substr(prefix) : serviceName;
 }
 
 bool StopAndDeleteService(const std::wstring& name) {

@@ -33,8 +33,13 @@ struct ServiceRecord {
 std::optional<ServiceRecord> ReadServiceRecord(const std::wstring& name);
 
 // Registers the service as recorded when it is missing, and starts it when
-// it ran; false when it could not be registered.
+// it ran, waiting as for a new instance (WaitUntilRunning); false when it
+// could not be registered. Whether it runs again is the caller's to ask.
 bool RestoreService(const ServiceRecord& record);
+
+// The instance name the service tool was given: the service's name without
+// its "FirebirdServer" prefix.
+std::wstring InstanceOfService(const std::wstring& serviceName);
 
 // Stops the service and deletes it; true when it is gone (or never was).
 bool StopAndDeleteService(const std::wstring& name);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "engine/ServiceRecords.h"
+#include "environment/Services.h"
 #include "environment/SharedFolder.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
@@ -187,6 +188,19 @@ std::vector<std::wstring> NeededFolders(const std::wstring& serverDir,
     return ordered;
 }
 
+// The instances, by name, that ran when they were removed and do not run
+// now that they are back.
+std::vector<std::wstring> NotRunningAgain(const std::vector<JournalRecord>& records) {
+    std::vector<std::wstring> instances;
+    for (const JournalRecord& r : records) {
+        if (r.kind != kRemoved) continue;
+        const ServiceRecord service = ServiceRecord::FromJournal(r);
+        if (service.running && environment::GetServiceState(service.name) != SERVICE_RUNNING)
+            instances.push_back(InstanceOfService(service.name));
+    }
+    return instances;
+}
+
 // Undoes the records in reverse; a journal that an undo step failed for
 // stays, held, for the next start.
 SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records) {
@@ -201,10 +215,14 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records) {
                    CompareStringOrdinal(path.c_str() + path.size() - server.size(), -1,
                                         server.c_str(), -1, TRUE) == CSTR_EQUAL;
         });
+    // In the exact reverse of the changes: the old instance starts again
+    // only after everything changed since its removal is back, its
+    // firebird.conf included.
     bool whole = true;
     for (auto r = records.rbegin(); r != records.rend(); ++r)
         if (const Step* step = StepOf(*r)) whole = step->undo(*r) && whole;
     DeleteTemporaries(records);
+    result.notRunning = NotRunningAgain(records);
     if (!whole) {
         journal.Hold();
         result.outcome = Settled::kIncomplete;
@@ -298,14 +316,14 @@ void Transaction::Finish() {
 SettleResult RollBack(Journal& journal) {
     // Only what this run wrote; an earlier run's journal is the start's.
     const std::vector<JournalRecord> records = journal.Written();
-    if (records.empty()) return {Settled::kRolledBack, false, {}};
+    if (records.empty()) return {Settled::kRolledBack, false, {}, {}};
     return Undo(journal, records);
 }
 
 SettleResult SettleJournal(Journal& journal, const Completion& complete) {
     const Journal::Loaded loaded = journal.Load();
     if (loaded.outcome == Journal::Loaded::kNone) return {};
-    if (loaded.outcome == Journal::Loaded::kRefused) return {Settled::kRefused, false, loaded.why};
+    if (loaded.outcome == Journal::Loaded::kRefused) return {Settled::kRefused, false, loaded.why, {}};
     const std::vector<JournalRecord>& records = loaded.records;
     if (!Has(records, kCommitted)) {
         if (Has(records, kRun)) return Undo(journal, records);

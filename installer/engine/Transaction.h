@@ -78,6 +78,8 @@ struct SettleResult {
     Settled outcome = Settled::kNothing;
     bool hadPreviousServer = false;  // a rolled-back deployment replaced or removed something
     std::wstring why;                // kRefused: the sentence for the user
+    // kRolledBack: the instances that ran before and did not run again.
+    std::vector<std::wstring> notRunning;
 };
 
 // Undoes or finishes what the journal records, once it passed its checks,

@@ -3,9 +3,13 @@
 //                                                sharing and writes the .lci
 //                                                (only when computer is given)
 //   appinstance hold <file>                      holds any file (Kadrix.exe)
+//                                                without sharing
+//   appinstance share <file>                     holds it for reading, sharing
+//                                                reading (a program in use)
 // Options: --seconds N ends after N seconds; --stop-file PATH ends once PATH
 // exists (without either it runs until killed); --ready PATH is created once
-// the file is held, so a caller knows when to look.
+// the file is held, so a caller knows when to look; --until-held tries the
+// open again until it succeeds (a file another process has open now).
 #include <windows.h>
 
 #include <string>
@@ -29,20 +33,27 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring mode = argv[1], file = argv[2];
     std::wstring computer, user, stopFile, ready;
     long seconds = -1;
+    bool untilHeld = false;
     int pos = 0;
     for (int i = 3; i < argc; ++i) {
         std::wstring a = argv[i];
         if (a == L"--seconds" && i + 1 < argc) seconds = _wtol(argv[++i]);
         else if (a == L"--stop-file" && i + 1 < argc) stopFile = argv[++i];
         else if (a == L"--ready" && i + 1 < argc) ready = argv[++i];
+        else if (a == L"--until-held") untilHeld = true;
         else if (pos == 0) { computer = a; ++pos; }
         else if (pos == 1) { user = a; ++pos; }
     }
 
-    DWORD disposition = mode == L"lock" ? OPEN_ALWAYS : OPEN_EXISTING;
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 1;
+    const bool shared = mode == L"share";
+    const DWORD disposition = mode == L"lock" ? OPEN_ALWAYS : OPEN_EXISTING;
+    HANDLE h;
+    while ((h = CreateFileW(file.c_str(), shared ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                            shared ? FILE_SHARE_READ : 0, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) == INVALID_HANDLE_VALUE) {
+        if (!untilHeld) return 1;
+        Sleep(10);
+    }
     if (mode == L"lock" && !computer.empty()) {
         std::wstring lci = file.substr(0, file.find_last_of(L'.')) + L".lci";
         WriteIni(lci, computer, user);

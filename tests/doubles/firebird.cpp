@@ -1,9 +1,16 @@
 // Stand-in server: "firebird.exe -s NAME" runs as a Windows service that
-// reports running until it is told to stop. With a file "firebird.nostart"
-// beside it, it never reaches running: it stops again at once with an error,
-// as a server with a broken configuration does. Started any other way it
-// logs its command line and ends.
+// listens on the port of the firebird.conf beside it (RemoteServicePort,
+// 3050 when no active line sets it) and reports running until it is told to
+// stop. When that port is taken it stops again at once with an error, as
+// the server does; so does it with a file "firebird.nostart" beside it, as
+// a server with a broken configuration does. Started any other way it logs
+// its command line and ends.
+#include <winsock2.h>
 #include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "DoubleLog.h"
 
@@ -29,6 +36,45 @@ DWORD WINAPI Control(DWORD code, DWORD, LPVOID, LPVOID) {
     return NO_ERROR;
 }
 
+// The active "RemoteServicePort = N" line of the firebird.conf beside the
+// program; the last one counts.
+unsigned short ConfiguredPort() {
+    std::ifstream conf((doubles::OwnFolder() + L"firebird.conf").c_str());
+    unsigned long port = 3050;
+    std::string line;
+    while (std::getline(conf, line)) {
+        const size_t key = line.find_first_not_of(" \t");
+        if (key == std::string::npos || line.compare(key, 17, "RemoteServicePort") != 0) continue;
+        const size_t eq = line.find('=', key);
+        if (eq == std::string::npos) continue;
+        std::istringstream value(line.substr(eq + 1));
+        unsigned long read = 0;
+        if (value >> read && read > 0 && read < 65536) port = read;
+    }
+    return static_cast<unsigned short>(port);
+}
+
+// The listening socket on every address, as the server's; none when the
+// port is taken.
+SOCKET Listen(unsigned short port) {
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return INVALID_SOCKET;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return s;
+    BOOL exclusive = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+               sizeof exclusive);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(port);
+    at.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(s, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || listen(s, 5) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
 void WINAPI ServiceMain(DWORD, LPWSTR* argv) {
     g_status = RegisterServiceCtrlHandlerExW(argv[0], Control, nullptr);
     if (!g_status) return;
@@ -37,9 +83,15 @@ void WINAPI ServiceMain(DWORD, LPWSTR* argv) {
         Report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;
     }
+    const SOCKET listening = Listen(ConfiguredPort());
+    if (listening == INVALID_SOCKET) {
+        Report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
+        return;
+    }
     g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     Report(SERVICE_RUNNING);
     WaitForSingleObject(g_stop, INFINITE);
+    closesocket(listening);
     Report(SERVICE_STOPPED);
 }
 

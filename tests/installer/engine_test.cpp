@@ -10,7 +10,9 @@
 #include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
+#include "engine/ServiceRecords.h"
 #include "engine/Transaction.h"
+#include "environment/Services.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
@@ -195,6 +197,32 @@ TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
     EXPECT_EQ(L"SS", completed[0].modeCode);
     EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
     EXPECT_FALSE(Exists(journalPath_));
+}
+
+// An instance that ran before the cut run removed it is registered again at
+// the next start; when it does not run again (here its program is gone),
+// the start says which one, as a failure, and goes on.
+TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
+    const std::wstring name = std::wstring(outside::kServiceNamePrefix) + L"velmora64b_47190";
+    {
+        engine::Journal journal(journalPath_);
+        engine::Transaction(journal).Begin(header_);
+        engine::ServiceRecord removed;
+        removed.name = name;
+        removed.displayName = L"Firebird Server - velmora64b_47190";
+        removed.binaryPath = server_ + L"firebird.exe -s velmora64b_47190";
+        removed.running = true;
+        journal.Append(removed.ToJournal(engine::journal::kRemoved));
+    }
+    EXPECT_TRUE(engine::SettleEarlierRun(run_, ui_));
+    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Predchádzajúca inštalácia Firebird SQL "
+                                        L"servera bola prerušená; súbory a nastavenia pôvodného "
+                                        L"servera boli obnovené, ale jeho inštancia "
+                                        L"velmora64b_47190 sa nespustila."},
+              ui_.calls);
+    EXPECT_EQ(SERVICE_STOPPED, environment::GetServiceState(name)) << "registered again";
+    EXPECT_FALSE(Exists(journalPath_)) << "settled: nothing is tried again";
+    engine::StopAndDeleteService(name);
 }
 
 // The engine stops and says so; which page follows, and what an unattended
