@@ -10,7 +10,6 @@
 #include "environment/Folders.h"
 #include "environment/Instances.h"
 #include "environment/Ports.h"
-#include "environment/Services.h"
 #include "environment/SharedFolder.h"
 
 namespace engine {
@@ -190,9 +189,9 @@ private:
             // The instance runs on the port its firebird.conf sets, whatever
             // data.ini says; left registered it would start beside the new one.
             const std::wstring old = environment::ReadFBPort(conf, ini, environment::PortSource::kServer);
-            if (environment::FindFBService(old) != 0 && !RemoveService(run_, old)) return false;
+            if (FindInstance(run_, old) != 0 && !RemoveService(run_, old)) return false;
             environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
-        } else if (environment::FindFBService(run_.m_szFBPort) != 0 &&
+        } else if (FindInstance(run_, run_.m_szFBPort) != 0 &&
                    !RemoveService(run_, run_.m_szFBPort)) {
             return false;
         }

@@ -691,6 +691,22 @@ TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeLosesTheInstanceOfItsCon
     EXPECT_EQ(Port(9), IniValue(ini_, L"PORT"));
 }
 
+// A port from firebird.conf that is no port never reaches the service tool,
+// not even when an instance (an earlier version's) carries it in its name.
+TEST_F(InstallSequenceTest, KeptServerWhoseConfPortIsNoPortNeverGivesItToTheTool) {
+    InstallEarlierServer(Port(7), L"SS", false);
+    ASSERT_TRUE(WriteBytes(fb_ + L"firebird.conf", "#\r\nRemoteServicePort = 0\r\n"));
+    RunTool(L"i", L"0");
+    DeleteFileW((fb_ + L"instsvc.log").c_str());
+    auto w = Make();
+    Choose(*w, false, Port(8), w->NewFrame->gSS);
+    w->OKClick();
+    const std::string p8 = ToUtf8(Port(8));
+    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + p8, "sta -n velmora64b_" + p8}),
+              ToolCalls());
+    ForgetService(Service64(L"0"));
+}
+
 TEST_F(InstallSequenceTest, KeptServerOutsideTheDefaultFolderIsTheOneMoved) {
     fb_ = root_ / L"fbsrv\\firebird_4_0_x64\\";
     InstallEarlierServer(Port(7), L"SS", true);
