@@ -14,7 +14,6 @@
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Instances.h"
-#include "environment/Services.h"
 #include "platform/Errors.h"
 
 namespace engine {
@@ -149,7 +148,7 @@ private:
         const std::wstring oldPort = environment::ReadFBPort(
             run_.m_szFBDir + outside::kServerConf, run_.m_szAppDir + outside::kDataIni,
             environment::PortSource::kServer);
-        if (environment::FindFBService(oldPort) != 0 && !RemoveOldInstance(oldPort)) return false;
+        if (FindInstance(run_, oldPort) != 0 && !RemoveOldInstance(oldPort)) return false;
 
         run_.m_RequiredBytes += static_cast<int32_t>(kit.totalBytes);
         ui_.ExtendProgress(run_.m_RequiredBytes, kStatusInstalling);

@@ -10,7 +10,6 @@
 #include "environment/Folders.h"
 #include "environment/Instances.h"
 #include "environment/Ports.h"
-#include "environment/Services.h"
 #include "environment/SharedFolder.h"
 
 namespace engine {
@@ -190,7 +189,7 @@ private:
         const std::wstring old =
             portChanged ? environment::ReadFBPort(conf, ini, environment::PortSource::kServer)
                         : run_.m_szFBPort;
-        if (environment::FindFBService(old) != 0 && !RemoveService(run_, old)) return false;
+        if (FindInstance(run_, old) != 0 && !RemoveService(run_, old)) return false;
         // Kept aside only now, after the removal: a rollback undoes in
         // reverse, so the file is back before the old instance starts again.
         if (EntryExists(conf)) Transaction(run_.m_Journal).SavingCopy(conf);

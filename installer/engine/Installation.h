@@ -82,7 +82,7 @@ struct Choices {
     // The installed server's folder as the page shows it; none while hidden.
     std::optional<std::wstring> shownServerFolder;
     std::wstring shownAppDir;                   // lAppInfoFolder
-    std::wstring port;                          // edPort, as typed
+    std::wstring port;                          // edPort by the port rule (PortNumber)
     const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
 };
 

@@ -7,6 +7,7 @@
 #include "engine/CommandLines.h"
 #include "engine/ServiceRecords.h"
 #include "engine/Steps.h"
+#include "environment/ConfText.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Services.h"
@@ -39,9 +40,14 @@ std::wstring ServiceName(const Installation& run, const std::wstring& port) {
 
 }  // namespace
 
+DWORD FindInstance(const Installation& run, const std::wstring& port) {
+    if (!environment::PortNumber(port)) return 0;
+    return environment::FindFBService(InstanceName(run.m_szFBDir, port));
+}
+
 bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& /*ui*/) {
     if (!run.m_bIsNT) return false;
-    if (environment::FindFBService(run.m_szFBPort) != 0 && !RemoveService(run, run.m_szFBPort))
+    if (FindInstance(run, run.m_szFBPort) != 0 && !RemoveService(run, run.m_szFBPort))
         return false;
     if (!environment::IsFBInstalled(run.m_szFBDir))
         return Fail(run, L"V priečinku " + run.m_szFBDir + L" chýba " + outside::kServerExe + L".");
@@ -72,8 +78,7 @@ bool RemoveService(Installation& run, const std::wstring& port) {
     if (!RunToolInTime(run, ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port)) ||
         !RunToolInTime(run, ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port)))
         return false;
-    // A port that only occurs in another instance's name names no instance:
-    // nothing to remove, nothing in the way.
+    // An instance the tool found nothing of is not in the way either.
     if (WaitUntilGone(service)) return true;
     return Fail(run, L"Inštanciu Firebird SQL servera " + InstanceName(run.m_szFBDir, port) +
                          L" sa nepodarilo odstrániť.");

@@ -37,6 +37,12 @@ void OpenFirewall(Installation& run, InstallerUi& ui);
 // Why a program's run counts as failed, for the user.
 std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result);
 
+// The state of the instance registered for `port` in m_szFBDir (named by
+// InstanceName), 0 when there is none. A port that breaks the port rule,
+// as one read from files a user may write can, names no instance: it never
+// reaches the service tool's command line.
+DWORD FindInstance(const Installation& run, const std::wstring& port);
+
 // What the journal records of this run before its first change.
 DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,
                            bool installsServer);

@@ -9,6 +9,7 @@ namespace environment {
 namespace {
 
 constexpr size_t kPortLineWindow = 100;
+constexpr unsigned kHighestPort = 65535;
 
 std::wstring RemoveAll(std::wstring s, wchar_t ch) {
     s.erase(std::remove(s.begin(), s.end(), ch), s.end());
@@ -28,6 +29,18 @@ std::wstring ExtractConfPort(const std::wstring& text) {
     line.replace(0, key.size(), L" ");
     std::replace(line.begin(), line.end(), L'=', L' ');
     return RemoveAll(line, L' ');
+}
+
+std::optional<std::wstring> PortNumber(const std::wstring& text) {
+    if (text.empty()) return std::nullopt;
+    unsigned value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        value = value * 10 + unsigned(c - L'0');
+        if (value > kHighestPort) return std::nullopt;
+    }
+    if (value == 0) return std::nullopt;
+    return std::to_wstring(value);
 }
 
 std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort,

@@ -2,6 +2,7 @@
 // installer never parses the file as a whole, it looks at lines of text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@ namespace environment {
 // its start; the name, every "=" and every blank removed. Empty when there is
 // no such line or it does not end within the window.
 std::wstring ExtractConfPort(const std::wstring& text);
+
+// The port a text names, as the installer writes it: decimal digits only,
+// 1 to 65535, leading zeros dropped ("03050" gives "3050"). Nothing for any
+// other text (empty, blanks, signs, letters, other scripts' digits): it is
+// no port for firebird.conf, data.ini, a service's name or a command line.
+std::optional<std::wstring> PortNumber(const std::wstring& text);
 
 // Which port ReadFBPort gives.
 enum class PortSource {

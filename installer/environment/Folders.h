@@ -32,9 +32,9 @@ struct ServerFolderCheck {
 
 // The folder's trust. It must be a folder below "X:\" of a DRIVE_FIXED
 // drive: a UNC or device path ("\\?\", "\\.\") is not touched at all. A
-// registered instance is a service recognised as FindFBService recognises
-// them; its program lies in the folder when the program's own folder is
-// this one (full paths, "..\" resolved, without regard to case).
+// registered instance is any service ServerInstancePrograms lists; its
+// program lies in the folder when the program's own folder is this one
+// (full paths, "..\" resolved, without regard to case).
 ServerFolderCheck CheckServerFolder(const std::wstring& folder);
 
 // The folder above a folder text, or the folder that holds a file; "C:\"

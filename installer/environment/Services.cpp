@@ -96,19 +96,10 @@ bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit, si
     }
 }
 
-DWORD FindFBService(const std::wstring& text) {
-    // Every name contains the empty text; an empty port names no instance.
-    if (text.empty()) return 0;
-    DWORD state = 0;
-    EnumerateServices([&](const ServiceEntry& e) {
-        std::wstring key = e.name + e.displayName;
-        if (ContainsNoCase(key, outside::kServiceMarkAny) && ContainsNoCase(key, text)) {
-            state = e.currentState;
-            return false;
-        }
-        return true;
-    });
-    return state;
+DWORD FindFBService(const std::wstring& instanceName) {
+    // "FirebirdServer" alone is no instance of this installer's.
+    if (instanceName.empty()) return 0;
+    return GetServiceState(outside::kServiceNamePrefix + instanceName);
 }
 
 std::wstring ProgramOfBinaryPath(const std::wstring& binaryPath) {

@@ -1,5 +1,5 @@
 // The Windows services of the server: one service's state and process, the
-// enumeration of all, and the search for a server instance by text.
+// enumeration of all, and the search for a server instance by its name.
 #pragma once
 
 #include <windows.h>
@@ -46,11 +46,13 @@ inline constexpr size_t kServiceBufferBytes = 48048;
 bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit,
                        size_t bufferBytes = kServiceBufferBytes);
 
-// Current state of the first service whose name followed by its display
-// name contains both "FIREBIRD SERVER" and `text` (without regard to case);
-// 0 when there is none or the services cannot be enumerated. A port text
-// also matches longer ports that contain it.
-DWORD FindFBService(const std::wstring& text);
+// Current state of the server instance named `instanceName` (such as
+// "velmora64b_3050"): the service the service tool registers for it,
+// "FirebirdServer" + the instance name, compared without regard to case as
+// the service manager compares names. 0 when there is no such service, it
+// cannot be queried, or the name is empty. Only the whole name counts: the
+// instance of 3050 is not the instance of 305, nor of 30501.
+DWORD FindFBService(const std::wstring& instanceName);
 
 // The program a service's binary path runs: the text in double quotes when
 // it begins with one; otherwise up to the end of the first ".exe" (any case)
@@ -58,8 +60,9 @@ DWORD FindFBService(const std::wstring& text);
 std::wstring ProgramOfBinaryPath(const std::wstring& binaryPath);
 
 // The programs of the registered server instances, in any state: every
-// service recognised as FindFBService recognises them, its program from its
-// binary path. Services whose settings cannot be read are left out.
+// service whose name followed by its display name contains "FIREBIRD
+// SERVER" (any case), its program from its binary path. Services whose
+// settings cannot be read are left out.
 std::vector<std::wstring> ServerInstancePrograms();
 
 }  // namespace environment

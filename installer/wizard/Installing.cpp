@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "engine/Installation.h"
+#include "environment/ConfText.h"
 #include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Dialogs.h"
@@ -18,6 +19,11 @@ constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
 constexpr wchar_t kInformationCaption[] = L"Informácia";
 constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
+constexpr wchar_t kPortRule[] = L"Zadajte číslo portu od 1 do 65535.";
+// Unattended the bad port is the one application and server agree on.
+constexpr wchar_t kCannotGoOn[] = L"Inštalácia nemôže pokračovať. ";
+constexpr wchar_t kWrongPort[] = L"Chybný port servera: ";
+constexpr wchar_t kPortOption[] = L" Port sa zadáva parametrom /PORT=číslo.";
 
 // The mode of the checked radio button; nullptr when none is checked.
 const outside::ServerMode* CheckedMode(const TNewFrame& page) {
@@ -29,21 +35,25 @@ const outside::ServerMode* CheckedMode(const TNewFrame& page) {
 
 }  // namespace
 
-engine::Choices TWizard::PageChoices() const {
+std::optional<engine::Choices> TWizard::PageChoices() const {
     const TNewFrame& page = *NewFrame;
+    const std::optional<std::wstring> port = environment::PortNumber(page.edPort->Text());
+    if (!port) return std::nullopt;
     engine::Choices choices;
     choices.installServer = page.chFB->Checked();
     choices.serverFolder = page.edFbFolder->Text();
     if (page.lFBInfoFolder->Visible()) choices.shownServerFolder = page.lFBInfoFolder->Caption();
     choices.shownAppDir = page.lAppInfoFolder->Caption();
-    choices.port = page.edPort->Text();
+    choices.port = *port;
     choices.mode = CheckedMode(page);
     return choices;
 }
 
 void TWizard::RunInstallSequence() {
+    const std::optional<engine::Choices> choices = PageChoices();
+    if (!choices) return RefusePort();
     try {
-        ShowOutcome(engine::RunInstallSequence(run_, PageChoices(), *this));
+        ShowOutcome(engine::RunInstallSequence(run_, *choices, *this));
     } catch (...) {
         run_.SetExitCode(kExitFailed);
         // Attended, the error box leaves the wizard where it is.
@@ -82,6 +92,15 @@ void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
         case SequenceOutcome::kEnded: break;
     }
     Close();
+}
+
+void TWizard::RefusePort() {
+    if (run_.m_bSilentInstall)
+        return StartUpFailed(kCannotGoOn + (kWrongPort + NewFrame->edPort->Text()) + L"\r\n" +
+                             kPortRule + kPortOption);
+    reports_.ShowError(kPortRule);
+    SetFocus(NewFrame->edPort->Handle());
+    SendMessageW(NewFrame->edPort->Handle(), EM_SETSEL, 0, -1);
 }
 
 void TWizard::ZipOverallProgress(double progress, bool& cancel) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "environment/ConfText.h"
 #include "platform/Paths.h"
 #include "wizard/Wizard.h"
 
@@ -61,12 +62,6 @@ std::optional<uint32_t> Number(const std::wstring& text, uint32_t highest) {
     return value;
 }
 
-std::optional<std::wstring> Port(const std::wstring& text) {
-    const std::optional<uint32_t> value = Number(text, 65535);
-    if (!value || *value == 0) return std::nullopt;
-    return std::to_wstring(*value);
-}
-
 // Relative to the working directory, which is the installer's folder.
 std::optional<std::wstring> LogFile(const std::wstring& text) {
     if (text.empty() || text.back() == L'\\') return std::nullopt;
@@ -108,7 +103,7 @@ std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& argumen
         const std::wstring name = argument.substr(0, eq);
         const std::wstring value = eq == std::wstring::npos ? L"" : argument.substr(eq + 1);
         if (SameNoCase(name, L"/PORT")) {
-            options.port = Port(value);
+            options.port = environment::PortNumber(value);
             if (!options.port) return Wrong(argument, kPortRule);
         } else if (SameNoCase(name, L"/MODE")) {
             options.mode = Mode(value);

@@ -38,9 +38,11 @@ void TWizard::FormCreate() {
     // it does not take.
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
     if (!InitializePages()) return;
+    ApplyOptions();
+    // Before the blocked dialog asks other computers to close the application.
+    if (run_.m_bSilentInstall && !PageChoices()) return RefusePort();
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
-    ApplyOptions();
     if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,8 +115,13 @@ public:
     std::wstring m_szKitProblem;
 
 private:
-    // What the parameters page says now.
-    engine::Choices PageChoices() const;
+    // What the parameters page says now, its port by the port rule; nothing
+    // when the port breaks the rule.
+    std::optional<engine::Choices> PageChoices() const;
+    // A port that breaks the rule starts nothing. Attended, an error box and
+    // the page stays for a correction; unattended nobody could correct it,
+    // and the run ends as with a bad option.
+    void RefusePort();
     // The install sequence; attended, its raised errors reach the toolkit's
     // error box and leave the wizard where it is.
     void RunInstallSequence();

@@ -1,8 +1,10 @@
-// firebird.conf text rules: where the port is read from and how keys are
-// replaced.
+// firebird.conf text rules: what counts as a port, where the port is read
+// from and how keys are replaced.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "environment/ConfText.h"
@@ -13,6 +15,7 @@ namespace {
 using environment::ChooseFBPort;
 using environment::ExtractConfPort;
 using environment::JoinConfLines;
+using environment::PortNumber;
 using environment::PortSource;
 using environment::ReplaceConfLines;
 using environment::SplitConfLines;
@@ -57,6 +60,17 @@ INSTANTIATE_TEST_SUITE_P(
                  kHead + L"RemoteServicePort = " + std::wstring(79, L'7') + L"\r\n", L""},
         PortCase{"empty", L"", L""}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// The /PORT option and the page's port edit share the rule.
+TEST(PortRule, DigitsFromOneTo65535WithoutLeadingZeros) {
+    const std::pair<std::wstring, std::optional<std::wstring>> cases[] = {
+        {L"65535", L"65535"}, {L"03050", L"3050"}, {L"0050064", L"50064"},
+        {std::wstring(40, L'0') + L"1", L"1"}, {L"", std::nullopt}, {L"0", std::nullopt},
+        {L"65536", std::nullopt}, {L"99999999999999999999", std::nullopt}, {L"x1", std::nullopt},
+        {L" 1", std::nullopt}, {L"+1", std::nullopt}, {L"\uff13\uff10\uff15\uff10", std::nullopt}};
+    for (const auto& [text, port] : cases)
+        EXPECT_EQ(port, PortNumber(text)) << std::string(text.begin(), text.end());
+}
 
 TEST(FBPort, TheAgreedPortNeedsBothFilesToAgree) {
     EXPECT_EQ(L"3050", ChooseFBPort(L"3050", L"3050", PortSource::kAgreed));

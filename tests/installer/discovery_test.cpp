@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -323,26 +324,19 @@ protected:
     std::vector<std::wstring> created_;
 };
 
-TEST_F(ServiceTest, FindsFirebirdServicesByContainedTextAndGivesTheirState) {
+// An instance is its whole name, as the service tool names its service:
+// no other port and no other prefix finds it.
+TEST_F(ServiceTest, FindsAnInstanceByItsExactNameAndGivesItsState) {
     std::wstring srv = ServerFolder(L"a\\");
-    EXPECT_EQ(0u, FindFBService(L"47311"));
+    EXPECT_EQ(0u, FindFBService(L"velmora64b_47311"));
     Instance(srv, L"velmora64b_47311", false);
-    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"47311"));
-    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"4731")) << "containment, not equality";
+    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"velmora64b_47311"));
     EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"VELMORA64B_47311")) << "case does not matter";
+    for (const wchar_t* other : {L"velmora64b_4731", L"velmora64b_473119", L"velmora32b_47311",
+                                 L"47311", L"velmora64b_", L""})
+        EXPECT_EQ(0u, FindFBService(other)) << ToUtf8(other);
     ASSERT_EQ(0, RunWait(L"\"" + srv + L"instsvc.exe\" sta -n velmora64b_47311"));
-    EXPECT_EQ(DWORD(SERVICE_RUNNING), FindFBService(L"47311"));
-    EXPECT_EQ(0u, FindFBService(L"473119"));
-    EXPECT_EQ(0u, FindFBService(L"")) << "an empty port names no instance";
-}
-
-TEST_F(ServiceTest, AServiceWithoutTheServerMarkIsNeverFound) {
-    Plain(L"Other47322", L"Backup agent 47322");
-    Plain(L"FirebirdGuard47323", L"Firebird Guardian - 47323");
-    EXPECT_EQ(0u, FindFBService(L"47322"));
-    EXPECT_EQ(0u, FindFBService(L"47323"));
-    Plain(L"firebird server47324", L"x");  // the mark may sit in the service name
-    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"47324"));
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), FindFBService(L"velmora64b_47311"));
 }
 
 TEST_F(ServiceTest, ServiceProcessAndItsExecutable) {
@@ -428,7 +422,7 @@ TEST_F(ServiceTest, ASmallBufferStillSeesEveryService) {
 }
 
 // More services than one 48,048-byte buffer holds: an instance listed after
-// them is found all the same (and can therefore be removed).
+// them is seen all the same (its folder is a known server folder).
 TEST_F(ServiceTest, AnInstanceBeyondTheFirstBufferIsFound) {
     std::wstring longText(240, L'p');
     for (int i = 0; i < 100; ++i) {
@@ -436,6 +430,11 @@ TEST_F(ServiceTest, AnInstanceBeyondTheFirstBufferIsFound) {
         swprintf(name, 32, L"IstrelPad%03d", i);
         Plain(name, longText + name);
     }
+    const auto instances = [] {
+        const std::vector<std::wstring> programs = ServerInstancePrograms();
+        return std::count(programs.begin(), programs.end(), DoublesDir() + L"firebird.exe");
+    };
+    const auto before = instances();
     Plain(L"zzFirebirdServervelmora64b_47341", L"Firebird Server - velmora64b_47341");
 
     // Precondition: one enumeration call does not reach the instance.
@@ -450,7 +449,7 @@ TEST_F(ServiceTest, AnInstanceBeyondTheFirstBufferIsFound) {
     for (DWORD i = 0; i < returned; ++i)
         ASSERT_STRNE(L"zzFirebirdServervelmora64b_47341", buf[i].lpServiceName);
 
-    EXPECT_EQ(DWORD(SERVICE_STOPPED), FindFBService(L"47341"));
+    EXPECT_EQ(before + 1, instances());
 }
 
 }  // namespace

@@ -237,7 +237,8 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", kOldClient));
     auto w = Make();
     w->Show();
-    Choose(*w, true, Port(0), w->NewFrame->gSC);
+    // Leading zeros are dropped wherever the port goes.
+    Choose(*w, true, L"00" + Port(0), w->NewFrame->gSC);
     w->OKClick();
 
     EXPECT_TRUE(ui_.messages.empty()) << ToUtf8(ui_.messages[0].text);
@@ -688,6 +689,22 @@ TEST_F(InstallSequenceTest, KeptServerWhoseFilesDisagreeLosesTheInstanceOfItsCon
     EXPECT_EQ(0u, ServiceState(Service64(Port(7)))) << "it would start beside the new one";
     EXPECT_NE(std::string::npos, Conf().find("\r\nRemoteServicePort = " + p9 + "\r\n"));
     EXPECT_EQ(Port(9), IniValue(ini_, L"PORT"));
+}
+
+// A port from firebird.conf that is no port never reaches the service tool,
+// not even when an instance (an earlier version's) carries it in its name.
+TEST_F(InstallSequenceTest, KeptServerWhoseConfPortIsNoPortNeverGivesItToTheTool) {
+    InstallEarlierServer(Port(7), L"SS", false);
+    ASSERT_TRUE(WriteBytes(fb_ + L"firebird.conf", "#\r\nRemoteServicePort = 0\r\n"));
+    RunTool(L"i", L"0");
+    DeleteFileW((fb_ + L"instsvc.log").c_str());
+    auto w = Make();
+    Choose(*w, false, Port(8), w->NewFrame->gSS);
+    w->OKClick();
+    const std::string p8 = ToUtf8(Port(8));
+    EXPECT_EQ((std::vector<std::string>{"i -n velmora64b_" + p8, "sta -n velmora64b_" + p8}),
+              ToolCalls());
+    ForgetService(Service64(L"0"));
 }
 
 TEST_F(InstallSequenceTest, KeptServerOutsideTheDefaultFolderIsTheOneMoved) {

@@ -436,19 +436,47 @@ TEST_F(NewFrameTest, CheckingFromKeepInstalledKeepsTheInstalledServersPort) {
     EXPECT_EQ(Installing(DefaultServer(app1_), L"3055"), Read(p));
 }
 
-TEST_F(NewFrameTest, PortEditTakesAnyText) {
+// A port that is no port starts nothing: no question, no marker, no wait,
+// no page change; the box says the rule and the page keeps the text for a
+// correction.
+TEST_F(NewFrameTest, FinishingWithAPortThatIsNoPortShowsTheRuleAndStartsNothing) {
     PutKit();
+    ASSERT_TRUE(MakeDirs(app1_ + outside::kCompsDir));
     TNewFrame& p = Start();
-    SetFocus(p.edPort->Handle());
-    SendMessageW(p.edPort->Handle(), EM_SETSEL, 0, -1);
-    for (wchar_t c : std::wstring(L"port x")) SendMessageW(p.edPort->Handle(), WM_CHAR, c, 0);
-    Pump();
-    EXPECT_EQ(L"port x", p.edPort->Text());
-    p.edPort->SetText(L"");
-    Pump();
-    EXPECT_EQ(L"", p.edPort->Text());
-    EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_TRUE(p.chFB->Checked());
+    const std::vector<std::wstring> bad = {L"port x", L"", L"65536"};
+    for (const std::wstring& text : bad) {
+        p.edPort->SetText(text);
+        Click(*W().OK);
+        EXPECT_EQ(text, p.edPort->Text());
+    }
+    ASSERT_EQ(bad.size(), ui_.messages.size());
+    for (const auto& m : ui_.messages) {
+        EXPECT_EQ(L"Chyba", m.caption);
+        EXPECT_EQ(L"Zadajte číslo portu od 1 do 65535.", m.text);
+    }
+    EXPECT_EQ(&p, W().m_ActiveFrame);
+    EXPECT_FALSE(Exists(app1_ + outside::kStopMarker));
+    EXPECT_EQ(wizard::kExitDone, W().Run().m_nExitCode);
+}
+
+// Unattended nobody could correct the port that application and server
+// agree on: the run ends at its start, as with a bad option.
+TEST_F(NewFrameTest, UnattendedRunWithAnAgreedPortThatIsNoPortEndsAtItsStart) {
+    PutKit();
+    std::wstring server = root_ / L"Server\\";
+    PutServer(server, kOlderVersion, "99999");
+    PutIni(app1_, "99999", server + L"firebird.exe", "SS");
+    const std::wstring log = root_ / L"setup.log";
+    Start({L"/S", L"/LOG=" + log});
+    EXPECT_EQ(wizard::kExitNotStarted, W().Run().m_nExitCode);
+    EXPECT_TRUE(toolkit::App().Terminated());
+    W().CloseLog();
+    const std::string bytes = ReadBytes(log);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(21u, text.find(L"Inštalácia nemôže pokračovať. Chybný port servera: 99999\r\n"
+                             L"Zadajte číslo portu od 1 do 65535. Port sa zadáva parametrom "
+                             L"/PORT=číslo.\r\n"))
+        << ToUtf8(text);
 }
 
 // ---- The search button ---------------------------------------------------------------------
