@@ -16,6 +16,7 @@
 #include "environment/Instances.h"
 #include "environment/Services.h"
 #include "platform/Errors.h"
+#include "platform/Security.h"
 
 namespace engine {
 
@@ -99,7 +100,9 @@ std::optional<std::wstring> CheckKit(const archive::ArchiveSurvey& kit, const st
 }
 
 // The kit's files that the administrator made their own in the folder: they
-// stay as they are.
+// stay as they are. A link in their place is replaced as any other file:
+// kept, it would leave the server reading what the link points to, which a
+// user who could write the folder before may have chosen.
 struct KeptFiles {
     std::vector<std::wstring> files;  // as the kit names them
     uint64_t bytes = 0;               // of the kit's copies, not extracted
@@ -108,7 +111,10 @@ struct KeptFiles {
 KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
     KeptFiles kept;
     for (size_t i = 0; i < kit.files.size(); ++i) {
-        if (!IsAdministratorsFile(kit.files[i]) || !EntryExists(serverDir + kit.files[i])) continue;
+        const std::wstring path = serverDir + kit.files[i];
+        if (!IsAdministratorsFile(kit.files[i]) || !EntryExists(path) ||
+            platform::IsReparsePoint(path))
+            continue;
         kept.files.push_back(kit.files[i]);
         kept.bytes += kit.fileBytes[i];
     }
