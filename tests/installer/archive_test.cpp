@@ -335,9 +335,6 @@ TEST_F(ArchiveTest, SkippedFilesStayAsTheyAreAndAreNotCounted) {
     EXPECT_EQ("their users", ReadFile(Out("db/security4.fdb")));
     EXPECT_EQ("new", ReadFile(Out("firebird.conf")));
     EXPECT_EQ((std::vector<double>{0, 100}), progress_) << "one entry written, alone";
-    EXPECT_EQ(
-        (std::vector<std::string>{"databases.conf", "db/", "db/security4.fdb", "firebird.conf"}),
-        OutListing());
 }
 
 TEST_F(ArchiveTest, ProgressStartsAtZeroGrowsThroughTheEntryAndEndsAtHundredOnce) {

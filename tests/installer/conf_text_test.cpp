@@ -136,16 +136,6 @@ TEST(ConfMerge, ActiveOldSettingsReplaceTheKitsLineOrAreAppended) {
         << "taken as they stand, new keys in the old file's order; comments are not settings";
 }
 
-TEST(ConfMerge, TheInstallersOwnKeysAreNotCarried) {
-    const std::wstring kit =
-        L"#ServerMode = Super\r\n#RemoteServicePort = 3050\r\n"
-        L"#UdfAccess = None\r\n#DataTypeCompatibility =\r\n";
-    const std::wstring old =
-        L"ServerMode = Classic\r\nRemoteServicePort = 3051\r\n"
-        L"udfaccess = Full\r\nDataTypeCompatibility = 2.5\r\n";
-    EXPECT_EQ(kit, Merge(kit, old));
-}
-
 TEST(ConfMerge, TheLastOldSettingWinsAndTakesTheKitsActiveLineBeforeAComment) {
     const std::wstring kit =
         L"#TempCacheLimit = 1\r\nTempCacheLimit = 2\r\nx\r\nTempCacheLimit = 3\r\n";
@@ -158,10 +148,12 @@ TEST(ConfMerge, TheLastOldSettingWinsAndTakesTheKitsActiveLineBeforeAComment) {
         << "without an active line, the first commented one";
 }
 
-TEST(ConfMerge, LinesThatSetNothingAreNotCarried) {
-    const std::wstring kit = L"#a\r\n";
-    EXPECT_EQ(kit, Merge(kit, L"Include other.conf\r\n= 1\r\nKey: 1\r\nTwo words = 1\r\n\r\n"));
-    EXPECT_EQ(kit, Merge(kit, L""));
+TEST(ConfMerge, NeitherTheInstallersKeysNorLinesThatSetNothingAreCarried) {
+    const std::wstring kit = L"#ServerMode = Super\r\n#UdfAccess = None\r\n";
+    EXPECT_EQ(kit, Merge(kit,
+                         L"ServerMode = Classic\r\nRemoteServicePort = 3051\r\nudfaccess = Full\r\n"
+                         L"DataTypeCompatibility = 2.5\r\nInclude x.conf\r\n= 1\r\nKey: 1\r\n"
+                         L"Two words = 1\r\n"));
     EXPECT_EQ(L"Key = 1\r\n", Merge(L"", L"Key = 1")) << "an old file without a last line end";
 }
 
