@@ -15,6 +15,7 @@
 #include "environment/Folders.h"
 #include "environment/Instances.h"
 #include "platform/Errors.h"
+#include "platform/Security.h"
 
 namespace engine {
 
@@ -97,6 +98,28 @@ std::optional<std::wstring> CheckKit(const archive::ArchiveSurvey& kit, const st
     return std::nullopt;
 }
 
+// The kit's files that the administrator made their own in the folder: they
+// stay as they are. A link in their place is replaced as any other file:
+// kept, it would leave the server reading what the link points to, which a
+// user who could write the folder before may have chosen.
+struct KeptFiles {
+    std::vector<std::wstring> files;  // as the kit names them
+    uint64_t bytes = 0;               // of the kit's copies, not extracted
+};
+
+KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
+    KeptFiles kept;
+    for (size_t i = 0; i < kit.files.size(); ++i) {
+        const std::wstring path = serverDir + kit.files[i];
+        if (!IsAdministratorsFile(kit.files[i]) || !EntryExists(path) ||
+            platform::IsReparsePoint(path))
+            continue;
+        kept.files.push_back(kit.files[i]);
+        kept.bytes += kit.fileBytes[i];
+    }
+    return kept;
+}
+
 archive::ArchiveSurvey SurveyKit() {
     try {
         return archive::SurveyArchive(outside::kKitArchive);
@@ -150,17 +173,19 @@ private:
             environment::PortSource::kServer);
         if (FindInstance(run_, oldPort) != 0 && !RemoveOldInstance(oldPort)) return false;
 
-        run_.m_RequiredBytes += static_cast<int32_t>(kit.totalBytes);
+        const KeptFiles kept = AdministratorsFiles(run_.m_szFBDir, kit);
+        run_.m_RequiredBytes += static_cast<int32_t>(kit.totalBytes - kept.bytes);
         ui_.ExtendProgress(run_.m_RequiredBytes, kStatusInstalling);
         if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
             return Fail(run_, kServerInUse);
-        if (std::wstring error = tx_.PrepareFolder(run_.m_szFBDir, kit); !error.empty())
+        if (std::wstring error = tx_.PrepareFolder(run_.m_szFBDir, kit, kept.files); !error.empty())
             return Fail(run_, error);
         // Created or filled, the folder is administrators' only: the service
         // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
         if (!ProtectServerFolder(run_)) return false;
-        ExtractKit();
+        ExtractKit(kept.files);
         if (!run_.m_Failure.empty() || run_.Canceled) return false;
+        CarryOldSettings();
         if (!SetupService(run_, choices_.mode, ui_)) return false;
         tx_.Commit();
         return true;
@@ -184,8 +209,17 @@ private:
                RunToolInTime(run_, LegacyToolCommand(legacy, outside::kToolRemove));
     }
 
-    // The whole kit into the server folder; errors of the reader are raised.
-    void ExtractKit() {
+    // The administrator's settings from the firebird.conf the kit replaced
+    // go into the kit's; the one moved aside is what a rollback puts back.
+    // Read only now, in the folder that only administrators write.
+    void CarryOldSettings() {
+        const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
+        if (tx_.MovedAside(conf)) environment::CarryConfSettings(conf, conf + kAsideSuffix);
+    }
+
+    // The kit into the server folder but for the files kept; errors of the
+    // reader are raised.
+    void ExtractKit(const std::vector<std::wstring>& kept) {
         run_.Canceled = false;
         archive::ArchiveReader zip;
         RunningExtraction running(zip);
@@ -193,6 +227,7 @@ private:
         zip.FileName = outside::kKitArchive;
         zip.BaseDir = run_.m_szFBDir;
         zip.FileMasks.push_back(L"*.*");
+        zip.SkippedFiles = kept;
         zip.OnOverallProgress = [this](double progress, bool& cancel) {
             ZipOverallProgress(run_, ui_, progress, cancel);
         };

@@ -70,6 +70,9 @@ struct Installation {
     Journal m_Journal;
     // The first reason the deployment cannot go on; empty while it can.
     std::wstring m_Failure;
+    // The server folder this run made administrators' only, all in it
+    // included; empty before.
+    std::wstring m_ProtectedDir;
 
     // Raises the exit code to `code` when it is higher.
     void SetExitCode(int32_t code);

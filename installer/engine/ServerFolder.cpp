@@ -37,8 +37,13 @@ bool ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t
 }
 
 bool ProtectServerFolder(Installation& run) {
-    if (platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
+    // Once it is administrators' only, no one else can add to it or put
+    // another folder in its place: walking it again would change nothing.
+    if (run.m_ProtectedDir == run.m_szFBDir) return true;
+    if (platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute)) {
+        run.m_ProtectedDir = run.m_szFBDir;
         return true;
+    }
     return Fail(run, L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
                          platform::SystemErrorText(GetLastError()));
 }

@@ -37,7 +37,8 @@ private:
 
 // Creates m_szFBDir when missing (its parents too) and gives it, and all in
 // it, platform::Protection::kUsersReadExecute; a link there is refused.
-// False with run.m_Failure saying why.
+// False with run.m_Failure saying why. Done once per run and folder
+// (run.m_ProtectedDir): a folder of many files is walked only once.
 bool ProtectServerFolder(Installation& run);
 
 }  // namespace engine

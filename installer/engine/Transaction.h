@@ -41,9 +41,14 @@ public:
     void RemovingService(const std::wstring& serviceName);
     void RegisteringService(const std::wstring& serviceName);
     // Makes room for the kit in the server folder: the folders it lacks are
-    // recorded, and every file the kit replaces is moved aside. Empty on
-    // success, otherwise why a file could not be moved.
-    std::wstring PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit);
+    // recorded, and every file the kit replaces is moved aside. The kit's
+    // files named in `kept` (as the kit names them) are not extracted: they
+    // stay as they are, unrecorded. Empty on success, otherwise why a file
+    // could not be moved.
+    std::wstring PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
+                               const std::vector<std::wstring>& kept = {});
+    // This run moved the file at path aside (path + kAsideSuffix).
+    bool MovedAside(const std::wstring& path) const;
     // An entry that may fail without a word keeps the file it had.
     void KeepPrevious(const std::wstring& path);
     // A copy of the file beside it before it is edited in place.
