@@ -285,7 +285,6 @@ protected:
     void SetUp() override { ASSERT_TRUE(MakeDirs(folder_)); }
     void TearDown() override {
         for (const auto& name : created_) ForgetService(name);
-        Sleep(200);  // let stopped service processes let go of their files
     }
     // The stand-in server and service tool in a server folder below `sub`.
     std::wstring ServerFolder(const std::wstring& sub) {

@@ -150,7 +150,6 @@ protected:
             ForgetService(Service64(Port(n)));
             ForgetService(Service32(Port(n)));
         }
-        Sleep(300);  // stopped server processes let go of their files
     }
 
     std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
