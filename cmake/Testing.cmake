@@ -19,6 +19,9 @@ function(istrel_gtest name)
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${report})
   if(WIN32)
     # cmake/wine-run's answer for a 32-bit suite on a machine that runs none.
-    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+    # The suites share the test prefix: its services, its application key,
+    # its journal and its windows, which the wizard and discovery read, so
+    # they run one at a time (the end-to-end lanes run beside them).
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 RESOURCE_LOCK test_prefix)
   endif()
 endfunction()

@@ -7,6 +7,7 @@
 
 #include "engine/CommandLines.h"
 #include "engine/ExtractionRules.h"
+#include "engine/Messages.h"
 #include "engine/ServerFolder.h"
 #include "engine/Steps.h"
 #include "engine/Transaction.h"
@@ -24,8 +25,6 @@ namespace {
 constexpr wchar_t kNoRights[] =
     L"Pre spustenie inštalačného súboru je potrebné mať práva administrátora. Prihláste sa k "
     L"Vašemu PC s účtom, ktorý takéto práva má.";
-constexpr wchar_t kServerInUse[] =
-    L"Aktuálny Firebird SQL server je používaný, nie je možné ho preinštalovať!";
 constexpr wchar_t kStatusInstalling[] = L"Inštalácia SQL servera";
 constexpr wchar_t kOpenError[] = L"Chyba pri otváraní súboru: ";
 constexpr wchar_t kKitRefused[] = L"Inštalačný balík %s nie je možné použiť: ";

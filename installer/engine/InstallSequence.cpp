@@ -4,6 +4,7 @@
 // port or mode, record the connection in data.ini, show the end page.
 #include <optional>
 
+#include "engine/Messages.h"
 #include "engine/ServerFolder.h"
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"
@@ -16,7 +17,6 @@ namespace engine {
 
 namespace {
 
-constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";
 constexpr wchar_t kIniWriteError[] = L"Chyba pri zápise do ini súboru!";
 constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
 constexpr wchar_t kGaveUpWaiting[] =

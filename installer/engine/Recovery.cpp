@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/CommandLines.h"
+#include "engine/Messages.h"
 #include "engine/Processes.h"
 #include "engine/Steps.h"
 #include "platform/Errors.h"
@@ -14,28 +15,14 @@ namespace engine {
 namespace {
 
 constexpr wchar_t kStatusRestoring[] = L"Obnovuje sa pôvodný Firebird SQL server...";
-constexpr wchar_t kRestored[] =
-    L"Pôvodný Firebird SQL server bol obnovený, pretože inštaláciu nebolo možné dokončiť: ";
-constexpr wchar_t kNothingLeft[] =
-    L"Inštalácia Firebird SQL servera bola vrátená späť a na počítači nezostali žiadne jej "
-    L"zmeny, pretože ju nebolo možné dokončiť: ";
 constexpr wchar_t kCanceledRestored[] =
     L"Inštalácia bola prerušená a pôvodný Firebird SQL server bol obnovený.";
-constexpr wchar_t kCanceledNothingLeft[] =
-    L"Inštalácia bola prerušená a na počítači nezostali žiadne jej zmeny.";
 constexpr wchar_t kNotRestored[] =
     L"Pôvodný Firebird SQL server sa nepodarilo úplne obnoviť; obnova bude pokračovať pri "
     L"ďalšom spustení inštalácie. Príčina: ";
-constexpr wchar_t kEarlierRolledBack[] =
-    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená; pôvodný stav servera bol "
-    L"obnovený.";
 constexpr wchar_t kEarlierCompleted[] =
     L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená po spustení servera; jej "
     L"posledné kroky boli dokončené.";
-constexpr wchar_t kEarlierIncomplete[] =
-    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
-    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie. Dovtedy sa nová "
-    L"inštalácia nezačne.";
 constexpr wchar_t kUnexpected[] = L"Neočakávaná chyba.";
 // The previous server back in all but one thing: an instance of it that ran
 // does not run again (its port taken since, its program held).

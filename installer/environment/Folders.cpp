@@ -5,6 +5,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "environment/Messages.h"
 #include "environment/Services.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
@@ -14,11 +15,7 @@ namespace environment {
 
 namespace {
 
-constexpr wchar_t kNotTaken[] =
-    L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program z neho sa nespustí: ";
 constexpr wchar_t kNotLocalFixed[] = L"nie je to priečinok na lokálnom pevnom disku.";
-constexpr wchar_t kNoInstance[] =
-    L"žiadna zaregistrovaná inštancia Firebird SQL servera v ňom nemá svoj program.";
 
 using platform::FullPath;
 

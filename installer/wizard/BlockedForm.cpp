@@ -6,6 +6,7 @@
 
 #include "toolkit/Application.h"
 #include "wizard/Dialogs.h"
+#include "wizard/Messages.h"
 #include "wizard/Wizard.h"
 
 namespace wizard {
@@ -14,10 +15,6 @@ namespace {
 
 using toolkit::Kind;
 
-constexpr wchar_t kWaitingText[] =
-    L"Inštalácia nemôže pokračovať. Čaká sa na ukončenie programu na nasledovných počítačoch:";
-constexpr wchar_t kExecutableText[] =
-    L"Inštalácia nemôže pokračovať, aktuálny SQL server je používaný a nedá sa nahradiť.";
 constexpr wchar_t kRunningOn[] = L" na nasledovných počítačoch: ";
 constexpr wchar_t kExecutableInUse[] = L" a jeho súbor bin\\exe\\Kadrix.exe je používaný";
 constexpr int kLabelGrowth = 26;

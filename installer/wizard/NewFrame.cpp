@@ -12,6 +12,7 @@
 #include "resources/Layouts.h"
 #include "toolkit/Seam.h"
 #include "wizard/Dialogs.h"
+#include "wizard/Messages.h"
 
 namespace wizard {
 
@@ -26,8 +27,6 @@ constexpr wchar_t kKitPrefix[] = L"Firebird ";
 constexpr wchar_t kKitWithoutVersion[] = L"Firebird 4.0 64-bit";
 constexpr wchar_t kSearchTitle[] = L"Vyhľadaj súbor aplikácie - kadrix.exe";
 constexpr wchar_t kSearchFilter[] = L"Lumera SQL|kadrix.exe";
-constexpr wchar_t kNotLocalFixed[] =
-    L"Firebird nie je možné nainštalovať. Vyberte aplikáciu na lokálnom pevnom disku!";
 // data.ini and firebird.conf must name the same port for it to be shown.
 constexpr auto kAgreedPort = environment::PortSource::kAgreed;
 

@@ -11,6 +11,7 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "toolkit/Application.h"
+#include "wizard/Messages.h"
 #include "wizard/NewFrame.h"
 #include "wizard/Wizard.h"
 
@@ -24,9 +25,6 @@ namespace {
 // The window's title.
 constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera";
 constexpr wchar_t kCaption64[] = L" 64 bitová verzia";
-constexpr wchar_t kAnotherRunning[] =
-    L"Inštalácia sa nespustila, pretože na tomto počítači už beží iná inštalácia Firebird SQL "
-    L"servera. Spustite ju neskôr znova.";
 
 }  // namespace
 
@@ -115,8 +113,6 @@ bool TWizard::TakeDeploymentGuard() {
 }
 
 bool TWizard::FindApplication() {
-    constexpr wchar_t kNoApplication[] =
-        L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
     // An earlier run cut short is settled before anything reads the server
     // folder: the page must show the server the PC really has.
     if (run_.m_bSilentInstall && run_.m_Journal.Exists()) OpenSetupLog();

@@ -2,8 +2,12 @@
 # from a folder of its own beside the stand-in kit, against an accounting
 # application registered in the test prefix.
 #   source lib.sh BUILD_DIR NAME
+# ISTREL_WINE_LANE=NAME runs it in a prefix of its own (the test prefix's
+# path plus "-NAME"); ISTREL_E2E_PORT=N is the port of the server a script
+# sets up (the fault table installs there too), so that scripts in
+# different prefixes can run side by side.
 # Sets: root, build, wr (Wine runner), drive_c, inst (installer folder, Unix,
-# removed by finish),
+# removed by finish), port (the installation's), default_port,
 # app / appw (application folder, Unix / Windows), fb / fbw (server folder),
 # log (setup log, Unix), netsh_log (the firewall stand-in's log, Unix).
 # Functions below; fail ends the script with 1.
@@ -12,7 +16,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 name="$2"
 wr="$root/cmake/wine-run"
-export ISTREL_WINEPREFIX="${ISTREL_WINEPREFIX:-$root/build/wineprefix}"
+export ISTREL_WINEPREFIX="${ISTREL_WINEPREFIX:-$root/build/wineprefix}${ISTREL_WINE_LANE:+-$ISTREL_WINE_LANE}"
+unset ISTREL_WINE_LANE
 export WINEPREFIX="$ISTREL_WINEPREFIX"
 "$root/scripts/wineprefix" ensure
 drive_c="$WINEPREFIX/drive_c"
@@ -23,7 +28,8 @@ appw='C:\velmora\zentaq\'
 fb="$drive_c/velmora/firebird/firebird_4_0_x64"
 fbw='C:\velmora\firebird\firebird_4_0_x64\'
 log="$app/userdata/setup.log"
-port=50064
+default_port=50064
+port="${ISTREL_E2E_PORT:-$default_port}"
 service="FirebirdServervelmora64b_$port"
 # The installer runs the system's netsh.exe by its full path; the stand-in
 # takes its place, and Wine loads it instead of its builtin only with
@@ -77,7 +83,6 @@ forget_service() {
 cleanup() {
   forget_service "$service"
   unregister_app
-  sleep 0.3
   rm -rf "$drive_c/velmora" "$drive_c/users/"*/Temp/fbclient.dll
   # Wine's own netsh.exe back.
   if [ -f "$system32/netsh.exe.istrel-saved" ]; then

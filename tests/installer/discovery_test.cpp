@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "WinTestSupport.h"
+#include "environment/Messages.h"
 #include "environment/Accounts.h"
 #include "environment/DevicePaths.h"
 #include "environment/Folders.h"
@@ -284,7 +285,6 @@ protected:
     void SetUp() override { ASSERT_TRUE(MakeDirs(folder_)); }
     void TearDown() override {
         for (const auto& name : created_) ForgetService(name);
-        Sleep(200);  // let stopped service processes let go of their files
     }
     // The stand-in server and service tool in a server folder below `sub`.
     std::wstring ServerFolder(const std::wstring& sub) {
@@ -367,10 +367,8 @@ TEST_F(ServiceTest, OnlyAFolderARegisteredInstanceRunsFromIsAKnownServerFolder) 
         EXPECT_EQ(L"", check.reason);
     }
 
-    const std::wstring notTaken =
-        L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program z neho sa nespustí: ";
-    const std::wstring noInstance =
-        L"žiadna zaregistrovaná inštancia Firebird SQL servera v ňom nemá svoj program.";
+    const std::wstring notTaken = environment::kNotTaken;
+    const std::wstring noInstance = environment::kNoInstance;
     // A server nobody registered (what data.ini may name), and the folder
     // above a registered one.
     const std::wstring planted = ServerFolder(L"planted\\");

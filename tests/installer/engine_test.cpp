@@ -7,6 +7,7 @@
 #include <sddl.h>
 
 #include "WinTestSupport.h"
+#include "engine/Messages.h"
 #include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
@@ -22,13 +23,8 @@ using namespace testsupport;
 
 namespace {
 
-constexpr wchar_t kEarlierRolledBack[] =
-    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená; pôvodný stav servera bol "
-    L"obnovený.";
-constexpr wchar_t kEarlierIncomplete[] =
-    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
-    L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie. Dovtedy sa nová "
-    L"inštalácia nezačne.";
+using engine::kEarlierIncomplete;
+using engine::kEarlierRolledBack;
 
 // Every call the engine makes on the user's side, as "Name: text".
 class RecordingUi : public engine::InstallerUi {

@@ -13,6 +13,8 @@
 #include "ScriptedUi.h"
 #include "ZipBuilder.h"
 #include "WinTestSupport.h"
+#include "environment/Messages.h"
+#include "engine/Messages.h"
 #include "archive/ArchiveReader.h"
 #include "engine/Journal.h"
 #include "engine/Transaction.h"
@@ -32,14 +34,10 @@ using wizard::TWizard;
 
 namespace {
 
-constexpr wchar_t kServerInUse[] =
-    L"Aktuálny Firebird SQL server je používaný, nie je možné ho preinštalovať!";
-constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";
-constexpr wchar_t kRestored[] =
-    L"Pôvodný Firebird SQL server bol obnovený, pretože inštaláciu nebolo možné dokončiť: ";
-constexpr wchar_t kNothingLeft[] =
-    L"Inštalácia Firebird SQL servera bola vrátená späť a na počítači nezostali žiadne jej "
-    L"zmeny, pretože ju nebolo možné dokončiť: ";
+using engine::kGdsDeleteError;
+using engine::kNothingLeft;
+using engine::kRestored;
+using engine::kServerInUse;
 const std::string kOldClient = "old client library";
 
 // Ports of this suite; no other suite registers instances for them.
@@ -152,7 +150,6 @@ protected:
             ForgetService(Service64(Port(n)));
             ForgetService(Service32(Port(n)));
         }
-        Sleep(300);  // stopped server processes let go of their files
     }
 
     std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
@@ -741,10 +738,8 @@ TEST_F(InstallSequenceTest, KeptServerNoInstanceRunsFromRunsNothingAndLeavesData
     EXPECT_EQ(L"C:\\old\\firebird.exe", IniValue(ini_, L"FBSERVER"));
     const std::string bytes = ReadBytes(log);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    EXPECT_EQ(21u, text.find(L"Priečinok " + fb_ +
-                             L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program "
-                             L"z neho sa nespustí: žiadna zaregistrovaná inštancia Firebird SQL "
-                             L"servera v ňom nemá svoj program.\r\n"))
+    EXPECT_EQ(21u, text.find(L"Priečinok " + fb_ + environment::kNotTaken +
+                             environment::kNoInstance + L"\r\n"))
         << ToUtf8(text);
     EXPECT_TRUE(OnEndPage(*w));
     EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
@@ -956,8 +951,7 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
 
     ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
-    EXPECT_EQ(L"Inštalácia bola prerušená a na počítači nezostali žiadne jej zmeny.",
-              ui_.messages[1].text);
+    EXPECT_EQ(engine::kCanceledNothingLeft, ui_.messages[1].text);
     EXPECT_TRUE(w->Run().Canceled);
     EXPECT_EQ(wizard::kExitStopped, w->Run().m_nExitCode);
     EXPECT_FALSE(Exists(root_ / L"firebird")) << "the folders the installation made are gone";

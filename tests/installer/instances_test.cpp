@@ -15,8 +15,10 @@
 
 #include "AppDirValue.h"
 #include "Later.h"
+#include "Pump.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
+#include "wizard/Messages.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
@@ -299,10 +301,6 @@ TEST(KillRequest, NamesTheInstallingComputerAndNeedsTheFolder) {
 
 // ---- The blocked dialog ----------------------------------------------------------
 
-void Pump() {
-    toolkit::App().ProcessMessages();
-}
-
 class BlockedFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -345,9 +343,7 @@ TEST_F(BlockedFormTest, ListsTheComputersAndUsersStillRunning) {
     TBlockedForm form(*wizard_);
     EXPECT_EQ(L"Upozornenie", form.Text());
     EXPECT_EQ(app_.Path(), form.m_Dir);
-    EXPECT_EQ(
-        L"Inštalácia nemôže pokračovať. Čaká sa na ukončenie programu na nasledovných počítačoch:",
-        form.Label1->Caption());
+    EXPECT_EQ(wizard::kWaitingText, form.Label1->Caption());
     EXPECT_EQ(L"Názov", Column(*form.blockedList, 0));
     EXPECT_EQ(L"Prihlásený užívateľ", Column(*form.blockedList, 1));
     EXPECT_EQ(L"Storno", form.Storno->Caption());
@@ -391,8 +387,7 @@ TEST_F(BlockedFormTest, OnlyTheExecutableInUseGivesTheLongerNoticeOnEveryRescan)
     TBlockedForm form(*wizard_);
     const int tall = toolkit::App().Scale(52);
     EXPECT_FALSE(form.blockedList->Visible());
-    EXPECT_EQ(L"Inštalácia nemôže pokračovať, aktuálny SQL server je používaný a nedá sa nahradiť.",
-              form.Label1->Caption());
+    EXPECT_EQ(wizard::kExecutableText, form.Label1->Caption());
     EXPECT_EQ(tall, Height(*form.Label1));
     for (int i = 0; i < 3; ++i) {
         form.TimerTimer();

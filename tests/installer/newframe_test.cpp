@@ -11,8 +11,11 @@
 #include <memory>
 
 #include "AppDirValue.h"
+#include "Pump.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
+#include "environment/Messages.h"
+#include "wizard/Messages.h"
 #include "outside/Outside.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
@@ -26,22 +29,11 @@ namespace {
 
 constexpr wchar_t kInstallCaption[] = L"Inštalovať Firebird SQL do priečinka:";
 constexpr wchar_t kInstalledCaption[] = L"Aktuálne nainštalovaný Firebird SQL v priečinku:";
-constexpr wchar_t kNotLocalFixed[] =
-    L"Firebird nie je možné nainštalovať. Vyberte aplikáciu na lokálnom pevnom disku!";
+using wizard::kNotLocalFixed;
 // Client library versions of the stand-ins; the kit carries kKitVersion.
 constexpr wchar_t kKitVersion[] = L"4.0.5.3140";
 constexpr wchar_t kOlderVersion[] = L"4.0.2.0";
 constexpr wchar_t kNewerVersion[] = L"10.2.1.0";
-
-void Pump() {
-    toolkit::App().ProcessMessages();
-}
-
-// As the user clicks it: the control notifies its parent.
-void Click(toolkit::Control& control) {
-    SendMessageW(control.Handle(), BM_CLICK, 0, 0);
-    Pump();
-}
 
 // What a user sees of the server half. A text of a hidden control reads
 // "", and what a case leaves out is "" or false (hence the {}: the
@@ -337,9 +329,7 @@ TEST_F(NewFrameTest, DataIniNamingAServerNoInstanceRunsFromShowsNoServerAndLogsW
     const std::string bytes = ReadBytes(log);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     const std::wstring why =
-        L"Priečinok " + planted +
-        L" sa nepoužije ako priečinok Firebird SQL servera a žiadny program z neho sa "
-        L"nespustí: žiadna zaregistrovaná inštancia Firebird SQL servera v ňom nemá svoj program.";
+        L"Priečinok " + planted + environment::kNotTaken + environment::kNoInstance;
     EXPECT_EQ(21u, text.find(why + L"\r\n")) << ToUtf8(text);
 }
 

@@ -8,6 +8,7 @@
 
 #include "AppDirValue.h"
 #include "WinTestSupport.h"
+#include "wizard/Messages.h"
 #include "outside/Outside.h"
 #include "ComputerName.h"
 #include "wizard/Dialogs.h"
@@ -240,7 +241,7 @@ TEST_F(ProgramTest, WithoutTheApplicationInteractiveShowsErrorThenEnds) {
     Istrel istrel(IstrelExe(), L"", work_.Path());
     HWND box = istrel.WaitWindow(L"Chyba");
     ASSERT_NE(nullptr, box);
-    EXPECT_NE(nullptr, Child(box, L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL."));
+    EXPECT_NE(nullptr, Child(box, wizard::kNoApplication));
     Click(Child(box, L"OK"));
     ASSERT_TRUE(istrel.Ended(10000));
     EXPECT_EQ(4, CountExisting(leftovers_)) << "no window was closed, so nothing was cleaned";

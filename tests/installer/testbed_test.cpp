@@ -23,7 +23,6 @@ protected:
     }
     void TearDown() override {
         ForgetService(service_);
-        Sleep(200);  // let the stopped service process let go of its files
     }
     long Tool(const std::wstring& command) {
         return RunWait(L"\"" + folder_ + L"instsvc.exe\" " + command + L" -n " + name_);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "Pump.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "wizard/NewFrame.h"
@@ -22,12 +23,6 @@ using namespace toolkit;
 
 namespace {
 
-void Pump() { App().ProcessMessages(); }
-
-void UserClick(Control& c) {
-    SendMessageW(c.Handle(), BM_CLICK, 0, 0);
-    Pump();
-}
 
 class ToolkitTest : public ::testing::Test {
 protected:
@@ -82,7 +77,7 @@ TEST_F(ToolkitTest, CheckBoxNotifiesEveryChangeAndNoRepeat) {
     ch.SetChecked(true);
     ch.SetChecked(true);
     EXPECT_EQ(L"ch", f.log);
-    UserClick(ch);
+    Click(ch);
     EXPECT_FALSE(ch.Checked());
     EXPECT_EQ(L"chch", f.log);
 }
@@ -90,7 +85,7 @@ TEST_F(ToolkitTest, CheckBoxNotifiesEveryChangeAndNoRepeat) {
 TEST_F(ToolkitTest, RadioButtonsOfOneGroupExcludeEachOther) {
     SampleForm f;
     auto &g1 = f.Get<RadioButton>(L"g1"), &g2 = f.Get<RadioButton>(L"g2"), &g3 = f.Get<RadioButton>(L"g3");
-    UserClick(g3);
+    Click(g3);
     EXPECT_FALSE(g1.Checked());
     EXPECT_FALSE(g2.Checked());
     EXPECT_TRUE(g3.Checked());
@@ -133,13 +128,13 @@ TEST_F(ToolkitTest, TabFollowsTheTabOrderIntoGroupBoxes) {
 TEST_F(ToolkitTest, ExceptionFromHandlerIsShownAndTheFormCarriesOn) {
     SampleForm f;
     f.Get<Button>(L"btnA").SetOnClick([] { throw platform::Error(L"Archív nie je možné otvoriť."); });
-    UserClick(f.Get<Button>(L"btnA"));
+    Click(f.Get<Button>(L"btnA"));
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Archív nie je možné otvoriť.", ui_.messages[0].text);
     EXPECT_EQ(App().Title(), ui_.messages[0].caption);
     EXPECT_EQ(kError, ui_.messages[0].type);
     EXPECT_EQ(std::vector<std::wstring>{L"OK"}, ui_.messages[0].buttons);
-    UserClick(f.Get<Button>(L"btnB"));
+    Click(f.Get<Button>(L"btnB"));
     EXPECT_EQ(L"B", f.log);
     EXPECT_FALSE(App().Terminated());
 }

@@ -9,8 +9,10 @@
 #include <thread>
 
 #include "AppDirValue.h"
+#include "Pump.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
+#include "wizard/Messages.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "resources/Layouts.h"
@@ -26,20 +28,12 @@ using wizard::TWizard;
 
 namespace {
 
-constexpr wchar_t kNoApplication[] =
-    L"Inštalácia nemôže pokračovať. Nainštalujte najprv program Lumera SQL.";
+using wizard::kNoApplication;
 
 void Touch(const std::wstring& path) {
     size_t slash = path.find_last_of(L'\\');
     MakeDirs(path.substr(0, slash + 1));
     ASSERT_TRUE(WriteBytes(path, "x")) << ToUtf8(path);
-}
-
-void Pump() { toolkit::App().ProcessMessages(); }
-
-void Press(toolkit::Button& button) {
-    SendMessageW(button.Handle(), BM_CLICK, 0, 0);
-    Pump();
 }
 
 class WizardTest : public ::testing::Test {
@@ -276,9 +270,7 @@ private:
 };
 
 TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNothing) {
-    constexpr wchar_t kAnotherRunning[] =
-        L"Inštalácia sa nespustila, pretože na tomto počítači už beží iná inštalácia Firebird "
-        L"SQL servera. Spustite ju neskôr znova.";
+    using wizard::kAnotherRunning;
     // The running deployment's journal, which a second start must not settle.
     const std::wstring journal = engine::Journal::DefaultPath();
     MakeDirs(journal.substr(0, journal.find_last_of(L'\\') + 1));
@@ -368,7 +360,7 @@ TEST_F(WizardTest, NextAndBackFollowThePageLinks) {
     EXPECT_TRUE(w->Next->IsDefault());
     EXPECT_FALSE(w->OK->Visible());
 
-    Press(*w->Next);
+    Click(*w->Next);
     EXPECT_EQ(w->ProgressFrame.get(), w->m_ActiveFrame);
     EXPECT_FALSE(w->NewFrame->Visible());
     EXPECT_TRUE(w->ProgressFrame->Visible());
@@ -376,7 +368,7 @@ TEST_F(WizardTest, NextAndBackFollowThePageLinks) {
     EXPECT_TRUE(w->OK->Visible());
     EXPECT_FALSE(w->Next->Visible());
 
-    Press(*w->Back);
+    Click(*w->Back);
     EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
     EXPECT_TRUE(w->NewFrame->Visible());
     EXPECT_FALSE(w->ProgressFrame->Visible());
@@ -426,9 +418,9 @@ TEST_F(WizardTest, StornoDuringExtractionAsksAndSetsCanceledOnYesOnly) {
     auto w = Make();
     w->Run().Zip = &archive;
     ui_.answers = {wizard::kResultNo, wizard::kResultYes};
-    Press(*w->Cancel);
+    Click(*w->Cancel);
     EXPECT_FALSE(w->Run().Canceled);
-    Press(*w->Cancel);
+    Click(*w->Cancel);
     EXPECT_TRUE(w->Run().Canceled);
     ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
@@ -494,7 +486,7 @@ TEST_F(CloseTest, FinishOnTheEndPageClosesTheWindow) {
     w->m_ActiveFrame = w->EndFrame.get();
     w->EndFrame->SetVisible(true);
     w->OK->SetCaption(L"Koniec");
-    Press(*w->OK);
+    Click(*w->OK);
     EXPECT_TRUE(w->Closed());
     EXPECT_EQ(0, CountExisting(leftovers_));
     EXPECT_TRUE(toolkit::App().Terminated());

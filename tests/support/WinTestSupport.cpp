@@ -164,7 +164,14 @@ DWORD ServiceState(const std::wstring& serviceName) {
 void ForgetService(const std::wstring& serviceName) {
     SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!scm) return;
+    HANDLE process = nullptr;
     if (SC_HANDLE svc = OpenServiceW(scm, serviceName.c_str(), SERVICE_ALL_ACCESS)) {
+        SERVICE_STATUS_PROCESS running{};
+        DWORD need = 0;
+        if (QueryServiceStatusEx(svc, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&running),
+                                 sizeof running, &need) &&
+            running.dwProcessId != 0)
+            process = OpenProcess(SYNCHRONIZE, FALSE, running.dwProcessId);
         SERVICE_STATUS st{};
         if (ControlService(svc, SERVICE_CONTROL_STOP, &st)) {
             for (int i = 0; i < 100 && QueryServiceStatus(svc, &st) &&
@@ -176,6 +183,11 @@ void ForgetService(const std::wstring& serviceName) {
         CloseServiceHandle(svc);
     }
     CloseServiceHandle(scm);
+    // A stopped service's process may still hold its files for a moment.
+    if (process) {
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
 }
 
 bool RegisterInstance(const std::wstring& instance, const std::wstring& binaryPath) {

@@ -60,7 +60,8 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs = 10000);
 
 // Current state of a service (SERVICE_RUNNING...), 0 when it does not exist.
 DWORD ServiceState(const std::wstring& serviceName);
-// Stops and deletes a service if present; used to tidy up after tests.
+// Stops and deletes a service if present, and returns once its process has
+// ended (or after 5 s); used to tidy up after tests.
 void ForgetService(const std::wstring& serviceName);
 // Registers a stopped, demand-start service "FirebirdServer" + instance,
 // displayed as the service tool displays one, that runs `binaryPath` (as
