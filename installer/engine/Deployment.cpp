@@ -9,6 +9,7 @@
 #include "engine/ExtractionRules.h"
 #include "engine/ServerFolder.h"
 #include "engine/Steps.h"
+#include "engine/Tools.h"
 #include "engine/Transaction.h"
 #include "environment/Accounts.h"
 #include "environment/ConfigFiles.h"
@@ -132,7 +133,7 @@ public:
             return RollBackAndReport(run_, ui_);
         }
         if (run_.m_bIsNT) {
-            OpenFirewall(run_, ui_);
+            OpenFirewall(run_.m_szFBDir, ui_);
             tx_.RecordFirewall();
         }
         return true;
@@ -249,7 +250,7 @@ void ZipFileFailure(Installation& run, InstallerUi& /*ui*/, const std::wstring& 
     action = choice.action;
     if (action == archive::fxaIgnore && choice.report.empty()) {
         // An entry that may fail quietly keeps the file the folder had.
-        Transaction(run.m_Journal).KeepPrevious(run.m_szFBDir + fileName);
+        Transaction(run.m_Journal).PutBackPrevious(run.m_szFBDir + fileName);
         return;
     }
     // Any other entry missing would leave a server of two versions: the

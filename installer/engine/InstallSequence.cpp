@@ -56,12 +56,13 @@ public:
             ui_.ShowProgressPage();
             if (!InstallServer(run_, choices_, ui_)) return {SequenceOutcome::kEnded, {}};
         }
-        PlaceClientFiles(run_, ui_);
+        const DeploymentHeader where = HeaderFor(run_, choices_.mode, installServer);
+        PlaceClientFiles(where, run_.m_szGdsSource, ui_);
         PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
         // A kept server is one the installer did not fill in this run.
         if (installServer ? environment::IsFBInstalled(run_.m_szFBDir) : IsKnownServer(run_, ui_)) {
             if (!installServer && !ReconfigureKeptServer()) return {SequenceOutcome::kEnded, {}};
-            WriteDataIni(run_, ModeCode(), ui_);
+            WriteDataIni(where, ui_);
         }
         // What a later start would otherwise finish again.
         if (run_.m_Journal.Exists()) Transaction(run_.m_Journal).Finish();
@@ -206,18 +207,19 @@ private:
 
 }  // namespace
 
-void PlaceClientFiles(const Installation& run, InstallerUi& ui) {
-    const std::wstring exe = run.m_szAppDir + outside::kAppExeDir;
-    const std::wstring& fb = run.m_szFBDir;
+void PlaceClientFiles(const DeploymentHeader& where, const std::wstring& gdsSource,
+                      InstallerUi& ui) {
+    const std::wstring exe = where.appDir + outside::kAppExeDir;
+    const std::wstring& fb = where.serverDir;
     const std::wstring gds = exe + outside::kAppGds32, client = exe + outside::kAppFbclient;
     // A server that was not installed brings no new client library;
     // deleting the application's own would leave it with none.
-    if (!run.m_szGdsSource.empty() && EntryExists(run.m_szGdsSource)) {
+    if (!gdsSource.empty() && EntryExists(gdsSource)) {
         // A link here is reported by the copy that follows.
         if (EntryExists(gds) && environment::DeleteSharedFile(gds) == SharedChange::kFailed)
             ui.ReportFailure(kGdsDeleteError);
-        CopyOver(run.m_szGdsSource, gds, ui);
-        CopyOver(run.m_szGdsSource, client, ui);
+        CopyOver(gdsSource, gds, ui);
+        CopyOver(gdsSource, client, ui);
     }
     SupplyWhenMissing(fb + outside::kClient32Dll, gds, ui);
     SupplyWhenMissing(gds, client, ui);
@@ -237,13 +239,13 @@ void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDi
     CopyOver(tool, appDir + outside::kToolDir + outside::kToolExe, ui);
 }
 
-void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui) {
-    const std::wstring ini = WithDelimiter(run.m_szAppDir) + outside::kDataIni;
-    const std::wstring server = run.m_szFBDir + outside::kServerExe;
+void WriteDataIni(const DeploymentHeader& where, InstallerUi& ui) {
+    const std::wstring ini = WithDelimiter(where.appDir) + outside::kDataIni;
+    const std::wstring server = where.serverDir + outside::kServerExe;
     const std::pair<const wchar_t*, const std::wstring*> values[] = {
-        {outside::kIniPort, &run.m_szFBPort},
+        {outside::kIniPort, &where.port},
         {outside::kIniServer, &server},
-        {outside::kIniMode, &modeCode}};
+        {outside::kIniMode, &where.modeCode}};
     // The profile functions follow a link: data.ini must be none.
     const SharedChange written = environment::ChangeSharedFileByName(ini, [&] {
         for (const auto& [key, value] : values)

@@ -7,6 +7,7 @@
 #include "engine/CommandLines.h"
 #include "engine/ServiceRecords.h"
 #include "engine/Steps.h"
+#include "engine/Tools.h"
 #include "environment/ConfText.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
@@ -64,7 +65,7 @@ bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerU
     // service manager does.
     const std::wstring start = ServiceToolCommand(run.m_szFBDir, outside::kToolStart, run.m_szFBPort);
     // Only a tool that did not run or crashed (a negative code) fails here.
-    if (const ProgramResult result = RunTool(run, start); !result.Ended() || result.exitCode < 0)
+    if (const ProgramResult result = RunTool(start); !result.Ended() || result.exitCode < 0)
         return Fail(run, ToolFailure(start, result));
     if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
         return Fail(run, L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");

@@ -242,7 +242,6 @@ void Transaction::Begin(const DeploymentHeader& h) {
     journal_.Append({kRun,
                      {h.installsServer ? L"install" : L"reconfigure", h.appDir, h.serverDir, h.port,
                       h.modeCode, h.installerDir}});
-    begun_ = true;
 }
 
 void Transaction::RemovingService(const std::wstring& serviceName) {
@@ -292,7 +291,7 @@ void Transaction::SavingCopy(const std::wstring& path) {
         platform::ThrowLastError();
 }
 
-void Transaction::KeepPrevious(const std::wstring& path) {
+void Transaction::PutBackPrevious(const std::wstring& path) {
     PutBack(path);
 }
 

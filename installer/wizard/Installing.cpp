@@ -1,6 +1,5 @@
 // The wizard's side of an installation: the parameters page's choices for
-// the engine, the thin members that forward to it, and the user interface
-// it reports to.
+// the engine, and the user interface it reports to.
 #include <windows.h>
 
 #include "engine/Installation.h"
@@ -101,15 +100,6 @@ void TWizard::RefusePort() {
     reports_.ShowError(kPortRule);
     SetFocus(NewFrame->edPort->Handle());
     SendMessageW(NewFrame->edPort->Handle(), EM_SETSEL, 0, -1);
-}
-
-void TWizard::ZipOverallProgress(double progress, bool& cancel) {
-    engine::ZipOverallProgress(run_, *this, progress, cancel);
-}
-
-void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
-                             archive::TZFProcessFileFailureAction& action) {
-    engine::ZipFileFailure(run_, *this, fileName, errorMessage, action);
 }
 
 // ---- engine::InstallerUi ------------------------------------------------------------------

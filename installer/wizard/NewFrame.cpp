@@ -31,12 +31,6 @@ constexpr wchar_t kNotLocalFixed[] =
 // data.ini and firebird.conf must name the same port for it to be shown.
 constexpr auto kAgreedPort = environment::PortSource::kAgreed;
 
-UINT SystemDriveType(const std::wstring& root) {
-    return GetDriveTypeW(root.c_str());
-}
-
-DriveTypeQuery g_driveType = SystemDriveType;
-
 using platform::WithDelimiter;
 
 using platform::FileExists;
@@ -77,12 +71,6 @@ size_t FindNoCase(const std::wstring& text, const std::wstring& part) {
 }
 
 }  // namespace
-
-DriveTypeQuery SetDriveTypeQuery(DriveTypeQuery query) {
-    DriveTypeQuery previous = g_driveType;
-    g_driveType = query ? query : SystemDriveType;
-    return previous;
-}
 
 int32_t VersionNumber(const std::wstring& numberForm) {
     if (numberForm.empty()) return 0;
@@ -250,7 +238,7 @@ void TNewFrame::btnSearchClick() {
         return;
     }
     size_t exe = FindNoCase(path, outside::kAppExe);
-    if (exe == std::wstring::npos || g_driveType(path.substr(0, 3)) != DRIVE_FIXED) {
+    if (exe == std::wstring::npos || GetDriveTypeW(path.substr(0, 3).c_str()) != DRIVE_FIXED) {
         reports_.ShowError(kNotLocalFixed);
         return;
     }

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveReader.h"
 #include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
@@ -57,10 +56,11 @@ public:
     void FormCreate();
     void FormShow();   // unattended: opens the setup log, then OKClick
     void FormClose();  // the clean-up when the window closes
-    // Deletes the markers in m_OwnMarkers, once, and settles the journal
-    // when this run holds the deployment guard; every way out of the
-    // program runs it.
-    void RemoveOwnMarkers();
+    // Leaves the PC settled, on every way out of the program: deletes the
+    // markers in m_OwnMarkers, once, and, when this run holds the
+    // deployment guard, settles the journal (an unfinished deployment
+    // rolled back, a committed one completed).
+    void SettleBeforeExit();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
     void NextClick();
@@ -84,11 +84,6 @@ public:
     // The application folder the parameters page shows, else the run's,
     // ending in "\"; empty when there is none yet.
     std::wstring ShownAppDir() const;
-
-    // The archive reader's events during the extraction (the engine's).
-    void ZipOverallProgress(double progress, bool& cancel);
-    void ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
-                        archive::TZFProcessFileFailureAction& action);
 
     // Controls.
     toolkit::Panel* Panel1;

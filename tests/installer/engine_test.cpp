@@ -33,6 +33,7 @@ constexpr wchar_t kEarlierIncomplete[] =
 class RecordingUi : public engine::InstallerUi {
 public:
     std::vector<std::wstring> calls;
+    int32_t advanced = 0;  // AdvanceProgress's units, summed
 
     bool Confirm(const std::wstring& q, Asked) override { return Note(L"Confirm", q), false; }
     void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
@@ -46,7 +47,7 @@ public:
     void ExtendProgress(int32_t, const std::wstring& status) override {
         Note(L"ExtendProgress", status);
     }
-    void AdvanceProgress(int32_t) override {}
+    void AdvanceProgress(int32_t units) override { advanced += units; }
     void KeepResponsive() override {}
 
 private:
@@ -247,6 +248,60 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     EXPECT_FALSE(Exists(app + outside::kStopMarker));
     EXPECT_FALSE(Exists(journalPath_));
     EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll"));
+}
+
+// ---- The extraction's events ----------------------------------------------------------
+
+struct FailureCase {
+    const char* name;
+    bool canceled;
+    const wchar_t* file;
+    archive::TZFProcessFileFailureAction action;
+    bool failsTheDeployment;
+};
+
+class ZipFileFailureTest : public EngineTest, public ::testing::WithParamInterface<FailureCase> {};
+
+// A failed entry ends the extraction, the reason kept for the rollback's
+// report; the two that may fail quietly are skipped and nothing is shown.
+TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
+    const FailureCase& c = GetParam();
+    run_.Canceled = c.canceled;
+    archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
+    engine::ZipFileFailure(run_, ui_, c.file, L"Prístup bol odmietnutý.", action);
+    EXPECT_EQ(c.action, action);
+    EXPECT_TRUE(ui_.calls.empty());
+    EXPECT_EQ(c.failsTheDeployment ? L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý."
+                                   : L"",
+              run_.m_Failure);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ZipFileFailureTest,
+    ::testing::Values(
+        FailureCase{"Reported", false, L"intl\\fbintl.conf", archive::fxaAbort, true},
+        FailureCase{"MessageFileUpperCase", false, L"FIREBIRD.MSG", archive::fxaIgnore, false},
+        FailureCase{"VorselExe", false, L"bin\\exe\\Vorsel.exe", archive::fxaIgnore, false},
+        FailureCase{"AfterCancel", true, L"intl\\fbintl.conf", archive::fxaAbort, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, ProgressAdvancesTheBarByNewUnitsOnly) {
+    run_.m_RequiredBytes = 1000;
+    bool cancel = true;
+    engine::ZipOverallProgress(run_, ui_, 0, cancel);
+    EXPECT_FALSE(cancel);
+    engine::ZipOverallProgress(run_, ui_, 50.5, cancel);  // rounds to 50
+    EXPECT_EQ(500, ui_.advanced);
+    engine::ZipOverallProgress(run_, ui_, 51.5, cancel);  // rounds to 52
+    EXPECT_EQ(520, ui_.advanced);
+    EXPECT_EQ(520, run_.m_ProgressNext);
+    engine::ZipOverallProgress(run_, ui_, 51.9, cancel);
+    EXPECT_EQ(520, ui_.advanced);
+    run_.Canceled = true;
+    engine::ZipOverallProgress(run_, ui_, 100, cancel);
+    EXPECT_EQ(1000, ui_.advanced);
+    EXPECT_EQ(1000, run_.m_ProgressPrevious);
+    EXPECT_TRUE(cancel);
 }
 
 // ---- Deployment guard -----------------------------------------------------------------

@@ -1015,62 +1015,6 @@ TEST_F(InstallSequenceTest, FileThatCannotBeReplacedStopsTheDeploymentBeforeTheE
     EXPECT_TRUE(w->Closed());
 }
 
-struct FailureCase {
-    const char* name;
-    bool canceled;
-    const wchar_t* file;
-    archive::TZFProcessFileFailureAction action;
-    bool failsTheDeployment;
-};
-
-class ZipFileFailureTest : public InstallSequenceTest,
-                           public ::testing::WithParamInterface<FailureCase> {};
-
-// A failed entry ends the extraction, the reason kept for the rollback's
-// report; the two that may fail quietly are skipped and nothing is shown.
-TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
-    const FailureCase& c = GetParam();
-    auto w = Make();
-    w->Run().Canceled = c.canceled;
-    archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
-    w->ZipFileFailure(c.file, L"Prístup bol odmietnutý.", action);
-    EXPECT_EQ(c.action, action);
-    EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(c.failsTheDeployment ? L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý."
-                                   : L"",
-              w->Run().m_Failure);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Failures, ZipFileFailureTest,
-    ::testing::Values(
-        FailureCase{"Reported", false, L"intl\\fbintl.conf", archive::fxaAbort, true},
-        FailureCase{"MessageFileUpperCase", false, L"FIREBIRD.MSG", archive::fxaIgnore, false},
-        FailureCase{"VorselExe", false, L"bin\\exe\\Vorsel.exe", archive::fxaIgnore, false},
-        FailureCase{"AfterCancel", true, L"intl\\fbintl.conf", archive::fxaAbort, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {
-    auto w = Make();
-    w->ProgressFrame->pbSetup->SetMax(1000);
-    w->Run().m_RequiredBytes = 1000;
-    bool cancel = true;
-    w->ZipOverallProgress(0, cancel);
-    EXPECT_FALSE(cancel);
-    w->ZipOverallProgress(50.5, cancel);  // rounds to 50
-    EXPECT_EQ(500, w->ProgressFrame->pbSetup->Position());
-    w->ZipOverallProgress(51.5, cancel);  // rounds to 52
-    EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
-    EXPECT_EQ(520, w->Run().m_ProgressNext);
-    w->ZipOverallProgress(51.9, cancel);
-    EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
-    w->Run().Canceled = true;
-    w->ZipOverallProgress(100, cancel);
-    EXPECT_EQ(1000, w->ProgressFrame->pbSetup->Position());
-    EXPECT_EQ(1000, w->Run().m_ProgressPrevious);
-    EXPECT_TRUE(cancel);
-}
-
 // ---- The legacy 2.5 server -------------------------------------------------------------
 
 // The legacy server lives under the real Program Files folder, whose name
