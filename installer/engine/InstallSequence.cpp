@@ -167,35 +167,39 @@ private:
         const bool portChanged = run_.m_szFBPort != known;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return true;
-        run_.m_Failure.clear();
         Transaction tx(run_.m_Journal);
+        bool moved = false;
+        std::optional<std::wstring> failure;
         try {
             tx.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/false));
             // The tool runs, and registers the server to run as LocalSystem.
             ServerPrograms programs;
-            if (!programs.Take(run_, {outside::kServiceTool, outside::kServerExe}) ||
-                !MoveKeptServer(portChanged, conf, ini))
-                return RollBackAndReport(run_, ui_);
+            programs.Take(run_.m_szFBDir, {outside::kServiceTool, outside::kServerExe});
+            moved = MoveKeptServer(portChanged, conf, ini);
         } catch (...) {
-            Fail(run_, CurrentErrorText());
-            return RollBackAndReport(run_, ui_);
+            failure = CurrentErrorText();
+        }
+        if (!moved) {
+            RollBackAndReport(run_.m_Journal, ui_, failure);
+            return false;
         }
         tx.Commit();
         return true;
     }
 
+    // SetupService's answer: false on a Windows without services.
     bool MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
         // The instance runs on the port its firebird.conf sets, whatever
         // data.ini says; left registered it would start beside the new one.
         const std::wstring old =
             portChanged ? environment::ReadFBPort(conf, ini, environment::PortSource::kServer)
                         : run_.m_szFBPort;
-        if (FindInstance(run_, old) != 0 && !RemoveService(run_, old)) return false;
+        if (FindInstance(run_, old) != 0) RemoveService(run_, old);
         // Kept aside only now, after the removal: a rollback undoes in
         // reverse, so the file is back before the old instance starts again.
         if (EntryExists(conf)) Transaction(run_.m_Journal).SavingCopy(conf);
         if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
-        return SetupService(run_, choices_.mode, ui_);
+        return SetupService(run_, choices_.mode);
     }
 
     std::wstring ModeCode() const { return choices_.mode ? choices_.mode->iniCode : L""; }

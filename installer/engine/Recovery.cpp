@@ -1,6 +1,6 @@
-// What the deployment steps share about failing and giving the PC back its
-// previous server: the first reason kept, the rollback and its report, and
-// the settlement of an earlier run's journal.
+// Giving the PC back its previous server: a failed or cancelled
+// deployment's rollback and its report, and the settlement of an earlier
+// run's journal.
 #include <exception>
 #include <vector>
 
@@ -74,11 +74,6 @@ void FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool fi
 
 }  // namespace
 
-bool Fail(Installation& run, const std::wstring& why) {
-    if (run.m_Failure.empty()) run.m_Failure = why;
-    return false;
-}
-
 DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,
                            bool installsServer) {
     return {installsServer, run.m_szAppDir, run.m_szFBDir,
@@ -97,22 +92,20 @@ std::wstring CurrentErrorText() {
     }
 }
 
-bool RollBackAndReport(Installation& run, InstallerUi& ui) {
+void RollBackAndReport(Journal& journal, InstallerUi& ui,
+                       const std::optional<std::wstring>& failure) {
     ui.ExtendProgress(0, kStatusRestoring);
     ui.KeepResponsive();
-    const SettleResult result = RollBack(run.m_Journal);
-    const bool canceled = run.m_Failure.empty();
+    const SettleResult result = RollBack(journal);
     if (result.outcome == Settled::kIncomplete)
-        ui.ReportFailure(kNotRestored + (canceled ? kCanceledNothingLeft : run.m_Failure));
+        ui.ReportFailure(kNotRestored + failure.value_or(kCanceledNothingLeft));
     else if (!result.notRunning.empty())
-        ui.ReportFailure(canceled ? NotRunningText(kCanceledBackNotRunning, result.notRunning)
-                                  : NotRunningText(kBackNotRunning, result.notRunning) +
-                                        run.m_Failure);
-    else if (canceled)
+        ui.ReportFailure(failure ? NotRunningText(kBackNotRunning, result.notRunning) + *failure
+                                 : NotRunningText(kCanceledBackNotRunning, result.notRunning));
+    else if (!failure)
         ui.Inform(result.hadPreviousServer ? kCanceledRestored : kCanceledNothingLeft);
     else
-        ui.ReportFailure((result.hadPreviousServer ? kRestored : kNothingLeft) + run.m_Failure);
-    return false;
+        ui.ReportFailure((result.hadPreviousServer ? kRestored : kNothingLeft) + *failure);
 }
 
 bool SettleEarlierRun(Installation& run, InstallerUi& ui) {

@@ -21,26 +21,26 @@ bool IsKnownServer(const Installation& run, InstallerUi& ui) {
     return check.trust == environment::ServerFolderTrust::kKnown;
 }
 
-bool ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t*> names) {
+void ServerPrograms::Take(const std::wstring& serverDir,
+                          std::initializer_list<const wchar_t*> names) {
     for (const wchar_t* name : names) {
-        const std::wstring program = run.m_szFBDir + name;
+        const std::wstring program = serverDir + name;
         platform::UniqueKernelHandle held =
             platform::OpenEntry(program, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
         if (!held)
-            return Fail(run, L"Program " + program + L" sa nedá otvoriť: " +
-                                 platform::SystemErrorText(GetLastError()));
+            throw platform::Error(L"Program " + program + L" sa nedá otvoriť: " +
+                                  platform::SystemErrorText(GetLastError()));
         if (!platform::HasTrustedOwner(program))
-            return Fail(run, L"Program " + program + kForeignOwner);
+            throw platform::Error(L"Program " + program + kForeignOwner);
         held_.push_back(std::move(held));
     }
-    return ProtectServerFolder(run);
+    ProtectServerFolder(serverDir);
 }
 
-bool ProtectServerFolder(Installation& run) {
-    if (platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
-        return true;
-    return Fail(run, L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
-                         platform::SystemErrorText(GetLastError()));
+void ProtectServerFolder(const std::wstring& serverDir) {
+    if (!platform::CreateProtectedFolder(serverDir, platform::Protection::kUsersReadExecute))
+        throw platform::Error(L"Priečinku " + serverDir + L" sa nedajú nastaviť práva: " +
+                              platform::SystemErrorText(GetLastError()));
 }
 
 }  // namespace engine

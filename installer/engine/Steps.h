@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "engine/Installation.h"
@@ -17,10 +18,6 @@ namespace engine {
 using platform::EntryExists;
 using platform::WithDelimiter;
 
-// Keeps the first reason the deployment cannot go on; false, for
-// `return Fail(...)`.
-bool Fail(Installation& run, const std::wstring& why);
-
 // The state of the instance registered for `port` in m_szFBDir (named by
 // InstanceName), 0 when there is none. A port that breaks the port rule,
 // as one read from files a user may write can, names no instance: it never
@@ -33,8 +30,9 @@ DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* m
 
 // Undoes the deployment the journal records, says on the progress page and
 // then to the user (or in the log) that the previous server is back and
-// why (run.m_Failure, or the cancel). Always false.
-bool RollBackAndReport(Installation& run, InstallerUi& ui);
+// why: `failure`, or the user's cancel when there is none.
+void RollBackAndReport(Journal& journal, InstallerUi& ui,
+                       const std::optional<std::wstring>& failure);
 
 // The text of the exception being handled, for the user.
 std::wstring CurrentErrorText();

@@ -1,7 +1,7 @@
 #include "engine/Tools.h"
 
 #include "engine/CommandLines.h"
-#include "engine/Steps.h"
+#include "platform/Errors.h"
 
 namespace engine {
 
@@ -18,14 +18,15 @@ std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& r
            L".";
 }
 
-bool RunToolOrFail(Installation& run, const std::wstring& commandLine) {
+void RunToolChecked(const std::wstring& commandLine) {
     const ProgramResult result = RunTool(commandLine);
-    return result.EndedWith(0) || Fail(run, ToolFailure(commandLine, result));
+    if (!result.EndedWith(0)) throw platform::Error(ToolFailure(commandLine, result));
 }
 
-bool RunToolInTime(Installation& run, const std::wstring& commandLine) {
+void RunToolInTime(const std::wstring& commandLine) {
     const ProgramResult result = RunTool(commandLine);
-    return result.state != ProgramResult::kTimedOut || Fail(run, ToolFailure(commandLine, result));
+    if (result.state == ProgramResult::kTimedOut)
+        throw platform::Error(ToolFailure(commandLine, result));
 }
 
 void OpenFirewall(const std::wstring& serverDir, InstallerUi& ui) {

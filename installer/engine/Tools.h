@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "engine/Processes.h"
 
@@ -12,12 +11,12 @@ namespace engine {
 
 // Runs an outside program, minimised, and waits for it.
 ProgramResult RunTool(const std::wstring& commandLine);
-// As RunTool; a program that could not start or failed is the
-// deployment's failure. True when it ended with 0.
-bool RunToolOrFail(Installation& run, const std::wstring& commandLine);
+// As RunTool; a program that could not start or did not end with 0 raises
+// platform::Error with ToolFailure's text.
+void RunToolChecked(const std::wstring& commandLine);
 // As RunTool for a program whose exit code says nothing; only a run past
-// the time limit is the deployment's failure. False then.
-bool RunToolInTime(Installation& run, const std::wstring& commandLine);
+// the time limit raises platform::Error.
+void RunToolInTime(const std::wstring& commandLine);
 // Why a program's run counts as failed, for the user.
 std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result);
 

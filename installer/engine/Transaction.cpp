@@ -253,8 +253,7 @@ void Transaction::RegisteringService(const std::wstring& serviceName) {
     journal_.Append(JournalRecord{kRegistered, {serviceName}});
 }
 
-std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
-                                        const archive::ArchiveSurvey& kit) {
+void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
     std::vector<JournalRecord> plan;
     const size_t serverFolder = serverDir.size() - 1;  // without its "\"
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
@@ -270,10 +269,9 @@ std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
     journal_.Append(plan);
     for (const std::wstring& path : replaced) {
         if (!MoveFileExW(path.c_str(), (path + kAsideSuffix).c_str(), MOVEFILE_REPLACE_EXISTING))
-            return L"Súbor " + path + L" sa nedá presunúť: " +
-                   platform::SystemErrorText(GetLastError());
+            throw platform::Error(L"Súbor " + path + L" sa nedá presunúť: " +
+                                  platform::SystemErrorText(GetLastError()));
     }
-    return {};
 }
 
 void Transaction::SavingCopy(const std::wstring& path) {

@@ -41,9 +41,9 @@ public:
     void RemovingService(const std::wstring& serviceName);
     void RegisteringService(const std::wstring& serviceName);
     // Makes room for the kit in the server folder: the folders it lacks are
-    // recorded, and every file the kit replaces is moved aside. Empty on
-    // success, otherwise why a file could not be moved.
-    std::wstring PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit);
+    // recorded, and every file the kit replaces is moved aside. Raises
+    // platform::Error saying which file could not be moved, and why.
+    void PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit);
     // Puts the moved-aside file back at once, for an entry that may fail
     // without a word; nothing is recorded (the move's record undoes to
     // nothing once the file is back).

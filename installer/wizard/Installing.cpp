@@ -167,6 +167,19 @@ void TWizard::KeepResponsive() {
     toolkit::App().ProcessMessages();
 }
 
+void TWizard::ExtractionStarted() {
+    extracting_ = true;
+    cancelRequested_ = false;
+}
+
+void TWizard::ExtractionEnded() {
+    extracting_ = false;
+}
+
+bool TWizard::CancelRequested() {
+    return cancelRequested_;
+}
+
 void TWizard::ShowEndPage() {
     EndFrame->SetInfo();
     ShowPage(EndFrame.get());

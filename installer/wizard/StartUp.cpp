@@ -62,8 +62,6 @@ void TWizard::ResetRun() {
         }
     }
     SetText(std::wstring(kCaption) + kCaption64);
-    run_.Zip = nullptr;
-    run_.m_RequiredBytes = run_.m_ProgressPrevious = run_.m_ProgressNext = 0;
     run_.m_szGdsSource.clear();
 
     if (Unseen())

@@ -94,7 +94,7 @@ void TWizard::BindHandlers() {
     // The close icon during the extraction asks as "Storno" does: closing
     // there would run the clean-up under a half-replaced server.
     BindCloseQuery([this] {
-        if (!(run_.Zip && run_.Zip->IsOpen())) return true;
+        if (!extracting_) return true;
         CancelClick();
         return false;
     });
@@ -152,10 +152,10 @@ void TWizard::BackClick() {
 }
 
 void TWizard::CancelClick() {
-    if (run_.Zip && run_.Zip->IsOpen()) {
-        // The extraction looks at run_.Canceled at its next progress step.
-        run_.Canceled = reports_.AskQuestion(L"Ukončiť?") == kResultYes;
-        if (run_.Canceled) run_.SetExitCode(kExitStopped);
+    if (extracting_) {
+        // The extraction asks CancelRequested at its next progress step.
+        cancelRequested_ = reports_.AskQuestion(L"Ukončiť?") == kResultYes;
+        if (cancelRequested_) run_.SetExitCode(kExitStopped);
         return;
     }
     Halt(kExitStopped);

@@ -25,8 +25,6 @@ namespace wizard {
 
 class TNewFrame;
 
-using engine::CancelableArchive;
-
 // The program's arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
 // The full path of the running program.
@@ -44,7 +42,8 @@ using engine::kExitNotStarted;
 using engine::kExitPostponed;
 using engine::kExitStopped;
 
-class TWizard : public toolkit::Form, private engine::InstallerUi {
+// The engine's user interface: wWinMain hands the wizard to the engine.
+class TWizard : public toolkit::Form, public engine::InstallerUi {
 public:
     // Creates the window, its controls and its pages, then runs FormCreate
     // (whose errors the toolkit shows). `arguments` are the command-line
@@ -141,6 +140,9 @@ private:
     void ExtendProgress(int32_t units, const std::wstring& status) override;
     void AdvanceProgress(int32_t units) override;
     void KeepResponsive() override;
+    void ExtractionStarted() override;
+    void ExtractionEnded() override;
+    bool CancelRequested() override;
 
     void BindHandlers();
     void FindControls();
@@ -162,6 +164,10 @@ private:
     void ApplyOptions();
 
     engine::Installation run_;
+    // The kit's extraction runs; "Storno" asks whether to stop it.
+    bool extracting_ = false;
+    // Asked to stop since the extraction started.
+    bool cancelRequested_ = false;
     // Held from the start-up's first change to the end of the process.
     engine::DeploymentGuard guard_;
     SetupLog m_logFd;         // the setup log; it owns its file

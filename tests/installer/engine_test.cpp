@@ -8,6 +8,7 @@
 
 #include "WinTestSupport.h"
 #include "engine/DeploymentGuard.h"
+#include "engine/Extraction.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "engine/ServiceRecords.h"
@@ -34,6 +35,7 @@ class RecordingUi : public engine::InstallerUi {
 public:
     std::vector<std::wstring> calls;
     int32_t advanced = 0;  // AdvanceProgress's units, summed
+    bool cancel = false;   // CancelRequested's answer
 
     bool Confirm(const std::wstring& q, Asked) override { return Note(L"Confirm", q), false; }
     void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
@@ -49,6 +51,9 @@ public:
     }
     void AdvanceProgress(int32_t units) override { advanced += units; }
     void KeepResponsive() override {}
+    void ExtractionStarted() override { Note(L"ExtractionStarted"); }
+    void ExtractionEnded() override { Note(L"ExtractionEnded"); }
+    bool CancelRequested() override { return cancel; }
 
 private:
     void Note(const std::wstring& name, const std::wstring& text = L"") {
@@ -78,7 +83,7 @@ protected:
         engine::Journal journal(journalPath_);
         engine::Transaction tx(journal);
         tx.Begin(header_);
-        ASSERT_EQ(L"", tx.PrepareFolder(server_, kit_));
+        tx.PrepareFolder(server_, kit_);
         ASSERT_TRUE(MakeDirs(server_ + L"intl\\"));
         ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll", "new client"));
         ASSERT_TRUE(WriteBytes(server_ + L"intl\\fbintl.conf", "new conf"));
@@ -263,17 +268,27 @@ struct FailureCase {
 class ZipFileFailureTest : public EngineTest, public ::testing::WithParamInterface<FailureCase> {};
 
 // A failed entry ends the extraction, the reason kept for the rollback's
-// report; the two that may fail quietly are skipped and nothing is shown.
+// report (the first one: a later entry does not replace it); the two that
+// may fail quietly are skipped and nothing is shown.
 TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
     const FailureCase& c = GetParam();
-    run_.Canceled = c.canceled;
+    ui_.cancel = c.canceled;
+    engine::KitExtraction extraction(run_.m_Journal, server_, 1000, ui_);
     archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
-    engine::ZipFileFailure(run_, ui_, c.file, L"Prístup bol odmietnutý.", action);
+    extraction.OnFileFailure(c.file, L"Prístup bol odmietnutý.", action);
     EXPECT_EQ(c.action, action);
+    extraction.OnFileFailure(L"bin\\fbclient.dll", L"Disk je plný.", action);
     EXPECT_TRUE(ui_.calls.empty());
+    std::wstring failure;
+    try {
+        extraction.RaiseFailure();
+    } catch (const platform::Error& e) {
+        failure = e.Message();
+    }
     EXPECT_EQ(c.failsTheDeployment ? L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý."
-                                   : L"",
-              run_.m_Failure);
+              : c.canceled         ? L""
+                                   : L"Chyba pri spracovaní archívu!\r\nDisk je plný.",
+              failure);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -286,21 +301,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, ProgressAdvancesTheBarByNewUnitsOnly) {
-    run_.m_RequiredBytes = 1000;
+    engine::KitExtraction extraction(run_.m_Journal, server_, 1000, ui_);
     bool cancel = true;
-    engine::ZipOverallProgress(run_, ui_, 0, cancel);
+    extraction.OnOverallProgress(0, cancel);
     EXPECT_FALSE(cancel);
-    engine::ZipOverallProgress(run_, ui_, 50.5, cancel);  // rounds to 50
+    extraction.OnOverallProgress(50.5, cancel);  // rounds to 50
     EXPECT_EQ(500, ui_.advanced);
-    engine::ZipOverallProgress(run_, ui_, 51.5, cancel);  // rounds to 52
+    extraction.OnOverallProgress(51.5, cancel);  // rounds to 52
     EXPECT_EQ(520, ui_.advanced);
-    EXPECT_EQ(520, run_.m_ProgressNext);
-    engine::ZipOverallProgress(run_, ui_, 51.9, cancel);
+    EXPECT_EQ(520, extraction.m_ProgressNext);
+    extraction.OnOverallProgress(51.9, cancel);
     EXPECT_EQ(520, ui_.advanced);
-    run_.Canceled = true;
-    engine::ZipOverallProgress(run_, ui_, 100, cancel);
+    ui_.cancel = true;
+    extraction.OnOverallProgress(100, cancel);
     EXPECT_EQ(1000, ui_.advanced);
-    EXPECT_EQ(1000, run_.m_ProgressPrevious);
+    EXPECT_EQ(1000, extraction.m_ProgressPrevious);
     EXPECT_TRUE(cancel);
 }
 
