@@ -47,7 +47,6 @@ public:
         : run_(run), choices_(choices), ui_(ui) {}
 
     SequenceOutcome Run() {
-        TakeChoices();
         const bool installServer = choices_.installServer;
         if (installServer) {
             if (std::optional<SequenceOutcome> stop = Confirmations()) return *stop;
@@ -70,20 +69,6 @@ public:
     }
 
 private:
-    void TakeChoices() {
-        const std::wstring& folder = choices_.serverFolder;
-        if (!choices_.installServer && choices_.shownServerFolder) {
-            // A kept server is the one the page shows, wherever data.ini put
-            // it; the (hidden) folder edit only names where to install.
-            run_.m_szFBDir = WithDelimiter(*choices_.shownServerFolder);
-        } else {
-            run_.m_szFBDir = folder.empty() ? environment::ParentDir(run_.m_szAppDir) +
-                                                  outside::kDefaultServerDir
-                                            : WithDelimiter(folder);
-        }
-        run_.m_szFBPort = choices_.port;
-    }
-
     static SequenceOutcome Stopped(const std::wstring& why) {
         return {SequenceOutcome::kStopped, why};
     }
@@ -245,18 +230,8 @@ void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDi
 
 void WriteDataIni(const DeploymentHeader& where, InstallerUi& ui) {
     const std::wstring ini = WithDelimiter(where.appDir) + outside::kDataIni;
-    const std::wstring server = where.serverDir + outside::kServerExe;
-    const std::pair<const wchar_t*, const std::wstring*> values[] = {
-        {outside::kIniPort, &where.port},
-        {outside::kIniServer, &server},
-        {outside::kIniMode, &where.modeCode}};
-    // The profile functions follow a link: data.ini must be none.
-    const SharedChange written = environment::ChangeSharedFileByName(ini, [&] {
-        for (const auto& [key, value] : values)
-            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(), ini.c_str()))
-                return false;
-        return true;
-    });
+    const SharedChange written = environment::WriteDataIni(
+        ini, where.port, where.serverDir + outside::kServerExe, where.modeCode);
     if (written == SharedChange::kLinkLeft) ui.ReportFailure(environment::LinkLeftText(ini));
     if (written == SharedChange::kFailed) ui.ReportFailure(kIniWriteError);
 }

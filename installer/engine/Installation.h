@@ -59,14 +59,12 @@ struct Installation {
     void SetExitCode(int32_t code);
 };
 
-// What the parameters page says when "Dokončiť" is pressed.
+// What the parameters page says when "Dokončiť" is pressed, besides the
+// server folder and port, which the wizard has put in m_szFBDir and
+// m_szFBPort by then.
 struct Choices {
-    bool installServer = false;  // chFB
-    std::wstring serverFolder;   // edFbFolder; empty: the default beside the application
-    // The installed server's folder as the page shows it; none while hidden.
-    std::optional<std::wstring> shownServerFolder;
+    bool installServer = false;                 // chFB
     std::wstring shownAppDir;                   // lAppInfoFolder
-    std::wstring port;                          // edPort by the port rule (PortNumber)
     const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
 };
 

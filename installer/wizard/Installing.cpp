@@ -4,6 +4,9 @@
 
 #include "engine/Installation.h"
 #include "environment/ConfText.h"
+#include "environment/Folders.h"
+#include "outside/Outside.h"
+#include "platform/Paths.h"
 #include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Dialogs.h"
@@ -13,6 +16,8 @@
 namespace wizard {
 
 namespace {
+
+using platform::WithDelimiter;
 
 constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
@@ -34,22 +39,32 @@ const outside::ServerMode* CheckedMode(const TNewFrame& page) {
 
 }  // namespace
 
-std::optional<engine::Choices> TWizard::PageChoices() const {
+std::wstring TWizard::PageServerDir() const {
+    const TNewFrame& page = *NewFrame;
+    // A kept server is the one the page shows, wherever data.ini put it; the
+    // (hidden) folder edit only names where to install.
+    if (!page.chFB->Checked() && page.lFBInfoFolder->Visible())
+        return WithDelimiter(page.lFBInfoFolder->Caption());
+    const std::wstring folder = page.edFbFolder->Text();
+    return folder.empty() ? environment::ParentDir(run_.m_szAppDir) + outside::kDefaultServerDir
+                          : WithDelimiter(folder);
+}
+
+std::optional<engine::Choices> TWizard::TakePageChoices() {
     const TNewFrame& page = *NewFrame;
     const std::optional<std::wstring> port = environment::PortNumber(page.edPort->Text());
     if (!port) return std::nullopt;
+    run_.m_szFBDir = PageServerDir();
+    run_.m_szFBPort = *port;
     engine::Choices choices;
     choices.installServer = page.chFB->Checked();
-    choices.serverFolder = page.edFbFolder->Text();
-    if (page.lFBInfoFolder->Visible()) choices.shownServerFolder = page.lFBInfoFolder->Caption();
     choices.shownAppDir = page.lAppInfoFolder->Caption();
-    choices.port = *port;
     choices.mode = CheckedMode(page);
     return choices;
 }
 
 void TWizard::RunInstallSequence() {
-    const std::optional<engine::Choices> choices = PageChoices();
+    const std::optional<engine::Choices> choices = TakePageChoices();
     if (!choices) return RefusePort();
     try {
         ShowOutcome(engine::RunInstallSequence(run_, *choices, *this));

@@ -35,16 +35,6 @@ using platform::WithDelimiter;
 
 using platform::FileExists;
 
-std::wstring ReadIniServer(const std::wstring& iniPath) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD n = GetPrivateProfileStringW(outside::kIniSection, outside::kIniServer, L"",
-                                           buffer.data(), DWORD(buffer.size()), iniPath.c_str());
-        if (n + 1 < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 // The server folder that an installation from the kit gets: beside the
 // application folder.
 std::wstring DefaultServerDir(const std::wstring& appDir) {
@@ -110,7 +100,6 @@ TNewFrame::TNewFrame(Window& owner, engine::Installation& run, const Reporter& r
 void TNewFrame::Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) {
     TWizFrame::Initialize(bShow, Previous, Next);
     lCaption->SetCaption(kTitle);
-    if (run_.m_bVista) environment::EnableDebugPrivilege();
     SetAppParam();
     SetFBParam();
 }
@@ -123,7 +112,7 @@ void TNewFrame::SetAppParam() {
     if (FileExists(ini)) {
         // The application names the server executable; an empty name means
         // no server is known.
-        w.m_szFBDir = ReadIniServer(ini);
+        w.m_szFBDir = environment::ReadFBServer(ini);
         if (!w.m_szFBDir.empty()) w.m_szFBDir = environment::ParentDir(w.m_szFBDir);
     } else {
         w.m_szFBDir = DefaultServerDir(w.m_szAppDir);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "environment/Accounts.h"
+#include "environment/ConfText.h"
 #include "environment/Folders.h"
 #include "environment/SharedFolder.h"
 #include "outside/Outside.h"
@@ -40,7 +42,8 @@ void TWizard::FormCreate() {
     if (!InitializePages()) return;
     ApplyOptions();
     // Before the blocked dialog asks other computers to close the application.
-    if (run_.m_bSilentInstall && !PageChoices()) return RefusePort();
+    if (run_.m_bSilentInstall && !environment::PortNumber(NewFrame->edPort->Text()))
+        return RefusePort();
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
     if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
@@ -137,6 +140,9 @@ bool TWizard::InitializePages() {
     // Without a kit an unattended run could only report a success that
     // installed nothing.
     m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()).value_or(L"") : L"";
+    // Processes of other accounts (a server's, an application's run as
+    // another user) can then be inspected.
+    if (run_.m_bVista) environment::EnableDebugPrivilege();
     NewFrame->Initialize(true, nullptr, nullptr);
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);

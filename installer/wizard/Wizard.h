@@ -109,9 +109,13 @@ public:
     std::wstring m_szKitProblem;
 
 private:
-    // What the parameters page says now, its port by the port rule; nothing
-    // when the port breaks the rule.
-    std::optional<engine::Choices> PageChoices() const;
+    // The server folder the parameters page names: the shown one of a kept
+    // server, else the folder edit's, else the default beside the application.
+    std::wstring PageServerDir() const;
+    // What the parameters page says now, its folder and its port (by the
+    // port rule) taken into m_szFBDir and m_szFBPort; nothing, and nothing
+    // taken, when the port breaks the rule.
+    std::optional<engine::Choices> TakePageChoices();
     // A port that breaks the rule starts nothing. Attended, an error box and
     // the page stays for a correction; unattended nobody could correct it,
     // and the run ends as with a bad option.

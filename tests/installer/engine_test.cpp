@@ -238,11 +238,11 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     ASSERT_TRUE(MakeDirs(app + L"userdata\\comps\\"));
     ASSERT_TRUE(WriteBytes(server_ + outside::kServerExe, "MZ server"));
     run_.m_szAppDir = app;
+    run_.m_szFBDir = server_;
+    run_.m_szFBPort = L"47190";
     engine::Choices choices;
     choices.installServer = true;
-    choices.serverFolder = server_;
     choices.shownAppDir = app;
-    choices.port = L"47190";
     const engine::SequenceOutcome outcome = engine::RunInstallSequence(run_, choices, ui_);
     EXPECT_EQ(engine::SequenceOutcome::kStopped, outcome.kind);
     EXPECT_EQ(L"", outcome.stopReason) << "a question only a person is asked";
