@@ -1,9 +1,9 @@
 // The wizard window: one per process. It owns the run's record
-// (engine::Installation: folders, port, flags, versions, the extraction's
-// state), a plain value that the engine's operations take, the setup log
-// and the reporting policy, and is the user interface that the engine
-// reports to (engine::InstallerUi). Its pages and dialogs are handed what
-// they need of it.
+// (engine::Installation: folders, port, flags, versions, the markers, the
+// journal), which the engine's operations take, the setup log and the
+// reporting policy, and is the user interface that the engine reports to
+// (engine::InstallerUi): the questions, the progress and the extraction's
+// "Storno". Its pages and dialogs are handed what they need of it.
 #pragma once
 
 #include <cstdint>
