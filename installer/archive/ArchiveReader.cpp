@@ -97,7 +97,9 @@ ArchiveSurvey SurveyArchive(const std::wstring& archive) {
         }
         std::wstring path = JoinPath(L"", parts, parts.size());
         (e.isFolder ? survey.folders : survey.files).push_back(std::move(path));
-        if (!e.isFolder) survey.totalBytes += e.uncompressedSize;
+        if (e.isFolder) continue;
+        survey.fileBytes.push_back(e.uncompressedSize);
+        survey.totalBytes += e.uncompressedSize;
     }
     return survey;
 }

@@ -58,6 +58,10 @@ public:
     std::wstring FileName;                // archive path; relative to the current directory
     std::wstring BaseDir;                 // extraction folder, created when missing
     std::vector<std::wstring> FileMasks;  // entries to extract; see zip::MatchesMask
+    // Files left out although a mask selects them: their safe relative
+    // paths as ArchiveSurvey gives them, compared without case. A left-out
+    // entry is neither written nor counted in the progress.
+    std::vector<std::wstring> SkippedFiles;
 
     // progress in percent (0..100); setting cancel stops after the entries in
     // hand. Both events come on the thread that called ExtractFiles.
@@ -104,6 +108,7 @@ struct ArchiveSurvey {
     // The safe relative paths of the extractable entries, with the
     // platform's separator, in directory order.
     std::vector<std::wstring> files;
+    std::vector<uint64_t> fileBytes;  // each file's size, in the order of files
     std::vector<std::wstring> folders;
     uint64_t totalBytes = 0;  // of the files
 };

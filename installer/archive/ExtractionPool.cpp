@@ -3,12 +3,27 @@
 #include <algorithm>
 #include <cwctype>
 #include <map>
+#include <set>
 
 #include "archive/EntryWriter.h"
 #include "archive/PathSafety.h"
 #include "archive/Wildcards.h"
 
 namespace archive {
+
+namespace {
+
+// Where an entry lands below the extraction folder, folded, so that every
+// name of one target gives one key; empty for a name that leaves the folder.
+std::wstring TargetKey(const std::wstring& name, std::vector<std::wstring>& parts) {
+    if (!zip::SplitSafePath(name, parts)) return {};
+    std::wstring key;
+    for (const std::wstring& part : parts) key += part + L'\\';
+    for (wchar_t& c : key) c = wchar_t(std::towupper(c));
+    return key;
+}
+
+}  // namespace
 
 ExtractionPool::~ExtractionPool() {
     {
@@ -20,15 +35,24 @@ ExtractionPool::~ExtractionPool() {
 }
 
 void ExtractionPool::Run() {
-    for (const zip::Entry& e : directory_.entries)
-        if (std::any_of(reader_.FileMasks.begin(), reader_.FileMasks.end(),
-                        [&](const std::wstring& m) { return zip::MatchesMask(e.name, m); }))
-            selected_.push_back(&e);
-
+    Select();
     Progress(0);
     if (canceled_) return;
     bool completed = selected_.size() < 2 ? RunHere() : RunPool();
     if (completed) Progress(100);
+}
+
+// The entries a mask selects, less the files the reader is to leave out.
+void ExtractionPool::Select() {
+    std::vector<std::wstring> parts;
+    std::set<std::wstring> skipped;
+    for (const std::wstring& path : reader_.SkippedFiles) skipped.insert(TargetKey(path, parts));
+    skipped.erase(std::wstring());
+    for (const zip::Entry& e : directory_.entries)
+        if (std::any_of(reader_.FileMasks.begin(), reader_.FileMasks.end(),
+                        [&](const std::wstring& m) { return zip::MatchesMask(e.name, m); }) &&
+            (skipped.empty() || e.isFolder || !skipped.count(TargetKey(e.name, parts))))
+            selected_.push_back(&e);
 }
 
 // One entry needs no pool: the caller inflates and the writer's own thread
@@ -140,12 +164,8 @@ std::vector<ExtractionPool::Job> ExtractionPool::Schedule() const {
     std::vector<std::wstring> parts;
     for (size_t i = 0; i < selected_.size(); ++i) {
         size_t job = jobs.size();
-        if (zip::SplitSafePath(selected_[i]->name, parts)) {
-            std::wstring key;
-            for (const std::wstring& part : parts) key += part + L'\\';
-            for (wchar_t& c : key) c = wchar_t(std::towupper(c));
+        if (std::wstring key = TargetKey(selected_[i]->name, parts); !key.empty())
             job = byTarget.emplace(std::move(key), jobs.size()).first->second;
-        }
         if (job == jobs.size()) {
             jobs.emplace_back();
             sizes.push_back(0);

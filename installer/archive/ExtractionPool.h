@@ -40,6 +40,7 @@ public:
 private:
     using Job = std::vector<size_t>;  // indexes into selected_
 
+    void Select();
     bool RunHere();
     bool RunPool();
     void StartThreads(std::vector<Job> jobs);

@@ -17,6 +17,7 @@
 #include "environment/Folders.h"
 #include "environment/Instances.h"
 #include "platform/Errors.h"
+#include "platform/Security.h"
 
 namespace engine {
 
@@ -90,6 +91,28 @@ std::optional<std::wstring> CheckKit(const archive::ArchiveSurvey& kit, const st
     return std::nullopt;
 }
 
+// The kit's files that the administrator made their own in the folder: they
+// stay as they are. A link in their place is replaced as any other file:
+// kept, it would leave the server reading what the link points to, which a
+// user who could write the folder before may have chosen.
+struct KeptFiles {
+    std::vector<std::wstring> files;  // as the kit names them
+    uint64_t bytes = 0;               // of the kit's copies, not extracted
+};
+
+KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
+    KeptFiles kept;
+    for (size_t i = 0; i < kit.files.size(); ++i) {
+        const std::wstring path = serverDir + kit.files[i];
+        if (!IsAdministratorsFile(kit.files[i]) || !EntryExists(path) ||
+            platform::IsReparsePoint(path))
+            continue;
+        kept.files.push_back(kit.files[i]);
+        kept.bytes += kit.fileBytes[i];
+    }
+    return kept;
+}
+
 archive::ArchiveSurvey SurveyKit() {
     try {
         return archive::SurveyArchive(outside::kKitArchive);
@@ -148,16 +171,19 @@ private:
             environment::PortSource::kServer);
         if (FindInstance(run_, oldPort) != 0) RemoveOldInstance(oldPort);
 
-        const int32_t requiredBytes = static_cast<int32_t>(kit.totalBytes);
+        const KeptFiles kept = AdministratorsFiles(run_.m_szFBDir, kit);
+        const int32_t requiredBytes = static_cast<int32_t>(kit.totalBytes - kept.bytes);
         ui_.ExtendProgress(requiredBytes, kStatusInstalling);
         if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
             throw platform::Error(kServerInUse);
-        tx_.PrepareFolder(run_.m_szFBDir, kit);
+        tx_.PrepareFolder(run_.m_szFBDir, kit, kept.files);
         // Created or filled, the folder is administrators' only: the service
         // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
-        ProtectServerFolder(run_.m_szFBDir);
-        ExtractKit(requiredBytes);
-        if (ui_.CancelRequested() || !SetupService(run_, choices_.mode)) return false;
+        ProtectServerFolder(run_);
+        ExtractKit(requiredBytes, kept.files);
+        if (ui_.CancelRequested()) return false;
+        CarryOldSettings();
+        if (!SetupService(run_, choices_.mode)) return false;
         tx_.Commit();
         return true;
     }
@@ -167,7 +193,7 @@ private:
     void RemoveOldInstance(const std::wstring& port) {
         if (!IsKnownServer(run_, ui_)) return;
         ServerPrograms tool;
-        tool.Take(run_.m_szFBDir, {outside::kServiceTool});
+        tool.Take(run_, {outside::kServiceTool});
         RemoveService(run_, port);
     }
 
@@ -181,14 +207,23 @@ private:
         RunToolInTime(LegacyToolCommand(legacy, outside::kToolRemove));
     }
 
-    // The whole kit into the server folder; errors of the reader are
-    // raised, and so is the first entry that ended the extraction.
-    void ExtractKit(int32_t requiredBytes) {
+    // The administrator's settings from the firebird.conf the kit replaced
+    // go into the kit's; the one moved aside is what a rollback puts back.
+    // Read only now, in the folder that only administrators write.
+    void CarryOldSettings() {
+        const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
+        if (tx_.MovedAside(conf)) environment::CarryConfSettings(conf, conf + kAsideSuffix);
+    }
+
+    // The kit into the server folder but for the files kept; errors of the
+    // reader are raised, and so is the first entry that ended the extraction.
+    void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
         archive::ArchiveReader zip;
         KitExtraction extraction(run_.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
         zip.FileName = outside::kKitArchive;
         zip.BaseDir = run_.m_szFBDir;
         zip.FileMasks.push_back(L"*.*");
+        zip.SkippedFiles = kept;
         zip.OnOverallProgress = [&extraction](double progress, bool& cancel) {
             extraction.OnOverallProgress(progress, cancel);
         };

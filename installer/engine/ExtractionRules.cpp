@@ -1,5 +1,6 @@
 #include "engine/ExtractionRules.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "outside/Outside.h"
@@ -47,6 +48,16 @@ FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
         name == AsciiUpper(outside::kQuietEntryMessages))
         return {archive::fxaIgnore, {}};
     return {archive::fxaIgnore, L"Chyba pri spracovaní archívu!\r\n" + errorMessage};
+}
+
+bool IsAdministratorsFile(const std::wstring& kitPath) {
+    const std::wstring path = AsciiUpper(kitPath);
+    const std::wstring database = AsciiUpper(outside::kDatabaseExtension);
+    if (path.size() >= database.size() &&
+        path.compare(path.size() - database.size(), database.size(), database) == 0)
+        return true;
+    return std::any_of(outside::kAdministratorsConfs.begin(), outside::kAdministratorsConfs.end(),
+                       [&](const wchar_t* name) { return path == AsciiUpper(name); });
 }
 
 }  // namespace engine

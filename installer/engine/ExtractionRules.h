@@ -34,4 +34,11 @@ struct FailureChoice {
 FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
                                 const std::wstring& errorMessage);
 
+// Whether the kit's file at kitPath (relative to the server folder, either
+// separator) is one the administrator makes their own: a database anywhere
+// in the folder, or one of their configuration files at its top. Such a
+// file is written only into a folder that does not have it yet. Letters
+// are compared without case.
+bool IsAdministratorsFile(const std::wstring& kitPath);
+
 }  // namespace engine

@@ -159,7 +159,7 @@ private:
             tx.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/false));
             // The tool runs, and registers the server to run as LocalSystem.
             ServerPrograms programs;
-            programs.Take(run_.m_szFBDir, {outside::kServiceTool, outside::kServerExe});
+            programs.Take(run_, {outside::kServiceTool, outside::kServerExe});
             moved = MoveKeptServer(portChanged, conf, ini);
         } catch (...) {
             failure = CurrentErrorText();

@@ -54,6 +54,9 @@ struct Installation {
     int32_t m_nWaitSeconds = -1;
     // The write-ahead record of what this run changes, in its fixed place.
     Journal m_Journal;
+    // The server folder this run made administrators' only, all in it
+    // included; empty before.
+    std::wstring m_ProtectedDir;
 
     // Raises the exit code to `code` when it is higher.
     void SetExitCode(int32_t code);

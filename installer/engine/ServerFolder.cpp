@@ -21,10 +21,9 @@ bool IsKnownServer(const Installation& run, InstallerUi& ui) {
     return check.trust == environment::ServerFolderTrust::kKnown;
 }
 
-void ServerPrograms::Take(const std::wstring& serverDir,
-                          std::initializer_list<const wchar_t*> names) {
+void ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t*> names) {
     for (const wchar_t* name : names) {
-        const std::wstring program = serverDir + name;
+        const std::wstring program = run.m_szFBDir + name;
         platform::UniqueKernelHandle held =
             platform::OpenEntry(program, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
         if (!held)
@@ -34,13 +33,17 @@ void ServerPrograms::Take(const std::wstring& serverDir,
             throw platform::Error(L"Program " + program + kForeignOwner);
         held_.push_back(std::move(held));
     }
-    ProtectServerFolder(serverDir);
+    ProtectServerFolder(run);
 }
 
-void ProtectServerFolder(const std::wstring& serverDir) {
-    if (!platform::CreateProtectedFolder(serverDir, platform::Protection::kUsersReadExecute))
-        throw platform::Error(L"Priečinku " + serverDir + L" sa nedajú nastaviť práva: " +
+void ProtectServerFolder(Installation& run) {
+    // Once it is administrators' only, no one else can add to it or put
+    // another folder in its place: walking it again would change nothing.
+    if (run.m_ProtectedDir == run.m_szFBDir) return;
+    if (!platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
+        throw platform::Error(L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
                               platform::SystemErrorText(GetLastError()));
+    run.m_ProtectedDir = run.m_szFBDir;
 }
 
 }  // namespace engine

@@ -23,21 +23,22 @@ bool IsKnownServer(const Installation& run, InstallerUi& ui);
 // Programs of a known server folder, taken for running.
 class ServerPrograms {
 public:
-    // Opens each of `names` in `serverDir` sharing only reading (nobody may
+    // Opens each of `names` in m_szFBDir sharing only reading (nobody may
     // write, rename or delete it while it is held), checks its owner, then
     // gives the folder its security (ProtectServerFolder). Raises
     // platform::Error saying why when a program cannot be opened or has an
     // owner a standard user can be (the folder is then left as it was), or
     // when the folder's security cannot be set.
-    void Take(const std::wstring& serverDir, std::initializer_list<const wchar_t*> names);
+    void Take(Installation& run, std::initializer_list<const wchar_t*> names);
 
 private:
     std::vector<platform::UniqueKernelHandle> held_;
 };
 
-// Creates `serverDir` when missing (its parents too) and gives it, and all
-// in it, platform::Protection::kUsersReadExecute; a link there is refused.
-// Raises platform::Error saying why it could not.
-void ProtectServerFolder(const std::wstring& serverDir);
+// Creates m_szFBDir when missing (its parents too) and gives it, and all in
+// it, platform::Protection::kUsersReadExecute; a link there is refused.
+// Raises platform::Error saying why it could not. Done once per run and
+// folder (run.m_ProtectedDir): a folder of many files is walked only once.
+void ProtectServerFolder(Installation& run);
 
 }  // namespace engine

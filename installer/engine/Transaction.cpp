@@ -253,14 +253,18 @@ void Transaction::RegisteringService(const std::wstring& serviceName) {
     journal_.Append(JournalRecord{kRegistered, {serviceName}});
 }
 
-void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
+void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
+                                const std::vector<std::wstring>& kept) {
     std::vector<JournalRecord> plan;
     const size_t serverFolder = serverDir.size() - 1;  // without its "\"
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
         if (!platform::EntryExists(folder))
             plan.push_back({folder.size() < serverFolder ? kParent : kFolder, {folder}});
+    std::set<std::wstring> keep;
+    for (const std::wstring& file : kept) keep.insert(Folded(file));
     std::vector<std::wstring> replaced;
     for (const std::wstring& file : kit.files) {
+        if (keep.count(Folded(file))) continue;
         const std::wstring path = serverDir + file;
         const bool there = platform::EntryExists(path);
         plan.push_back({there ? kMoved : kAdded, {path}});
@@ -272,6 +276,13 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
             throw platform::Error(L"Súbor " + path + L" sa nedá presunúť: " +
                                   platform::SystemErrorText(GetLastError()));
     }
+}
+
+bool Transaction::MovedAside(const std::wstring& path) const {
+    const std::vector<JournalRecord>& records = journal_.Written();
+    return std::any_of(records.begin(), records.end(), [&](const JournalRecord& r) {
+        return r.kind == kMoved && Folded(r.Field(0)) == Folded(path);
+    });
 }
 
 void Transaction::SavingCopy(const std::wstring& path) {

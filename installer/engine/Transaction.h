@@ -41,9 +41,14 @@ public:
     void RemovingService(const std::wstring& serviceName);
     void RegisteringService(const std::wstring& serviceName);
     // Makes room for the kit in the server folder: the folders it lacks are
-    // recorded, and every file the kit replaces is moved aside. Raises
-    // platform::Error saying which file could not be moved, and why.
-    void PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit);
+    // recorded, and every file the kit replaces is moved aside. The kit's
+    // files named in `kept` (as the kit names them) are not extracted: they
+    // stay as they are, unrecorded. Raises platform::Error saying which file
+    // could not be moved, and why.
+    void PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
+                       const std::vector<std::wstring>& kept = {});
+    // This run moved the file at path aside (path + kAsideSuffix).
+    bool MovedAside(const std::wstring& path) const;
     // Puts the moved-aside file back at once, for an entry that may fail
     // without a word; nothing is recorded (the move's record undoes to
     // nothing once the file is back).

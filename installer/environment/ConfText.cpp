@@ -1,6 +1,7 @@
 #include "environment/ConfText.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "outside/Outside.h"
 
@@ -14,6 +15,66 @@ constexpr unsigned kHighestPort = 65535;
 std::wstring RemoveAll(std::wstring s, wchar_t ch) {
     s.erase(std::remove(s.begin(), s.end(), ch), s.end());
     return s;
+}
+
+bool IsBlank(wchar_t ch) {
+    return ch == L' ' || ch == L'\t';
+}
+
+bool IsKeyLetter(wchar_t ch) {
+    return (ch >= L'a' && ch <= L'z') || (ch >= L'A' && ch <= L'Z') || (ch >= L'0' && ch <= L'9') ||
+           ch == L'_';
+}
+
+std::wstring Folded(std::wstring s) {
+    for (wchar_t& ch : s)
+        if (ch >= L'a' && ch <= L'z') ch = wchar_t(ch - L'a' + L'A');
+    return s;
+}
+
+// A line that sets a key, or would set it without its leading "#"s.
+struct ConfSetting {
+    std::wstring key;  // folded
+    bool commented = false;
+};
+
+std::optional<ConfSetting> SettingOf(const std::wstring& line) {
+    ConfSetting setting;
+    size_t at = 0;
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    while (at < line.size() && (line[at] == L'#' || (setting.commented && IsBlank(line[at])))) {
+        setting.commented = true;
+        ++at;
+    }
+    const size_t key = at;
+    while (at < line.size() && IsKeyLetter(line[at])) ++at;
+    if (at == key) return std::nullopt;
+    setting.key = Folded(line.substr(key, at - key));
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    if (at == line.size() || line[at] != L'=') return std::nullopt;
+    return setting;
+}
+
+bool IsInstallersKey(const std::wstring& folded) {
+    return std::any_of(outside::kInstallerConfKeys.begin(), outside::kInstallerConfKeys.end(),
+                       [&](const wchar_t* text) {
+                           const std::optional<ConfSetting> own = SettingOf(text);
+                           return own && own->key == folded;
+                       });
+}
+
+// The kit's line for the key: its last active one, else its first commented one.
+std::optional<size_t> LineFor(const std::vector<std::wstring>& lines, const std::wstring& key) {
+    std::optional<size_t> active, commented;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::optional<ConfSetting> setting = SettingOf(lines[i]);
+        if (!setting || setting->key != key) continue;
+        if (!setting->commented)
+            active = i;
+        else if (!commented)
+            commented = i;
+    }
+    return active ? active : commented;
 }
 
 }  // namespace
@@ -73,6 +134,28 @@ void ReplaceConfLines(std::vector<std::wstring>& lines, const std::wstring& key,
         if (line.find(key) != std::wstring::npos ||
             (!compact.empty() && line.find(compact) != std::wstring::npos))
             line = key + L" " + value;
+}
+
+std::vector<std::wstring> MergeConfSettings(std::vector<std::wstring> kitLines,
+                                            const std::vector<std::wstring>& oldLines) {
+    std::vector<std::pair<std::wstring, std::wstring>> carried;  // key, the old line
+    for (const std::wstring& line : oldLines) {
+        const std::optional<ConfSetting> setting = SettingOf(line);
+        if (!setting || setting->commented || IsInstallersKey(setting->key)) continue;
+        auto same = std::find_if(carried.begin(), carried.end(),
+                                 [&](const auto& c) { return c.first == setting->key; });
+        if (same != carried.end())
+            same->second = line;
+        else
+            carried.emplace_back(setting->key, line);
+    }
+    for (const auto& [key, line] : carried) {
+        if (const std::optional<size_t> at = LineFor(kitLines, key))
+            kitLines[*at] = line;
+        else
+            kitLines.push_back(line);
+    }
+    return kitLines;
 }
 
 std::wstring JoinConfLines(const std::vector<std::wstring>& lines) {

@@ -42,6 +42,19 @@ std::vector<std::wstring> SplitConfLines(const std::wstring& text);
 void ReplaceConfLines(std::vector<std::wstring>& lines, const std::wstring& key,
                       const std::wstring& value);
 
+// The kit's firebird.conf (kitLines) with the administrator's settings
+// carried over from their old file (oldLines). Every active setting there
+// (a line "Key = Value" that is no comment; blanks around both allowed)
+// whose key is none of the installer's own (outside::kInstallerConfKeys)
+// takes the place of the kit's line for that key, or is appended at the
+// end when the kit has none; the old line is taken as it stands. Keys are
+// compared without case. Of several settings of one key in the old file
+// the last counts, as for the server. The kit's line for a key is its last
+// active one (the one the server reads), else its first commented one
+// ("#Key = ..."). Appended settings keep the order of the old file.
+std::vector<std::wstring> MergeConfSettings(std::vector<std::wstring> kitLines,
+                                            const std::vector<std::wstring>& oldLines);
+
 // The lines again, each followed by CR LF.
 std::wstring JoinConfLines(const std::vector<std::wstring>& lines);
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/Security.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 
@@ -20,11 +22,7 @@ using platform::UniqueKernelHandle;
 
 using platform::FileExists;
 
-std::string ReadAllBytes(const std::wstring& path) {
-    UniqueKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) platform::ThrowLastError();
+std::string ReadAllBytes(const UniqueKernelHandle& file) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) platform::ThrowLastError();
     if (size.QuadPart > 64 * 1024 * 1024) throw platform::SystemError(ERROR_FILE_TOO_LARGE);
@@ -35,6 +33,46 @@ std::string ReadAllBytes(const std::wstring& path) {
          done != bytes.size()))
         platform::ThrowLastError();
     return bytes;
+}
+
+std::string ReadAllBytes(const std::wstring& path) {
+    UniqueKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) platform::ThrowLastError();
+    return ReadAllBytes(file);
+}
+
+// The file itself, never what a link makes of it: its bytes go into a file
+// that every user reads. The error names it as `shownAs`.
+std::string ReadPlainFile(const std::wstring& path, const std::wstring& shownAs) {
+    UniqueKernelHandle file =
+        platform::OpenEntry(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    const bool link = !file && GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED;
+    if (!file && !link) platform::ThrowLastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (file && !GetFileInformationByHandle(file.get(), &info)) platform::ThrowLastError();
+    if (link || info.nNumberOfLinks > 1)
+        throw platform::Error(
+            L"Súbor " + shownAs +
+            L" je odkaz na iné miesto; nastavenia servera z neho neboli prevzaté.");
+    return ReadAllBytes(file);
+}
+
+// The attributes of a firebird.conf that may be rewritten; nothing when it
+// is missing.
+std::optional<DWORD> RewritableConf(const std::wstring& confPath) {
+    DWORD attributes = GetFileAttributesW(confPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+        throw platform::SystemError(error);
+    }
+    // Replacing the file by a new one would get round read-only; the user
+    // set it for a reason.
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+        throw platform::SystemError(ERROR_ACCESS_DENIED);
+    return attributes;
 }
 
 std::wstring FromAnsi(const std::string& bytes) {
@@ -125,19 +163,21 @@ std::wstring ReadFBType(const std::wstring& iniPath) {
 
 void SetConfValue(const std::wstring& confPath, const std::wstring& key,
                   const std::wstring& value) {
-    DWORD attributes = GetFileAttributesW(confPath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-        throw platform::SystemError(error);
-    }
-    // Replacing the file by a new one would get round read-only; the user
-    // set it for a reason.
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
-        throw platform::SystemError(ERROR_ACCESS_DENIED);
+    const std::optional<DWORD> attributes = RewritableConf(confPath);
+    if (!attributes) return;
     std::vector<std::wstring> lines = SplitConfLines(FromAnsi(ReadAllBytes(confPath)));
     ReplaceConfLines(lines, key, value);
-    ReplaceFileContent(confPath, ToAnsi(JoinConfLines(lines)), attributes);
+    ReplaceFileContent(confPath, ToAnsi(JoinConfLines(lines)), *attributes);
+}
+
+void CarryConfSettings(const std::wstring& confPath, const std::wstring& oldPath) {
+    const std::optional<DWORD> attributes = RewritableConf(confPath);
+    if (!attributes) throw platform::SystemError(ERROR_FILE_NOT_FOUND);
+    const std::vector<std::wstring> old =
+        SplitConfLines(FromAnsi(ReadPlainFile(oldPath, confPath)));
+    const std::vector<std::wstring> lines =
+        MergeConfSettings(SplitConfLines(FromAnsi(ReadAllBytes(confPath))), old);
+    ReplaceFileContent(confPath, ToAnsi(JoinConfLines(lines)), *attributes);
 }
 
 }  // namespace environment

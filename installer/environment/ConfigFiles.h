@@ -44,4 +44,12 @@ SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
 // left as it was.
 void SetConfValue(const std::wstring& confPath, const std::wstring& key, const std::wstring& value);
 
+// Writes the kit's firebird.conf at confPath anew with the settings of the
+// administrator's old one at oldPath carried over (MergeConfSettings),
+// whole or not at all as SetConfValue writes. The old file is read only
+// as the file it is: a link there, or a file with a further name, raises
+// platform::Error (naming confPath) and nothing changes. A missing or unreadable file raises
+// platform::SystemError.
+void CarryConfSettings(const std::wstring& confPath, const std::wstring& oldPath);
+
 }  // namespace environment

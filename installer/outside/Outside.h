@@ -37,6 +37,15 @@ inline constexpr std::array<const wchar_t*, 8> kKitEntries = {
 inline constexpr wchar_t kQuietEntryVorsel[] = L"bin\\exe\\vorsel.exe";
 inline constexpr wchar_t kQuietEntryMessages[] = L"firebird.msg";
 
+// Files that the server's administrator makes their own (users and
+// passwords, aliases, plugin, trace and replication settings): the kit's
+// copy is a default for a folder that has none and never replaces theirs.
+// Databases anywhere in the folder, by their extension; the configuration
+// files at the top of the folder.
+inline constexpr wchar_t kDatabaseExtension[] = L".fdb";
+inline constexpr std::array<const wchar_t*, 4> kAdministratorsConfs = {
+    L"databases.conf", L"plugins.conf", L"fbtrace.conf", L"replication.conf"};
+
 // Keys of firebird.conf that the installer sets, each with its trailing
 // " =". The kit's firebird.conf holds a line for every one of them
 // (commented or not): keys are replaced, never appended.
@@ -44,6 +53,9 @@ inline constexpr wchar_t kConfPortKey[] = L"RemoteServicePort =";
 inline constexpr wchar_t kConfModeKey[] = L"ServerMode =";
 inline constexpr wchar_t kConfCompatKey[] = L"DataTypeCompatibility =";
 inline constexpr wchar_t kConfUdfKey[] = L"#UdfAccess =";  // stays a comment line
+
+inline constexpr std::array<const wchar_t*, 4> kInstallerConfKeys = {kConfModeKey, kConfCompatKey,
+                                                                     kConfUdfKey, kConfPortKey};
 
 // Values written for them.
 inline constexpr wchar_t kConfCompatValue[] = L"3.0";

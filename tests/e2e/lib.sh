@@ -129,6 +129,16 @@ log_is() {
 tool_calls() { tr -d '\r' <"$fb/instsvc.log" 2>/dev/null | sed -E 's/^.*instsvc\.exe"? //'; }
 firewall_calls() { tr -d '\r' <"$netsh_log" 2>/dev/null; }
 
+# Every file of the kit lies in the server folder byte for byte as the kit
+# has it, but for the names given.
+kit_files_unpacked() {
+  local kit="$root/build/kit/firebird_4_0_x64.zip" f
+  for f in $(unzip -Z1 "$kit" | grep -v '/$'); do
+    [[ " $* " == *" $f "* ]] && continue
+    cmp -s "$fb/$f" <(unzip -p "$kit" "$f") || return 1
+  done
+}
+
 # Everything a finished new installation leaves behind.
 check_installed_server() {
   local mode_conf="$1" mode_ini="$2"

@@ -96,10 +96,12 @@ protected:
     }
 
     // Extracts every entry ("*.*") of bytes into dir_/out.
-    void Extract(const std::string& bytes, const std::wstring& mask = L"*.*") {
+    void Extract(const std::string& bytes, const std::wstring& mask = L"*.*",
+                 std::vector<std::wstring> skipped = {}) {
         reader_.FileName = Archive(bytes).wstring();
         reader_.BaseDir = (dir_ / "out").wstring();
         reader_.FileMasks = {mask};
+        reader_.SkippedFiles = std::move(skipped);
         reader_.OnOverallProgress = [this](double p, bool& cancel) {
             progress_.push_back(p);
             if (p > cancelAt_) {
@@ -314,6 +316,25 @@ TEST_F(ArchiveTest, OneNamedEntryIsExtractedAlone) {
             L"fbclient.dll");
     EXPECT_EQ((std::vector<std::string>{"fbclient.dll"}), OutListing());
     EXPECT_EQ("64-bit", ReadFile(Out("fbclient.dll")));
+}
+
+// Files left out are known by where they land, whatever the stored name's
+// case or separators; the progress counts only what is written.
+TEST_F(ArchiveTest, SkippedFilesStayAsTheyAreAndAreNotCounted) {
+    WriteFile(Out("databases.conf"), "theirs");
+    WriteFile(Out("db/security4.fdb"), "their users");
+    Extract(ZipBuilder()
+                .File("Databases.Conf", "kit's aliases")
+                .File("db//security4.fdb", "kit's users")
+                .File("db\\security4.fdb", "kit's users again")
+                .File("firebird.conf", "new")
+                .Build(),
+            L"*.*", {L"databases.conf", L"DB/Security4.FDB"});
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ("theirs", ReadFile(Out("databases.conf")));
+    EXPECT_EQ("their users", ReadFile(Out("db/security4.fdb")));
+    EXPECT_EQ("new", ReadFile(Out("firebird.conf")));
+    EXPECT_EQ((std::vector<double>{0, 100}), progress_) << "one entry written, alone";
 }
 
 TEST_F(ArchiveTest, ProgressStartsAtZeroGrowsThroughTheEntryAndEndsAtHundredOnce) {

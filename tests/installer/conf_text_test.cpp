@@ -1,5 +1,6 @@
 // firebird.conf text rules: what counts as a port, where the port is read
-// from and how keys are replaced.
+// from, how keys are replaced, and how an upgrade carries the
+// administrator's settings over.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -16,6 +17,7 @@ using environment::ChooseFBPort;
 using environment::ExtractConfPort;
 using environment::JoinConfLines;
 using environment::PortNumber;
+using environment::MergeConfSettings;
 using environment::PortSource;
 using environment::ReplaceConfLines;
 using environment::SplitConfLines;
@@ -130,6 +132,44 @@ TEST(ConfLines, LoneCrStaysInsideItsLineAndEmptyLinesSurvive) {
 
 TEST(ConfLines, EmptyKeyChangesNothing) {
     EXPECT_EQ(L"a\r\n", Set(L"a\r\n", L"", L"x"));
+}
+
+std::wstring Merge(const std::wstring& kit, const std::wstring& old) {
+    return JoinConfLines(MergeConfSettings(SplitConfLines(kit), SplitConfLines(old)));
+}
+
+TEST(ConfMerge, ActiveOldSettingsReplaceTheKitsLineOrAreAppended) {
+    const std::wstring kit =
+        L"# Cache\r\n#DefaultDbCachePages = 2048\r\n#\r\n#WireCompression = false\r\n# end\r\n";
+    const std::wstring old =
+        L"#\r\n  defaultdbcachepages=8192  # theirs\r\nWireCrypt = Enabled\r\n"
+        L"#WireCompression = true\r\nAuthServer = Srp\r\n";
+    EXPECT_EQ(
+        L"# Cache\r\n  defaultdbcachepages=8192  # theirs\r\n#\r\n#WireCompression = false\r\n"
+        L"# end\r\nWireCrypt = Enabled\r\nAuthServer = Srp\r\n",
+        Merge(kit, old))
+        << "taken as they stand, new keys in the old file's order; comments are not settings";
+}
+
+TEST(ConfMerge, TheLastOldSettingWinsAndTakesTheKitsActiveLineBeforeAComment) {
+    const std::wstring kit =
+        L"#TempCacheLimit = 1\r\nTempCacheLimit = 2\r\nx\r\nTempCacheLimit = 3\r\n";
+    const std::wstring old = L"TempCacheLimit = 10\r\nTempCacheLimit = 20\r\n";
+    EXPECT_EQ(L"#TempCacheLimit = 1\r\nTempCacheLimit = 2\r\nx\r\nTempCacheLimit = 20\r\n",
+              Merge(kit, old))
+        << "the kit's last active line is the one the server reads";
+    EXPECT_EQ(L"TempCacheLimit = 20\r\n# TempCacheLimit = 2\r\n",
+              Merge(L"#TempCacheLimit = 1\r\n# TempCacheLimit = 2\r\n", old))
+        << "without an active line, the first commented one";
+}
+
+TEST(ConfMerge, NeitherTheInstallersKeysNorLinesThatSetNothingAreCarried) {
+    const std::wstring kit = L"#ServerMode = Super\r\n#UdfAccess = None\r\n";
+    EXPECT_EQ(kit, Merge(kit,
+                         L"ServerMode = Classic\r\nRemoteServicePort = 3051\r\nudfaccess = Full\r\n"
+                         L"DataTypeCompatibility = 2.5\r\nInclude x.conf\r\n= 1\r\nKey: 1\r\n"
+                         L"Two words = 1\r\n"));
+    EXPECT_EQ(L"Key = 1\r\n", Merge(L"", L"Key = 1")) << "an old file without a last line end";
 }
 
 }  // namespace

@@ -158,4 +158,19 @@ TEST_F(ConfigFilesTest, AttributesOfTheConfAreKept) {
               GetFileAttributesW(conf_.c_str()));
 }
 
+// The old file's bytes end up in a file every user reads: never through a
+// further name of some other file.
+TEST_F(ConfigFilesTest, SettingsAreCarriedFromTheOldFileItselfOnly) {
+    const std::wstring old = dir_ / L"firebird.conf.old", linked = dir_ / L"linked.conf";
+    ASSERT_TRUE(WriteBytes(old, "#\nDefaultDbCachePages = 8192 # \x9d\nServerMode = Classic\n"));
+    Conf(kKitConf + "#DefaultDbCachePages = 2048\r\n");
+    environment::CarryConfSettings(conf_, old);
+    EXPECT_EQ(kKitConf + "DefaultDbCachePages = 8192 # \x9d\r\n", ReadBytes(conf_));
+
+    Conf(kKitConf);
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), old.c_str(), nullptr));
+    EXPECT_THROW(environment::CarryConfSettings(conf_, linked), platform::Error);
+    EXPECT_EQ(kKitConf, ReadBytes(conf_));
+}
+
 }  // namespace

@@ -13,6 +13,7 @@
 #include "engine/InstallerUi.h"
 #include "engine/ServiceRecords.h"
 #include "engine/Transaction.h"
+#include "environment/ConfigFiles.h"
 #include "environment/Services.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
@@ -62,15 +63,17 @@ private:
 };
 
 // A server folder (with a diacritic in its path, which the journal keeps
-// as UTF-8) holding an older server, and a kit that replaces one of its
-// files and adds a folder.
+// as UTF-8) holding an older server with its administrator's settings and
+// users, and a kit that replaces two of its files, keeps one and adds a
+// folder.
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(MakeDirs(server_));
         ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll", "old client"));
         ASSERT_TRUE(WriteBytes(server_ + L"security4.fdb", "users"));
-        kit_.files = {L"fbclient.dll", L"intl\\fbintl.conf"};
+        ASSERT_TRUE(WriteBytes(server_ + L"firebird.conf", kOldConf));
+        kit_.files = {L"fbclient.dll", L"security4.fdb", L"firebird.conf", L"intl\\fbintl.conf"};
         kit_.folders = {L"intl"};
         run_.m_Journal = engine::Journal(journalPath_);
         header_ = {true, scratch_ / L"app\\", server_, L"47190", L"SS", scratch_.Path()};
@@ -83,10 +86,17 @@ protected:
         engine::Journal journal(journalPath_);
         engine::Transaction tx(journal);
         tx.Begin(header_);
-        tx.PrepareFolder(server_, kit_);
+        tx.PrepareFolder(server_, kit_, {L"SECURITY4.FDB"});
+        EXPECT_FALSE(Exists(server_ + L"security4.fdb" + engine::kAsideSuffix)) << "kept in place";
+        ASSERT_TRUE(tx.MovedAside(server_ + L"Firebird.conf"));
+        ASSERT_FALSE(tx.MovedAside(server_ + L"security4.fdb"));
         ASSERT_TRUE(MakeDirs(server_ + L"intl\\"));
         ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll", "new client"));
         ASSERT_TRUE(WriteBytes(server_ + L"intl\\fbintl.conf", "new conf"));
+        ASSERT_TRUE(WriteBytes(server_ + L"firebird.conf", "#WireCrypt = Required\r\n"));
+        const std::wstring conf = server_ + L"firebird.conf";
+        environment::CarryConfSettings(conf, conf + engine::kAsideSuffix);
+        ASSERT_EQ("WireCrypt = Enabled\r\n", ReadBytes(conf));
         ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll.~4711", "half"));
         if (commit) tx.Commit();
     }
@@ -94,12 +104,15 @@ protected:
     void ExpectFolderAsBefore() {
         EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll"));
         EXPECT_EQ("users", ReadBytes(server_ + L"security4.fdb"));
+        EXPECT_EQ(kOldConf, ReadBytes(server_ + L"firebird.conf")) << "byte for byte";
         EXPECT_FALSE(Exists(server_ + L"intl"));
         EXPECT_FALSE(Exists(server_ + L"fbclient.dll.~4711"));
         EXPECT_FALSE(Exists(server_ + L"fbclient.dll" + engine::kAsideSuffix));
         EXPECT_FALSE(Exists(journalPath_));
     }
 
+    // Bare LF ends, which a rewrite would turn into CR LF.
+    const std::string kOldConf = "#\nRemoteServicePort = 3050\nWireCrypt = Enabled\n";
     TempDir scratch_{L"eng"};
     std::wstring server_ = scratch_ / L"firebird\\servér\\";
     std::wstring journalPath_ = scratch_ / L"ProgramData\\deployment.journal";
@@ -162,7 +175,7 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Záznam o predchádzajúcej inštalácii je "
                                         L"poškodený, a preto nebol použitý; bol odložený ako " +
                                         aside +
-                                        L". Inštalácia nič nezmenila. Príčina: riadok 5: "
+                                        L". Inštalácia nič nezmenila. Príčina: riadok 6: "
                                         L"nesedí kontrolný súčet."},
               ui_.calls);
     EXPECT_FALSE(Exists(journalPath_));

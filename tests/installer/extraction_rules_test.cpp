@@ -9,6 +9,7 @@
 namespace {
 
 using engine::ChooseFileFailure;
+using engine::IsAdministratorsFile;
 using engine::NextProgressStep;
 using engine::ProgressUnits;
 
@@ -80,6 +81,19 @@ TEST(FileFailure, AfterCancelEveryFailureAbortsSilently) {
         EXPECT_EQ(archive::fxaAbort, c.action);
         EXPECT_TRUE(c.report.empty());
     }
+}
+
+TEST(AdministratorsFiles, DatabasesAnywhereAndTheirConfigurationAtTheTop) {
+    for (const wchar_t* path :
+         {L"security4.fdb", L"SECURITY4.FDB", L"examples\\empbuild\\employee.fdb",
+          L"examples/empbuild/Employee.Fdb", L"databases.conf", L"Databases.Conf", L"plugins.conf",
+          L"fbtrace.conf", L"replication.conf"})
+        EXPECT_TRUE(IsAdministratorsFile(path)) << path;
+    for (const wchar_t* path :
+         {L"firebird.conf", L"firebird.exe", L"fbclient.dll", L"intl\\fbintl.conf",
+          L"doc\\databases.conf", L"plugins/udr/plugins.conf", L"security4.fdb.txt",
+          L"databases.conf.bak", L"fdb"})
+        EXPECT_FALSE(IsAdministratorsFile(path)) << path;
 }
 
 }  // namespace
