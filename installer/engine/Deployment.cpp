@@ -6,10 +6,12 @@
 #include <optional>
 
 #include "engine/CommandLines.h"
+#include "engine/Extraction.h"
 #include "engine/ExtractionRules.h"
 #include "engine/Messages.h"
 #include "engine/ServerFolder.h"
 #include "engine/Steps.h"
+#include "engine/Tools.h"
 #include "engine/Transaction.h"
 #include "environment/Accounts.h"
 #include "environment/ConfigFiles.h"
@@ -31,26 +33,17 @@ constexpr wchar_t kKitRefused[] = L"Inštalačný balík %s nie je možné použ
 constexpr wchar_t kKitLacks[] = L"chýba v ňom súbor ";
 constexpr wchar_t kNoRoom[] = L"na disku servera nie je dosť miesta (treba %s MB, voľných je %s MB).";
 
-// The reader as the wizard's "Storno" sees it while it extracts.
-class RunningExtraction : public CancelableArchive {
+// The user interface knows that the extraction runs exactly while the
+// reader extracts, on every way out.
+class ExtractionScope {
 public:
-    explicit RunningExtraction(const archive::ArchiveReader& reader) : reader_(reader) {}
-    bool IsOpen() const override { return reader_.IsOpen(); }
+    explicit ExtractionScope(InstallerUi& ui) : ui_(ui) { ui_.ExtractionStarted(); }
+    ~ExtractionScope() { ui_.ExtractionEnded(); }
+    ExtractionScope(const ExtractionScope&) = delete;
+    ExtractionScope& operator=(const ExtractionScope&) = delete;
 
 private:
-    const archive::ArchiveReader& reader_;
-};
-
-// Zip is set exactly while the reader exists, on every way out.
-class ZipScope {
-public:
-    ZipScope(Installation& run, CancelableArchive& reader) : run_(run) { run_.Zip = &reader; }
-    ~ZipScope() { run_.Zip = nullptr; }
-    ZipScope(const ZipScope&) = delete;
-    ZipScope& operator=(const ZipScope&) = delete;
-
-private:
-    Installation& run_;
+    InstallerUi& ui_;
 };
 
 std::wstring Fill(const wchar_t* pattern, std::initializer_list<std::wstring> values) {
@@ -143,69 +136,74 @@ public:
             return false;
         }
         run_.m_szGdsSource = run_.m_szFBDir + outside::kClient32Dll;
-        run_.m_Failure.clear();
+        bool deployed = false;
+        std::optional<std::wstring> failure;
         try {
-            if (!Deploy(kit)) return RollBackAndReport(run_, ui_);
+            deployed = Deploy(kit);
         } catch (...) {
             // Raised errors before the commit end in the rollback's report,
             // which names them; after it there is nothing to give back.
             if (tx_.Committed()) throw;
-            Fail(run_, CurrentErrorText());
-            return RollBackAndReport(run_, ui_);
+            failure = CurrentErrorText();
+        }
+        if (!deployed) {
+            RollBackAndReport(run_.m_Journal, ui_, failure);
+            return false;
         }
         if (run_.m_bIsNT) {
-            OpenFirewall(run_, ui_);
+            OpenFirewall(run_.m_szFBDir, ui_);
             tx_.RecordFirewall();
         }
         return true;
     }
 
 private:
-    // False at the first failure (run_.m_Failure says why) or a cancel.
+    // True once committed; false when the user cancelled. The first
+    // failure raises.
     bool Deploy(const archive::ArchiveSurvey& kit) {
         tx_.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/true));
-        if (!RemoveLegacyInstance()) return false;
+        RemoveLegacyInstance();
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
         const std::wstring oldPort = environment::ReadFBPort(
             run_.m_szFBDir + outside::kServerConf, run_.m_szAppDir + outside::kDataIni,
             environment::PortSource::kServer);
-        if (FindInstance(run_, oldPort) != 0 && !RemoveOldInstance(oldPort)) return false;
+        if (FindInstance(run_, oldPort) != 0) RemoveOldInstance(oldPort);
 
         const KeptFiles kept = AdministratorsFiles(run_.m_szFBDir, kit);
-        run_.m_RequiredBytes += static_cast<int32_t>(kit.totalBytes - kept.bytes);
-        ui_.ExtendProgress(run_.m_RequiredBytes, kStatusInstalling);
+        const int32_t requiredBytes = static_cast<int32_t>(kit.totalBytes - kept.bytes);
+        ui_.ExtendProgress(requiredBytes, kStatusInstalling);
         if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
-            return Fail(run_, kServerInUse);
-        if (std::wstring error = tx_.PrepareFolder(run_.m_szFBDir, kit, kept.files); !error.empty())
-            return Fail(run_, error);
+            throw platform::Error(kServerInUse);
+        tx_.PrepareFolder(run_.m_szFBDir, kit, kept.files);
         // Created or filled, the folder is administrators' only: the service
         // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
-        if (!ProtectServerFolder(run_)) return false;
-        ExtractKit(kept.files);
-        if (!run_.m_Failure.empty() || run_.Canceled) return false;
+        ProtectServerFolder(run_);
+        ExtractKit(requiredBytes, kept.files);
+        if (ui_.CancelRequested()) return false;
         CarryOldSettings();
-        if (!SetupService(run_, choices_.mode, ui_)) return false;
+        if (!SetupService(run_, choices_.mode)) return false;
         tx_.Commit();
         return true;
     }
 
     // The instance of the server now in the folder goes through that
     // server's own tool, which runs only from a known server folder.
-    bool RemoveOldInstance(const std::wstring& port) {
-        if (!IsKnownServer(run_, ui_)) return true;
+    void RemoveOldInstance(const std::wstring& port) {
+        if (!IsKnownServer(run_, ui_)) return;
         ServerPrograms tool;
-        return tool.Take(run_, {outside::kServiceTool}) && RemoveService(run_, port);
+        tool.Take(run_, {outside::kServiceTool});
+        RemoveService(run_, port);
     }
 
-    // False when its service tool did not end in time.
-    bool RemoveLegacyInstance() {
+    // Raises when its service tool did not end in time.
+    void RemoveLegacyInstance() {
         const std::wstring legacy =
             WithDelimiter(environment::GetProgramFilesDir().value_or(L"")) + outside::kLegacyFolder;
-        if (!EntryExists(legacy + outside::kServerExe)) return true;
+        if (!EntryExists(legacy + outside::kServerExe)) return;
         tx_.RemovingService(std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
-        return RunToolInTime(run_, LegacyToolCommand(legacy, outside::kToolStop)) &&
-               RunToolInTime(run_, LegacyToolCommand(legacy, outside::kToolRemove));
+        RunToolInTime(LegacyToolCommand(legacy, outside::kToolStop));
+        RunToolInTime(LegacyToolCommand(legacy, outside::kToolRemove));
     }
 
     // The administrator's settings from the firebird.conf the kit replaced
@@ -217,26 +215,32 @@ private:
     }
 
     // The kit into the server folder but for the files kept; errors of the
-    // reader are raised.
-    void ExtractKit(const std::vector<std::wstring>& kept) {
-        run_.Canceled = false;
+    // reader are raised, and so is the first entry that ended the extraction.
+    void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
         archive::ArchiveReader zip;
-        RunningExtraction running(zip);
-        ZipScope scope(run_, running);
+        KitExtraction extraction(run_.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
         zip.FileName = outside::kKitArchive;
         zip.BaseDir = run_.m_szFBDir;
         zip.FileMasks.push_back(L"*.*");
         zip.SkippedFiles = kept;
-        zip.OnOverallProgress = [this](double progress, bool& cancel) {
-            ZipOverallProgress(run_, ui_, progress, cancel);
+        zip.OnOverallProgress = [&extraction](double progress, bool& cancel) {
+            extraction.OnOverallProgress(progress, cancel);
         };
-        zip.OnProcessFileFailure = [this](const std::wstring& name, const std::wstring& error,
-                                          archive::TZFProcessFileFailureAction& action) {
-            ZipFileFailure(run_, ui_, name, error, action);
+        zip.OnProcessFileFailure = [&extraction](const std::wstring& name,
+                                                 const std::wstring& error,
+                                                 archive::TZFProcessFileFailureAction& action) {
+            extraction.OnFileFailure(name, error, action);
         };
         zip.OpenArchive();
-        zip.ExtractFiles();
+        try {
+            ExtractionScope running(ui_);
+            zip.ExtractFiles();
+        } catch (...) {
+            extraction.RaiseFailure();  // the first failure is the one to tell
+            throw;
+        }
         zip.CloseArchive();
+        extraction.RaiseFailure();
     }
 
     Installation& run_;
@@ -265,31 +269,38 @@ bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
     return ServerDeployment(run, choices, ui).Run();
 }
 
-void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel) {
-    const ProgressStep step =
-        NextProgressStep(progress, run.m_RequiredBytes, run.m_ProgressPrevious);
-    run.m_ProgressNext = step.next;
-    if (step.advance > 0) ui.AdvanceProgress(step.advance);
-    run.m_ProgressPrevious = step.shown;
+KitExtraction::KitExtraction(Journal& journal, std::wstring serverDir, int32_t requiredBytes,
+                             InstallerUi& ui)
+    : m_RequiredBytes(requiredBytes), journal_(journal), serverDir_(std::move(serverDir)),
+      ui_(ui) {}
+
+void KitExtraction::OnOverallProgress(double progress, bool& cancel) {
+    const ProgressStep step = NextProgressStep(progress, m_RequiredBytes, m_ProgressPrevious);
+    m_ProgressNext = step.next;
+    if (step.advance > 0) ui_.AdvanceProgress(step.advance);
+    m_ProgressPrevious = step.shown;
     // Keeps the window alive and lets "Storno" ask its question.
-    ui.KeepResponsive();
-    cancel = run.Canceled;
+    ui_.KeepResponsive();
+    cancel = ui_.CancelRequested();
 }
 
-void ZipFileFailure(Installation& run, InstallerUi& /*ui*/, const std::wstring& fileName,
-                    const std::wstring& errorMessage,
-                    archive::TZFProcessFileFailureAction& action) {
-    const FailureChoice choice = ChooseFileFailure(run.Canceled, fileName, errorMessage);
+void KitExtraction::OnFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
+                                  archive::TZFProcessFileFailureAction& action) {
+    const FailureChoice choice = ChooseFileFailure(ui_.CancelRequested(), fileName, errorMessage);
     action = choice.action;
     if (action == archive::fxaIgnore && choice.report.empty()) {
         // An entry that may fail quietly keeps the file the folder had.
-        Transaction(run.m_Journal).KeepPrevious(run.m_szFBDir + fileName);
+        Transaction(journal_).PutBackPrevious(serverDir_ + fileName);
         return;
     }
     // Any other entry missing would leave a server of two versions: the
     // extraction ends and the deployment rolls back.
-    if (!choice.report.empty()) Fail(run, choice.report);
+    if (!choice.report.empty() && !failure_) failure_ = choice.report;
     action = archive::fxaAbort;
+}
+
+void KitExtraction::RaiseFailure() const {
+    if (failure_) throw platform::Error(*failure_);
 }
 
 }  // namespace engine

@@ -16,8 +16,8 @@ namespace engine {
 // 0..100 (or not a number) are held to that range.
 int32_t ProgressUnits(double progress, int32_t requiredBytes);
 
-// One ZipOverallProgress step: units reached and how far the bar moves.
-// The bar never moves back; shown keeps the most units shown so far.
+// One step of the extraction's progress: units reached and how far the bar
+// moves. The bar never moves back; shown keeps the most units shown so far.
 struct ProgressStep {
     int32_t next = 0;     // m_ProgressNext
     int32_t advance = 0;  // what pbSetup advances by
@@ -25,8 +25,8 @@ struct ProgressStep {
 };
 ProgressStep NextProgressStep(double progress, int32_t requiredBytes, int32_t previous);
 
-// ZipFileFailure's choice. report is the text for ReportError, empty when
-// nothing is to be shown.
+// What an entry that cannot be extracted does. report is the text for
+// ReportError, empty when nothing is to be shown.
 struct FailureChoice {
     archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     std::wstring report;

@@ -47,7 +47,6 @@ public:
         : run_(run), choices_(choices), ui_(ui) {}
 
     SequenceOutcome Run() {
-        TakeChoices();
         const bool installServer = choices_.installServer;
         if (installServer) {
             if (std::optional<SequenceOutcome> stop = Confirmations()) return *stop;
@@ -56,12 +55,13 @@ public:
             ui_.ShowProgressPage();
             if (!InstallServer(run_, choices_, ui_)) return {SequenceOutcome::kEnded, {}};
         }
-        PlaceClientFiles(run_, ui_);
+        const DeploymentHeader where = HeaderFor(run_, choices_.mode, installServer);
+        PlaceClientFiles(where, run_.m_szGdsSource, ui_);
         PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
         // A kept server is one the installer did not fill in this run.
         if (installServer ? environment::IsFBInstalled(run_.m_szFBDir) : IsKnownServer(run_, ui_)) {
             if (!installServer && !ReconfigureKeptServer()) return {SequenceOutcome::kEnded, {}};
-            WriteDataIni(run_, ModeCode(), ui_);
+            WriteDataIni(where, ui_);
         }
         // What a later start would otherwise finish again.
         if (run_.m_Journal.Exists()) Transaction(run_.m_Journal).Finish();
@@ -69,20 +69,6 @@ public:
     }
 
 private:
-    void TakeChoices() {
-        const std::wstring& folder = choices_.serverFolder;
-        if (!choices_.installServer && choices_.shownServerFolder) {
-            // A kept server is the one the page shows, wherever data.ini put
-            // it; the (hidden) folder edit only names where to install.
-            run_.m_szFBDir = WithDelimiter(*choices_.shownServerFolder);
-        } else {
-            run_.m_szFBDir = folder.empty() ? environment::ParentDir(run_.m_szAppDir) +
-                                                  outside::kDefaultServerDir
-                                            : WithDelimiter(folder);
-        }
-        run_.m_szFBPort = choices_.port;
-    }
-
     static SequenceOutcome Stopped(const std::wstring& why) {
         return {SequenceOutcome::kStopped, why};
     }
@@ -166,35 +152,39 @@ private:
         const bool portChanged = run_.m_szFBPort != known;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return true;
-        run_.m_Failure.clear();
         Transaction tx(run_.m_Journal);
+        bool moved = false;
+        std::optional<std::wstring> failure;
         try {
             tx.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/false));
             // The tool runs, and registers the server to run as LocalSystem.
             ServerPrograms programs;
-            if (!programs.Take(run_, {outside::kServiceTool, outside::kServerExe}) ||
-                !MoveKeptServer(portChanged, conf, ini))
-                return RollBackAndReport(run_, ui_);
+            programs.Take(run_, {outside::kServiceTool, outside::kServerExe});
+            moved = MoveKeptServer(portChanged, conf, ini);
         } catch (...) {
-            Fail(run_, CurrentErrorText());
-            return RollBackAndReport(run_, ui_);
+            failure = CurrentErrorText();
+        }
+        if (!moved) {
+            RollBackAndReport(run_.m_Journal, ui_, failure);
+            return false;
         }
         tx.Commit();
         return true;
     }
 
+    // SetupService's answer: false on a Windows without services.
     bool MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
         // The instance runs on the port its firebird.conf sets, whatever
         // data.ini says; left registered it would start beside the new one.
         const std::wstring old =
             portChanged ? environment::ReadFBPort(conf, ini, environment::PortSource::kServer)
                         : run_.m_szFBPort;
-        if (FindInstance(run_, old) != 0 && !RemoveService(run_, old)) return false;
+        if (FindInstance(run_, old) != 0) RemoveService(run_, old);
         // Kept aside only now, after the removal: a rollback undoes in
         // reverse, so the file is back before the old instance starts again.
         if (EntryExists(conf)) Transaction(run_.m_Journal).SavingCopy(conf);
         if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
-        return SetupService(run_, choices_.mode, ui_);
+        return SetupService(run_, choices_.mode);
     }
 
     std::wstring ModeCode() const { return choices_.mode ? choices_.mode->iniCode : L""; }
@@ -206,18 +196,19 @@ private:
 
 }  // namespace
 
-void PlaceClientFiles(const Installation& run, InstallerUi& ui) {
-    const std::wstring exe = run.m_szAppDir + outside::kAppExeDir;
-    const std::wstring& fb = run.m_szFBDir;
+void PlaceClientFiles(const DeploymentHeader& where, const std::wstring& gdsSource,
+                      InstallerUi& ui) {
+    const std::wstring exe = where.appDir + outside::kAppExeDir;
+    const std::wstring& fb = where.serverDir;
     const std::wstring gds = exe + outside::kAppGds32, client = exe + outside::kAppFbclient;
     // A server that was not installed brings no new client library;
     // deleting the application's own would leave it with none.
-    if (!run.m_szGdsSource.empty() && EntryExists(run.m_szGdsSource)) {
+    if (!gdsSource.empty() && EntryExists(gdsSource)) {
         // A link here is reported by the copy that follows.
         if (EntryExists(gds) && environment::DeleteSharedFile(gds) == SharedChange::kFailed)
             ui.ReportFailure(kGdsDeleteError);
-        CopyOver(run.m_szGdsSource, gds, ui);
-        CopyOver(run.m_szGdsSource, client, ui);
+        CopyOver(gdsSource, gds, ui);
+        CopyOver(gdsSource, client, ui);
     }
     SupplyWhenMissing(fb + outside::kClient32Dll, gds, ui);
     SupplyWhenMissing(gds, client, ui);
@@ -237,20 +228,10 @@ void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDi
     CopyOver(tool, appDir + outside::kToolDir + outside::kToolExe, ui);
 }
 
-void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui) {
-    const std::wstring ini = WithDelimiter(run.m_szAppDir) + outside::kDataIni;
-    const std::wstring server = run.m_szFBDir + outside::kServerExe;
-    const std::pair<const wchar_t*, const std::wstring*> values[] = {
-        {outside::kIniPort, &run.m_szFBPort},
-        {outside::kIniServer, &server},
-        {outside::kIniMode, &modeCode}};
-    // The profile functions follow a link: data.ini must be none.
-    const SharedChange written = environment::ChangeSharedFileByName(ini, [&] {
-        for (const auto& [key, value] : values)
-            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(), ini.c_str()))
-                return false;
-        return true;
-    });
+void WriteDataIni(const DeploymentHeader& where, InstallerUi& ui) {
+    const std::wstring ini = WithDelimiter(where.appDir) + outside::kDataIni;
+    const SharedChange written = environment::WriteDataIni(
+        ini, where.port, where.serverDir + outside::kServerExe, where.modeCode);
     if (written == SharedChange::kLinkLeft) ui.ReportFailure(environment::LinkLeftText(ini));
     if (written == SharedChange::kFailed) ui.ReportFailure(kIniWriteError);
 }

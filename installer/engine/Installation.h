@@ -1,10 +1,9 @@
-// The engine's side of an installation: the one shared record of the run
-// (folders, port, flags, versions, the extraction's state, the markers
-// made, the exit code), the choices that the parameters page hands over,
-// and the operations behind "Dokončiť". The record is a plain value: the
-// wizard owns one and passes it in, the engine's suites make their own;
-// the engine reaches the user through InstallerUi and returns how the
-// sequence ended.
+// The engine's side of an installation: the record of the run (folders,
+// port, flags, versions, the markers made, the journal, the exit code), the
+// choices that the parameters page hands over, and the operations behind
+// "Dokončiť". The wizard owns the record and passes it in, the engine's
+// suites make their own; the engine reaches the user through InstallerUi
+// and returns how the sequence ended.
 #pragma once
 
 #include <cstdint>
@@ -33,14 +32,6 @@ enum ExitCode : int32_t {
     kExitPostponed = 4,
 };
 
-// The archive under extraction as the wizard's "Storno" sees it; the
-// extraction's reader implements it.
-class CancelableArchive {
-public:
-    virtual ~CancelableArchive() = default;
-    virtual bool IsOpen() const = 0;
-};
-
 // All zero, false, empty or none until the wizard's FormCreate fills it.
 struct Installation {
     std::wstring m_szAppDir;
@@ -57,19 +48,12 @@ struct Installation {
     std::vector<std::wstring> m_OwnMarkers;
     int32_t m_nFBSetupVersion = 0;
     int32_t m_nFBVersion = 0;
-    CancelableArchive* Zip = nullptr;
-    bool Canceled = false;
-    int32_t m_RequiredBytes = 0;
-    int32_t m_ProgressPrevious = 0;
-    int32_t m_ProgressNext = 0;
     int32_t m_nExitCode = kExitDone;
     // The longest wait, in seconds, for instances of the application before
     // an unattended run is postponed; negative: as long as they run.
     int32_t m_nWaitSeconds = -1;
     // The write-ahead record of what this run changes, in its fixed place.
     Journal m_Journal;
-    // The first reason the deployment cannot go on; empty while it can.
-    std::wstring m_Failure;
     // The server folder this run made administrators' only, all in it
     // included; empty before.
     std::wstring m_ProtectedDir;
@@ -78,14 +62,12 @@ struct Installation {
     void SetExitCode(int32_t code);
 };
 
-// What the parameters page says when "Dokončiť" is pressed.
+// What the parameters page says when "Dokončiť" is pressed, besides the
+// server folder and port, which the wizard has put in m_szFBDir and
+// m_szFBPort by then.
 struct Choices {
-    bool installServer = false;  // chFB
-    std::wstring serverFolder;   // edFbFolder; empty: the default beside the application
-    // The installed server's folder as the page shows it; none while hidden.
-    std::optional<std::wstring> shownServerFolder;
+    bool installServer = false;                 // chFB
     std::wstring shownAppDir;                   // lAppInfoFolder
-    std::wstring port;                          // edPort by the port rule (PortNumber)
     const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
 };
 
@@ -114,11 +96,13 @@ SequenceOutcome RunInstallSequence(Installation& run, const Choices& choices, In
 bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui);
 // The settings of firebird.conf for `mode` and m_szFBPort, then the
 // instance for m_szFBPort registered and started, each step journalled.
-// True when the instance runs; false with run.m_Failure saying why.
-bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& ui);
-// Stops and unregisters the instance of `port`, journalled first. False
-// (run.m_Failure says why) when the instance is still there afterwards.
-bool RemoveService(Installation& run, const std::wstring& port);
+// True when the instance runs; false, with nothing done, on a Windows that
+// has no services (m_bIsNT false). Raises platform::Error saying why the
+// instance could not be set up.
+bool SetupService(Installation& run, const outside::ServerMode* mode);
+// Stops and unregisters the instance of `port`, journalled first. Raises
+// platform::Error when the instance is still there afterwards.
+void RemoveService(Installation& run, const std::wstring& port);
 
 // Why an unattended run cannot use the kit in `folder` (its working
 // directory): missing or unreadable, the kit and the folder named; nothing
@@ -133,10 +117,5 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder);
 // failed its checks and was set aside unused (reported, with the exit code
 // kExitFailed), or was held earlier in this run (reported then).
 bool SettleEarlierRun(Installation& run, InstallerUi& ui);
-
-// The archive reader's events during the extraction.
-void ZipOverallProgress(Installation& run, InstallerUi& ui, double progress, bool& cancel);
-void ZipFileFailure(Installation& run, InstallerUi& ui, const std::wstring& fileName,
-                    const std::wstring& errorMessage, archive::TZFProcessFileFailureAction& action);
 
 }  // namespace engine

@@ -52,6 +52,14 @@ public:
     virtual void AdvanceProgress(int32_t units) = 0;
     // Lets the window handle what is pending (and "Storno" ask its question).
     virtual void KeepResponsive() = 0;
+
+    // The kit's extraction runs from ExtractionStarted to ExtractionEnded:
+    // in between, "Storno" (and the close icon) ask whether to stop it
+    // instead of ending the program.
+    virtual void ExtractionStarted() = 0;
+    virtual void ExtractionEnded() = 0;
+    // Whether the user asked to stop the extraction since it started.
+    virtual bool CancelRequested() = 0;
 };
 
 }  // namespace engine

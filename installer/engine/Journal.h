@@ -24,7 +24,6 @@ public:
     static std::wstring DefaultPath();
 
     explicit Journal(std::wstring path = DefaultPath());
-    const std::wstring& Path() const { return path_; }
 
     // A file lies at the journal's path, checked or not.
     bool Exists() const;

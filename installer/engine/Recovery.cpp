@@ -1,13 +1,12 @@
-// What the deployment steps share about failing and giving the PC back its
-// previous server: the first reason kept, outside programs judged, the
-// rollback and its report, and the settlement of an earlier run's journal.
+// Giving the PC back its previous server: a failed or cancelled
+// deployment's rollback and its report, and the settlement of an earlier
+// run's journal.
 #include <exception>
 #include <vector>
 
-#include "engine/CommandLines.h"
 #include "engine/Messages.h"
-#include "engine/Processes.h"
 #include "engine/Steps.h"
+#include "engine/Tools.h"
 #include "platform/Errors.h"
 
 namespace engine {
@@ -49,57 +48,18 @@ std::wstring NotRunningText(const wchar_t* pattern, const std::vector<std::wstri
 
 // A committed deployment whose last steps were cut short: what the
 // successful run would have done after the running check.
-void CompleteEarlierRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
-    Installation run;
-    run.m_bIsNT = true;
-    run.m_szAppDir = header.appDir;
-    run.m_szFBDir = header.serverDir;
-    run.m_szFBPort = header.port;
+void FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
+    std::wstring gdsSource;
     if (header.installsServer) {
-        run.m_szGdsSource = header.serverDir + outside::kClient32Dll;
-        if (!firewallDone) OpenFirewall(run, ui);
+        gdsSource = header.serverDir + outside::kClient32Dll;
+        if (!firewallDone) OpenFirewall(header.serverDir, ui);
     }
-    PlaceClientFiles(run, ui);
+    PlaceClientFiles(header, gdsSource, ui);
     PlaceBackupTool(header.appDir, header.installerDir, ui);
-    WriteDataIni(run, header.modeCode, ui);
+    WriteDataIni(header, ui);
 }
 
 }  // namespace
-
-bool Fail(Installation& run, const std::wstring& why) {
-    if (run.m_Failure.empty()) run.m_Failure = why;
-    return false;
-}
-
-ProgramResult RunTool(Installation& /*run*/, const std::wstring& commandLine) {
-    return RunProgram(commandLine, ProgramWindow::kMinimised, ProgramWait::kUntilEnd);
-}
-
-std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result) {
-    if (result.state == ProgramResult::kNotStarted)
-        return L"Príkaz " + commandLine + L" sa nedá spustiť.";
-    if (result.state == ProgramResult::kTimedOut)
-        return L"Príkaz " + commandLine + L" neskončil v stanovenom čase, a preto bol ukončený.";
-    return L"Príkaz " + commandLine + L" skončil s chybou " + std::to_wstring(result.exitCode) +
-           L".";
-}
-
-bool RunToolOrFail(Installation& run, const std::wstring& commandLine) {
-    const ProgramResult result = RunTool(run, commandLine);
-    return result.EndedWith(0) || Fail(run, ToolFailure(commandLine, result));
-}
-
-bool RunToolInTime(Installation& run, const std::wstring& commandLine) {
-    const ProgramResult result = RunTool(run, commandLine);
-    return result.state != ProgramResult::kTimedOut || Fail(run, ToolFailure(commandLine, result));
-}
-
-void OpenFirewall(Installation& run, InstallerUi& ui) {
-    const std::wstring command = FirewallCommand(run.m_szFBDir);
-    // The server runs already; only the rule may be missing, so it stays.
-    const ProgramResult result = RunTool(run, command);
-    if (result.state == ProgramResult::kTimedOut) ui.ReportFailure(ToolFailure(command, result));
-}
 
 DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,
                            bool installsServer) {
@@ -119,22 +79,20 @@ std::wstring CurrentErrorText() {
     }
 }
 
-bool RollBackAndReport(Installation& run, InstallerUi& ui) {
+void RollBackAndReport(Journal& journal, InstallerUi& ui,
+                       const std::optional<std::wstring>& failure) {
     ui.ExtendProgress(0, kStatusRestoring);
     ui.KeepResponsive();
-    const SettleResult result = RollBack(run.m_Journal);
-    const bool canceled = run.m_Failure.empty();
+    const SettleResult result = RollBack(journal);
     if (result.outcome == Settled::kIncomplete)
-        ui.ReportFailure(kNotRestored + (canceled ? kCanceledNothingLeft : run.m_Failure));
+        ui.ReportFailure(kNotRestored + failure.value_or(kCanceledNothingLeft));
     else if (!result.notRunning.empty())
-        ui.ReportFailure(canceled ? NotRunningText(kCanceledBackNotRunning, result.notRunning)
-                                  : NotRunningText(kBackNotRunning, result.notRunning) +
-                                        run.m_Failure);
-    else if (canceled)
+        ui.ReportFailure(failure ? NotRunningText(kBackNotRunning, result.notRunning) + *failure
+                                 : NotRunningText(kCanceledBackNotRunning, result.notRunning));
+    else if (!failure)
         ui.Inform(result.hadPreviousServer ? kCanceledRestored : kCanceledNothingLeft);
     else
-        ui.ReportFailure((result.hadPreviousServer ? kRestored : kNothingLeft) + run.m_Failure);
-    return false;
+        ui.ReportFailure((result.hadPreviousServer ? kRestored : kNothingLeft) + *failure);
 }
 
 bool SettleEarlierRun(Installation& run, InstallerUi& ui) {
@@ -142,7 +100,7 @@ bool SettleEarlierRun(Installation& run, InstallerUi& ui) {
     if (run.m_Journal.Unsettled()) return false;
     const SettleResult result =
         SettleJournal(run.m_Journal, [&](const DeploymentHeader& header, bool firewallDone) {
-            CompleteEarlierRun(ui, header, firewallDone);
+            FinishCommittedRun(ui, header, firewallDone);
         });
     switch (result.outcome) {
         case Settled::kNothing: return true;

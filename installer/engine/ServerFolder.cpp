@@ -21,31 +21,29 @@ bool IsKnownServer(const Installation& run, InstallerUi& ui) {
     return check.trust == environment::ServerFolderTrust::kKnown;
 }
 
-bool ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t*> names) {
+void ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t*> names) {
     for (const wchar_t* name : names) {
         const std::wstring program = run.m_szFBDir + name;
         platform::UniqueKernelHandle held =
             platform::OpenEntry(program, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
         if (!held)
-            return Fail(run, L"Program " + program + L" sa nedá otvoriť: " +
-                                 platform::SystemErrorText(GetLastError()));
+            throw platform::Error(L"Program " + program + L" sa nedá otvoriť: " +
+                                  platform::SystemErrorText(GetLastError()));
         if (!platform::HasTrustedOwner(program))
-            return Fail(run, L"Program " + program + kForeignOwner);
+            throw platform::Error(L"Program " + program + kForeignOwner);
         held_.push_back(std::move(held));
     }
-    return ProtectServerFolder(run);
+    ProtectServerFolder(run);
 }
 
-bool ProtectServerFolder(Installation& run) {
+void ProtectServerFolder(Installation& run) {
     // Once it is administrators' only, no one else can add to it or put
     // another folder in its place: walking it again would change nothing.
-    if (run.m_ProtectedDir == run.m_szFBDir) return true;
-    if (platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute)) {
-        run.m_ProtectedDir = run.m_szFBDir;
-        return true;
-    }
-    return Fail(run, L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
-                         platform::SystemErrorText(GetLastError()));
+    if (run.m_ProtectedDir == run.m_szFBDir) return;
+    if (!platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
+        throw platform::Error(L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
+                              platform::SystemErrorText(GetLastError()));
+    run.m_ProtectedDir = run.m_szFBDir;
 }
 
 }  // namespace engine

@@ -25,11 +25,11 @@ class ServerPrograms {
 public:
     // Opens each of `names` in m_szFBDir sharing only reading (nobody may
     // write, rename or delete it while it is held), checks its owner, then
-    // gives the folder its security (ProtectServerFolder). False with
-    // run.m_Failure saying why when a program cannot be opened or has an
+    // gives the folder its security (ProtectServerFolder). Raises
+    // platform::Error saying why when a program cannot be opened or has an
     // owner a standard user can be (the folder is then left as it was), or
     // when the folder's security cannot be set.
-    bool Take(Installation& run, std::initializer_list<const wchar_t*> names);
+    void Take(Installation& run, std::initializer_list<const wchar_t*> names);
 
 private:
     std::vector<platform::UniqueKernelHandle> held_;
@@ -37,8 +37,8 @@ private:
 
 // Creates m_szFBDir when missing (its parents too) and gives it, and all in
 // it, platform::Protection::kUsersReadExecute; a link there is refused.
-// False with run.m_Failure saying why. Done once per run and folder
-// (run.m_ProtectedDir): a folder of many files is walked only once.
-bool ProtectServerFolder(Installation& run);
+// Raises platform::Error saying why it could not. Done once per run and
+// folder (run.m_ProtectedDir): a folder of many files is walked only once.
+void ProtectServerFolder(Installation& run);
 
 }  // namespace engine

@@ -29,7 +29,7 @@ struct ServiceRecord {
 };
 
 // The service's settings and whether it runs (or is on its way to);
-// nothing when there is no such service.
+// nothing when there is no such service or its settings cannot be read.
 std::optional<ServiceRecord> ReadServiceRecord(const std::wstring& name);
 
 // Registers the service as recorded when it is missing, and starts it when

@@ -7,10 +7,12 @@
 #include "engine/CommandLines.h"
 #include "engine/ServiceRecords.h"
 #include "engine/Steps.h"
+#include "engine/Tools.h"
 #include "environment/ConfText.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Services.h"
+#include "platform/Errors.h"
 
 namespace engine {
 
@@ -45,12 +47,12 @@ DWORD FindInstance(const Installation& run, const std::wstring& port) {
     return environment::FindFBService(InstanceName(run.m_szFBDir, port));
 }
 
-bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerUi& /*ui*/) {
+bool SetupService(Installation& run, const outside::ServerMode* mode) {
     if (!run.m_bIsNT) return false;
-    if (FindInstance(run, run.m_szFBPort) != 0 && !RemoveService(run, run.m_szFBPort))
-        return false;
+    if (FindInstance(run, run.m_szFBPort) != 0) RemoveService(run, run.m_szFBPort);
     if (!environment::IsFBInstalled(run.m_szFBDir))
-        return Fail(run, L"V priečinku " + run.m_szFBDir + L" chýba " + outside::kServerExe + L".");
+        throw platform::Error(L"V priečinku " + run.m_szFBDir + L" chýba " + outside::kServerExe +
+                              L".");
 
     const std::wstring conf = run.m_szFBDir + outside::kServerConf;
     for (const Setting& s : ServerSettings(mode, run.m_szAppDir, run.m_szFBPort))
@@ -58,30 +60,28 @@ bool SetupService(Installation& run, const outside::ServerMode* mode, InstallerU
 
     const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);
     Transaction(run.m_Journal).RegisteringService(outside::kServiceNamePrefix + instance);
-    if (!RunToolOrFail(run, ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort)))
-        return false;
+    RunToolChecked(ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort));
     // The start command's exit code says nothing about the server; the
     // service manager does.
     const std::wstring start = ServiceToolCommand(run.m_szFBDir, outside::kToolStart, run.m_szFBPort);
     // Only a tool that did not run or crashed (a negative code) fails here.
-    if (const ProgramResult result = RunTool(run, start); !result.Ended() || result.exitCode < 0)
-        return Fail(run, ToolFailure(start, result));
+    if (const ProgramResult result = RunTool(start); !result.Ended() || result.exitCode < 0)
+        throw platform::Error(ToolFailure(start, result));
     if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
-        return Fail(run, L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
+        throw platform::Error(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
     return true;
 }
 
-bool RemoveService(Installation& run, const std::wstring& port) {
-    if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return true;
+void RemoveService(Installation& run, const std::wstring& port) {
+    if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return;
     const std::wstring service = ServiceName(run, port);
     Transaction(run.m_Journal).RemovingService(service);
-    if (!RunToolInTime(run, ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port)) ||
-        !RunToolInTime(run, ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port)))
-        return false;
+    RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
+    RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
-    if (WaitUntilGone(service)) return true;
-    return Fail(run, L"Inštanciu Firebird SQL servera " + InstanceName(run.m_szFBDir, port) +
-                         L" sa nepodarilo odstrániť.");
+    if (!WaitUntilGone(service))
+        throw platform::Error(L"Inštanciu Firebird SQL servera " +
+                              InstanceName(run.m_szFBDir, port) + L" sa nepodarilo odstrániť.");
 }
 
 }  // namespace engine

@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
-#include "engine/Processes.h"
 #include "engine/Transaction.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
@@ -17,25 +17,6 @@ namespace engine {
 
 using platform::EntryExists;
 using platform::WithDelimiter;
-
-// Keeps the first reason the deployment cannot go on; false, for
-// `return Fail(...)`.
-bool Fail(Installation& run, const std::wstring& why);
-
-// Runs an outside program (the service tool, the firewall command),
-// minimised, and waits for it.
-ProgramResult RunTool(Installation& run, const std::wstring& commandLine);
-// As RunTool; a program that could not start or failed is the
-// deployment's failure. True when it ended with 0.
-bool RunToolOrFail(Installation& run, const std::wstring& commandLine);
-// As RunTool for a program whose exit code says nothing; only a run past
-// the time limit is the deployment's failure. False then.
-bool RunToolInTime(Installation& run, const std::wstring& commandLine);
-// The firewall rule for the server in m_szFBDir; a command past the time
-// limit is reported, the run goes on.
-void OpenFirewall(Installation& run, InstallerUi& ui);
-// Why a program's run counts as failed, for the user.
-std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result);
 
 // The state of the instance registered for `port` in m_szFBDir (named by
 // InstanceName), 0 when there is none. A port that breaks the port rule,
@@ -49,17 +30,22 @@ DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* m
 
 // Undoes the deployment the journal records, says on the progress page and
 // then to the user (or in the log) that the previous server is back and
-// why (run.m_Failure, or the cancel). Always false.
-bool RollBackAndReport(Installation& run, InstallerUi& ui);
+// why: `failure`, or the user's cancel when there is none.
+void RollBackAndReport(Journal& journal, InstallerUi& ui,
+                       const std::optional<std::wstring>& failure);
 
 // The text of the exception being handled, for the user.
 std::wstring CurrentErrorText();
 
 // The client library, the runtime files, the backup tool and data.ini in
-// the application: what follows a server set up or kept.
-void PlaceClientFiles(const Installation& run, InstallerUi& ui);
+// the application: what follows a server set up or kept. The client
+// library comes from `gdsSource` when that is not empty, else only where
+// the application lacks one.
+void PlaceClientFiles(const DeploymentHeader& where, const std::wstring& gdsSource,
+                      InstallerUi& ui);
 // A backup tool missing beside the installer is reported.
 void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDir, InstallerUi& ui);
-void WriteDataIni(const Installation& run, const std::wstring& modeCode, InstallerUi& ui);
+// The port, server program and mode code in the application's data.ini.
+void WriteDataIni(const DeploymentHeader& where, InstallerUi& ui);
 
 }  // namespace engine

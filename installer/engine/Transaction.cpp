@@ -242,7 +242,6 @@ void Transaction::Begin(const DeploymentHeader& h) {
     journal_.Append({kRun,
                      {h.installsServer ? L"install" : L"reconfigure", h.appDir, h.serverDir, h.port,
                       h.modeCode, h.installerDir}});
-    begun_ = true;
 }
 
 void Transaction::RemovingService(const std::wstring& serviceName) {
@@ -254,9 +253,8 @@ void Transaction::RegisteringService(const std::wstring& serviceName) {
     journal_.Append(JournalRecord{kRegistered, {serviceName}});
 }
 
-std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
-                                        const archive::ArchiveSurvey& kit,
-                                        const std::vector<std::wstring>& kept) {
+void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
+                                const std::vector<std::wstring>& kept) {
     std::vector<JournalRecord> plan;
     const size_t serverFolder = serverDir.size() - 1;  // without its "\"
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
@@ -275,10 +273,9 @@ std::wstring Transaction::PrepareFolder(const std::wstring& serverDir,
     journal_.Append(plan);
     for (const std::wstring& path : replaced) {
         if (!MoveFileExW(path.c_str(), (path + kAsideSuffix).c_str(), MOVEFILE_REPLACE_EXISTING))
-            return L"Súbor " + path + L" sa nedá presunúť: " +
-                   platform::SystemErrorText(GetLastError());
+            throw platform::Error(L"Súbor " + path + L" sa nedá presunúť: " +
+                                  platform::SystemErrorText(GetLastError()));
     }
-    return {};
 }
 
 bool Transaction::MovedAside(const std::wstring& path) const {
@@ -303,7 +300,7 @@ void Transaction::SavingCopy(const std::wstring& path) {
         platform::ThrowLastError();
 }
 
-void Transaction::KeepPrevious(const std::wstring& path) {
+void Transaction::PutBackPrevious(const std::wstring& path) {
     PutBack(path);
 }
 

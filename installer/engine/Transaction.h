@@ -31,9 +31,9 @@ class Transaction {
 public:
     explicit Transaction(Journal& journal) : journal_(journal) {}
 
-    // Every method below records before it changes anything and raises
-    // platform::Error (a record a later start would refuse, an unsettled
-    // journal) or platform::SystemError (the journal cannot be written).
+    // A method that records raises platform::Error (a record a later start
+    // would refuse, an unsettled journal) or platform::SystemError (the
+    // journal cannot be written). A change is recorded before it is made.
     // A marker is recorded with the application folder it belongs to.
     void RecordMarker(const std::wstring& appDir, const std::wstring& path);
     void Begin(const DeploymentHeader& header);
@@ -43,28 +43,30 @@ public:
     // Makes room for the kit in the server folder: the folders it lacks are
     // recorded, and every file the kit replaces is moved aside. The kit's
     // files named in `kept` (as the kit names them) are not extracted: they
-    // stay as they are, unrecorded. Empty on success, otherwise why a file
-    // could not be moved.
-    std::wstring PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
-                               const std::vector<std::wstring>& kept = {});
+    // stay as they are, unrecorded. Raises platform::Error saying which file
+    // could not be moved, and why.
+    void PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
+                       const std::vector<std::wstring>& kept = {});
     // This run moved the file at path aside (path + kAsideSuffix).
     bool MovedAside(const std::wstring& path) const;
-    // An entry that may fail without a word keeps the file it had.
-    void KeepPrevious(const std::wstring& path);
+    // Puts the moved-aside file back at once, for an entry that may fail
+    // without a word; nothing is recorded (the move's record undoes to
+    // nothing once the file is back).
+    void PutBackPrevious(const std::wstring& path);
     // A copy of the file beside it before it is edited in place.
     void SavingCopy(const std::wstring& path);
-    // The new instance runs: the moved-aside files and copies go.
+    // The new instance runs: recorded, then the moved-aside files and
+    // copies go.
     void Commit();
+    // The firewall rule was added (after the commit).
     void RecordFirewall();
     // Everything after the commit is done as well.
     void Finish();
 
-    bool Begun() const { return begun_; }
     bool Committed() const { return committed_; }
 
 private:
     Journal& journal_;
-    bool begun_ = false;
     bool committed_ = false;
 };
 

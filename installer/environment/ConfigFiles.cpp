@@ -139,6 +139,24 @@ std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPat
     return ChooseFBPort(ini, conf, source);
 }
 
+std::wstring ReadFBServer(const std::wstring& iniPath) {
+    return ReadIniData(iniPath, outside::kIniServer);
+}
+
+SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
+                          const std::wstring& serverExe, const std::wstring& modeCode) {
+    const std::pair<const wchar_t*, const std::wstring*> values[] = {
+        {outside::kIniPort, &port}, {outside::kIniServer, &serverExe}, {outside::kIniMode, &modeCode}};
+    // The profile functions follow a link: data.ini must be none.
+    return ChangeSharedFileByName(iniPath, [&] {
+        for (const auto& [key, value] : values)
+            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(),
+                                            iniPath.c_str()))
+                return false;
+        return true;
+    });
+}
+
 std::wstring ReadFBType(const std::wstring& iniPath) {
     return ReadIniData(iniPath, outside::kIniMode);
 }

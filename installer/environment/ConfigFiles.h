@@ -7,6 +7,7 @@
 #include <string>
 
 #include "environment/ConfText.h"
+#include "environment/SharedFolder.h"
 
 namespace environment {
 
@@ -23,6 +24,16 @@ std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPat
 // "FBTYPE" of section "DATA" ("SS", "CS", "SC"); empty when the file or the
 // key is missing.
 std::wstring ReadFBType(const std::wstring& iniPath);
+
+// "FBSERVER" of section "DATA", the server program's path; empty when the
+// file or the key is missing.
+std::wstring ReadFBServer(const std::wstring& iniPath);
+
+// Writes "PORT", "FBSERVER" and "FBTYPE" of section "DATA". data.ini lies
+// in the application's folder, which users write: one that is a link stays
+// as it is (kLinkLeft).
+SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
+                          const std::wstring& serverExe, const std::wstring& modeCode);
 
 // Replaces every line of firebird.conf that contains key (or key without
 // blanks) by key + " " + value and writes the file back with CR LF ends in

@@ -67,13 +67,6 @@ struct ServiceTraits {
     static void Close(Handle h) { CloseServiceHandle(h); }
 };
 
-struct LibraryTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { FreeLibrary(h); }
-};
-
 struct FindTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
@@ -111,7 +104,6 @@ struct GdiTraits {
 using UniqueKernelHandle = UniqueHandle<KernelTraits>;  // file, process, thread, token
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueServiceHandle = UniqueHandle<ServiceTraits>;
-using UniqueLibrary = UniqueHandle<LibraryTraits>;
 using UniqueFindHandle = UniqueHandle<FindTraits>;
 using UniqueSid = UniqueHandle<SidTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;

@@ -1,10 +1,12 @@
 // The wizard's side of an installation: the parameters page's choices for
-// the engine, the thin members that forward to it, and the user interface
-// it reports to.
+// the engine, and the user interface it reports to.
 #include <windows.h>
 
 #include "engine/Installation.h"
 #include "environment/ConfText.h"
+#include "environment/Folders.h"
+#include "outside/Outside.h"
+#include "platform/Paths.h"
 #include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Dialogs.h"
@@ -14,6 +16,8 @@
 namespace wizard {
 
 namespace {
+
+using platform::WithDelimiter;
 
 constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
@@ -35,22 +39,32 @@ const outside::ServerMode* CheckedMode(const TNewFrame& page) {
 
 }  // namespace
 
-std::optional<engine::Choices> TWizard::PageChoices() const {
+std::wstring TWizard::PageServerDir() const {
+    const TNewFrame& page = *NewFrame;
+    // A kept server is the one the page shows, wherever data.ini put it; the
+    // (hidden) folder edit only names where to install.
+    if (!page.chFB->Checked() && page.lFBInfoFolder->Visible())
+        return WithDelimiter(page.lFBInfoFolder->Caption());
+    const std::wstring folder = page.edFbFolder->Text();
+    return folder.empty() ? environment::ParentDir(run_.m_szAppDir) + outside::kDefaultServerDir
+                          : WithDelimiter(folder);
+}
+
+std::optional<engine::Choices> TWizard::TakePageChoices() {
     const TNewFrame& page = *NewFrame;
     const std::optional<std::wstring> port = environment::PortNumber(page.edPort->Text());
     if (!port) return std::nullopt;
+    run_.m_szFBDir = PageServerDir();
+    run_.m_szFBPort = *port;
     engine::Choices choices;
     choices.installServer = page.chFB->Checked();
-    choices.serverFolder = page.edFbFolder->Text();
-    if (page.lFBInfoFolder->Visible()) choices.shownServerFolder = page.lFBInfoFolder->Caption();
     choices.shownAppDir = page.lAppInfoFolder->Caption();
-    choices.port = *port;
     choices.mode = CheckedMode(page);
     return choices;
 }
 
 void TWizard::RunInstallSequence() {
-    const std::optional<engine::Choices> choices = PageChoices();
+    const std::optional<engine::Choices> choices = TakePageChoices();
     if (!choices) return RefusePort();
     try {
         ShowOutcome(engine::RunInstallSequence(run_, *choices, *this));
@@ -101,15 +115,6 @@ void TWizard::RefusePort() {
     reports_.ShowError(kPortRule);
     SetFocus(NewFrame->edPort->Handle());
     SendMessageW(NewFrame->edPort->Handle(), EM_SETSEL, 0, -1);
-}
-
-void TWizard::ZipOverallProgress(double progress, bool& cancel) {
-    engine::ZipOverallProgress(run_, *this, progress, cancel);
-}
-
-void TWizard::ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
-                             archive::TZFProcessFileFailureAction& action) {
-    engine::ZipFileFailure(run_, *this, fileName, errorMessage, action);
 }
 
 // ---- engine::InstallerUi ------------------------------------------------------------------
@@ -175,6 +180,19 @@ void TWizard::AdvanceProgress(int32_t units) {
 
 void TWizard::KeepResponsive() {
     toolkit::App().ProcessMessages();
+}
+
+void TWizard::ExtractionStarted() {
+    extracting_ = true;
+    cancelRequested_ = false;
+}
+
+void TWizard::ExtractionEnded() {
+    extracting_ = false;
+}
+
+bool TWizard::CancelRequested() {
+    return cancelRequested_;
 }
 
 void TWizard::ShowEndPage() {

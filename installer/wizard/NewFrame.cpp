@@ -30,25 +30,9 @@ constexpr wchar_t kSearchFilter[] = L"Lumera SQL|kadrix.exe";
 // data.ini and firebird.conf must name the same port for it to be shown.
 constexpr auto kAgreedPort = environment::PortSource::kAgreed;
 
-UINT SystemDriveType(const std::wstring& root) {
-    return GetDriveTypeW(root.c_str());
-}
-
-DriveTypeQuery g_driveType = SystemDriveType;
-
 using platform::WithDelimiter;
 
 using platform::FileExists;
-
-std::wstring ReadIniServer(const std::wstring& iniPath) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD n = GetPrivateProfileStringW(outside::kIniSection, outside::kIniServer, L"",
-                                           buffer.data(), DWORD(buffer.size()), iniPath.c_str());
-        if (n + 1 < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 // The server folder that an installation from the kit gets: beside the
 // application folder.
@@ -76,12 +60,6 @@ size_t FindNoCase(const std::wstring& text, const std::wstring& part) {
 }
 
 }  // namespace
-
-DriveTypeQuery SetDriveTypeQuery(DriveTypeQuery query) {
-    DriveTypeQuery previous = g_driveType;
-    g_driveType = query ? query : SystemDriveType;
-    return previous;
-}
 
 int32_t VersionNumber(const std::wstring& numberForm) {
     if (numberForm.empty()) return 0;
@@ -121,7 +99,6 @@ TNewFrame::TNewFrame(Window& owner, engine::Installation& run, const Reporter& r
 void TNewFrame::Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) {
     TWizFrame::Initialize(bShow, Previous, Next);
     lCaption->SetCaption(kTitle);
-    if (run_.m_bVista) environment::EnableDebugPrivilege();
     SetAppParam();
     SetFBParam();
 }
@@ -134,7 +111,7 @@ void TNewFrame::SetAppParam() {
     if (FileExists(ini)) {
         // The application names the server executable; an empty name means
         // no server is known.
-        w.m_szFBDir = ReadIniServer(ini);
+        w.m_szFBDir = environment::ReadFBServer(ini);
         if (!w.m_szFBDir.empty()) w.m_szFBDir = environment::ParentDir(w.m_szFBDir);
     } else {
         w.m_szFBDir = DefaultServerDir(w.m_szAppDir);
@@ -249,7 +226,7 @@ void TNewFrame::btnSearchClick() {
         return;
     }
     size_t exe = FindNoCase(path, outside::kAppExe);
-    if (exe == std::wstring::npos || g_driveType(path.substr(0, 3)) != DRIVE_FIXED) {
+    if (exe == std::wstring::npos || GetDriveTypeW(path.substr(0, 3).c_str()) != DRIVE_FIXED) {
         reports_.ShowError(kNotLocalFixed);
         return;
     }

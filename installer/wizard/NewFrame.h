@@ -17,12 +17,6 @@
 
 namespace wizard {
 
-// The drive-type query of the search button (GetDriveTypeW of a root such
-// as "C:\"). Tests play drives that the machine does not have through it.
-using DriveTypeQuery = UINT (*)(const std::wstring& root);
-// Installs a query (nullptr: GetDriveTypeW) and returns the one it replaces.
-DriveTypeQuery SetDriveTypeQuery(DriveTypeQuery query);
-
 // The version number that the wizard holds for a version in number form
 // ("004000005" gives 4000005); 0 when empty, not all digits, or too large.
 int32_t VersionNumber(const std::wstring& numberForm);

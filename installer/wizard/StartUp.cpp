@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "environment/Accounts.h"
+#include "environment/ConfText.h"
 #include "environment/Folders.h"
 #include "environment/SharedFolder.h"
 #include "outside/Outside.h"
@@ -38,7 +40,8 @@ void TWizard::FormCreate() {
     if (!InitializePages()) return;
     ApplyOptions();
     // Before the blocked dialog asks other computers to close the application.
-    if (run_.m_bSilentInstall && !PageChoices()) return RefusePort();
+    if (run_.m_bSilentInstall && !environment::PortNumber(NewFrame->edPort->Text()))
+        return RefusePort();
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
     if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
@@ -60,8 +63,6 @@ void TWizard::ResetRun() {
         }
     }
     SetText(std::wstring(kCaption) + kCaption64);
-    run_.Zip = nullptr;
-    run_.m_RequiredBytes = run_.m_ProgressPrevious = run_.m_ProgressNext = 0;
     run_.m_szGdsSource.clear();
 
     if (Unseen())
@@ -135,6 +136,9 @@ bool TWizard::InitializePages() {
     // Without a kit an unattended run could only report a success that
     // installed nothing.
     m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()).value_or(L"") : L"";
+    // Processes of other accounts (a server's, an application's run as
+    // another user) can then be inspected.
+    if (run_.m_bVista) environment::EnableDebugPrivilege();
     NewFrame->Initialize(true, nullptr, nullptr);
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);

@@ -77,7 +77,7 @@ TWizard::TWizard(std::vector<std::wstring> arguments)
 }
 
 TWizard::~TWizard() {
-    RemoveOwnMarkers();  // an end without closing the window
+    SettleBeforeExit();  // an end without closing the window
     toolkit::App().SetErrorSink(nullptr);
     CloseLog();
     if (toolkit::App().MainForm() == this) toolkit::App().SetMainForm(nullptr);
@@ -94,7 +94,7 @@ void TWizard::BindHandlers() {
     // The close icon during the extraction asks as "Storno" does: closing
     // there would run the clean-up under a half-replaced server.
     BindCloseQuery([this] {
-        if (!(run_.Zip && run_.Zip->IsOpen())) return true;
+        if (!extracting_) return true;
         CancelClick();
         return false;
     });
@@ -121,7 +121,7 @@ void TWizard::Halt(int32_t code) {
     run_.SetExitCode(code);
     // The rest of the close clean-up is skipped here, but a marker left in
     // place would stop the application's scheduled backup for good.
-    RemoveOwnMarkers();
+    SettleBeforeExit();
     CloseLog();
     toolkit::Application::Halt(UINT(run_.m_nExitCode));
 }
@@ -152,10 +152,10 @@ void TWizard::BackClick() {
 }
 
 void TWizard::CancelClick() {
-    if (run_.Zip && run_.Zip->IsOpen()) {
-        // The extraction looks at run_.Canceled at its next progress step.
-        run_.Canceled = reports_.AskQuestion(L"Ukončiť?") == kResultYes;
-        if (run_.Canceled) run_.SetExitCode(kExitStopped);
+    if (extracting_) {
+        // The extraction asks CancelRequested at its next progress step.
+        cancelRequested_ = reports_.AskQuestion(L"Ukončiť?") == kResultYes;
+        if (cancelRequested_) run_.SetExitCode(kExitStopped);
         return;
     }
     Halt(kExitStopped);
@@ -177,7 +177,7 @@ void TWizard::FormClose() {
     // Closed before the end page: the installation did not finish.
     if (m_ActiveFrame != EndFrame.get()) run_.SetExitCode(kExitStopped);
     // Every deletion may fail; the next one runs regardless.
-    RemoveOwnMarkers();
+    SettleBeforeExit();
     // Without an application folder the names would lead to the drive's root.
     if (!run_.m_szAppDir.empty())
         for (const wchar_t* file : {outside::kDbCheckFile, outside::kTemplateDb})
@@ -192,7 +192,7 @@ void TWizard::FormClose() {
         DeleteFileW((cwd + kSetupExe).c_str());
 }
 
-void TWizard::RemoveOwnMarkers() {
+void TWizard::SettleBeforeExit() {
     for (const std::wstring& marker : run_.m_OwnMarkers) DeleteAppFile(marker);
     run_.m_OwnMarkers.clear();
     // Without the guard the journal is another run's, still in progress.

@@ -1,9 +1,9 @@
 // The wizard window: one per process. It owns the run's record
-// (engine::Installation: folders, port, flags, versions, the extraction's
-// state), a plain value that the engine's operations take, the setup log
-// and the reporting policy, and is the user interface that the engine
-// reports to (engine::InstallerUi). Its pages and dialogs are handed what
-// they need of it.
+// (engine::Installation: folders, port, flags, versions, the markers, the
+// journal), which the engine's operations take, the setup log and the
+// reporting policy, and is the user interface that the engine reports to
+// (engine::InstallerUi): the questions, the progress and the extraction's
+// "Storno". Its pages and dialogs are handed what they need of it.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveReader.h"
 #include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
@@ -25,8 +24,6 @@
 namespace wizard {
 
 class TNewFrame;
-
-using engine::CancelableArchive;
 
 // The program's arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
@@ -45,7 +42,8 @@ using engine::kExitNotStarted;
 using engine::kExitPostponed;
 using engine::kExitStopped;
 
-class TWizard : public toolkit::Form, private engine::InstallerUi {
+// The engine's user interface: wWinMain hands the wizard to the engine.
+class TWizard : public toolkit::Form, public engine::InstallerUi {
 public:
     // Creates the window, its controls and its pages, then runs FormCreate
     // (whose errors the toolkit shows). `arguments` are the command-line
@@ -57,10 +55,11 @@ public:
     void FormCreate();
     void FormShow();   // unattended: opens the setup log, then OKClick
     void FormClose();  // the clean-up when the window closes
-    // Deletes the markers in m_OwnMarkers, once, and settles the journal
-    // when this run holds the deployment guard; every way out of the
-    // program runs it.
-    void RemoveOwnMarkers();
+    // Leaves the PC settled, on every way out of the program: deletes the
+    // markers in m_OwnMarkers, once, and, when this run holds the
+    // deployment guard, settles the journal (an unfinished deployment
+    // rolled back, a committed one completed).
+    void SettleBeforeExit();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
     void NextClick();
@@ -84,11 +83,6 @@ public:
     // The application folder the parameters page shows, else the run's,
     // ending in "\"; empty when there is none yet.
     std::wstring ShownAppDir() const;
-
-    // The archive reader's events during the extraction (the engine's).
-    void ZipOverallProgress(double progress, bool& cancel);
-    void ZipFileFailure(const std::wstring& fileName, const std::wstring& errorMessage,
-                        archive::TZFProcessFileFailureAction& action);
 
     // Controls.
     toolkit::Panel* Panel1;
@@ -115,9 +109,13 @@ public:
     std::wstring m_szKitProblem;
 
 private:
-    // What the parameters page says now, its port by the port rule; nothing
-    // when the port breaks the rule.
-    std::optional<engine::Choices> PageChoices() const;
+    // The server folder the parameters page names: the shown one of a kept
+    // server, else the folder edit's, else the default beside the application.
+    std::wstring PageServerDir() const;
+    // What the parameters page says now, its folder and its port (by the
+    // port rule) taken into m_szFBDir and m_szFBPort; nothing, and nothing
+    // taken, when the port breaks the rule.
+    std::optional<engine::Choices> TakePageChoices();
     // A port that breaks the rule starts nothing. Attended, an error box and
     // the page stays for a correction; unattended nobody could correct it,
     // and the run ends as with a bad option.
@@ -146,6 +144,9 @@ private:
     void ExtendProgress(int32_t units, const std::wstring& status) override;
     void AdvanceProgress(int32_t units) override;
     void KeepResponsive() override;
+    void ExtractionStarted() override;
+    void ExtractionEnded() override;
+    bool CancelRequested() override;
 
     void BindHandlers();
     void FindControls();
@@ -167,6 +168,10 @@ private:
     void ApplyOptions();
 
     engine::Installation run_;
+    // The kit's extraction runs; "Storno" asks whether to stop it.
+    bool extracting_ = false;
+    // Asked to stop since the extraction started.
+    bool cancelRequested_ = false;
     // Held from the start-up's first change to the end of the process.
     engine::DeploymentGuard guard_;
     SetupLog m_logFd;         // the setup log; it owns its file

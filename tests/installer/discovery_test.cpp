@@ -130,11 +130,18 @@ TEST_P(FileVersionTest, AgreesWithWindowsOwnReader) {
               std::tuple(ours->major, ours->minor, ours->release, ours->build));
 }
 
+struct LibraryTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { FreeLibrary(h); }
+};
+
 TEST(FileVersion, OfALibraryInUse) {
     // The installed server's client library may be loaded, or held open
     // for reading, by a running program.
     const std::wstring path = DoublesDir() + L"fbclient\\4.0.5.3140\\fbclient.dll";
-    platform::UniqueLibrary loaded(LoadLibraryW(path.c_str()));
+    platform::UniqueHandle<LibraryTraits> loaded(LoadLibraryW(path.c_str()));
     ASSERT_TRUE(loaded);
     platform::UniqueKernelHandle held(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                   nullptr, OPEN_EXISTING, 0, nullptr));

@@ -9,6 +9,7 @@
 #include "WinTestSupport.h"
 #include "engine/Messages.h"
 #include "engine/DeploymentGuard.h"
+#include "engine/Extraction.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "engine/ServiceRecords.h"
@@ -30,6 +31,8 @@ using engine::kEarlierRolledBack;
 class RecordingUi : public engine::InstallerUi {
 public:
     std::vector<std::wstring> calls;
+    int32_t advanced = 0;  // AdvanceProgress's units, summed
+    bool cancel = false;   // CancelRequested's answer
 
     bool Confirm(const std::wstring& q, Asked) override { return Note(L"Confirm", q), false; }
     void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
@@ -43,8 +46,11 @@ public:
     void ExtendProgress(int32_t, const std::wstring& status) override {
         Note(L"ExtendProgress", status);
     }
-    void AdvanceProgress(int32_t) override {}
+    void AdvanceProgress(int32_t units) override { advanced += units; }
     void KeepResponsive() override {}
+    void ExtractionStarted() override { Note(L"ExtractionStarted"); }
+    void ExtractionEnded() override { Note(L"ExtractionEnded"); }
+    bool CancelRequested() override { return cancel; }
 
 private:
     void Note(const std::wstring& name, const std::wstring& text = L"") {
@@ -76,7 +82,7 @@ protected:
         engine::Journal journal(journalPath_);
         engine::Transaction tx(journal);
         tx.Begin(header_);
-        ASSERT_EQ(L"", tx.PrepareFolder(server_, kit_, {L"SECURITY4.FDB"}));
+        tx.PrepareFolder(server_, kit_, {L"SECURITY4.FDB"});
         EXPECT_FALSE(Exists(server_ + L"security4.fdb" + engine::kAsideSuffix)) << "kept in place";
         ASSERT_TRUE(tx.MovedAside(server_ + L"Firebird.conf"));
         ASSERT_FALSE(tx.MovedAside(server_ + L"security4.fdb"));
@@ -241,11 +247,11 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     ASSERT_TRUE(MakeDirs(app + L"userdata\\comps\\"));
     ASSERT_TRUE(WriteBytes(server_ + outside::kServerExe, "MZ server"));
     run_.m_szAppDir = app;
+    run_.m_szFBDir = server_;
+    run_.m_szFBPort = L"47190";
     engine::Choices choices;
     choices.installServer = true;
-    choices.serverFolder = server_;
     choices.shownAppDir = app;
-    choices.port = L"47190";
     const engine::SequenceOutcome outcome = engine::RunInstallSequence(run_, choices, ui_);
     EXPECT_EQ(engine::SequenceOutcome::kStopped, outcome.kind);
     EXPECT_EQ(L"", outcome.stopReason) << "a question only a person is asked";
@@ -256,6 +262,70 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     EXPECT_FALSE(Exists(app + outside::kStopMarker));
     EXPECT_FALSE(Exists(journalPath_));
     EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll"));
+}
+
+// ---- The extraction's events ----------------------------------------------------------
+
+struct FailureCase {
+    const char* name;
+    bool canceled;
+    const wchar_t* file;
+    archive::TZFProcessFileFailureAction action;
+    bool failsTheDeployment;
+};
+
+class ZipFileFailureTest : public EngineTest, public ::testing::WithParamInterface<FailureCase> {};
+
+// A failed entry ends the extraction, the reason kept for the rollback's
+// report (the first one: a later entry does not replace it); the two that
+// may fail quietly are skipped and nothing is shown.
+TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
+    const FailureCase& c = GetParam();
+    ui_.cancel = c.canceled;
+    engine::KitExtraction extraction(run_.m_Journal, server_, 1000, ui_);
+    archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
+    extraction.OnFileFailure(c.file, L"Prístup bol odmietnutý.", action);
+    EXPECT_EQ(c.action, action);
+    extraction.OnFileFailure(L"bin\\fbclient.dll", L"Disk je plný.", action);
+    EXPECT_TRUE(ui_.calls.empty());
+    std::wstring failure;
+    try {
+        extraction.RaiseFailure();
+    } catch (const platform::Error& e) {
+        failure = e.Message();
+    }
+    EXPECT_EQ(c.failsTheDeployment ? L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý."
+              : c.canceled         ? L""
+                                   : L"Chyba pri spracovaní archívu!\r\nDisk je plný.",
+              failure);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ZipFileFailureTest,
+    ::testing::Values(
+        FailureCase{"Reported", false, L"intl\\fbintl.conf", archive::fxaAbort, true},
+        FailureCase{"MessageFileUpperCase", false, L"FIREBIRD.MSG", archive::fxaIgnore, false},
+        FailureCase{"VorselExe", false, L"bin\\exe\\Vorsel.exe", archive::fxaIgnore, false},
+        FailureCase{"AfterCancel", true, L"intl\\fbintl.conf", archive::fxaAbort, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, ProgressAdvancesTheBarByNewUnitsOnly) {
+    engine::KitExtraction extraction(run_.m_Journal, server_, 1000, ui_);
+    bool cancel = true;
+    extraction.OnOverallProgress(0, cancel);
+    EXPECT_FALSE(cancel);
+    extraction.OnOverallProgress(50.5, cancel);  // rounds to 50
+    EXPECT_EQ(500, ui_.advanced);
+    extraction.OnOverallProgress(51.5, cancel);  // rounds to 52
+    EXPECT_EQ(520, ui_.advanced);
+    EXPECT_EQ(520, extraction.m_ProgressNext);
+    extraction.OnOverallProgress(51.9, cancel);
+    EXPECT_EQ(520, ui_.advanced);
+    ui_.cancel = true;
+    extraction.OnOverallProgress(100, cancel);
+    EXPECT_EQ(1000, ui_.advanced);
+    EXPECT_EQ(1000, extraction.m_ProgressPrevious);
+    EXPECT_TRUE(cancel);
 }
 
 // ---- Deployment guard -----------------------------------------------------------------

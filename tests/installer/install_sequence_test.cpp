@@ -277,7 +277,6 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     EXPECT_EQ(KitTotal(), w->ProgressFrame->pbSetup->Max());
     EXPECT_EQ(KitTotal(), w->ProgressFrame->pbSetup->Position());
     EXPECT_EQ(L"Inštalácia SQL servera", w->ProgressFrame->lStatus->Caption());
-    EXPECT_EQ(nullptr, w->Run().Zip);
     EXPECT_TRUE(OnEndPage(*w));
 
     // Markers hold the application still until "Koniec" closes the wizard.
@@ -952,7 +951,7 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_EQ(engine::kCanceledNothingLeft, ui_.messages[1].text);
-    EXPECT_TRUE(w->Run().Canceled);
+    EXPECT_TRUE(static_cast<engine::InstallerUi&>(*w).CancelRequested());
     EXPECT_EQ(wizard::kExitStopped, w->Run().m_nExitCode);
     EXPECT_FALSE(Exists(root_ / L"firebird")) << "the folders the installation made are gone";
     EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
@@ -971,7 +970,7 @@ TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
 
     ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
-    EXPECT_TRUE(w->Run().Canceled);
+    EXPECT_TRUE(static_cast<engine::InstallerUi&>(*w).CancelRequested());
     EXPECT_TRUE(w->Closed()) << "closed once the extraction was rolled back";
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
 }
@@ -983,7 +982,7 @@ TEST_F(InstallSequenceTest, CancelAnsweredNoLetsTheExtractionFinish) {
     PostMessageW(w->Cancel->Handle(), BM_CLICK, 0, 0);
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());
-    EXPECT_FALSE(w->Run().Canceled);
+    EXPECT_FALSE(static_cast<engine::InstallerUi&>(*w).CancelRequested());
     for (const wchar_t* entry : outside::kKitEntries)
         EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(1))));
@@ -1007,62 +1006,6 @@ TEST_F(InstallSequenceTest, FileThatCannotBeReplacedStopsTheDeploymentBeforeTheE
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
     EXPECT_TRUE(ToolCalls().empty());
     EXPECT_TRUE(w->Closed());
-}
-
-struct FailureCase {
-    const char* name;
-    bool canceled;
-    const wchar_t* file;
-    archive::TZFProcessFileFailureAction action;
-    bool failsTheDeployment;
-};
-
-class ZipFileFailureTest : public InstallSequenceTest,
-                           public ::testing::WithParamInterface<FailureCase> {};
-
-// A failed entry ends the extraction, the reason kept for the rollback's
-// report; the two that may fail quietly are skipped and nothing is shown.
-TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
-    const FailureCase& c = GetParam();
-    auto w = Make();
-    w->Run().Canceled = c.canceled;
-    archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
-    w->ZipFileFailure(c.file, L"Prístup bol odmietnutý.", action);
-    EXPECT_EQ(c.action, action);
-    EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(c.failsTheDeployment ? L"Chyba pri spracovaní archívu!\r\nPrístup bol odmietnutý."
-                                   : L"",
-              w->Run().m_Failure);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Failures, ZipFileFailureTest,
-    ::testing::Values(
-        FailureCase{"Reported", false, L"intl\\fbintl.conf", archive::fxaAbort, true},
-        FailureCase{"MessageFileUpperCase", false, L"FIREBIRD.MSG", archive::fxaIgnore, false},
-        FailureCase{"VorselExe", false, L"bin\\exe\\Vorsel.exe", archive::fxaIgnore, false},
-        FailureCase{"AfterCancel", true, L"intl\\fbintl.conf", archive::fxaAbort, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(InstallSequenceTest, ProgressAdvancesTheBarByNewUnitsOnly) {
-    auto w = Make();
-    w->ProgressFrame->pbSetup->SetMax(1000);
-    w->Run().m_RequiredBytes = 1000;
-    bool cancel = true;
-    w->ZipOverallProgress(0, cancel);
-    EXPECT_FALSE(cancel);
-    w->ZipOverallProgress(50.5, cancel);  // rounds to 50
-    EXPECT_EQ(500, w->ProgressFrame->pbSetup->Position());
-    w->ZipOverallProgress(51.5, cancel);  // rounds to 52
-    EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
-    EXPECT_EQ(520, w->Run().m_ProgressNext);
-    w->ZipOverallProgress(51.9, cancel);
-    EXPECT_EQ(520, w->ProgressFrame->pbSetup->Position());
-    w->Run().Canceled = true;
-    w->ZipOverallProgress(100, cancel);
-    EXPECT_EQ(1000, w->ProgressFrame->pbSetup->Position());
-    EXPECT_EQ(1000, w->Run().m_ProgressPrevious);
-    EXPECT_TRUE(cancel);
 }
 
 // ---- The legacy 2.5 server -------------------------------------------------------------

@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winioctl.h>
 
+#include <cstring>
+#include <cwctype>
 #include <memory>
+#include <vector>
 
 #include "AppDirValue.h"
 #include "Pump.h"
@@ -132,9 +136,57 @@ void PrintTo(const ServerHalf& s, std::ostream* os) {
     *os << '}';
 }
 
-UINT RemovableDrive(const std::wstring&) {
-    return DRIVE_REMOVABLE;
-}
+// A removable drive for as long as it lives, on the first free letter from
+// R: on, made through the mount manager of Wine (the suites' test bed) as
+// its own drive configuration does: a real drive that GetDriveTypeW reports
+// as removable. Its letter is 0 where the mount manager refuses.
+class RemovableDrive {
+public:
+    RemovableDrive() {
+        for (wchar_t l = L'R'; l <= L'Y' && !letter_; ++l) {
+            const wchar_t root[] = {l, L':', L'\\', 0};
+            if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR && Define(l, DRIVE_REMOVABLE, "/tmp"))
+                letter_ = l;
+        }
+    }
+    ~RemovableDrive() {
+        if (letter_) Define(letter_, DRIVE_NO_ROOT_DIR, nullptr);
+    }
+    RemovableDrive(const RemovableDrive&) = delete;
+    RemovableDrive& operator=(const RemovableDrive&) = delete;
+    wchar_t Letter() const { return letter_; }
+
+private:
+    struct UnixDrive {  // the mount manager's request, its path after it
+        ULONG size, type, fsType;
+        DWORD serial;
+        ULONGLONG unixDev;
+        WCHAR letter;
+        USHORT mountPointOffset, deviceOffset, labelOffset;
+    };
+    static bool Define(wchar_t letter, ULONG type, const char* unixPath) {
+        std::vector<char> request(sizeof(UnixDrive) + (unixPath ? strlen(unixPath) + 1 : 0));
+        UnixDrive drive{};
+        drive.size = ULONG(request.size());
+        drive.type = type;
+        drive.letter = WCHAR(towlower(letter));
+        if (unixPath) drive.mountPointOffset = USHORT(sizeof(UnixDrive));
+        memcpy(request.data(), &drive, sizeof drive);
+        if (unixPath) strcpy(request.data() + sizeof drive, unixPath);
+        HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr);
+        if (manager == INVALID_HANDLE_VALUE) return false;
+        const DWORD defineUnixDrive = CTL_CODE(0x6D /* the mount manager */, 32, METHOD_BUFFERED,
+                                               FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+        DWORD returned = 0;
+        const bool done = DeviceIoControl(manager, defineUnixDrive, request.data(),
+                                          DWORD(request.size()), nullptr, 0, &returned, nullptr);
+        CloseHandle(manager);
+        return done;
+    }
+    wchar_t letter_ = 0;
+};
 
 class NewFrameTest : public ::testing::Test {
 protected:
@@ -152,7 +204,6 @@ protected:
         wizard_.reset();
         for (const std::wstring& instance : instances_) ForgetService(L"FirebirdServer" + instance);
         SetCurrentDirectoryW(savedCwd_);
-        wizard::SetDriveTypeQuery(nullptr);
     }
 
     // The wizard starts on the page and initialises it from what the test laid out.
@@ -492,8 +543,9 @@ TEST_F(NewFrameTest, SearchAsksForTheApplicationsExecutableAndCancelChangesNothi
 
 struct RefusedCase {
     const char* name;
-    const wchar_t* path;  // "<app2>" stands for the second application folder
-    bool removable;       // the drive reports itself as removable
+    // "<app2>" stands for the second application folder, "<removable>" for
+    // the root of a removable drive.
+    const wchar_t* path;
 };
 
 class RefusedSearchTest : public NewFrameTest, public ::testing::WithParamInterface<RefusedCase> {};
@@ -507,9 +559,15 @@ TEST_P(RefusedSearchTest, ShowsTheErrorAndChangesNothing) {
     ASSERT_TRUE(WriteBytes(app2_ + L"Kadrix.exe", "MZ"));
     TNewFrame& p = Start();
     ServerHalf before = Read(p);
-    if (c.removable) wizard::SetDriveTypeQuery(RemovableDrive);
     std::wstring path = c.path;
     if (path.starts_with(L"<app2>")) path = app2_ + path.substr(6);
+    RemovableDrive removable;
+    if (path.starts_with(L"<removable>")) {
+        ASSERT_NE(0, removable.Letter()) << "no removable drive could be made";
+        const std::wstring root = removable.Letter() + std::wstring(L":\\");
+        ASSERT_EQ(UINT(DRIVE_REMOVABLE), GetDriveTypeW(root.c_str()));
+        path = root + path.substr(11);
+    }
     ui_.files = {path};
     Click(*p.btnSearch);
     ASSERT_EQ(1u, ui_.messages.size());
@@ -525,11 +583,11 @@ TEST_P(RefusedSearchTest, ShowsTheErrorAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, RefusedSearchTest,
     ::testing::Values(
-        RefusedCase{"NetworkPath", L"\\\\server\\share\\Lumera\\bin\\exe\\Kadrix.exe", false},
-        RefusedCase{"RemovableDrive", L"<app2>bin\\exe\\Kadrix.exe", true},
-        RefusedCase{"DriveThatDoesNotExist", L"Q:\\Lumera\\bin\\exe\\Kadrix.exe", false},
-        RefusedCase{"OutsideBinExe", L"<app2>Kadrix.exe", false},
-        RefusedCase{"OtherExecutable", L"<app2>bin\\exe\\Other.exe", false}),
+        RefusedCase{"NetworkPath", L"\\\\server\\share\\Lumera\\bin\\exe\\Kadrix.exe"},
+        RefusedCase{"RemovableDrive", L"<removable>Lumera\\bin\\exe\\Kadrix.exe"},
+        RefusedCase{"DriveThatDoesNotExist", L"Q:\\Lumera\\bin\\exe\\Kadrix.exe"},
+        RefusedCase{"OutsideBinExe", L"<app2>Kadrix.exe"},
+        RefusedCase{"OtherExecutable", L"<app2>bin\\exe\\Other.exe"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NewFrameTest, SearchForAnApplicationWithoutServerRefillsBothHalves) {

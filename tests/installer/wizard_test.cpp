@@ -411,17 +411,19 @@ TEST_F(WizardTest, EndPageLinkOpensTheGuideAndChangesNothingElse) {
     EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(WizardTest, StornoDuringExtractionAsksAndSetsCanceledOnYesOnly) {
-    struct OpenArchive : wizard::CancelableArchive {
-        bool IsOpen() const override { return true; }
-    } archive;
+TEST_F(WizardTest, StornoDuringExtractionAsksAndRequestsTheCancelOnYesOnly) {
     auto w = Make();
-    w->Run().Zip = &archive;
+    engine::InstallerUi& engineUi = *w;
+    engineUi.ExtractionStarted();
     ui_.answers = {wizard::kResultNo, wizard::kResultYes};
     Click(*w->Cancel);
-    EXPECT_FALSE(w->Run().Canceled);
+    EXPECT_FALSE(engineUi.CancelRequested());
     Click(*w->Cancel);
-    EXPECT_TRUE(w->Run().Canceled);
+    EXPECT_TRUE(engineUi.CancelRequested());
+    engineUi.ExtractionEnded();
+    EXPECT_TRUE(engineUi.CancelRequested()) << "kept for the engine to see after the extraction";
+    engineUi.ExtractionStarted();
+    EXPECT_FALSE(engineUi.CancelRequested()) << "a new extraction starts uncancelled";
     ASSERT_EQ(2u, ui_.messages.size());
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_EQ(L"Otázka", ui_.messages[0].caption);
