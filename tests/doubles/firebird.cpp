@@ -1,8 +1,9 @@
 // Stand-in server: "firebird.exe -s NAME" runs as a Windows service that
-// listens on the port of the firebird.conf beside it (RemoteServicePort,
-// 3050 when no active line sets it) and reports running until it is told to
-// stop. When that port is taken it stops again at once with an error, as
-// the server does; so does it with a file "firebird.nostart" beside it, as
+// listens on the port that the firebird.conf beside it sets
+// (RemoteServicePort) and reports running until it is told to stop. When
+// that port is taken it stops again at once with an error, as the server
+// does. Without such a line it listens on nothing, so that suites running
+// side by side never meet on a default port; so does it with a file "firebird.nostart" beside it, as
 // a server with a broken configuration does. Started any other way it logs
 // its command line and ends.
 #include <winsock2.h>
@@ -37,10 +38,10 @@ DWORD WINAPI Control(DWORD code, DWORD, LPVOID, LPVOID) {
 }
 
 // The active "RemoteServicePort = N" line of the firebird.conf beside the
-// program; the last one counts.
+// program; the last one counts. 0 without one.
 unsigned short ConfiguredPort() {
     std::ifstream conf((doubles::OwnFolder() + L"firebird.conf").c_str());
-    unsigned long port = 3050;
+    unsigned long port = 0;
     std::string line;
     while (std::getline(conf, line)) {
         const size_t key = line.find_first_not_of(" \t");
@@ -83,15 +84,16 @@ void WINAPI ServiceMain(DWORD, LPWSTR* argv) {
         Report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;
     }
-    const SOCKET listening = Listen(ConfiguredPort());
-    if (listening == INVALID_SOCKET) {
+    const unsigned short port = ConfiguredPort();
+    const SOCKET listening = port ? Listen(port) : INVALID_SOCKET;
+    if (port && listening == INVALID_SOCKET) {
         Report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;
     }
     g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     Report(SERVICE_RUNNING);
     WaitForSingleObject(g_stop, INFINITE);
-    closesocket(listening);
+    if (listening != INVALID_SOCKET) closesocket(listening);
     Report(SERVICE_STOPPED);
 }
 
