@@ -92,16 +92,21 @@ std::wstring ExtractConfPort(const std::wstring& text) {
     return RemoveAll(line, L' ');
 }
 
-std::optional<std::wstring> PortNumber(const std::wstring& text) {
+std::optional<uint32_t> DecimalNumber(const std::wstring& text, uint32_t highest) {
     if (text.empty()) return std::nullopt;
-    unsigned value = 0;
+    uint32_t value = 0;
     for (wchar_t c : text) {
         if (c < L'0' || c > L'9') return std::nullopt;
-        value = value * 10 + unsigned(c - L'0');
-        if (value > kHighestPort) return std::nullopt;
+        value = value * 10 + uint32_t(c - L'0');
+        if (value > highest) return std::nullopt;
     }
-    if (value == 0) return std::nullopt;
-    return std::to_wstring(value);
+    return value;
+}
+
+std::optional<std::wstring> PortNumber(const std::wstring& text) {
+    const std::optional<uint32_t> value = DecimalNumber(text, kHighestPort);
+    if (!value || *value == 0) return std::nullopt;
+    return std::to_wstring(*value);
 }
 
 std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort,

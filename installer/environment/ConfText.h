@@ -2,6 +2,7 @@
 // installer never parses the file as a whole, it looks at lines of text.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ namespace environment {
 // its start; the name, every "=" and every blank removed. Empty when there is
 // no such line or it does not end within the window.
 std::wstring ExtractConfPort(const std::wstring& text);
+
+// A text of decimal digits only, at most `highest`; nothing for any other
+// text (empty, blanks, signs, other scripts' digits) or a larger number.
+std::optional<uint32_t> DecimalNumber(const std::wstring& text, uint32_t highest);
 
 // The port a text names, as the installer writes it: decimal digits only,
 // 1 to 65535, leading zeros dropped ("03050" gives "3050"). Nothing for any

@@ -50,18 +50,6 @@ bool SameNoCase(const std::wstring& a, const wchar_t* b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b, -1, TRUE) == CSTR_EQUAL;
 }
 
-// Decimal digits only, at most `highest`.
-std::optional<uint32_t> Number(const std::wstring& text, uint32_t highest) {
-    if (text.empty()) return std::nullopt;
-    uint32_t value = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return std::nullopt;
-        value = value * 10 + uint32_t(c - L'0');
-        if (value > highest) return std::nullopt;
-    }
-    return value;
-}
-
 // Relative to the working directory, which is the installer's folder.
 std::optional<std::wstring> LogFile(const std::wstring& text) {
     if (text.empty() || text.back() == L'\\') return std::nullopt;
@@ -112,7 +100,7 @@ std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& argumen
             if (!FullPath(value)) return Wrong(argument, kDirRule);
             options.dir = platform::WithDelimiter(value);
         } else if (SameNoCase(name, L"/WAIT")) {
-            const std::optional<uint32_t> seconds = Number(value, kLongestWait);
+            const std::optional<uint32_t> seconds = environment::DecimalNumber(value, kLongestWait);
             if (!seconds) return Wrong(argument, kWaitRule);
             options.wait = int32_t(*seconds);
         } else if (SameNoCase(name, L"/LOG")) {
