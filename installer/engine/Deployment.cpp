@@ -122,8 +122,8 @@ archive::ArchiveSurvey SurveyKit() {
 
 class ServerDeployment {
 public:
-    ServerDeployment(Installation& run, const Choices& choices, InstallerUi& ui)
-        : run_(run), choices_(choices), ui_(ui), tx_(run.m_Journal) {}
+    ServerDeployment(Installation& run, InstallerUi& ui)
+        : run_(run), ui_(ui), tx_(run.m_Journal) {}
 
     bool Run() {
         if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup()) {
@@ -161,7 +161,7 @@ private:
     // True once committed; false when the user cancelled. The first
     // failure raises.
     bool Deploy(const archive::ArchiveSurvey& kit) {
-        tx_.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/true));
+        tx_.Begin(HeaderFor(run_, /*installsServer=*/true));
         RemoveLegacyInstance();
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
@@ -182,7 +182,7 @@ private:
         ExtractKit(requiredBytes, kept.files);
         if (ui_.CancelRequested()) return false;
         CarryOldSettings();
-        if (!SetupService(run_, choices_.mode)) return false;
+        if (!SetupService(run_)) return false;
         tx_.Commit();
         return true;
     }
@@ -199,7 +199,7 @@ private:
     // Raises when its service tool did not end in time.
     void RemoveLegacyInstance() {
         const std::wstring legacy =
-            WithDelimiter(environment::GetProgramFilesDir().value_or(L"")) + outside::kLegacyFolder;
+            run_.places.LegacyServerDir();
         if (!EntryExists(legacy + outside::kServerExe)) return;
         tx_.RemovingService(std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
         RunToolInTime(LegacyToolCommand(legacy, outside::kToolStop));
@@ -244,7 +244,6 @@ private:
     }
 
     Installation& run_;
-    const Choices& choices_;
     InstallerUi& ui_;
     Transaction tx_;
 };
@@ -265,8 +264,8 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     }
 }
 
-bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
-    return ServerDeployment(run, choices, ui).Run();
+bool InstallServer(Installation& run, InstallerUi& ui) {
+    return ServerDeployment(run, ui).Run();
 }
 
 KitExtraction::KitExtraction(Journal& journal, std::wstring serverDir, int32_t requiredBytes,

@@ -47,7 +47,7 @@ DWORD FindInstance(const Installation& run, const std::wstring& port) {
     return environment::FindFBService(InstanceName(run.m_szFBDir, port));
 }
 
-bool SetupService(Installation& run, const outside::ServerMode* mode) {
+bool SetupService(Installation& run) {
     if (!run.m_bIsNT) return false;
     if (FindInstance(run, run.m_szFBPort) != 0) RemoveService(run, run.m_szFBPort);
     if (!environment::IsFBInstalled(run.m_szFBDir))
@@ -55,7 +55,7 @@ bool SetupService(Installation& run, const outside::ServerMode* mode) {
                               L".");
 
     const std::wstring conf = run.m_szFBDir + outside::kServerConf;
-    for (const Setting& s : ServerSettings(mode, run.m_szAppDir, run.m_szFBPort))
+    for (const Setting& s : ServerSettings(run.mode, run.m_szAppDir, run.m_szFBPort))
         environment::SetConfValue(conf, s.key, s.value);
 
     const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);

@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "AppDirValue.h"
+#include "Places.h"
 #include "Later.h"
 #include "ScriptedUi.h"
 #include "ZipBuilder.h"
@@ -137,7 +137,7 @@ protected:
         ini_ = app_ + outside::kDataIni;
         for (const wchar_t* dir : {L"userdata\\comps\\", L"bin\\exe\\", L"bin\\system\\quenlet\\"})
             ASSERT_TRUE(MakeDirs(app_ + dir));
-        registry_.Set(app_);
+        places_.App().Set(app_);
         ASSERT_TRUE(CopyInto(KitArchive(), work_ / outside::kKitArchive));
         ASSERT_TRUE(CopyInto(DoublesDir() + L"netsh.exe", work_ / L"netsh.exe"));
         ASSERT_TRUE(WriteBytes(work_ / outside::kToolExe, "MZ backup tool stand-in"));
@@ -153,7 +153,7 @@ protected:
     }
 
     std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
-        auto w = std::make_unique<TWizard>(std::move(args));
+        auto w = std::make_unique<TWizard>(places_.Places(), std::move(args));
         return w;
     }
     // The page as the user leaves it.
@@ -221,7 +221,7 @@ protected:
 
     toolkit::Application application_;
     ScriptedUi ui_;
-    AppDirValue registry_;
+    ScratchPlaces places_;
     SystemFirewallStandIn netsh_;
     TempDir root_{L"seq"}, work_{L"inst"};
     std::wstring app_, fb_, exe_, ini_;
@@ -240,7 +240,6 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
 
     EXPECT_TRUE(ui_.messages.empty()) << ToUtf8(ui_.messages[0].text);
     // The server folder defaults to "firebird\firebird_4_0_x64\" beside the application.
-    EXPECT_EQ(fb_, w->Run().m_szFBDir);
     for (const wchar_t* entry : outside::kKitEntries)
         EXPECT_TRUE(Exists(fb_ + entry)) << ToUtf8(entry);
     std::string conf = Conf();
@@ -280,7 +279,6 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     EXPECT_TRUE(OnEndPage(*w));
 
     // Markers hold the application still until "Koniec" closes the wizard.
-    EXPECT_TRUE(w->Run().m_bSuspendCreated);
     EXPECT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
     SendMessageW(w->OK->Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(w->Closed());
@@ -295,8 +293,7 @@ TEST_F(InstallSequenceTest, FolderWithoutX64GetsThe32BitInstanceName) {
     Choose(*w, true, Port(1), w->NewFrame->gSS, folder);
     w->OKClick();
 
-    EXPECT_EQ(folder + L"\\", w->Run().m_szFBDir);
-    fb_ = w->Run().m_szFBDir;
+    fb_ = folder + L"\\";
     EXPECT_EQ((std::vector<std::string>{"i -n velmora32b_" + ToUtf8(Port(1)),
                                         "sta -n velmora32b_" + ToUtf8(Port(1))}),
               ToolCalls());
@@ -353,7 +350,6 @@ TEST_F(InstallSequenceTest, ServerAlreadyInTheFolderAsksAndNoChangesNothing) {
     EXPECT_EQ((std::vector<std::wstring>{L"&Ano", L"&Nie"}), q.buttons);
     EXPECT_EQ(L"&Nie", q.defaultButton);
     EXPECT_TRUE(StillOnParameters(*w));
-    EXPECT_FALSE(w->Run().m_bSuspendCreated);
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_EQ(confBefore, Conf());
     EXPECT_TRUE(ToolCalls().empty());
@@ -475,7 +471,6 @@ TEST_F(InstallSequenceTest, StopMarkerLeftBySomeoneElseIsNeitherWrittenNorRemove
     Choose(*w, true, Port(5), w->NewFrame->gSS);
     w->OKClick();
     EXPECT_TRUE(OnEndPage(*w));
-    EXPECT_FALSE(w->Run().m_bSuspendCreated);
     w->Close();
     EXPECT_EQ("theirs", ReadBytes(app_ + L"userdata\\vorsel.stop"));
     WIN32_FIND_DATAW fd;
@@ -536,7 +531,6 @@ TEST_F(InstallSequenceTest, WithoutUserdataFolderNoMarkerIsMade) {
     Choose(*w, true, Port(5), w->NewFrame->gSS);
     w->OKClick();
     EXPECT_TRUE(OnEndPage(*w));
-    EXPECT_FALSE(w->Run().m_bSuspendCreated);
     EXPECT_FALSE(Exists(app_ + L"userdata"));
 }
 
@@ -616,7 +610,7 @@ TEST_F(InstallSequenceTest, KeptServerWithSamePortAndModeTouchesNoServiceButRewr
     EXPECT_TRUE(Exists(app_ + L"bin\\system\\quenlet\\Quenlet.exe"));
     // Without an installation the progress page is never shown.
     EXPECT_EQ(0, w->ProgressFrame->pbSetup->Max());
-    EXPECT_FALSE(w->Run().m_bSuspendCreated);
+    EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_TRUE(OnEndPage(*w));
 }
 
@@ -810,7 +804,7 @@ TEST_F(InstallSequenceTest, ServerInUseGivesBackTheInstanceItHadRemoved) {
         << "the removed instance is registered again, as stopped as it was";
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(9))));
     EXPECT_TRUE(w->Closed()) << "the installation ends";
-    EXPECT_FALSE(Exists(engine::Journal::DefaultPath()));
+    EXPECT_FALSE(Exists(places_.JournalPath()));
     EXPECT_TRUE(FirewallCalls().empty());
     EXPECT_EQ(L"C:\\old\\firebird.exe", IniValue(ini_, L"FBSERVER"));
     EXPECT_FALSE(Exists(exe_ + L"gds32.dll"));
@@ -909,7 +903,7 @@ TEST_P(RefusedKitTest, ChangesNothing) {
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
     EXPECT_EQ(server, ReadBytes(fb_ + L"firebird.exe"));
     EXPECT_FALSE(Exists(root_ / L"evil.exe"));
-    EXPECT_FALSE(Exists(engine::Journal::DefaultPath()));
+    EXPECT_FALSE(Exists(places_.JournalPath()));
 }
 
 ziptest::ZipItem Item(std::string name, uint16_t method = 0xFFFF) {
@@ -958,7 +952,7 @@ TEST_F(InstallSequenceTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     EXPECT_TRUE(FirewallCalls().empty());
     EXPECT_TRUE(w->Closed());
     EXPECT_EQ("old client", ReadBytes(exe_ + L"gds32.dll"));
-    EXPECT_FALSE(Exists(engine::Journal::DefaultPath()));
+    EXPECT_FALSE(Exists(places_.JournalPath()));
 }
 
 TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
@@ -1010,25 +1004,24 @@ TEST_F(InstallSequenceTest, FileThatCannotBeReplacedStopsTheDeploymentBeforeTheE
 
 // ---- The legacy 2.5 server -------------------------------------------------------------
 
-// The legacy server lives under the real Program Files folder, whose name
-// has a blank: its tool must be started by its quoted path, never through
-// a stray "C:\Program.exe".
+// The legacy server lives under the Program Files folder, whose name has a
+// blank: its tool must be started by its quoted path, never through a stray
+// "Program.exe" beside that folder.
 class LegacyServerTest : public InstallSequenceTest {
 protected:
     void SetUp() override {
         InstallSequenceTest::SetUp();
-        legacy_ = L"C:\\Program Files\\firebird_2_5\\";
         ASSERT_TRUE(MakeDirs(legacy_));
         ASSERT_TRUE(CopyInto(DoublesDir() + L"instsvc.exe", legacy_ + L"instsvc.exe"));
-        ASSERT_TRUE(CopyInto(DoublesDir() + L"netsh.exe", L"C:\\Program.exe"));
+        ASSERT_TRUE(CopyInto(DoublesDir() + L"netsh.exe", stray_ + L".exe"));
     }
-    void TearDown() override {
-        RemoveTree(legacy_);
-        DeleteFileW(L"C:\\Program.exe");
-        DeleteFileW(L"C:\\Program.log");
-        InstallSequenceTest::TearDown();
+    // The tool's command for `verb`, as the log of the stand-in tool has it.
+    std::string Command(const char* verb) const {
+        return "\"" + ToUtf8(legacy_) + "instsvc.exe\" " + verb + " -n velmora64b";
     }
-    std::wstring legacy_;
+    const std::wstring programFiles_ = places_.Places().programFilesDir;
+    const std::wstring legacy_ = places_.Places().LegacyServerDir();
+    const std::wstring stray_ = programFiles_.substr(0, programFiles_.find(L' '));
 };
 
 TEST_F(LegacyServerTest, PresentLegacyInstanceIsStoppedAndRemovedThroughTheQuotedPath) {
@@ -1036,11 +1029,9 @@ TEST_F(LegacyServerTest, PresentLegacyInstanceIsStoppedAndRemovedThroughTheQuote
     auto w = Make();
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
-    EXPECT_EQ((std::vector<std::string>{
-                  "\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b",
-                  "\"C:\\Program Files\\firebird_2_5\\instsvc.exe\" r -n velmora64b"}),
+    EXPECT_EQ((std::vector<std::string>{Command("sto"), Command("r")}),
               Lines(ReadBytes(legacy_ + L"instsvc.log")));
-    EXPECT_FALSE(Exists(L"C:\\Program.log"));
+    EXPECT_FALSE(Exists(stray_ + L".log"));
     EXPECT_TRUE(OnEndPage(*w));
 }
 
@@ -1064,9 +1055,8 @@ TEST_F(LegacyServerTest, LegacyToolPastTheTimeLimitFailsTheRunWithItsCommand) {
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();
     ASSERT_EQ(1u, ui_.messages.size());
-    EXPECT_EQ(std::wstring(kNothingLeft) +
-                  L"Príkaz \"C:\\Program Files\\firebird_2_5\\instsvc.exe\" sto -n velmora64b "
-                  L"neskončil v stanovenom čase, a preto bol ukončený.",
+    EXPECT_EQ(std::wstring(kNothingLeft) + L"Príkaz " + FromUtf8(Command("sto")) +
+                  L" neskončil v stanovenom čase, a preto bol ukončený.",
               ui_.messages[0].text);
     EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     EXPECT_EQ(1u, Lines(ReadBytes(legacy_ + L"instsvc.log")).size())

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "AppDirValue.h"
+#include "Places.h"
 #include "WinTestSupport.h"
 #include "wizard/Messages.h"
 #include "outside/Outside.h"
