@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "engine/CommandLines.h"
-#include "engine/ServiceRecords.h"
 #include "engine/Steps.h"
 #include "engine/Tools.h"
 #include "environment/ConfText.h"
@@ -67,7 +66,7 @@ bool SetupService(Installation& run) {
     // Only a tool that did not run or crashed (a negative code) fails here.
     if (const ProgramResult result = RunTool(start); !result.Ended() || result.exitCode < 0)
         throw platform::Error(ToolFailure(start, result));
-    if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
+    if (!environment::WaitUntilRunning(outside::kServiceNamePrefix + instance))
         throw platform::Error(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
     return true;
 }
@@ -79,7 +78,7 @@ void RemoveService(Installation& run, const std::wstring& port) {
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
-    if (!WaitUntilGone(service))
+    if (!environment::WaitUntilGone(service))
         throw platform::Error(L"Inštanciu Firebird SQL servera " +
                               InstanceName(run.m_szFBDir, port) + L" sa nepodarilo odstrániť.");
 }

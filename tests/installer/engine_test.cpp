@@ -228,12 +228,12 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
     {
         engine::Journal journal = OpenJournal();
         engine::Transaction(journal).Begin(header_);
-        engine::ServiceRecord removed;
+        environment::ServiceRecord removed;
         removed.name = name;
         removed.displayName = L"Firebird Server - velmora64b_47190";
         removed.binaryPath = server_ + L"firebird.exe -s velmora64b_47190";
         removed.running = true;
-        journal.Append(removed.ToJournal(engine::journal::kRemoved));
+        journal.Append(engine::ToJournal(removed, engine::journal::kRemoved));
     }
     EXPECT_TRUE(run_.SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Predchádzajúca inštalácia Firebird SQL "
@@ -243,7 +243,7 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
               ui_.calls);
     EXPECT_EQ(SERVICE_STOPPED, environment::GetServiceState(name)) << "registered again";
     EXPECT_FALSE(Exists(journalPath_)) << "settled: nothing is tried again";
-    engine::StopAndDeleteService(name);
+    environment::StopAndDeleteService(name);
 }
 
 // The engine stops and says so; which page follows, and what an unattended
