@@ -395,12 +395,17 @@ TEST(ProgramOfBinaryPath, QuotedOrNot) {
     EXPECT_EQ(L"C:\\a\\fb", ProgramOfBinaryPath(L"C:\\a\\fb -s x")) << "no .exe: to the blank";
 }
 
+// Every service but the server instances, which suites beside this one
+// register and remove while it runs.
 std::set<std::wstring> AllServiceNames(size_t bufferBytes) {
     std::set<std::wstring> names;
+    size_t seen = 0;
     EXPECT_TRUE(EnumerateServices(
         [&](const ServiceEntry& e) {
-            EXPECT_TRUE(names.insert(e.name).second) << "seen twice: " << ToUtf8(e.name);
-            return names.size() < 10000;
+            if (e.name.rfind(L"FirebirdServer", 0) != 0) {
+                EXPECT_TRUE(names.insert(e.name).second) << "seen twice: " << ToUtf8(e.name);
+            }
+            return ++seen < 10000;
         },
         bufferBytes));
     return names;
