@@ -10,6 +10,7 @@
 #include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Dialogs.h"
+#include "wizard/Messages.h"
 #include "wizard/NewFrame.h"
 #include "wizard/Wizard.h"
 
@@ -23,11 +24,6 @@ constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
 constexpr wchar_t kInformationCaption[] = L"Informácia";
 constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
-constexpr wchar_t kPortRule[] = L"Zadajte číslo portu od 1 do 65535.";
-// Unattended the bad port is the one application and server agree on.
-constexpr wchar_t kCannotGoOn[] = L"Inštalácia nemôže pokračovať. ";
-constexpr wchar_t kWrongPort[] = L"Chybný port servera: ";
-constexpr wchar_t kPortOption[] = L" Port sa zadáva parametrom /PORT=číslo.";
 
 // The mode of the checked radio button; nullptr when none is checked.
 const outside::ServerMode* CheckedMode(const TNewFrame& page) {

@@ -22,14 +22,6 @@ namespace wizard {
 using platform::CurrentDir;
 using platform::WithDelimiter;
 
-namespace {
-
-// The window's title.
-constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera";
-constexpr wchar_t kCaption64[] = L" 64 bitová verzia";
-
-}  // namespace
-
 void TWizard::FormCreate() {
     ResetRun();
     if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard() || !FindApplication())
@@ -61,7 +53,7 @@ void TWizard::ResetRun() {
             MarkHidden(true);
         }
     }
-    SetText(std::wstring(kCaption) + kCaption64);
+    SetText(kWindowTitle);
 
     if (Unseen())
         toolkit::App().SetErrorSink([this](const std::wstring& text) { WriteLogEntry(text); });

@@ -105,7 +105,6 @@ public:
     TWizFrame* m_ActiveFrame = nullptr;
 
     // The run's record, all zero, false or empty until FormCreate fills it.
-    RunRecord& Run() { return run_; }
     const RunRecord& Run() const { return run_; }
     // Unattended: why the kit in the working directory cannot be used;
     // empty when it can (and in attended runs, whose page says so).

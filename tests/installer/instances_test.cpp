@@ -404,8 +404,9 @@ TEST_F(BlockedFormTest, StopRequestsOnlyFromTheFirstScanOfAnUnattendedRun) {
         TBlockedForm interactive(*wizard_);
         EXPECT_FALSE(Exists(app_.Kill(L"PC-A")));
     }
-    wizard_->Run().m_bSilentInstall = true;
-    TBlockedForm silent(*wizard_);
+    TBlockedForm silent;  // as an unattended run's wizard starts it
+    silent.StartUp(wizard_->ShownAppDir(), true, wizard_->Reports().Notice(),
+                   wizard_->Reports().LinkNotice());
     EXPECT_EQ(KillRequestBytes(), ReadBytes(app_.Kill(L"PC-A")));
     DeleteFileW(app_.Kill(L"PC-A").c_str());
     silent.TimerTimer();

@@ -493,7 +493,7 @@ TEST_F(NewFrameTest, FinishingWithAPortThatIsNoPortShowsTheRuleAndStartsNothing)
     ASSERT_EQ(bad.size(), ui_.messages.size());
     for (const auto& m : ui_.messages) {
         EXPECT_EQ(L"Chyba", m.caption);
-        EXPECT_EQ(L"Zadajte číslo portu od 1 do 65535.", m.text);
+        EXPECT_EQ(wizard::kPortRule, m.text);
     }
     EXPECT_EQ(&p, W().m_ActiveFrame);
     EXPECT_FALSE(Exists(app1_ + outside::kStopMarker));
@@ -514,9 +514,9 @@ TEST_F(NewFrameTest, UnattendedRunWithAnAgreedPortThatIsNoPortEndsAtItsStart) {
     W().CloseLog();
     const std::string bytes = ReadBytes(log);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    EXPECT_EQ(21u, text.find(L"Inštalácia nemôže pokračovať. Chybný port servera: 99999\r\n"
-                             L"Zadajte číslo portu od 1 do 65535. Port sa zadáva parametrom "
-                             L"/PORT=číslo.\r\n"))
+    using namespace wizard;
+    EXPECT_EQ(21u, text.find(std::wstring(kCannotGoOn) + kWrongPort + L"99999\r\n" + kPortRule +
+                             kPortOption + L"\r\n"))
         << ToUtf8(text);
 }
 

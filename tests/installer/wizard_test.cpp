@@ -62,7 +62,7 @@ protected:
 
 TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
     auto w = Make();
-    EXPECT_EQ(L"Lumera SQL      - inštalácia Firebird Servera 64 bitová verzia", w->Text());
+    EXPECT_EQ(wizard::kWindowTitle, w->Text());
     EXPECT_EQ(appDir_, w->Run().m_szAppDir);
     EXPECT_EQ(L"50064", w->Run().m_szFBPort);
     EXPECT_TRUE(w->Run().m_bIsNT);
