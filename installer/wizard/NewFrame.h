@@ -29,9 +29,8 @@ public:
     TNewFrame(toolkit::Window& owner, RunRecord& run, const Reporter& reports,
               const std::wstring& kitProblem);
 
-    // The base page's steps, the title "Parametre inštalácie", the debug
-    // privilege (Vista on, for the port checks of the install sequence),
-    // then both halves of the page.
+    // The base page's steps, the title "Parametre inštalácie", then both
+    // halves of the page.
     void Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) override;
 
     // Application half: the folder shown, the server folder the application
