@@ -27,10 +27,6 @@ namespace {
 constexpr wchar_t kNoRights[] =
     L"Pre spustenie inštalačného súboru je potrebné mať práva administrátora. Prihláste sa k "
     L"Vašemu PC s účtom, ktorý takéto práva má.";
-constexpr wchar_t kStatusInstalling[] = L"Inštalácia SQL servera";
-constexpr wchar_t kOpenError[] = L"Chyba pri otváraní súboru: ";
-constexpr wchar_t kKitRefused[] = L"Inštalačný balík %s nie je možné použiť: ";
-constexpr wchar_t kKitLacks[] = L"chýba v ňom súbor ";
 constexpr wchar_t kNoRoom[] = L"na disku servera nie je dosť miesta (treba %s MB, voľných je %s MB).";
 
 // The user interface knows that the extraction runs exactly while the

@@ -18,12 +18,8 @@ namespace engine {
 namespace {
 
 constexpr wchar_t kIniWriteError[] = L"Chyba pri zápise do ini súboru!";
-constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
 constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
-constexpr wchar_t kPostponed[] =
-    L"Inštalácia bola odložená, pretože program Lumera SQL stále beží%s. Nič sa nezmenilo; "
-    L"spustite inštaláciu neskôr znova.";
 
 using environment::SharedChange;
 using platform::CurrentDir;
@@ -79,18 +75,12 @@ private:
         if (!environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other)) {
             // Asked in an unattended run too: it stops someone else's server.
             const std::wstring question =
-                L"V priečinku: " + other + L" na porte: " + run_.m_szFBPort +
-                L" beží iná inštancia Firebird SQL servera.\r\n"
-                L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
-                L"Chcete napriek tomu pokračovať v inštalácii?";
+                kInFolder + other + kOnPort + run_.m_szFBPort + kOtherInstanceRuns;
             if (!ui_.Confirm(question, Asked::kAlways))
                 return Stopped(question + L"\r\n" + kAnsweredNo);
         }
         if (environment::IsFBInstalled(run_.m_szFBDir) &&
-            !ui_.Confirm(L"V priečinku: " + run_.m_szFBDir +
-                             L" je už nainštalovaný Firebird SQL server.\r\n"
-                             L"Skutočne chcete prepísať inštaláciu?",
-                         Asked::kOnlyAttended))
+            !ui_.Confirm(kInFolder + run_.m_szFBDir + kAlreadyInstalled, Asked::kOnlyAttended))
             return Stopped(L"");
         return std::nullopt;
     }

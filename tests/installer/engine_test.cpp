@@ -7,6 +7,7 @@
 #include <sddl.h>
 
 #include "Places.h"
+#include "RecordingUi.h"
 #include "WinTestSupport.h"
 #include "engine/Messages.h"
 #include "engine/DeploymentGuard.h"
@@ -27,37 +28,6 @@ namespace {
 
 using engine::kEarlierIncomplete;
 using engine::kEarlierRolledBack;
-
-// Every call the engine makes on the user's side, as "Name: text".
-class RecordingUi : public engine::InstallerUi {
-public:
-    std::vector<std::wstring> calls;
-    int32_t advanced = 0;  // AdvanceProgress's units, summed
-    bool cancel = false;   // CancelRequested's answer
-
-    bool Confirm(const std::wstring& q, Asked) override { return Note(L"Confirm", q), false; }
-    void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
-    void Inform(const std::wstring& m) override { Note(L"Inform", m); }
-    void ShowErrorBox(const std::wstring& m) override { Note(L"ShowErrorBox", m); }
-    void Log(const std::wstring& m) override { Note(L"Log", m); }
-    engine::WaitResult WaitForApplication(const std::wstring& dir, int32_t) override {
-        return Note(L"WaitForApplication", dir), engine::WaitResult{};
-    }
-    void ShowProgressPage() override { Note(L"ShowProgressPage"); }
-    void ExtendProgress(int32_t, const std::wstring& status) override {
-        Note(L"ExtendProgress", status);
-    }
-    void AdvanceProgress(int32_t units) override { advanced += units; }
-    void KeepResponsive() override {}
-    void ExtractionStarted() override { Note(L"ExtractionStarted"); }
-    void ExtractionEnded() override { Note(L"ExtractionEnded"); }
-    bool CancelRequested() override { return cancel; }
-
-private:
-    void Note(const std::wstring& name, const std::wstring& text = L"") {
-        calls.push_back(text.empty() ? name : name + L": " + text);
-    }
-};
 
 // A server folder (with a diacritic in its path, which the journal keeps
 // as UTF-8) holding an older server with its administrator's settings and
@@ -260,9 +230,8 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     const engine::SequenceOutcome outcome = run_.Install(plan);
     EXPECT_EQ(engine::SequenceOutcome::kStopped, outcome.kind);
     EXPECT_EQ(L"", outcome.stopReason) << "a question only a person is asked";
-    EXPECT_EQ(std::vector<std::wstring>{L"Confirm: V priečinku: " + server_ +
-                                        L" je už nainštalovaný Firebird SQL server.\r\n"
-                                        L"Skutočne chcete prepísať inštaláciu?"},
+    EXPECT_EQ(std::vector<std::wstring>{L"ConfirmAttended: " + (engine::kInFolder + server_) +
+                                        engine::kAlreadyInstalled},
               ui_.calls);
     EXPECT_FALSE(Exists(app + outside::kStopMarker));
     EXPECT_FALSE(Exists(journalPath_));
