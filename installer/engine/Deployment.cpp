@@ -27,10 +27,6 @@ namespace {
 constexpr wchar_t kNoRights[] =
     L"Pre spustenie inštalačného súboru je potrebné mať práva administrátora. Prihláste sa k "
     L"Vašemu PC s účtom, ktorý takéto práva má.";
-constexpr wchar_t kStatusInstalling[] = L"Inštalácia SQL servera";
-constexpr wchar_t kOpenError[] = L"Chyba pri otváraní súboru: ";
-constexpr wchar_t kKitRefused[] = L"Inštalačný balík %s nie je možné použiť: ";
-constexpr wchar_t kKitLacks[] = L"chýba v ňom súbor ";
 constexpr wchar_t kNoRoom[] = L"na disku servera nie je dosť miesta (treba %s MB, voľných je %s MB).";
 
 // The user interface knows that the extraction runs exactly while the
@@ -122,8 +118,8 @@ archive::ArchiveSurvey SurveyKit() {
 
 class ServerDeployment {
 public:
-    ServerDeployment(Installation& run, const Choices& choices, InstallerUi& ui)
-        : run_(run), choices_(choices), ui_(ui), tx_(run.m_Journal) {}
+    ServerDeployment(Installation& run, InstallerUi& ui)
+        : run_(run), ui_(ui), tx_(run.m_Journal) {}
 
     bool Run() {
         if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup()) {
@@ -161,7 +157,7 @@ private:
     // True once committed; false when the user cancelled. The first
     // failure raises.
     bool Deploy(const archive::ArchiveSurvey& kit) {
-        tx_.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/true));
+        tx_.Begin(HeaderFor(run_, /*installsServer=*/true));
         RemoveLegacyInstance();
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
@@ -182,7 +178,7 @@ private:
         ExtractKit(requiredBytes, kept.files);
         if (ui_.CancelRequested()) return false;
         CarryOldSettings();
-        if (!SetupService(run_, choices_.mode)) return false;
+        if (!SetupService(run_)) return false;
         tx_.Commit();
         return true;
     }
@@ -199,7 +195,7 @@ private:
     // Raises when its service tool did not end in time.
     void RemoveLegacyInstance() {
         const std::wstring legacy =
-            WithDelimiter(environment::GetProgramFilesDir().value_or(L"")) + outside::kLegacyFolder;
+            run_.places.LegacyServerDir();
         if (!EntryExists(legacy + outside::kServerExe)) return;
         tx_.RemovingService(std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
         RunToolInTime(LegacyToolCommand(legacy, outside::kToolStop));
@@ -244,7 +240,6 @@ private:
     }
 
     Installation& run_;
-    const Choices& choices_;
     InstallerUi& ui_;
     Transaction tx_;
 };
@@ -265,8 +260,8 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     }
 }
 
-bool InstallServer(Installation& run, const Choices& choices, InstallerUi& ui) {
-    return ServerDeployment(run, choices, ui).Run();
+bool InstallServer(Installation& run, InstallerUi& ui) {
+    return ServerDeployment(run, ui).Run();
 }
 
 KitExtraction::KitExtraction(Journal& journal, std::wstring serverDir, int32_t requiredBytes,

@@ -21,7 +21,7 @@ bool DeploymentGuard::Take() {
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     // Waiting is all this run does with it; asking for no more lets it open
     // one that a run of another account made.
-    mutex_.reset(CreateMutexExW(&attributes, kDeploymentMutexName, 0, SYNCHRONIZE));
+    mutex_.reset(CreateMutexExW(&attributes, name_.c_str(), 0, SYNCHRONIZE));
     if (!mutex_) {
         // It exists and this account may not open it: someone holds it.
         if (GetLastError() == ERROR_ACCESS_DENIED) return false;

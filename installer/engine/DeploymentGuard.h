@@ -4,6 +4,8 @@
 // without changing anything.
 #pragma once
 
+#include <string>
+
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -20,7 +22,8 @@ inline constexpr wchar_t kDeploymentMutexSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)"
 
 class DeploymentGuard {
 public:
-    DeploymentGuard() = default;
+    // The mutex of that name (kDeploymentMutexName on a PC).
+    explicit DeploymentGuard(std::wstring name) : name_(std::move(name)) {}
     DeploymentGuard(const DeploymentGuard&) = delete;
     DeploymentGuard& operator=(const DeploymentGuard&) = delete;
     ~DeploymentGuard();  // gives the mutex back when held
@@ -34,6 +37,7 @@ public:
     bool Held() const { return held_; }
 
 private:
+    const std::wstring name_;
     platform::UniqueKernelHandle mutex_;
     bool held_ = false;
 };

@@ -18,12 +18,8 @@ namespace engine {
 namespace {
 
 constexpr wchar_t kIniWriteError[] = L"Chyba pri zápise do ini súboru!";
-constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
 constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
-constexpr wchar_t kPostponed[] =
-    L"Inštalácia bola odložená, pretože program Lumera SQL stále beží%s. Nič sa nezmenilo; "
-    L"spustite inštaláciu neskôr znova.";
 
 using environment::SharedChange;
 using platform::CurrentDir;
@@ -43,19 +39,18 @@ void SupplyWhenMissing(const std::wstring& from, const std::wstring& to, Install
 
 class InstallSequence {
 public:
-    InstallSequence(Installation& run, const Choices& choices, InstallerUi& ui)
-        : run_(run), choices_(choices), ui_(ui) {}
+    InstallSequence(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
 
     SequenceOutcome Run() {
-        const bool installServer = choices_.installServer;
+        const bool installServer = run_.installServer;
         if (installServer) {
             if (std::optional<SequenceOutcome> stop = Confirmations()) return *stop;
             CreateMarkers();
             if (std::optional<SequenceOutcome> stop = WaitForApplication()) return *stop;
             ui_.ShowProgressPage();
-            if (!InstallServer(run_, choices_, ui_)) return {SequenceOutcome::kEnded, {}};
+            if (!InstallServer(run_, ui_)) return {SequenceOutcome::kEnded, {}};
         }
-        const DeploymentHeader where = HeaderFor(run_, choices_.mode, installServer);
+        const DeploymentHeader where = HeaderFor(run_, installServer);
         PlaceClientFiles(where, run_.m_szGdsSource, ui_);
         PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
         // A kept server is one the installer did not fill in this run.
@@ -80,24 +75,18 @@ private:
         if (!environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other)) {
             // Asked in an unattended run too: it stops someone else's server.
             const std::wstring question =
-                L"V priečinku: " + other + L" na porte: " + run_.m_szFBPort +
-                L" beží iná inštancia Firebird SQL servera.\r\n"
-                L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
-                L"Chcete napriek tomu pokračovať v inštalácii?";
+                kInFolder + other + kOnPort + run_.m_szFBPort + kOtherInstanceRuns;
             if (!ui_.Confirm(question, Asked::kAlways))
                 return Stopped(question + L"\r\n" + kAnsweredNo);
         }
         if (environment::IsFBInstalled(run_.m_szFBDir) &&
-            !ui_.Confirm(L"V priečinku: " + run_.m_szFBDir +
-                             L" je už nainštalovaný Firebird SQL server.\r\n"
-                             L"Skutočne chcete prepísať inštaláciu?",
-                         Asked::kOnlyAttended))
+            !ui_.Confirm(kInFolder + run_.m_szFBDir + kAlreadyInstalled, Asked::kOnlyAttended))
             return Stopped(L"");
         return std::nullopt;
     }
 
     // The application folder as the page shows it.
-    std::wstring ShownAppDir() const { return WithDelimiter(choices_.shownAppDir); }
+    std::wstring ShownAppDir() const { return WithDelimiter(run_.shownAppDir); }
 
     // A marker left by someone else (or by an earlier press) is not made again.
     void CreateMarkers() {
@@ -156,7 +145,7 @@ private:
         bool moved = false;
         std::optional<std::wstring> failure;
         try {
-            tx.Begin(HeaderFor(run_, choices_.mode, /*installsServer=*/false));
+            tx.Begin(HeaderFor(run_, /*installsServer=*/false));
             // The tool runs, and registers the server to run as LocalSystem.
             ServerPrograms programs;
             programs.Take(run_, {outside::kServiceTool, outside::kServerExe});
@@ -184,13 +173,12 @@ private:
         // reverse, so the file is back before the old instance starts again.
         if (EntryExists(conf)) Transaction(run_.m_Journal).SavingCopy(conf);
         if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
-        return SetupService(run_, choices_.mode);
+        return SetupService(run_);
     }
 
-    std::wstring ModeCode() const { return choices_.mode ? choices_.mode->iniCode : L""; }
+    std::wstring ModeCode() const { return run_.mode ? run_.mode->iniCode : L""; }
 
     Installation& run_;
-    const Choices& choices_;
     InstallerUi& ui_;
 };
 
@@ -236,8 +224,8 @@ void WriteDataIni(const DeploymentHeader& where, InstallerUi& ui) {
     if (written == SharedChange::kFailed) ui.ReportFailure(kIniWriteError);
 }
 
-SequenceOutcome RunInstallSequence(Installation& run, const Choices& choices, InstallerUi& ui) {
-    return InstallSequence(run, choices, ui).Run();
+SequenceOutcome RunInstallSequence(Installation& run, InstallerUi& ui) {
+    return InstallSequence(run, ui).Run();
 }
 
 }  // namespace engine

@@ -1,14 +1,11 @@
 #include "engine/Journal.h"
 
 #include <objbase.h>
-#include <shlobj.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <optional>
 
-#include "environment/Folders.h"
-#include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/Security.h"
@@ -17,11 +14,9 @@ namespace engine {
 
 namespace {
 
-constexpr wchar_t kJournalFolder[] = L"Velmora\\Istrel\\";
-constexpr wchar_t kJournalName[] = L"deployment.journal";
 constexpr wchar_t kRejected[] = L".rejected-";
 constexpr LONGLONG kMaxBytes = 16 << 20;  // a kit's records take a few dozen kB
-// The folders the journal's place makes: Velmora\Istrel.
+// The folders the journal's place makes (Velmora\Istrel on a PC).
 constexpr int kOwnLevels = 2;
 
 constexpr wchar_t kPrevious[] = L"Záznam o predchádzajúcej inštalácii ";
@@ -104,20 +99,8 @@ std::wstring UnsettledText(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring Journal::DefaultPath() {
-    wchar_t folder[MAX_PATH] = L"";
-    if (FAILED(
-            SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder)) ||
-        !*folder)
-        wcscpy(folder, L"C:\\Program Files");
-    return platform::WithDelimiter(folder) + kJournalFolder + kJournalName;
-}
-
-Journal::Journal(std::wstring path)
-    : path_(std::move(path)),
-      limits_{platform::WithDelimiter(environment::GetProgramFilesDir().value_or(L"")) +
-              outside::kLegacyFolder},
-      checker_(limits_) {}
+Journal::Journal(std::wstring path, journal::Limits limits)
+    : path_(std::move(path)), limits_(std::move(limits)), checker_(limits_) {}
 
 bool Journal::Exists() const {
     return platform::EntryExists(path_);

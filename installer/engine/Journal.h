@@ -1,5 +1,5 @@
 // The deployment's write-ahead journal: one file in a fixed place that every
-// later run finds. A change is recorded, and the record is on the disk,
+// later run finds (Places::JournalPath). A change is recorded, and the record is on the disk,
 // before the change is made; a run cut short (killed, power lost) leaves
 // the journal behind for the next start to finish or undo.
 //
@@ -19,11 +19,10 @@ namespace engine {
 
 class Journal {
 public:
-    // <64-bit Program Files>\Velmora\Istrel\deployment.journal; its folder
-    // is made for SYSTEM and administrators only.
-    static std::wstring DefaultPath();
-
-    explicit Journal(std::wstring path = DefaultPath());
+    // The journal at `path`, whose folder and its parent are the journal's
+    // own: made for SYSTEM and administrators only, removed when left empty.
+    // `limits` bound what its records may name.
+    Journal(std::wstring path, journal::Limits limits);
 
     // A file lies at the journal's path, checked or not.
     bool Exists() const;

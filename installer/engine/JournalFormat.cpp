@@ -39,7 +39,7 @@ constexpr Kind kKinds[] = {{kMarker, 2}, {kRun, 6},       {kRemoved, 10}, {kRegi
                            {kParent, 1}, {kFolder, 1},    {kMoved, 1},    {kAdded, 1},
                            {kCopy, 1},   {kCommitted, 0}, {kFirewall, 0}, {kDone, 0}};
 
-// The service manager's codes as ServiceRecord writes them: a program of its
+// The service manager's codes as ToJournal writes them: a program of its
 // own (SERVICE_WIN32_OWN_PROCESS), started automatically, on demand or not
 // at all, a failure at start ignored or logged.
 constexpr const wchar_t* kOwnProcess = L"16";
@@ -308,7 +308,7 @@ std::optional<std::wstring> Checker::CheckInRun(const JournalRecord& r) const {
     return L"cesta " + path + L" leží mimo priečinka servera " + server;
 }
 
-// A removed instance as ServiceRecord wrote it; restoring it registers a
+// A removed instance as ToJournal wrote it; restoring it registers a
 // service, so it must be one of the installer's, run as a program of its
 // own from the server folder (or the legacy server's).
 std::optional<std::wstring> Checker::CheckService(const JournalRecord& r) const {

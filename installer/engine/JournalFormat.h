@@ -32,7 +32,7 @@ namespace journal {
 // The record kinds, with their fields:
 inline constexpr wchar_t kMarker[] = L"marker";          // application folder, marker path
 inline constexpr wchar_t kRun[] = L"run";                // see DeploymentHeader
-inline constexpr wchar_t kRemoved[] = L"removed";        // see ServiceRecord
+inline constexpr wchar_t kRemoved[] = L"removed";        // see ServiceRecords.h
 inline constexpr wchar_t kRegistered[] = L"registered";  // service name
 inline constexpr wchar_t kParent[] = L"parent";          // a folder made above the server folder
 inline constexpr wchar_t kFolder[] = L"dir";             // the server folder, or one made in it

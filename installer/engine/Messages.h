@@ -1,5 +1,5 @@
-// What the installation tells the user when it fails or is rolled back. The
-// tests hold the engine to these same texts.
+// What the installation tells the user: failures, rollbacks, its questions
+// and stops. The tests hold the engine to these same texts.
 #pragma once
 
 namespace engine {
@@ -23,5 +23,29 @@ inline constexpr wchar_t kEarlierIncomplete[] =
     L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
     L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie. Dovtedy sa nová "
     L"inštalácia nezačne.";
+
+// The kit: the progress page's status while it is installed, and why it
+// cannot be used.
+inline constexpr wchar_t kStatusInstalling[] = L"Inštalácia SQL servera";
+inline constexpr wchar_t kOpenError[] = L"Chyba pri otváraní súboru: ";
+// %s: the kit's file name; followed by why it cannot be used.
+inline constexpr wchar_t kKitRefused[] = L"Inštalačný balík %s nie je možné použiť: ";
+inline constexpr wchar_t kKitLacks[] = L"chýba v ňom súbor ";
+// Questions before anything changes: kInFolder + folder + kAlreadyInstalled;
+// kInFolder + folder + kOnPort + port + kOtherInstanceRuns.
+inline constexpr wchar_t kInFolder[] = L"V priečinku: ";
+inline constexpr wchar_t kAlreadyInstalled[] =
+    L" je už nainštalovaný Firebird SQL server.\r\nSkutočne chcete prepísať inštaláciu?";
+inline constexpr wchar_t kOnPort[] = L" na porte: ";
+inline constexpr wchar_t kOtherInstanceRuns[] =
+    L" beží iná inštancia Firebird SQL servera.\r\n"
+    L"Inštaláciou Vášho servera túto inštanciu zastavíte.\r\n"
+    L"Chcete napriek tomu pokračovať v inštalácii?";
+// Logged after a question an unattended run answered No.
+inline constexpr wchar_t kAnsweredNo[] = L"Odpoveď: Nie. Inštalácia bola zastavená.";
+// %s: who still runs the application (WaitResult::stillRunning).
+inline constexpr wchar_t kPostponed[] =
+    L"Inštalácia bola odložená, pretože program Lumera SQL stále beží%s. Nič sa nezmenilo; "
+    L"spustite inštaláciu neskôr znova.";
 
 }  // namespace engine

@@ -61,10 +61,9 @@ void FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool fi
 
 }  // namespace
 
-DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,
-                           bool installsServer) {
+DeploymentHeader HeaderFor(const Installation& run, bool installsServer) {
     return {installsServer, run.m_szAppDir, run.m_szFBDir,
-            run.m_szFBPort, mode ? mode->iniCode : L"", platform::CurrentDir()};
+            run.m_szFBPort, run.mode ? run.mode->iniCode : L"", platform::CurrentDir()};
 }
 
 std::wstring CurrentErrorText() {
@@ -95,11 +94,11 @@ void RollBackAndReport(Journal& journal, InstallerUi& ui,
         ui.ReportFailure((result.hadPreviousServer ? kRestored : kNothingLeft) + *failure);
 }
 
-bool SettleEarlierRun(Installation& run, InstallerUi& ui) {
+bool SettleEarlierRun(Journal& journal, InstallerUi& ui) {
     // Reported when it was held; the next start tries again.
-    if (run.m_Journal.Unsettled()) return false;
+    if (journal.Unsettled()) return false;
     const SettleResult result =
-        SettleJournal(run.m_Journal, [&](const DeploymentHeader& header, bool firewallDone) {
+        SettleJournal(journal, [&](const DeploymentHeader& header, bool firewallDone) {
             FinishCommittedRun(ui, header, firewallDone);
         });
     switch (result.outcome) {

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "engine/CommandLines.h"
-#include "engine/ServiceRecords.h"
 #include "engine/Steps.h"
 #include "engine/Tools.h"
 #include "environment/ConfText.h"
@@ -47,7 +46,7 @@ DWORD FindInstance(const Installation& run, const std::wstring& port) {
     return environment::FindFBService(InstanceName(run.m_szFBDir, port));
 }
 
-bool SetupService(Installation& run, const outside::ServerMode* mode) {
+bool SetupService(Installation& run) {
     if (!run.m_bIsNT) return false;
     if (FindInstance(run, run.m_szFBPort) != 0) RemoveService(run, run.m_szFBPort);
     if (!environment::IsFBInstalled(run.m_szFBDir))
@@ -55,7 +54,7 @@ bool SetupService(Installation& run, const outside::ServerMode* mode) {
                               L".");
 
     const std::wstring conf = run.m_szFBDir + outside::kServerConf;
-    for (const Setting& s : ServerSettings(mode, run.m_szAppDir, run.m_szFBPort))
+    for (const Setting& s : ServerSettings(run.mode, run.m_szAppDir, run.m_szFBPort))
         environment::SetConfValue(conf, s.key, s.value);
 
     const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);
@@ -67,7 +66,7 @@ bool SetupService(Installation& run, const outside::ServerMode* mode) {
     // Only a tool that did not run or crashed (a negative code) fails here.
     if (const ProgramResult result = RunTool(start); !result.Ended() || result.exitCode < 0)
         throw platform::Error(ToolFailure(start, result));
-    if (!WaitUntilRunning(outside::kServiceNamePrefix + instance))
+    if (!environment::WaitUntilRunning(outside::kServiceNamePrefix + instance))
         throw platform::Error(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
     return true;
 }
@@ -79,7 +78,7 @@ void RemoveService(Installation& run, const std::wstring& port) {
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
-    if (!WaitUntilGone(service))
+    if (!environment::WaitUntilGone(service))
         throw platform::Error(L"Inštanciu Firebird SQL servera " +
                               InstanceName(run.m_szFBDir, port) + L" sa nepodarilo odstrániť.");
 }

@@ -25,8 +25,7 @@ using platform::WithDelimiter;
 DWORD FindInstance(const Installation& run, const std::wstring& port);
 
 // What the journal records of this run before its first change.
-DeploymentHeader HeaderFor(const Installation& run, const outside::ServerMode* mode,
-                           bool installsServer);
+DeploymentHeader HeaderFor(const Installation& run, bool installsServer);
 
 // Undoes the deployment the journal records, says on the progress page and
 // then to the user (or in the log) that the previous server is back and

@@ -131,10 +131,12 @@ bool RemoveIfEmpty(const JournalRecord& r) {
 const Step kSteps[] = {
     {kMarker, [](const JournalRecord& r) { return DeleteMarker(r.Field(1)); },
      [](const JournalRecord& r) { return DeleteMarker(r.Field(1)); }},
-    {kRemoved, [](const JournalRecord& r) { return RestoreService(ServiceRecord::FromJournal(r)); },
+    {kRemoved,
+     [](const JournalRecord& r) { return environment::RestoreService(ServiceFromJournal(r)); },
      Nothing},
-    {kRegistered, [](const JournalRecord& r) { return StopAndDeleteService(r.Field(0)); },
-     [](const JournalRecord& r) { return StartAndWait(r.Field(0)); }},
+    {kRegistered,
+     [](const JournalRecord& r) { return environment::StopAndDeleteService(r.Field(0)); },
+     [](const JournalRecord& r) { return environment::StartAndWait(r.Field(0)); }},
     {kParent, RemoveIfEmpty, Nothing},
     {kFolder, [](const JournalRecord& r) { return RemoveFolder(r.Field(0)); }, Nothing},
     {kMoved, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
@@ -194,9 +196,9 @@ std::vector<std::wstring> NotRunningAgain(const std::vector<JournalRecord>& reco
     std::vector<std::wstring> instances;
     for (const JournalRecord& r : records) {
         if (r.kind != kRemoved) continue;
-        const ServiceRecord service = ServiceRecord::FromJournal(r);
+        const environment::ServiceRecord service = ServiceFromJournal(r);
         if (service.running && environment::GetServiceState(service.name) != SERVICE_RUNNING)
-            instances.push_back(InstanceOfService(service.name));
+            instances.push_back(environment::InstanceOfService(service.name));
     }
     return instances;
 }
@@ -245,8 +247,9 @@ void Transaction::Begin(const DeploymentHeader& h) {
 }
 
 void Transaction::RemovingService(const std::wstring& serviceName) {
-    if (std::optional<ServiceRecord> service = ReadServiceRecord(serviceName))
-        journal_.Append(service->ToJournal(kRemoved));
+    if (std::optional<environment::ServiceRecord> service =
+            environment::ReadServiceRecord(serviceName))
+        journal_.Append(ToJournal(*service, kRemoved));
 }
 
 void Transaction::RegisteringService(const std::wstring& serviceName) {

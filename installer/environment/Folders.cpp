@@ -48,8 +48,8 @@ bool HoldsInstanceProgram(const std::wstring& folder) {
 
 }  // namespace
 
-std::optional<std::wstring> ReadAppDir() {
-    return platform::ReadRegString(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue);
+std::optional<std::wstring> ReadAppDir(const std::wstring& appKey) {
+    return platform::ReadRegString(HKEY_LOCAL_MACHINE, appKey, outside::kAppDirValue);
 }
 
 bool IsFBInstalled(const std::wstring& folder) {

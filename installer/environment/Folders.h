@@ -8,10 +8,10 @@
 
 namespace environment {
 
-// The application's folder: "BaseDir" of the maker's key in the 32-bit
-// registry view, as stored (a folder text ending in "\"); nothing when the
-// key or the value is missing.
-std::optional<std::wstring> ReadAppDir();
+// The application's folder: "BaseDir" of `appKey` under HKEY_LOCAL_MACHINE
+// (on a PC the maker's key in the 32-bit registry view), as stored (a
+// folder text ending in "\"); nothing when the key or the value is missing.
+std::optional<std::wstring> ReadAppDir(const std::wstring& appKey);
 
 // True exactly when folder + "firebird.exe" exists (folder ends in "\"; an
 // empty folder tests the current directory).

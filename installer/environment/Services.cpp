@@ -12,16 +12,27 @@
 namespace environment {
 
 using platform::ContainsNoCase;
+using platform::UniqueServiceHandle;
 
 namespace {
+
+constexpr ULONGLONG kStartWaitMs = 30000, kStoppedGraceMs = 3000, kStopWaitMs = 30000;
+constexpr DWORD kPollMs = 250;
+
+UniqueServiceHandle OpenManager(DWORD access) {
+    return UniqueServiceHandle(OpenSCManagerW(nullptr, nullptr, access));
+}
+
+UniqueServiceHandle OpenNamed(SC_HANDLE manager, const std::wstring& name, DWORD access) {
+    return UniqueServiceHandle(OpenServiceW(manager, name.c_str(), access));
+}
 
 // All zero when the service is missing or cannot be queried.
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& serviceName) {
     SERVICE_STATUS_PROCESS status{};
-    platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle scm = OpenManager(SC_MANAGER_CONNECT);
     if (!scm) return status;
-    platform::UniqueServiceHandle service(
-        OpenServiceW(scm.get(), serviceName.c_str(), SERVICE_QUERY_STATUS));
+    UniqueServiceHandle service = OpenNamed(scm.get(), serviceName, SERVICE_QUERY_STATUS);
     if (!service) return status;
     DWORD needed = 0;
     if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
@@ -30,13 +41,14 @@ SERVICE_STATUS_PROCESS QueryService(const std::wstring& serviceName) {
     return status;
 }
 
-}  // namespace
-
+// The service's configuration as the service manager keeps it: a buffer
+// that starts with a QUERY_SERVICE_CONFIGW whose texts lie in it too
+// (ServiceConfig reads it); nothing when there is no such service or it
+// cannot be read.
 std::optional<std::vector<BYTE>> ReadServiceConfig(const std::wstring& serviceName) {
-    platform::UniqueServiceHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle scm = OpenManager(SC_MANAGER_CONNECT);
     if (!scm) return std::nullopt;
-    platform::UniqueServiceHandle service(
-        OpenServiceW(scm.get(), serviceName.c_str(), SERVICE_QUERY_CONFIG));
+    UniqueServiceHandle service = OpenNamed(scm.get(), serviceName, SERVICE_QUERY_CONFIG);
     if (!service) return std::nullopt;
     DWORD size = 0;
     QueryServiceConfigW(service.get(), nullptr, 0, &size);
@@ -46,6 +58,31 @@ std::optional<std::vector<BYTE>> ReadServiceConfig(const std::wstring& serviceNa
         return std::nullopt;
     return buffer;
 }
+
+const QUERY_SERVICE_CONFIGW& ServiceConfig(const std::vector<BYTE>& buffer) {
+    return *reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
+}
+
+// "a|b|" from the service manager's list "a\0b\0\0".
+std::wstring JoinDependencies(const wchar_t* list) {
+    std::wstring joined;
+    for (const wchar_t* p = list; p && *p; p += wcslen(p) + 1) joined += std::wstring(p) + L'|';
+    return joined;
+}
+
+std::wstring SplitDependencies(const std::wstring& joined) {
+    std::wstring list;
+    for (wchar_t c : joined) list += c == L'|' ? L'\0' : c;
+    return list + L'\0';
+}
+
+bool WaitWhile(const std::wstring& name, DWORD pending, ULONGLONG limitMs) {
+    const ULONGLONG start = GetTickCount64();
+    while (GetServiceState(name) == pending && GetTickCount64() - start < limitMs) Sleep(kPollMs);
+    return GetServiceState(name) != pending;
+}
+
+}  // namespace
 
 std::optional<DWORD> GetServicePID(const std::wstring& serviceName) {
     const DWORD pid = QueryService(serviceName).dwProcessId;
@@ -57,8 +94,7 @@ DWORD GetServiceState(const std::wstring& serviceName) {
 }
 
 bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit, size_t bufferBytes) {
-    platform::UniqueServiceHandle scm(
-        OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    UniqueServiceHandle scm = OpenManager(SC_MANAGER_ENUMERATE_SERVICE);
     if (!scm) return false;
     std::vector<ENUM_SERVICE_STATUSW> buffer(bufferBytes / sizeof(ENUM_SERVICE_STATUSW));
     // A long service list does not fit one buffer, and a server instance
@@ -125,6 +161,104 @@ std::vector<std::wstring> ServerInstancePrograms() {
         return true;
     });
     return programs;
+}
+
+std::optional<ServiceRecord> ReadServiceRecord(const std::wstring& name) {
+    const std::optional<std::vector<BYTE>> buffer = ReadServiceConfig(name);
+    if (!buffer) return std::nullopt;
+    const QUERY_SERVICE_CONFIGW* config = &ServiceConfig(*buffer);
+    auto text = [](const wchar_t* p) { return std::wstring(p ? p : L""); };
+    ServiceRecord record;
+    record.name = name;
+    record.displayName = text(config->lpDisplayName);
+    record.binaryPath = text(config->lpBinaryPathName);
+    record.loadOrderGroup = text(config->lpLoadOrderGroup);
+    record.dependencies = JoinDependencies(config->lpDependencies);
+    record.account = text(config->lpServiceStartName);
+    record.type = config->dwServiceType;
+    record.startType = config->dwStartType;
+    record.errorControl = config->dwErrorControl;
+    const DWORD state = GetServiceState(name);
+    record.running = state != 0 && state != SERVICE_STOPPED && state != SERVICE_STOP_PENDING;
+    return record;
+}
+
+bool RestoreService(const ServiceRecord& record) {
+    if (GetServiceState(record.name) == 0) {
+        UniqueServiceHandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
+        if (!manager) return false;
+        const std::wstring dependencies = SplitDependencies(record.dependencies);
+        // The local system account needs no password; another one was given
+        // its password when first registered and keeps it in the manager's
+        // store only while the service exists, so the server's own accounts
+        // are the only ones this restores in full.
+        UniqueServiceHandle created(CreateServiceW(
+            manager.get(), record.name.c_str(), record.displayName.c_str(), SERVICE_ALL_ACCESS,
+            record.type, record.startType, record.errorControl, record.binaryPath.c_str(),
+            record.loadOrderGroup.empty() ? nullptr : record.loadOrderGroup.c_str(), nullptr,
+            dependencies.c_str(), record.account.empty() ? nullptr : record.account.c_str(),
+            nullptr));
+        if (!created) return false;
+    }
+    // Registered again is the undo; a server that will not start any more
+    // is no reason to keep trying at every later start, but is reported.
+    if (record.running) StartAndWait(record.name);
+    return true;
+}
+
+std::wstring InstanceOfService(const std::wstring& serviceName) {
+    const size_t prefix = wcslen(outside::kServiceNamePrefix);
+    return serviceName.size() > prefix ? serviceName.substr(prefix) : serviceName;
+}
+
+bool StopAndDeleteService(const std::wstring& name) {
+    UniqueServiceHandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
+    if (!manager) return false;
+    UniqueServiceHandle service =
+        OpenNamed(manager.get(), name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+    if (!service) return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
+    SERVICE_STATUS status{};
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    WaitWhile(name, SERVICE_STOP_PENDING, kStopWaitMs);
+    WaitWhile(name, SERVICE_RUNNING, kStopWaitMs);
+    if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE)
+        return false;
+    service.reset();
+    return WaitUntilGone(name);
+}
+
+bool WaitUntilGone(const std::wstring& name) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        const DWORD state = GetServiceState(name);
+        if (state == 0) return true;
+        if (state == SERVICE_RUNNING || GetTickCount64() - start >= kStopWaitMs) return false;
+        Sleep(kPollMs);
+    }
+}
+
+bool StartAndWait(const std::wstring& name) {
+    if (GetServiceState(name) == SERVICE_RUNNING) return true;
+    UniqueServiceHandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
+    if (!manager) return false;
+    UniqueServiceHandle service = OpenNamed(manager.get(), name, SERVICE_START);
+    if (!service) return false;
+    if (!StartServiceW(service.get(), 0, nullptr) &&
+        GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+        return false;
+    return WaitUntilRunning(name);
+}
+
+bool WaitUntilRunning(const std::wstring& name) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        const DWORD state = GetServiceState(name);
+        if (state == SERVICE_RUNNING) return true;
+        const ULONGLONG waited = GetTickCount64() - start;
+        if (waited >= kStartWaitMs) return false;
+        if ((state == 0 || state == SERVICE_STOPPED) && waited >= kStoppedGraceMs) return false;
+        Sleep(kPollMs);
+    }
 }
 
 }  // namespace environment

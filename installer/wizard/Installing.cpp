@@ -2,7 +2,7 @@
 // the engine, and the user interface it reports to.
 #include <windows.h>
 
-#include "engine/Installation.h"
+#include "engine/Engine.h"
 #include "environment/ConfText.h"
 #include "environment/Folders.h"
 #include "outside/Outside.h"
@@ -10,6 +10,7 @@
 #include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Dialogs.h"
+#include "wizard/Messages.h"
 #include "wizard/NewFrame.h"
 #include "wizard/Wizard.h"
 
@@ -23,11 +24,6 @@ constexpr wchar_t kQuestionCaption[] = L"Otázka";
 constexpr wchar_t kEndCaption[] = L"Koniec";
 constexpr wchar_t kInformationCaption[] = L"Informácia";
 constexpr wchar_t kDoneWithErrors[] = L"Inštalácia ukončená s chybami.";
-constexpr wchar_t kPortRule[] = L"Zadajte číslo portu od 1 do 65535.";
-// Unattended the bad port is the one application and server agree on.
-constexpr wchar_t kCannotGoOn[] = L"Inštalácia nemôže pokračovať. ";
-constexpr wchar_t kWrongPort[] = L"Chybný port servera: ";
-constexpr wchar_t kPortOption[] = L" Port sa zadáva parametrom /PORT=číslo.";
 
 // The mode of the checked radio button; nullptr when none is checked.
 const outside::ServerMode* CheckedMode(const TNewFrame& page) {
@@ -50,24 +46,28 @@ std::wstring TWizard::PageServerDir() const {
                           : WithDelimiter(folder);
 }
 
-std::optional<engine::Choices> TWizard::TakePageChoices() {
+std::optional<engine::Plan> TWizard::PagePlan() const {
     const TNewFrame& page = *NewFrame;
     const std::optional<std::wstring> port = environment::PortNumber(page.edPort->Text());
     if (!port) return std::nullopt;
-    run_.m_szFBDir = PageServerDir();
-    run_.m_szFBPort = *port;
-    engine::Choices choices;
-    choices.installServer = page.chFB->Checked();
-    choices.shownAppDir = page.lAppInfoFolder->Caption();
-    choices.mode = CheckedMode(page);
-    return choices;
+    engine::Plan plan;
+    plan.installServer = page.chFB->Checked();
+    plan.m_szAppDir = run_.m_szAppDir;
+    plan.shownAppDir = page.lAppInfoFolder->Caption();
+    plan.m_szFBDir = PageServerDir();
+    plan.m_szFBPort = *port;
+    plan.mode = CheckedMode(page);
+    plan.m_bIsNT = run_.m_bIsNT;
+    plan.m_bVista = run_.m_bVista;
+    plan.m_nWaitSeconds = run_.m_nWaitSeconds;
+    return plan;
 }
 
 void TWizard::RunInstallSequence() {
-    const std::optional<engine::Choices> choices = TakePageChoices();
-    if (!choices) return RefusePort();
+    const std::optional<engine::Plan> plan = PagePlan();
+    if (!plan) return RefusePort();
     try {
-        ShowOutcome(engine::RunInstallSequence(run_, *choices, *this));
+        ShowOutcome(engine_.Install(*plan));
     } catch (...) {
         run_.SetExitCode(kExitFailed);
         // Attended, the error box leaves the wizard where it is.

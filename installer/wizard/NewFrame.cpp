@@ -72,7 +72,7 @@ int32_t VersionNumber(const std::wstring& numberForm) {
     return int32_t(value);
 }
 
-TNewFrame::TNewFrame(Window& owner, engine::Installation& run, const Reporter& reports,
+TNewFrame::TNewFrame(Window& owner, RunRecord& run, const Reporter& reports,
                      const std::wstring& kitProblem)
     : TWizFrame(owner, L"NewFrame"), run_(run), reports_(reports), kitProblem_(kitProblem) {
     Bind(L"chFBClick", [this] { chFBClick(); });
@@ -104,7 +104,7 @@ void TNewFrame::Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) {
 }
 
 void TNewFrame::SetAppParam() {
-    engine::Installation& w = run_;
+    RunRecord& w = run_;
     lAppInfoFolder->SetCaption(w.m_szAppDir);
 
     std::wstring ini = WithDelimiter(w.m_szAppDir) + outside::kDataIni;
@@ -142,7 +142,7 @@ void TNewFrame::SetAppParam() {
 }
 
 void TNewFrame::SetFBParam() {
-    engine::Installation& w = run_;
+    RunRecord& w = run_;
     bool installed = ServerInstalled(w.m_szFBDir);
     std::wstring ini = AppIni();
     if (installed) {
@@ -184,7 +184,7 @@ void TNewFrame::SetFBParam() {
 }
 
 void TNewFrame::chFBClick() {
-    engine::Installation& w = run_;
+    RunRecord& w = run_;
     if (chFB->Checked()) {
         edFbFolder->SetText(DefaultServerDir(w.m_szAppDir));
         if (w.m_nFBVersion == 0) edPort->SetText(outside::kNewServerPort);
@@ -211,7 +211,7 @@ void TNewFrame::chFBClick() {
 }
 
 void TNewFrame::btnSearchClick() {
-    engine::Installation& w = run_;
+    RunRecord& w = run_;
     OpenFileRequest request;
     request.owner = GetAncestor(Handle(), GA_ROOT);
     request.title = kSearchTitle;

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/Installation.h"
+#include "wizard/RunRecord.h"
 #include "wizard/Pages.h"
 #include "wizard/Reporting.h"
 
@@ -26,12 +26,11 @@ public:
     // `run` is the record the page fills and reads, `reports` where its
     // errors go, `kitProblem` why an unattended run cannot use the kit
     // (empty when it can); all outlive the page.
-    TNewFrame(toolkit::Window& owner, engine::Installation& run, const Reporter& reports,
+    TNewFrame(toolkit::Window& owner, RunRecord& run, const Reporter& reports,
               const std::wstring& kitProblem);
 
-    // The base page's steps, the title "Parametre inštalácie", the debug
-    // privilege (Vista on, for the port checks of the install sequence),
-    // then both halves of the page.
+    // The base page's steps, the title "Parametre inštalácie", then both
+    // halves of the page.
     void Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) override;
 
     // Application half: the folder shown, the server folder the application
@@ -68,7 +67,7 @@ private:
     void EnableModesAndPort(bool enabled);
     void ShowInstalledServer(bool shown);  // folder, "Verzia:" and version
 
-    engine::Installation& run_;
+    RunRecord& run_;
     const Reporter& reports_;
     const std::wstring& kitProblem_;
 };

@@ -12,7 +12,8 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     platform::LimitDllSearchToSystemDir();  // elevated, maybe from a folder users can write
     toolkit::Application app;
-    wizard::TWizard wizard;  // the main form; its start-up has run
+    // The main form; its start-up has run.
+    wizard::TWizard wizard(engine::Places::OfThisPc());
     // The hidden blocked dialog's first scan removes stale lock files and,
     // unattended, sends stop requests to the computers that run the
     // application. A start-up that ends at once changes nothing.

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "engine/Installation.h"
+#include "wizard/RunRecord.h"
 #include "environment/Instances.h"
 #include "wizard/SetupLog.h"
 
@@ -15,7 +15,7 @@ namespace wizard {
 
 class Reporter {
 public:
-    Reporter(engine::Installation& run, const SetupLog& log) : run_(run), log_(log) {}
+    Reporter(RunRecord& run, const SetupLog& log) : run_(run), log_(log) {}
 
     // An unattended run where nobody could see a window (toolkit::UiSeam::
     // WindowStationVisible): no question is asked, no wait shown, no error
@@ -52,7 +52,7 @@ public:
     std::wstring ExitExplanation() const;
 
 private:
-    engine::Installation& run_;
+    RunRecord& run_;
     const SetupLog& log_;
     mutable std::wstring lastEntry_;
     std::wstring firstError_;

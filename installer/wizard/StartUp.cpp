@@ -22,14 +22,6 @@ namespace wizard {
 using platform::CurrentDir;
 using platform::WithDelimiter;
 
-namespace {
-
-// The window's title.
-constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera";
-constexpr wchar_t kCaption64[] = L" 64 bitová verzia";
-
-}  // namespace
-
 void TWizard::FormCreate() {
     ResetRun();
     if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard() || !FindApplication())
@@ -52,7 +44,6 @@ void TWizard::ResetRun() {
     SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 
     run_.m_bSilentInstall = false;
-    run_.m_bSuspendCreated = false;
     run_.m_szAppDir.clear();
     run_.m_szFBDir.clear();
     run_.m_szFBPort = outside::kNewServerPort;
@@ -62,8 +53,7 @@ void TWizard::ResetRun() {
             MarkHidden(true);
         }
     }
-    SetText(std::wstring(kCaption) + kCaption64);
-    run_.m_szGdsSource.clear();
+    SetText(kWindowTitle);
 
     if (Unseen())
         toolkit::App().SetErrorSink([this](const std::wstring& text) { WriteLogEntry(text); });
@@ -116,15 +106,15 @@ bool TWizard::TakeDeploymentGuard() {
 bool TWizard::FindApplication() {
     // An earlier run cut short is settled before anything reads the server
     // folder: the page must show the server the PC really has.
-    if (run_.m_bSilentInstall && run_.m_Journal.Exists()) OpenSetupLog();
-    if (!engine::SettleEarlierRun(run_, *this)) {
+    if (run_.m_bSilentInstall && engine_.JournalExists()) OpenSetupLog();
+    if (!engine_.SettleEarlierRun()) {
         // Nothing new starts over a journal that is not settled, nor over
         // one set aside unchecked: the administrator looks first.
         StartUpStopped(kExitFailed);
         return false;
     }
 
-    if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir().value_or(L"");
+    if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir(places_.appKey).value_or(L"");
     if (run_.m_szAppDir.empty()) {
         StartUpFailed(kNoApplication);
         return false;

@@ -51,8 +51,8 @@ bool IsSilentSwitch(const std::wstring& argument) {
     return argument.size() >= 2 && argument[0] == L'/' && (argument[1] == L'S' || argument[1] == L's');
 }
 
-TWizard::TWizard(std::vector<std::wstring> arguments)
-    : toolkit::Form(resources::kWizardForm), arguments_(std::move(arguments)) {
+TWizard::TWizard(const engine::Places& places, std::vector<std::wstring> arguments)
+    : toolkit::Form(resources::kWizardForm), places_(places), arguments_(std::move(arguments)) {
     BindHandlers();
     Build(*this, resources::WizardLayout(), OwnFont());
     FindControls();
@@ -193,10 +193,9 @@ void TWizard::FormClose() {
 }
 
 void TWizard::SettleBeforeExit() {
-    for (const std::wstring& marker : run_.m_OwnMarkers) DeleteAppFile(marker);
-    run_.m_OwnMarkers.clear();
+    engine_.DeleteOwnMarkers();
     // Without the guard the journal is another run's, still in progress.
-    if (guard_.Held()) engine::SettleEarlierRun(run_, *this);
+    if (guard_.Held()) engine_.SettleEarlierRun();
 }
 
 void TWizard::DeleteAppFile(const std::wstring& path) {

@@ -1,9 +1,9 @@
-// The wizard window: one per process. It owns the run's record
-// (engine::Installation: folders, port, flags, versions, the markers, the
-// journal), which the engine's operations take, the setup log and the
-// reporting policy, and is the user interface that the engine reports to
-// (engine::InstallerUi): the questions, the progress and the extraction's
-// "Storno". Its pages and dialogs are handed what they need of it.
+// The wizard window: one per process. It owns the run's record (RunRecord:
+// folders, port, flags, versions, the exit code), the engine run it hands a
+// plan when "Dokončiť" is pressed, the setup log and the reporting policy,
+// and is the user interface that the engine reports to (engine::InstallerUi):
+// the questions, the progress and the extraction's "Storno". Its pages and
+// dialogs are handed what they need of it.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "engine/DeploymentGuard.h"
-#include "engine/Installation.h"
+#include "engine/Engine.h"
 #include "engine/InstallerUi.h"
 #include "wizard/Options.h"
 #include "wizard/Pages.h"
 #include "wizard/Reporting.h"
+#include "wizard/RunRecord.h"
 #include "wizard/SetupLog.h"
 #include "toolkit/Form.h"
 
@@ -46,17 +47,19 @@ using engine::kExitStopped;
 class TWizard : public toolkit::Form, public engine::InstallerUi {
 public:
     // Creates the window, its controls and its pages, then runs FormCreate
-    // (whose errors the toolkit shows). `arguments` are the command-line
-    // arguments after the program's name. The first wizard becomes the
-    // application's main form.
-    explicit TWizard(std::vector<std::wstring> arguments = CommandLineArguments());
+    // (whose errors the toolkit shows). `places` are the machine-wide places
+    // the run acts on (wWinMain hands in the PC's); `arguments` are the
+    // command-line arguments after the program's name. The first wizard
+    // becomes the application's main form.
+    explicit TWizard(const engine::Places& places,
+                     std::vector<std::wstring> arguments = CommandLineArguments());
     ~TWizard() override;
 
     void FormCreate();
     void FormShow();   // unattended: opens the setup log, then OKClick
     void FormClose();  // the clean-up when the window closes
     // Leaves the PC settled, on every way out of the program: deletes the
-    // markers in m_OwnMarkers, once, and, when this run holds the
+    // markers the engine run made, once, and, when this run holds the
     // deployment guard, settles the journal (an unfinished deployment
     // rolled back, a committed one completed).
     void SettleBeforeExit();
@@ -102,8 +105,7 @@ public:
     TWizFrame* m_ActiveFrame = nullptr;
 
     // The run's record, all zero, false or empty until FormCreate fills it.
-    engine::Installation& Run() { return run_; }
-    const engine::Installation& Run() const { return run_; }
+    const RunRecord& Run() const { return run_; }
     // Unattended: why the kit in the working directory cannot be used;
     // empty when it can (and in attended runs, whose page says so).
     std::wstring m_szKitProblem;
@@ -112,10 +114,9 @@ private:
     // The server folder the parameters page names: the shown one of a kept
     // server, else the folder edit's, else the default beside the application.
     std::wstring PageServerDir() const;
-    // What the parameters page says now, its folder and its port (by the
-    // port rule) taken into m_szFBDir and m_szFBPort; nothing, and nothing
-    // taken, when the port breaks the rule.
-    std::optional<engine::Choices> TakePageChoices();
+    // What "Dokončiť" is to do as the page and the run's record say it now;
+    // nothing when the page's port breaks the port rule.
+    std::optional<engine::Plan> PagePlan() const;
     // A port that breaks the rule starts nothing. Attended, an error box and
     // the page stays for a correction; unattended nobody could correct it,
     // and the run ends as with a bad option.
@@ -167,13 +168,15 @@ private:
     bool ReconfiguresOnly() const;
     void ApplyOptions();
 
-    engine::Installation run_;
+    const engine::Places places_;
+    RunRecord run_;
+    engine::EngineRun engine_{places_, *this};
     // The kit's extraction runs; "Storno" asks whether to stop it.
     bool extracting_ = false;
     // Asked to stop since the extraction started.
     bool cancelRequested_ = false;
     // Held from the start-up's first change to the end of the process.
-    engine::DeploymentGuard guard_;
+    engine::DeploymentGuard guard_{places_.guardName};
     SetupLog m_logFd;         // the setup log; it owns its file
     bool logTried_ = false;   // opened, or its failure reported, since the last CloseLog
     bool logFailed_ = false;  // the log could not be opened

@@ -24,10 +24,15 @@ private:
     toolkit::Timer timer_;
 };
 
-// The blocked dialog now shown, or nullptr.
+// The blocked dialog this process shows now, or nullptr (suites beside
+// this one may show theirs).
 inline wizard::TBlockedForm* OpenBlockedForm() {
+    const auto ours = [](HWND hwnd) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(hwnd, &process);
+        return process == GetCurrentProcessId() && IsWindowVisible(hwnd);
+    };
     HWND hwnd = FindWindowW(nullptr, L"Upozornenie");
-    while (hwnd && !IsWindowVisible(hwnd))
-        hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
+    while (hwnd && !ours(hwnd)) hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Upozornenie");
     return hwnd ? dynamic_cast<wizard::TBlockedForm*>(toolkit::Window::From(hwnd)) : nullptr;
 }

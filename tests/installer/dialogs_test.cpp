@@ -6,7 +6,7 @@
 
 #include <regex>
 
-#include "AppDirValue.h"
+#include "Places.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "environment/Instances.h"
@@ -237,11 +237,11 @@ TEST_F(ComputerNameTest, UnreadableValueShowsErrorAndGivesEmpty) {
 // A service or SYSTEM under a deployment tool: no box would ever be answered.
 TEST_F(ComputerNameTest, UnattendedWhereNobodySeesErrorBoxesAreLoggedAndQuestionsAnsweredNo) {
     TempDir dir(L"unseen");
-    AppDirValue app;
-    app.Set(dir.Path());
+    ScratchPlaces places;
+    places.App().Set(dir.Path());
     ui_.stationVisible = false;
     // No kit in the working directory: the start-up ends, its log open.
-    wizard::TWizard wizard({L"/S", L"/LOG=" + dir / L"setup.log"});
+    wizard::TWizard wizard(places.Places(), {L"/S", L"/LOG=" + dir / L"setup.log"});
     DWORD number = 7;
     RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
                    sizeof number);

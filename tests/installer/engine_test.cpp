@@ -6,11 +6,13 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "Places.h"
+#include "RecordingUi.h"
 #include "WinTestSupport.h"
 #include "engine/Messages.h"
 #include "engine/DeploymentGuard.h"
 #include "engine/Extraction.h"
-#include "engine/Installation.h"
+#include "engine/Engine.h"
 #include "engine/InstallerUi.h"
 #include "engine/ServiceRecords.h"
 #include "engine/Transaction.h"
@@ -27,37 +29,6 @@ namespace {
 using engine::kEarlierIncomplete;
 using engine::kEarlierRolledBack;
 
-// Every call the engine makes on the user's side, as "Name: text".
-class RecordingUi : public engine::InstallerUi {
-public:
-    std::vector<std::wstring> calls;
-    int32_t advanced = 0;  // AdvanceProgress's units, summed
-    bool cancel = false;   // CancelRequested's answer
-
-    bool Confirm(const std::wstring& q, Asked) override { return Note(L"Confirm", q), false; }
-    void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
-    void Inform(const std::wstring& m) override { Note(L"Inform", m); }
-    void ShowErrorBox(const std::wstring& m) override { Note(L"ShowErrorBox", m); }
-    void Log(const std::wstring& m) override { Note(L"Log", m); }
-    engine::WaitResult WaitForApplication(const std::wstring& dir, int32_t) override {
-        return Note(L"WaitForApplication", dir), engine::WaitResult{};
-    }
-    void ShowProgressPage() override { Note(L"ShowProgressPage"); }
-    void ExtendProgress(int32_t, const std::wstring& status) override {
-        Note(L"ExtendProgress", status);
-    }
-    void AdvanceProgress(int32_t units) override { advanced += units; }
-    void KeepResponsive() override {}
-    void ExtractionStarted() override { Note(L"ExtractionStarted"); }
-    void ExtractionEnded() override { Note(L"ExtractionEnded"); }
-    bool CancelRequested() override { return cancel; }
-
-private:
-    void Note(const std::wstring& name, const std::wstring& text = L"") {
-        calls.push_back(text.empty() ? name : name + L": " + text);
-    }
-};
-
 // A server folder (with a diacritic in its path, which the journal keeps
 // as UTF-8) holding an older server with its administrator's settings and
 // users, and a kit that replaces two of its files, keeps one and adds a
@@ -71,15 +42,19 @@ protected:
         ASSERT_TRUE(WriteBytes(server_ + L"firebird.conf", kOldConf));
         kit_.files = {L"fbclient.dll", L"security4.fdb", L"firebird.conf", L"intl\\fbintl.conf"};
         kit_.folders = {L"intl"};
-        run_.m_Journal = engine::Journal(journalPath_);
         header_ = {true, scratch_ / L"app\\", server_, L"47190", L"SS", scratch_.Path()};
+    }
+
+    // A journal object of the places' journal, as each run opens it.
+    engine::Journal OpenJournal() const {
+        return engine::Journal(journalPath_, {places_.Places().LegacyServerDir()});
     }
 
     // The run as far as the extraction: the new files written, and a
     // reader's half-written file left where the power went.
     // The journal is the cut run's own; run_ is the next start.
     void DeployUpToTheExtraction(bool commit = false) {
-        engine::Journal journal(journalPath_);
+        engine::Journal journal = OpenJournal();
         engine::Transaction tx(journal);
         tx.Begin(header_);
         tx.PrepareFolder(server_, kit_, {L"SECURITY4.FDB"});
@@ -111,11 +86,13 @@ protected:
     const std::string kOldConf = "#\nRemoteServicePort = 3050\nWireCrypt = Enabled\n";
     TempDir scratch_{L"eng"};
     std::wstring server_ = scratch_ / L"firebird\\servér\\";
-    std::wstring journalPath_ = scratch_ / L"ProgramData\\deployment.journal";
+    ScratchPlaces places_;
+    std::wstring journalPath_ = places_.JournalPath();
     archive::ArchiveSurvey kit_;
     engine::DeploymentHeader header_;
-    engine::Installation run_;
     RecordingUi ui_;
+    engine::Journal journal_ = OpenJournal();
+    engine::EngineRun run_{places_.Places(), ui_};
 };
 
 // The rollback cannot finish while a file is held. The journal stays,
@@ -130,27 +107,24 @@ TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
     HANDLE held = CreateFileW((server_ + L"fbclient.dll").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_FALSE(engine::SettleEarlierRun(run_, ui_));
+    EXPECT_FALSE(run_.SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(kEarlierIncomplete)},
               ui_.calls);
     EXPECT_EQ(whole, ReadBytes(journalPath_)) << "kept for the next try, the torn line cut off";
     EXPECT_EQ("users", ReadBytes(server_ + L"security4.fdb"));
-    EXPECT_THROW(engine::Transaction(run_.m_Journal).Begin(header_), platform::Error);
-    EXPECT_FALSE(engine::SettleEarlierRun(run_, ui_)) << "held: told once";
+    EXPECT_FALSE(run_.SettleEarlierRun()) << "held: told once";
     EXPECT_EQ(1u, ui_.calls.size());
-    // Neither does another journal object begin a run over it.
-    engine::Journal other(journalPath_);
-    EXPECT_THROW(engine::Transaction(other).Begin(header_), platform::Error);
+    // Nor does a journal object begin a run over it.
+    EXPECT_THROW(engine::Transaction(journal_).Begin(header_), platform::Error);
     CloseHandle(held);
 
-    engine::Installation next;  // the next start
-    next.m_Journal = engine::Journal(journalPath_);
+    engine::EngineRun next(places_.Places(), ui_);  // the next start
     ui_.calls.clear();
-    EXPECT_TRUE(engine::SettleEarlierRun(next, ui_));
+    EXPECT_TRUE(next.SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"Inform: " + std::wstring(kEarlierRolledBack)}, ui_.calls);
     ExpectFolderAsBefore();
     ui_.calls.clear();
-    EXPECT_TRUE(engine::SettleEarlierRun(next, ui_));
+    EXPECT_TRUE(next.SettleEarlierRun());
     EXPECT_TRUE(ui_.calls.empty()) << "settled once";
 }
 
@@ -161,12 +135,12 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     std::string bytes = ReadBytes(journalPath_);
     bytes[bytes.size() - 3] ^= 0x20;
     ASSERT_TRUE(WriteBytes(journalPath_, bytes));
-    EXPECT_FALSE(engine::SettleEarlierRun(run_, ui_));
+    EXPECT_FALSE(run_.SettleEarlierRun());
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((journalPath_ + L".rejected-*").c_str(), &found);
     ASSERT_NE(INVALID_HANDLE_VALUE, find);
     FindClose(find);
-    const std::wstring aside = scratch_ / L"ProgramData\\" + found.cFileName;
+    const std::wstring aside = places_.Places().journalDir + found.cFileName;
     EXPECT_EQ(bytes, ReadBytes(aside));
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Záznam o predchádzajúcej inštalácii je "
                                         L"poškodený, a preto nebol použitý; bol odložený ako " +
@@ -177,20 +151,22 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     EXPECT_FALSE(Exists(journalPath_));
     EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
     EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll" + engine::kAsideSuffix));
-    EXPECT_THROW(engine::Transaction(run_.m_Journal).Begin(header_), platform::Error);
+    ui_.calls.clear();
+    EXPECT_FALSE(run_.SettleEarlierRun()) << "no deployment starts: told once";
+    EXPECT_TRUE(ui_.calls.empty());
 }
 
 // What a later start would refuse is not written: the run stops before it
 // changes anything.
 TEST_F(EngineTest, RecordOutOfBoundsIsNeverWritten) {
     header_.serverDir = L"C:\\";
-    EXPECT_THROW(engine::Transaction(run_.m_Journal).Begin(header_), platform::Error);
+    EXPECT_THROW(engine::Transaction(journal_).Begin(header_), platform::Error);
     header_.serverDir = server_;
-    engine::Transaction tx(run_.m_Journal);
+    engine::Transaction tx(journal_);
     tx.Begin(header_);
     EXPECT_THROW(tx.RecordMarker(server_, server_ + L"fbclient.dll"), platform::Error);
     EXPECT_THROW(tx.RegisteringService(L"Spooler"), platform::Error);
-    EXPECT_EQ(1u, run_.m_Journal.Written().size());
+    EXPECT_EQ(1u, journal_.Written().size());
 }
 
 TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
@@ -200,7 +176,7 @@ TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
 
     std::vector<engine::DeploymentHeader> completed;
     const engine::SettleResult result =
-        engine::SettleJournal(run_.m_Journal, [&](const engine::DeploymentHeader& h, bool firewallDone) {
+        engine::SettleJournal(journal_, [&](const engine::DeploymentHeader& h, bool firewallDone) {
             completed.push_back(h);
             EXPECT_FALSE(firewallDone);
         });
@@ -220,16 +196,16 @@ TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
 TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
     const std::wstring name = std::wstring(outside::kServiceNamePrefix) + L"velmora64b_47190";
     {
-        engine::Journal journal(journalPath_);
+        engine::Journal journal = OpenJournal();
         engine::Transaction(journal).Begin(header_);
-        engine::ServiceRecord removed;
+        environment::ServiceRecord removed;
         removed.name = name;
         removed.displayName = L"Firebird Server - velmora64b_47190";
         removed.binaryPath = server_ + L"firebird.exe -s velmora64b_47190";
         removed.running = true;
-        journal.Append(removed.ToJournal(engine::journal::kRemoved));
+        journal.Append(engine::ToJournal(removed, engine::journal::kRemoved));
     }
-    EXPECT_TRUE(engine::SettleEarlierRun(run_, ui_));
+    EXPECT_TRUE(run_.SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Predchádzajúca inštalácia Firebird SQL "
                                         L"servera bola prerušená; súbory a nastavenia pôvodného "
                                         L"servera boli obnovené, ale jeho inštancia "
@@ -237,7 +213,7 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
               ui_.calls);
     EXPECT_EQ(SERVICE_STOPPED, environment::GetServiceState(name)) << "registered again";
     EXPECT_FALSE(Exists(journalPath_)) << "settled: nothing is tried again";
-    engine::StopAndDeleteService(name);
+    environment::StopAndDeleteService(name);
 }
 
 // The engine stops and says so; which page follows, and what an unattended
@@ -246,18 +222,16 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     const std::wstring app = scratch_ / L"app\\";
     ASSERT_TRUE(MakeDirs(app + L"userdata\\comps\\"));
     ASSERT_TRUE(WriteBytes(server_ + outside::kServerExe, "MZ server"));
-    run_.m_szAppDir = app;
-    run_.m_szFBDir = server_;
-    run_.m_szFBPort = L"47190";
-    engine::Choices choices;
-    choices.installServer = true;
-    choices.shownAppDir = app;
-    const engine::SequenceOutcome outcome = engine::RunInstallSequence(run_, choices, ui_);
+    engine::Plan plan;
+    plan.installServer = true;
+    plan.m_szAppDir = plan.shownAppDir = app;
+    plan.m_szFBDir = server_;
+    plan.m_szFBPort = L"47190";
+    const engine::SequenceOutcome outcome = run_.Install(plan);
     EXPECT_EQ(engine::SequenceOutcome::kStopped, outcome.kind);
     EXPECT_EQ(L"", outcome.stopReason) << "a question only a person is asked";
-    EXPECT_EQ(std::vector<std::wstring>{L"Confirm: V priečinku: " + server_ +
-                                        L" je už nainštalovaný Firebird SQL server.\r\n"
-                                        L"Skutočne chcete prepísať inštaláciu?"},
+    EXPECT_EQ(std::vector<std::wstring>{L"ConfirmAttended: " + (engine::kInFolder + server_) +
+                                        engine::kAlreadyInstalled},
               ui_.calls);
     EXPECT_FALSE(Exists(app + outside::kStopMarker));
     EXPECT_FALSE(Exists(journalPath_));
@@ -282,7 +256,7 @@ class ZipFileFailureTest : public EngineTest, public ::testing::WithParamInterfa
 TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
     const FailureCase& c = GetParam();
     ui_.cancel = c.canceled;
-    engine::KitExtraction extraction(run_.m_Journal, server_, 1000, ui_);
+    engine::KitExtraction extraction(journal_, server_, 1000, ui_);
     archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     extraction.OnFileFailure(c.file, L"Prístup bol odmietnutý.", action);
     EXPECT_EQ(c.action, action);
@@ -310,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, ProgressAdvancesTheBarByNewUnitsOnly) {
-    engine::KitExtraction extraction(run_.m_Journal, server_, 1000, ui_);
+    engine::KitExtraction extraction(journal_, server_, 1000, ui_);
     bool cancel = true;
     extraction.OnOverallProgress(0, cancel);
     EXPECT_FALSE(cancel);
@@ -331,9 +305,10 @@ TEST_F(EngineTest, ProgressAdvancesTheBarByNewUnitsOnly) {
 // ---- Deployment guard -----------------------------------------------------------------
 
 TEST(DeploymentGuard, OnlySystemAndAdministratorsMayOpenIt) {
-    engine::DeploymentGuard guard;
+    const ScratchPlaces places;
+    engine::DeploymentGuard guard(places.Places().guardName);
     ASSERT_TRUE(guard.Take());
-    HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, engine::kDeploymentMutexName);
+    HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, places.Places().guardName.c_str());
     ASSERT_NE(nullptr, mutex);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     wchar_t* sddl = nullptr;

@@ -13,7 +13,7 @@
 #include <set>
 #include <utility>
 
-#include "AppDirValue.h"
+#include "Places.h"
 #include "Later.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
@@ -304,10 +304,10 @@ TEST(KillRequest, NamesTheInstallingComputerAndNeedsTheFolder) {
 class BlockedFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        registry_.Set(app_.Path());
+        places_.App().Set(app_.Path());
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         SetCurrentDirectoryW(work_.Path().c_str());
-        wizard_ = std::make_unique<wizard::TWizard>(std::vector<std::wstring>{});
+        wizard_ = std::make_unique<wizard::TWizard>(places_.Places(), std::vector<std::wstring>{});
         ASSERT_EQ(app_.Path(), wizard_->Run().m_szAppDir);
     }
     void TearDown() override {
@@ -330,7 +330,7 @@ protected:
 
     toolkit::Application application_;
     ScriptedUi ui_;
-    AppDirValue registry_;
+    ScratchPlaces places_;
     AppFolder app_;
     TempDir work_{L"cwd"};
     wchar_t savedCwd_[MAX_PATH] = {};
@@ -404,8 +404,9 @@ TEST_F(BlockedFormTest, StopRequestsOnlyFromTheFirstScanOfAnUnattendedRun) {
         TBlockedForm interactive(*wizard_);
         EXPECT_FALSE(Exists(app_.Kill(L"PC-A")));
     }
-    wizard_->Run().m_bSilentInstall = true;
-    TBlockedForm silent(*wizard_);
+    TBlockedForm silent;  // as an unattended run's wizard starts it
+    silent.StartUp(wizard_->ShownAppDir(), true, wizard_->Reports().Notice(),
+                   wizard_->Reports().LinkNotice());
     EXPECT_EQ(KillRequestBytes(), ReadBytes(app_.Kill(L"PC-A")));
     DeleteFileW(app_.Kill(L"PC-A").c_str());
     silent.TimerTimer();
@@ -419,7 +420,7 @@ TEST_F(BlockedFormTest, AFileLeftAloneAsALinkIsLoggedOnceForAllRescans) {
     const std::wstring planted = app_.Lock(L"planted");
     ASSERT_TRUE(CreateHardLinkW(planted.c_str(), (elsewhere / L"victim.txt").c_str(), nullptr));
     const std::wstring log = work_ / L"istrel.log";
-    wizard_ = std::make_unique<wizard::TWizard>(std::vector<std::wstring>{L"/LOG=" + log});
+    wizard_ = std::make_unique<wizard::TWizard>(places_.Places(), std::vector<std::wstring>{L"/LOG=" + log});
     {
         TBlockedForm form(*wizard_);
         form.TimerTimer();

@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "AppDirValue.h"
+#include "Places.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
@@ -196,7 +196,7 @@ protected:
         ASSERT_TRUE(MakeDirs(app1_ + outside::kAppExeDir));
         ASSERT_TRUE(MakeDirs(app2_ + outside::kAppExeDir));
         ASSERT_TRUE(WriteBytes(app2_ + outside::kAppExe, "MZ"));
-        registry_.Set(app1_);
+        places_.App().Set(app1_);
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         ASSERT_TRUE(SetCurrentDirectoryW(work_.Path().c_str()));
     }
@@ -208,7 +208,7 @@ protected:
 
     // The wizard starts on the page and initialises it from what the test laid out.
     TNewFrame& Start(std::vector<std::wstring> args = {}) {
-        wizard_ = std::make_unique<TWizard>(std::move(args));
+        wizard_ = std::make_unique<TWizard>(places_.Places(), std::move(args));
         EXPECT_TRUE(ui_.messages.empty())
             << ToUtf8(ui_.messages.empty() ? L"" : ui_.messages[0].text);
         return *wizard_->NewFrame;
@@ -252,7 +252,7 @@ protected:
 
     toolkit::Application app_;
     ScriptedUi ui_;
-    AppDirValue registry_;
+    ScratchPlaces places_;
     TempDir root_{L"nf"}, work_{L"nfcwd"};
     std::wstring app1_, app2_;
     wchar_t savedCwd_[MAX_PATH] = {};
@@ -407,7 +407,7 @@ TEST_F(NewFrameTest, KitWithoutClientLibraryIsOfferedWithoutVersion) {
 
 TEST_F(NewFrameTest, DamagedKitIsReportedByTheStandardErrorBox) {
     ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, "not an archive"));
-    wizard_ = std::make_unique<TWizard>(std::vector<std::wstring>{});
+    wizard_ = std::make_unique<TWizard>(places_.Places(), std::vector<std::wstring>{});
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"newframe_test", ui_.messages[0].caption);
     EXPECT_TRUE(ui_.messages[0].text.ends_with(std::wstring(L": ") + outside::kKitArchive))
@@ -493,7 +493,7 @@ TEST_F(NewFrameTest, FinishingWithAPortThatIsNoPortShowsTheRuleAndStartsNothing)
     ASSERT_EQ(bad.size(), ui_.messages.size());
     for (const auto& m : ui_.messages) {
         EXPECT_EQ(L"Chyba", m.caption);
-        EXPECT_EQ(L"Zadajte číslo portu od 1 do 65535.", m.text);
+        EXPECT_EQ(wizard::kPortRule, m.text);
     }
     EXPECT_EQ(&p, W().m_ActiveFrame);
     EXPECT_FALSE(Exists(app1_ + outside::kStopMarker));
@@ -514,9 +514,9 @@ TEST_F(NewFrameTest, UnattendedRunWithAnAgreedPortThatIsNoPortEndsAtItsStart) {
     W().CloseLog();
     const std::string bytes = ReadBytes(log);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    EXPECT_EQ(21u, text.find(L"Inštalácia nemôže pokračovať. Chybný port servera: 99999\r\n"
-                             L"Zadajte číslo portu od 1 do 65535. Port sa zadáva parametrom "
-                             L"/PORT=číslo.\r\n"))
+    using namespace wizard;
+    EXPECT_EQ(21u, text.find(std::wstring(kCannotGoOn) + kWrongPort + L"99999\r\n" + kPortRule +
+                             kPortOption + L"\r\n"))
         << ToUtf8(text);
 }
 
@@ -610,7 +610,7 @@ TEST_F(NewFrameTest, SearchForAnApplicationWithoutServerRefillsBothHalves) {
     wchar_t stored[MAX_PATH] = {};
     DWORD size = sizeof stored;
     ASSERT_EQ(ERROR_SUCCESS,
-              RegGetValueW(HKEY_LOCAL_MACHINE, outside::kAppKey, outside::kAppDirValue,
+              RegGetValueW(HKEY_LOCAL_MACHINE, places_.Places().appKey.c_str(), outside::kAppDirValue,
                            RRF_RT_REG_SZ, nullptr, stored, &size));
     EXPECT_EQ(app1_, std::wstring(stored));
 }

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "AppDirValue.h"
+#include "Places.h"
 #include "WinTestSupport.h"
 #include "wizard/Messages.h"
 #include "outside/Outside.h"
@@ -17,7 +17,7 @@ using namespace testsupport;
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"Lumera SQL      - inštalácia Firebird Servera 64 bitová verzia";
+using wizard::kWindowTitle;
 
 std::wstring IstrelExe() {
     std::wstring path = L"Z:" + FromUtf8(ISTREL_EXE);
@@ -151,7 +151,7 @@ protected:
 TEST_F(ProgramTest, StornoEndsAtOnceWithoutTheCloseCleanUp) {
     Istrel istrel(IstrelExe(), L"", work_.Path());
     ASSERT_TRUE(istrel.Started());
-    HWND wizard = istrel.WaitWindow(kCaption);
+    HWND wizard = istrel.WaitWindow(kWindowTitle);
     ASSERT_NE(nullptr, wizard);
     HWND storno = Child(wizard, L"Storno");
     ASSERT_NE(nullptr, storno);
@@ -175,7 +175,7 @@ TEST_F(ProgramTest, StornoAfterGivingUpTheWaitRemovesTheMarkersThisRunMade) {
     ASSERT_NE(INVALID_HANDLE_VALUE, running);
 
     Istrel istrel(IstrelExe(), L"", work_.Path());
-    HWND wizard = istrel.WaitWindow(kCaption);
+    HWND wizard = istrel.WaitWindow(kWindowTitle);
     ASSERT_NE(nullptr, wizard);
     Click(Child(wizard, L"Dokončiť"));
     HWND blocked = istrel.WaitWindow(L"Upozornenie");
@@ -194,7 +194,7 @@ TEST_F(ProgramTest, StornoAfterGivingUpTheWaitRemovesTheMarkersThisRunMade) {
 
 TEST_F(ProgramTest, CloseIconRunsTheCleanUpAndEnds) {
     Istrel istrel(IstrelExe(), L"", work_.Path());
-    HWND wizard = istrel.WaitWindow(kCaption);
+    HWND wizard = istrel.WaitWindow(kWindowTitle);
     ASSERT_NE(nullptr, wizard);
     EXPECT_NE(nullptr, Child(wizard, L"Dokončiť"));
     EXPECT_EQ(nullptr, Child(wizard, L"Ďalej >")) << "Next is hidden on the parameters page";
@@ -215,7 +215,7 @@ TEST_F(ProgramTest, RichEditLibraryPlantedBesideTheInstallerIsNotLoaded) {
     ASSERT_TRUE(CopyFileW(IstrelExe().c_str(), self.c_str(), FALSE));
     ASSERT_TRUE(CopyInto(DoublesDir() + L"noversion.dll", planted));
     Istrel istrel(self, L"", work_.Path());
-    HWND wizard = istrel.WaitWindow(kCaption);
+    HWND wizard = istrel.WaitWindow(kWindowTitle);
     ASSERT_NE(nullptr, wizard) << "the end page's rich text is made with the window";
     EXPECT_FALSE(istrel.HasLoaded(planted));
     PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -228,7 +228,7 @@ TEST_F(ProgramTest, ProgramNamedSetupExeKeepsItselfAndLosesItsAttributes) {
     ASSERT_TRUE(CopyFileW(IstrelExe().c_str(), self.c_str(), FALSE));
     SetFileAttributesW(self.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     Istrel istrel(self, L"", work_.Path());
-    HWND wizard = istrel.WaitWindow(kCaption);
+    HWND wizard = istrel.WaitWindow(kWindowTitle);
     ASSERT_NE(nullptr, wizard);
     PostMessageW(wizard, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(istrel.Ended(10000));

@@ -125,7 +125,7 @@ public:
 int Pages(const std::wstring& dir) {
     toolkit::Application app;
     // No arguments: the driver's own ("pages") would be an unknown option.
-    wizard::TWizard wizard(std::vector<std::wstring>{});
+    wizard::TWizard wizard(engine::Places::OfThisPc(), std::vector<std::wstring>{});
     wizard.Show();
     Settle();
 

@@ -174,7 +174,7 @@ TEST_F(ToolkitTest, ListViewHoldsRowsOfCells) {
 
 struct NewFrameHost : Form {
     NewFrameHost() : Form(resources::kWizardForm), page(*this, run, reports, kitProblem) {}
-    engine::Installation run;
+    wizard::RunRecord run;
     wizard::SetupLog log;
     wizard::Reporter reports{run, log};
     std::wstring kitProblem;

@@ -8,7 +8,7 @@
 
 #include <thread>
 
-#include "AppDirValue.h"
+#include "Places.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
@@ -18,7 +18,6 @@
 #include "resources/Layouts.h"
 #include "ComputerName.h"
 #include "engine/DeploymentGuard.h"
-#include "engine/Journal.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -41,19 +40,19 @@ protected:
     void SetUp() override {
         appDir_ = app_dir_.Path() + L"Lumera\\";
         ASSERT_TRUE(MakeDirs(appDir_ + L"userdata\\"));
-        registry_.Set(appDir_);
+        places_.App().Set(appDir_);
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         SetCurrentDirectoryW(work_.Path().c_str());
     }
     void TearDown() override { SetCurrentDirectoryW(savedCwd_); }
 
     std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
-        return std::make_unique<TWizard>(std::move(args));
+        return std::make_unique<TWizard>(places_.Places(), std::move(args));
     }
 
     toolkit::Application app_;
     ScriptedUi ui_;
-    AppDirValue registry_;
+    ScratchPlaces places_;
     TempDir app_dir_{L"app"}, work_{L"cwd"};
     std::wstring appDir_;
     wchar_t savedCwd_[MAX_PATH] = {};
@@ -63,7 +62,7 @@ protected:
 
 TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
     auto w = Make();
-    EXPECT_EQ(L"Lumera SQL      - inštalácia Firebird Servera 64 bitová verzia", w->Text());
+    EXPECT_EQ(wizard::kWindowTitle, w->Text());
     EXPECT_EQ(appDir_, w->Run().m_szAppDir);
     EXPECT_EQ(L"50064", w->Run().m_szFBPort);
     EXPECT_TRUE(w->Run().m_bIsNT);
@@ -184,7 +183,7 @@ TEST_F(WizardTest, LogOptionOpensItsFileAlsoAttended) {
 }
 
 TEST_F(WizardTest, NoApplicationFolderInteractiveShowsOneErrorAndEnds) {
-    registry_.Remove();
+    places_.App().Remove();
     auto w = Make();
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(kNoApplication, ui_.messages[0].text);
@@ -215,7 +214,7 @@ protected:
 };
 
 TEST_F(FixedLogTest, NoApplicationFolderUnattendedEndsSilentlyWithoutLog) {
-    registry_.Remove();
+    places_.App().Remove();
     auto w = Make({L"/S"});
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_TRUE(toolkit::App().Terminated());
@@ -246,8 +245,8 @@ TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) 
 // back, as a killed run leaves it.
 class OtherRun {
 public:
-    explicit OtherRun(bool abandoned)
-        : mutex_(CreateMutexW(nullptr, FALSE, engine::kDeploymentMutexName)),
+    OtherRun(const engine::Places& places, bool abandoned)
+        : mutex_(CreateMutexW(nullptr, FALSE, places.guardName.c_str())),
           done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         holder_ = std::thread([this, abandoned] {
             WaitForSingleObject(mutex_, 0);
@@ -272,11 +271,11 @@ private:
 TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNothing) {
     using wizard::kAnotherRunning;
     // The running deployment's journal, which a second start must not settle.
-    const std::wstring journal = engine::Journal::DefaultPath();
+    const std::wstring journal = places_.JournalPath();
     MakeDirs(journal.substr(0, journal.find_last_of(L'\\') + 1));
     ASSERT_TRUE(WriteBytes(journal, "run\tin progress\n"));
     {
-        OtherRun other(false);
+        OtherRun other(places_.Places(), false);
         auto w = Make({L"/S"});
         EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
         EXPECT_TRUE(toolkit::App().Terminated());
@@ -296,9 +295,9 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
         w = nullptr;
         EXPECT_EQ("run\tin progress\n", ReadBytes(journal));
     }
-    engine::Journal(journal).Remove();
+    DeleteFileW(journal.c_str());
     DeleteFileW(logPath_.c_str());
-    OtherRun killed(true);
+    OtherRun killed(places_.Places(), true);
     auto w = Make({L"/S"});
     EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode) << "taken over: on to the kit";
 }
@@ -456,14 +455,13 @@ protected:
     std::vector<std::wstring> markers_, leftovers_;
 };
 
-TEST_F(CloseTest, CloseIconRemovesMarkersAndLeftoversOnceAndEndsTheProgram) {
+// The markers the install sequence made go too (install_sequence_test).
+TEST_F(CloseTest, CloseIconRemovesLeftoversOnceAndEndsTheProgram) {
     auto w = Make();
     w->Show();
-    w->Run().m_bSuspendCreated = true;
-    w->Run().m_OwnMarkers = markers_;  // as the install sequence records them
     PostMessageW(w->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
-    EXPECT_EQ(0, CountExisting(markers_));
+    EXPECT_EQ(2, CountExisting(markers_)) << "not the installer's";
     EXPECT_EQ(2, CountExisting(leftovers_)) << "closed before the end: kit and setup.exe stay";
     EXPECT_TRUE(Exists(work_.Path() + outside::kKitArchive));
     EXPECT_TRUE(toolkit::App().Terminated());

@@ -1,0 +1,66 @@
+#include "engine/Engine.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include "engine/DeploymentGuard.h"
+#include "engine/Installation.h"
+#include "engine/InstallerUi.h"
+#include "environment/Folders.h"
+#include "environment/SharedFolder.h"
+#include "platform/Paths.h"
+
+namespace engine {
+
+namespace {
+
+constexpr wchar_t kJournalFolder[] = L"Velmora\\Istrel\\";
+constexpr wchar_t kJournalName[] = L"deployment.journal";
+
+// The 64-bit Program Files folder as the shell names it.
+std::wstring ShellProgramFiles() {
+    wchar_t folder[MAX_PATH] = L"";
+    if (FAILED(
+            SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder)) ||
+        !*folder)
+        return L"C:\\Program Files";
+    return folder;
+}
+
+}  // namespace
+
+Places Places::OfThisPc() {
+    return {outside::kAppKey, platform::WithDelimiter(ShellProgramFiles()) + kJournalFolder,
+            environment::GetProgramFilesDir().value_or(L""), kDeploymentMutexName};
+}
+
+std::wstring Places::JournalPath() const {
+    return platform::WithDelimiter(journalDir) + kJournalName;
+}
+
+std::wstring Places::LegacyServerDir() const {
+    return platform::WithDelimiter(programFilesDir) + outside::kLegacyFolder;
+}
+
+RunState::RunState(const Places& where)
+    : places(where), m_Journal(where.JournalPath(), {where.LegacyServerDir()}) {}
+
+EngineRun::EngineRun(const Places& places, InstallerUi& ui) : ui_(ui), state_(places) {}
+
+SequenceOutcome EngineRun::Install(const Plan& plan) {
+    Installation run(plan, state_);
+    return RunInstallSequence(run, ui_);
+}
+
+bool EngineRun::SettleEarlierRun() {
+    return engine::SettleEarlierRun(state_.m_Journal, ui_);
+}
+
+void EngineRun::DeleteOwnMarkers() {
+    for (const std::wstring& marker : state_.m_OwnMarkers)
+        if (environment::DeleteSharedFile(marker) == environment::SharedChange::kLinkLeft)
+            ui_.Log(environment::LinkLeftText(marker));
+    state_.m_OwnMarkers.clear();
+}
+
+}  // namespace engine

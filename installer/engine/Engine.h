@@ -1,0 +1,135 @@
+// The engine as its caller sees it: the machine-wide places it acts on, the
+// plan the wizard builds when "Dokončiť" is pressed, and the engine run that
+// carries plans out and settles what an earlier run left. The engine's
+// running state (the journal, the markers it made, the folder it protected)
+// is the engine run's own; it reaches the user through InstallerUi and
+// returns how a sequence ended.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Journal.h"
+#include "outside/Outside.h"
+
+namespace engine {
+
+class InstallerUi;
+
+// Exit codes of Istrel.exe. A run ends with the highest code it met, so an
+// error reported on the way outweighs a later stop or the end page.
+enum ExitCode : int32_t {
+    kExitDone = 0,        // the end page was reached and no error was reported
+    kExitNotStarted = 1,  // start-up failed or a bad option: nothing changed
+    kExitStopped = 2,     // "Storno", the close icon, a question answered No, waiting given up
+    kExitFailed = 3,      // an error stopped the run or was reported on the way
+    // Instances of the application still ran when the unattended wait ran
+    // out: nothing changed, the same command may run again later. Only a
+    // run that met no error ends so.
+    kExitPostponed = 4,
+};
+
+// Places every run on the PC shares. wWinMain hands in the PC's own
+// (OfThisPc); suites hand in scratch places of their own.
+struct Places {
+    // The application's key under HKEY_LOCAL_MACHINE (its value BaseDir).
+    std::wstring appKey;
+    // The folder of the deployment's journal, made for SYSTEM and
+    // administrators only.
+    std::wstring journalDir;
+    // The 64-bit Program Files folder, where the legacy server lies.
+    std::wstring programFilesDir;
+    // The name of the mutex that lets one deployment run at a time
+    // (DeploymentGuard).
+    std::wstring guardName;
+
+    static Places OfThisPc();
+    std::wstring JournalPath() const;
+    std::wstring LegacyServerDir() const;
+};
+
+// What "Dokončiť" is to do, as the parameters page and the start-up say it.
+struct Plan {
+    bool installServer = false;                 // chFB
+    std::wstring m_szAppDir;                    // the application's folder
+    std::wstring shownAppDir;                   // lAppInfoFolder
+    std::wstring m_szFBDir;                     // the server folder, ending in "\"
+    std::wstring m_szFBPort;                    // by the port rule
+    const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
+    bool m_bIsNT = true;                        // services exist
+    bool m_bVista = true;                       // rights come from elevation
+    // The longest wait, in seconds, for instances of the application before
+    // an unattended run is postponed; negative: as long as they run.
+    int32_t m_nWaitSeconds = -1;
+};
+
+// How a press of "Dokončiť" ended, for the wizard to turn into a page.
+struct SequenceOutcome {
+    enum Kind {
+        kFinished,   // every step done; errors on the way were reported
+        kStopped,    // a question answered No or the wait given up: nothing deployed
+        kPostponed,  // an unattended run's wait ran out: nothing deployed
+        kEnded,      // the server could not be set up and the previous one is back,
+                     // or the user cancelled; the user has been told
+    };
+    Kind kind = kFinished;
+    // Why a stop or a postponement happened, for the setup log of an
+    // unattended run; empty for a question that only a person is asked.
+    std::wstring stopReason;
+};
+
+// What the engine keeps from one press to the next, and until the exit.
+struct RunState {
+    explicit RunState(const Places& places);
+
+    Places places;
+    // The write-ahead record of what this run changes.
+    Journal m_Journal;
+    // Full paths of the markers this run created, in the folder shown when
+    // they were made: a later "Vyhľadať" must not redirect their removal,
+    // and markers someone else made are never listed.
+    std::vector<std::wstring> m_OwnMarkers;
+    bool m_bSuspendCreated = false;
+    // The server folder this run made administrators' only, all in it
+    // included; empty before.
+    std::wstring m_ProtectedDir;
+};
+
+class EngineRun {
+public:
+    EngineRun(const Places& places, InstallerUi& ui);
+    EngineRun(const EngineRun&) = delete;
+    EngineRun& operator=(const EngineRun&) = delete;
+
+    // The install sequence for `plan`. Raised errors leave it where they
+    // happen; the caller shows them.
+    SequenceOutcome Install(const Plan& plan);
+
+    // Settles a journal left by an earlier run (killed, power lost) or by
+    // this one: back to the server the PC had before an unfinished
+    // deployment, forward to the end of a committed one. Says what it did in
+    // the log or a message; nothing when there was nothing to do. False when
+    // no deployment may start: the journal could not be settled, or failed
+    // its checks and was set aside unused (reported, the run ends with
+    // kExitFailed), or was held earlier in this run (reported then).
+    bool SettleEarlierRun();
+    // A journal lies in its place: a start-up has something to settle.
+    bool JournalExists() const { return state_.m_Journal.Exists(); }
+
+    // Deletes the markers this run made, once; a link in the place of one
+    // stays and is logged.
+    void DeleteOwnMarkers();
+
+private:
+    InstallerUi& ui_;
+    RunState state_;
+};
+
+// Why an unattended run cannot use the kit in `folder` (its working
+// directory): missing or unreadable, the kit and the folder named; nothing
+// when the kit can be read.
+std::optional<std::wstring> KitUnusable(const std::wstring& folder);
+
+}  // namespace engine
