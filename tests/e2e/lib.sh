@@ -59,14 +59,23 @@ wine_quiet() { "$wr" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 register_app() { wine_quiet reg add 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /d "$appw" /f /reg:32 >/dev/null; }
 unregister_app() { wine_quiet reg delete 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /f /reg:32 >/dev/null || true; }
 
+# sc.exe says nothing for a service that is not there, and nothing either
+# when it did not run at all, as on a loaded machine: then the registry
+# decides, and sc is asked again while the service's key is there.
 service_state() {  # prints RUNNING, STOPPED or NONE
-  local out
-  out="$(wine_quiet sc query "$1" || true)"
-  case "$out" in
-    *RUNNING*) echo RUNNING ;;
-    *STOPPED*) echo STOPPED ;;
-    *) echo NONE ;;
-  esac
+  local out _
+  for _ in 1 2 3; do
+    out="$(wine_quiet sc query "$1" || true)"
+    case "$out" in
+      *RUNNING*) echo RUNNING; return ;;
+      *STOPPED*) echo STOPPED; return ;;
+      ?*) echo NONE; return ;;
+    esac
+    out="$("$wr" reg query "HKLM\\System\\CurrentControlSet\\Services\\$1" </dev/null 2>&1 || true)"
+    [[ "$out" == *'Unable to find'* ]] && break
+    sleep 0.3
+  done
+  echo NONE
 }
 
 forget_service() {
