@@ -3,7 +3,6 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "environment/Folders.h"
@@ -45,7 +44,8 @@ std::wstring Places::LegacyServerDir() const {
 RunState::RunState(const Places& where)
     : places(where), m_Journal(where.JournalPath(), {where.LegacyServerDir()}) {}
 
-EngineRun::EngineRun(const Places& places, InstallerUi& ui) : ui_(ui), state_(places) {}
+EngineRun::EngineRun(const Places& places, InstallerUi& ui)
+    : ui_(ui), guard_(places.guardName), state_(places) {}
 
 SequenceOutcome EngineRun::Install(const Plan& plan) {
     Installation run(plan, state_);
@@ -53,7 +53,7 @@ SequenceOutcome EngineRun::Install(const Plan& plan) {
 }
 
 bool EngineRun::SettleEarlierRun() {
-    return engine::SettleEarlierRun(state_.m_Journal, ui_);
+    return guard_.Held() && engine::SettleEarlierRun(state_.m_Journal, ui_);
 }
 
 void EngineRun::DeleteOwnMarkers() {

@@ -1,8 +1,8 @@
 // The engine as its caller sees it: the machine-wide places it acts on, the
 // plan the wizard builds when "Dokončiť" is pressed, and the engine run that
 // carries plans out and settles what an earlier run left. The engine's
-// running state (the journal, the markers it made, the folder it protected)
-// is the engine run's own; it reaches the user through InstallerUi and
+// running state (the deployment guard, the journal, the markers it made,
+// the folder it protected) is the engine run's own; it reaches the user through InstallerUi and
 // returns how a sequence ended.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DeploymentGuard.h"
 #include "engine/Journal.h"
 #include "outside/Outside.h"
 
@@ -103,6 +104,10 @@ public:
     EngineRun(const EngineRun&) = delete;
     EngineRun& operator=(const EngineRun&) = delete;
 
+    // Takes the deployment guard (DeploymentGuard::Take): false while
+    // another run holds it. Until then the journal is not touched.
+    bool TakeGuard() { return guard_.Take(); }
+
     // The install sequence for `plan`. Raised errors leave it where they
     // happen; the caller shows them.
     SequenceOutcome Install(const Plan& plan);
@@ -113,7 +118,8 @@ public:
     // the log or a message; nothing when there was nothing to do. False when
     // no deployment may start: the journal could not be settled, or failed
     // its checks and was set aside unused (reported, the run ends with
-    // kExitFailed), or was held earlier in this run (reported then).
+    // kExitFailed), or was held earlier in this run (reported then); and,
+    // doing nothing, without the guard: the journal is another run's.
     bool SettleEarlierRun();
     // A journal lies in its place: a start-up has something to settle.
     bool JournalExists() const { return state_.m_Journal.Exists(); }
@@ -124,6 +130,7 @@ public:
 
 private:
     InstallerUi& ui_;
+    DeploymentGuard guard_;
     RunState state_;
 };
 

@@ -97,7 +97,7 @@ bool TWizard::CheckWindows() {
 // journal that this start-up would otherwise settle. A second run changes
 // nothing and is one to retry, as a postponed one.
 bool TWizard::TakeDeploymentGuard() {
-    if (guard_.Take()) return true;
+    if (engine_.TakeGuard()) return true;
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
     StartUpFailed(kAnotherRunning, kExitPostponed);
     return false;

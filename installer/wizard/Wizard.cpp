@@ -194,8 +194,7 @@ void TWizard::FormClose() {
 
 void TWizard::SettleBeforeExit() {
     engine_.DeleteOwnMarkers();
-    // Without the guard the journal is another run's, still in progress.
-    if (guard_.Held()) engine_.SettleEarlierRun();
+    engine_.SettleEarlierRun();  // nothing without the guard
 }
 
 void TWizard::DeleteAppFile(const std::wstring& path) {

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/DeploymentGuard.h"
 #include "engine/Engine.h"
 #include "engine/InstallerUi.h"
 #include "wizard/Options.h"
@@ -170,13 +169,13 @@ private:
 
     const engine::Places places_;
     RunRecord run_;
+    // Its deployment guard is held from the start-up's first change to the
+    // end of the process.
     engine::EngineRun engine_{places_, *this};
     // The kit's extraction runs; "Storno" asks whether to stop it.
     bool extracting_ = false;
     // Asked to stop since the extraction started.
     bool cancelRequested_ = false;
-    // Held from the start-up's first change to the end of the process.
-    engine::DeploymentGuard guard_{places_.guardName};
     SetupLog m_logFd;         // the setup log; it owns its file
     bool logTried_ = false;   // opened, or its failure reported, since the last CloseLog
     bool logFailed_ = false;  // the log could not be opened

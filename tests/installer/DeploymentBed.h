@@ -13,6 +13,10 @@ protected:
     using Outcome = engine::SequenceOutcome;
 
     DeploymentTest() : SequenceBed(47120) {}
+    void SetUp() override {
+        SequenceBed::SetUp();
+        ASSERT_TRUE(run_.TakeGuard());
+    }
 
     // "Dokončiť" with the server to install, or with the one in fb_ kept.
     Outcome Run(bool installServer, const std::wstring& port,

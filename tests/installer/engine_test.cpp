@@ -43,6 +43,7 @@ protected:
         kit_.files = {L"fbclient.dll", L"security4.fdb", L"firebird.conf", L"intl\\fbintl.conf"};
         kit_.folders = {L"intl"};
         header_ = {true, scratch_ / L"app\\", server_, L"47190", L"SS", scratch_.Path()};
+        ASSERT_TRUE(run_.TakeGuard());
     }
 
     // A journal object of the places' journal, as each run opens it.
@@ -120,6 +121,9 @@ TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
 
     engine::EngineRun next(places_.Places(), ui_);  // the next start
     ui_.calls.clear();
+    EXPECT_FALSE(next.SettleEarlierRun()) << "not before it holds the guard";
+    EXPECT_EQ(whole, ReadBytes(journalPath_));
+    ASSERT_TRUE(next.TakeGuard());
     EXPECT_TRUE(next.SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"Inform: " + std::wstring(kEarlierRolledBack)}, ui_.calls);
     ExpectFolderAsBefore();
