@@ -19,10 +19,13 @@
 #include "environment/Instances.h"
 #include "platform/Errors.h"
 #include "platform/Security.h"
+#include "platform/Text.h"
 
 namespace engine {
 
 namespace {
+
+using platform::Fill;
 
 constexpr wchar_t kNoRights[] =
     L"Pre spustenie inštalačného súboru je potrebné mať práva administrátora. Prihláste sa k "
@@ -41,15 +44,6 @@ public:
 private:
     InstallerUi& ui_;
 };
-
-std::wstring Fill(const wchar_t* pattern, std::initializer_list<std::wstring> values) {
-    std::wstring text = pattern;
-    for (const std::wstring& value : values) {
-        const size_t at = text.find(L"%s");
-        if (at != std::wstring::npos) text.replace(at, 2, value);
-    }
-    return text;
-}
 
 std::wstring Megabytes(uint64_t bytes) {
     return std::to_wstring((bytes + (1u << 20) - 1) >> 20);

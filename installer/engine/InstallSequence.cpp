@@ -12,6 +12,7 @@
 #include "environment/Instances.h"
 #include "environment/Ports.h"
 #include "environment/SharedFolder.h"
+#include "platform/Text.h"
 
 namespace engine {
 
@@ -125,9 +126,8 @@ private:
             case WaitResult::kGaveUp: return Stopped(kGaveUpWaiting);
             case WaitResult::kTimedOut: break;
         }
-        std::wstring why = kPostponed;
-        why.replace(why.find(L"%s"), 2, wait.stillRunning);
-        return SequenceOutcome{SequenceOutcome::kPostponed, why};
+        return SequenceOutcome{SequenceOutcome::kPostponed,
+                               platform::Fill(kPostponed, {wait.stillRunning})};
     }
 
     // Port or mode of a server that stays: remove the old instance, then set

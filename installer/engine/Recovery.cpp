@@ -8,6 +8,7 @@
 #include "engine/Steps.h"
 #include "engine/Tools.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 
 namespace engine {
 
@@ -42,8 +43,7 @@ std::wstring NotRunningText(const wchar_t* pattern, const std::vector<std::wstri
     const std::wstring clause = instances.size() == 1
                                     ? L"jeho inštancia " + names + L" sa nespustila"
                                     : L"jeho inštancie " + names + L" sa nespustili";
-    std::wstring text = pattern;
-    return text.replace(text.find(L"%s"), 2, clause);
+    return platform::Fill(pattern, {clause});
 }
 
 // A committed deployment whose last steps were cut short: what the

@@ -21,4 +21,16 @@ std::wstring FromCodePage(UINT codePage, std::string_view bytes) {
     return out;
 }
 
+std::wstring Fill(const wchar_t* pattern, std::initializer_list<std::wstring> values) {
+    std::wstring text = pattern;
+    size_t from = 0;
+    for (const std::wstring& value : values) {
+        const size_t at = text.find(L"%s", from);
+        if (at == std::wstring::npos) break;
+        text.replace(at, 2, value);
+        from = at + value.size();
+    }
+    return text;
+}
+
 }  // namespace platform

@@ -13,6 +13,7 @@
 #include "engine/Messages.h"
 #include "engine/Processes.h"
 #include "environment/Accounts.h"
+#include "platform/Text.h"
 
 using namespace sequencebed;
 
@@ -116,8 +117,7 @@ TEST_P(RefusedKitTest, ChangesNothing) {
 
     ui_.answers = {true};  // overwrite the installed server
     EXPECT_EQ(Outcome::kEnded, Install(Port(7)));
-    std::wstring refused = engine::kKitRefused;
-    refused.replace(refused.find(L"%s"), 2, outside::kKitArchive);
+    const std::wstring refused = platform::Fill(engine::kKitRefused, {outside::kKitArchive});
     EXPECT_EQ(L"ReportFailure: " + refused + GetParam().reason, ui_.Said().back());
     EXPECT_TRUE(ToolCalls().empty());
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));

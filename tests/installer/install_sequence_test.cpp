@@ -10,6 +10,7 @@
 #include "ScriptedUi.h"
 #include "SequenceBed.h"
 #include "engine/Messages.h"
+#include "platform/Text.h"
 #include "wizard/NewFrame.h"
 #include "outside/Outside.h"
 #include "ComputerName.h"
@@ -266,9 +267,8 @@ TEST_F(InstallSequenceTest, RunningApplicationPostponesAnUnattendedRunWhenItsWai
         EXPECT_FALSE(Exists(app_ + L"userdata\\comps\\norun." + testsupport::ComputerName()));
         EXPECT_FALSE(Exists(fb_));
         EXPECT_TRUE(Exists(work_ / outside::kKitArchive));
-        std::wstring postponed = engine::kPostponed;
-        postponed.replace(postponed.find(L"%s"), 2,
-                          L" a jeho súbor bin\\exe\\Kadrix.exe je používaný");
+        const std::wstring postponed = platform::Fill(
+            engine::kPostponed, {L" a jeho súbor bin\\exe\\Kadrix.exe je používaný"});
         const std::wstring text = LogText(log);
         EXPECT_EQ(21u, text.find(postponed + L"\r\n")) << ToUtf8(text);
     }
