@@ -54,28 +54,34 @@ finish() {
   echo "$name: all passed"
 }
 
-wine_quiet() { "$wr" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# A Windows tool (reg, sc...) with its output, CRs dropped, and its exit
+# code. Wine starts a tool of the system folder through start.exe, which on a
+# loaded machine may fail to start it at all ("Application could not be
+# started ... ShellExecuteEx failed") and say so on standard output; the
+# tool never ran, so it is started again.
+wine_quiet() {
+  local out rc _
+  for _ in 1 2 3 4 5; do
+    rc=0
+    out="$("$wr" "$@" </dev/null 2>/dev/null)" || rc=$?
+    [[ "$out" == "Application could not be started"* ]] || break
+    sleep 0.5
+  done
+  [ -n "$out" ] && printf '%s\n' "${out//$'\r'/}"
+  return "$rc"
+}
 
 register_app() { wine_quiet reg add 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /d "$appw" /f /reg:32 >/dev/null; }
 unregister_app() { wine_quiet reg delete 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /f /reg:32 >/dev/null || true; }
 
-# sc.exe says nothing for a service that is not there, and nothing either
-# when it did not run at all, as on a loaded machine: then the registry
-# decides, and sc is asked again while the service's key is there.
 service_state() {  # prints RUNNING, STOPPED or NONE
-  local out _
-  for _ in 1 2 3; do
-    out="$(wine_quiet sc query "$1" || true)"
-    case "$out" in
-      *RUNNING*) echo RUNNING; return ;;
-      *STOPPED*) echo STOPPED; return ;;
-      ?*) echo NONE; return ;;
-    esac
-    out="$("$wr" reg query "HKLM\\System\\CurrentControlSet\\Services\\$1" </dev/null 2>&1 || true)"
-    [[ "$out" == *'Unable to find'* ]] && break
-    sleep 0.3
-  done
-  echo NONE
+  local out
+  out="$(wine_quiet sc query "$1" || true)"
+  case "$out" in
+    *RUNNING*) echo RUNNING ;;
+    *STOPPED*) echo STOPPED ;;
+    *) echo NONE ;;
+  esac
 }
 
 forget_service() {
