@@ -42,15 +42,24 @@ istrel_overrides="netsh.exe=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 inst="${TMPDIR:-/tmp}/istrel-e2e-$(basename "$build")-$(printf %s "$build" | md5sum | cut -c1-8)-$name"
 
 failures=0
+# A script stopped part way by a command that failed (set -e) says where; a
+# script with an EXIT trap of its own calls this first in it.
+said_why=0
+report_silent_end() {
+  local rc=$? command="$BASH_COMMAND"
+  [ "$rc" = 0 ] || [ "$said_why" = 1 ] ||
+    echo "FAIL: stopped by a failed command (exit $rc) in ${FUNCNAME[*]:1}: $command"
+}
+trap report_silent_end EXIT
 check() {  # check DESCRIPTION COMMAND...
   local what="$1"; shift
   if "$@"; then echo "  ok   $what"; else echo "  FAIL $what"; failures=$((failures + 1)); fi
 }
-fail() { echo "FAIL: $*"; exit 1; }
+fail() { said_why=1; echo "FAIL: $*"; exit 1; }
 finish() {
   cleanup
   rm -rf "$inst"
-  if [ "$failures" -gt 0 ]; then echo "$name: $failures failed"; exit 1; fi
+  if [ "$failures" -gt 0 ]; then said_why=1; echo "$name: $failures failed"; exit 1; fi
   echo "$name: all passed"
 }
 
@@ -71,7 +80,14 @@ wine_quiet() {
   return "$rc"
 }
 
-register_app() { wine_quiet reg add 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /d "$appw" /f /reg:32 >/dev/null; }
+register_app() {
+  local _
+  for _ in 1 2 3; do
+    wine_quiet reg add 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /d "$appw" /f /reg:32 >/dev/null && return 0
+    sleep 0.5
+  done
+  fail "reg.exe could not register the application"
+}
 unregister_app() { wine_quiet reg delete 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseDir /f /reg:32 >/dev/null || true; }
 
 service_state() {  # prints RUNNING, STOPPED or NONE
