@@ -113,7 +113,7 @@ archive::ArchiveSurvey SurveyKit() {
 class ServerDeployment {
 public:
     ServerDeployment(Installation& run, InstallerUi& ui)
-        : run_(run), ui_(ui), tx_(run.m_Journal) {}
+        : run_(run), ui_(ui), tx_(run.state.m_Journal) {}
 
     bool Run() {
         if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup()) {
@@ -137,7 +137,7 @@ public:
             failure = CurrentErrorText();
         }
         if (!deployed) {
-            RollBackAndReport(run_.m_Journal, ui_, failure);
+            RollBackAndReport(run_.state.m_Journal, ui_, failure);
             return false;
         }
         if (run_.m_bIsNT) {
@@ -189,7 +189,7 @@ private:
     // Raises when its service tool did not end in time.
     void RemoveLegacyInstance() {
         const std::wstring legacy =
-            run_.places.LegacyServerDir();
+            run_.state.places.LegacyServerDir();
         if (!EntryExists(legacy + outside::kServerExe)) return;
         tx_.RemovingService(std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
         RunToolInTime(LegacyToolCommand(legacy, outside::kToolStop));
@@ -208,7 +208,7 @@ private:
     // reader are raised, and so is the first entry that ended the extraction.
     void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
         archive::ArchiveReader zip;
-        KitExtraction extraction(run_.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
+        KitExtraction extraction(run_.state.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
         zip.FileName = outside::kKitArchive;
         zip.BaseDir = run_.m_szFBDir;
         zip.FileMasks.push_back(L"*.*");

@@ -2,8 +2,8 @@
 // plan the wizard builds when "Dokončiť" is pressed, and the engine run that
 // carries plans out and settles what an earlier run left. The engine's
 // running state (the deployment guard, the journal, the markers it made,
-// the folder it protected) is the engine run's own; it reaches the user through InstallerUi and
-// returns how a sequence ended.
+// the folder it protected) is the engine run's own; it reaches the user
+// through InstallerUi and returns how a sequence ended.
 #pragma once
 
 #include <cstdint>

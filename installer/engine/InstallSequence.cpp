@@ -60,7 +60,7 @@ public:
             WriteDataIni(where, ui_);
         }
         // What a later start would otherwise finish again.
-        if (run_.m_Journal.Exists()) Transaction(run_.m_Journal).Finish();
+        if (run_.state.m_Journal.Exists()) Transaction(run_.state.m_Journal).Finish();
         return {SequenceOutcome::kFinished, {}};
     }
 
@@ -92,17 +92,17 @@ private:
     // A marker left by someone else (or by an earlier press) is not made again.
     void CreateMarkers() {
         const std::wstring dir = ShownAppDir(), stop = dir + outside::kStopMarker;
-        if (run_.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) || EntryExists(stop))
+        if (run_.state.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) || EntryExists(stop))
             return;
         // Journalled first: a run cut short must not leave the application's
         // backup stopped for good.
-        Transaction tx(run_.m_Journal);
+        Transaction tx(run_.state.m_Journal);
         tx.RecordMarker(dir, stop);
         const SharedChange made = environment::CreateMarkerFile(stop);
         if (made == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(stop));
-        run_.m_bSuspendCreated = made == SharedChange::kDone;
-        if (!run_.m_bSuspendCreated) return;
-        run_.m_OwnMarkers.push_back(stop);
+        run_.state.m_bSuspendCreated = made == SharedChange::kDone;
+        if (!run_.state.m_bSuspendCreated) return;
+        run_.state.m_OwnMarkers.push_back(stop);
         const environment::ErrorNotice unreadable = [this](const std::wstring& message) {
             ui_.ShowErrorBox(message);
         };
@@ -114,7 +114,7 @@ private:
         const SharedChange written =
             environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable);
         if (written == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(noRun));
-        if (written == SharedChange::kDone && !existed) run_.m_OwnMarkers.push_back(noRun);
+        if (written == SharedChange::kDone && !existed) run_.state.m_OwnMarkers.push_back(noRun);
     }
 
     // Nothing changes while instances run; an unattended run's limit ran
@@ -141,7 +141,7 @@ private:
         const bool portChanged = run_.m_szFBPort != known;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return true;
-        Transaction tx(run_.m_Journal);
+        Transaction tx(run_.state.m_Journal);
         bool moved = false;
         std::optional<std::wstring> failure;
         try {
@@ -154,7 +154,7 @@ private:
             failure = CurrentErrorText();
         }
         if (!moved) {
-            RollBackAndReport(run_.m_Journal, ui_, failure);
+            RollBackAndReport(run_.state.m_Journal, ui_, failure);
             return false;
         }
         tx.Commit();
@@ -171,7 +171,7 @@ private:
         if (FindInstance(run_, old) != 0) RemoveService(run_, old);
         // Kept aside only now, after the removal: a rollback undoes in
         // reverse, so the file is back before the old instance starts again.
-        if (EntryExists(conf)) Transaction(run_.m_Journal).SavingCopy(conf);
+        if (EntryExists(conf)) Transaction(run_.state.m_Journal).SavingCopy(conf);
         if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
         return SetupService(run_);
     }

@@ -12,19 +12,10 @@ namespace engine {
 class InstallerUi;
 
 struct Installation : Plan {
-    Installation(const Plan& plan, RunState& state)
-        : Plan(plan),
-          places(state.places),
-          m_Journal(state.m_Journal),
-          m_OwnMarkers(state.m_OwnMarkers),
-          m_bSuspendCreated(state.m_bSuspendCreated),
-          m_ProtectedDir(state.m_ProtectedDir) {}
+    Installation(const Plan& plan, RunState& runState) : Plan(plan), state(runState) {}
 
-    const Places& places;
-    Journal& m_Journal;
-    std::vector<std::wstring>& m_OwnMarkers;
-    bool& m_bSuspendCreated;
-    std::wstring& m_ProtectedDir;
+    // The engine run's, kept from one press to the next.
+    RunState& state;
     // The client library the application gets: the installed server's;
     // empty when no server was installed in this press.
     std::wstring m_szGdsSource;

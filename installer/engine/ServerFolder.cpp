@@ -39,11 +39,11 @@ void ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t
 void ProtectServerFolder(Installation& run) {
     // Once it is administrators' only, no one else can add to it or put
     // another folder in its place: walking it again would change nothing.
-    if (run.m_ProtectedDir == run.m_szFBDir) return;
+    if (run.state.m_ProtectedDir == run.m_szFBDir) return;
     if (!platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
         throw platform::Error(L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
                               platform::SystemErrorText(GetLastError()));
-    run.m_ProtectedDir = run.m_szFBDir;
+    run.state.m_ProtectedDir = run.m_szFBDir;
 }
 
 }  // namespace engine

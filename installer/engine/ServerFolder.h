@@ -38,7 +38,7 @@ private:
 // Creates m_szFBDir when missing (its parents too) and gives it, and all in
 // it, platform::Protection::kUsersReadExecute; a link there is refused.
 // Raises platform::Error saying why it could not. Done once per run and
-// folder (run.m_ProtectedDir): a folder of many files is walked only once.
+// folder (run.state.m_ProtectedDir): a folder of many files is walked only once.
 void ProtectServerFolder(Installation& run);
 
 }  // namespace engine

@@ -58,7 +58,7 @@ bool SetupService(Installation& run) {
         environment::SetConfValue(conf, s.key, s.value);
 
     const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);
-    Transaction(run.m_Journal).RegisteringService(outside::kServiceNamePrefix + instance);
+    Transaction(run.state.m_Journal).RegisteringService(outside::kServiceNamePrefix + instance);
     RunToolChecked(ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort));
     // The start command's exit code says nothing about the server; the
     // service manager does.
@@ -74,7 +74,7 @@ bool SetupService(Installation& run) {
 void RemoveService(Installation& run, const std::wstring& port) {
     if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return;
     const std::wstring service = ServiceName(run, port);
-    Transaction(run.m_Journal).RemovingService(service);
+    Transaction(run.state.m_Journal).RemovingService(service);
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
