@@ -80,6 +80,16 @@ wine_quiet() {
   return "$rc"
 }
 
+# Processes of this prefix (not of the host: other lanes run the same
+# programs side by side) whose command line matches the pattern.
+prefix_processes() {  # prefix_processes PATTERN
+  local pid
+  for pid in $(pgrep -f "$1" || true); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+  return 0
+}
+
 register_app() {
   local _
   for _ in 1 2 3; do
