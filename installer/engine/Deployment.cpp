@@ -4,6 +4,7 @@
 // whole before anything changes, and everything up to the new instance
 // running is one transaction: a failure gives the PC back the server it had.
 #include <optional>
+#include <set>
 
 #include "engine/CommandLines.h"
 #include "engine/Extraction.h"
@@ -102,6 +103,64 @@ KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::Arch
     return kept;
 }
 
+// What an upgrade keeps of a folder users could write (IsKeptFromOpenFolder),
+// once the folder is protected: only a file of one name, no link, that no
+// program holds open once the old server has stopped; a user's handle
+// opened before the protection would go on writing it. Raises for a file
+// so held.
+KeptFiles DataFilesOfOpenFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
+    KeptFiles kept;
+    for (size_t i = 0; i < kit.files.size(); ++i) {
+        const std::wstring path = serverDir + kit.files[i];
+        if (!IsKeptFromOpenFolder(kit.files[i]) || !EntryExists(path)) continue;
+        const platform::Untrusted::Kind found = platform::FindUntrusted(path).kind;
+        if (found != platform::Untrusted::kNone && found != platform::Untrusted::kOpen) continue;
+        platform::UniqueKernelHandle alone = platform::OpenEntry(path, GENERIC_READ, 0, OPEN_EXISTING);
+        if (!alone && GetLastError() == ERROR_SHARING_VIOLATION)
+            throw platform::Error(Fill(kKeptFileHeld, {path}));
+        kept.files.push_back(kit.files[i]);
+        kept.bytes += kit.fileBytes[i];
+    }
+    return kept;
+}
+
+std::wstring Folded(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The files of a folder users could write that are neither the kit's nor
+// kept from it (IsKeptFromOpenFolder): they go at the commit. Relative to
+// `serverDir`. A folder link inside raises: nothing is written through it.
+void CollectForeignFiles(const std::wstring& serverDir, const std::wstring& relative,
+                         const std::set<std::wstring>& kitFiles, std::vector<std::wstring>& found) {
+    WIN32_FIND_DATAW data;
+    platform::UniqueFindHandle find(FindFirstFileW((serverDir + relative + L"*").c_str(), &data));
+    if (!find) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring inner = relative + name;
+        const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (folder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            throw platform::Error(
+                Fill(kLinkInside, {FindingText({platform::Untrusted::kLink, serverDir + inner})}));
+        if (folder)
+            CollectForeignFiles(serverDir, inner + L"\\", kitFiles, found);
+        else if (!kitFiles.count(Folded(inner)) && !IsKeptFromOpenFolder(inner))
+            found.push_back(inner);
+    } while (FindNextFileW(find.get(), &data));
+}
+
+std::vector<std::wstring> ForeignFiles(const std::wstring& serverDir,
+                                       const archive::ArchiveSurvey& kit) {
+    std::set<std::wstring> kitFiles;
+    for (const std::wstring& file : kit.files) kitFiles.insert(Folded(file));
+    std::vector<std::wstring> found;
+    CollectForeignFiles(serverDir, L"", kitFiles, found);
+    return found;
+}
+
 archive::ArchiveSurvey SurveyKit() {
     try {
         return archive::SurveyArchive(outside::kKitArchive);
@@ -140,6 +199,9 @@ public:
             RollBackAndReport(run_.state.m_Journal, ui_, failure);
             return false;
         }
+        // Said once it is so; a rollback reports its own cause.
+        if (openFolderNote_) ui_.Log(*openFolderNote_);
+        SecurePathAbove(run_, ui_);
         if (run_.m_bIsNT) {
             OpenFirewall(run_.m_szFBDir, ui_);
             tx_.RecordFirewall();
@@ -152,46 +214,73 @@ private:
     // failure raises.
     bool Deploy(const archive::ArchiveSurvey& kit) {
         tx_.Begin(HeaderFor(run_, /*installsServer=*/true));
+        HoldServerPath(run_);
+        const FolderTrust trust = JudgeServerFolder(run_);
+        if (!trust.trusted) TakeOpenFolder(trust);
         RemoveLegacyInstance();
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
         const std::wstring oldPort = environment::ReadFBPort(
             run_.m_szFBDir + outside::kServerConf, run_.m_szAppDir + outside::kDataIni,
             environment::PortSource::kServer);
-        if (FindInstance(run_, oldPort) != 0) RemoveOldInstance(oldPort);
+        if (FindInstance(run_, oldPort) != 0) RemoveOldInstance(oldPort, trust);
 
-        const KeptFiles kept = AdministratorsFiles(run_.m_szFBDir, kit);
+        const KeptFiles kept = trust.trusted ? AdministratorsFiles(run_.m_szFBDir, kit)
+                                             : DataFilesOfOpenFolder(run_.m_szFBDir, kit);
         const int32_t requiredBytes = static_cast<int32_t>(kit.totalBytes - kept.bytes);
         ui_.ExtendProgress(requiredBytes, kStatusInstalling);
         if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
             throw platform::Error(kServerInUse);
-        tx_.PrepareFolder(run_.m_szFBDir, kit, kept.files);
+        tx_.PrepareFolder(run_.m_szFBDir, kit, kept.files,
+                          trust.trusted ? std::vector<std::wstring>{}
+                                        : ForeignFiles(run_.m_szFBDir, kit));
         // Created or filled, the folder is administrators' only: the service
         // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
         ProtectServerFolder(run_);
         ExtractKit(requiredBytes, kept.files);
         if (ui_.CancelRequested()) return false;
-        CarryOldSettings();
+        if (trust.trusted) CarryOldSettings();
         if (!SetupService(run_)) return false;
         tx_.Commit();
         return true;
     }
 
+    // A folder users could have written is taken over only from a server
+    // that was registered from it (an upgrade: the office needs its data);
+    // then it is made administrators' only before anything in it is read.
+    void TakeOpenFolder(const FolderTrust& trust) {
+        if (!trust.known) throw platform::Error(Fill(kForeignFolder, {run_.m_szFBDir, trust.finding}));
+        openFolderNote_ = Fill(kFolderWasOpen, {run_.m_szFBDir, trust.finding});
+        ProtectServerFolder(run_);
+    }
+
     // The instance of the server now in the folder goes through that
-    // server's own tool, which runs only from a known server folder.
-    void RemoveOldInstance(const std::wstring& port) {
-        if (!IsKnownServer(run_, ui_)) return;
+    // server's own tool, which runs only from a trusted, known server
+    // folder; from one users could have written, through the service manager.
+    void RemoveOldInstance(const std::wstring& port, const FolderTrust& trust) {
+        if (!trust.known) return;
+        if (!trust.trusted) {
+            RemoveServiceThroughManager(
+                run_, outside::kServiceNamePrefix + InstanceName(run_.m_szFBDir, port));
+            return;
+        }
         ServerPrograms tool;
         tool.Take(run_, {outside::kServiceTool});
         RemoveService(run_, port);
     }
 
-    // Raises when its service tool did not end in time.
+    // Raises when its service tool did not end in time. Its tool runs only
+    // from a folder that no user could have written.
     void RemoveLegacyInstance() {
-        const std::wstring legacy =
-            run_.state.places.LegacyServerDir();
+        const std::wstring legacy = run_.state.places.LegacyServerDir();
         if (!EntryExists(legacy + outside::kServerExe)) return;
-        tx_.RemovingService(std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
+        const std::wstring service =
+            std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance;
+        if (platform::FindUntrusted(legacy)) {
+            RemoveServiceThroughManager(run_, service);
+            return;
+        }
+        tx_.RemovingService(service);
         RunToolInTime(LegacyToolCommand(legacy, outside::kToolStop));
         RunToolInTime(LegacyToolCommand(legacy, outside::kToolRemove));
     }
@@ -236,6 +325,8 @@ private:
     Installation& run_;
     InstallerUi& ui_;
     Transaction tx_;
+    // What the setup log says of a server folder that users could write.
+    std::optional<std::wstring> openFolderNote_;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "engine/DeploymentGuard.h"
 #include "engine/Journal.h"
 #include "outside/Outside.h"
+#include "platform/Trust.h"
 
 namespace engine {
 
@@ -96,6 +97,9 @@ struct RunState {
     // The server folder this run made administrators' only, all in it
     // included; empty before.
     std::wstring m_ProtectedDir;
+    // The folders on the way to the server folder, held while a
+    // deployment works and until the run ends (HoldServerPath).
+    platform::HeldPath m_ServerPath;
 };
 
 class EngineRun {

@@ -50,14 +50,23 @@ FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
     return {archive::fxaIgnore, L"Chyba pri spracovaní archívu!\r\n" + errorMessage};
 }
 
+static bool IsDatabase(const std::wstring& upperPath) {
+    const std::wstring database = AsciiUpper(outside::kDatabaseExtension);
+    return upperPath.size() >= database.size() &&
+           upperPath.compare(upperPath.size() - database.size(), database.size(), database) == 0;
+}
+
 bool IsAdministratorsFile(const std::wstring& kitPath) {
     const std::wstring path = AsciiUpper(kitPath);
-    const std::wstring database = AsciiUpper(outside::kDatabaseExtension);
-    if (path.size() >= database.size() &&
-        path.compare(path.size() - database.size(), database.size(), database) == 0)
-        return true;
+    if (IsDatabase(path)) return true;
     return std::any_of(outside::kAdministratorsConfs.begin(), outside::kAdministratorsConfs.end(),
                        [&](const wchar_t* name) { return path == AsciiUpper(name); });
+}
+
+bool IsKeptFromOpenFolder(const std::wstring& path) {
+    const std::wstring upper = AsciiUpper(path);
+    return IsDatabase(upper) || upper == AsciiUpper(outside::kAliasesConf) ||
+           upper == AsciiUpper(outside::kServerLog);
 }
 
 }  // namespace engine

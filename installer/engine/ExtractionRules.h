@@ -40,5 +40,10 @@ FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
 // file is written only into a folder that does not have it yet. Letters
 // are compared without case.
 bool IsAdministratorsFile(const std::wstring& kitPath);
+// What an upgrade keeps of a folder that users could write: the office's
+// data, which it cannot do without (databases, the security database with
+// its users among them, and the aliases), and the server's log. Settings
+// and programs there may be a user's and are not kept.
+bool IsKeptFromOpenFolder(const std::wstring& path);
 
 }  // namespace engine

@@ -146,6 +146,7 @@ private:
         std::optional<std::wstring> failure;
         try {
             tx.Begin(HeaderFor(run_, /*installsServer=*/false));
+            HoldServerPath(run_);
             // The tool runs, and registers the server to run as LocalSystem.
             ServerPrograms programs;
             programs.Take(run_, {outside::kServiceTool, outside::kServerExe});
@@ -158,6 +159,7 @@ private:
             return false;
         }
         tx.Commit();
+        SecurePathAbove(run_, ui_);
         return true;
     }
 

@@ -38,6 +38,10 @@ bool SetupService(Installation& run);
 // Stops and unregisters the instance of `port`, journalled first. Raises
 // platform::Error when the instance is still there afterwards.
 void RemoveService(Installation& run, const std::wstring& port);
+// Stops and deletes the service through the service manager, journalled
+// first: for an instance whose server's own tool is not to run. Raises
+// platform::Error when it is still there afterwards.
+void RemoveServiceThroughManager(Installation& run, const std::wstring& service);
 
 // Settles the journal (EngineRun::SettleEarlierRun).
 bool SettleEarlierRun(Journal& journal, InstallerUi& ui);

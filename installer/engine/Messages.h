@@ -48,4 +48,41 @@ inline constexpr wchar_t kPostponed[] =
     L"Inštalácia bola odložená, pretože program Lumera SQL stále beží%s. Nič sa nezmenilo; "
     L"spustite inštaláciu neskôr znova.";
 
+// The server folder and the folders on the way to it, which the service's
+// program path goes through. %s: the folder.
+inline constexpr wchar_t kPathLink[] =
+    L"Priečinok %s na ceste k serveru je odkaz na iné miesto; inštalácia cezeň nič nezapíše.";
+inline constexpr wchar_t kPathForeignOwner[] =
+    L"Priečinok %s na ceste k serveru patrí používateľovi, ktorý nie je administrátor; mohol by "
+    L"ho podvrhnúť.";
+// %s: the folder, then the system's reason.
+inline constexpr wchar_t kPathUnreadable[] =
+    L"Priečinok %s na ceste k serveru sa nedá otvoriť: %s";
+// What makes a folder one that users could have written. %s: the entry.
+inline constexpr wchar_t kEntryOpen[] = L"%s môžu meniť aj iní používatelia";
+inline constexpr wchar_t kEntryLink[] = L"%s je odkaz na iné miesto";
+inline constexpr wchar_t kEntrySecondName[] = L"súbor %s má ešte ďalšie meno (pevný odkaz)";
+inline constexpr wchar_t kEntryUnreadable[] = L"%s sa nedá prečítať";
+// %s: the server folder, then the finding above.
+inline constexpr wchar_t kForeignFolder[] =
+    L"Priečinok %s mohol zmeniť aj iný používateľ ako administrátor (%s) a nie je v ňom "
+    L"zaregistrovaný Firebird SQL server. Inštalácia z neho nič neprevezme ani nespustí: "
+    L"presuňte ho alebo vymažte a spustite inštaláciu znova.";
+inline constexpr wchar_t kFolderWasOpen[] =
+    L"Priečinok servera %s mohol zmeniť aj iný používateľ ako administrátor (%s). Inštalácia "
+    L"mu nastavila práva len pre administrátorov, jeho programy nespustila a ponechala z neho "
+    L"len databázy, databases.conf a firebird.log; ostatné súbory nahradila súbormi "
+    L"z inštalačného balíka alebo odstránila.";
+// A folder link in an open server folder. %s: the finding (kEntryLink).
+inline constexpr wchar_t kLinkInside[] =
+    L"%s; inštalácia cezeň nič nezapíše. Odstráňte ho a spustite inštaláciu znova.";
+// %s: the folder that users could rename before.
+inline constexpr wchar_t kDeniedDelete[] =
+    L"Priečinok %s mohli premenovať alebo vymazať aj iní používatelia; inštalácia im to "
+    L"zakázala, aby cestu k serveru nikto nemohol podvrhnúť.";
+// %s: the kept file another program holds open.
+inline constexpr wchar_t kKeptFileHeld[] =
+    L"Súbor %s má otvorený iný program, takže by ho mohol meniť aj po inštalácii. Ukončite ho "
+    L"a spustite inštaláciu znova.";
+
 }  // namespace engine

@@ -1,17 +1,17 @@
-// A server folder that the installer did not fill in this run, before it
-// runs or registers one of its programs elevated: the folder must be known
-// to be a server's (a registered instance's program lies in it), and the
-// programs must belong to an owner no standard user can be. Their owner is
-// read before the folder is made administrators' only, which makes
-// Administrators the owner of everything in it; until they have run they
-// are held open so that nobody can replace them in between.
+// The server folder and the folders on the way to it. The service runs the
+// folder's firebird.exe as LocalSystem and later runs run its instsvc.exe
+// elevated, so the installer keeps, carries over or runs what it finds
+// there only when no standard user could have written it, and holds the
+// way to it so that nobody can swap a folder on it while the run works.
 #pragma once
 
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
+#include "platform/Trust.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -20,15 +20,38 @@ namespace engine {
 // server there that is not known is logged with why; nothing of it runs.
 bool IsKnownServer(const Installation& run, InstallerUi& ui);
 
+// What the installer may take the server folder's content for.
+struct FolderTrust {
+    bool known = false;    // IsKnownServer: a registered instance's program lies in it
+    bool trusted = true;   // only the administrators could have written it (or it is missing)
+    std::wstring finding;  // not trusted: what makes it so, for a sentence (kEntry…)
+};
+FolderTrust JudgeServerFolder(const Installation& run);
+
+// A finding of platform::FindUntrusted as the clause the messages take.
+std::wstring FindingText(const platform::Untrusted& found);
+
+// Holds the folders on the way to m_szFBDir until the run ends (RunState's
+// m_ServerPath): each a real folder owned by the administrators, none to be
+// renamed or replaced meanwhile. Raises platform::Error naming the first
+// folder that is not.
+void HoldServerPath(Installation& run);
+// After a deployment is committed: the folders on the way that users could
+// rename or delete are closed to that, each logged. A failure is reported.
+void SecurePathAbove(Installation& run, InstallerUi& ui);
+// The sentence for a folder on the way that failed its checks.
+std::wstring PathProblemText(const platform::HeldPath::Problem& problem);
+
 // Programs of a known server folder, taken for running.
 class ServerPrograms {
 public:
     // Opens each of `names` in m_szFBDir sharing only reading (nobody may
-    // write, rename or delete it while it is held), checks its owner, then
+    // write, rename or delete it while it is held), checks that only the
+    // administrators could have written the folder and all in it, then
     // gives the folder its security (ProtectServerFolder). Raises
-    // platform::Error saying why when a program cannot be opened or has an
-    // owner a standard user can be (the folder is then left as it was), or
-    // when the folder's security cannot be set.
+    // platform::Error saying why when a program cannot be opened or the
+    // folder is not trusted (it is then left as it was), or when the
+    // folder's security cannot be set.
     void Take(Installation& run, std::initializer_list<const wchar_t*> names);
 
 private:

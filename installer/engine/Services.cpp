@@ -39,6 +39,11 @@ std::wstring ServiceName(const Installation& run, const std::wstring& port) {
     return outside::kServiceNamePrefix + InstanceName(run.m_szFBDir, port);
 }
 
+std::wstring NotRemoved(const std::wstring& service) {
+    return L"Inštanciu Firebird SQL servera " + environment::InstanceOfService(service) +
+           L" sa nepodarilo odstrániť.";
+}
+
 }  // namespace
 
 DWORD FindInstance(const Installation& run, const std::wstring& port) {
@@ -78,9 +83,13 @@ void RemoveService(Installation& run, const std::wstring& port) {
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
-    if (!environment::WaitUntilGone(service))
-        throw platform::Error(L"Inštanciu Firebird SQL servera " +
-                              InstanceName(run.m_szFBDir, port) + L" sa nepodarilo odstrániť.");
+    if (!environment::WaitUntilGone(service)) throw platform::Error(NotRemoved(service));
+}
+
+void RemoveServiceThroughManager(Installation& run, const std::wstring& service) {
+    Transaction(run.state.m_Journal).RemovingService(service);
+    if (!environment::StopAndDeleteService(service) || !environment::WaitUntilGone(service))
+        throw platform::Error(NotRemoved(service));
 }
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "engine/ServerFolder.h"
 #include "engine/ServiceRecords.h"
 #include "environment/Services.h"
 #include "environment/SharedFolder.h"
@@ -13,6 +14,7 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/Security.h"
+#include "platform/Trust.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -22,6 +24,9 @@ namespace {
 using namespace journal;
 
 constexpr wchar_t kCopyPart[] = L".~istrel-copy";
+constexpr wchar_t kEarlierBlocked[] =
+    L"Predchádzajúcu prerušenú inštaláciu nie je možné dokončiť ani vrátiť späť, kým sa "
+    L"nenapraví toto: ";
 
 // A file gone (or never there) counts as deleted; a read-only one is
 // deleted too.
@@ -257,7 +262,8 @@ void Transaction::RegisteringService(const std::wstring& serviceName) {
 }
 
 void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
-                                const std::vector<std::wstring>& kept) {
+                                const std::vector<std::wstring>& kept,
+                                const std::vector<std::wstring>& cleared) {
     std::vector<JournalRecord> plan;
     const size_t serverFolder = serverDir.size() - 1;  // without its "\"
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
@@ -272,6 +278,10 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
         const bool there = platform::EntryExists(path);
         plan.push_back({there ? kMoved : kAdded, {path}});
         if (there) replaced.push_back(path);
+    }
+    for (const std::wstring& file : cleared) {
+        plan.push_back({kMoved, {serverDir + file}});
+        replaced.push_back(serverDir + file);
     }
     journal_.Append(plan);
     for (const std::wstring& path : replaced) {
@@ -336,6 +346,14 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
     if (loaded.outcome == Journal::Loaded::kNone) return {};
     if (loaded.outcome == Journal::Loaded::kRefused) return {Settled::kRefused, false, loaded.why, {}};
     const std::vector<JournalRecord>& records = loaded.records;
+    // Reached through the way the changes were made, checked and held
+    // again: a folder on it that has become a link since is not walked.
+    platform::HeldPath way;
+    if (Has(records, kRun))
+        if (const platform::HeldPath::Problem problem = way.Hold(HeaderOf(records).serverDir)) {
+            journal.Hold();
+            return {Settled::kRefused, false, kEarlierBlocked + PathProblemText(problem), {}};
+        }
     if (!Has(records, kCommitted)) {
         if (Has(records, kRun)) return Undo(journal, records);
         for (const JournalRecord& r : records)

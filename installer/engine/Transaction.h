@@ -43,10 +43,13 @@ public:
     // Makes room for the kit in the server folder: the folders it lacks are
     // recorded, and every file the kit replaces is moved aside. The kit's
     // files named in `kept` (as the kit names them) are not extracted: they
-    // stay as they are, unrecorded. Raises platform::Error saying which file
+    // stay as they are, unrecorded. Files named in `cleared` (relative to
+    // serverDir) are moved aside too, so that the commit deletes them and a
+    // rollback puts them back. Raises platform::Error saying which file
     // could not be moved, and why.
     void PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
-                       const std::vector<std::wstring>& kept = {});
+                       const std::vector<std::wstring>& kept = {},
+                       const std::vector<std::wstring>& cleared = {});
     // This run moved the file at path aside (path + kAsideSuffix).
     bool MovedAside(const std::wstring& path) const;
     // Puts the moved-aside file back at once, for an entry that may fail

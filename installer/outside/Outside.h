@@ -43,8 +43,11 @@ inline constexpr wchar_t kQuietEntryMessages[] = L"firebird.msg";
 // Databases anywhere in the folder, by their extension; the configuration
 // files at the top of the folder.
 inline constexpr wchar_t kDatabaseExtension[] = L".fdb";
+inline constexpr wchar_t kAliasesConf[] = L"databases.conf";
 inline constexpr std::array<const wchar_t*, 4> kAdministratorsConfs = {
-    L"databases.conf", L"plugins.conf", L"fbtrace.conf", L"replication.conf"};
+    kAliasesConf, L"plugins.conf", L"fbtrace.conf", L"replication.conf"};
+// The server's own log, which the kit does not carry.
+inline constexpr wchar_t kServerLog[] = L"firebird.log";
 
 // Keys of firebird.conf that the installer sets, each with its trailing
 // " =". The kit's firebird.conf holds a line for every one of them

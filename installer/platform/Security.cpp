@@ -69,9 +69,19 @@ void ProtectHandle(HANDLE entry, Protection protection, bool container) {
     if (status != ERROR_SUCCESS) throw SystemError(status);
 }
 
+// A file with a further name: its owner and DACL are those of the other
+// name too, which may lie anywhere.
+bool HasSecondName(HANDLE entry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return !GetFileInformationByHandle(entry, &info) ||
+           (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nNumberOfLinks > 1);
+}
+
 // Every entry below the folder gets the folder's entries as its own: a file
-// a user left with a DACL of their own must not keep it. Links are left as
-// they are, and what they point to is never reached.
+// a user left with a DACL of their own must not keep it. Links and files
+// with a further name are left as they are (what they also name is never
+// reached); any other entry that cannot be protected raises, so that no
+// part of the folder stays a user's unnoticed.
 void ProtectBelow(const std::wstring& folder, Protection protection) {
     WIN32_FIND_DATAW found;
     UniqueFindHandle find(FindFirstFileW((WithDelimiter(folder) + L"*").c_str(), &found));
@@ -84,7 +94,11 @@ void ProtectBelow(const std::wstring& folder, Protection protection) {
         UniqueKernelHandle entry = OpenEntry(inner, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
-        if (!entry) continue;
+        if (!entry) {
+            if (GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED) continue;
+            ThrowLastError();
+        }
+        if (HasSecondName(entry.get())) continue;
         const bool container = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         ProtectHandle(entry.get(), protection, container);
         if (container) ProtectBelow(inner, protection);
@@ -124,10 +138,15 @@ std::wstring ProtectedSddl(Protection protection) {
 bool CreateProtectedFolder(const std::wstring& folder, Protection protection) {
     std::wstring path = folder;
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    if (!CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1))) return false;
     try {
         const Descriptor sd(Sddl(protection, /*container=*/true));
         SECURITY_ATTRIBUTES attributes{sizeof attributes, sd.get(), FALSE};
+        // Every folder made on the way gets it too: one inheriting the rights
+        // of a folder users may change could be renamed and replaced by them.
+        for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+            if (!CreateDirectoryW(path.substr(0, at).c_str(), &attributes) &&
+                GetLastError() != ERROR_ALREADY_EXISTS)
+                return false;
         if (CreateDirectoryW(path.c_str(), &attributes)) return true;
         if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
         Protect(path, protection);
@@ -180,6 +199,13 @@ bool HasTrustedOwner(const std::wstring& path) {
 
 UniqueKernelHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share,
                              DWORD disposition, DWORD flags) {
+    // Refused by its name first: Wine shows a link as one only there, not
+    // through the handle. On Windows the handle's check below is the one
+    // that counts, since the entry may change in between.
+    if (IsReparsePoint(path)) {
+        SetLastError(ERROR_REPARSE_POINT_ENCOUNTERED);
+        return UniqueKernelHandle();
+    }
     // The check below reads the attributes, whatever the caller asked for.
     UniqueKernelHandle entry(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share,
                                          nullptr, disposition,

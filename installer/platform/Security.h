@@ -27,13 +27,15 @@ enum class Protection {
 // parent), inherited by everything below. As SDDL.
 std::wstring ProtectedSddl(Protection protection);
 
-// Creates the last folder of `folder` with that security (its parents as
-// CreateFolders does); an existing folder is given it. False, with
+// Creates `folder` and the folders above it that are missing with that
+// security; an existing `folder` is given it (Protect). False, with
 // GetLastError() saying why, when the folder cannot be created or is a link.
 bool CreateProtectedFolder(const std::wstring& folder, Protection protection);
 
 // Gives an existing folder (and what lies below it) or file that security.
-// A link is refused (ERROR_REPARSE_POINT_ENCOUNTERED). Raises SystemError.
+// A link is refused (ERROR_REPARSE_POINT_ENCOUNTERED); links below it, and
+// files with a further name (a hard link), are left as they are. Raises
+// SystemError, also for an entry below that cannot be opened.
 void Protect(const std::wstring& path, Protection protection);
 
 // The entry itself (not where it points) is a reparse point: a junction, a

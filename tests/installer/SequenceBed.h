@@ -136,8 +136,7 @@ protected:
         WriteIni(port, L"C:\\old\\firebird.exe", mode);
         if (running) {
             RunTool(L"i", port);
-            RunTool(L"sta", port);
-            ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(port)));
+            StartInstance(port);
         }
         DeleteFileW((fb_ + L"instsvc.log").c_str());
     }
@@ -160,6 +159,16 @@ protected:
     }
     void RunTool(const std::wstring& action, const std::wstring& port) {
         RunWait(L"\"" + fb_ + L"instsvc.exe\" " + action + L" -n velmora64b_" + port);
+    }
+    // The folder's instance of `port` started and running. The previous
+    // case's server of that port may still hold it on a loaded machine, and
+    // a server that finds its port taken stops at once: started again.
+    void StartInstance(const std::wstring& port) {
+        for (int tries = 0; tries < 5 && ServiceState(Service64(port)) != SERVICE_RUNNING; ++tries) {
+            if (tries) Sleep(1000);
+            RunTool(L"sta", port);
+        }
+        ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(port)));
     }
 
     // The service tool's calls that replace the instance of one port by

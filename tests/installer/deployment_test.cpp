@@ -46,8 +46,7 @@ TEST_F(DeploymentTest, ServerInUseGivesBackTheInstanceItHadRemoved) {
     InstallEarlierServer(Port(7), L"SS", false);
     RunTool(L"i", Port(7));
     RunTool(L"i", Port(9));
-    RunTool(L"sta", Port(9));
-    ASSERT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(9))));
+    StartInstance(Port(9));
     DeleteFileW((fb_ + L"instsvc.log").c_str());
 
     ui_.answers = {true};  // overwrite the installed server

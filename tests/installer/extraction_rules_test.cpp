@@ -10,6 +10,7 @@ namespace {
 
 using engine::ChooseFileFailure;
 using engine::IsAdministratorsFile;
+using engine::IsKeptFromOpenFolder;
 using engine::NextProgressStep;
 using engine::ProgressUnits;
 
@@ -94,6 +95,16 @@ TEST(AdministratorsFiles, DatabasesAnywhereAndTheirConfigurationAtTheTop) {
           L"doc\\databases.conf", L"plugins/udr/plugins.conf", L"security4.fdb.txt",
           L"databases.conf.bak", L"fdb"})
         EXPECT_FALSE(IsAdministratorsFile(path)) << path;
+}
+
+// From a folder users could write, the data and the log; no setting that
+// would let a user's plugin, trace or replication in.
+TEST(KeptFromOpenFolder, DataAndLogButNoSettings) {
+    for (const wchar_t* path : {L"security4.fdb", L"data\\Office.FDB", L"DATABASES.CONF", L"firebird.log"})
+        EXPECT_TRUE(IsKeptFromOpenFolder(path)) << path;
+    for (const wchar_t* path : {L"plugins.conf", L"fbtrace.conf", L"replication.conf",
+                                L"firebird.conf", L"version.dll", L"doc\\firebird.log"})
+        EXPECT_FALSE(IsKeptFromOpenFolder(path)) << path;
 }
 
 }  // namespace

@@ -328,7 +328,7 @@ TEST_F(InstallSequenceTest, KeptServerOutsideTheDefaultFolderIsTheOneMoved) {
 TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     ExtractKitInto(fb_);
     RunTool(L"i", Port(9));
-    RunTool(L"sta", Port(9));
+    StartInstance(Port(9));
     auto w = Make({L"/S", L"/LOG=" + root_ / L"setup.log"});
     Choose(*w, true, Port(1), w->NewFrame->gSS);
     w->OKClick();

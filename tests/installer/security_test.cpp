@@ -6,16 +6,21 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which it needs.
+#include <aclapi.h>
 #include <sddl.h>
+
+#include <iostream>
 
 #include "platform/Errors.h"
 #include "platform/Security.h"
+#include "platform/Trust.h"
 #include "platform/UniqueHandle.h"
 #include "WinTestSupport.h"
 
 using namespace platform;
 using testsupport::Exists;
 using testsupport::TempDir;
+using testsupport::ToUtf8;
 using testsupport::WriteBytes;
 
 namespace {
@@ -96,4 +101,72 @@ TEST(DeleteEntry, AFileGoesEvenReadOnlyAndAMissingOneCountsAsGone) {
     EXPECT_TRUE(DeleteEntry(dir / L"ro.txt"));
     EXPECT_FALSE(Exists(dir / L"ro.txt"));
     EXPECT_TRUE(DeleteEntry(dir / L"never.txt"));
+}
+
+TEST(OthersMayChange, OnlyWhatNoStandardUserCouldWrite) {
+    // Closed: the installer's own, users reading and running, a deny, a
+    // placeholder for whoever creates an entry below.
+    for (const wchar_t* closed : {
+             L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)",
+             L"O:SYD:(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;WD)",
+             L"O:BAD:(D;;FA;;;BU)(A;;FA;;;BA)",
+         })
+        EXPECT_FALSE(OthersMayChange(std::wstring(closed))) << closed;
+    // Open: a folder under the drive's root (Modify inherited), a right that
+    // only what lies below inherits, delete alone, a user's own folder, and
+    // text that is no descriptor.
+    for (const wchar_t* open : {
+             L"O:BAD:(A;OICIID;0x1301bf;;;AU)(A;OICIID;FA;;;BA)",
+             L"O:BAD:(A;OICIIO;FW;;;BU)(A;;FA;;;BA)",
+             L"O:BAD:(A;;FRFX;;;BU)(A;;SD;;;WD)",
+             L"O:S-1-5-21-1-2-3-1001D:P(A;;FA;;;BA)",
+             L"not a descriptor",
+         })
+        EXPECT_TRUE(OthersMayChange(std::wstring(open))) << open;
+    // Present but null: everyone may do everything.
+    SECURITY_DESCRIPTOR nullDacl;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&nullDacl, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorOwner(&nullDacl, Sid(L"BA").sid, FALSE));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&nullDacl, TRUE, nullptr, FALSE));
+    EXPECT_TRUE(OthersMayChange(&nullDacl));
+}
+
+TEST(DaclDenyingDelete, EveryoneDeniedFirstAndTheRestKept) {
+    UniqueLocalMemory sd = Parse(L"O:BAD:(A;OICIID;0x1301bf;;;AU)(A;OICI;FA;;;BA)");
+    const std::wstring dacl = DaclDenyingDelete(sd.get());
+    EXPECT_EQ(dacl.rfind(L"D:(D;;SD;;;WD)", 0), 0u) << ToUtf8(dacl);
+    EXPECT_NE(dacl.find(L";;;AU)"), std::wstring::npos) << ToUtf8(dacl);
+    EXPECT_NE(dacl.find(L";;;BA)"), std::wstring::npos) << ToUtf8(dacl);
+}
+
+TEST(FindUntrusted, AFileWithASecondNameAndNothingElse) {
+    TempDir dir(L"sec");
+    const std::wstring folder = dir / L"server";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(folder + L"\\firebird.exe", "MZ"));
+    EXPECT_FALSE(FindUntrusted(folder));
+    EXPECT_FALSE(FindUntrusted(dir / L"missing"));
+    ASSERT_TRUE(WriteBytes(dir / L"victim.txt", "theirs"));
+    ASSERT_TRUE(CreateHardLinkW((folder + L"\\plugin.dll").c_str(), (dir / L"victim.txt").c_str(),
+                                nullptr));
+    const Untrusted found = FindUntrusted(folder + L"\\");
+    EXPECT_EQ(found.kind, Untrusted::kSecondName);
+    EXPECT_EQ(found.path, folder + L"\\plugin.dll");
+}
+
+TEST(HeldPath, TheFoldersThatExistAndNothingElse) {
+    // That no folder held can be renamed shows only on Windows: Wine does
+    // not check sharing when a folder is renamed.
+    TempDir dir(L"sec");
+    ASSERT_TRUE(CreateDirectoryW((dir / L"a").c_str(), nullptr));
+    HeldPath path;
+    // The folders that exist are held; the missing rest is for its maker.
+    EXPECT_FALSE(path.Hold(dir / L"a\\b\\c\\"));
+    EXPECT_EQ(path.Folder(), dir / L"a\\b\\c\\");
+    // A file in the place of a folder on the way.
+    ASSERT_TRUE(WriteBytes(dir / L"f", "x"));
+    const HeldPath::Problem problem = path.Hold(dir / L"f\\g");
+    EXPECT_EQ(problem.kind, HeldPath::Problem::kUnreadable);
+    EXPECT_EQ(problem.folder, dir / L"f");
+    EXPECT_EQ(path.Folder(), L"");
 }
