@@ -3,9 +3,12 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "environment/Folders.h"
+#include "environment/Instances.h"
 #include "environment/SharedFolder.h"
 #include "platform/Paths.h"
 
@@ -53,14 +56,38 @@ SequenceOutcome EngineRun::Install(const Plan& plan) {
 }
 
 bool EngineRun::SettleEarlierRun() {
-    return guard_.Held() && engine::SettleEarlierRun(state_.m_Journal, ui_);
+    if (!guard_.Held()) return false;
+    const bool journalled = state_.m_Journal.Exists();
+    if (engine::SettleEarlierRun(state_.m_Journal, ui_)) return true;
+    // Set aside unread: the markers the cut run recorded there would hold
+    // the application still for good. Their names are this installer's own.
+    if (journalled && !state_.m_Journal.Exists()) {
+        if (const std::optional<std::wstring> appDir = environment::ReadAppDir(state_.places.appKey)) {
+            const std::wstring dir = platform::WithDelimiter(*appDir);
+            DeleteMarker(dir + outside::kStopMarker);
+            DeleteMarker(environment::NoRunMarkerPath(dir + outside::kCompsDir));
+        }
+    }
+    return false;
+}
+
+void EngineRun::AdoptStrayMarker(const std::wstring& appDir) {
+    const std::wstring noRun =
+        environment::NoRunMarkerPath(platform::WithDelimiter(appDir) + outside::kCompsDir);
+    if (platform::EntryExists(noRun) &&
+        std::find(state_.m_OwnMarkers.begin(), state_.m_OwnMarkers.end(), noRun) ==
+            state_.m_OwnMarkers.end())
+        state_.m_OwnMarkers.push_back(noRun);
 }
 
 void EngineRun::DeleteOwnMarkers() {
-    for (const std::wstring& marker : state_.m_OwnMarkers)
-        if (environment::DeleteSharedFile(marker) == environment::SharedChange::kLinkLeft)
-            ui_.Log(environment::LinkLeftText(marker));
+    for (const std::wstring& marker : state_.m_OwnMarkers) DeleteMarker(marker);
     state_.m_OwnMarkers.clear();
+}
+
+void EngineRun::DeleteMarker(const std::wstring& marker) {
+    if (environment::DeleteSharedFile(marker) == environment::SharedChange::kLinkLeft)
+        ui_.Log(environment::LinkLeftText(marker));
 }
 
 }  // namespace engine

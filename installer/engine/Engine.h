@@ -123,16 +123,27 @@ public:
     // no deployment may start: the journal could not be settled, or failed
     // its checks and was set aside unused (reported, the run ends with
     // kExitFailed), or was held earlier in this run (reported then); and,
-    // doing nothing, without the guard: the journal is another run's.
+    // doing nothing, without the guard: the journal is another run's. A
+    // journal set aside leaves no marker of this computer behind: the stop
+    // marker and this computer's no-run marker in the application's folder
+    // are deleted by their own names.
     bool SettleEarlierRun();
     // A journal lies in its place: a start-up has something to settle.
     bool JournalExists() const { return state_.m_Journal.Exists(); }
 
-    // Deletes the markers this run made, once; a link in the place of one
-    // stays and is logged.
+    // A no-run marker of this computer in the application's folder that an
+    // earlier run left (cut short) is this run's to delete at its end:
+    // nothing else of this computer's makes it, and it keeps the
+    // application from starting here.
+    void AdoptStrayMarker(const std::wstring& appDir);
+
+    // Deletes the markers this run made or adopted, once; a link in the
+    // place of one stays and is logged.
     void DeleteOwnMarkers();
 
 private:
+    void DeleteMarker(const std::wstring& marker);
+
     InstallerUi& ui_;
     DeploymentGuard guard_;
     RunState state_;

@@ -106,7 +106,8 @@ private:
         const environment::ErrorNotice unreadable = [this](const std::wstring& message) {
             ui_.ShowErrorBox(message);
         };
-        // A no-run marker already there is refreshed but stays its maker's.
+        // A no-run marker already there is refreshed; one an earlier run of
+        // this computer left was adopted at the start (AdoptStrayMarker).
         const std::wstring noRun =
             environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
         const bool existed = EntryExists(noRun);

@@ -119,6 +119,7 @@ bool TWizard::FindApplication() {
         StartUpFailed(kNoApplication);
         return false;
     }
+    engine_.AdoptStrayMarker(run_.m_szAppDir);
     return true;
 }
 
