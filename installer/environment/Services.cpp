@@ -243,10 +243,20 @@ bool StartAndWait(const std::wstring& name) {
     if (!manager) return false;
     UniqueServiceHandle service = OpenNamed(manager.get(), name, SERVICE_START);
     if (!service) return false;
-    if (!StartServiceW(service.get(), 0, nullptr) &&
-        GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
-        return false;
-    return WaitUntilRunning(name);
+    // A server given back may find its port still held by its own previous
+    // process, which ends a moment after reporting stopped, and stop at
+    // once: it is started again while the wait for a new instance lasts.
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (!StartServiceW(service.get(), 0, nullptr) &&
+            GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+            return false;
+        if (WaitUntilRunning(name)) return true;
+        if (GetTickCount64() - start + kStoppedGraceMs >= kStartWaitMs ||
+            GetServiceState(name) != SERVICE_STOPPED)
+            return false;
+        Sleep(kPollMs);
+    }
 }
 
 bool WaitUntilRunning(const std::wstring& name) {

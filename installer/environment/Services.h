@@ -97,7 +97,8 @@ bool StopAndDeleteService(const std::wstring& name);
 bool WaitUntilGone(const std::wstring& name);
 
 // Starts the service unless it runs; true once the service manager reports
-// it running.
+// it running. One that stops at once is started again until the wait for a
+// new instance (WaitUntilRunning's 30 s) has passed.
 bool StartAndWait(const std::wstring& name);
 
 // Waits until the service manager reports the service running: at most
