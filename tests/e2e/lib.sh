@@ -175,6 +175,36 @@ log_is() {
 tool_calls() { tr -d '\r' <"$fb/instsvc.log" 2>/dev/null | sed -E 's/^.*instsvc\.exe"? //'; }
 firewall_calls() { tr -d '\r' <"$netsh_log" 2>/dev/null; }
 
+# True while a program of the host listens on TCP port PORT.
+port_listened() {  # port_listened PORT
+  local hex
+  hex="$(printf ':%04X' "$1")"
+  awk -v p="$hex" '$4 == "0A" && substr($2, length($2) - 4) == p { found = 1 } END { exit !found }' \
+    /proc/net/tcp /proc/net/tcp6 2>/dev/null
+}
+
+# The server folder's instance of PORT (the installation's by default)
+# registered and running, as a case lays out an earlier server. The previous
+# case's server of that port may still be ending on a loaded machine: the
+# port is waited for, and the instance registered and started again.
+start_instance() {  # start_instance [PORT]
+  local p="${1:-$port}" _try _
+  for _try in 1 2 3 4 5; do
+    for _ in $(seq 100); do port_listened "$p" || break; sleep 0.2; done
+    wine_quiet "${fbw}instsvc.exe" i -n "velmora64b_$p" >/dev/null || true
+    wine_quiet "${fbw}instsvc.exe" sta -n "velmora64b_$p" >/dev/null || true
+    for _ in $(seq 25); do [ "$(service_state "FirebirdServervelmora64b_$p")" = RUNNING ] && return 0; sleep 0.2; done
+    sleep 1
+  done
+  return 1
+}
+# Why the installation's instance does not run, for a failure's message.
+why_not_running() {
+  local listening="nothing listens on $port"
+  port_listened "$port" && listening="port $port is listened on"
+  echo "$(service_state "$service"), $listening; the service tool was asked: $(tool_calls | tr '\n' ';')"
+}
+
 # Every file of the kit lies in the server folder byte for byte as the kit
 # has it, but for the names given.
 kit_files_unpacked() {
