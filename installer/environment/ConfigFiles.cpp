@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "environment/ConfText.h"
+#include "environment/ProfileText.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -145,15 +146,13 @@ std::wstring ReadFBServer(const std::wstring& iniPath) {
 
 SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
                           const std::wstring& serverExe, const std::wstring& modeCode) {
-    const std::pair<const wchar_t*, const std::wstring*> values[] = {
-        {outside::kIniPort, &port}, {outside::kIniServer, &serverExe}, {outside::kIniMode, &modeCode}};
-    // The profile functions follow a link: data.ini must be none.
-    return ChangeSharedFileByName(iniPath, [&] {
-        for (const auto& [key, value] : values)
-            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(),
-                                            iniPath.c_str()))
-                return false;
-        return true;
+    // Read and written through the one handle that was checked: the profile
+    // functions would open the file by its name once for every key.
+    return EditSharedFile(iniPath, [&](const std::string& bytes) {
+        return SetProfileValues(bytes, outside::kIniSection,
+                                {{outside::kIniPort, port},
+                                 {outside::kIniServer, serverExe},
+                                 {outside::kIniMode, modeCode}});
     });
 }
 

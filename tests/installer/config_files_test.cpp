@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "WinTestSupport.h"
 #include "environment/ConfigFiles.h"
@@ -17,6 +19,8 @@ using environment::ReadConfPort;
 using environment::ReadFBPort;
 using environment::ReadFBType;
 using environment::SetConfValue;
+using environment::SharedChange;
+using environment::WriteDataIni;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
@@ -25,8 +29,17 @@ const std::string kKitConf =
     "#######\r\n#\r\n#UdfAccess = None\r\n#\r\n#DataTypeCompatibility =\r\n#\r\n"
     "#RemoteServicePort = 3050\r\n#\r\n#ServerMode = Super\r\n";
 
+const std::wstring kServer = L"C:\\spusti\u0165\\firebird.exe";
+
+std::string Utf16(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) bytes += {char(c & 0xFF), char(c >> 8)};
+    return bytes;
+}
+
 class ConfigFilesTest : public ::testing::Test {
 protected:
+    SharedChange WriteIni() { return WriteDataIni(ini_, L"3050", kServer, L"SS"); }
     std::wstring Conf(const std::string& bytes) {
         WriteBytes(conf_, bytes);
         return conf_;
@@ -171,6 +184,75 @@ TEST_F(ConfigFilesTest, SettingsAreCarriedFromTheOldFileItselfOnly) {
     ASSERT_TRUE(CreateHardLinkW(linked.c_str(), old.c_str(), nullptr));
     EXPECT_THROW(environment::CarryConfSettings(conf_, linked), platform::Error);
     EXPECT_EQ(kKitConf, ReadBytes(conf_));
+}
+
+// ---- data.ini ---------------------------------------------------------------------------
+
+// What the application and its users keep in data.ini stays byte for byte;
+// the keys come out as the profile functions read them.
+TEST_F(ConfigFilesTest, DataIniGetsTheKeysAndKeepsEverythingElse) {
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    const std::string added = "FBSERVER=C:\\spusti\x9d\\firebird.exe\r\nFBTYPE=SS\r\n";
+    EXPECT_EQ("[DATA]\r\nPORT=3050\r\n" + added, ReadBytes(ini_));
+
+    Ini("; pozn\x9d\r\n[Other]\r\nPORT = 1\r\n\r\n[data]\r\n port = 1 "
+        "\r\nX=y\r\n\r\n[Tail]\r\nB=2");
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ("; pozn\x9d\r\n[Other]\r\nPORT = 1\r\n\r\n[data]\r\nport=3050\r\nX=y\r\n" + added +
+                  "\r\n[Tail]\r\nB=2",
+              ReadBytes(ini_));
+    EXPECT_EQ(kServer, environment::ReadFBServer(ini_));
+
+    Ini("[Other]\nA=1");
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ("[Other]\nA=1\r\n[DATA]\r\nPORT=3050\r\n" + added, ReadBytes(ini_));
+}
+
+TEST_F(ConfigFilesTest, DataIniKeepsItsUnicodeEncoding) {
+    Ini(Utf16(L"[DATA]\r\nPORT=1\r\n"));
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ(Utf16(L"[DATA]\r\nPORT=3050\r\nFBSERVER=" + kServer + L"\r\nFBTYPE=SS\r\n"),
+              ReadBytes(ini_));
+    EXPECT_EQ(kServer, environment::ReadFBServer(ini_));
+
+    Ini("\xEF\xBB\xBF[DATA]\r\n");
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ(
+        "\xEF\xBB\xBF[DATA]\r\nPORT=3050\r\nFBSERVER=C:\\spusti\xC5\xA5\\firebird.exe\r\nFBTYPE="
+        "SS\r\n",
+        ReadBytes(ini_));
+}
+
+// Every user writes the folder: data.ini may become a further name of
+// another file at any moment, also between the installer's look at it and
+// its writing. The other file is never written.
+TEST_F(ConfigFilesTest, DataIniSwappedForALinkMeanwhileIsNotWrittenThrough) {
+    TempDir elsewhere(L"elsewhere");
+    const std::wstring victim = elsewhere / L"victim.ini";
+    ASSERT_TRUE(WriteBytes(victim, "[DATA]\r\nPORT=1\r\n"));
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        while (!done) {
+            DeleteFileW(ini_.c_str());
+            CreateHardLinkW(ini_.c_str(), victim.c_str(), nullptr);
+            DeleteFileW(ini_.c_str());
+            HANDLE plain =
+                CreateFileW(ini_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            if (plain != INVALID_HANDLE_VALUE) CloseHandle(plain);
+        }
+    });
+    int written = 0, left = 0;
+    // Until the writes met both a plain file and the link often enough.
+    for (int i = 0; i < 5000 && (written < 20 || left < 20); ++i) {
+        const SharedChange change = WriteIni();
+        written += change == SharedChange::kDone;
+        left += change == SharedChange::kLinkLeft;
+    }
+    done = true;
+    user.join();
+    EXPECT_EQ("[DATA]\r\nPORT=1\r\n", ReadBytes(victim));
+    EXPECT_GT(written, 0);
+    EXPECT_GT(left, 0);
 }
 
 }  // namespace
