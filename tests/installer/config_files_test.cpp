@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "WinTestSupport.h"
+#include "archive/ArchiveFiles.h"
 #include "environment/ConfigFiles.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
@@ -161,6 +162,20 @@ TEST_F(ConfigFilesTest, LockedConfRaisesAndStaysAsItWas) {
     }
     EXPECT_EQ(kKitConf, ReadBytes(conf_));
     EXPECT_EQ(0, OtherFiles());
+}
+
+// Files someone put under every name the temporary file may take are not
+// opened: the change fails and nothing is touched.
+TEST_F(ConfigFilesTest, TemporaryNamesAllTakenRaiseAndTouchNothing) {
+    Conf(kKitConf);
+    const std::wstring used = archive::files::TemporaryName(conf_);
+    const size_t dash = used.rfind(L'-'), serial = std::stoul(used.substr(dash + 1));
+    for (int i = 1; i <= archive::files::kTemporaryNames; ++i)
+        ASSERT_TRUE(WriteBytes(used.substr(0, dash + 1) + std::to_wstring(serial + i), "planted"));
+    EXPECT_THROW(SetConfValue(conf_, outside::kConfPortKey, L"50064"), platform::SystemError);
+    EXPECT_EQ(kKitConf, ReadBytes(conf_));
+    EXPECT_EQ("planted", ReadBytes(used.substr(0, dash + 1) + std::to_wstring(serial + 1)));
+    EXPECT_EQ(archive::files::kTemporaryNames, OtherFiles());
 }
 
 TEST_F(ConfigFilesTest, AttributesOfTheConfAreKept) {
