@@ -102,9 +102,13 @@ KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::Arch
     return kept;
 }
 
-archive::ArchiveSurvey SurveyKit() {
+// Opens the kit in `zip`, which the extraction then reads: what is
+// extracted is what was checked, whatever takes the kit's name meanwhile.
+archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip) {
     try {
-        return archive::SurveyArchive(outside::kKitArchive);
+        zip.FileName = outside::kKitArchive;
+        zip.OpenArchive();
+        return zip.Survey();
     } catch (const archive::ArchiveError&) {
         throw platform::Error(kOpenError + std::wstring(outside::kKitArchive));
     }
@@ -120,7 +124,7 @@ public:
             ui_.ReportFailure(kNoRights);
             return false;
         }
-        const archive::ArchiveSurvey kit = SurveyKit();
+        const archive::ArchiveSurvey kit = SurveyKit(zip_);
         if (const std::optional<std::wstring> refused = CheckKit(kit, run_.m_szFBDir)) {
             ui_.ReportFailure(*refused);
             return false;
@@ -207,9 +211,8 @@ private:
     // The kit into the server folder but for the files kept; errors of the
     // reader are raised, and so is the first entry that ended the extraction.
     void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
-        archive::ArchiveReader zip;
+        archive::ArchiveReader& zip = zip_;
         KitExtraction extraction(run_.state.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
-        zip.FileName = outside::kKitArchive;
         zip.BaseDir = run_.m_szFBDir;
         zip.FileMasks.push_back(L"*.*");
         zip.SkippedFiles = kept;
@@ -221,7 +224,6 @@ private:
                                                  archive::TZFProcessFileFailureAction& action) {
             extraction.OnFileFailure(name, error, action);
         };
-        zip.OpenArchive();
         try {
             ExtractionScope running(ui_);
             zip.ExtractFiles();
@@ -236,6 +238,7 @@ private:
     Installation& run_;
     InstallerUi& ui_;
     Transaction tx_;
+    archive::ArchiveReader zip_;  // the kit, open from its survey to the extraction's end
 };
 
 }  // namespace
