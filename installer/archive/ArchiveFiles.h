@@ -41,6 +41,25 @@ private:
     uint64_t size_ = 0;
 };
 
+// A name for a temporary file beside `target` that this process has not
+// used before: target + ".~" + the process id + "-" + a serial number. A
+// run cut short leaves such a file, and the next run finds it by the
+// target's name.
+std::wstring TemporaryName(const std::wstring& target);
+
+// How many names a temporary file is tried under. A name that is taken is
+// never opened (someone may have put a file or a link there); the next one
+// is tried.
+inline constexpr int kTemporaryNames = 16;
+
+#ifdef _WIN32
+// Creates a temporary file beside `target` for writing (share mode none),
+// under the first of its names that nothing lies under; `name` gets it.
+// INVALID_HANDLE_VALUE, `name` empty and GetLastError() saying why when no
+// file was made. A HANDLE; this header stays free of <windows.h>.
+void* CreateTemporary(const std::wstring& target, unsigned long flags, std::wstring& name);
+#endif
+
 // One extracted file. Data goes to a temporary file beside the target;
 // Commit puts it in the target's place (a read-only target included) and
 // sets the stored attributes. A file that is not committed is removed, so

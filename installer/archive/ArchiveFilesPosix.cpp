@@ -71,12 +71,22 @@ OutputFile::~OutputFile() {
     Discard();
 }
 
+std::wstring TemporaryName(const std::wstring& target) {
+    static std::atomic<unsigned> serial{0};
+    return target + L".~" + std::to_wstring(getpid()) + L"-" + std::to_wstring(++serial);
+}
+
 Outcome OutputFile::Create(const std::wstring& target) {
     Discard();
-    static std::atomic<unsigned> counter{0};
     target_ = target;
-    temp_ = target + L".~" + std::to_wstring(getpid()) + L"-" + std::to_wstring(++counter);
-    int fd = ::open(zip::EncodeUtf8(temp_).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = -1;
+    for (int tried = 0; fd < 0 && tried < kTemporaryNames; ++tried) {
+        temp_ = TemporaryName(target);
+        // O_EXCL never opens what is there, a link least of all.
+        fd = ::open(zip::EncodeUtf8(temp_).c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
         Outcome failed = Failure(L"Súbor sa nedá vytvoriť: ", target, errno);
         temp_.clear();

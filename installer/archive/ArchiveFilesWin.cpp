@@ -80,19 +80,33 @@ OutputFile::~OutputFile() {
     Discard();
 }
 
+std::wstring TemporaryName(const std::wstring& target) {
+    static std::atomic<unsigned> serial{0};
+    return target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++serial);
+}
+
+void* CreateTemporary(const std::wstring& target, unsigned long flags, std::wstring& name) {
+    for (int tried = 0; tried < kTemporaryNames; ++tried) {
+        name = TemporaryName(target);
+        // CREATE_NEW, unlike CREATE_ALWAYS, never opens what is there: a
+        // hard link planted under the name would carry the bytes elsewhere.
+        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return h;
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    const DWORD error = GetLastError();
+    name.clear();
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
 Outcome OutputFile::Create(const std::wstring& target) {
     Discard();
-    static std::atomic<unsigned> counter{0};
     target_ = target;
-    temp_ =
-        target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-    HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        Outcome failed = Failure(L"Súbor sa nedá vytvoriť: ", target, GetLastError());
-        temp_.clear();
-        return failed;
-    }
+    HANDLE h = CreateTemporary(target, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, temp_);
+    if (h == INVALID_HANDLE_VALUE)
+        return Failure(L"Súbor sa nedá vytvoriť: ", target, GetLastError());
     handle_ = reinterpret_cast<intptr_t>(h);
     return {};
 }

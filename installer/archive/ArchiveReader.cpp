@@ -16,6 +16,24 @@ uint32_t ItemAttributes(const zip::Entry& e) {
     return e.isFolder ? attributes | faDirectory : attributes;
 }
 
+// What a central directory holds, as ArchiveSurvey gives it.
+ArchiveSurvey SurveyDirectory(const zip::Directory& directory) {
+    ArchiveSurvey survey;
+    std::vector<std::wstring> parts;
+    for (const zip::Entry& e : directory.entries) {
+        if (Outcome problem = EntryProblem(e, parts); !problem.Ok()) {
+            if (!survey.problem) survey.problem = e.name + L": " + problem.Error();
+            continue;
+        }
+        std::wstring path = JoinPath(L"", parts, parts.size());
+        (e.isFolder ? survey.folders : survey.files).push_back(std::move(path));
+        if (e.isFolder) continue;
+        survey.fileBytes.push_back(e.uncompressedSize);
+        survey.totalBytes += e.uncompressedSize;
+    }
+    return survey;
+}
+
 }  // namespace
 
 ArchiveError::ArchiveError(std::wstring message)
@@ -84,24 +102,16 @@ void ArchiveReader::ExtractFiles() {
     ExtractionPool(*this, s.input, s.directory, s.canceled).Run();
 }
 
+ArchiveSurvey ArchiveReader::Survey() const {
+    if (!state_) throw ArchiveError(L"Archív nie je otvorený");
+    return SurveyDirectory(state_->directory);
+}
+
 ArchiveSurvey SurveyArchive(const std::wstring& archive) {
     files::InputFile input;
     zip::Directory directory;
     OpenDirectory(archive, input, directory);
-    ArchiveSurvey survey;
-    std::vector<std::wstring> parts;
-    for (const zip::Entry& e : directory.entries) {
-        if (Outcome problem = EntryProblem(e, parts); !problem.Ok()) {
-            if (!survey.problem) survey.problem = e.name + L": " + problem.Error();
-            continue;
-        }
-        std::wstring path = JoinPath(L"", parts, parts.size());
-        (e.isFolder ? survey.folders : survey.files).push_back(std::move(path));
-        if (e.isFolder) continue;
-        survey.fileBytes.push_back(e.uncompressedSize);
-        survey.totalBytes += e.uncompressedSize;
-    }
-    return survey;
+    return SurveyDirectory(directory);
 }
 
 }  // namespace archive

@@ -48,6 +48,8 @@ struct TZFArchiveItem {
     uint32_t CRC = 0;
 };
 
+struct ArchiveSurvey;
+
 class ArchiveReader {
 public:
     ArchiveReader();
@@ -90,6 +92,11 @@ public:
     // normally when cancelled or aborted; the entries in hand are finished
     // first, so no temporary file is left.
     void ExtractFiles();
+
+    // What the open archive holds, as SurveyArchive gives it, from the very
+    // central directory and file that ExtractFiles reads: a survey taken
+    // here is of what is extracted, whatever took the archive's name since.
+    ArchiveSurvey Survey() const;
 
     void CloseArchive();
 

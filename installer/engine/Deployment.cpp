@@ -161,9 +161,13 @@ std::vector<std::wstring> ForeignFiles(const std::wstring& serverDir,
     return found;
 }
 
-archive::ArchiveSurvey SurveyKit() {
+// Opens the kit in `zip`, which the extraction then reads: what is
+// extracted is what was checked, whatever takes the kit's name meanwhile.
+archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip) {
     try {
-        return archive::SurveyArchive(outside::kKitArchive);
+        zip.FileName = outside::kKitArchive;
+        zip.OpenArchive();
+        return zip.Survey();
     } catch (const archive::ArchiveError&) {
         throw platform::Error(kOpenError + std::wstring(outside::kKitArchive));
     }
@@ -179,7 +183,7 @@ public:
             ui_.ReportFailure(kNoRights);
             return false;
         }
-        const archive::ArchiveSurvey kit = SurveyKit();
+        const archive::ArchiveSurvey kit = SurveyKit(zip_);
         if (const std::optional<std::wstring> refused = CheckKit(kit, run_.m_szFBDir)) {
             ui_.ReportFailure(*refused);
             return false;
@@ -296,9 +300,8 @@ private:
     // The kit into the server folder but for the files kept; errors of the
     // reader are raised, and so is the first entry that ended the extraction.
     void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
-        archive::ArchiveReader zip;
+        archive::ArchiveReader& zip = zip_;
         KitExtraction extraction(run_.state.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
-        zip.FileName = outside::kKitArchive;
         zip.BaseDir = run_.m_szFBDir;
         zip.FileMasks.push_back(L"*.*");
         zip.SkippedFiles = kept;
@@ -310,7 +313,6 @@ private:
                                                  archive::TZFProcessFileFailureAction& action) {
             extraction.OnFileFailure(name, error, action);
         };
-        zip.OpenArchive();
         try {
             ExtractionScope running(ui_);
             zip.ExtractFiles();
@@ -325,6 +327,7 @@ private:
     Installation& run_;
     InstallerUi& ui_;
     Transaction tx_;
+    archive::ArchiveReader zip_;  // the kit, open from its survey to the extraction's end
     // What the setup log says of a server folder that users could write.
     std::optional<std::wstring> openFolderNote_;
 };

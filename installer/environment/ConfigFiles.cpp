@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/ArchiveFiles.h"
 #include "environment/ConfText.h"
+#include "environment/ProfileText.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -97,14 +99,13 @@ std::wstring ReadIniData(const std::wstring& iniPath, const wchar_t* key) {
 // Writes bytes to a new temporary file beside target and moves it into
 // target's place; on any failure the temporary file goes and target stays.
 void ReplaceFileContent(const std::wstring& target, const std::string& bytes, DWORD attributes) {
-    // Named after the target, as the archive reader names its own, so that
-    // a run cut short leaves nothing a later run could not find and remove.
-    const std::wstring name = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-cf";
-    const wchar_t* temp = name.c_str();
+    // Named as the archive reader names its own, so that a run cut short
+    // leaves nothing a later run could not find and remove.
+    std::wstring name;
     DWORD error = ERROR_SUCCESS;
     {
-        UniqueKernelHandle file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueKernelHandle file(
+            archive::files::CreateTemporary(target, FILE_ATTRIBUTE_NORMAL, name));
         DWORD done = 0;
         if (!file ||
             (!bytes.empty() &&
@@ -113,11 +114,12 @@ void ReplaceFileContent(const std::wstring& target, const std::string& bytes, DW
             !FlushFileBuffers(file.get()))
             error = GetLastError();
     }
-    if (error == ERROR_SUCCESS &&
-        !MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (error == ERROR_SUCCESS && !MoveFileExW(name.c_str(), target.c_str(),
+                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
     if (error != ERROR_SUCCESS) {
-        DeleteFileW(temp);
+        // Only a file this run made: a name that was taken is someone else's.
+        if (!name.empty()) DeleteFileW(name.c_str());
         throw platform::SystemError(error);
     }
     SetFileAttributesW(target.c_str(), attributes);
@@ -145,15 +147,13 @@ std::wstring ReadFBServer(const std::wstring& iniPath) {
 
 SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
                           const std::wstring& serverExe, const std::wstring& modeCode) {
-    const std::pair<const wchar_t*, const std::wstring*> values[] = {
-        {outside::kIniPort, &port}, {outside::kIniServer, &serverExe}, {outside::kIniMode, &modeCode}};
-    // The profile functions follow a link: data.ini must be none.
-    return ChangeSharedFileByName(iniPath, [&] {
-        for (const auto& [key, value] : values)
-            if (!WritePrivateProfileStringW(outside::kIniSection, key, value->c_str(),
-                                            iniPath.c_str()))
-                return false;
-        return true;
+    // Read and written through the one handle that was checked: the profile
+    // functions would open the file by its name once for every key.
+    return EditSharedFile(iniPath, [&](const std::string& bytes) {
+        return SetProfileValues(bytes, outside::kIniSection,
+                                {{outside::kIniPort, port},
+                                 {outside::kIniServer, serverExe},
+                                 {outside::kIniMode, modeCode}});
     });
 }
 

@@ -1,6 +1,7 @@
 // The two configuration files the installer reads and edits but does not
 // own: the server's firebird.conf (ANSI text, looked at line by line) and the
-// application's data.ini (through the Windows profile functions).
+// application's data.ini (read through the Windows profile functions,
+// written as they would write it).
 // Missing files give empty text (readers) or no change (SetConfValue).
 #pragma once
 
@@ -29,9 +30,10 @@ std::wstring ReadFBType(const std::wstring& iniPath);
 // file or the key is missing.
 std::wstring ReadFBServer(const std::wstring& iniPath);
 
-// Writes "PORT", "FBSERVER" and "FBTYPE" of section "DATA". data.ini lies
-// in the application's folder, which users write: one that is a link stays
-// as it is (kLinkLeft).
+// Writes "PORT", "FBSERVER" and "FBTYPE" of section "DATA" (SetProfileValues),
+// creating data.ini when it is missing. data.ini lies in the application's
+// folder, which users write: it is read and rewritten in place through one
+// handle (EditSharedFile), and one that is a link stays as it is (kLinkLeft).
 SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
                           const std::wstring& serverExe, const std::wstring& modeCode);
 

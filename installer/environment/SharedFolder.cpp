@@ -1,6 +1,8 @@
 #include "environment/SharedFolder.h"
 
+#include <cstdint>
 #include <cwctype>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -41,9 +43,10 @@ size_t RootLength(const std::wstring& path) {
 }
 
 // The folders on the way to a file, from the one below the root down to
-// the file's own, each opened as the entry itself and held without delete
-// sharing: while they are held none can be renamed, removed or replaced by
-// a link (nor can a folder above them be renamed).
+// the file's own, each opened as the entry itself and held with read
+// sharing only: while they are held none can be renamed, removed or
+// replaced by a link (nor can a folder above them be renamed), and none can
+// be made a mount point, which takes a handle with write access.
 class HeldFolders {
 public:
     explicit HeldFolders(const std::wstring& fullPath) {
@@ -54,11 +57,13 @@ public:
         }
         for (size_t end = fullPath.find(L'\\', root); end != std::wstring::npos;
              end = fullPath.find(L'\\', end + 1)) {
-            // Listing access takes part in sharing, so the missing delete
-            // sharing keeps others from renaming the folder.
+            // Listing access takes part in sharing, so the missing write
+            // and delete sharing keeps others from opening the folder to
+            // set reparse data or to rename it. Entries are still created
+            // in it: that opens the entry, not the folder.
             platform::UniqueKernelHandle folder = platform::OpenEntry(
                 fullPath.substr(0, end), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+                FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
             if (!folder) return;
             folders_.push_back(std::move(folder));
         }
@@ -115,6 +120,46 @@ bool CopyContent(HANDLE from, HANDLE to) {
     FILETIME lastWrite;
     return GetFileTime(from, nullptr, nullptr, &lastWrite) &&
            SetFileTime(to, nullptr, nullptr, &lastWrite);
+}
+
+// The whole file, read through the handle that was checked. The files
+// edited there are small profile files; a huge one is refused.
+bool ReadWhole(HANDLE file, std::string& bytes) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size)) return false;
+    if (size.QuadPart > 16 * 1024 * 1024) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    bytes.resize(size_t(size.QuadPart));
+    DWORD got = 0;
+    return bytes.empty() || (ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr) &&
+                             got == bytes.size());
+}
+
+bool SetLength(HANDLE file, uint64_t length) {
+    LARGE_INTEGER at{};
+    at.QuadPart = LONGLONG(length);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+// `bytes` replace the file's `oldLength` bytes in place. A longer file is
+// grown first, which takes the drive's space before any byte changes, so a
+// full drive leaves the old content; only a power cut during the one write
+// can leave it half new.
+bool Rewrite(HANDLE file, size_t oldLength, const std::string& bytes) {
+    if (bytes.size() > oldLength && !SetLength(file, bytes.size())) {
+        const DWORD error = GetLastError();
+        SetLength(file, oldLength);
+        SetLastError(error);
+        return false;
+    }
+    DWORD written = 0;
+    return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
+           (bytes.empty() ||
+            (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+             written == bytes.size())) &&
+           SetEndOfFile(file) && FlushFileBuffers(file);
 }
 
 }  // namespace
@@ -177,17 +222,14 @@ SharedChange DeleteSharedFile(const std::wstring& path) {
     return platform::DeleteEntry(full) ? SharedChange::kDone : Failure();
 }
 
-SharedChange ChangeSharedFileByName(const std::wstring& path, const std::function<bool()>& change) {
-    const std::wstring full = FullPath(path);
-    const HeldFolders folders(full);
-    if (!folders.Held()) return Failure();
-    {
-        // Looked at and let go: `change` opens the file in its own way.
-        platform::UniqueKernelHandle file = OpenFile(
-            full, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
-        if (!file && GetLastError() != ERROR_FILE_NOT_FOUND) return Failure();
-    }
-    return change() ? SharedChange::kDone : SharedChange::kFailed;
+SharedChange EditSharedFile(const std::wstring& path,
+                            const std::function<std::string(const std::string&)>& edit) {
+    platform::UniqueKernelHandle file =
+        OpenSharedFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
+    if (!file) return Failure();
+    std::string old;
+    if (!ReadWhole(file.get(), old)) return SharedChange::kFailed;
+    return Rewrite(file.get(), old.size(), edit(old)) ? SharedChange::kDone : SharedChange::kFailed;
 }
 
 }  // namespace environment

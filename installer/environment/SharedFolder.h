@@ -58,10 +58,12 @@ SharedChange CopySharedFile(const std::wstring& from, const std::wstring& to,
 // deleted, and so does one below a folder that is not there.
 SharedChange DeleteSharedFile(const std::wstring& path);
 
-// Runs `change`, which writes the file by its name (the profile functions
-// follow links), only when the file is no link; its folders stay held
-// meanwhile. A missing file is left for `change` to create. kFailed when
-// `change` returns false.
-SharedChange ChangeSharedFileByName(const std::wstring& path, const std::function<bool()>& change);
+// Rewrites the file through the one handle that OpenSharedFile opened and
+// checked: `edit` gets its bytes (none for a file that is created) and
+// gives the whole new content, which replaces them in place and is flushed.
+// Nothing that takes the file's name meanwhile (a link, a further name) is
+// written. The file stays open without write or delete sharing throughout.
+SharedChange EditSharedFile(const std::wstring& path,
+                            const std::function<std::string(const std::string&)>& edit);
 
 }  // namespace environment

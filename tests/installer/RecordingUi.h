@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ public:
     engine::WaitResult wait;  // WaitForApplication's answer
     bool cancel = false;      // CancelRequested's answer
     int32_t advanced = 0;     // AdvanceProgress's units, summed
+    // Run by ExtendProgress: the deployment's, after the kit's check and
+    // before its extraction.
+    std::function<void()> onExtendProgress;
 
     // A question only a person is asked is recorded as "ConfirmAttended".
     bool Confirm(const std::wstring& q, Asked asked) override {
@@ -35,6 +39,7 @@ public:
     void ShowProgressPage() override { Note(L"ShowProgressPage"); }
     void ExtendProgress(int32_t, const std::wstring& status) override {
         Note(L"ExtendProgress", status);
+        if (onExtendProgress) onExtendProgress();
     }
     void AdvanceProgress(int32_t units) override { advanced += units; }
     void KeepResponsive() override {}

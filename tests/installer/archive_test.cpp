@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ZipBuilder.h"
+#include "archive/ArchiveFiles.h"
 #include "archive/ArchiveReader.h"
 #include "archive/ArchiveText.h"
 
@@ -190,6 +191,20 @@ TEST_F(ArchiveTest, ReadOnlyTargetIsOverwritten) {
     Extract(ZipBuilder().File("bin/fbclient.dll", "new").Build());
     EXPECT_TRUE(failures_.empty());
     EXPECT_EQ("new", ReadFile(Out("bin/fbclient.dll")));
+}
+
+// Whatever lies under a temporary file's name is never opened: a file (or
+// a link) someone put there stays as it was, and the entry lands all the same.
+TEST_F(ArchiveTest, FilePlantedUnderTheNextTemporaryNameStays) {
+    const std::wstring used = archive::files::TemporaryName(Out("a.txt").wstring());
+    const size_t dash = used.rfind(L'-');
+    const fs::path next =
+        used.substr(0, dash + 1) + std::to_wstring(std::stoul(used.substr(dash + 1)) + 1);
+    WriteFile(next, "planted");
+    Extract(ZipBuilder().File("a.txt", "new").Build());
+    EXPECT_TRUE(failures_.empty());
+    EXPECT_EQ("new", ReadFile(Out("a.txt")));
+    EXPECT_EQ("planted", ReadFile(next));
 }
 
 TEST_F(ArchiveTest, StoredAttributesAreSetOnExtractedFiles) {

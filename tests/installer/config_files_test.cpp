@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "WinTestSupport.h"
+#include "archive/ArchiveFiles.h"
 #include "environment/ConfigFiles.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
@@ -17,6 +20,8 @@ using environment::ReadConfPort;
 using environment::ReadFBPort;
 using environment::ReadFBType;
 using environment::SetConfValue;
+using environment::SharedChange;
+using environment::WriteDataIni;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
@@ -25,8 +30,17 @@ const std::string kKitConf =
     "#######\r\n#\r\n#UdfAccess = None\r\n#\r\n#DataTypeCompatibility =\r\n#\r\n"
     "#RemoteServicePort = 3050\r\n#\r\n#ServerMode = Super\r\n";
 
+const std::wstring kServer = L"C:\\spusti\u0165\\firebird.exe";
+
+std::string Utf16(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) bytes += {char(c & 0xFF), char(c >> 8)};
+    return bytes;
+}
+
 class ConfigFilesTest : public ::testing::Test {
 protected:
+    SharedChange WriteIni() { return WriteDataIni(ini_, L"3050", kServer, L"SS"); }
     std::wstring Conf(const std::string& bytes) {
         WriteBytes(conf_, bytes);
         return conf_;
@@ -150,6 +164,20 @@ TEST_F(ConfigFilesTest, LockedConfRaisesAndStaysAsItWas) {
     EXPECT_EQ(0, OtherFiles());
 }
 
+// Files someone put under every name the temporary file may take are not
+// opened: the change fails and nothing is touched.
+TEST_F(ConfigFilesTest, TemporaryNamesAllTakenRaiseAndTouchNothing) {
+    Conf(kKitConf);
+    const std::wstring used = archive::files::TemporaryName(conf_);
+    const size_t dash = used.rfind(L'-'), serial = std::stoul(used.substr(dash + 1));
+    for (int i = 1; i <= archive::files::kTemporaryNames; ++i)
+        ASSERT_TRUE(WriteBytes(used.substr(0, dash + 1) + std::to_wstring(serial + i), "planted"));
+    EXPECT_THROW(SetConfValue(conf_, outside::kConfPortKey, L"50064"), platform::SystemError);
+    EXPECT_EQ(kKitConf, ReadBytes(conf_));
+    EXPECT_EQ("planted", ReadBytes(used.substr(0, dash + 1) + std::to_wstring(serial + 1)));
+    EXPECT_EQ(archive::files::kTemporaryNames, OtherFiles());
+}
+
 TEST_F(ConfigFilesTest, AttributesOfTheConfAreKept) {
     Conf(kKitConf);
     SetFileAttributesW(conf_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
@@ -171,6 +199,75 @@ TEST_F(ConfigFilesTest, SettingsAreCarriedFromTheOldFileItselfOnly) {
     ASSERT_TRUE(CreateHardLinkW(linked.c_str(), old.c_str(), nullptr));
     EXPECT_THROW(environment::CarryConfSettings(conf_, linked), platform::Error);
     EXPECT_EQ(kKitConf, ReadBytes(conf_));
+}
+
+// ---- data.ini ---------------------------------------------------------------------------
+
+// What the application and its users keep in data.ini stays byte for byte;
+// the keys come out as the profile functions read them.
+TEST_F(ConfigFilesTest, DataIniGetsTheKeysAndKeepsEverythingElse) {
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    const std::string added = "FBSERVER=C:\\spusti\x9d\\firebird.exe\r\nFBTYPE=SS\r\n";
+    EXPECT_EQ("[DATA]\r\nPORT=3050\r\n" + added, ReadBytes(ini_));
+
+    Ini("; pozn\x9d\r\n[Other]\r\nPORT = 1\r\n\r\n[data]\r\n port = 1 "
+        "\r\nX=y\r\n\r\n[Tail]\r\nB=2");
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ("; pozn\x9d\r\n[Other]\r\nPORT = 1\r\n\r\n[data]\r\nport=3050\r\nX=y\r\n" + added +
+                  "\r\n[Tail]\r\nB=2",
+              ReadBytes(ini_));
+    EXPECT_EQ(kServer, environment::ReadFBServer(ini_));
+
+    Ini("[Other]\nA=1");
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ("[Other]\nA=1\r\n[DATA]\r\nPORT=3050\r\n" + added, ReadBytes(ini_));
+}
+
+TEST_F(ConfigFilesTest, DataIniKeepsItsUnicodeEncoding) {
+    Ini(Utf16(L"[DATA]\r\nPORT=1\r\n"));
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ(Utf16(L"[DATA]\r\nPORT=3050\r\nFBSERVER=" + kServer + L"\r\nFBTYPE=SS\r\n"),
+              ReadBytes(ini_));
+    EXPECT_EQ(kServer, environment::ReadFBServer(ini_));
+
+    Ini("\xEF\xBB\xBF[DATA]\r\n");
+    EXPECT_EQ(SharedChange::kDone, WriteIni());
+    EXPECT_EQ(
+        "\xEF\xBB\xBF[DATA]\r\nPORT=3050\r\nFBSERVER=C:\\spusti\xC5\xA5\\firebird.exe\r\nFBTYPE="
+        "SS\r\n",
+        ReadBytes(ini_));
+}
+
+// Every user writes the folder: data.ini may become a further name of
+// another file at any moment, also between the installer's look at it and
+// its writing. The other file is never written.
+TEST_F(ConfigFilesTest, DataIniSwappedForALinkMeanwhileIsNotWrittenThrough) {
+    TempDir elsewhere(L"elsewhere");
+    const std::wstring victim = elsewhere / L"victim.ini";
+    ASSERT_TRUE(WriteBytes(victim, "[DATA]\r\nPORT=1\r\n"));
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        while (!done) {
+            DeleteFileW(ini_.c_str());
+            CreateHardLinkW(ini_.c_str(), victim.c_str(), nullptr);
+            DeleteFileW(ini_.c_str());
+            HANDLE plain =
+                CreateFileW(ini_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            if (plain != INVALID_HANDLE_VALUE) CloseHandle(plain);
+        }
+    });
+    int written = 0, left = 0;
+    // Until the writes met both a plain file and the link often enough.
+    for (int i = 0; i < 5000 && (written < 20 || left < 20); ++i) {
+        const SharedChange change = WriteIni();
+        written += change == SharedChange::kDone;
+        left += change == SharedChange::kLinkLeft;
+    }
+    done = true;
+    user.join();
+    EXPECT_EQ("[DATA]\r\nPORT=1\r\n", ReadBytes(victim));
+    EXPECT_GT(written, 0);
+    EXPECT_GT(left, 0);
 }
 
 }  // namespace

@@ -97,8 +97,9 @@ struct RefusedKit {
 
 class RefusedKitTest : public DeploymentTest, public ::testing::WithParamInterface<RefusedKit> {};
 
-TEST_P(RefusedKitTest, ChangesNothing) {
-    InstallEarlierServer(Port(7), L"SS", true);
+// The stand-in kit from its files extracted in `folder`, without the entry
+// named as `odd`, and with `odd` when it has data.
+std::string KitWith(const std::wstring& folder, const ziptest::ZipItem& odd) {
     archive::ArchiveReader kit;
     kit.FileName = KitArchive();
     kit.OpenArchive();
@@ -108,10 +109,15 @@ TEST_P(RefusedKitTest, ChangesNothing) {
          more = kit.FindNext(item)) {
         std::string name = ToUtf8(item.FileName);
         std::replace(name.begin(), name.end(), '\\', '/');
-        if (name != GetParam().odd.name) zip.File(name, ReadBytes(fb_ + item.FileName));
+        if (name != odd.name) zip.File(name, ReadBytes(folder + item.FileName));
     }
-    if (!GetParam().odd.data.empty()) zip.Add(GetParam().odd);
-    ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, zip.Build()));
+    if (!odd.data.empty()) zip.Add(odd);
+    return zip.Build();
+}
+
+TEST_P(RefusedKitTest, ChangesNothing) {
+    InstallEarlierServer(Port(7), L"SS", true);
+    ASSERT_TRUE(WriteBytes(work_ / outside::kKitArchive, KitWith(fb_, GetParam().odd)));
     const std::string server = ReadBytes(fb_ + L"firebird.exe");
 
     ui_.answers = {true};  // overwrite the installed server
@@ -162,6 +168,22 @@ TEST_F(DeploymentTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     EXPECT_TRUE(FirewallCalls().empty());
     EXPECT_EQ("old client", ReadBytes(exe_ + L"gds32.dll"));
     EXPECT_FALSE(Exists(places_.JournalPath()));
+}
+
+// The extraction reads the file that was checked: a kit put in its place
+// meanwhile, which the journal knows nothing of, is not extracted. (Held
+// open, the checked kit cannot even be replaced.)
+TEST_F(DeploymentTest, KitReplacedAfterItsCheckIsNotTheOneExtracted) {
+    TempDir other(L"other");
+    ExtractKitInto(other.Path());
+    ASSERT_TRUE(WriteBytes(other / L"kit.zip", KitWith(other.Path(), Item("doc/planted.txt"))));
+    ui_.onExtendProgress = [&] {
+        MoveFileExW((other / L"kit.zip").c_str(), (work_ / outside::kKitArchive).c_str(),
+                    MOVEFILE_REPLACE_EXISTING);
+    };
+    EXPECT_EQ(Outcome::kFinished, Install(Port(2)));
+    EXPECT_EQ(ReadBytes(other / L"firebird.exe"), ReadBytes(fb_ + L"firebird.exe"));
+    EXPECT_FALSE(Exists(fb_ + L"doc\\planted.txt"));
 }
 
 // ---- The legacy 2.5 server ---------------------------------------------------------------
