@@ -244,7 +244,7 @@ private:
         ExtractKit(requiredBytes, kept.files);
         if (ui_.CancelRequested()) return false;
         if (trust.trusted) CarryOldSettings();
-        if (!SetupService(run_)) return false;
+        SetupService(run_);
         tx_.Commit();
         return true;
     }

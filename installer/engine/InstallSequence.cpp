@@ -143,20 +143,15 @@ private:
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return true;
         Transaction tx(run_.state.m_Journal);
-        bool moved = false;
-        std::optional<std::wstring> failure;
         try {
             tx.Begin(HeaderFor(run_, /*installsServer=*/false));
             HoldServerPath(run_);
             // The tool runs, and registers the server to run as LocalSystem.
             ServerPrograms programs;
             programs.Take(run_, {outside::kServiceTool, outside::kServerExe});
-            moved = MoveKeptServer(portChanged, conf, ini);
+            MoveKeptServer(portChanged, conf, ini);
         } catch (...) {
-            failure = CurrentErrorText();
-        }
-        if (!moved) {
-            RollBackAndReport(run_.state.m_Journal, ui_, failure);
+            RollBackAndReport(run_.state.m_Journal, ui_, CurrentErrorText());
             return false;
         }
         tx.Commit();
@@ -164,8 +159,7 @@ private:
         return true;
     }
 
-    // SetupService's answer: false on a Windows without services.
-    bool MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
+    void MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
         // The instance runs on the port its firebird.conf sets, whatever
         // data.ini says; left registered it would start beside the new one.
         const std::wstring old =
@@ -176,7 +170,7 @@ private:
         // reverse, so the file is back before the old instance starts again.
         if (EntryExists(conf)) Transaction(run_.state.m_Journal).SavingCopy(conf);
         if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
-        return SetupService(run_);
+        SetupService(run_);
     }
 
     std::wstring ModeCode() const { return run_.mode ? run_.mode->iniCode : L""; }

@@ -31,10 +31,10 @@ SequenceOutcome RunInstallSequence(Installation& run, InstallerUi& ui);
 bool InstallServer(Installation& run, InstallerUi& ui);
 // The settings of firebird.conf for the plan's mode and m_szFBPort, then
 // the instance for m_szFBPort registered and started, each step journalled.
-// True when the instance runs; false, with nothing done, on a Windows that
-// has no services (m_bIsNT false). Raises platform::Error saying why the
-// instance could not be set up.
-bool SetupService(Installation& run);
+// Raises platform::Error saying why the instance could not be set up, also
+// on a Windows that has no services (m_bIsNT false): the server would not
+// run, which is a failure, not a cancel.
+void SetupService(Installation& run);
 // Stops and unregisters the instance of `port`, journalled first. Raises
 // platform::Error when the instance is still there afterwards.
 void RemoveService(Installation& run, const std::wstring& port);

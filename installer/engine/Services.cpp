@@ -51,8 +51,10 @@ DWORD FindInstance(const Installation& run, const std::wstring& port) {
     return environment::FindFBService(InstanceName(run.m_szFBDir, port));
 }
 
-bool SetupService(Installation& run) {
-    if (!run.m_bIsNT) return false;
+void SetupService(Installation& run) {
+    if (!run.m_bIsNT)
+        throw platform::Error(L"Tento systém Windows nemá služby, a preto sa Firebird SQL server "
+                              L"nedá zaregistrovať ako služba.");
     if (FindInstance(run, run.m_szFBPort) != 0) RemoveService(run, run.m_szFBPort);
     if (!environment::IsFBInstalled(run.m_szFBDir))
         throw platform::Error(L"V priečinku " + run.m_szFBDir + L" chýba " + outside::kServerExe +
@@ -73,7 +75,6 @@ bool SetupService(Installation& run) {
         throw platform::Error(ToolFailure(start, result));
     if (!environment::WaitUntilRunning(outside::kServiceNamePrefix + instance))
         throw platform::Error(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
-    return true;
 }
 
 void RemoveService(Installation& run, const std::wstring& port) {

@@ -20,8 +20,9 @@ protected:
 
     // "Dokončiť" with the server to install, or with the one in fb_ kept.
     Outcome Run(bool installServer, const std::wstring& port,
-                const outside::ServerMode& mode = outside::kModeSuper) {
+                const outside::ServerMode& mode = outside::kModeSuper, bool services = true) {
         engine::Plan plan;
+        plan.m_bIsNT = services;
         plan.installServer = installServer;
         plan.m_szAppDir = plan.shownAppDir = app_;
         plan.m_szFBDir = fb_;

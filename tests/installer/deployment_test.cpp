@@ -170,6 +170,16 @@ TEST_F(DeploymentTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     EXPECT_FALSE(Exists(places_.JournalPath()));
 }
 
+// A server that cannot be registered is a failure that says why, not a
+// cancel: the "interrupted" sentence would tell the user nothing went wrong.
+TEST_F(DeploymentTest, NoServicesIsAFailureNotACancel) {
+    EXPECT_EQ(Outcome::kEnded, Run(true, Port(3), outside::kModeSuper, /*services=*/false).kind);
+    ASSERT_EQ(1u, ui_.Said().size());
+    EXPECT_EQ(0u, ui_.Said()[0].rfind(L"ReportFailure: " + std::wstring(engine::kNothingLeft), 0))
+        << testsupport::ToUtf8(ui_.Said()[0]);
+    EXPECT_FALSE(Exists(root_ / L"firebird")) << "rolled back";
+}
+
 // The extraction reads the file that was checked: a kit put in its place
 // meanwhile, which the journal knows nothing of, is not extracted. (Held
 // open, the checked kit cannot even be replaced.)
