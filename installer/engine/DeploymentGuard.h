@@ -1,7 +1,13 @@
-// One deployment at a time on a machine: a named mutex that a run takes
-// before it touches the server, the journal or the application's markers
-// and holds until its process ends. A second run finds it taken and ends
-// without changing anything.
+// One deployment at a time on a machine: a file in the journal's folder
+// that a run holds open without sharing before it touches the server, the
+// journal or the application's markers, and until its process ends. A
+// second run cannot open it and ends without changing anything.
+//
+// The folder is made for SYSTEM and administrators only, so no standard
+// user can make or hold the file first and keep installations from
+// running, as any user could with a named kernel object. A run killed or
+// cut off by a power loss holds the file no longer: the next run takes it
+// over and settles that run's journal.
 #pragma once
 
 #include <string>
@@ -10,36 +16,31 @@
 
 namespace engine {
 
-// In the Global namespace, so that runs in every session (a startup script
-// as SYSTEM, an administrator at the desktop, a remote shell) see the same
-// one. Creating a Global object needs SeCreateGlobalPrivilege, which a
-// standard user in an interactive session lacks: such a user cannot create
-// it first and so keep installations from running.
-inline constexpr wchar_t kDeploymentMutexName[] = L"Global\\Velmora.Istrel.Deployment";
-// Who may open it: SYSTEM and the administrators only, so no standard user
-// can hold it open either.
-inline constexpr wchar_t kDeploymentMutexSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+inline constexpr wchar_t kGuardFileName[] = L"deployment.lock";
 
 class DeploymentGuard {
 public:
-    // The mutex of that name (kDeploymentMutexName on a PC).
-    explicit DeploymentGuard(std::wstring name) : name_(std::move(name)) {}
+    // The guard's file in the journal's folder `journalDir`.
+    explicit DeploymentGuard(const std::wstring& journalDir);
     DeploymentGuard(const DeploymentGuard&) = delete;
     DeploymentGuard& operator=(const DeploymentGuard&) = delete;
-    ~DeploymentGuard();  // gives the mutex back when held
+    ~DeploymentGuard() { Release(); }
 
-    // Takes the mutex without waiting: true when this run holds it now, also
-    // when its last holder ended without giving it back (a run killed or cut
-    // off by a power loss: its journal is for this run to settle). False,
-    // holding nothing, while another run holds it. Raises
-    // platform::SystemError when the mutex cannot be made at all.
+    // Takes the guard without waiting: true when this run holds it now;
+    // false, holding nothing, while another run holds it. Raises
+    // platform::Error with the sentence for the user when it cannot be
+    // made: the journal's folder cannot be made or is not the
+    // administrators', or the file is a link.
     bool Take();
-    bool Held() const { return held_; }
+    bool Held() const { return bool(file_); }
+    // When held, deletes the file, and the journal's folders when that
+    // leaves them empty. A process that ends without its destructors gives
+    // the guard back so first.
+    void Release();
 
 private:
-    const std::wstring name_;
-    platform::UniqueKernelHandle mutex_;
-    bool held_ = false;
+    const std::wstring path_;
+    platform::UniqueKernelHandle file_;
 };
 
 }  // namespace engine

@@ -33,7 +33,7 @@ std::wstring ShellProgramFiles() {
 
 Places Places::OfThisPc() {
     return {outside::kAppKey, platform::WithDelimiter(ShellProgramFiles()) + kJournalFolder,
-            environment::GetProgramFilesDir().value_or(L""), kDeploymentMutexName};
+            environment::GetProgramFilesDir().value_or(L"")};
 }
 
 std::wstring Places::JournalPath() const {
@@ -48,7 +48,7 @@ RunState::RunState(const Places& where)
     : places(where), m_Journal(where.JournalPath(), {where.LegacyServerDir()}) {}
 
 EngineRun::EngineRun(const Places& places, InstallerUi& ui)
-    : ui_(ui), guard_(places.guardName), state_(places) {}
+    : ui_(ui), guard_(places.journalDir), state_(places) {}
 
 SequenceOutcome EngineRun::Install(const Plan& plan) {
     Installation run(plan, state_);

@@ -39,13 +39,10 @@ struct Places {
     // The application's key under HKEY_LOCAL_MACHINE (its value BaseDir).
     std::wstring appKey;
     // The folder of the deployment's journal, made for SYSTEM and
-    // administrators only.
+    // administrators only; the deployment guard's file lies there too.
     std::wstring journalDir;
     // The 64-bit Program Files folder, where the legacy server lies.
     std::wstring programFilesDir;
-    // The name of the mutex that lets one deployment run at a time
-    // (DeploymentGuard).
-    std::wstring guardName;
 
     static Places OfThisPc();
     std::wstring JournalPath() const;
@@ -109,8 +106,12 @@ public:
     EngineRun& operator=(const EngineRun&) = delete;
 
     // Takes the deployment guard (DeploymentGuard::Take): false while
-    // another run holds it. Until then the journal is not touched.
+    // another run holds it; raises platform::Error when it cannot be made.
+    // Until then the journal is not touched.
     bool TakeGuard() { return guard_.Take(); }
+    // Gives the guard back before the process ends without its destructors;
+    // nothing of the run may follow.
+    void GiveBackGuard() { guard_.Release(); }
 
     // The install sequence for `plan`. Raised errors leave it where they
     // happen; the caller shows them.
@@ -145,6 +146,8 @@ private:
     void DeleteMarker(const std::wstring& marker);
 
     InstallerUi& ui_;
+    // Declared before the journal, so given back after it is closed: its
+    // folders can go then.
     DeploymentGuard guard_;
     RunState state_;
 };

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <optional>
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -98,6 +97,24 @@ std::wstring UnsettledText(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::optional<std::wstring> MakeJournalFolders(const std::wstring& path) {
+    const std::wstring folder = FolderOf(path);
+    if (!platform::EntryExists(folder) &&
+        !platform::CreateProtectedFolder(folder, platform::Protection::kAdministratorsOnly))
+        return L"priečinok " + folder + L" nie je možné vytvoriť: " +
+               platform::SystemErrorText(GetLastError());
+    return UnsafeFolder(path);
+}
+
+void RemoveJournalFolders(const std::wstring& path) {
+    std::wstring folder = FolderOf(path);
+    for (int level = 0; level < kOwnLevels && folder.size() > 3; ++level) {
+        folder.pop_back();
+        if (!RemoveDirectoryW(folder.c_str())) return;
+        folder = FolderOf(folder);
+    }
+}
 
 Journal::Journal(std::wstring path, journal::Limits limits)
     : path_(std::move(path)), limits_(std::move(limits)), checker_(limits_) {}
@@ -194,13 +211,9 @@ void Journal::Remove() {
     if (!DeleteFileW(path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
         GetLastError() != ERROR_PATH_NOT_FOUND)
         return;
-    // The folders go only when empty: a journal set aside stays.
-    std::wstring folder = FolderOf(path_);
-    for (int level = 0; level < kOwnLevels && folder.size() > 3; ++level) {
-        folder.pop_back();
-        if (!RemoveDirectoryW(folder.c_str())) return;
-        folder = FolderOf(folder);
-    }
+    // The folders go only when empty: a journal set aside stays, and so
+    // does the deployment guard's file while a run holds it.
+    RemoveJournalFolders(path_);
 }
 
 void Journal::Hold() {

@@ -9,6 +9,7 @@
 // unused for the administrator.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,15 @@
 #include "platform/UniqueHandle.h"
 
 namespace engine {
+
+// The journal's own folders, the one `path` lies in and its parent. Makes
+// them where missing, for SYSTEM and administrators only, and checks them;
+// an existing one is only checked, never given new rights here: that would
+// hand what someone else left in it to the administrators before a load
+// could see whose it is. Nothing, or why they are not safe to act from.
+std::optional<std::wstring> MakeJournalFolders(const std::wstring& path);
+// Removes them, each only when it is empty.
+void RemoveJournalFolders(const std::wstring& path);
 
 class Journal {
 public:

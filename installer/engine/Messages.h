@@ -23,6 +23,10 @@ inline constexpr wchar_t kEarlierIncomplete[] =
     L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená a jej zmeny sa nepodarilo "
     L"úplne vrátiť; obnova bude pokračovať pri ďalšom spustení inštalácie. Dovtedy sa nová "
     L"inštalácia nezačne.";
+// Followed by why the deployment guard cannot be made.
+inline constexpr wchar_t kGuardRefused[] =
+    L"Inštalácia sa nespustila, pretože nie je možné zabezpečiť, aby na tomto počítači bežala "
+    L"naraz iba jedna inštalácia: ";
 
 // The kit: the progress page's status while it is installed, and why it
 // cannot be used.

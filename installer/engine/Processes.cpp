@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "platform/Paths.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -15,8 +16,9 @@ ProgramResult RunProgram(const std::wstring& commandLine, ProgramWindow window, 
     startup.wShowWindow = window == ProgramWindow::kMinimised ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL;
     PROCESS_INFORMATION info{};
     std::wstring mutableLine = commandLine;  // CreateProcessW may write into it
+    const std::wstring folder = platform::SystemDir();
     if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &info))
+                        nullptr, folder.c_str(), &startup, &info))
         return {ProgramResult::kNotStarted};
     platform::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
     if (wait == ProgramWait::kNo) return {ProgramResult::kStarted};

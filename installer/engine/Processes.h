@@ -28,9 +28,14 @@ struct ProgramResult {
 };
 
 // Starts a command line (the first token names the program) without
-// inheriting handles, with the installer's environment and current
-// directory. Waiting, it blocks until the program ends, at most
-// ProgramTimeLimitMs(); a program still running then is ended.
+// inheriting handles, with the installer's environment, in the system
+// folder. Never in the installer's own, the kit's folder, which users may
+// write and where a program would find files planted for it; nor in the
+// program's own, since a console program's host may keep that folder open
+// a moment after the program ended, and a rollback removes a new server's
+// folder right after its tool failed. Waiting, it blocks until the program
+// ends, at most ProgramTimeLimitMs(); a program still running then is
+// ended.
 ProgramResult RunProgram(const std::wstring& commandLine, ProgramWindow window, ProgramWait wait);
 
 // How long RunProgram waits: five minutes, a hung service tool must not

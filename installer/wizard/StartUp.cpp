@@ -95,9 +95,17 @@ bool TWizard::CheckWindows() {
 
 // Before the first change: the run that holds the guard may be writing the
 // journal that this start-up would otherwise settle. A second run changes
-// nothing and is one to retry, as a postponed one.
+// nothing and is one to retry, as a postponed one. A guard that cannot be
+// made at all is a fault of the journal's folder for an administrator to
+// look at, as with a journal refused for its folder.
 bool TWizard::TakeDeploymentGuard() {
-    if (engine_.TakeGuard()) return true;
+    try {
+        if (engine_.TakeGuard()) return true;
+    } catch (const platform::Error& e) {
+        if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+        StartUpFailed(e.Message(), kExitFailed);
+        return false;
+    }
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
     StartUpFailed(kAnotherRunning, kExitPostponed);
     return false;

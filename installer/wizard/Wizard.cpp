@@ -120,9 +120,11 @@ void TWizard::FormShow() {
 void TWizard::Halt(int32_t code) {
     run_.SetExitCode(code);
     // The rest of the close clean-up is skipped here, but a marker left in
-    // place would stop the application's scheduled backup for good.
+    // place would stop the application's scheduled backup for good, and the
+    // guard's file would outlive the run.
     SettleBeforeExit();
     CloseLog();
+    engine_.GiveBackGuard();
     toolkit::Application::Halt(UINT(run_.m_nExitCode));
 }
 

@@ -1,5 +1,6 @@
 // Stand-ins log how they were called: one line per run, the raw command line
-// in UTF-8, appended to "<own name>.log" beside the program.
+// in UTF-8, appended to "<own name>.log" beside the program; the service
+// tool also logs where it was started, to "<own name>.dir.log".
 #pragma once
 
 #include <windows.h>
@@ -27,9 +28,9 @@ inline std::string ToUtf8(const std::wstring& s) {
     return out;
 }
 
-inline void AppendLog(const std::wstring& line) {
+inline void AppendLog(const std::wstring& line, const wchar_t* suffix = L".log") {
     std::wstring p = OwnPath();
-    std::wstring log = p.substr(0, p.find_last_of(L'.')) + L".log";
+    std::wstring log = p.substr(0, p.find_last_of(L'.')) + suffix;
     // Several stand-ins may run one after another; retry briefly if another
     // run still holds the log.
     for (int i = 0; i < 50; ++i) {
@@ -47,6 +48,12 @@ inline void AppendLog(const std::wstring& line) {
 }
 
 inline void LogCommandLine() { AppendLog(GetCommandLineW()); }
+
+inline void LogCurrentDirectory() {
+    wchar_t dir[MAX_PATH * 4] = L"";
+    GetCurrentDirectoryW(MAX_PATH * 4, dir);
+    AppendLog(dir, L".dir.log");
+}
 
 // A point where a test ends every process of the prefix (a power cut):
 // with ISTREL_TEST_HANG="<program> <command> before|after" in the

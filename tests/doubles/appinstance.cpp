@@ -6,11 +6,15 @@
 //                                                without sharing
 //   appinstance share <file>                     holds it for reading, sharing
 //                                                reading (a program in use)
+//   appinstance mutex <name>                     holds a named mutex it made,
+//                                                whose DACL shuts administrators
+//                                                out (any user can make one)
 // Options: --seconds N ends after N seconds; --stop-file PATH ends once PATH
 // exists (without either it runs until killed); --ready PATH is created once
 // the file is held, so a caller knows when to look; --until-held tries the
 // open again until it succeeds (a file another process has open now).
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -24,6 +28,17 @@ bool WriteIni(const std::wstring& path, const std::wstring& computer, const std:
 void Touch(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+}
+
+HANDLE HeldMutex(const std::wstring& name) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;GA;;;BA)(A;;GA;;;WD)",
+                                                              SDDL_REVISION_1, &sd, nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, sd, FALSE};
+    HANDLE h = CreateMutexW(&attributes, TRUE, name.c_str());
+    LocalFree(sd);
+    return h;
 }
 
 }  // namespace
@@ -48,11 +63,15 @@ int wmain(int argc, wchar_t** argv) {
     const bool shared = mode == L"share";
     const DWORD disposition = mode == L"lock" ? OPEN_ALWAYS : OPEN_EXISTING;
     HANDLE h;
-    while ((h = CreateFileW(file.c_str(), shared ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
-                            shared ? FILE_SHARE_READ : 0, nullptr, disposition,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) == INVALID_HANDLE_VALUE) {
-        if (!untilHeld) return 1;
-        Sleep(10);
+    if (mode == L"mutex") {
+        if (!(h = HeldMutex(file))) return 1;
+    } else {
+        while ((h = CreateFileW(file.c_str(), shared ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                                shared ? FILE_SHARE_READ : 0, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)) == INVALID_HANDLE_VALUE) {
+            if (!untilHeld) return 1;
+            Sleep(10);
+        }
     }
     if (mode == L"lock" && !computer.empty()) {
         std::wstring lci = file.substr(0, file.find_last_of(L'.')) + L".lci";

@@ -8,7 +8,8 @@
 // r of a running one leaves it and returns 0; r of a missing one 0;
 // sta/sto of a missing one 1. A file "instsvc.fail" beside it that holds a
 // command's letters ("i", "sta") makes that command fail with 1 and do
-// nothing, as a broken service tool in a kit would.
+// nothing, as a broken service tool in a kit would. Logs its command line
+// and the folder it was started in.
 #include <windows.h>
 
 #include <cwctype>
@@ -109,6 +110,7 @@ int Run(const std::wstring& command, const std::wstring& service, const std::wst
 
 int wmain(int argc, wchar_t** argv) {
     doubles::LogCommandLine();
+    doubles::LogCurrentDirectory();
     if (argc < 2) return 1;
     std::wstring command = Lower(argv[1]);
     std::wstring name = L"DefaultInstance";

@@ -39,8 +39,8 @@ private:
 };
 
 // Machine-wide places of a test's own: the application's key, the journal's
-// folder, a Program Files folder and the deployment guard's name, none of
-// them the PC's, so suites run side by side.
+// folder (with the deployment guard's file) and a Program Files folder, none
+// of them the PC's, so suites run side by side.
 class ScratchPlaces {
 public:
     ScratchPlaces() : places_(Make(dir_)), app_(places_.appKey) {}
@@ -59,7 +59,7 @@ private:
         const std::wstring id =
             std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
         return {L"SOFTWARE\\IstrelTests\\" + id, dir / L"Program Files\\Velmora\\Istrel\\",
-                dir / L"Program Files\\", L"Global\\Istrel.Tests." + id};
+                dir / L"Program Files\\"};
     }
 
     testsupport::TempDir dir_{L"places"};

@@ -139,6 +139,7 @@ protected:
             StartInstance(port);
         }
         DeleteFileW((fb_ + L"instsvc.log").c_str());
+        DeleteFileW((fb_ + L"instsvc.dir.log").c_str());
     }
     // Another server, running for `port` from the folder `other`: its
     // executable one level below the folder that holds its firebird.conf.
@@ -187,6 +188,14 @@ protected:
             out.push_back(n == std::string::npos ? line : line.substr(n + 1));
         }
         return out;
+    }
+    // The folders a service tool was started in, one a run.
+    static std::vector<std::string> ToolDirs(const std::wstring& toolDir) {
+        return Lines(ReadBytes(toolDir + L"instsvc.dir.log"));
+    }
+    // `runs` times the folder, as a program started there sees it.
+    static std::vector<std::string> Times(size_t runs, const std::wstring& dir) {
+        return std::vector<std::string>(runs, ToUtf8(dir.substr(0, dir.size() - 1)));
     }
     std::vector<std::string> FirewallCalls() const { return Lines(ReadBytes(netsh_.Log())); }
     std::string Conf() const { return ReadBytes(fb_ + L"firebird.conf"); }

@@ -114,6 +114,7 @@ TEST_F(DeploymentTest, KeptServerMovedToAnotherPortGetsANewInstance) {
 
     std::string p7 = ToUtf8(Port(7)), p8 = ToUtf8(Port(8));
     EXPECT_EQ(Reinstalled(p7, p8), ToolCalls());
+    EXPECT_EQ(Times(4, SystemFolder()), ToolDirs(fb_)) << "not the installer's folder, users write it";
     EXPECT_EQ(0u, ServiceState(Service64(Port(7))));
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(8))));
     std::string conf = Conf();

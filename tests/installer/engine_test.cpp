@@ -1,10 +1,10 @@
 // The engine on its own, without a window: the deployment's journal, its
 // rollback and the settlement at the next start, against real files and a
-// recording stand-in for the user; who may open the deployment guard.
+// recording stand-in for the user; the deployment guard.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <aclapi.h>
-#include <sddl.h>
+
+#include <optional>
 
 #include "Places.h"
 #include "RecordingUi.h"
@@ -43,7 +43,7 @@ protected:
         kit_.files = {L"fbclient.dll", L"security4.fdb", L"firebird.conf", L"intl\\fbintl.conf"};
         kit_.folders = {L"intl"};
         header_ = {true, scratch_ / L"app\\", server_, L"47190", L"SS", scratch_.Path()};
-        ASSERT_TRUE(run_.TakeGuard());
+        ASSERT_TRUE(run_->TakeGuard());
     }
 
     // A journal object of the places' journal, as each run opens it.
@@ -93,7 +93,7 @@ protected:
     engine::DeploymentHeader header_;
     RecordingUi ui_;
     engine::Journal journal_ = OpenJournal();
-    engine::EngineRun run_{places_.Places(), ui_};
+    std::optional<engine::EngineRun> run_{std::in_place, places_.Places(), ui_};
 };
 
 // The rollback cannot finish while a file is held. The journal stays,
@@ -108,12 +108,12 @@ TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
     HANDLE held = CreateFileW((server_ + L"fbclient.dll").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_FALSE(run_.SettleEarlierRun());
+    EXPECT_FALSE(run_->SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(kEarlierIncomplete)},
               ui_.calls);
     EXPECT_EQ(whole, ReadBytes(journalPath_)) << "kept for the next try, the torn line cut off";
     EXPECT_EQ("users", ReadBytes(server_ + L"security4.fdb"));
-    EXPECT_FALSE(run_.SettleEarlierRun()) << "held: told once";
+    EXPECT_FALSE(run_->SettleEarlierRun()) << "held: told once";
     EXPECT_EQ(1u, ui_.calls.size());
     // Nor does a journal object begin a run over it.
     EXPECT_THROW(engine::Transaction(journal_).Begin(header_), platform::Error);
@@ -122,6 +122,8 @@ TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
     engine::EngineRun next(places_.Places(), ui_);  // the next start
     ui_.calls.clear();
     EXPECT_FALSE(next.SettleEarlierRun()) << "not before it holds the guard";
+    EXPECT_FALSE(next.TakeGuard()) << "while the run before holds it";
+    run_.reset();  // that run ends
     EXPECT_EQ(whole, ReadBytes(journalPath_));
     ASSERT_TRUE(next.TakeGuard());
     EXPECT_TRUE(next.SettleEarlierRun());
@@ -139,7 +141,7 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     std::string bytes = ReadBytes(journalPath_);
     bytes[bytes.size() - 3] ^= 0x20;
     ASSERT_TRUE(WriteBytes(journalPath_, bytes));
-    EXPECT_FALSE(run_.SettleEarlierRun());
+    EXPECT_FALSE(run_->SettleEarlierRun());
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((journalPath_ + L".rejected-*").c_str(), &found);
     ASSERT_NE(INVALID_HANDLE_VALUE, find);
@@ -156,7 +158,7 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
     EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll" + engine::kAsideSuffix));
     ui_.calls.clear();
-    EXPECT_FALSE(run_.SettleEarlierRun()) << "no deployment starts: told once";
+    EXPECT_FALSE(run_->SettleEarlierRun()) << "no deployment starts: told once";
     EXPECT_TRUE(ui_.calls.empty());
 }
 
@@ -209,7 +211,7 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
         removed.running = true;
         journal.Append(engine::ToJournal(removed, engine::journal::kRemoved));
     }
-    EXPECT_TRUE(run_.SettleEarlierRun());
+    EXPECT_TRUE(run_->SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Predchádzajúca inštalácia Firebird SQL "
                                         L"servera bola prerušená; súbory a nastavenia pôvodného "
                                         L"servera boli obnovené, ale jeho inštancia "
@@ -231,7 +233,7 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     plan.m_szAppDir = plan.shownAppDir = app;
     plan.m_szFBDir = server_;
     plan.m_szFBPort = L"47190";
-    const engine::SequenceOutcome outcome = run_.Install(plan);
+    const engine::SequenceOutcome outcome = run_->Install(plan);
     EXPECT_EQ(engine::SequenceOutcome::kStopped, outcome.kind);
     EXPECT_EQ(L"", outcome.stopReason) << "a question only a person is asked";
     EXPECT_EQ(std::vector<std::wstring>{L"ConfirmAttended: " + (engine::kInFolder + server_) +
@@ -308,23 +310,28 @@ TEST_F(EngineTest, ProgressAdvancesTheBarByNewUnitsOnly) {
 
 // ---- Deployment guard -----------------------------------------------------------------
 
-TEST(DeploymentGuard, OnlySystemAndAdministratorsMayOpenIt) {
+// Another name of some other file (a hard link: Wine has no links of
+// Windows) is never opened as the guard, and stays as it is.
+TEST(DeploymentGuard, AFileThatIsALinkIsRefusedSayingWhy) {
     const ScratchPlaces places;
-    engine::DeploymentGuard guard(places.Places().guardName);
-    ASSERT_TRUE(guard.Take());
-    HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, places.Places().guardName.c_str());
-    ASSERT_NE(nullptr, mutex);
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    wchar_t* sddl = nullptr;
-    ASSERT_EQ(DWORD(ERROR_SUCCESS),
-              GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                              nullptr, nullptr, &descriptor));
-    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
-        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr));
-    EXPECT_STREQ(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", sddl);
-    LocalFree(sddl);
-    LocalFree(descriptor);
-    CloseHandle(mutex);
+    TempDir elsewhere(L"elsewhere");
+    const std::wstring dir = places.Places().journalDir, victim = elsewhere / L"victim.txt";
+    const std::wstring file = dir + engine::kGuardFileName;
+    ASSERT_TRUE(MakeDirs(dir));
+    ASSERT_TRUE(WriteBytes(victim, "theirs"));
+    ASSERT_TRUE(CreateHardLinkW(file.c_str(), victim.c_str(), nullptr));
+    engine::DeploymentGuard guard(dir);
+    try {
+        guard.Take();
+        ADD_FAILURE() << "taken";
+    } catch (const platform::Error& e) {
+        EXPECT_EQ(engine::kGuardRefused + (L"súbor " + file) +
+                      L" je odkaz na iné miesto. Inštalácia nič nezmenila.",
+                  e.Message());
+    }
+    EXPECT_FALSE(guard.Held());
+    EXPECT_TRUE(Exists(file));
+    EXPECT_EQ("theirs", ReadBytes(victim));
 }
 
 }  // namespace

@@ -420,6 +420,7 @@ TEST_F(BlockedFormTest, AFileLeftAloneAsALinkIsLoggedOnceForAllRescans) {
     const std::wstring planted = app_.Lock(L"planted");
     ASSERT_TRUE(CreateHardLinkW(planted.c_str(), (elsewhere / L"victim.txt").c_str(), nullptr));
     const std::wstring log = work_ / L"istrel.log";
+    wizard_.reset();  // one run at a time holds the deployment guard
     wizard_ = std::make_unique<wizard::TWizard>(places_.Places(), std::vector<std::wstring>{L"/LOG=" + log});
     {
         TBlockedForm form(*wizard_);

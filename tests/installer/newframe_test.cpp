@@ -208,6 +208,7 @@ protected:
 
     // The wizard starts on the page and initialises it from what the test laid out.
     TNewFrame& Start(std::vector<std::wstring> args = {}) {
+        wizard_.reset();  // one run at a time holds the deployment guard
         wizard_ = std::make_unique<TWizard>(places_.Places(), std::move(args));
         EXPECT_TRUE(ui_.messages.empty())
             << ToUtf8(ui_.messages.empty() ? L"" : ui_.messages[0].text);

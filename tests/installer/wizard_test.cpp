@@ -6,8 +6,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <thread>
-
 #include "Places.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
@@ -18,6 +16,7 @@
 #include "resources/Layouts.h"
 #include "ComputerName.h"
 #include "engine/DeploymentGuard.h"
+#include "engine/Messages.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Wizard.h"
 #include "toolkit/Application.h"
@@ -240,32 +239,26 @@ TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) 
         << ToUtf8(text);
 }
 
-// Another run's deployment guard, taken on a thread of its own as another
-// process would hold it; `abandoned`: that thread ended without giving it
-// back, as a killed run leaves it.
+// Another run's deployment guard: its file held open without sharing, as
+// that run's process holds it; `killed`: the file left behind, held by no
+// one, as a killed run leaves it.
 class OtherRun {
 public:
-    OtherRun(const engine::Places& places, bool abandoned)
-        : mutex_(CreateMutexW(nullptr, FALSE, places.guardName.c_str())),
-          done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        holder_ = std::thread([this, abandoned] {
-            WaitForSingleObject(mutex_, 0);
-            if (abandoned) return;
-            WaitForSingleObject(done_, INFINITE);
-            ReleaseMutex(mutex_);
-        });
-        if (abandoned) holder_.join();
+    OtherRun(const engine::Places& places, bool killed) {
+        MakeDirs(places.journalDir);
+        file_ = CreateFileW((places.journalDir + engine::kGuardFileName).c_str(),
+                            GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (killed) {
+            CloseHandle(file_);
+            file_ = INVALID_HANDLE_VALUE;
+        }
     }
     ~OtherRun() {
-        SetEvent(done_);
-        if (holder_.joinable()) holder_.join();
-        CloseHandle(done_);
-        CloseHandle(mutex_);
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     }
 
 private:
-    HANDLE mutex_, done_;
-    std::thread holder_;
+    HANDLE file_;
 };
 
 TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNothing) {
@@ -300,6 +293,24 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
     OtherRun killed(places_.Places(), true);
     auto w = Make({L"/S"});
     EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode) << "taken over: on to the kit";
+}
+
+// Never a wait for a guard that cannot be: the start-up ends at once with
+// why, for an administrator to look at.
+TEST_F(FixedLogTest, GuardThatCannotBeMadeEndsTheStartUpWithThreeSayingWhy) {
+    const std::wstring programFiles = places_.Places().programFilesDir;
+    ASSERT_TRUE(MakeDirs(programFiles));
+    ASSERT_TRUE(WriteBytes(programFiles + L"Velmora", "a file where the journal's folder goes"));
+    auto w = Make({L"/S"});
+    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+    EXPECT_TRUE(toolkit::App().Terminated());
+    w = nullptr;
+    const std::string bytes = ReadBytes(logPath_);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(21u, text.find(engine::kGuardRefused + (L"priečinok " + places_.Places().journalDir) +
+                             L" nie je možné vytvoriť: "))
+        << ToUtf8(text);
+    EXPECT_NE(std::wstring::npos, text.find(L" Inštalácia nič nezmenila.\r\n")) << ToUtf8(text);
 }
 
 TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
