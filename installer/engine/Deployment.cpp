@@ -345,6 +345,14 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     }
 }
 
+std::optional<std::wstring> KitRefusal(const std::wstring& serverDir) {
+    try {
+        return CheckKit(SurveyKit(), serverDir);
+    } catch (const platform::Error& e) {
+        return e.Message();
+    }
+}
+
 bool InstallServer(Installation& run, InstallerUi& ui) {
     return ServerDeployment(run, ui).Run();
 }

@@ -8,7 +8,13 @@
 namespace engine {
 
 DeploymentGuard::~DeploymentGuard() {
+    Release();
+}
+
+void DeploymentGuard::Release() {
     if (held_) ReleaseMutex(mutex_.get());
+    held_ = false;
+    mutex_.reset();
 }
 
 bool DeploymentGuard::Take() {

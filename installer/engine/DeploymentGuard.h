@@ -35,6 +35,8 @@ public:
     // platform::SystemError when the mutex cannot be made at all.
     bool Take();
     bool Held() const { return held_; }
+    // Gives the mutex back when held; another run may take it then.
+    void Release();
 
 private:
     const std::wstring name_;

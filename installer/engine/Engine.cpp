@@ -52,6 +52,11 @@ SequenceOutcome EngineRun::Install(const Plan& plan) {
     return RunInstallSequence(run, ui_);
 }
 
+CheckOutcome EngineRun::Check(const Plan& plan) {
+    Installation run(plan, state_);
+    return CheckInstallation(run, ui_);
+}
+
 bool EngineRun::SettleEarlierRun() {
     return guard_.Held() && engine::SettleEarlierRun(state_.m_Journal, ui_);
 }

@@ -31,6 +31,9 @@ enum ExitCode : int32_t {
     // out: nothing changed, the same command may run again later. Only a
     // run that met no error ends so.
     kExitPostponed = 4,
+    // Only /CHECK: a run now would install or change something and could
+    // start. Never a run's own code.
+    kExitWouldChange = 5,
 };
 
 // Places every run on the PC shares. wWinMain hands in the PC's own
@@ -82,6 +85,15 @@ struct SequenceOutcome {
     std::wstring stopReason;
 };
 
+// What /CHECK found: the exit code a run now would end with before its first
+// change (kExitDone: nothing to change; kExitWouldChange: it would change
+// something and could start), and one setup-log line for each change the
+// run would make and for what would stop it.
+struct CheckOutcome {
+    int32_t exitCode = kExitDone;
+    std::vector<std::wstring> lines;
+};
+
 // What the engine keeps from one press to the next, and until the exit.
 struct RunState {
     explicit RunState(const Places& places);
@@ -112,9 +124,18 @@ public:
     // another run holds it. Until then the journal is not touched.
     bool TakeGuard() { return guard_.Take(); }
 
+    // Gives the deployment guard back: a check holds it no longer than it
+    // looks, and the exit then settles nothing.
+    void ReleaseGuard() { guard_.Release(); }
+
     // The install sequence for `plan`. Raised errors leave it where they
     // happen; the caller shows them.
     SequenceOutcome Install(const Plan& plan);
+    // What Install would do with `plan` now, and the exit code it would end
+    // with before its first change; nothing is changed, the journal is only
+    // looked at. A server folder that is not known is logged as Install
+    // logs it.
+    CheckOutcome Check(const Plan& plan);
 
     // Settles a journal left by an earlier run (killed, power lost) or by
     // this one: back to the server the PC had before an unfinished

@@ -193,6 +193,8 @@ void TWizard::FormClose() {
 }
 
 void TWizard::SettleBeforeExit() {
+    // A check only looks, also at a journal an earlier run left.
+    if (run_.m_bCheckOnly) return;
     engine_.DeleteOwnMarkers();
     engine_.SettleEarlierRun();  // nothing without the guard
 }
