@@ -57,6 +57,11 @@ CheckOutcome EngineRun::Check(const Plan& plan) {
     return CheckInstallation(run, ui_);
 }
 
+RemovalOutcome EngineRun::Remove(const Plan& plan) {
+    Installation run(plan, state_);
+    return RunRemoval(run, ui_);
+}
+
 bool EngineRun::SettleEarlierRun() {
     return guard_.Held() && engine::SettleEarlierRun(state_.m_Journal, ui_);
 }

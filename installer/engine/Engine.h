@@ -85,6 +85,16 @@ struct SequenceOutcome {
     std::wstring stopReason;
 };
 
+// How a removal ended: as a sequence (kFinished: removed, or nothing to
+// remove, the user told which; kStopped: answered No, or refused; kPostponed;
+// kEnded: failed, the server given back, the user told), and whether it
+// was refused before anything changed: the server is not one this
+// installer may remove (stopReason says why).
+struct RemovalOutcome {
+    SequenceOutcome sequence;
+    bool refused = false;
+};
+
 // What /CHECK found: the exit code a run now would end with before its first
 // change (kExitDone: nothing to change; kExitWouldChange: it would change
 // something and could start), and one setup-log line for each change the
@@ -136,6 +146,12 @@ public:
     // looked at. A server folder that is not known is logged as Install
     // logs it.
     CheckOutcome Check(const Plan& plan);
+    // Removes the server that the application's data.ini names, when it is
+    // one this installer set up (its own instance, a trusted folder):
+    // `plan` gives the application's folder and the wait's limit. Its
+    // instance, programs and libraries and the firewall rule go; the
+    // administrator's files stay. Raised errors leave it where they happen.
+    RemovalOutcome Remove(const Plan& plan);
 
     // Settles a journal left by an earlier run (killed, power lost) or by
     // this one: back to the server the PC had before an unfinished

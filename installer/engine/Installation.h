@@ -26,6 +26,9 @@ struct Installation : Plan {
 // they happen; the caller shows them.
 SequenceOutcome RunInstallSequence(Installation& run, InstallerUi& ui);
 
+// The removal of the server data.ini names (EngineRun::Remove).
+RemovalOutcome RunRemoval(Installation& run, InstallerUi& ui);
+
 // What the install sequence would do with `run` now (EngineRun::Check).
 CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
 

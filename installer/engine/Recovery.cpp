@@ -49,6 +49,11 @@ std::wstring NotRunningText(const wchar_t* pattern, const std::vector<std::wstri
 // A committed deployment whose last steps were cut short: what the
 // successful run would have done after the running check.
 void FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
+    // A removal's only step after the commit; the application is not touched.
+    if (header.removesServer) {
+        if (!firewallDone) CloseFirewall(header.serverDir, ui);
+        return;
+    }
     std::wstring gdsSource;
     if (header.installsServer) {
         gdsSource = header.serverDir + outside::kClient32Dll;

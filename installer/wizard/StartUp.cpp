@@ -28,6 +28,7 @@ void TWizard::FormCreate() {
     if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard()) return;
     if (options_.check) return CheckOnly();
     if (!FindApplication()) return;
+    if (options_.remove) return PrepareRemoval();
     // Open before the pages fill: the parameters page logs a server folder
     // it does not take.
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
@@ -54,9 +55,10 @@ void TWizard::ResetRun() {
             run_.m_bSilentInstall = true;
             MarkHidden(true);
         }
+        // A removal asks its one question and shows its result in boxes.
+        if (IsRemoveSwitch(argument)) MarkHidden(true);
     }
-    run_.m_bCheckOnly =
-        std::any_of(arguments_.begin(), arguments_.end(), IsCheckSwitch);
+    run_.m_bCheckOnly = std::any_of(arguments_.begin(), arguments_.end(), IsCheckSwitch);
     SetText(kWindowTitle);
 
     if (Unseen())
@@ -194,9 +196,17 @@ std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
     }
     engine::Plan checked = *plan;
     // Never waits: the limit an unattended run would have decides.
-    checked.m_nWaitSeconds =
-        toolkit::Ui().WindowStationVisible() ? options_.wait.value_or(-1) : 0;
+    checked.m_nWaitSeconds = toolkit::Ui().WindowStationVisible() ? options_.wait.value_or(-1) : 0;
     return engine_.Check(checked);
+}
+
+// /REMOVE needs no kit and no page: the log is opened as an installation
+// opens it, and FormShow starts the removal once the hidden blocked dialog
+// has sent an unattended run's stop requests.
+void TWizard::PrepareRemoval() {
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+    if (run_.m_bVista) environment::EnableDebugPrivilege();
+    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
 }
 
 // Changes nothing; a script that asks gets exit code 0 and no window (no

@@ -112,6 +112,7 @@ void TWizard::FindControls() {
 }
 
 void TWizard::FormShow() {
+    if (options_.remove) return RunRemoval();
     if (m_ActiveFrame != NewFrame.get() || !run_.m_bSilentInstall) return;
     OpenSetupLog();
     OKClick();

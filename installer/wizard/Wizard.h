@@ -165,6 +165,10 @@ private:
     void ShowUsage();
     // /CHECK (CheckOnly); CheckPlan is nothing when the start-up ended.
     void CheckOnly();
+    // /REMOVE: PrepareRemoval at the start-up, RunRemoval when the window
+    // shows; the process then ends with the removal's exit code.
+    void PrepareRemoval();
+    void RunRemoval();
     std::optional<engine::CheckOutcome> CheckPlan();
     // A run that only moves an installed server to another port or mode,
     // which needs no kit.
