@@ -71,8 +71,6 @@ public:
     Check(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
 
     CheckOutcome Run() {
-        if (const std::optional<std::wstring> damaged = run_.state.m_Journal.Inspect())
-            return Stop(kExitFailed, *damaged);
         if (run_.state.m_Journal.Exists()) Change(kWouldSettle);
         return run_.installServer ? Install() : Keep();
     }

@@ -162,6 +162,9 @@ public:
     // kExitFailed), or was held earlier in this run (reported then); and,
     // doing nothing, without the guard: the journal is another run's.
     bool SettleEarlierRun();
+    // Why an earlier run's journal would be refused, only looked at
+    // (Journal::Inspect); nothing when there is none or it would be settled.
+    std::optional<std::wstring> InspectEarlierRun() const { return state_.m_Journal.Inspect(); }
     // A journal lies in its place: a start-up has something to settle.
     bool JournalExists() const { return state_.m_Journal.Exists(); }
 

@@ -175,6 +175,11 @@ void TWizard::CheckOnly() {
 }
 
 std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
+    // Where a run settles an earlier one's journal, before anything else.
+    if (const std::optional<std::wstring> refused = engine_.InspectEarlierRun()) {
+        reports_.ReportError(*refused);
+        return std::nullopt;
+    }
     run_.m_szAppDir = environment::ReadAppDir(places_.appKey).value_or(L"");
     if (run_.m_szAppDir.empty()) {
         StartUpFailed(kNoApplication);
