@@ -116,6 +116,16 @@ public:
                 Fill(kNotOwnInstance, {outside::kServiceNamePrefix + instance_, run_.m_szFBDir}) +
                 kNotRemoving);
 
+        // Nothing of a folder a user could have written runs or goes:
+        // refused before anything is asked or changed.
+        {
+            platform::HeldPath path;
+            if (const platform::HeldPath::Problem problem = path.Hold(run_.m_szFBDir))
+                return Refused(PathProblemText(problem) + kNotRemoving);
+        }
+        if (const platform::Untrusted found = platform::FindUntrusted(run_.m_szFBDir))
+            return Refused(Fill(kForeignPrograms, {run_.m_szFBDir, FindingText(found)}) +
+                           kNotRemoving);
         if (!ui_.Confirm(Fill(kRemoveQuestion, {run_.m_szFBDir, instance_, run_.m_szFBPort}),
                          InstallerUi::Asked::kOnlyAttended))
             return {{SequenceOutcome::kStopped, L""}, false};
