@@ -5,6 +5,7 @@
 // deployment tool uses it as its detection command.
 #include <optional>
 
+#include "engine/CommandLines.h"
 #include "engine/Messages.h"
 #include "engine/ServerFolder.h"
 #include "engine/Steps.h"
@@ -41,6 +42,12 @@ constexpr wchar_t kWouldChangeMode[] =
 constexpr wchar_t kNothingToChange[] =
     L"Inštalácia by nič nezmenila: Firebird SQL server %s v priečinku %s beží na porte %s, "
     L"režim %s.";
+// As kNothingToChange, for an instance that does not run (a run would not
+// start it). %s: version, folder, port, mode, the instance twice.
+constexpr wchar_t kNothingToChangeStopped[] =
+    L"Inštalácia by nič nezmenila: Firebird SQL server %s v priečinku %s je nainštalovaný na "
+    L"porte %s, režim %s, ale jeho inštancia %s nebeží; spustite ju príkazom sc start "
+    L"FirebirdServer%s.";
 constexpr wchar_t kWouldSettle[] =
     L"Inštalácia by najprv vybavila záznam o predchádzajúcej prerušenej inštalácii.";
 // %s: how many instances run.
@@ -119,11 +126,18 @@ private:
             Change(Fill(kWouldMove, {known.empty() ? L"?" : known, run_.m_szFBPort}));
         if (storedMode != mode)
             Change(Fill(kWouldChangeMode, {storedMode.empty() ? L"?" : storedMode, mode}));
-        if (outcome_.exitCode == kExitDone)
+        if (outcome_.exitCode != kExitDone) return outcome_;
+        const std::wstring version =
+            Dotted(environment::ReadFileVersion(run_.m_szFBDir + outside::kClientDll));
+        const std::wstring instance = InstanceName(run_.m_szFBDir, run_.m_szFBPort);
+        // Installed all the same: a run would not start it either.
+        if (FindInstance(run_, run_.m_szFBPort) != SERVICE_RUNNING)
             outcome_.lines.push_back(
-                Fill(kNothingToChange,
-                     {Dotted(environment::ReadFileVersion(run_.m_szFBDir + outside::kClientDll)),
-                      run_.m_szFBDir, run_.m_szFBPort, Mode()}));
+                Fill(kNothingToChangeStopped,
+                     {version, run_.m_szFBDir, run_.m_szFBPort, Mode(), instance, instance}));
+        else
+            outcome_.lines.push_back(
+                Fill(kNothingToChange, {version, run_.m_szFBDir, run_.m_szFBPort, Mode()}));
         return outcome_;
     }
 
