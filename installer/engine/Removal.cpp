@@ -102,13 +102,10 @@ public:
             return Refused(check.reason + kNotRemoving);
         // The port the instance runs on: firebird.conf's, as an upgrade
         // finds the instance it replaces.
-        const std::optional<std::wstring> port = environment::PortNumber(environment::ReadFBPort(
-            run_.m_szFBDir + outside::kServerConf, ini, environment::PortSource::kServer));
-        if (!port)
-            return Refused(
-                Fill(kBadPort, {environment::ReadFBPort(run_.m_szFBDir + outside::kServerConf, ini,
-                                                        environment::PortSource::kServer)}) +
-                kNotRemoving);
+        const std::wstring confPort = environment::ReadFBPort(
+            run_.m_szFBDir + outside::kServerConf, ini, environment::PortSource::kServer);
+        const std::optional<std::wstring> port = environment::PortNumber(confPort);
+        if (!port) return Refused(Fill(kBadPort, {confPort}) + kNotRemoving);
         run_.m_szFBPort = *port;
         instance_ = InstanceName(run_.m_szFBDir, run_.m_szFBPort);
         if (FindInstance(run_, run_.m_szFBPort) == 0)
