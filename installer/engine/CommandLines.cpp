@@ -41,4 +41,10 @@ std::wstring FirewallCommand(const std::wstring& serverDir, const std::wstring& 
                            outside::kFirewallEnable);
 }
 
+std::wstring FirewallDeleteCommand(const std::wstring& serverDir, const std::wstring& systemDir) {
+    return CommandLine(systemDir + outside::kFirewallProgram,
+                       std::wstring(outside::kFirewallDeleteArguments) + L"\"" + serverDir +
+                           outside::kServerExe + L"\"");
+}
+
 }  // namespace engine

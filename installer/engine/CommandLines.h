@@ -33,4 +33,9 @@ std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* act
 std::wstring FirewallCommand(const std::wstring& serverDir,
                              const std::wstring& systemDir = platform::SystemDir());
 
+// <systemDir>netsh.exe firewall delete allowedprogram "<serverDir>firebird.exe":
+// the rule FirewallCommand added, removed.
+std::wstring FirewallDeleteCommand(const std::wstring& serverDir,
+                                   const std::wstring& systemDir = platform::SystemDir());
+
 }  // namespace engine

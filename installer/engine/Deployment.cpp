@@ -348,6 +348,15 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     }
 }
 
+std::optional<std::wstring> KitRefusal(const std::wstring& serverDir) {
+    try {
+        archive::ArchiveReader zip;
+        return CheckKit(SurveyKit(zip), serverDir);
+    } catch (const platform::Error& e) {
+        return e.Message();
+    }
+}
+
 bool InstallServer(Installation& run, InstallerUi& ui) {
     return ServerDeployment(run, ui).Run();
 }

@@ -55,6 +55,16 @@ SequenceOutcome EngineRun::Install(const Plan& plan) {
     return RunInstallSequence(run, ui_);
 }
 
+CheckOutcome EngineRun::Check(const Plan& plan) {
+    Installation run(plan, state_);
+    return CheckInstallation(run, ui_);
+}
+
+RemovalOutcome EngineRun::Remove(const Plan& plan) {
+    Installation run(plan, state_);
+    return RunRemoval(run, ui_);
+}
+
 bool EngineRun::SettleEarlierRun() {
     if (!guard_.Held()) return false;
     const bool journalled = state_.m_Journal.Exists();

@@ -31,6 +31,9 @@ enum ExitCode : int32_t {
     // out: nothing changed, the same command may run again later. Only a
     // run that met no error ends so.
     kExitPostponed = 4,
+    // Only /CHECK: a run now would install or change something and could
+    // start. Never a run's own code.
+    kExitWouldChange = 5,
 };
 
 // Places every run on the PC shares. wWinMain hands in the PC's own
@@ -79,6 +82,25 @@ struct SequenceOutcome {
     std::wstring stopReason;
 };
 
+// How a removal ended: as a sequence (kFinished: removed, or nothing to
+// remove, the user told which; kStopped: answered No, or refused; kPostponed;
+// kEnded: failed, the server given back, the user told), and whether it
+// was refused before anything changed: the server is not one this
+// installer may remove (stopReason says why).
+struct RemovalOutcome {
+    SequenceOutcome sequence;
+    bool refused = false;
+};
+
+// What /CHECK found: the exit code a run now would end with before its first
+// change (kExitDone: nothing to change; kExitWouldChange: it would change
+// something and could start), and one setup-log line for each change the
+// run would make and for what would stop it.
+struct CheckOutcome {
+    int32_t exitCode = kExitDone;
+    std::vector<std::wstring> lines;
+};
+
 // What the engine keeps from one press to the next, and until the exit.
 struct RunState {
     explicit RunState(const Places& places);
@@ -113,9 +135,24 @@ public:
     // nothing of the run may follow.
     void GiveBackGuard() { guard_.Release(); }
 
+    // Gives the deployment guard back: a check holds it no longer than it
+    // looks, and the exit then settles nothing.
+    void ReleaseGuard() { guard_.Release(); }
+
     // The install sequence for `plan`. Raised errors leave it where they
     // happen; the caller shows them.
     SequenceOutcome Install(const Plan& plan);
+    // What Install would do with `plan` now, and the exit code it would end
+    // with before its first change; nothing is changed, the journal is only
+    // looked at. A server folder that is not known is logged as Install
+    // logs it.
+    CheckOutcome Check(const Plan& plan);
+    // Removes the server that the application's data.ini names, when it is
+    // one this installer set up (its own instance, a trusted folder):
+    // `plan` gives the application's folder and the wait's limit. Its
+    // instance, programs and libraries and the firewall rule go; the
+    // administrator's files stay. Raised errors leave it where they happen.
+    RemovalOutcome Remove(const Plan& plan);
 
     // Settles a journal left by an earlier run (killed, power lost) or by
     // this one: back to the server the PC had before an unfinished
@@ -129,6 +166,9 @@ public:
     // marker and this computer's no-run marker in the application's folder
     // are deleted by their own names.
     bool SettleEarlierRun();
+    // Why an earlier run's journal would be refused, only looked at
+    // (Journal::Inspect); nothing when there is none or it would be settled.
+    std::optional<std::wstring> InspectEarlierRun() const { return state_.m_Journal.Inspect(); }
     // A journal lies in its place: a start-up has something to settle.
     bool JournalExists() const { return state_.m_Journal.Exists(); }
 

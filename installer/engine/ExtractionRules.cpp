@@ -69,4 +69,19 @@ bool IsKeptFromOpenFolder(const std::wstring& path) {
            upper == AsciiUpper(outside::kServerLog);
 }
 
+bool IsKeptByRemoval(const std::wstring& path) {
+    const std::wstring upper = AsciiUpper(path);
+    return IsAdministratorsFile(path) || upper == AsciiUpper(outside::kServerConf) ||
+           upper == AsciiUpper(outside::kServerLog);
+}
+
+bool IsProgramFile(const std::wstring& path) {
+    const std::wstring upper = AsciiUpper(path);
+    return std::any_of(outside::kProgramExtensions.begin(), outside::kProgramExtensions.end(),
+                       [&](const wchar_t* extension) {
+                           const std::wstring tail = AsciiUpper(extension);
+                           return upper.size() > tail.size() && upper.ends_with(tail);
+                       });
+}
+
 }  // namespace engine

@@ -46,4 +46,12 @@ bool IsAdministratorsFile(const std::wstring& kitPath);
 // and programs there may be a user's and are not kept.
 bool IsKeptFromOpenFolder(const std::wstring& path);
 
+// What a removal of the server keeps in its folder (path relative to it):
+// the administrator's files (IsAdministratorsFile), firebird.conf with
+// their settings, and the server's log.
+bool IsKeptByRemoval(const std::wstring& path);
+// A program or library by its extension (outside::kProgramExtensions): what
+// a removal without the kit takes for the server's own.
+bool IsProgramFile(const std::wstring& path);
+
 }  // namespace engine

@@ -38,6 +38,15 @@ void SupplyWhenMissing(const std::wstring& from, const std::wstring& to, Install
     if (!EntryExists(to)) CopyOver(from, to, ui, /*keepExisting=*/true);
 }
 
+SequenceOutcome Stopped(const std::wstring& why) {
+    return {SequenceOutcome::kStopped, why};
+}
+
+// The application folder as the page shows it.
+std::wstring ShownAppDir(const Installation& run) {
+    return WithDelimiter(run.shownAppDir);
+}
+
 class InstallSequence {
 public:
     InstallSequence(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
@@ -46,8 +55,8 @@ public:
         const bool installServer = run_.installServer;
         if (installServer) {
             if (std::optional<SequenceOutcome> stop = Confirmations()) return *stop;
-            CreateMarkers();
-            if (std::optional<SequenceOutcome> stop = WaitForApplication()) return *stop;
+            CreateMarkers(run_, ui_);
+            if (std::optional<SequenceOutcome> stop = WaitForApplication(run_, ui_)) return *stop;
             ui_.ShowProgressPage();
             if (!InstallServer(run_, ui_)) return {SequenceOutcome::kEnded, {}};
         }
@@ -65,9 +74,6 @@ public:
     }
 
 private:
-    static SequenceOutcome Stopped(const std::wstring& why) {
-        return {SequenceOutcome::kStopped, why};
-    }
 
     // The questions before anything changes; the stop when one is answered No.
     std::optional<SequenceOutcome> Confirmations() {
@@ -84,51 +90,6 @@ private:
             !ui_.Confirm(kInFolder + run_.m_szFBDir + kAlreadyInstalled, Asked::kOnlyAttended))
             return Stopped(L"");
         return std::nullopt;
-    }
-
-    // The application folder as the page shows it.
-    std::wstring ShownAppDir() const { return WithDelimiter(run_.shownAppDir); }
-
-    // A marker left by someone else (or by an earlier press) is not made again.
-    void CreateMarkers() {
-        const std::wstring dir = ShownAppDir(), stop = dir + outside::kStopMarker;
-        if (run_.state.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) || EntryExists(stop))
-            return;
-        // Journalled first: a run cut short must not leave the application's
-        // backup stopped for good.
-        Transaction tx(run_.state.m_Journal);
-        tx.RecordMarker(dir, stop);
-        const SharedChange made = environment::CreateMarkerFile(stop);
-        if (made == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(stop));
-        run_.state.m_bSuspendCreated = made == SharedChange::kDone;
-        if (!run_.state.m_bSuspendCreated) return;
-        run_.state.m_OwnMarkers.push_back(stop);
-        const environment::ErrorNotice unreadable = [this](const std::wstring& message) {
-            ui_.ShowErrorBox(message);
-        };
-        // A no-run marker already there is refreshed; one an earlier run of
-        // this computer left was adopted at the start (AdoptStrayMarker).
-        const std::wstring noRun =
-            environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
-        const bool existed = EntryExists(noRun);
-        if (!existed) tx.RecordMarker(dir, noRun);
-        const SharedChange written =
-            environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable);
-        if (written == SharedChange::kLinkLeft) ui_.Inform(environment::LinkLeftText(noRun));
-        if (written == SharedChange::kDone && !existed) run_.state.m_OwnMarkers.push_back(noRun);
-    }
-
-    // Nothing changes while instances run; an unattended run's limit ran
-    // out: postponed, and a deployment tool may run the same command later.
-    std::optional<SequenceOutcome> WaitForApplication() {
-        const WaitResult wait = ui_.WaitForApplication(ShownAppDir(), run_.m_nWaitSeconds);
-        switch (wait.outcome) {
-            case WaitResult::kNoneRunning: return std::nullopt;
-            case WaitResult::kGaveUp: return Stopped(kGaveUpWaiting);
-            case WaitResult::kTimedOut: break;
-        }
-        return SequenceOutcome{SequenceOutcome::kPostponed,
-                               platform::Fill(kPostponed, {wait.stillRunning})};
     }
 
     // Port or mode of a server that stays: remove the old instance, then set
@@ -180,6 +141,47 @@ private:
 };
 
 }  // namespace
+
+// A marker left by someone else (or by an earlier press) is not made again.
+void CreateMarkers(Installation& run, InstallerUi& ui) {
+    const std::wstring dir = ShownAppDir(run), stop = dir + outside::kStopMarker;
+    if (run.state.m_bSuspendCreated || !EntryExists(dir + outside::kUserData) || EntryExists(stop))
+        return;
+    // Journalled first: a run cut short must not leave the application's
+    // backup stopped for good.
+    Transaction tx(run.state.m_Journal);
+    tx.RecordMarker(dir, stop);
+    const SharedChange made = environment::CreateMarkerFile(stop);
+    if (made == SharedChange::kLinkLeft) ui.Inform(environment::LinkLeftText(stop));
+    run.state.m_bSuspendCreated = made == SharedChange::kDone;
+    if (!run.state.m_bSuspendCreated) return;
+    run.state.m_OwnMarkers.push_back(stop);
+    const environment::ErrorNotice unreadable = [&ui](const std::wstring& message) {
+        ui.ShowErrorBox(message);
+    };
+    // A no-run marker already there is refreshed; one an earlier run of
+    // this computer left was adopted at the start (AdoptStrayMarker).
+    const std::wstring noRun = environment::NoRunMarkerPath(dir + outside::kCompsDir, unreadable);
+    const bool existed = EntryExists(noRun);
+    if (!existed) tx.RecordMarker(dir, noRun);
+    const SharedChange written =
+        environment::WriteNoRunMarker(dir + outside::kCompsDir, unreadable);
+    if (written == SharedChange::kLinkLeft) ui.Inform(environment::LinkLeftText(noRun));
+    if (written == SharedChange::kDone && !existed) run.state.m_OwnMarkers.push_back(noRun);
+}
+
+// Nothing changes while instances run; an unattended run's limit ran
+// out: postponed, and a deployment tool may run the same command later.
+std::optional<SequenceOutcome> WaitForApplication(Installation& run, InstallerUi& ui) {
+    const WaitResult wait = ui.WaitForApplication(ShownAppDir(run), run.m_nWaitSeconds);
+    switch (wait.outcome) {
+        case WaitResult::kNoneRunning: return std::nullopt;
+        case WaitResult::kGaveUp: return Stopped(kGaveUpWaiting);
+        case WaitResult::kTimedOut: break;
+    }
+    return SequenceOutcome{SequenceOutcome::kPostponed,
+                           platform::Fill(kPostponed, {wait.stillRunning})};
+}
 
 void PlaceClientFiles(const DeploymentHeader& where, const std::wstring& gdsSource,
                       InstallerUi& ui) {

@@ -3,6 +3,7 @@
 // this; its caller holds an EngineRun (Engine.h).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/Engine.h"
@@ -24,6 +25,17 @@ struct Installation : Plan {
 // The install sequence on the parameters page. Raised errors leave it where
 // they happen; the caller shows them.
 SequenceOutcome RunInstallSequence(Installation& run, InstallerUi& ui);
+
+// The removal of the server data.ini names (EngineRun::Remove).
+RemovalOutcome RunRemoval(Installation& run, InstallerUi& ui);
+
+// What the install sequence would do with `run` now (EngineRun::Check).
+CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
+
+// Why the kit in the working directory cannot be installed into
+// `serverDir` (checked whole, as InstallServer checks it first); nothing
+// when it can.
+std::optional<std::wstring> KitRefusal(const std::wstring& serverDir);
 
 // The kit checked whole, then the server from it into m_szFBDir,
 // registered, configured and started, as one transaction: false when the

@@ -143,6 +143,26 @@ Journal::Loaded Journal::Load() {
     return {Loaded::kRecords, std::move(contents.records), {}};
 }
 
+std::optional<std::wstring> Journal::Inspect() const {
+    if (!Exists()) return std::nullopt;
+    const std::wstring damaged =
+        kPrevious + path_ +
+        L" je poškodený; inštalácia by ho odložila a nič by nezmenila. Príčina: ";
+    if (const std::optional<std::wstring> unsafe = UnsafeFolder(path_))
+        return kPrevious + path_ + L" by nebol použitý, pretože " + *unsafe + L".";
+    if (platform::IsReparsePoint(path_)) return damaged + L"súbor je odkaz na iné miesto.";
+    if (!platform::HasTrustedOwner(path_))
+        return damaged + L"súbor nepatrí administrátorom ani systému.";
+    const std::optional<std::string> bytes = ReadWhole(path_);
+    if (!bytes)
+        return kPrevious + path_ + L" sa nedá prečítať: " +
+               platform::SystemErrorText(GetLastError());
+    if (LONGLONG(bytes->size()) > kMaxBytes) return damaged + L"súbor je väčší ako 16 MB.";
+    const journal::Contents contents = journal::ReadJournal(*bytes, limits_);
+    if (contents.problem) return damaged + *contents.problem + L".";
+    return std::nullopt;
+}
+
 Journal::Loaded Journal::Refuse(const std::wstring& why) {
     Hold();
     return {Loaded::kRefused, {}, why};

@@ -56,6 +56,10 @@ public:
     };
     // A refused journal leaves the object unsettled.
     Loaded Load();
+    // What Load would find, only looked at: nothing is cut, set aside or
+    // held. Nothing when there is no journal or it would be settled; else
+    // the sentence saying why it would be refused (its file not renamed).
+    std::optional<std::wstring> Inspect() const;
 
     // Appends the records and flushes them to the disk before it returns.
     // The first append of a run creates the journal (never over one that

@@ -272,12 +272,13 @@ std::optional<std::wstring> Checker::Check(const JournalRecord& r) {
     return CheckInRun(r);
 }
 
-// The run record: install or reconfigure, the application's folder, a
+// The run record: install, reconfigure or remove, the application's folder, a
 // server folder below a drive's root, port, mode code, the installer's
 // folder (read from only, and perhaps a network share).
 std::optional<std::wstring> Checker::CheckRun(const JournalRecord& r) const {
     const std::wstring &how = r.Field(0), &app = r.Field(1), &server = r.Field(2);
-    if (how != L"install" && how != L"reconfigure") return L"neznámy druh inštalácie " + Shown(how);
+    if (how != L"install" && how != L"reconfigure" && how != L"remove")
+        return L"neznámy druh inštalácie " + Shown(how);
     if (!IsPlainPath(app, true)) return NotAPath(app);
     if (!IsPlainPath(server, true) || !server.ends_with(L'\\')) return NotAPath(server);
     if (IsDriveRoot(server)) return L"priečinok servera " + server + L" je koreň disku";

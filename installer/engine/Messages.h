@@ -77,6 +77,9 @@ inline constexpr wchar_t kFolderWasOpen[] =
     L"mu nastavila práva len pre administrátorov, jeho programy nespustila a ponechala z neho "
     L"len databázy, databases.conf a firebird.log; ostatné súbory nahradila súbormi "
     L"z inštalačného balíka alebo odstránila.";
+// %s: the server folder, then what makes it untrusted.
+inline constexpr wchar_t kForeignPrograms[] =
+    L"Programy servera v priečinku %s sa nespustia: %s, takže ich mohol podvrhnúť iný používateľ.";
 // A folder link in an open server folder. %s: the finding (kEntryLink).
 inline constexpr wchar_t kLinkInside[] =
     L"%s; inštalácia cezeň nič nezapíše. Odstráňte ho a spustite inštaláciu znova.";

@@ -23,6 +23,9 @@ constexpr wchar_t kNotRestored[] =
 constexpr wchar_t kEarlierCompleted[] =
     L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená po spustení servera; jej "
     L"posledné kroky boli dokončené.";
+constexpr wchar_t kEarlierRemovalCompleted[] =
+    L"Predchádzajúce odstránenie Firebird SQL servera bolo prerušené po vymazaní jeho programov; "
+    L"jeho posledný krok bol dokončený.";
 constexpr wchar_t kUnexpected[] = L"Neočakávaná chyba.";
 // The previous server back in all but one thing: an instance of it that ran
 // does not run again (its port taken since, its program held).
@@ -49,6 +52,11 @@ std::wstring NotRunningText(const wchar_t* pattern, const std::vector<std::wstri
 // A committed deployment whose last steps were cut short: what the
 // successful run would have done after the running check.
 void FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
+    // A removal's only step after the commit; the application is not touched.
+    if (header.removesServer) {
+        if (!firewallDone) CloseFirewall(header.serverDir, ui);
+        return;
+    }
     std::wstring gdsSource;
     if (header.installsServer) {
         gdsSource = header.serverDir + outside::kClient32Dll;
@@ -97,8 +105,10 @@ void RollBackAndReport(Journal& journal, InstallerUi& ui,
 bool SettleEarlierRun(Journal& journal, InstallerUi& ui) {
     // Reported when it was held; the next start tries again.
     if (journal.Unsettled()) return false;
+    bool removal = false;
     const SettleResult result =
         SettleJournal(journal, [&](const DeploymentHeader& header, bool firewallDone) {
+            removal = header.removesServer;
             FinishCommittedRun(ui, header, firewallDone);
         });
     switch (result.outcome) {
@@ -110,7 +120,9 @@ bool SettleEarlierRun(Journal& journal, InstallerUi& ui) {
             else
                 ui.Inform(kEarlierRolledBack);
             return true;
-        case Settled::kCompleted: ui.Inform(kEarlierCompleted); return true;
+        case Settled::kCompleted:
+            ui.Inform(removal ? kEarlierRemovalCompleted : kEarlierCompleted);
+            return true;
         case Settled::kIncomplete: ui.ReportFailure(kEarlierIncomplete); return false;
         case Settled::kRefused: ui.ReportFailure(result.why); return false;
     }

@@ -13,9 +13,6 @@ namespace {
 
 using platform::Fill;
 
-// %s: the server folder, then what makes it untrusted.
-constexpr wchar_t kForeignPrograms[] =
-    L"Programy servera v priečinku %s sa nespustia: %s, takže ich mohol podvrhnúť iný používateľ.";
 constexpr wchar_t kPathNotSecured[] =
     L"Priečinky na ceste k serveru sa nepodarilo zabezpečiť proti premenovaniu: ";
 

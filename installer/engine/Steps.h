@@ -36,6 +36,13 @@ void RollBackAndReport(Journal& journal, InstallerUi& ui,
 // The text of the exception being handled, for the user.
 std::wstring CurrentErrorText();
 
+// The application's two markers, made once per run and journalled first,
+// and the wait for its running instances: what comes before a change of
+// the server. WaitForApplication gives the stop or postponement, nothing
+// when none runs.
+void CreateMarkers(Installation& run, InstallerUi& ui);
+std::optional<SequenceOutcome> WaitForApplication(Installation& run, InstallerUi& ui);
+
 // The client library, the runtime files, the backup tool and data.ini in
 // the application: what follows a server set up or kept. The client
 // library comes from `gdsSource` when that is not empty, else only where

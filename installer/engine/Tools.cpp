@@ -36,4 +36,10 @@ void OpenFirewall(const std::wstring& serverDir, InstallerUi& ui) {
     if (result.state == ProgramResult::kTimedOut) ui.ReportFailure(ToolFailure(command, result));
 }
 
+void CloseFirewall(const std::wstring& serverDir, InstallerUi& ui) {
+    const std::wstring command = FirewallDeleteCommand(serverDir);
+    const ProgramResult result = RunTool(command);
+    if (result.state == ProgramResult::kTimedOut) ui.ReportFailure(ToolFailure(command, result));
+}
+
 }  // namespace engine

@@ -24,4 +24,7 @@ std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& r
 // limit is reported, the run goes on.
 void OpenFirewall(const std::wstring& serverDir, InstallerUi& ui);
 
+// Removes that rule; a command past the time limit is reported.
+void CloseFirewall(const std::wstring& serverDir, InstallerUi& ui);
+
 }  // namespace engine

@@ -167,6 +167,7 @@ DeploymentHeader HeaderOf(const std::vector<JournalRecord>& records) {
     for (const JournalRecord& r : records) {
         if (r.kind != kRun) continue;
         header.installsServer = r.Field(0) == L"install";
+        header.removesServer = r.Field(0) == L"remove";
         header.appDir = r.Field(1);
         header.serverDir = r.Field(2);
         header.port = r.Field(3);
@@ -239,6 +240,14 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records) {
     return result;
 }
 
+void MoveAside(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+        if (!MoveFileExW(path.c_str(), (path + kAsideSuffix).c_str(), MOVEFILE_REPLACE_EXISTING))
+            throw platform::Error(L"Súbor " + path + L" sa nedá presunúť: " +
+                                  platform::SystemErrorText(GetLastError()));
+    }
+}
+
 }  // namespace
 
 void Transaction::RecordMarker(const std::wstring& appDir, const std::wstring& path) {
@@ -247,8 +256,10 @@ void Transaction::RecordMarker(const std::wstring& appDir, const std::wstring& p
 
 void Transaction::Begin(const DeploymentHeader& h) {
     journal_.Append({kRun,
-                     {h.installsServer ? L"install" : L"reconfigure", h.appDir, h.serverDir, h.port,
-                      h.modeCode, h.installerDir}});
+                     {h.removesServer    ? L"remove"
+                      : h.installsServer ? L"install"
+                                         : L"reconfigure",
+                      h.appDir, h.serverDir, h.port, h.modeCode, h.installerDir}});
 }
 
 void Transaction::RemovingService(const std::wstring& serviceName) {
@@ -284,11 +295,14 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
         replaced.push_back(serverDir + file);
     }
     journal_.Append(plan);
-    for (const std::wstring& path : replaced) {
-        if (!MoveFileExW(path.c_str(), (path + kAsideSuffix).c_str(), MOVEFILE_REPLACE_EXISTING))
-            throw platform::Error(L"Súbor " + path + L" sa nedá presunúť: " +
-                                  platform::SystemErrorText(GetLastError()));
-    }
+    MoveAside(replaced);
+}
+
+void Transaction::SettingAside(const std::vector<std::wstring>& paths) {
+    std::vector<JournalRecord> plan;
+    for (const std::wstring& path : paths) plan.push_back({kMoved, {path}});
+    journal_.Append(plan);
+    MoveAside(paths);
 }
 
 bool Transaction::MovedAside(const std::wstring& path) const {

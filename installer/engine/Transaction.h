@@ -22,6 +22,7 @@ struct DeploymentHeader {
     std::wstring port;           // m_szFBPort
     std::wstring modeCode;       // "SS", "CS", "SC" or empty
     std::wstring installerDir;   // where the backup tool is copied from
+    bool removesServer = false;  // the server removed (installsServer false then)
 };
 
 // A moved-aside file is its path + this, in its own folder (the same volume).
@@ -50,6 +51,10 @@ public:
     void PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
                        const std::vector<std::wstring>& kept = {},
                        const std::vector<std::wstring>& cleared = {});
+    // Moves the files aside, each recorded first: the commit deletes them,
+    // a rollback puts them back. Raises platform::Error saying which file
+    // could not be moved, and why.
+    void SettingAside(const std::vector<std::wstring>& paths);
     // This run moved the file at path aside (path + kAsideSuffix).
     bool MovedAside(const std::wstring& path) const;
     // Puts the moved-aside file back at once, for an entry that may fail

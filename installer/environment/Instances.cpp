@@ -105,6 +105,24 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
     return found;
 }
 
+int CountRunningInstances(const std::wstring& appDir) {
+    int count = 0;
+    const std::wstring lockDir = appDir + outside::kLockDir;
+    WIN32_FIND_DATAW fd;
+    platform::UniqueFindHandle find(FindFirstFileW((lockDir + outside::kLockMask).c_str(), &fd));
+    if (find) {
+        do {
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            // Opened as IsLockHeld opens it, but without the right to delete.
+            const platform::UniqueKernelHandle probe =
+                OpenSharedFile(lockDir + fd.cFileName, GENERIC_WRITE, 0, OPEN_EXISTING);
+            if (!probe && GetLastError() == ERROR_SHARING_VIOLATION) ++count;
+        } while (FindNextFileW(find.get(), &fd));
+    }
+    if (count == 0 && IsFileLocked(appDir + outside::kAppExe)) count = 1;
+    return count;
+}
+
 bool IsLockHeld(const std::wstring& lck, const std::wstring& lci, const LinkNotice& onLink) {
     platform::UniqueKernelHandle stale =
         OpenSharedFile(lck, GENERIC_WRITE | DELETE, 0, OPEN_EXISTING);

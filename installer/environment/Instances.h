@@ -46,6 +46,11 @@ public:
 bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool requestStop,
                   const ErrorNotice& onUnreadable = nullptr, const LinkNotice& onLink = nullptr);
 
+// How many instances run, as IsAppRunning tells them, only looked at: a
+// stale ".lck" stays, no stop request is sent. No lock held but the
+// executable in use counts as one.
+int CountRunningInstances(const std::wstring& appDir);
+
 // True while an instance holds the ".lck". A stale one is deleted with its
 // ".lci"; one that no longer exists is not held either, nor is a link
 // (left alone, and `onLink` hears of it, as of a ".lci" that is one).

@@ -114,6 +114,13 @@ inline constexpr wchar_t kFirewallProgram[] = L"netsh.exe";
 inline constexpr wchar_t kFirewallArguments[] = L" firewall add allowedprogram ";
 inline constexpr wchar_t kFirewallRuleName[] = L"Firebird SQL server";
 inline constexpr wchar_t kFirewallEnable[] = L" ENABLE";
+// The rule's removal: kFirewallProgram + kFirewallDeleteArguments + '"' + F +
+// firebird.exe + '"'.
+inline constexpr wchar_t kFirewallDeleteArguments[] = L" firewall delete allowedprogram ";
+// What a removal without the kit takes for the server's programs and
+// libraries, besides kKitEntries: files with these extensions, anywhere in
+// the server folder.
+inline constexpr std::array<const wchar_t*, 2> kProgramExtensions = {L".exe", L".dll"};
 
 // Server modes: data.ini code, firebird.conf value.
 struct ServerMode {

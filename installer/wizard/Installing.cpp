@@ -108,6 +108,46 @@ void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
     Close();
 }
 
+void TWizard::RunRemoval() {
+    using engine::SequenceOutcome;
+    engine::Plan plan;
+    plan.m_szAppDir = run_.m_szAppDir;
+    plan.shownAppDir = run_.m_szAppDir;
+    plan.m_bIsNT = run_.m_bIsNT;
+    plan.m_bVista = run_.m_bVista;
+    plan.m_nWaitSeconds = run_.m_nWaitSeconds;
+    try {
+        const engine::RemovalOutcome outcome = engine_.Remove(plan);
+        const std::wstring& why = outcome.sequence.stopReason;
+        switch (outcome.sequence.kind) {
+            case SequenceOutcome::kFinished:
+                WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+                break;
+            case SequenceOutcome::kStopped:
+                if (outcome.refused) {
+                    // Nothing changed: as a start-up that cannot go on.
+                    WriteLogEntry(why);
+                    if (!Unseen() && !run_.m_bSilentInstall) reports_.ShowError(why);
+                    run_.SetExitCode(kExitNotStarted);
+                } else {
+                    if (!why.empty()) WriteLogEntry(why);
+                    run_.SetExitCode(kExitStopped);
+                }
+                break;
+            case SequenceOutcome::kPostponed:
+                WriteLogEntry(why);
+                if (run_.m_nExitCode == kExitDone) run_.SetExitCode(kExitPostponed);
+                break;
+            case SequenceOutcome::kEnded: break;
+        }
+    } catch (...) {
+        run_.SetExitCode(kExitFailed);
+        reports_.ReportException();
+    }
+    // No page to close on: the clean-up of every way out runs at the end.
+    toolkit::App().Terminate();
+}
+
 void TWizard::RefusePort() {
     if (run_.m_bSilentInstall)
         return StartUpFailed(kCannotGoOn + (kWrongPort + NewFrame->edPort->Text()) + L"\r\n" +

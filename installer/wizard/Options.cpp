@@ -14,22 +14,28 @@ constexpr wchar_t kCannotGoOn[] = L"Inštalácia nemôže pokračovať. ";
 constexpr wchar_t kUnknown[] = L"Neznámy parameter: ";
 constexpr wchar_t kWrong[] = L"Chybný parameter: ";
 constexpr wchar_t kKnownOptions[] =
-    L"Použiť môžete /S, /PORT=číslo, /MODE=SS|CS|SC, /DIR=priečinok, /WAIT=sekundy, "
-    L"/LOG=súbor a /?.";
+    L"Použiť môžete /S, /CHECK, /REMOVE, /PORT=číslo, /MODE=SS|CS|SC, /DIR=priečinok, "
+    L"/WAIT=sekundy, /LOG=súbor a /?.";
 constexpr wchar_t kPortRule[] = L"Port musí byť číslo od 1 do 65535.";
 constexpr wchar_t kModeRule[] = L"Režim servera musí byť SS, CS alebo SC.";
 constexpr wchar_t kDirRule[] =
     L"Zadajte úplnú cestu k priečinku, napríklad C:\\firebird\\firebird_4_0_x64.";
 constexpr wchar_t kWaitRule[] = L"Čas čakania musí byť počet sekúnd od 0 do 86400.";
 constexpr wchar_t kLogRule[] = L"Zadajte súbor záznamu, napríklad C:\\Logs\\istrel.log.";
+constexpr wchar_t kCheckOrRemove[] = L"/CHECK a /REMOVE sa nedajú použiť spolu.";
 constexpr uint32_t kLongestWait = 86400;  // a day
 
 constexpr wchar_t kUsage[] =
-    L"Istrel.exe [/S] [/PORT=číslo] [/MODE=SS|CS|SC] [/DIR=priečinok] [/WAIT=sekundy] "
-    L"[/LOG=súbor]\r\n"
+    L"Istrel.exe [/S] [/CHECK] [/PORT=číslo] [/MODE=SS|CS|SC] [/DIR=priečinok] "
+    L"[/WAIT=sekundy] [/LOG=súbor]\r\n"
+    L"Istrel.exe [/S] /REMOVE [/WAIT=sekundy] [/LOG=súbor]\r\n"
     L"\r\n"
     L"/S – inštalácia bez obsluhy: okno sa nezobrazí, priebeh sa zapíše do záznamu "
     L"inštalácie.\r\n"
+    L"/CHECK – len kontrola: do záznamu zapíše, čo by inštalácia s rovnakými parametrami "
+    L"teraz urobila, a nič nezmení (aj bez /S bez okien).\r\n"
+    L"/REMOVE – odstráni Firebird SQL server, ktorý inštalátor nainštaloval pre program "
+    L"Lumera SQL (podľa data.ini); databázy a konfiguračné súbory servera zostanú.\r\n"
     L"/PORT=číslo – TCP port servera, od 1 do 65535.\r\n"
     L"/MODE=SS|CS|SC – režim servera: SuperServer, Classic alebo SuperClassic.\r\n"
     L"/DIR=priečinok – priečinok servera, úplná cesta; len keď sa server inštaluje.\r\n"
@@ -39,12 +45,14 @@ constexpr wchar_t kUsage[] =
     L"/? alebo /HELP – tento prehľad.\r\n"
     L"\r\n"
     L"Návratové kódy:\r\n"
-    L"0 – inštalácia prebehla bez chýb\r\n"
+    L"0 – inštalácia (alebo odstránenie) prebehla bez chýb\r\n"
     L"1 – inštalácia sa nezačala, nič sa nezmenilo\r\n"
     L"2 – inštalácia bola zastavená (Storno, odpoveď Nie)\r\n"
     L"3 – inštalácia skončila s chybou\r\n"
     L"4 – inštalácia bola odložená, lebo program Lumera SQL beží alebo už beží iná inštalácia; "
-    L"spustite ju neskôr znova";
+    L"spustite ju neskôr znova\r\n"
+    L"5 – len pri /CHECK: inštalácia by teraz niečo nainštalovala alebo zmenila "
+    L"(0 – server je nainštalovaný, nič by sa nezmenilo)";
 
 bool SameNoCase(const std::wstring& a, const wchar_t* b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b, -1, TRUE) == CSTR_EQUAL;
@@ -75,6 +83,14 @@ std::wstring Wrong(const std::wstring& argument, const wchar_t* rule) {
 
 }  // namespace
 
+bool IsRemoveSwitch(const std::wstring& argument) {
+    return SameNoCase(argument, L"/REMOVE");
+}
+
+bool IsCheckSwitch(const std::wstring& argument) {
+    return SameNoCase(argument, L"/CHECK");
+}
+
 bool IsHelpSwitch(const std::wstring& argument) {
     return argument == L"/?" || SameNoCase(argument, L"/HELP");
 }
@@ -87,6 +103,18 @@ std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& argumen
                                         InstallOptions& options) {
     for (const std::wstring& argument : arguments) {
         if (IsSilentSwitch(argument) || IsHelpSwitch(argument)) continue;
+        if (IsCheckSwitch(argument)) {
+            if (options.remove) return Wrong(argument, kCheckOrRemove);
+            options.check = true;
+            continue;
+        }
+        if (IsRemoveSwitch(argument)) {
+            // A check of a removal is not offered: it would tell an
+            // installation's outcome.
+            if (options.check) return Wrong(argument, kCheckOrRemove);
+            options.remove = true;
+            continue;
+        }
         const size_t eq = argument.find(L'=');
         const std::wstring name = argument.substr(0, eq);
         const std::wstring value = eq == std::wstring::npos ? L"" : argument.substr(eq + 1);

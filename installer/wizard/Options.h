@@ -19,7 +19,17 @@ struct InstallOptions {
     std::optional<std::wstring> dir;            // ends in "\"
     std::optional<int32_t> wait;                // seconds, 0..86400
     std::optional<std::wstring> log;            // a full path
+    bool check = false;                         // /CHECK: tell, change nothing
+    bool remove = false;                        // /REMOVE: remove the server
 };
+
+// True for "/REMOVE" (any case): the run removes the server it set up for
+// the application instead of installing one.
+bool IsRemoveSwitch(const std::wstring& argument);
+
+// True for "/CHECK" (any case): the run only tells what an installation
+// with the same options would do now; it implies /S.
+bool IsCheckSwitch(const std::wstring& argument);
 
 // True for "/?" and "/HELP" (any case): the usage is shown, nothing else done.
 bool IsHelpSwitch(const std::wstring& argument);

@@ -13,6 +13,7 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "toolkit/Application.h"
+#include "toolkit/Seam.h"
 #include "wizard/Messages.h"
 #include "wizard/NewFrame.h"
 #include "wizard/Wizard.h"
@@ -24,8 +25,10 @@ using platform::WithDelimiter;
 
 void TWizard::FormCreate() {
     ResetRun();
-    if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard() || !FindApplication())
-        return;
+    if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard()) return;
+    if (options_.check) return CheckOnly();
+    if (!FindApplication()) return;
+    if (options_.remove) return PrepareRemoval();
     // Open before the pages fill: the parameters page logs a server folder
     // it does not take.
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
@@ -48,11 +51,14 @@ void TWizard::ResetRun() {
     run_.m_szFBDir.clear();
     run_.m_szFBPort = outside::kNewServerPort;
     for (const std::wstring& argument : arguments_) {
-        if (IsSilentSwitch(argument)) {
+        if (IsSilentSwitch(argument) || IsCheckSwitch(argument)) {
             run_.m_bSilentInstall = true;
             MarkHidden(true);
         }
+        // A removal asks its one question and shows its result in boxes.
+        if (IsRemoveSwitch(argument)) MarkHidden(true);
     }
+    run_.m_bCheckOnly = std::any_of(arguments_.begin(), arguments_.end(), IsCheckSwitch);
     SetText(kWindowTitle);
 
     if (Unseen())
@@ -131,7 +137,7 @@ bool TWizard::FindApplication() {
     return true;
 }
 
-bool TWizard::InitializePages() {
+bool TWizard::InitializePages(bool refuseKitProblem) {
     // Without a kit an unattended run could only report a success that
     // installed nothing.
     m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()).value_or(L"") : L"";
@@ -141,7 +147,7 @@ bool TWizard::InitializePages() {
     NewFrame->Initialize(true, nullptr, nullptr);
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);
-    if (!m_szKitProblem.empty() && !ReconfiguresOnly()) {
+    if (refuseKitProblem && !m_szKitProblem.empty() && !ReconfiguresOnly()) {
         OpenSetupLog();
         StartUpFailed(m_szKitProblem);
         return false;
@@ -159,6 +165,62 @@ std::wstring TWizard::ShownAppDir() const {
 bool TWizard::ReconfiguresOnly() const {
     return (options_.port || options_.mode) && !run_.m_szFBDir.empty() &&
            environment::IsFBInstalled(run_.m_szFBDir);
+}
+
+// /CHECK: the start-up's reading and checking, then the engine's look at
+// what the install sequence would do; the log says what and the exit code
+// sums it up. The journal is not settled, and the guard goes back before
+// the end, so the exit settles nothing either.
+void TWizard::CheckOnly() {
+    OpenSetupLog();
+    if (std::optional<engine::CheckOutcome> outcome = CheckPlan()) {
+        for (const std::wstring& line : outcome->lines) WriteLogEntry(line);
+        // An error the start-up reported already outweighs what it found.
+        if (run_.m_nExitCode == kExitDone) run_.m_nExitCode = outcome->exitCode;
+    }
+    engine_.ReleaseGuard();
+    WriteLogEntry(L"Kontrola skončila s kódom " + std::to_wstring(run_.m_nExitCode) + L".");
+    toolkit::App().Terminate();
+}
+
+std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
+    // Where a run settles an earlier one's journal, before anything else.
+    if (const std::optional<std::wstring> refused = engine_.InspectEarlierRun()) {
+        reports_.ReportError(*refused);
+        return std::nullopt;
+    }
+    run_.m_szAppDir = environment::ReadAppDir(places_.appKey).value_or(L"");
+    if (run_.m_szAppDir.empty()) {
+        StartUpFailed(kNoApplication);
+        return std::nullopt;
+    }
+    // Without the kit (a finished run deletes it) an installed server is
+    // still judged: a detection command must tell it is there.
+    if (!InitializePages(/*refuseKitProblem=*/false)) return std::nullopt;
+    ApplyOptions();
+    const std::optional<engine::Plan> plan = PagePlan();
+    if (!plan) {
+        RefusePort();
+        return std::nullopt;
+    }
+    if (!m_szKitProblem.empty() &&
+        (plan->installServer || !environment::IsFBInstalled(plan->m_szFBDir))) {
+        StartUpFailed(m_szKitProblem);
+        return std::nullopt;
+    }
+    engine::Plan checked = *plan;
+    // Never waits: the limit an unattended run would have decides.
+    checked.m_nWaitSeconds = toolkit::Ui().WindowStationVisible() ? options_.wait.value_or(-1) : 0;
+    return engine_.Check(checked);
+}
+
+// /REMOVE needs no kit and no page: the log is opened as an installation
+// opens it, and FormShow starts the removal once the hidden blocked dialog
+// has sent an unattended run's stop requests.
+void TWizard::PrepareRemoval() {
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+    if (run_.m_bVista) environment::EnableDebugPrivilege();
+    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
 }
 
 // Changes nothing; a script that asks gets exit code 0 and no window (no

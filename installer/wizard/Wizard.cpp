@@ -112,6 +112,7 @@ void TWizard::FindControls() {
 }
 
 void TWizard::FormShow() {
+    if (options_.remove) return RunRemoval();
     if (m_ActiveFrame != NewFrame.get() || !run_.m_bSilentInstall) return;
     OpenSetupLog();
     OKClick();
@@ -195,6 +196,8 @@ void TWizard::FormClose() {
 }
 
 void TWizard::SettleBeforeExit() {
+    // A check only looks, also at a journal an earlier run left.
+    if (run_.m_bCheckOnly) return;
     engine_.DeleteOwnMarkers();
     engine_.SettleEarlierRun();  // nothing without the guard
 }

@@ -156,12 +156,20 @@ private:
     bool CheckWindows();
     bool TakeDeploymentGuard();
     bool FindApplication();
-    bool InitializePages();
+    // An unusable kit ends the start-up only with `refuseKitProblem`.
+    bool InitializePages(bool refuseKitProblem = true);
     void OpenSetupLog();
     void StartUpFailed(const std::wstring& message, ExitCode code = kExitNotStarted);
     // Ends the start-up with `code`, its reason reported already.
     void StartUpStopped(ExitCode code);
     void ShowUsage();
+    // /CHECK (CheckOnly); CheckPlan is nothing when the start-up ended.
+    void CheckOnly();
+    // /REMOVE: PrepareRemoval at the start-up, RunRemoval when the window
+    // shows; the process then ends with the removal's exit code.
+    void PrepareRemoval();
+    void RunRemoval();
+    std::optional<engine::CheckOutcome> CheckPlan();
     // A run that only moves an installed server to another port or mode,
     // which needs no kit.
     bool ReconfiguresOnly() const;

@@ -281,6 +281,9 @@ TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
     EXPECT_EQ(L"\"C:\\Win dows\\system32\\netsh.exe\" firewall add allowedprogram "
               L"\"D:\\fb\\firebird.exe\" \"Firebird SQL server\" ENABLE",
               engine::FirewallCommand(L"D:\\fb\\", L"C:\\Win dows\\system32\\"));
+    EXPECT_EQ(L"\"C:\\Win dows\\system32\\netsh.exe\" firewall delete allowedprogram "
+              L"\"D:\\fb\\firebird.exe\"",
+              engine::FirewallDeleteCommand(L"D:\\fb\\", L"C:\\Win dows\\system32\\"));
 }
 
 TEST(AdminGroupTest, WinesUserIsAnAdministrator) {

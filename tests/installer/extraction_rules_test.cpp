@@ -107,4 +107,18 @@ TEST(KeptFromOpenFolder, DataAndLogButNoSettings) {
         EXPECT_FALSE(IsKeptFromOpenFolder(path)) << path;
 }
 
+// A removal keeps the administrator's files and the server's settings and
+// log; without the kit it takes programs and libraries for the server's.
+TEST(RemovalRules, KeepsSettingsAndDataTakesProgramsByExtension) {
+    for (const wchar_t* path : {L"security4.fdb", L"data\\office.fdb", L"databases.conf",
+                                L"plugins.conf", L"Firebird.Conf", L"firebird.log"})
+        EXPECT_TRUE(engine::IsKeptByRemoval(path)) << path;
+    for (const wchar_t* path : {L"firebird.exe", L"intl\\fbintl.conf", L"doc\\firebird.log"})
+        EXPECT_FALSE(engine::IsKeptByRemoval(path)) << path;
+    for (const wchar_t* path : {L"instsvc.exe", L"32b\\FBCLIENT.DLL", L"plugins\\engine13.dll"})
+        EXPECT_TRUE(engine::IsProgramFile(path)) << path;
+    for (const wchar_t* path : {L"firebird.msg", L"dll", L".exe", L"notes.exe.txt"})
+        EXPECT_FALSE(engine::IsProgramFile(path)) << path;
+}
+
 }  // namespace

@@ -186,6 +186,12 @@ TEST(JournalFormat, RunRecordComesFirstAndNamesAFolderBelowADriveRoot) {
         Service(L"FirebirdServervelmora64b", L"C:\\Program Files\\firebird_2_5\\fb.exe");
     EXPECT_FALSE(journal::ReadJournal(Bytes({kRun, legacy}), kLimits).problem);
     EXPECT_TRUE(journal::ReadJournal(Bytes({kRun, legacy}), journal::Limits{}).problem);
+    // A removal's run record is one of the three kinds; no other is.
+    JournalRecord removal = kRun;
+    removal.fields[0] = L"remove";
+    EXPECT_FALSE(journal::ReadJournal(Bytes({removal}), kLimits).problem);
+    removal.fields[0] = L"uninstall";
+    EXPECT_NE(std::wstring::npos, ProblemOf(Bytes({removal})).find(L"neznámy druh inštalácie"));
 }
 
 }  // namespace

@@ -279,6 +279,13 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
         EXPECT_EQ(21u, text.find(kAnotherRunning)) << ToUtf8(text);
         EXPECT_EQ(21 + std::size(kAnotherRunning) + 1, text.size()) << "one entry";
 
+        // A check while another run works says so, as a run would end.
+        w = Make({L"/CHECK"});
+        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
+        EXPECT_TRUE(ui_.messages.empty()) << "a check shows no box";
+        w = nullptr;
+        DeleteFileW(logPath_.c_str());
+
         w = Make();
         ASSERT_EQ(1u, ui_.messages.size());
         EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
@@ -287,6 +294,21 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
         EXPECT_EQ(nullptr, w->m_ActiveFrame);
         w = nullptr;
         EXPECT_EQ("run\tin progress\n", ReadBytes(journal));
+    }
+    // Alone, a check only looks at the journal: it stays where it is,
+    // though it would be set aside, and nothing settles it at the exit.
+    {
+        auto w = Make({L"/S", L"/CHECK"});
+        EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+        EXPECT_TRUE(toolkit::App().Terminated());
+    }
+    EXPECT_EQ("run\tin progress\n", ReadBytes(journal));
+    {
+        const std::string bytes = ReadBytes(logPath_);
+        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        EXPECT_NE(std::wstring::npos, text.find(L" je poškodený; inštalácia by ho odložila"))
+            << ToUtf8(text);
+        EXPECT_NE(std::wstring::npos, text.find(L"Kontrola skončila s kódom 3.")) << ToUtf8(text);
     }
     DeleteFileW(journal.c_str());
     DeleteFileW(logPath_.c_str());
@@ -319,8 +341,9 @@ TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
         auto w = Make({L"/PORT=0", help});  // help wins over a bad option
         ASSERT_EQ(1u, ui_.messages.size()) << ToUtf8(help);
         EXPECT_EQ(L"Informácia", ui_.messages[0].caption);
-        for (const wchar_t* part : {L"/S ", L"/PORT=", L"/MODE=", L"/DIR=", L"/WAIT=", L"/LOG=",
-                                    L"/HELP", L"\r\n0 – ", L"\r\n3 – ", L"\r\n4 – "})
+        for (const wchar_t* part :
+             {L"/S ", L"/PORT=", L"/MODE=", L"/DIR=", L"/WAIT=", L"/LOG=", L"/HELP", L"/CHECK",
+              L"/REMOVE", L"\r\n0 – ", L"\r\n3 – ", L"\r\n4 – ", L"\r\n5 – "})
             EXPECT_NE(std::wstring::npos, ui_.messages[0].text.find(part)) << ToUtf8(part);
         EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
         EXPECT_EQ(nullptr, w->m_ActiveFrame);
@@ -332,6 +355,32 @@ TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
     EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
     EXPECT_EQ(nullptr, w->m_ActiveFrame);
     EXPECT_FALSE(Exists(logPath_)) << "nothing written";
+}
+
+// Attended, a removal shows no page: a PC whose data.ini names no server
+// gets one box that says so, and the run ends with 0.
+TEST_F(FixedLogTest, AttendedRemovalWithoutServerSaysSoInOneBox) {
+    auto w = Make({L"/REMOVE"});
+    EXPECT_FALSE(toolkit::App().Terminated());
+    w->Show();
+    EXPECT_FALSE(IsWindowVisible(w->Handle()));
+    ASSERT_EQ(1u, ui_.messages.size());
+    EXPECT_EQ(L"Informácia", ui_.messages[0].caption);
+    EXPECT_NE(std::wstring::npos, ui_.messages[0].text.find(L"nie je čo odstrániť"));
+    EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
+    EXPECT_TRUE(toolkit::App().Terminated());
+    EXPECT_FALSE(Exists(logPath_)) << "attended without /LOG: no log";
+
+    // With /CHECK the refusal goes to the log only: a check shows no box.
+    ui_.messages.clear();
+    w = Make({L"/REMOVE", L"/CHECK"});
+    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode);
+    EXPECT_TRUE(ui_.messages.empty());
+    w = nullptr;
+    const std::string bytes = ReadBytes(logPath_);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_NE(std::wstring::npos, text.find(L"/CHECK a /REMOVE sa nedajú použiť spolu."))
+        << ToUtf8(text);
 }
 
 TEST_F(FixedLogTest, InteractiveShowOpensNoLog) {
