@@ -65,10 +65,13 @@ void RequestStop(const std::wstring& appDir, const std::wstring& computer,
 }  // namespace
 
 std::wstring ReadComputerName(const ErrorNotice& onUnreadable) {
+    return ReadComputerNameFrom(kComputerNameKey, onUnreadable);
+}
+
+std::wstring ReadComputerNameFrom(const std::wstring& key, const ErrorNotice& onUnreadable) {
     std::wstring name;
     try {
-        name = platform::ReadRegString(HKEY_LOCAL_MACHINE, kComputerNameKey, kComputerNameValue)
-                   .value_or(L"");
+        name = platform::ReadRegString(HKEY_LOCAL_MACHINE, key, kComputerNameValue).value_or(L"");
     } catch (const platform::Error&) {
         if (onUnreadable) onUnreadable(L"Chyba pri čítaní z registrov!");
         name.clear();

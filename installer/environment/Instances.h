@@ -21,6 +21,9 @@ using ErrorNotice = std::function<void(const std::wstring& message)>;
 // This computer's name, upper case; empty when unknown. A value that exists
 // but cannot be read goes to `onUnreadable` as "Chyba pri čítaní z registrov!".
 std::wstring ReadComputerName(const ErrorNotice& onUnreadable);
+// The same from the value "ComputerName" of `key` under HKEY_LOCAL_MACHINE,
+// for suites that must not change the name every suite beside them reads.
+std::wstring ReadComputerNameFrom(const std::wstring& key, const ErrorNotice& onUnreadable);
 
 // What a scan shows: the blocked dialog's list and label.
 class InstanceListView {

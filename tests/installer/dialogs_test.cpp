@@ -10,7 +10,6 @@
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "environment/Instances.h"
-#include "ComputerName.h"
 #include "wizard/Dialogs.h"
 #include "wizard/LogEntry.h"
 #include "wizard/SetupLog.h"
@@ -180,25 +179,23 @@ TEST(SetupLog, MissingFolderGivesNoHandleAndWritesFailQuietly) {
 
 // ---- Computer name ----------------------------------------------------------------
 
-constexpr wchar_t kNameKey[] = L"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
-
+// A scratch key of this process: the PC's name is read by the suites
+// beside this one, which must never see it changed or gone.
 class ComputerNameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kNameKey, 0, nullptr, 0,
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, name_.c_str(), 0, nullptr, 0,
                                                  KEY_READ | KEY_WRITE, nullptr, &key_, nullptr));
-        DWORD type = 0, size = sizeof saved_;
-        hadValue_ = RegQueryValueExW(key_, L"ComputerName", nullptr, &type,
-                                     reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
-        savedSize_ = size;
-        savedType_ = type;
     }
     void TearDown() override {
-        if (hadValue_)
-            RegSetValueExW(key_, L"ComputerName", 0, savedType_, reinterpret_cast<BYTE*>(saved_), savedSize_);
-        else
-            RegDeleteValueW(key_, L"ComputerName");
         RegCloseKey(key_);
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, name_.c_str());
+    }
+    std::wstring Read(const environment::ErrorNotice& notice) {
+        return environment::ReadComputerNameFrom(name_, notice);
+    }
+    std::wstring Read() {
+        return Read([](const std::wstring& m) { wizard::ShowError(m); });
     }
     void SetName(const std::wstring& name) {
         RegSetValueExW(key_, L"ComputerName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
@@ -208,27 +205,26 @@ protected:
     toolkit::Application app_;
     ScriptedUi ui_;
     HKEY key_ = nullptr;
-    wchar_t saved_[256] = {};
-    DWORD savedSize_ = 0, savedType_ = 0;
-    bool hadValue_ = false;
+    const std::wstring name_ =
+        L"SOFTWARE\\IstrelTests\\ComputerName-" + std::to_wstring(GetCurrentProcessId());
 };
 
 TEST_F(ComputerNameTest, LowerCaseNameComesBackUpperCase) {
     SetName(L"účtáreň-2");
-    EXPECT_EQ(L"ÚČTÁREŇ-2", testsupport::ComputerName());
+    EXPECT_EQ(L"ÚČTÁREŇ-2", Read());
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(ComputerNameTest, MissingValueIsEmptyWithoutMessage) {
     RegDeleteValueW(key_, L"ComputerName");
-    EXPECT_EQ(L"", testsupport::ComputerName());
+    EXPECT_EQ(L"", Read());
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(ComputerNameTest, UnreadableValueShowsErrorAndGivesEmpty) {
     DWORD number = 7;
     RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
-    EXPECT_EQ(L"", testsupport::ComputerName());
+    EXPECT_EQ(L"", Read());
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Chyba pri čítaní z registrov!", ui_.messages[0].text);
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
@@ -245,7 +241,7 @@ TEST_F(ComputerNameTest, UnattendedWhereNobodySeesErrorBoxesAreLoggedAndQuestion
     DWORD number = 7;
     RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
                    sizeof number);
-    EXPECT_EQ(L"", environment::ReadComputerName(wizard.Reports().Notice()));
+    EXPECT_EQ(L"", Read(wizard.Reports().Notice()));
     EXPECT_EQ(wizard::kResultNo, wizard.Reports().AskQuestion(L"Ukončiť?"));
     EXPECT_TRUE(ui_.messages.empty());
     wizard.CloseLog();
