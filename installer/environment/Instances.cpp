@@ -1,5 +1,6 @@
 #include "environment/Instances.h"
 
+#include <functional>
 #include <vector>
 
 #include "environment/SharedFolder.h"
@@ -20,6 +21,17 @@ constexpr wchar_t kReason[] = L"Aktualizácia SQL servera.";
 constexpr wchar_t kComputerNameKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
 constexpr wchar_t kComputerNameValue[] = L"ComputerName";
+
+// Each lock file's name in the application's lock folder.
+void ForEachLockFile(const std::wstring& lockDir,
+                     const std::function<void(const std::wstring& name)>& visit) {
+    WIN32_FIND_DATAW fd;
+    platform::UniqueFindHandle find(FindFirstFileW((lockDir + outside::kLockMask).c_str(), &fd));
+    if (!find) return;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) visit(fd.cFileName);
+    } while (FindNextFileW(find.get(), &fd));
+}
 
 platform::UniqueKernelHandle OpenExclusive(const std::wstring& path, DWORD access,
                                            DWORD disposition) {
@@ -84,23 +96,16 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
                   const ErrorNotice& onUnreadable, const LinkNotice& onLink) {
     bool found = false;
     const std::wstring lockDir = appDir + outside::kLockDir;
-    WIN32_FIND_DATAW fd;
-    platform::UniqueFindHandle find(FindFirstFileW((lockDir + outside::kLockMask).c_str(), &fd));
-    if (find) {
-        do {
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            const std::wstring lck = lockDir + fd.cFileName;
-            const std::wstring name = fd.cFileName;
-            const std::wstring lci =
-                lockDir + name.substr(0, name.find_last_of(L'.')) + outside::kLockInfoExt;
-            if (!IsLockHeld(lck, lci, onLink)) continue;
-            found = true;
-            if (!list) continue;
-            const std::wstring computer = ReadLci(lci, outside::kLciComputer);
-            list->AddRow(computer, ReadLci(lci, outside::kLciUser));
-            if (requestStop) RequestStop(appDir, computer, onUnreadable, onLink);
-        } while (FindNextFileW(find.get(), &fd));
-    }
+    ForEachLockFile(lockDir, [&](const std::wstring& name) {
+        const std::wstring lci =
+            lockDir + name.substr(0, name.find_last_of(L'.')) + outside::kLockInfoExt;
+        if (!IsLockHeld(lockDir + name, lci, onLink)) return;
+        found = true;
+        if (!list) return;
+        const std::wstring computer = ReadLci(lci, outside::kLciComputer);
+        list->AddRow(computer, ReadLci(lci, outside::kLciUser));
+        if (requestStop) RequestStop(appDir, computer, onUnreadable, onLink);
+    });
     if (!found && IsFileLocked(appDir + outside::kAppExe)) {
         found = true;
         if (list) list->ShowExecutableNotice();
@@ -111,17 +116,12 @@ bool IsAppRunning(const std::wstring& appDir, InstanceListView* list, bool reque
 int CountRunningInstances(const std::wstring& appDir) {
     int count = 0;
     const std::wstring lockDir = appDir + outside::kLockDir;
-    WIN32_FIND_DATAW fd;
-    platform::UniqueFindHandle find(FindFirstFileW((lockDir + outside::kLockMask).c_str(), &fd));
-    if (find) {
-        do {
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            // Opened as IsLockHeld opens it, but without the right to delete.
-            const platform::UniqueKernelHandle probe =
-                OpenSharedFile(lockDir + fd.cFileName, GENERIC_WRITE, 0, OPEN_EXISTING);
-            if (!probe && GetLastError() == ERROR_SHARING_VIOLATION) ++count;
-        } while (FindNextFileW(find.get(), &fd));
-    }
+    ForEachLockFile(lockDir, [&](const std::wstring& name) {
+        // Opened as IsLockHeld opens it, but without the right to delete.
+        const platform::UniqueKernelHandle probe =
+            OpenSharedFile(lockDir + name, GENERIC_WRITE, 0, OPEN_EXISTING);
+        if (!probe && GetLastError() == ERROR_SHARING_VIOLATION) ++count;
+    });
     if (count == 0 && IsFileLocked(appDir + outside::kAppExe)) count = 1;
     return count;
 }
