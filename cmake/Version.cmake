@@ -3,7 +3,8 @@
 # the generated header ProductVersion.h (target istrel_version):
 #   ISTREL_VERSION_NUMBERS  4,3,0,0     for FILEVERSION and PRODUCTVERSION
 #   ISTREL_VERSION_TEXT     "4.3.0.0"   for the string tables and the code
-# and the same with QUENLET_.
+# and the same with QUENLET_. The programs' manifests (*.manifest.in) get
+# their version there too, beside the header.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/VERSION)
 file(STRINGS ${CMAKE_SOURCE_DIR}/VERSION version_lines REGEX "^[A-Za-z]+ ")
 set(ISTREL_VERSION_DEFINES "")
@@ -26,5 +27,9 @@ foreach(program Istrel Quenlet)
 endforeach()
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/version/ProductVersion.h
      CONTENT "// Generated from VERSION by cmake/Version.cmake.\n#pragma once\n${ISTREL_VERSION_DEFINES}")
+configure_file(${CMAKE_SOURCE_DIR}/installer/resources/Istrel.manifest.in
+               ${CMAKE_BINARY_DIR}/version/Istrel.manifest @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/tool/Quenlet.manifest.in
+               ${CMAKE_BINARY_DIR}/version/Quenlet.manifest @ONLY)
 add_library(istrel_version INTERFACE)
 target_include_directories(istrel_version INTERFACE ${CMAKE_BINARY_DIR}/version)
