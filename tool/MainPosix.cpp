@@ -3,15 +3,21 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "Connection.h"
 #include "Platform.h"
+#include "ProductVersion.h"
 #include "ResultFile.h"
 #include "ToolRun.h"
 #include "VersionCheck.h"
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("quenlet " QUENLET_VERSION_TEXT);
+        return 0;
+    }
     std::setlocale(LC_ALL, "");
     int code = 0;
     try {

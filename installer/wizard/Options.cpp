@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "ProductVersion.h"
 #include "environment/ConfText.h"
 #include "platform/Paths.h"
 #include "wizard/Wizard.h"
@@ -95,8 +96,12 @@ bool IsHelpSwitch(const std::wstring& argument) {
     return argument == L"/?" || SameNoCase(argument, L"/HELP");
 }
 
+std::wstring ProgramAndVersion() {
+    return L"Istrel " ISTREL_VERSION_TEXT;
+}
+
 std::wstring UsageText() {
-    return kUsage;
+    return ProgramAndVersion() + L"\r\n\r\n" + kUsage;
 }
 
 std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& arguments,

@@ -33,7 +33,11 @@ bool IsCheckSwitch(const std::wstring& argument);
 
 // True for "/?" and "/HELP" (any case): the usage is shown, nothing else done.
 bool IsHelpSwitch(const std::wstring& argument);
-// The usage as the help box shows it: switches, options, exit codes.
+// "Istrel 4.3.0.0": the program and its version, as the usage text and
+// each run's first entry in the setup log name them.
+std::wstring ProgramAndVersion();
+// The usage as the help box shows it: the program and its version,
+// switches, options, exit codes.
 std::wstring UsageText();
 
 // Reads every argument that is not the unattended switch or a help switch:

@@ -14,6 +14,7 @@
 #include "platform/Paths.h"
 #include "toolkit/Application.h"
 #include "toolkit/Seam.h"
+#include "wizard/LogEntry.h"
 #include "wizard/Messages.h"
 #include "wizard/NewFrame.h"
 #include "wizard/Wizard.h"
@@ -265,7 +266,11 @@ void TWizard::OpenSetupLog() {
     const std::wstring path =
         options_.log ? *options_.log : WithDelimiter(outside::kMakerDir) + outside::kSetupLog;
     if (options_.log) platform::CreateFolders(path.substr(0, path.find_last_of(L'\\') + 1));
-    if (m_logFd.Open(path)) return;
+    if (m_logFd.Open(path)) {
+        // Which program wrote what follows; not a message a report repeats.
+        m_logFd.Write(LogEntry(ProgramAndVersion()));
+        return;
+    }
     logFailed_ = true;
     // The run goes on without it; a script reads standard error.
     const DWORD error = GetLastError();

@@ -159,12 +159,17 @@ conf_has() { grep -qxF "$1" <(tr -d '\r' <"$fb/firebird.conf"); }
 same_bytes() { cmp -s "$1" "$2"; }
 log_text() { iconv -f UTF-16LE -t UTF-8 "$log"; }
 
-# The setup log holds exactly the given messages, each as a stamp line and
-# a message line with CR LF, in UTF-16LE without a byte-order mark.
+# The first entry of each run's setup log: the program and its version.
+opening="Istrel $(sed -n 's/^Istrel \([0-9.]*\) *$/\1/p' "$root/VERSION")"
+
+# The setup log holds exactly one run's opening entry and then the given
+# messages (a later run's own opening entry among them as "$opening"), each
+# as a stamp line and a message line with CR LF, in UTF-16LE without a
+# byte-order mark.
 log_is() {
   [ -f "$log" ] || return 1
   local expected="" m
-  for m in "$@"; do expected+="STAMP"$'\r\n'"$m"$'\r\n'; done
+  for m in "$opening" "$@"; do expected+="STAMP"$'\r\n'"$m"$'\r\n'; done
   [ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" != fffe ] || return 1
   local actual
   actual="$(log_text | sed -E 's/^[0-3][0-9]\.[01][0-9]\.[0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\r$/STAMP\r/'; echo x)"

@@ -39,12 +39,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-// A setup log (UTF-16LE) as text.
-inline std::wstring LogText(const std::wstring& path) {
-    const std::string bytes = ReadBytes(path);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-}
-
 inline std::wstring IniValue(const std::wstring& ini, const wchar_t* key) {
     wchar_t buf[512] = L"";
     GetPrivateProfileStringW(L"DATA", key, L"<none>", buf, 512, ini.c_str());

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "Later.h"
+#include "RunLog.h"
 #include "ScriptedUi.h"
 #include "SequenceBed.h"
 #include "engine/Messages.h"
@@ -19,6 +20,7 @@
 #include "toolkit/Application.h"
 
 using namespace sequencebed;
+using runlog::RunEntries;
 using wizard::TWizard;
 
 namespace {
@@ -172,9 +174,12 @@ TEST_F(InstallSequenceTest, UnattendedRunLogsOkAndCloses) {
         w->CloseLog();
     }
     std::string bytes = ReadBytes(log);
-    // "dd.mm.yyyy hh:nn:ss" CR LF "OK" CR LF in UTF-16LE.
-    ASSERT_EQ(size_t(2 * (19 + 2 + 2 + 2)), bytes.size());
-    EXPECT_EQ(std::string("\r\0\n\0O\0K\0\r\0\n\0", 12), bytes.substr(38));
+    // "dd.mm.yyyy hh:nn:ss" CR LF "Istrel a.b.c.d" CR LF, then a stamp and
+    // "OK" CR LF, in UTF-16LE.
+    const std::wstring first = wizard::ProgramAndVersion();
+    ASSERT_EQ(2 * (19 + 2 + first.size() + 2 + 19 + 2 + 2 + 2), bytes.size());
+    EXPECT_EQ(L"\r\n" + first + L"\r\n", runlog::LogText(log).substr(19, 2 + first.size() + 2));
+    EXPECT_EQ(std::string("\r\0\n\0O\0K\0\r\0\n\0", 12), bytes.substr(bytes.size() - 12));
     DeleteFileW(log.c_str());
     if (madeMakerDir) RemoveTree(L"C:\\velmora\\");
 }
@@ -227,7 +232,7 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
             EXPECT_EQ(question, ui_.messages[0].text);
         }
         EXPECT_TRUE(w->Closed() && w->Run().m_nExitCode == wizard::kExitStopped) << seen;
-        EXPECT_EQ(21u, LogText(log).find(question + L"\r\n" + engine::kAnsweredNo + L"\r\n"))
+        EXPECT_EQ(21u, RunEntries(log).find(question + L"\r\n" + engine::kAnsweredNo + L"\r\n"))
             << seen;
         EXPECT_FALSE(Exists(fb_));
     }
@@ -269,7 +274,7 @@ TEST_F(InstallSequenceTest, RunningApplicationPostponesAnUnattendedRunWhenItsWai
         EXPECT_TRUE(Exists(work_ / outside::kKitArchive));
         const std::wstring postponed = platform::Fill(
             engine::kPostponed, {L" a jeho súbor bin\\exe\\Kadrix.exe je používaný"});
-        const std::wstring text = LogText(log);
+        const std::wstring text = RunEntries(log);
         EXPECT_EQ(21u, text.find(postponed + L"\r\n")) << ToUtf8(text);
     }
     CloseHandle(running);
@@ -335,7 +340,7 @@ TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     w->CloseLog();
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_TRUE(w->Closed());
-    const std::wstring text = LogText(root_ / L"setup.log");
+    const std::wstring text = RunEntries(root_ / L"setup.log");
     const std::wstring entry = std::wstring(kNothingLeft) + kServerInUse;
     EXPECT_EQ(21u, text.find(entry)) << ToUtf8(text);
     EXPECT_EQ(21 + entry.size() + 2, text.size());
@@ -367,7 +372,7 @@ TEST_F(InstallSequenceTest, KitGoneAfterTheStartUnattendedEndsTheRunAfterTheErro
     EXPECT_TRUE(w->Closed());
     EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     w->CloseLog();
-    EXPECT_EQ(21u, LogText(root_ / L"setup.log").find(KitOpenError() + L"\r\n"))
+    EXPECT_EQ(21u, RunEntries(root_ / L"setup.log").find(KitOpenError() + L"\r\n"))
         << "the error is the log's one entry";
 }
 

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "Places.h"
+#include "ProductVersion.h"
 #include "WinTestSupport.h"
 #include "wizard/Messages.h"
 #include "outside/Outside.h"
 #include "ComputerName.h"
 #include "wizard/Dialogs.h"
+#include "wizard/Options.h"
 
 using namespace testsupport;
 
@@ -271,12 +273,22 @@ TEST(ProgramResources, VersionAndManifest) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &len));
-    EXPECT_EQ(0x00040003u, fixed->dwFileVersionMS);
-    EXPECT_EQ(0u, fixed->dwFileVersionLS);
-    EXPECT_EQ(0x00040003u, fixed->dwProductVersionMS);
+    // The numbers of VERSION, the same in every place that shows them.
+    const std::wstring version = L"" ISTREL_VERSION_TEXT;
+    const std::wstring fixedVersion =
+        std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+        std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+        std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+        std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(version, fixedVersion);
+    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
     EXPECT_EQ(L"FB - inštalačný program", VersionString(block, L"FileDescription"));
     EXPECT_EQ(L"Lumera SQL", VersionString(block, L"ProductName"));
-    EXPECT_EQ(L"4.3.0.0", VersionString(block, L"FileVersion"));
+    EXPECT_EQ(L"Velmora", VersionString(block, L"CompanyName"));
+    EXPECT_EQ(version, VersionString(block, L"FileVersion"));
+    EXPECT_EQ(version, VersionString(block, L"ProductVersion"));
+    EXPECT_EQ(L"Istrel " + version, wizard::ProgramAndVersion());
 
     HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, module);
@@ -285,6 +297,8 @@ TEST(ProgramResources, VersionAndManifest) {
     std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, res))),
                          SizeofResource(module, res));
     FreeLibrary(module);
+    EXPECT_NE(std::string::npos,
+              manifest.find("name=\"Velmora.Istrel\" version=\"" ISTREL_VERSION_TEXT "\""));
     EXPECT_NE(std::string::npos, manifest.find("level=\"requireAdministrator\""));
     EXPECT_NE(std::string::npos, manifest.find("<dpiAware"));
     EXPECT_NE(std::string::npos, manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));

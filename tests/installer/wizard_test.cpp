@@ -8,6 +8,7 @@
 
 #include "Places.h"
 #include "Pump.h"
+#include "RunLog.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
 #include "wizard/Messages.h"
@@ -232,8 +233,7 @@ TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) 
     EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
     EXPECT_TRUE(w->Log().Write(L"OK"));
     w->CloseLog();
-    const std::string bytes = ReadBytes(logPath_);
-    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    const std::wstring text = runlog::RunEntries(logPath_);
     EXPECT_EQ(21u, text.find(L"Inštalácia nemôže pokračovať. V priečinku " + work_.Path() +
                              L" chýba inštalačný balík firebird_4_0_x64.zip.\r\nOK"))
         << ToUtf8(text);
@@ -274,8 +274,7 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
         EXPECT_TRUE(toolkit::App().Terminated());
         EXPECT_TRUE(ui_.messages.empty());
         w = nullptr;
-        const std::string bytes = ReadBytes(logPath_);
-        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        const std::wstring text = runlog::RunEntries(logPath_);
         EXPECT_EQ(21u, text.find(kAnotherRunning)) << ToUtf8(text);
         EXPECT_EQ(21 + std::size(kAnotherRunning) + 1, text.size()) << "one entry";
 
@@ -345,6 +344,8 @@ TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
              {L"/S ", L"/PORT=", L"/MODE=", L"/DIR=", L"/WAIT=", L"/LOG=", L"/HELP", L"/CHECK",
               L"/REMOVE", L"\r\n0 – ", L"\r\n3 – ", L"\r\n4 – ", L"\r\n5 – "})
             EXPECT_NE(std::wstring::npos, ui_.messages[0].text.find(part)) << ToUtf8(part);
+        EXPECT_EQ(0u, ui_.messages[0].text.find(wizard::ProgramAndVersion() + L"\r\n"))
+            << "the version heads the usage";
         EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
         EXPECT_EQ(nullptr, w->m_ActiveFrame);
         EXPECT_TRUE(toolkit::App().Terminated());
