@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Places.h"
+#include "RunLog.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
 #include "WinTestSupport.h"
@@ -378,8 +379,7 @@ TEST_F(NewFrameTest, DataIniNamingAServerNoInstanceRunsFromShowsNoServerAndLogsW
     EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
     W().CloseLog();
-    const std::string bytes = ReadBytes(log);
-    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    const std::wstring text = runlog::RunEntries(log);
     const std::wstring why =
         L"Priečinok " + planted + environment::kNotTaken + environment::kNoInstance;
     EXPECT_EQ(21u, text.find(why + L"\r\n")) << ToUtf8(text);
@@ -513,8 +513,7 @@ TEST_F(NewFrameTest, UnattendedRunWithAnAgreedPortThatIsNoPortEndsAtItsStart) {
     EXPECT_EQ(wizard::kExitNotStarted, W().Run().m_nExitCode);
     EXPECT_TRUE(toolkit::App().Terminated());
     W().CloseLog();
-    const std::string bytes = ReadBytes(log);
-    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    const std::wstring text = runlog::RunEntries(log);
     using namespace wizard;
     EXPECT_EQ(21u, text.find(std::wstring(kCannotGoOn) + kWrongPort + L"99999\r\n" + kPortRule +
                              kPortOption + L"\r\n"))

@@ -326,8 +326,7 @@ TEST_F(FixedLogTest, GuardThatCannotBeMadeEndsTheStartUpWithThreeSayingWhy) {
     EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
     EXPECT_TRUE(toolkit::App().Terminated());
     w = nullptr;
-    const std::string bytes = ReadBytes(logPath_);
-    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    const std::wstring text = runlog::RunEntries(logPath_);
     EXPECT_EQ(21u, text.find(engine::kGuardRefused + (L"priečinok " + places_.Places().journalDir) +
                              L" nie je možné vytvoriť: "))
         << ToUtf8(text);
