@@ -80,12 +80,16 @@ wine_quiet() {
   return "$rc"
 }
 
-# Processes of this prefix (not of the host: other lanes run the same
-# programs side by side) whose command line matches the pattern.
+# Processes of this prefix whose command line matches the pattern. A
+# process is taken for this prefix's by its environment, which every Wine
+# process of the prefix inherits; other lanes run the same programs in
+# prefixes of their own and are never looked at.
 prefix_processes() {  # prefix_processes PATTERN
-  local pid
-  for pid in $(pgrep -f "$1" || true); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  local env pid
+  for env in /proc/[0-9]*/environ; do
+    pid="${env#/proc/}"; pid="${pid%/environ}"
+    { tr '\0' '\n' <"$env"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    { tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null | grep -qE -- "$1" && echo "$pid"
   done
   return 0
 }
