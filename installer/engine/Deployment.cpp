@@ -178,31 +178,19 @@ public:
     ServerDeployment(Installation& run, InstallerUi& ui)
         : run_(run), ui_(ui), tx_(run.state.m_Journal) {}
 
-    bool Run() {
-        if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup()) {
-            ui_.ReportFailure(kNoRights);
-            return false;
-        }
+    Outcome Run() {
+        if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup())
+            return {Outcome::kFailed, kNoRights};
         const archive::ArchiveSurvey kit = SurveyKit(zip_);
-        if (const std::optional<std::wstring> refused = CheckKit(kit, run_.m_szFBDir)) {
-            ui_.ReportFailure(*refused);
-            return false;
-        }
+        if (const std::optional<std::wstring> refused = CheckKit(kit, run_.m_szFBDir))
+            return {Outcome::kFailed, *refused};
         run_.m_szGdsSource = run_.m_szFBDir + outside::kClient32Dll;
-        bool deployed = false;
-        std::optional<std::wstring> failure;
-        try {
-            deployed = Deploy(kit);
-        } catch (...) {
-            // Raised errors before the commit end in the rollback's report,
-            // which names them; after it there is nothing to give back.
-            if (tx_.Committed()) throw;
-            failure = CurrentErrorText();
-        }
-        if (!deployed) {
-            RollBackAndReport(run_.state.m_Journal, ui_, failure);
-            return false;
-        }
+        const Outcome deployed = AsOneTransaction(
+            tx_, [&] { return Deploy(kit); },
+            [&](const std::optional<std::wstring>& failure) {
+                return RollBackInstallation(run_.state.m_Journal, ui_, failure);
+            });
+        if (deployed.kind != Outcome::kFinished) return deployed;
         // Said once it is so; a rollback reports its own cause.
         if (openFolderNote_) ui_.Log(*openFolderNote_);
         SecurePathAbove(run_, ui_);
@@ -210,7 +198,7 @@ public:
             OpenFirewall(run_.m_szFBDir, ui_);
             tx_.RecordFirewall();
         }
-        return true;
+        return deployed;
     }
 
 private:
@@ -357,7 +345,7 @@ std::optional<std::wstring> KitRefusal(const std::wstring& serverDir) {
     }
 }
 
-bool InstallServer(Installation& run, InstallerUi& ui) {
+Outcome InstallServer(Installation& run, InstallerUi& ui) {
     return ServerDeployment(run, ui).Run();
 }
 

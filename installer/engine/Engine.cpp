@@ -29,6 +29,15 @@ std::wstring ShellProgramFiles() {
     return folder;
 }
 
+// What `steps` return, with whether they reported errors on the way.
+template <typename Steps>
+Outcome WithErrorsReported(InstallerUi& ui, Steps steps) {
+    ui.TakeErrorsReported();
+    Outcome outcome = steps();
+    outcome.errorsReported = ui.TakeErrorsReported();
+    return outcome;
+}
+
 }  // namespace
 
 Places Places::OfThisPc() {
@@ -50,9 +59,9 @@ RunState::RunState(const Places& where)
 EngineRun::EngineRun(const Places& places, InstallerUi& ui)
     : ui_(ui), guard_(places.journalDir), state_(places) {}
 
-SequenceOutcome EngineRun::Install(const Plan& plan) {
+Outcome EngineRun::Install(const Plan& plan) {
     Installation run(plan, state_);
-    return RunInstallSequence(run, ui_);
+    return WithErrorsReported(ui_, [&] { return RunInstallSequence(run, ui_); });
 }
 
 CheckOutcome EngineRun::Check(const Plan& plan) {
@@ -60,15 +69,17 @@ CheckOutcome EngineRun::Check(const Plan& plan) {
     return CheckInstallation(run, ui_);
 }
 
-RemovalOutcome EngineRun::Remove(const Plan& plan) {
+Outcome EngineRun::Remove(const Plan& plan) {
     Installation run(plan, state_);
-    return RunRemoval(run, ui_);
+    return WithErrorsReported(ui_, [&] { return RunRemoval(run, ui_); });
 }
 
-bool EngineRun::SettleEarlierRun() {
-    if (!guard_.Held()) return false;
+Outcome EngineRun::SettleEarlierRun() {
+    if (!guard_.Held()) return {Outcome::kFailed, L""};
     const bool journalled = state_.m_Journal.Exists();
-    if (engine::SettleEarlierRun(state_.m_Journal, ui_)) return true;
+    const Outcome settled =
+        WithErrorsReported(ui_, [&] { return engine::SettleEarlierRun(state_.m_Journal, ui_); });
+    if (settled.kind != Outcome::kFailed) return settled;
     // Set aside unread: the markers the cut run recorded there would hold
     // the application still for good. Their names are this installer's own.
     if (journalled && !state_.m_Journal.Exists()) {
@@ -78,7 +89,7 @@ bool EngineRun::SettleEarlierRun() {
             DeleteMarker(environment::NoRunMarkerPath(dir + outside::kCompsDir));
         }
     }
-    return false;
+    return settled;
 }
 
 void EngineRun::AdoptStrayMarker(const std::wstring& appDir) {

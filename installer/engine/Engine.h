@@ -67,29 +67,31 @@ struct Plan {
     int32_t m_nWaitSeconds = -1;
 };
 
-// How a press of "Dokončiť" ended, for the wizard to turn into a page.
-struct SequenceOutcome {
+// How a run of the engine ended: an installation ("Dokončiť"), a removal,
+// or the settlement of an earlier run's journal. The wizard shows the
+// sentence and ends the program with ExitCode().
+struct Outcome {
     enum Kind {
-        kFinished,   // every step done; errors on the way were reported
+        kFinished,   // every step done
         kStopped,    // a question answered No or the wait given up: nothing deployed
         kPostponed,  // an unattended run's wait ran out: nothing deployed
-        kEnded,      // the server could not be set up and the previous one is back,
-                     // or the user cancelled; the user has been told
+        kRefused,    // not started: nothing this installer may change (a removal)
+        kCancelled,  // the user stopped the extraction; the previous server is back
+        kFailed,     // a step failed; the sentence says why and what is back
     };
     Kind kind = kFinished;
-    // Why a stop or a postponement happened, for the setup log of an
-    // unattended run; empty for a question that only a person is asked.
-    std::wstring stopReason;
-};
+    // kFailed: the error for the user, empty when it was told already;
+    // kCancelled: what the user got back; kStopped, kPostponed and kRefused:
+    // why, for the setup log (empty for a question only a person is asked).
+    std::wstring sentence;
+    // Errors were reported on the way (InstallerUi::ReportError): the run
+    // went on, but ends failed.
+    bool errorsReported = false;
 
-// How a removal ended: as a sequence (kFinished: removed, or nothing to
-// remove, the user told which; kStopped: answered No, or refused; kPostponed;
-// kEnded: failed, the server given back, the user told), and whether it
-// was refused before anything changed: the server is not one this
-// installer may remove (stopReason says why).
-struct RemovalOutcome {
-    SequenceOutcome sequence;
-    bool refused = false;
+    // kFinished 0, kStopped and kCancelled 2, kPostponed 4, kRefused 1,
+    // kFailed 3; errors reported on the way make any of them 3, but for
+    // kRefused.
+    int32_t ExitCode() const;
 };
 
 // What /CHECK found: the exit code a run now would end with before its first
@@ -139,9 +141,9 @@ public:
     // looks, and the exit then settles nothing.
     void ReleaseGuard() { guard_.Release(); }
 
-    // The install sequence for `plan`. Raised errors leave it where they
-    // happen; the caller shows them.
-    SequenceOutcome Install(const Plan& plan);
+    // The install sequence for `plan`. Errors raised after the commit
+    // leave it where they happen; the caller shows them.
+    Outcome Install(const Plan& plan);
     // What Install would do with `plan` now, and the exit code it would end
     // with before its first change; nothing is changed, the journal is only
     // looked at. A server folder that is not known is logged as Install
@@ -151,21 +153,23 @@ public:
     // one this installer set up (its own instance, a trusted folder):
     // `plan` gives the application's folder and the wait's limit. Its
     // instance, programs and libraries and the firewall rule go; the
-    // administrator's files stay. Raised errors leave it where they happen.
-    RemovalOutcome Remove(const Plan& plan);
+    // administrator's files stay (kRefused: not one to remove). Errors
+    // raised after the commit leave it where they happen.
+    Outcome Remove(const Plan& plan);
 
     // Settles a journal left by an earlier run (killed, power lost) or by
     // this one: back to the server the PC had before an unfinished
     // deployment, forward to the end of a committed one. Says what it did in
-    // the log or a message; nothing when there was nothing to do. False when
-    // no deployment may start: the journal could not be settled, or failed
-    // its checks and was set aside unused (reported, the run ends with
-    // kExitFailed), or was held earlier in this run (reported then); and,
-    // doing nothing, without the guard: the journal is another run's. A
-    // journal set aside leaves no marker of this computer behind: the stop
-    // marker and this computer's no-run marker in the application's folder
-    // are deleted by their own names.
-    bool SettleEarlierRun();
+    // the log or a message; nothing when there was nothing to do. kFinished
+    // when a deployment may start (errorsReported when an instance of the
+    // previous server did not run again). kFailed when none may: the journal
+    // could not be settled, or failed its checks and was set aside unused
+    // (the sentence says why), or was held earlier in this run (told then,
+    // no sentence); and, doing nothing, without the guard: the journal is
+    // another run's. A journal set aside leaves no marker of this computer
+    // behind: the stop marker and this computer's no-run marker in the
+    // application's folder are deleted by their own names.
+    Outcome SettleEarlierRun();
     // Why an earlier run's journal would be refused, only looked at
     // (Journal::Inspect); nothing when there is none or it would be settled.
     std::optional<std::wstring> InspectEarlierRun() const { return state_.m_Journal.Inspect(); }

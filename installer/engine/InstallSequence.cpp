@@ -31,15 +31,15 @@ using platform::CurrentDir;
 void CopyOver(const std::wstring& from, const std::wstring& to, InstallerUi& ui,
               bool keepExisting = false) {
     if (environment::CopySharedFile(from, to, keepExisting) == SharedChange::kLinkLeft)
-        ui.ReportFailure(environment::LinkLeftText(to));
+        ui.ReportError(environment::LinkLeftText(to));
 }
 
 void SupplyWhenMissing(const std::wstring& from, const std::wstring& to, InstallerUi& ui) {
     if (!EntryExists(to)) CopyOver(from, to, ui, /*keepExisting=*/true);
 }
 
-SequenceOutcome Stopped(const std::wstring& why) {
-    return {SequenceOutcome::kStopped, why};
+Outcome Stopped(const std::wstring& why) {
+    return {Outcome::kStopped, why};
 }
 
 // The application folder as the page shows it.
@@ -51,32 +51,36 @@ class InstallSequence {
 public:
     InstallSequence(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
 
-    SequenceOutcome Run() {
+    Outcome Run() {
         const bool installServer = run_.installServer;
         if (installServer) {
-            if (std::optional<SequenceOutcome> stop = Confirmations()) return *stop;
+            if (std::optional<Outcome> stop = Confirmations()) return *stop;
             CreateMarkers(run_, ui_);
-            if (std::optional<SequenceOutcome> stop = WaitForApplication(run_, ui_)) return *stop;
+            if (std::optional<Outcome> stop = WaitForApplication(run_, ui_)) return *stop;
             ui_.ShowProgressPage();
-            if (!InstallServer(run_, ui_)) return {SequenceOutcome::kEnded, {}};
+            const Outcome installed = InstallServer(run_, ui_);
+            if (installed.kind != Outcome::kFinished) return installed;
         }
         const DeploymentHeader where = HeaderFor(run_, installServer);
         PlaceClientFiles(where, run_.m_szGdsSource, ui_);
         PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
         // A kept server is one the installer did not fill in this run.
         if (installServer ? environment::IsFBInstalled(run_.m_szFBDir) : IsKnownServer(run_, ui_)) {
-            if (!installServer && !ReconfigureKeptServer()) return {SequenceOutcome::kEnded, {}};
+            if (!installServer) {
+                const Outcome moved = ReconfigureKeptServer();
+                if (moved.kind != Outcome::kFinished) return moved;
+            }
             WriteDataIni(where, ui_);
         }
         // What a later start would otherwise finish again.
         if (run_.state.m_Journal.Exists()) Transaction(run_.state.m_Journal).Finish();
-        return {SequenceOutcome::kFinished, {}};
+        return {};
     }
 
 private:
 
     // The questions before anything changes; the stop when one is answered No.
-    std::optional<SequenceOutcome> Confirmations() {
+    std::optional<Outcome> Confirmations() {
         using Asked = InstallerUi::Asked;
         std::wstring other;
         if (!environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other)) {
@@ -94,30 +98,35 @@ private:
 
     // Port or mode of a server that stays: remove the old instance, then set
     // it up again for the page's port and mode, as one transaction with the
-    // old firebird.conf kept aside. No firewall rule here. False when the
-    // new instance did not run and the old one is back.
-    bool ReconfigureKeptServer() {
+    // old firebird.conf kept aside. No firewall rule here. kFinished, or the
+    // old instance back when the new one did not run.
+    Outcome ReconfigureKeptServer() {
         const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
         const std::wstring ini = run_.m_szAppDir + outside::kDataIni;
         const std::wstring known = environment::ReadFBPort(conf, ini, environment::PortSource::kAgreed);
         const bool portChanged = run_.m_szFBPort != known;
         const std::wstring storedMode = environment::ReadFBType(ini);
-        if (!portChanged && storedMode == ModeCode()) return true;
+        if (!portChanged && storedMode == ModeCode()) return {};
         Transaction tx(run_.state.m_Journal);
-        try {
-            tx.Begin(HeaderFor(run_, /*installsServer=*/false));
-            HoldServerPath(run_);
-            // The tool runs, and registers the server to run as LocalSystem.
-            ServerPrograms programs;
-            programs.Take(run_, {outside::kServiceTool, outside::kServerExe});
-            MoveKeptServer(portChanged, conf, ini);
-        } catch (...) {
-            RollBackAndReport(run_.state.m_Journal, ui_, CurrentErrorText());
-            return false;
-        }
-        tx.Commit();
-        SecurePathAbove(run_, ui_);
-        return true;
+        const Outcome moved = AsOneTransaction(
+            tx,
+            [&] {
+                tx.Begin(HeaderFor(run_, /*installsServer=*/false));
+                HoldServerPath(run_);
+                {
+                    // The tool runs, and registers the server to run as LocalSystem.
+                    ServerPrograms programs;
+                    programs.Take(run_, {outside::kServiceTool, outside::kServerExe});
+                    MoveKeptServer(portChanged, conf, ini);
+                }
+                tx.Commit();
+                return true;
+            },
+            [&](const std::optional<std::wstring>& failure) {
+                return RollBackInstallation(run_.state.m_Journal, ui_, failure);
+            });
+        if (moved.kind == Outcome::kFinished) SecurePathAbove(run_, ui_);
+        return moved;
     }
 
     void MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
@@ -172,15 +181,14 @@ void CreateMarkers(Installation& run, InstallerUi& ui) {
 
 // Nothing changes while instances run; an unattended run's limit ran
 // out: postponed, and a deployment tool may run the same command later.
-std::optional<SequenceOutcome> WaitForApplication(Installation& run, InstallerUi& ui) {
+std::optional<Outcome> WaitForApplication(Installation& run, InstallerUi& ui) {
     const WaitResult wait = ui.WaitForApplication(ShownAppDir(run), run.m_nWaitSeconds);
     switch (wait.outcome) {
         case WaitResult::kNoneRunning: return std::nullopt;
         case WaitResult::kGaveUp: return Stopped(kGaveUpWaiting);
         case WaitResult::kTimedOut: break;
     }
-    return SequenceOutcome{SequenceOutcome::kPostponed,
-                           platform::Fill(kPostponed, {wait.stillRunning})};
+    return Outcome{Outcome::kPostponed, platform::Fill(kPostponed, {wait.stillRunning})};
 }
 
 void PlaceClientFiles(const DeploymentHeader& where, const std::wstring& gdsSource,
@@ -193,7 +201,7 @@ void PlaceClientFiles(const DeploymentHeader& where, const std::wstring& gdsSour
     if (!gdsSource.empty() && EntryExists(gdsSource)) {
         // A link here is reported by the copy that follows.
         if (EntryExists(gds) && environment::DeleteSharedFile(gds) == SharedChange::kFailed)
-            ui.ReportFailure(kGdsDeleteError);
+            ui.ReportError(kGdsDeleteError);
         CopyOver(gdsSource, gds, ui);
         CopyOver(gdsSource, client, ui);
     }
@@ -208,7 +216,7 @@ void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDi
     const std::wstring tool = installerDir + outside::kToolExe;
     // Without it the application's scheduled backups would stop unnoticed.
     if (!EntryExists(tool)) {
-        ui.ReportFailure(L"V priečinku " + installerDir + L" chýba súbor " + outside::kToolExe +
+        ui.ReportError(L"V priečinku " + installerDir + L" chýba súbor " + outside::kToolExe +
                          L"; zálohovací program nebol nainštalovaný.");
         return;
     }
@@ -219,11 +227,11 @@ void WriteDataIni(const DeploymentHeader& where, InstallerUi& ui) {
     const std::wstring ini = WithDelimiter(where.appDir) + outside::kDataIni;
     const SharedChange written = environment::WriteDataIni(
         ini, where.port, where.serverDir + outside::kServerExe, where.modeCode);
-    if (written == SharedChange::kLinkLeft) ui.ReportFailure(environment::LinkLeftText(ini));
-    if (written == SharedChange::kFailed) ui.ReportFailure(kIniWriteError);
+    if (written == SharedChange::kLinkLeft) ui.ReportError(environment::LinkLeftText(ini));
+    if (written == SharedChange::kFailed) ui.ReportError(kIniWriteError);
 }
 
-SequenceOutcome RunInstallSequence(Installation& run, InstallerUi& ui) {
+Outcome RunInstallSequence(Installation& run, InstallerUi& ui) {
     return InstallSequence(run, ui).Run();
 }
 

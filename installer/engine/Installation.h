@@ -22,12 +22,12 @@ struct Installation : Plan {
     std::wstring m_szGdsSource;
 };
 
-// The install sequence on the parameters page. Raised errors leave it where
-// they happen; the caller shows them.
-SequenceOutcome RunInstallSequence(Installation& run, InstallerUi& ui);
+// The install sequence on the parameters page. Errors raised after the
+// commit leave it where they happen; the caller shows them.
+Outcome RunInstallSequence(Installation& run, InstallerUi& ui);
 
 // The removal of the server data.ini names (EngineRun::Remove).
-RemovalOutcome RunRemoval(Installation& run, InstallerUi& ui);
+Outcome RunRemoval(Installation& run, InstallerUi& ui);
 
 // What the install sequence would do with `run` now (EngineRun::Check).
 CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
@@ -38,9 +38,9 @@ CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
 std::optional<std::wstring> KitRefusal(const std::wstring& serverDir);
 
 // The kit checked whole, then the server from it into m_szFBDir,
-// registered, configured and started, as one transaction: false when the
-// installation is to end, the previous server given back and the user told.
-bool InstallServer(Installation& run, InstallerUi& ui);
+// registered, configured and started, as one transaction: kFinished, or
+// how the installation ends (a kit refused, a failure or a cancel undone).
+Outcome InstallServer(Installation& run, InstallerUi& ui);
 // The settings of firebird.conf for the plan's mode and m_szFBPort, then
 // the instance for m_szFBPort registered and started, each step journalled.
 // Raises platform::Error saying why the instance could not be set up, also
@@ -56,6 +56,6 @@ void RemoveService(Installation& run, const std::wstring& port);
 void RemoveServiceThroughManager(Installation& run, const std::wstring& service);
 
 // Settles the journal (EngineRun::SettleEarlierRun).
-bool SettleEarlierRun(Journal& journal, InstallerUi& ui);
+Outcome SettleEarlierRun(Journal& journal, InstallerUi& ui);
 
 }  // namespace engine

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace engine {
 
@@ -28,9 +29,15 @@ public:
 
     // A question that guards a step (default No); false only for No.
     virtual bool Confirm(const std::wstring& question, Asked asked) = 0;
-    // An error on the way: the error box, or unattended a log entry. The run
-    // ends with kExitFailed.
-    virtual void ReportFailure(const std::wstring& message) = 0;
+    // An error on the way that does not stop the run: told as TellError
+    // tells it, and the run's outcome says errorsReported.
+    void ReportError(const std::wstring& message) {
+        errorsReported_ = true;
+        TellError(message);
+    }
+    // Whether ReportError was called since the last call; forgets it.
+    bool TakeErrorsReported() { return std::exchange(errorsReported_, false); }
+
     // A message that needs no answer: an information box, or unattended a
     // log entry. The exit code stays as it is.
     virtual void Inform(const std::wstring& message) = 0;
@@ -60,6 +67,13 @@ public:
     virtual void ExtractionEnded() = 0;
     // Whether the user asked to stop the extraction since it started.
     virtual bool CancelRequested() = 0;
+
+protected:
+    // An error for the user: the error box, or unattended a log entry.
+    virtual void TellError(const std::wstring& message) = 0;
+
+private:
+    bool errorsReported_ = false;
 };
 
 }  // namespace engine

@@ -86,25 +86,53 @@ std::wstring CurrentErrorText() {
     }
 }
 
-void RollBackAndReport(Journal& journal, InstallerUi& ui,
-                       const std::optional<std::wstring>& failure) {
+int32_t Outcome::ExitCode() const {
+    switch (kind) {
+        case kRefused: return errorsReported ? kExitFailed : kExitNotStarted;
+        case kFailed: return kExitFailed;
+        default: break;
+    }
+    if (errorsReported) return kExitFailed;
+    switch (kind) {
+        case kStopped:
+        case kCancelled: return kExitStopped;
+        case kPostponed: return kExitPostponed;
+        default: return kExitDone;
+    }
+}
+
+Outcome AsOneTransaction(const Transaction& tx, const std::function<bool()>& body,
+                         const RollBackWith& rollBack) {
+    std::optional<std::wstring> failure;
+    try {
+        if (body()) return {};
+    } catch (...) {
+        // After the commit there is nothing to give back.
+        if (tx.Committed()) throw;
+        failure = CurrentErrorText();
+    }
+    return rollBack(failure);
+}
+
+Outcome RollBackInstallation(Journal& journal, InstallerUi& ui,
+                             const std::optional<std::wstring>& failure) {
     ui.ExtendProgress(0, kStatusRestoring);
     ui.KeepResponsive();
     const SettleResult result = RollBack(journal);
     if (result.outcome == Settled::kIncomplete)
-        ui.ReportFailure(kNotRestored + failure.value_or(kCanceledNothingLeft));
-    else if (!result.notRunning.empty())
-        ui.ReportFailure(failure ? NotRunningText(kBackNotRunning, result.notRunning) + *failure
-                                 : NotRunningText(kCanceledBackNotRunning, result.notRunning));
-    else if (!failure)
-        ui.Inform(result.hadPreviousServer ? kCanceledRestored : kCanceledNothingLeft);
-    else
-        ui.ReportFailure((result.hadPreviousServer ? kRestored : kNothingLeft) + *failure);
+        return {Outcome::kFailed, kNotRestored + failure.value_or(kCanceledNothingLeft)};
+    if (!result.notRunning.empty())
+        return {Outcome::kFailed,
+                failure ? NotRunningText(kBackNotRunning, result.notRunning) + *failure
+                        : NotRunningText(kCanceledBackNotRunning, result.notRunning)};
+    if (!failure)
+        return {Outcome::kCancelled, result.hadPreviousServer ? kCanceledRestored : kCanceledNothingLeft};
+    return {Outcome::kFailed, (result.hadPreviousServer ? kRestored : kNothingLeft) + *failure};
 }
 
-bool SettleEarlierRun(Journal& journal, InstallerUi& ui) {
-    // Reported when it was held; the next start tries again.
-    if (journal.Unsettled()) return false;
+Outcome SettleEarlierRun(Journal& journal, InstallerUi& ui) {
+    // Told when it was held; the next start tries again.
+    if (journal.Unsettled()) return {Outcome::kFailed, L""};
     bool removal = false;
     const SettleResult result =
         SettleJournal(journal, [&](const DeploymentHeader& header, bool firewallDone) {
@@ -112,21 +140,21 @@ bool SettleEarlierRun(Journal& journal, InstallerUi& ui) {
             FinishCommittedRun(ui, header, firewallDone);
         });
     switch (result.outcome) {
-        case Settled::kNothing: return true;
+        case Settled::kNothing: return {};
         case Settled::kRolledBack:
             // Settled all the same: a new run may go on and set a server up.
             if (!result.notRunning.empty())
-                ui.ReportFailure(NotRunningText(kEarlierBackNotRunning, result.notRunning));
+                ui.ReportError(NotRunningText(kEarlierBackNotRunning, result.notRunning));
             else
                 ui.Inform(kEarlierRolledBack);
-            return true;
+            return {};
         case Settled::kCompleted:
             ui.Inform(removal ? kEarlierRemovalCompleted : kEarlierCompleted);
-            return true;
-        case Settled::kIncomplete: ui.ReportFailure(kEarlierIncomplete); return false;
-        case Settled::kRefused: ui.ReportFailure(result.why); return false;
+            return {};
+        case Settled::kIncomplete: return {Outcome::kFailed, kEarlierIncomplete};
+        case Settled::kRefused: return {Outcome::kFailed, result.why};
     }
-    return false;
+    return {Outcome::kFailed, L""};
 }
 
 }  // namespace engine

@@ -89,7 +89,7 @@ class Removal {
 public:
     Removal(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
 
-    RemovalOutcome Run() {
+    Outcome Run() {
         const std::wstring appDir = WithDelimiter(run_.m_szAppDir);
         const std::wstring ini = appDir + outside::kDataIni;
         const std::wstring program = environment::ReadFBServer(ini);
@@ -125,69 +125,63 @@ public:
                            kNotRemoving);
         if (!ui_.Confirm(Fill(kRemoveQuestion, {run_.m_szFBDir, instance_, run_.m_szFBPort}),
                          InstallerUi::Asked::kOnlyAttended))
-            return {{SequenceOutcome::kStopped, L""}, false};
+            return {Outcome::kStopped, L""};
         CreateMarkers(run_, ui_);
-        if (std::optional<SequenceOutcome> stop = WaitForApplication(run_, ui_))
-            return {*stop, false};
-        if (!RemoveAsOne()) return {{SequenceOutcome::kEnded, L""}, false};
-        ui_.Inform(Fill(kRemoved, {run_.m_szFBDir, instance_}));
-        return {{SequenceOutcome::kFinished, L""}, false};
+        if (std::optional<Outcome> stop = WaitForApplication(run_, ui_)) return *stop;
+        const Outcome removed = RemoveAsOne();
+        if (removed.kind == Outcome::kFinished)
+            ui_.Inform(Fill(kRemoved, {run_.m_szFBDir, instance_}));
+        return removed;
     }
 
 private:
-    RemovalOutcome Nothing(const std::wstring& why) {
+    Outcome Nothing(const std::wstring& why) {
         ui_.Inform(why);
-        return {{SequenceOutcome::kFinished, L""}, false};
+        return {};
     }
-    static RemovalOutcome Refused(const std::wstring& why) {
-        return {{SequenceOutcome::kStopped, why}, true};
-    }
+    static Outcome Refused(const std::wstring& why) { return {Outcome::kRefused, why}; }
 
     // Everything up to the deletion of the programs is undone when a step
     // fails: the instance registered and running again, every file back.
-    bool RemoveAsOne() {
+    Outcome RemoveAsOne() {
         Transaction tx(run_.state.m_Journal);
-        std::optional<std::wstring> failure;
-        try {
-            DeploymentHeader header = HeaderFor(run_, /*installsServer=*/false);
-            header.removesServer = true;
-            tx.Begin(header);
-            HoldServerPath(run_);
-            const std::vector<std::wstring> files = ServerFiles();
-            {
-                // Its own tool runs only from a folder no user could have
-                // written; held while it runs, let go before it is moved.
-                ServerPrograms tool;
-                tool.Take(run_, {outside::kServiceTool});
-                RemoveService(run_, run_.m_szFBPort);
-            }
-            if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
-                throw platform::Error(kServerInUse);
-            tx.SettingAside(files);
-            tx.Commit();
-            RemoveEmptyFolders(files);
-        } catch (...) {
-            if (tx.Committed()) throw;
-            failure = CurrentErrorText();
-        }
-        if (failure) {
-            ReportRollBack(*failure);
-            return false;
-        }
+        const Outcome removed = AsOneTransaction(
+            tx,
+            [&] {
+                DeploymentHeader header = HeaderFor(run_, /*installsServer=*/false);
+                header.removesServer = true;
+                tx.Begin(header);
+                HoldServerPath(run_);
+                const std::vector<std::wstring> files = ServerFiles();
+                {
+                    // Its own tool runs only from a folder no user could have
+                    // written; held while it runs, let go before it is moved.
+                    ServerPrograms tool;
+                    tool.Take(run_, {outside::kServiceTool});
+                    RemoveService(run_, run_.m_szFBPort);
+                }
+                if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
+                    throw platform::Error(kServerInUse);
+                tx.SettingAside(files);
+                tx.Commit();
+                RemoveEmptyFolders(files);
+                return true;
+            },
+            [&](const std::optional<std::wstring>& failure) { return RolledBack(*failure); });
+        if (removed.kind != Outcome::kFinished) return removed;
         CloseFirewall(run_.m_szFBDir, ui_);
         tx.RecordFirewall();
         tx.Finish();
-        return true;
+        return removed;
     }
 
-    void ReportRollBack(const std::wstring& failure) {
+    Outcome RolledBack(const std::wstring& failure) {
         const SettleResult result = RollBack(run_.state.m_Journal);
         if (result.outcome == Settled::kIncomplete)
-            ui_.ReportFailure(kRemovalNotUndone + failure);
-        else if (!result.notRunning.empty())
-            ui_.ReportFailure(Fill(kRemovalUndoneNotRunning, {instance_}) + failure);
-        else
-            ui_.ReportFailure(Fill(kRemovalUndone, {instance_}) + failure);
+            return {Outcome::kFailed, kRemovalNotUndone + failure};
+        if (!result.notRunning.empty())
+            return {Outcome::kFailed, Fill(kRemovalUndoneNotRunning, {instance_}) + failure};
+        return {Outcome::kFailed, Fill(kRemovalUndone, {instance_}) + failure};
     }
 
     // The server's files to delete, as full paths: the kit's list when the
@@ -232,7 +226,7 @@ private:
 
 }  // namespace
 
-RemovalOutcome RunRemoval(Installation& run, InstallerUi& ui) {
+Outcome RunRemoval(Installation& run, InstallerUi& ui) {
     return Removal(run, ui).Run();
 }
 

@@ -69,7 +69,7 @@ void SecurePathAbove(Installation& run, InstallerUi& ui) {
         for (const std::wstring& folder : run.state.m_ServerPath.DenyDeleteAbove())
             ui.Log(Fill(kDeniedDelete, {folder}));
     } catch (const platform::Error& e) {
-        ui.ReportFailure(kPathNotSecured + e.Message());
+        ui.ReportError(kPathNotSecured + e.Message());
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,11 +28,21 @@ DWORD FindInstance(const Installation& run, const std::wstring& port);
 // What the journal records of this run before its first change.
 DeploymentHeader HeaderFor(const Installation& run, bool installsServer);
 
-// Undoes the deployment the journal records, says on the progress page and
-// then to the user (or in the log) that the previous server is back and
+// Undoes the deployment the journal records, saying so on the progress
+// page: the outcome tells the user that the previous server is back and
 // why: `failure`, or the user's cancel when there is none.
-void RollBackAndReport(Journal& journal, InstallerUi& ui,
-                       const std::optional<std::wstring>& failure);
+Outcome RollBackInstallation(Journal& journal, InstallerUi& ui,
+                             const std::optional<std::wstring>& failure);
+
+// Undoes what a transaction journalled and words the outcome: after
+// `failure`, or after a cancel when there is none.
+using RollBackWith = std::function<Outcome(const std::optional<std::wstring>& failure)>;
+
+// Runs `body` as the transaction `tx`: an error raised before the commit,
+// or a cancel (body returns false), ends in `rollBack`'s outcome; an error
+// raised after the commit goes on up. kFinished when body is done.
+Outcome AsOneTransaction(const Transaction& tx, const std::function<bool()>& body,
+                         const RollBackWith& rollBack);
 
 // The text of the exception being handled, for the user.
 std::wstring CurrentErrorText();
@@ -41,7 +52,7 @@ std::wstring CurrentErrorText();
 // the server. WaitForApplication gives the stop or postponement, nothing
 // when none runs.
 void CreateMarkers(Installation& run, InstallerUi& ui);
-std::optional<SequenceOutcome> WaitForApplication(Installation& run, InstallerUi& ui);
+std::optional<Outcome> WaitForApplication(Installation& run, InstallerUi& ui);
 
 // The client library, the runtime files, the backup tool and data.ini in
 // the application: what follows a server set up or kept. The client

@@ -33,13 +33,13 @@ void OpenFirewall(const std::wstring& serverDir, InstallerUi& ui) {
     const std::wstring command = FirewallCommand(serverDir);
     // The server runs already; only the rule may be missing, so it stays.
     const ProgramResult result = RunTool(command);
-    if (result.state == ProgramResult::kTimedOut) ui.ReportFailure(ToolFailure(command, result));
+    if (result.state == ProgramResult::kTimedOut) ui.ReportError(ToolFailure(command, result));
 }
 
 void CloseFirewall(const std::wstring& serverDir, InstallerUi& ui) {
     const std::wstring command = FirewallDeleteCommand(serverDir);
     const ProgramResult result = RunTool(command);
-    if (result.state == ProgramResult::kTimedOut) ui.ReportFailure(ToolFailure(command, result));
+    if (result.state == ProgramResult::kTimedOut) ui.ReportError(ToolFailure(command, result));
 }
 
 }  // namespace engine

@@ -83,33 +83,45 @@ void TWizard::RunInstallSequence() {
 // Attended, a stop leaves the page for another try and the end page waits
 // for "Koniec". Unattended nobody could try again or close the hidden
 // window: the run logs how it ended and closes.
-void TWizard::ShowOutcome(const engine::SequenceOutcome& outcome) {
-    using engine::SequenceOutcome;
+void TWizard::ShowOutcome(const engine::Outcome& outcome) {
+    using engine::Outcome;
     switch (outcome.kind) {
-        case SequenceOutcome::kFinished:
+        case Outcome::kFinished:
+            run_.SetExitCode(outcome.ExitCode());
             ShowEndPage();
             // "OK" only for a run that an administrator need not look into.
             WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
             if (!run_.m_bSilentInstall) return;
             break;
-        case SequenceOutcome::kStopped:
+        case Outcome::kStopped:
+            if (outcome.errorsReported) run_.SetExitCode(kExitFailed);
             if (!run_.m_bSilentInstall) return ReturnToPage();
-            WriteLogEntry(outcome.stopReason);
-            run_.SetExitCode(kExitStopped);
+            WriteLogEntry(outcome.sentence);
+            run_.SetExitCode(outcome.ExitCode());
             break;
-        case SequenceOutcome::kPostponed:
+        case Outcome::kPostponed:
             // The markers go with the close; only a run without errors is
             // one to try again later.
-            WriteLogEntry(outcome.stopReason);
-            if (run_.m_nExitCode == kExitDone) run_.SetExitCode(kExitPostponed);
+            WriteLogEntry(outcome.sentence);
+            if (run_.m_nExitCode == kExitDone) run_.SetExitCode(outcome.ExitCode());
             break;
-        case SequenceOutcome::kEnded: break;
+        case Outcome::kCancelled:
+            Inform(outcome.sentence);
+            run_.SetExitCode(outcome.ExitCode());
+            break;
+        case Outcome::kRefused:
+        case Outcome::kFailed: ReportFailed(outcome); break;
     }
     Close();
 }
 
+void TWizard::ReportFailed(const engine::Outcome& outcome) {
+    if (!outcome.sentence.empty()) reports_.ReportError(outcome.sentence);
+    run_.SetExitCode(kExitFailed);
+}
+
 void TWizard::RunRemoval() {
-    using engine::SequenceOutcome;
+    using engine::Outcome;
     engine::Plan plan;
     plan.m_szAppDir = run_.m_szAppDir;
     plan.shownAppDir = run_.m_szAppDir;
@@ -117,28 +129,29 @@ void TWizard::RunRemoval() {
     plan.m_bVista = run_.m_bVista;
     plan.m_nWaitSeconds = run_.m_nWaitSeconds;
     try {
-        const engine::RemovalOutcome outcome = engine_.Remove(plan);
-        const std::wstring& why = outcome.sequence.stopReason;
-        switch (outcome.sequence.kind) {
-            case SequenceOutcome::kFinished:
+        const Outcome outcome = engine_.Remove(plan);
+        const std::wstring& why = outcome.sentence;
+        switch (outcome.kind) {
+            case Outcome::kFinished:
+                run_.SetExitCode(outcome.ExitCode());
                 WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
                 break;
-            case SequenceOutcome::kStopped:
-                if (outcome.refused) {
-                    // Nothing changed: as a start-up that cannot go on.
-                    WriteLogEntry(why);
-                    if (!Unseen() && !run_.m_bSilentInstall) reports_.ShowError(why);
-                    run_.SetExitCode(kExitNotStarted);
-                } else {
-                    if (!why.empty()) WriteLogEntry(why);
-                    run_.SetExitCode(kExitStopped);
-                }
-                break;
-            case SequenceOutcome::kPostponed:
+            case Outcome::kRefused:
+                // Nothing changed: as a start-up that cannot go on.
                 WriteLogEntry(why);
-                if (run_.m_nExitCode == kExitDone) run_.SetExitCode(kExitPostponed);
+                if (!Unseen() && !run_.m_bSilentInstall) reports_.ShowError(why);
+                run_.SetExitCode(outcome.ExitCode());
                 break;
-            case SequenceOutcome::kEnded: break;
+            case Outcome::kStopped:
+            case Outcome::kCancelled:
+                if (!why.empty()) WriteLogEntry(why);
+                run_.SetExitCode(outcome.ExitCode());
+                break;
+            case Outcome::kPostponed:
+                WriteLogEntry(why);
+                if (run_.m_nExitCode == kExitDone) run_.SetExitCode(outcome.ExitCode());
+                break;
+            case Outcome::kFailed: ReportFailed(outcome); break;
         }
     } catch (...) {
         run_.SetExitCode(kExitFailed);
@@ -166,8 +179,8 @@ bool TWizard::Confirm(const std::wstring& question, Asked asked) {
                                kButtonYes | kButtonNo, kResultNo) != kResultNo;
 }
 
-void TWizard::ReportFailure(const std::wstring& message) {
-    reports_.ReportError(message);
+void TWizard::TellError(const std::wstring& message) {
+    reports_.TellError(message);
 }
 
 void TWizard::Inform(const std::wstring& message) {

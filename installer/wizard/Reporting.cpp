@@ -59,6 +59,10 @@ environment::LinkNotice Reporter::LinkNotice() const {
 
 void Reporter::ReportError(const std::wstring& message) {
     run_.SetExitCode(engine::kExitFailed);
+    TellError(message);
+}
+
+void Reporter::TellError(const std::wstring& message) {
     if (firstError_.empty()) firstError_ = message;
     // The log is the only trace an administrator has of an unattended run.
     Log(message);

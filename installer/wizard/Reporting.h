@@ -41,6 +41,9 @@ public:
     // An error on the way: a log entry when a log is open, and the error box
     // unless the run is unattended. Either way the run ends with kExitFailed.
     void ReportError(const std::wstring& message);
+    // ReportError but for the exit code, which the one who reports it sets:
+    // the engine's errors, which its outcome counts.
+    void TellError(const std::wstring& message);
     // The standard error box for the exception being handled, its text logged
     // first when a log is open; nothing shown where nobody could see it.
     void ReportException() const;

@@ -122,12 +122,15 @@ bool TWizard::FindApplication() {
     // An earlier run cut short is settled before anything reads the server
     // folder: the page must show the server the PC really has.
     if (run_.m_bSilentInstall && engine_.JournalExists()) OpenSetupLog();
-    if (!engine_.SettleEarlierRun()) {
+    const engine::Outcome settled = engine_.SettleEarlierRun();
+    if (settled.kind == engine::Outcome::kFailed) {
         // Nothing new starts over a journal that is not settled, nor over
         // one set aside unchecked: the administrator looks first.
+        ReportFailed(settled);
         StartUpStopped(kExitFailed);
         return false;
     }
+    run_.SetExitCode(settled.ExitCode());
 
     if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir(places_.appKey).value_or(L"");
     if (run_.m_szAppDir.empty()) {

@@ -199,7 +199,12 @@ void TWizard::SettleBeforeExit() {
     // A check only looks, also at a journal an earlier run left.
     if (run_.m_bCheckOnly) return;
     engine_.DeleteOwnMarkers();
-    engine_.SettleEarlierRun();  // nothing without the guard
+    // Nothing without the guard; a journal held is not told twice.
+    const engine::Outcome settled = engine_.SettleEarlierRun();
+    if (settled.kind == engine::Outcome::kFailed)
+        ReportFailed(settled);
+    else
+        run_.SetExitCode(settled.ExitCode());
 }
 
 void TWizard::DeleteAppFile(const std::wstring& path) {

@@ -123,7 +123,10 @@ private:
     // The install sequence; attended, its raised errors reach the toolkit's
     // error box and leave the wizard where it is.
     void RunInstallSequence();
-    void ShowOutcome(const engine::SequenceOutcome& outcome);
+    void ShowOutcome(const engine::Outcome& outcome);
+    // The engine's kFailed: its sentence reported (unless told already),
+    // the run failed.
+    void ReportFailed(const engine::Outcome& outcome);
     void ShowPage(TWizFrame* page);
     void ReturnToPage();
     void ShowEndPage();
@@ -134,7 +137,6 @@ private:
 
     // engine::InstallerUi
     bool Confirm(const std::wstring& question, Asked asked) override;
-    void ReportFailure(const std::wstring& message) override;
     void Inform(const std::wstring& message) override;
     void ShowErrorBox(const std::wstring& message) override;
     void Log(const std::wstring& message) override;
@@ -147,6 +149,7 @@ private:
     void ExtractionStarted() override;
     void ExtractionEnded() override;
     bool CancelRequested() override;
+    void TellError(const std::wstring& message) override;
 
     void BindHandlers();
     void FindControls();

@@ -10,7 +10,7 @@
 
 class DeploymentTest : public sequencebed::SequenceBed {
 protected:
-    using Outcome = engine::SequenceOutcome;
+    using Outcome = engine::Outcome;
 
     DeploymentTest() : SequenceBed(47120) {}
     void SetUp() override {
@@ -28,7 +28,9 @@ protected:
         plan.m_szFBDir = fb_;
         plan.m_szFBPort = port;
         plan.mode = &mode;
-        return run_.Install(plan);
+        const Outcome outcome = run_.Install(plan);
+        ui_.Told(outcome);
+        return outcome;
     }
     Outcome::Kind Install(const std::wstring& port) { return Run(true, port).kind; }
     Outcome::Kind Keep(const std::wstring& port,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Engine.h"
 #include "engine/InstallerUi.h"
 
 class RecordingUi : public engine::InstallerUi {
@@ -29,7 +30,7 @@ public:
         if (!answers.empty()) answers.pop_front();
         return yes;
     }
-    void ReportFailure(const std::wstring& m) override { Note(L"ReportFailure", m); }
+    void TellError(const std::wstring& m) override { Note(L"ReportError", m); }
     void Inform(const std::wstring& m) override { Note(L"Inform", m); }
     void ShowErrorBox(const std::wstring& m) override { Note(L"ShowErrorBox", m); }
     void Log(const std::wstring& m) override { Note(L"Log", m); }
@@ -47,11 +48,19 @@ public:
     void ExtractionEnded() override { Note(L"ExtractionEnded"); }
     bool CancelRequested() override { return cancel; }
 
+    // What the wizard tells of an engine's outcome: "Failed: …" for a
+    // failure's sentence, "Cancelled: …" for a cancel's.
+    void Told(const engine::Outcome& outcome) {
+        if (outcome.kind == engine::Outcome::kFailed && !outcome.sentence.empty())
+            Note(L"Failed", outcome.sentence);
+        if (outcome.kind == engine::Outcome::kCancelled) Note(L"Cancelled", outcome.sentence);
+    }
+
     // The calls that put words before the user: questions, reports, log entries.
     std::vector<std::wstring> Said() const {
         std::vector<std::wstring> said;
         for (const std::wstring& call : calls)
-            for (const wchar_t* name : {L"Confirm", L"Report", L"Inform", L"ShowErrorBox", L"Log"})
+            for (const wchar_t* name : {L"Confirm", L"Report", L"Inform", L"ShowErrorBox", L"Log", L"Failed", L"Cancelled"})
                 if (call.rfind(name, 0) == 0) said.push_back(call);
         return said;
     }

@@ -54,7 +54,7 @@ TEST_F(DeploymentTest, ClientLibraryThatCannotBeDeletedIsReportedAndTheRestGoesO
     EXPECT_EQ(Outcome::kFinished, Install(Port(6)));
     CloseHandle(held);
 
-    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(engine::kGdsDeleteError)},
+    EXPECT_EQ(std::vector<std::wstring>{L"ReportError: " + std::wstring(engine::kGdsDeleteError)},
               ui_.Said());
     EXPECT_EQ(kOldClient, ReadBytes(exe_ + L"gds32.dll"));
     // fbclient.dll is still copied, and the sequence ends normally.
@@ -73,7 +73,7 @@ TEST_F(DeploymentTest, FilesOfTheApplicationThatAreLinksStayAndAreReported) {
     std::vector<std::wstring> reports;
     for (const std::wstring& link : links) {
         ASSERT_TRUE(CreateHardLinkW(link.c_str(), victim.c_str(), nullptr)) << ToUtf8(link);
-        reports.push_back((reports.empty() ? L"Inform: " : L"ReportFailure: ") +
+        reports.push_back((reports.empty() ? L"Inform: " : L"ReportError: ") +
                           environment::LinkLeftText(link));
     }
     EXPECT_EQ(Outcome::kFinished, Install(Port(6)));
@@ -129,9 +129,9 @@ TEST_F(DeploymentTest, KeptServerWhoseNewInstanceNeverRunsGetsItsOldOneBack) {
     const std::string conf = Conf();
     // The service tool registers the new instance but does not start it.
     ASSERT_TRUE(WriteBytes(fb_ + L"instsvc.fail", "sta"));
-    EXPECT_EQ(Outcome::kEnded, Keep(Port(8)));
+    EXPECT_EQ(Outcome::kFailed, Keep(Port(8)));
 
-    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(engine::kRestored) +
+    EXPECT_EQ(std::vector<std::wstring>{L"Failed: " + std::wstring(engine::kRestored) +
                                         L"Inštancia Firebird SQL servera velmora64b_" + Port(8) +
                                         L" sa nespustila!"},
               ui_.Said());
@@ -204,10 +204,10 @@ TEST_F(DeploymentTest, KeptServerWhoseToolCannotBeHeldIsRefusedAndKeepsItsInstan
     const std::wstring tool = fb_ + L"instsvc.exe";
     HANDLE open = CreateFileW(tool.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, open);
-    EXPECT_EQ(Outcome::kEnded, Keep(Port(8)));
+    EXPECT_EQ(Outcome::kFailed, Keep(Port(8)));
     CloseHandle(open);
 
-    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(kNothingLeft) +
+    EXPECT_EQ(std::vector<std::wstring>{L"Failed: " + std::wstring(kNothingLeft) +
                                         L"Program " + tool + L" sa nedá otvoriť: " +
                                         platform::SystemErrorText(ERROR_SHARING_VIOLATION)},
               ui_.Said());

@@ -34,7 +34,7 @@ TEST_F(DeploymentTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnattended
     const Outcome outcome = Run(true, Port(4));
     EXPECT_EQ(std::vector<std::wstring>{L"Confirm: " + question}, ui_.calls);
     EXPECT_EQ(Outcome::kStopped, outcome.kind);
-    EXPECT_EQ(question + L"\r\n" + engine::kAnsweredNo, outcome.stopReason);
+    EXPECT_EQ(question + L"\r\n" + engine::kAnsweredNo, outcome.sentence);
     EXPECT_FALSE(Exists(fb_));
     EXPECT_FALSE(Exists(app_ + outside::kStopMarker));
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(4))));
@@ -50,10 +50,10 @@ TEST_F(DeploymentTest, ServerInUseGivesBackTheInstanceItHadRemoved) {
     DeleteFileW((fb_ + L"instsvc.log").c_str());
 
     ui_.answers = {true};  // overwrite the installed server
-    EXPECT_EQ(Outcome::kEnded, Install(Port(7))) << "the installation ends";
+    EXPECT_EQ(Outcome::kFailed, Install(Port(7))) << "the installation ends";
     EXPECT_EQ((std::vector<std::wstring>{
                   L"ConfirmAttended: " + (kInFolder + fb_) + kAlreadyInstalled,
-                  L"ReportFailure: " + std::wstring(engine::kRestored) + engine::kServerInUse}),
+                  L"Failed: " + std::wstring(engine::kRestored) + engine::kServerInUse}),
               ui_.Said());
     std::string p7 = ToUtf8(Port(7));
     EXPECT_EQ((std::vector<std::string>{"sto -n velmora64b_" + p7, "r -n velmora64b_" + p7}),
@@ -73,11 +73,11 @@ TEST_F(DeploymentTest, FileThatCannotBeReplacedStopsTheDeploymentBeforeTheExtrac
     HANDLE held = CreateFileW((fb_ + L"doc\\README.txt").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_EQ(Outcome::kEnded, Install(Port(1)));
+    EXPECT_EQ(Outcome::kFailed, Install(Port(1)));
     CloseHandle(held);
     const std::vector<std::wstring> said = ui_.Said();
     ASSERT_EQ(1u, said.size());
-    EXPECT_EQ(0u, said[0].find(L"ReportFailure: " + std::wstring(kNothingLeft) + L"Súbor " + fb_ +
+    EXPECT_EQ(0u, said[0].find(L"Failed: " + std::wstring(kNothingLeft) + L"Súbor " + fb_ +
                                L"doc\\README.txt sa nedá presunúť: "))
         << ToUtf8(said[0]);
     EXPECT_EQ("held", ReadBytes(fb_ + L"doc\\README.txt"));
@@ -121,9 +121,9 @@ TEST_P(RefusedKitTest, ChangesNothing) {
     const std::string server = ReadBytes(fb_ + L"firebird.exe");
 
     ui_.answers = {true};  // overwrite the installed server
-    EXPECT_EQ(Outcome::kEnded, Install(Port(7)));
+    EXPECT_EQ(Outcome::kFailed, Install(Port(7)));
     const std::wstring refused = platform::Fill(engine::kKitRefused, {outside::kKitArchive});
-    EXPECT_EQ(L"ReportFailure: " + refused + GetParam().reason, ui_.Said().back());
+    EXPECT_EQ(L"Failed: " + refused + GetParam().reason, ui_.Said().back());
     EXPECT_TRUE(ToolCalls().empty());
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(7))));
     EXPECT_EQ(server, ReadBytes(fb_ + L"firebird.exe"));
@@ -131,7 +131,7 @@ TEST_P(RefusedKitTest, ChangesNothing) {
     // What the run leaves at its exit.
     run_.DeleteOwnMarkers();
     ui_.calls.clear();
-    EXPECT_TRUE(run_.SettleEarlierRun());
+    EXPECT_EQ(engine::Outcome::kFinished, run_.SettleEarlierRun().kind);
     EXPECT_EQ(std::vector<std::wstring>{}, ui_.calls);
     EXPECT_FALSE(Exists(places_.JournalPath()));
 }
@@ -160,8 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DeploymentTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     ASSERT_TRUE(WriteBytes(exe_ + L"gds32.dll", "old client"));
     ui_.cancel = true;  // "Storno" answered Yes
-    EXPECT_EQ(Outcome::kEnded, Install(Port(1)));
-    EXPECT_EQ(std::vector<std::wstring>{L"Inform: " + std::wstring(engine::kCanceledNothingLeft)},
+    EXPECT_EQ(Outcome::kCancelled, Install(Port(1)));
+    EXPECT_EQ(std::vector<std::wstring>{L"Cancelled: " + std::wstring(engine::kCanceledNothingLeft)},
               ui_.Said());
     EXPECT_FALSE(Exists(root_ / L"firebird")) << "the folders the installation made are gone";
     EXPECT_TRUE(ToolCalls().empty()) << "no server program, no service";
@@ -173,9 +173,9 @@ TEST_F(DeploymentTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
 // A server that cannot be registered is a failure that says why, not a
 // cancel: the "interrupted" sentence would tell the user nothing went wrong.
 TEST_F(DeploymentTest, NoServicesIsAFailureNotACancel) {
-    EXPECT_EQ(Outcome::kEnded, Run(true, Port(3), outside::kModeSuper, /*services=*/false).kind);
+    EXPECT_EQ(Outcome::kFailed, Run(true, Port(3), outside::kModeSuper, /*services=*/false).kind);
     ASSERT_EQ(1u, ui_.Said().size());
-    EXPECT_EQ(0u, ui_.Said()[0].rfind(L"ReportFailure: " + std::wstring(engine::kNothingLeft), 0))
+    EXPECT_EQ(0u, ui_.Said()[0].rfind(L"Failed: " + std::wstring(engine::kNothingLeft), 0))
         << testsupport::ToUtf8(ui_.Said()[0]);
     EXPECT_FALSE(Exists(root_ / L"firebird")) << "rolled back";
 }
@@ -242,8 +242,8 @@ TEST_F(LegacyServerTest, LegacyToolPastTheTimeLimitFailsTheRunWithItsCommand) {
     ASSERT_TRUE(WriteBytes(legacy_ + L"firebird.exe", "MZ"));
     ScopedEnvironment limit(L"ISTREL_PROGRAM_TIME_LIMIT_MS", L"500");
     ScopedEnvironment hang(L"ISTREL_TEST_HANG", L"instsvc sto before");
-    EXPECT_EQ(Outcome::kEnded, Install(Port(1)));
-    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(kNothingLeft) +
+    EXPECT_EQ(Outcome::kFailed, Install(Port(1)));
+    EXPECT_EQ(std::vector<std::wstring>{L"Failed: " + std::wstring(kNothingLeft) +
                                         L"Príkaz " + FromUtf8(Command("sto")) +
                                         L" neskončil v stanovenom čase, a preto bol ukončený."},
               ui_.Said());

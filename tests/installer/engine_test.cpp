@@ -85,6 +85,15 @@ protected:
 
     // Bare LF ends, which a rewrite would turn into CR LF.
     const std::string kOldConf = "#\nRemoteServicePort = 3050\nWireCrypt = Enabled\n";
+
+    // A start's settlement as the wizard tells it: true when a deployment
+    // may follow.
+    bool Settle(engine::EngineRun& run) {
+        settled_ = run.SettleEarlierRun();
+        ui_.Told(settled_);
+        return settled_.kind != engine::Outcome::kFailed;
+    }
+
     TempDir scratch_{L"eng"};
     std::wstring server_ = scratch_ / L"firebird\\servér\\";
     ScratchPlaces places_;
@@ -94,6 +103,7 @@ protected:
     RecordingUi ui_;
     engine::Journal journal_ = OpenJournal();
     std::optional<engine::EngineRun> run_{std::in_place, places_.Places(), ui_};
+    engine::Outcome settled_;
 };
 
 // The rollback cannot finish while a file is held. The journal stays,
@@ -108,12 +118,12 @@ TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
     HANDLE held = CreateFileW((server_ + L"fbclient.dll").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_FALSE(run_->SettleEarlierRun());
-    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: " + std::wstring(kEarlierIncomplete)},
+    EXPECT_FALSE(Settle(*run_));
+    EXPECT_EQ(std::vector<std::wstring>{L"Failed: " + std::wstring(kEarlierIncomplete)},
               ui_.calls);
     EXPECT_EQ(whole, ReadBytes(journalPath_)) << "kept for the next try, the torn line cut off";
     EXPECT_EQ("users", ReadBytes(server_ + L"security4.fdb"));
-    EXPECT_FALSE(run_->SettleEarlierRun()) << "held: told once";
+    EXPECT_FALSE(Settle(*run_)) << "held: told once";
     EXPECT_EQ(1u, ui_.calls.size());
     // Nor does a journal object begin a run over it.
     EXPECT_THROW(engine::Transaction(journal_).Begin(header_), platform::Error);
@@ -121,16 +131,16 @@ TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
 
     engine::EngineRun next(places_.Places(), ui_);  // the next start
     ui_.calls.clear();
-    EXPECT_FALSE(next.SettleEarlierRun()) << "not before it holds the guard";
+    EXPECT_FALSE(Settle(next)) << "not before it holds the guard";
     EXPECT_FALSE(next.TakeGuard()) << "while the run before holds it";
     run_.reset();  // that run ends
     EXPECT_EQ(whole, ReadBytes(journalPath_));
     ASSERT_TRUE(next.TakeGuard());
-    EXPECT_TRUE(next.SettleEarlierRun());
+    EXPECT_TRUE(Settle(next));
     EXPECT_EQ(std::vector<std::wstring>{L"Inform: " + std::wstring(kEarlierRolledBack)}, ui_.calls);
     ExpectFolderAsBefore();
     ui_.calls.clear();
-    EXPECT_TRUE(next.SettleEarlierRun());
+    EXPECT_TRUE(Settle(next));
     EXPECT_TRUE(ui_.calls.empty()) << "settled once";
 }
 
@@ -141,14 +151,14 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     std::string bytes = ReadBytes(journalPath_);
     bytes[bytes.size() - 3] ^= 0x20;
     ASSERT_TRUE(WriteBytes(journalPath_, bytes));
-    EXPECT_FALSE(run_->SettleEarlierRun());
+    EXPECT_FALSE(Settle(*run_));
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((journalPath_ + L".rejected-*").c_str(), &found);
     ASSERT_NE(INVALID_HANDLE_VALUE, find);
     FindClose(find);
     const std::wstring aside = places_.Places().journalDir + found.cFileName;
     EXPECT_EQ(bytes, ReadBytes(aside));
-    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Záznam o predchádzajúcej inštalácii je "
+    EXPECT_EQ(std::vector<std::wstring>{L"Failed: Záznam o predchádzajúcej inštalácii je "
                                         L"poškodený, a preto nebol použitý; bol odložený ako " +
                                         aside +
                                         L". Inštalácia nič nezmenila. Príčina: riadok 6: "
@@ -158,7 +168,7 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
     EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll" + engine::kAsideSuffix));
     ui_.calls.clear();
-    EXPECT_FALSE(run_->SettleEarlierRun()) << "no deployment starts: told once";
+    EXPECT_FALSE(Settle(*run_)) << "no deployment starts: told once";
     EXPECT_TRUE(ui_.calls.empty());
 }
 
@@ -211,12 +221,13 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
         removed.running = true;
         journal.Append(engine::ToJournal(removed, engine::journal::kRemoved));
     }
-    EXPECT_TRUE(run_->SettleEarlierRun());
-    EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Predchádzajúca inštalácia Firebird SQL "
+    EXPECT_TRUE(Settle(*run_));
+    EXPECT_EQ(std::vector<std::wstring>{L"ReportError: Predchádzajúca inštalácia Firebird SQL "
                                         L"servera bola prerušená; súbory a nastavenia pôvodného "
                                         L"servera boli obnovené, ale jeho inštancia "
                                         L"velmora64b_47190 sa nespustila."},
               ui_.calls);
+    EXPECT_EQ(engine::kExitFailed, settled_.ExitCode()) << "a new run may go on, but ends failed";
     EXPECT_EQ(SERVICE_STOPPED, environment::GetServiceState(name)) << "registered again";
     EXPECT_FALSE(Exists(journalPath_)) << "settled: nothing is tried again";
     environment::StopAndDeleteService(name);
@@ -233,9 +244,9 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     plan.m_szAppDir = plan.shownAppDir = app;
     plan.m_szFBDir = server_;
     plan.m_szFBPort = L"47190";
-    const engine::SequenceOutcome outcome = run_->Install(plan);
-    EXPECT_EQ(engine::SequenceOutcome::kStopped, outcome.kind);
-    EXPECT_EQ(L"", outcome.stopReason) << "a question only a person is asked";
+    const engine::Outcome outcome = run_->Install(plan);
+    EXPECT_EQ(engine::Outcome::kStopped, outcome.kind);
+    EXPECT_EQ(L"", outcome.sentence) << "a question only a person is asked";
     EXPECT_EQ(std::vector<std::wstring>{L"ConfirmAttended: " + (engine::kInFolder + server_) +
                                         engine::kAlreadyInstalled},
               ui_.calls);
