@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -69,11 +68,6 @@ size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
 
 OutputFile::~OutputFile() {
     Discard();
-}
-
-std::wstring TemporaryName(const std::wstring& target) {
-    static std::atomic<unsigned> serial{0};
-    return target + L".~" + std::to_wstring(getpid()) + L"-" + std::to_wstring(++serial);
 }
 
 Outcome OutputFile::Create(const std::wstring& target) {

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <utility>
 
 #include "archive/ArchiveFiles.h"
@@ -78,12 +77,6 @@ size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
 
 OutputFile::~OutputFile() {
     Discard();
-}
-
-std::wstring TemporaryName(const std::wstring& target) {
-    static std::atomic<unsigned> serial{0};
-    return target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++serial);
 }
 
 void* CreateTemporary(const std::wstring& target, unsigned long flags, std::wstring& name) {

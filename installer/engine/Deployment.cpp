@@ -124,11 +124,6 @@ KeptFiles DataFilesOfOpenFolder(const std::wstring& serverDir, const archive::Ar
     return kept;
 }
 
-std::wstring Folded(std::wstring text) {
-    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 // The files of a folder users could write that are neither the kit's nor
 // kept from it (IsKeptFromOpenFolder): they go at the commit. Relative to
 // `serverDir`. A folder link inside raises: nothing is written through it.
@@ -147,7 +142,7 @@ void CollectForeignFiles(const std::wstring& serverDir, const std::wstring& rela
                 Fill(kLinkInside, {FindingText({platform::Untrusted::kLink, serverDir + inner})}));
         if (folder)
             CollectForeignFiles(serverDir, inner + L"\\", kitFiles, found);
-        else if (!kitFiles.count(Folded(inner)) && !IsKeptFromOpenFolder(inner))
+        else if (!kitFiles.count(platform::FoldedName(inner)) && !IsKeptFromOpenFolder(inner))
             found.push_back(inner);
     } while (FindNextFileW(find.get(), &data));
 }
@@ -155,7 +150,7 @@ void CollectForeignFiles(const std::wstring& serverDir, const std::wstring& rela
 std::vector<std::wstring> ForeignFiles(const std::wstring& serverDir,
                                        const archive::ArchiveSurvey& kit) {
     std::set<std::wstring> kitFiles;
-    for (const std::wstring& file : kit.files) kitFiles.insert(Folded(file));
+    for (const std::wstring& file : kit.files) kitFiles.insert(platform::FoldedName(file));
     std::vector<std::wstring> found;
     CollectForeignFiles(serverDir, L"", kitFiles, found);
     return found;
@@ -324,15 +319,14 @@ private:
 
 std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     const std::wstring kit = outside::kKitArchive;
-    const std::wstring cannot = L"Inštalácia nemôže pokračovať. ";
     if (!platform::FileExists(folder + kit))
-        return cannot + L"V priečinku " + folder + L" chýba inštalačný balík " + kit + L".";
+        return kCannotGoOn + (L"V priečinku " + folder + L" chýba inštalačný balík " + kit + L".");
     try {
         archive::SurveyArchive(folder + kit);
         return std::nullopt;
     } catch (const archive::ArchiveError& e) {
-        return cannot + L"Inštalačný balík " + kit + L" v priečinku " + folder +
-               L" sa nedá prečítať: " + e.Message();
+        return kCannotGoOn + (L"Inštalačný balík " + kit + L" v priečinku " + folder +
+               L" sa nedá prečítať: " + e.Message());
     }
 }
 
@@ -356,7 +350,6 @@ KitExtraction::KitExtraction(Journal& journal, std::wstring serverDir, int32_t r
 
 void KitExtraction::OnOverallProgress(double progress, bool& cancel) {
     const ProgressStep step = NextProgressStep(progress, m_RequiredBytes, m_ProgressPrevious);
-    m_ProgressNext = step.next;
     if (step.advance > 0) ui_.AdvanceProgress(step.advance);
     m_ProgressPrevious = step.shown;
     // Keeps the window alive and lets "Storno" ask its question.

@@ -30,8 +30,8 @@ public:
     void RaiseFailure() const;
 
     const int32_t m_RequiredBytes;
+    // The most units the bar has shown.
     int32_t m_ProgressPrevious = 0;
-    int32_t m_ProgressNext = 0;
 
 private:
     Journal& journal_;

@@ -19,14 +19,14 @@ int32_t ProgressUnits(double progress, int32_t requiredBytes);
 // One step of the extraction's progress: units reached and how far the bar
 // moves. The bar never moves back; shown keeps the most units shown so far.
 struct ProgressStep {
-    int32_t next = 0;     // m_ProgressNext
+    int32_t next = 0;     // the units the percentage stands for
     int32_t advance = 0;  // what pbSetup advances by
     int32_t shown = 0;    // the new m_ProgressPrevious
 };
 ProgressStep NextProgressStep(double progress, int32_t requiredBytes, int32_t previous);
 
 // What an entry that cannot be extracted does. report is the text for
-// ReportError, empty when nothing is to be shown.
+// the user, empty when nothing is to be shown.
 struct FailureChoice {
     archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     std::wstring report;

@@ -21,6 +21,11 @@ constexpr int kOwnLevels = 2;
 constexpr wchar_t kPrevious[] = L"Záznam o predchádzajúcej inštalácii ";
 constexpr wchar_t kNothingChanged[] = L" Inštalácia nič nezmenila.";
 
+// Why a record cannot be written, for the user.
+platform::Error NotWritten(const std::wstring& why) {
+    return platform::Error(L"Záznam o inštalácii nie je možné zapísať: " + why + L".");
+}
+
 std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
@@ -193,7 +198,7 @@ void Journal::Append(const std::vector<JournalRecord>& records) {
     journal::Checker next = checker_;
     for (const JournalRecord& record : records)
         if (const std::optional<std::wstring> why = next.Check(record))
-            throw platform::Error(L"Záznam o inštalácii nie je možné zapísať: " + *why + L".");
+            throw NotWritten(*why);
     const std::string runId = runId_.empty() ? NewRunId() : runId_;
     std::string bytes = runId_.empty() ? journal::EncodeHeader(runId) : "";
     for (const JournalRecord& record : records) bytes += journal::EncodeRecord(runId, record);
@@ -214,7 +219,7 @@ void Journal::Create() {
                                          platform::Protection::kAdministratorsOnly))
         platform::ThrowLastError();
     if (const std::optional<std::wstring> unsafe = UnsafeFolder(path_))
-        throw platform::Error(L"Záznam o inštalácii nie je možné zapísať: " + *unsafe + L".");
+        throw NotWritten(*unsafe);
     file_ = platform::OpenEntry(path_, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                                 CREATE_NEW);
     if (file_) return;

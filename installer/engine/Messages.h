@@ -4,6 +4,9 @@
 
 namespace engine {
 
+// What a sentence of a run that cannot start begins with.
+inline constexpr wchar_t kCannotGoOn[] = L"Inštalácia nemôže pokračovať. ";
+
 inline constexpr wchar_t kServerInUse[] =
     L"Aktuálny Firebird SQL server je používaný, nie je možné ho preinštalovať!";
 inline constexpr wchar_t kGdsDeleteError[] = L"Chyba pri mazaní gds32.dll!";

@@ -62,11 +62,6 @@ constexpr wchar_t kRemovalNotUndone[] =
     L"Firebird SQL server sa nepodarilo úplne obnoviť; obnova bude pokračovať pri ďalšom "
     L"spustení inštalácie. Odstránenie nebolo možné dokončiť: ";
 
-std::wstring Folded(std::wstring text) {
-    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 // Program and library files below `serverDir` + `relative`, relative to
 // `serverDir`; no link is followed (a trusted folder has none anyway).
 void CollectPrograms(const std::wstring& serverDir, const std::wstring& relative,
@@ -201,7 +196,7 @@ private:
         std::set<std::wstring> seen;
         for (const std::wstring& name : names) {
             const std::wstring path = run_.m_szFBDir + name;
-            if (IsKeptByRemoval(name) || !seen.insert(Folded(name)).second) continue;
+            if (IsKeptByRemoval(name) || !seen.insert(platform::FoldedName(name)).second) continue;
             if (platform::FileExists(path)) files.push_back(path);
         }
         return files;

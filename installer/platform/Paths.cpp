@@ -57,6 +57,11 @@ bool EntryExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::wstring FoldedName(std::wstring name) {
+    CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
     if (part.size() > text.size()) return false;
     for (size_t i = 0; i + part.size() <= text.size(); ++i)

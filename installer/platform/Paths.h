@@ -32,6 +32,10 @@ bool FileExists(const std::wstring& path);
 // A directory entry of that name, whatever its attributes.
 bool EntryExists(const std::wstring& path);
 
+// A name in the one case that Windows compares names in, for sets and maps
+// of file names.
+std::wstring FoldedName(std::wstring name);
+
 // `part` occurs in `text`, letters compared without regard to case.
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part);
 

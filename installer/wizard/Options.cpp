@@ -5,19 +5,19 @@
 #include "ProductVersion.h"
 #include "environment/ConfText.h"
 #include "platform/Paths.h"
+#include "wizard/Messages.h"
 #include "wizard/Wizard.h"
 
 namespace wizard {
 
 namespace {
 
-constexpr wchar_t kCannotGoOn[] = L"Inštalácia nemôže pokračovať. ";
 constexpr wchar_t kUnknown[] = L"Neznámy parameter: ";
 constexpr wchar_t kWrong[] = L"Chybný parameter: ";
 constexpr wchar_t kKnownOptions[] =
     L"Použiť môžete /S, /CHECK, /REMOVE, /PORT=číslo, /MODE=SS|CS|SC, /DIR=priečinok, "
     L"/WAIT=sekundy, /LOG=súbor a /?.";
-constexpr wchar_t kPortRule[] = L"Port musí byť číslo od 1 do 65535.";
+constexpr wchar_t kPortValueRule[] = L"Port musí byť číslo od 1 do 65535.";
 constexpr wchar_t kModeRule[] = L"Režim servera musí byť SS, CS alebo SC.";
 constexpr wchar_t kDirRule[] =
     L"Zadajte úplnú cestu k priečinku, napríklad C:\\firebird\\firebird_4_0_x64.";
@@ -125,7 +125,7 @@ std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& argumen
         const std::wstring value = eq == std::wstring::npos ? L"" : argument.substr(eq + 1);
         if (SameNoCase(name, L"/PORT")) {
             options.port = environment::PortNumber(value);
-            if (!options.port) return Wrong(argument, kPortRule);
+            if (!options.port) return Wrong(argument, kPortValueRule);
         } else if (SameNoCase(name, L"/MODE")) {
             options.mode = Mode(value);
             if (!options.mode) return Wrong(argument, kModeRule);
