@@ -30,6 +30,10 @@ fbw='C:\velmora\firebird\firebird_4_0_x64\'
 log="$app/userdata/setup.log"
 default_port=50064
 port="${ISTREL_E2E_PORT:-$default_port}"
+# What puts a fresh installation on this script's port: nothing on the
+# default port, which the page offers by itself.
+port_option=""
+[ "$port" = "$default_port" ] || port_option="/PORT=$port"
 service="FirebirdServervelmora64b_$port"
 # The installer runs the system's netsh.exe by its full path; the stand-in
 # takes its place, and Wine loads it instead of its builtin only with
