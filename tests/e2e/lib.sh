@@ -211,10 +211,30 @@ start_instance() {  # start_instance [PORT]
   done
   return 1
 }
+# The programs that listen on TCP port PORT, one a line: name, process id
+# and whose it is. A Wine program's sockets are held by its prefix's
+# wineserver, whose environment names the prefix; so a port taken by a suite
+# in another prefix is told from this prefix's server.
+port_holders() {  # port_holders PORT
+  local pid name whose
+  for pid in $(ss -ltnpH "sport = :$1" 2>/dev/null | grep -o 'pid=[0-9]*' | cut -d= -f2 | sort -u); do
+    name="$(cat "/proc/$pid/comm" 2>/dev/null)"
+    case "$name" in
+      wineserver*)
+        whose="$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | sed -n 's/^WINEPREFIX=//p' | head -n 1)"
+        if [ "$whose" = "$WINEPREFIX" ]; then whose="this prefix"; else whose="prefix ${whose:-unknown}"; fi ;;
+      *) whose="not Wine" ;;
+    esac
+    echo "$name $pid ($whose)"
+  done
+}
 # Why the installation's instance does not run, for a failure's message.
 why_not_running() {
-  local listening="nothing listens on $port"
-  port_listened "$port" && listening="port $port is listened on"
+  local listening="nothing listens on $port" holders
+  if port_listened "$port"; then
+    holders="$(port_holders "$port" | paste -sd ';' -)"
+    listening="port $port is listened on${holders:+ by $holders}"
+  fi
   echo "$(service_state "$service"), $listening; the service tool was asked: $(tool_calls | tr '\n' ';')"
 }
 
