@@ -13,6 +13,7 @@
 
 #include "engine/DeploymentGuard.h"
 #include "engine/Journal.h"
+#include "environment/Port.h"
 #include "outside/Outside.h"
 #include "platform/Trust.h"
 
@@ -54,17 +55,15 @@ struct Places {
 
 // What "Dokončiť" is to do, as the parameters page and the start-up say it.
 struct Plan {
-    bool installServer = false;                 // chFB
-    std::wstring m_szAppDir;                    // the application's folder
-    std::wstring shownAppDir;                   // lAppInfoFolder
-    std::wstring m_szFBDir;                     // the server folder, ending in "\"
-    std::wstring m_szFBPort;                    // by the port rule
-    const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
-    bool m_bIsNT = true;                        // services exist
-    bool m_bVista = true;                       // rights come from elevation
+    bool installServer = false;  // the server from the kit, else the installed one kept
+    std::wstring appDir;         // the application's folder
+    std::wstring shownAppDir;    // the application's folder as the page shows it
+    std::wstring serverDir;      // the server folder, ending in "\"
+    environment::Port port = environment::NewServerPort();
+    const outside::ServerMode* mode = nullptr;  // the chosen mode; none: nullptr
     // The longest wait, in seconds, for instances of the application before
     // an unattended run is postponed; negative: as long as they run.
-    int32_t m_nWaitSeconds = -1;
+    int32_t waitSeconds = -1;
 };
 
 // How a press of "Dokončiť" ended, for the wizard to turn into a page.

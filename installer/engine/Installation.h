@@ -37,19 +37,17 @@ CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
 // when it can.
 std::optional<std::wstring> KitRefusal(const std::wstring& serverDir);
 
-// The kit checked whole, then the server from it into m_szFBDir,
+// The kit checked whole, then the server from it into serverDir,
 // registered, configured and started, as one transaction: false when the
 // installation is to end, the previous server given back and the user told.
 bool InstallServer(Installation& run, InstallerUi& ui);
-// The settings of firebird.conf for the plan's mode and m_szFBPort, then
-// the instance for m_szFBPort registered and started, each step journalled.
-// Raises platform::Error saying why the instance could not be set up, also
-// on a Windows that has no services (m_bIsNT false): the server would not
-// run, which is a failure, not a cancel.
+// The settings of firebird.conf for the plan's mode and port, then the
+// instance for the port registered and started, each step journalled.
+// Raises platform::Error saying why the instance could not be set up.
 void SetupService(Installation& run);
 // Stops and unregisters the instance of `port`, journalled first. Raises
 // platform::Error when the instance is still there afterwards.
-void RemoveService(Installation& run, const std::wstring& port);
+void RemoveService(Installation& run, environment::Port port);
 // Stops and deletes the service through the service manager, journalled
 // first: for an instance whose server's own tool is not to run. Raises
 // platform::Error when it is still there afterwards.

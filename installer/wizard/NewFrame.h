@@ -2,8 +2,8 @@
 // and the choices for the installation (install or keep the server, its
 // folder, port and mode). The install sequence reads its controls.
 //
-// The page keeps no state of its own: folders, ports and versions live in
-// the run's record it is built for, which outlives it.
+// Folders and versions the page finds live in the run's record it is built
+// for, which outlives it; the page keeps only the port it found, as text.
 #pragma once
 
 #include <windows.h>
@@ -42,6 +42,10 @@ public:
     void SetFBParam();
 
     void chFBClick();       // every change of chFB's state: install or keep
+    // The port text the page found for the server (the one data.ini and
+    // firebird.conf agree on, else the new server's), whatever was typed
+    // into edPort since. Not checked: it may be no port.
+    const std::wstring& FoundPort() const { return foundPort_; }
     void btnSearchClick();  // lets the user point to another application
 
     toolkit::GroupBox* grpApp;
@@ -64,12 +68,14 @@ public:
 private:
     std::wstring AppIni() const;  // data.ini of the application as shown
     void SelectMode(const std::wstring& iniCode);
+    void ShowPort(const std::wstring& text);  // found, and shown in edPort
     void EnableModesAndPort(bool enabled);
     void ShowInstalledServer(bool shown);  // folder, "Verzia:" and version
 
     RunRecord& run_;
     const Reporter& reports_;
     const std::wstring& kitProblem_;
+    std::wstring foundPort_;
 };
 
 }  // namespace wizard

@@ -182,9 +182,9 @@ void TWizard::FormClose() {
     // Every deletion may fail; the next one runs regardless.
     SettleBeforeExit();
     // Without an application folder the names would lead to the drive's root.
-    if (!run_.m_szAppDir.empty())
+    if (!run_.appDir.empty())
         for (const wchar_t* file : {outside::kDbCheckFile, outside::kTemplateDb})
-            DeleteAppFile(WithDelimiter(run_.m_szAppDir) + file);
+            DeleteAppFile(WithDelimiter(run_.appDir) + file);
     // After anything but a clean end the same command must be able to run again.
     if (run_.m_nExitCode != kExitDone) return;
     std::wstring cwd = CurrentDir();

@@ -305,7 +305,7 @@ TEST_F(InstallSequenceTest, MarkersAreRemovedFromTheFolderTheyWereMadeIn) {
 
     ui_.files = {other + L"bin\\exe\\Kadrix.exe"};
     w->NewFrame->btnSearchClick();
-    ASSERT_EQ(other, w->Run().m_szAppDir);
+    ASSERT_EQ(other, w->Run().appDir);
     w->Close();
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_FALSE(Exists(noRun));

@@ -308,7 +308,7 @@ protected:
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         SetCurrentDirectoryW(work_.Path().c_str());
         wizard_ = std::make_unique<wizard::TWizard>(places_.Places(), std::vector<std::wstring>{});
-        ASSERT_EQ(app_.Path(), wizard_->Run().m_szAppDir);
+        ASSERT_EQ(app_.Path(), wizard_->Run().appDir);
     }
     void TearDown() override {
         wizard_.reset();

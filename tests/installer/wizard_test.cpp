@@ -63,9 +63,8 @@ protected:
 TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
     auto w = Make();
     EXPECT_EQ(wizard::kWindowTitle, w->Text());
-    EXPECT_EQ(appDir_, w->Run().m_szAppDir);
-    EXPECT_EQ(L"50064", w->Run().m_szFBPort);
-    EXPECT_TRUE(w->Run().m_bIsNT);
+    EXPECT_EQ(appDir_, w->Run().appDir);
+    EXPECT_EQ(L"50064", w->NewFrame->edPort->Text());
     EXPECT_FALSE(w->Run().m_bSilentInstall);
     EXPECT_EQ(toolkit::App().MainForm(), w.get());
     EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
