@@ -65,9 +65,9 @@ std::wstring Dotted(const std::optional<environment::FileVersion>& version) {
     return text.empty() ? L"?" : text;
 }
 
-std::optional<environment::FileVersion> KitVersion() {
+std::optional<environment::FileVersion> KitVersion(const std::wstring& kitPath) {
     try {
-        return environment::ReadEntryVersion(outside::kKitArchive, outside::kClientDll);
+        return environment::ReadEntryVersion(kitPath, outside::kClientDll);
     } catch (...) {
         return std::nullopt;  // the kit check that follows says why
     }
@@ -94,7 +94,7 @@ private:
                 return Stop(kExitPostponed, Fill(kWouldPostpone, {std::to_wstring(running)}));
             Change(Fill(kWouldWait, {std::to_wstring(running)}));
         }
-        if (const std::optional<std::wstring> refused = KitRefusal(run_.serverDir))
+        if (const std::optional<std::wstring> refused = KitRefusal(run_))
             return Stop(kExitFailed, *refused);
         if (const std::optional<CheckOutcome> stop = CheckPath()) return *stop;
         const FolderTrust trust = JudgeServerFolder(run_);
@@ -105,8 +105,8 @@ private:
             Change(Fill(kWouldReplace,
                         {Dotted(environment::ReadFileVersion(run_.serverDir + outside::kClientDll)),
                          run_.serverDir}));
-        Change(
-            Fill(kWouldInstall, {Dotted(KitVersion()), run_.serverDir, run_.port.Text(), Mode()}));
+        Change(Fill(kWouldInstall, {Dotted(KitVersion(run_.state.places.KitPath())), run_.serverDir,
+                                    run_.port.Text(), Mode()}));
         return outcome_;
     }
 

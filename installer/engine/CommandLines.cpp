@@ -24,9 +24,9 @@ std::wstring ServiceName(const std::wstring& serverDir, environment::Port port) 
 
 std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,
                                 environment::Port port) {
-    return CommandLine(serverDir + outside::kServiceTool, L" " + std::wstring(action) +
-                                                              outside::kToolNameSwitch +
-                                                              InstanceName(serverDir, port));
+    return CommandLine(
+        serverDir + outside::kServiceTool,
+        L" " + std::wstring(action) + outside::kToolNameSwitch + InstanceName(serverDir, port));
 }
 
 std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action) {

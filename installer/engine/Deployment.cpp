@@ -159,9 +159,9 @@ std::vector<std::wstring> ForeignFiles(const std::wstring& serverDir,
 
 // Opens the kit in `zip`, which the extraction then reads: what is
 // extracted is what was checked, whatever takes the kit's name meanwhile.
-archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip) {
+archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip, const std::wstring& kitPath) {
     try {
-        zip.FileName = outside::kKitArchive;
+        zip.FileName = kitPath;
         zip.OpenArchive();
         return zip.Survey();
     } catch (const archive::ArchiveError&) {
@@ -175,7 +175,7 @@ public:
         : run_(run), ui_(ui), tx_(run.state.m_Journal) {}
 
     bool Run() {
-        const archive::ArchiveSurvey kit = SurveyKit(zip_);
+        const archive::ArchiveSurvey kit = SurveyKit(zip_, run_.state.places.KitPath());
         if (const std::optional<std::wstring> refused = CheckKit(kit, run_.serverDir)) {
             ui_.ReportFailure(*refused);
             return false;
@@ -226,9 +226,9 @@ private:
         ui_.ExtendProgress(requiredBytes, kStatusInstalling);
         if (environment::IsFileLocked(run_.serverDir + outside::kServerExe))
             throw platform::Error(kServerInUse);
-        tx_.PrepareFolder(run_.serverDir, kit, kept.files,
-                          trust.trusted ? std::vector<std::wstring>{}
-                                        : ForeignFiles(run_.serverDir, kit));
+        tx_.PrepareFolder(
+            run_.serverDir, kit, kept.files,
+            trust.trusted ? std::vector<std::wstring>{} : ForeignFiles(run_.serverDir, kit));
         // Created or filled, the folder is administrators' only: the service
         // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
         ProtectServerFolder(run_);
@@ -244,7 +244,8 @@ private:
     // that was registered from it (an upgrade: the office needs its data);
     // then it is made administrators' only before anything in it is read.
     void TakeOpenFolder(const FolderTrust& trust) {
-        if (!trust.known) throw platform::Error(Fill(kForeignFolder, {run_.serverDir, trust.finding}));
+        if (!trust.known)
+            throw platform::Error(Fill(kForeignFolder, {run_.serverDir, trust.finding}));
         openFolderNote_ = Fill(kFolderWasOpen, {run_.serverDir, trust.finding});
         ProtectServerFolder(run_);
     }
@@ -338,10 +339,10 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     }
 }
 
-std::optional<std::wstring> KitRefusal(const std::wstring& serverDir) {
+std::optional<std::wstring> KitRefusal(const Installation& run) {
     try {
         archive::ArchiveReader zip;
-        return CheckKit(SurveyKit(zip), serverDir);
+        return CheckKit(SurveyKit(zip, run.state.places.KitPath()), run.serverDir);
     } catch (const platform::Error& e) {
         return e.Message();
     }

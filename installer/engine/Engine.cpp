@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "environment/Folders.h"
@@ -31,13 +32,17 @@ std::wstring ShellProgramFiles() {
 
 }  // namespace
 
-Places Places::OfThisPc() {
+Places Places::OfThisPc(const std::wstring& installerDir) {
     return {outside::kAppKey, platform::WithDelimiter(ShellProgramFiles()) + kJournalFolder,
-            environment::GetProgramFilesDir().value_or(L"")};
+            environment::GetProgramFilesDir().value_or(L""), platform::WithDelimiter(installerDir)};
 }
 
 std::wstring Places::JournalPath() const {
     return platform::WithDelimiter(journalDir) + kJournalName;
+}
+
+std::wstring Places::KitPath() const {
+    return installerDir + outside::kKitArchive;
 }
 
 std::wstring Places::LegacyServerDir() const {
@@ -48,31 +53,56 @@ RunState::RunState(const Places& where)
     : places(where), m_Journal(where.JournalPath(), {where.LegacyServerDir()}) {}
 
 EngineRun::EngineRun(const Places& places, InstallerUi& ui)
-    : ui_(ui), guard_(places.journalDir), state_(places) {}
+    : ui_(ui),
+      guard_(std::make_unique<DeploymentGuard>(places.journalDir)),
+      state_(std::make_unique<RunState>(places)) {}
+
+EngineRun::~EngineRun() = default;
+
+bool EngineRun::TakeGuard() {
+    return guard_->Take();
+}
+
+void EngineRun::GiveBackGuard() {
+    guard_->Release();
+}
+
+void EngineRun::ReleaseGuard() {
+    guard_->Release();
+}
+
+std::optional<std::wstring> EngineRun::InspectEarlierRun() const {
+    return state_->m_Journal.Inspect();
+}
+
+bool EngineRun::JournalExists() const {
+    return state_->m_Journal.Exists();
+}
 
 SequenceOutcome EngineRun::Install(const Plan& plan) {
-    Installation run(plan, state_);
+    Installation run(plan, *state_);
     return RunInstallSequence(run, ui_);
 }
 
 CheckOutcome EngineRun::Check(const Plan& plan) {
-    Installation run(plan, state_);
+    Installation run(plan, *state_);
     return CheckInstallation(run, ui_);
 }
 
 RemovalOutcome EngineRun::Remove(const Plan& plan) {
-    Installation run(plan, state_);
+    Installation run(plan, *state_);
     return RunRemoval(run, ui_);
 }
 
 bool EngineRun::SettleEarlierRun() {
-    if (!guard_.Held()) return false;
-    const bool journalled = state_.m_Journal.Exists();
-    if (engine::SettleEarlierRun(state_.m_Journal, ui_)) return true;
+    if (!guard_->Held()) return false;
+    const bool journalled = state_->m_Journal.Exists();
+    if (engine::SettleEarlierRun(state_->m_Journal, ui_)) return true;
     // Set aside unread: the markers the cut run recorded there would hold
     // the application still for good. Their names are this installer's own.
-    if (journalled && !state_.m_Journal.Exists()) {
-        if (const std::optional<std::wstring> appDir = environment::ReadAppDir(state_.places.appKey)) {
+    if (journalled && !state_->m_Journal.Exists()) {
+        if (const std::optional<std::wstring> appDir =
+                environment::ReadAppDir(state_->places.appKey)) {
             const std::wstring dir = platform::WithDelimiter(*appDir);
             DeleteMarker(dir + outside::kStopMarker);
             DeleteMarker(environment::NoRunMarkerPath(dir + outside::kCompsDir));
@@ -85,14 +115,14 @@ void EngineRun::AdoptStrayMarker(const std::wstring& appDir) {
     const std::wstring noRun =
         environment::NoRunMarkerPath(platform::WithDelimiter(appDir) + outside::kCompsDir);
     if (platform::EntryExists(noRun) &&
-        std::find(state_.m_OwnMarkers.begin(), state_.m_OwnMarkers.end(), noRun) ==
-            state_.m_OwnMarkers.end())
-        state_.m_OwnMarkers.push_back(noRun);
+        std::find(state_->m_OwnMarkers.begin(), state_->m_OwnMarkers.end(), noRun) ==
+            state_->m_OwnMarkers.end())
+        state_->m_OwnMarkers.push_back(noRun);
 }
 
 void EngineRun::DeleteOwnMarkers() {
-    for (const std::wstring& marker : state_.m_OwnMarkers) DeleteMarker(marker);
-    state_.m_OwnMarkers.clear();
+    for (const std::wstring& marker : state_->m_OwnMarkers) DeleteMarker(marker);
+    state_->m_OwnMarkers.clear();
 }
 
 void EngineRun::DeleteMarker(const std::wstring& marker) {

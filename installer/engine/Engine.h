@@ -7,19 +7,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/DeploymentGuard.h"
-#include "engine/Journal.h"
 #include "environment/Port.h"
 #include "outside/Outside.h"
-#include "platform/Trust.h"
 
 namespace engine {
 
+class DeploymentGuard;
 class InstallerUi;
+struct RunState;
 
 // Exit codes of Istrel.exe. A run ends with the highest code it met, so an
 // error reported on the way outweighs a later stop or the end page.
@@ -47,9 +47,14 @@ struct Places {
     std::wstring journalDir;
     // The 64-bit Program Files folder, where the legacy server lies.
     std::wstring programFilesDir;
+    // The installer's folder, ending in "\": the server kit and the backup
+    // tool lie there.
+    std::wstring installerDir;
 
-    static Places OfThisPc();
+    // The PC's places, the installer's folder as given.
+    static Places OfThisPc(const std::wstring& installerDir);
     std::wstring JournalPath() const;
+    std::wstring KitPath() const;
     std::wstring LegacyServerDir() const;
 };
 
@@ -100,43 +105,24 @@ struct CheckOutcome {
     std::vector<std::wstring> lines;
 };
 
-// What the engine keeps from one press to the next, and until the exit.
-struct RunState {
-    explicit RunState(const Places& places);
-
-    Places places;
-    // The write-ahead record of what this run changes.
-    Journal m_Journal;
-    // Full paths of the markers this run created, in the folder shown when
-    // they were made: a later "Vyhľadať" must not redirect their removal,
-    // and markers someone else made are never listed.
-    std::vector<std::wstring> m_OwnMarkers;
-    bool m_bSuspendCreated = false;
-    // The server folder this run made administrators' only, all in it
-    // included; empty before.
-    std::wstring m_ProtectedDir;
-    // The folders on the way to the server folder, held while a
-    // deployment works and until the run ends (HoldServerPath).
-    platform::HeldPath m_ServerPath;
-};
-
 class EngineRun {
 public:
     EngineRun(const Places& places, InstallerUi& ui);
+    ~EngineRun();
     EngineRun(const EngineRun&) = delete;
     EngineRun& operator=(const EngineRun&) = delete;
 
     // Takes the deployment guard (DeploymentGuard::Take): false while
     // another run holds it; raises platform::Error when it cannot be made.
     // Until then the journal is not touched.
-    bool TakeGuard() { return guard_.Take(); }
+    bool TakeGuard();
     // Gives the guard back before the process ends without its destructors;
     // nothing of the run may follow.
-    void GiveBackGuard() { guard_.Release(); }
+    void GiveBackGuard();
 
     // Gives the deployment guard back: a check holds it no longer than it
     // looks, and the exit then settles nothing.
-    void ReleaseGuard() { guard_.Release(); }
+    void ReleaseGuard();
 
     // The install sequence for `plan`. Raised errors leave it where they
     // happen; the caller shows them.
@@ -167,9 +153,9 @@ public:
     bool SettleEarlierRun();
     // Why an earlier run's journal would be refused, only looked at
     // (Journal::Inspect); nothing when there is none or it would be settled.
-    std::optional<std::wstring> InspectEarlierRun() const { return state_.m_Journal.Inspect(); }
+    std::optional<std::wstring> InspectEarlierRun() const;
     // A journal lies in its place: a start-up has something to settle.
-    bool JournalExists() const { return state_.m_Journal.Exists(); }
+    bool JournalExists() const;
 
     // A no-run marker of this computer in the application's folder that an
     // earlier run left (cut short) is this run's to delete at its end:
@@ -185,15 +171,15 @@ private:
     void DeleteMarker(const std::wstring& marker);
 
     InstallerUi& ui_;
-    // Declared before the journal, so given back after it is closed: its
-    // folders can go then.
-    DeploymentGuard guard_;
-    RunState state_;
+    // Declared before the run's state, so given back after its journal is
+    // closed: its folders can go then.
+    std::unique_ptr<DeploymentGuard> guard_;
+    std::unique_ptr<RunState> state_;
 };
 
-// Why an unattended run cannot use the kit in `folder` (its working
-// directory): missing or unreadable, the kit and the folder named; nothing
-// when the kit can be read.
-std::optional<std::wstring> KitUnusable(const std::wstring& folder);
+// Why an unattended run cannot use the kit in the installer's folder
+// `installerDir`: missing or unreadable, the kit and the folder named;
+// nothing when the kit can be read.
+std::optional<std::wstring> KitUnusable(const std::wstring& installerDir);
 
 }  // namespace engine

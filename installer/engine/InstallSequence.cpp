@@ -23,7 +23,6 @@ constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
 
 using environment::SharedChange;
-using platform::CurrentDir;
 
 // Copies into the application overwrite, create no folders, and may fail
 // without stopping anything; a link where one would go stays and is
@@ -62,7 +61,7 @@ public:
         }
         const DeploymentHeader where = HeaderFor(run_, installServer);
         PlaceClientFiles(where, run_.m_szGdsSource, ui_);
-        PlaceBackupTool(run_.appDir, CurrentDir(), ui_);
+        PlaceBackupTool(run_.appDir, run_.state.places.installerDir, ui_);
         // A kept server is one the installer did not fill in this run.
         if (installServer ? environment::IsFBInstalled(run_.serverDir) : IsKnownServer(run_, ui_)) {
             if (!installServer && !ReconfigureKeptServer()) return {SequenceOutcome::kEnded, {}};
@@ -99,9 +98,8 @@ private:
     bool ReconfigureKeptServer() {
         const std::wstring conf = run_.serverDir + outside::kServerConf;
         const std::wstring ini = run_.appDir + outside::kDataIni;
-        const bool portChanged =
-            environment::Port::Parse(environment::ReadFBPort(
-                conf, ini, environment::PortSource::kAgreed)) != run_.port;
+        const bool portChanged = environment::Port::Parse(environment::ReadFBPort(
+                                     conf, ini, environment::PortSource::kAgreed)) != run_.port;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return true;
         Transaction tx(run_.state.m_Journal);

@@ -5,12 +5,35 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/Engine.h"
+#include "engine/Journal.h"
+#include "platform/Trust.h"
 
 namespace engine {
 
 class InstallerUi;
+
+// What the engine keeps from one press to the next, and until the exit.
+struct RunState {
+    explicit RunState(const Places& places);
+
+    Places places;
+    // The write-ahead record of what this run changes.
+    Journal m_Journal;
+    // Full paths of the markers this run created, in the folder shown when
+    // they were made: a later "Vyhľadať" must not redirect their removal,
+    // and markers someone else made are never listed.
+    std::vector<std::wstring> m_OwnMarkers;
+    bool m_bSuspendCreated = false;
+    // The server folder this run made administrators' only, all in it
+    // included; empty before.
+    std::wstring m_ProtectedDir;
+    // The folders on the way to the server folder, held while a
+    // deployment works and until the run ends (HoldServerPath).
+    platform::HeldPath m_ServerPath;
+};
 
 struct Installation : Plan {
     Installation(const Plan& plan, RunState& runState) : Plan(plan), state(runState) {}
@@ -32,10 +55,10 @@ RemovalOutcome RunRemoval(Installation& run, InstallerUi& ui);
 // What the install sequence would do with `run` now (EngineRun::Check).
 CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
 
-// Why the kit in the working directory cannot be installed into
-// `serverDir` (checked whole, as InstallServer checks it first); nothing
-// when it can.
-std::optional<std::wstring> KitRefusal(const std::wstring& serverDir);
+// Why the kit in the installer's folder cannot be installed into the
+// plan's serverDir (checked whole, as InstallServer checks it first);
+// nothing when it can.
+std::optional<std::wstring> KitRefusal(const Installation& run);
 
 // The kit checked whole, then the server from it into serverDir,
 // registered, configured and started, as one transaction: false when the

@@ -109,9 +109,9 @@ public:
         run_.port = *port;
         instance_ = InstanceName(run_.serverDir, run_.port);
         if (FindInstance(run_, run_.port) == 0)
-            return Refused(Fill(kNotOwnInstance, {ServiceName(run_.serverDir, run_.port),
-                                                  run_.serverDir}) +
-                           kNotRemoving);
+            return Refused(
+                Fill(kNotOwnInstance, {ServiceName(run_.serverDir, run_.port), run_.serverDir}) +
+                kNotRemoving);
 
         // Nothing of a folder a user could have written runs or goes:
         // refused before anything is asked or changed.
@@ -197,8 +197,9 @@ private:
     // name.
     std::vector<std::wstring> ServerFiles() const {
         std::vector<std::wstring> names(outside::kKitEntries.begin(), outside::kKitEntries.end());
-        if (!KitUnusable(platform::CurrentDir())) {
-            const archive::ArchiveSurvey kit = archive::SurveyArchive(outside::kKitArchive);
+        const Places& places = run_.state.places;
+        if (!KitUnusable(places.installerDir)) {
+            const archive::ArchiveSurvey kit = archive::SurveyArchive(places.KitPath());
             names.insert(names.end(), kit.files.begin(), kit.files.end());
         } else {
             CollectPrograms(run_.serverDir, L"", names);

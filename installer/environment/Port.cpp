@@ -11,8 +11,12 @@ std::optional<Port> Port::Parse(const std::wstring& text) {
     return Port(static_cast<uint16_t>(*value));
 }
 
-Port StandardPort() { return *Port::Parse(outside::kStandardPort); }
+Port StandardPort() {
+    return *Port::Parse(outside::kStandardPort);
+}
 
-Port NewServerPort() { return *Port::Parse(outside::kNewServerPort); }
+Port NewServerPort() {
+    return *Port::Parse(outside::kNewServerPort);
+}
 
 }  // namespace environment

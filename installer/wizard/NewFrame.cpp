@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/ArchiveReader.h"
 #include "environment/Accounts.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
@@ -34,6 +35,19 @@ constexpr auto kAgreedPort = environment::PortSource::kAgreed;
 using platform::WithDelimiter;
 
 using platform::FileExists;
+
+// The version of the kit's client library. An unreadable kit's error names
+// it as the user knows it: by its name, not its path.
+std::optional<environment::FileVersion> KitVersion(const std::wstring& kitPath) {
+    try {
+        return environment::ReadEntryVersion(kitPath, outside::kClientDll);
+    } catch (const archive::ArchiveError& e) {
+        std::wstring message = e.Message();
+        if (message.ends_with(kitPath))
+            message.replace(message.size() - kitPath.size(), kitPath.size(), outside::kKitArchive);
+        throw archive::ArchiveError(message);
+    }
+}
 
 // The server folder that an installation from the kit gets: beside the
 // application folder.
@@ -74,8 +88,12 @@ int32_t VersionNumber(const std::wstring& numberForm) {
 }
 
 TNewFrame::TNewFrame(Window& owner, RunRecord& run, const Reporter& reports,
-                     const std::wstring& kitProblem)
-    : TWizFrame(owner, L"NewFrame"), run_(run), reports_(reports), kitProblem_(kitProblem) {
+                     const std::wstring& kitPath, const std::wstring& kitProblem)
+    : TWizFrame(owner, L"NewFrame"),
+      run_(run),
+      reports_(reports),
+      kitPath_(kitPath),
+      kitProblem_(kitProblem) {
     Bind(L"chFBClick", [this] { chFBClick(); });
     Bind(L"btnSearchClick", [this] { btnSearchClick(); });
     Build(*this, resources::NewFrameLayout(), OwnFont());
@@ -128,10 +146,9 @@ void TNewFrame::SetAppParam() {
 
     // An unattended run that found the kit unusable goes on only to move a
     // kept server; it must not read the kit.
-    if (kitProblem_.empty() && FileExists(outside::kKitArchive) &&
-        environment::IsElevatedAdministrator()) {
+    if (kitProblem_.empty() && FileExists(kitPath_) && environment::IsElevatedAdministrator()) {
         chFB->SetEnabled(true);
-        const auto kit = environment::ReadEntryVersion(outside::kKitArchive, outside::kClientDll);
+        const auto kit = KitVersion(kitPath_);
         w.m_nFBSetupVersion =
             VersionNumber(environment::FormatVersion(kit, environment::kVersionNumberForm));
         if (w.m_nFBSetupVersion != 0)

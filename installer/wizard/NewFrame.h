@@ -24,10 +24,11 @@ int32_t VersionNumber(const std::wstring& numberForm);
 class TNewFrame : public TWizFrame {
 public:
     // `run` is the record the page fills and reads, `reports` where its
-    // errors go, `kitProblem` why an unattended run cannot use the kit
-    // (empty when it can); all outlive the page.
+    // errors go, `kitPath` the server kit's path, `kitProblem` why an
+    // unattended run cannot use the kit (empty when it can); all but the
+    // path outlive the page.
     TNewFrame(toolkit::Window& owner, RunRecord& run, const Reporter& reports,
-              const std::wstring& kitProblem);
+              const std::wstring& kitPath, const std::wstring& kitProblem);
 
     // The base page's steps, the title "Parametre inštalácie", then both
     // halves of the page.
@@ -35,7 +36,7 @@ public:
 
     // Application half: the folder shown, the server folder the application
     // names (or the default one beside it), and the kit check box when the
-    // kit lies in the current directory and the user is an administrator.
+    // kit lies in the installer's folder and the user is an administrator.
     void SetAppParam();
     // Server half: the installed server, the agreed port and mode, what is
     // enabled, the server's version and the check box.
@@ -74,6 +75,7 @@ private:
 
     RunRecord& run_;
     const Reporter& reports_;
+    const std::wstring kitPath_;
     const std::wstring& kitProblem_;
     std::wstring foundPort_;
 };

@@ -20,7 +20,6 @@
 
 namespace wizard {
 
-using platform::CurrentDir;
 using platform::WithDelimiter;
 
 void TWizard::FormCreate() {
@@ -119,7 +118,8 @@ bool TWizard::FindApplication() {
 bool TWizard::InitializePages(bool refuseKitProblem) {
     // Without a kit an unattended run could only report a success that
     // installed nothing.
-    m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()).value_or(L"") : L"";
+    m_szKitProblem =
+        run_.m_bSilentInstall ? engine::KitUnusable(places_.installerDir).value_or(L"") : L"";
     // Processes of other accounts (a server's, an application's run as
     // another user) can then be inspected.
     environment::EnableDebugPrivilege();

@@ -105,7 +105,7 @@ public:
 
     // The run's record, all zero, false or empty until FormCreate fills it.
     const RunRecord& Run() const { return run_; }
-    // Unattended: why the kit in the working directory cannot be used;
+    // Unattended: why the kit in the installer's folder cannot be used;
     // empty when it can (and in attended runs, whose page says so).
     std::wstring m_szKitProblem;
 

@@ -17,8 +17,8 @@ namespace {
 using environment::ChooseFBPort;
 using environment::ExtractConfPort;
 using environment::JoinConfLines;
-using environment::Port;
 using environment::MergeConfSettings;
+using environment::Port;
 using environment::PortSource;
 using environment::ReplaceConfLines;
 using environment::SplitConfLines;

@@ -198,6 +198,8 @@ protected:
         ASSERT_TRUE(MakeDirs(app2_ + outside::kAppExeDir));
         ASSERT_TRUE(WriteBytes(app2_ + outside::kAppExe, "MZ"));
         places_.App().Set(app1_);
+        // Started from its folder, as Istrel.exe is: a folder the page
+        // does not know must not become that one.
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         ASSERT_TRUE(SetCurrentDirectoryW(work_.Path().c_str()));
     }
@@ -254,8 +256,8 @@ protected:
 
     toolkit::Application app_;
     ScriptedUi ui_;
-    ScratchPlaces places_;
     TempDir root_{L"nf"}, work_{L"nfcwd"};
+    ScratchPlaces places_{work_.Path()};
     std::wstring app1_, app2_;
     wchar_t savedCwd_[MAX_PATH] = {};
     std::unique_ptr<TWizard> wizard_;

@@ -41,10 +41,7 @@ protected:
         appDir_ = app_dir_.Path() + L"Lumera\\";
         ASSERT_TRUE(MakeDirs(appDir_ + L"userdata\\"));
         places_.App().Set(appDir_);
-        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
-        SetCurrentDirectoryW(work_.Path().c_str());
     }
-    void TearDown() override { SetCurrentDirectoryW(savedCwd_); }
 
     std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
         return std::make_unique<TWizard>(places_.Places(), std::move(args));
@@ -52,10 +49,9 @@ protected:
 
     toolkit::Application app_;
     ScriptedUi ui_;
-    ScratchPlaces places_;
     TempDir app_dir_{L"app"}, work_{L"cwd"};
+    ScratchPlaces places_{work_.Path()};
     std::wstring appDir_;
-    wchar_t savedCwd_[MAX_PATH] = {};
 };
 
 // ---- Start-up ---------------------------------------------------------------------
