@@ -65,9 +65,9 @@ std::wstring Dotted(const std::optional<environment::FileVersion>& version) {
     return text.empty() ? L"?" : text;
 }
 
-std::optional<environment::FileVersion> KitVersion() {
+std::optional<environment::FileVersion> KitVersion(const std::wstring& kitPath) {
     try {
-        return environment::ReadEntryVersion(outside::kKitArchive, outside::kClientDll);
+        return environment::ReadEntryVersion(kitPath, outside::kClientDll);
     } catch (...) {
         return std::nullopt;  // the kit check that follows says why
     }
@@ -85,28 +85,28 @@ public:
 private:
     CheckOutcome Install() {
         std::wstring other;
-        if (!environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other))
-            return Stop(kExitStopped, kInFolder + other + kOnPort + run_.m_szFBPort +
+        if (!environment::IsPortFree(run_.serverDir, run_.port, other))
+            return Stop(kExitStopped, kInFolder + other + kOnPort + run_.port.Text() +
                                           kOtherInstanceRuns + L"\r\n" + kWouldAsk);
         if (const int running = environment::CountRunningInstances(AppDir())) {
             // Without a limit the run waits as long as they run, then goes on.
-            if (run_.m_nWaitSeconds >= 0)
+            if (run_.waitSeconds >= 0)
                 return Stop(kExitPostponed, Fill(kWouldPostpone, {std::to_wstring(running)}));
             Change(Fill(kWouldWait, {std::to_wstring(running)}));
         }
-        if (const std::optional<std::wstring> refused = KitRefusal(run_.m_szFBDir))
+        if (const std::optional<std::wstring> refused = KitRefusal(run_))
             return Stop(kExitFailed, *refused);
         if (const std::optional<CheckOutcome> stop = CheckPath()) return *stop;
         const FolderTrust trust = JudgeServerFolder(run_);
         if (!trust.trusted && !trust.known)
-            return Stop(kExitFailed, Fill(kForeignFolder, {run_.m_szFBDir, trust.finding}));
+            return Stop(kExitFailed, Fill(kForeignFolder, {run_.serverDir, trust.finding}));
         if (!trust.trusted) Change(Fill(kWouldProtect, {trust.finding}));
-        if (environment::IsFBInstalled(run_.m_szFBDir))
+        if (environment::IsFBInstalled(run_.serverDir))
             Change(Fill(kWouldReplace,
-                        {Dotted(environment::ReadFileVersion(run_.m_szFBDir + outside::kClientDll)),
-                         run_.m_szFBDir}));
-        Change(
-            Fill(kWouldInstall, {Dotted(KitVersion()), run_.m_szFBDir, run_.m_szFBPort, Mode()}));
+                        {Dotted(environment::ReadFileVersion(run_.serverDir + outside::kClientDll)),
+                         run_.serverDir}));
+        Change(Fill(kWouldInstall, {Dotted(KitVersion(run_.state.places.KitPath())), run_.serverDir,
+                                    run_.port.Text(), Mode()}));
         return outcome_;
     }
 
@@ -115,36 +115,36 @@ private:
     CheckOutcome Keep() {
         if (!IsKnownServer(run_, ui_)) return Stop(kExitFailed, kNoServerChange);
         if (const std::optional<CheckOutcome> stop = CheckPath()) return *stop;
-        if (const platform::Untrusted found = platform::FindUntrusted(run_.m_szFBDir))
-            return Stop(kExitFailed, Fill(kForeignPrograms, {run_.m_szFBDir, FindingText(found)}));
+        if (const platform::Untrusted found = platform::FindUntrusted(run_.serverDir))
+            return Stop(kExitFailed, Fill(kForeignPrograms, {run_.serverDir, FindingText(found)}));
         const std::wstring ini = AppDir() + outside::kDataIni;
-        const std::wstring known = environment::ReadFBPort(run_.m_szFBDir + outside::kServerConf,
+        const std::wstring known = environment::ReadFBPort(run_.serverDir + outside::kServerConf,
                                                            ini, environment::PortSource::kAgreed);
         const std::wstring storedMode = environment::ReadFBType(ini);
         const std::wstring mode = run_.mode ? run_.mode->iniCode : L"";
-        if (known != run_.m_szFBPort)
-            Change(Fill(kWouldMove, {known.empty() ? L"?" : known, run_.m_szFBPort}));
+        if (environment::Port::Parse(known) != run_.port)
+            Change(Fill(kWouldMove, {known.empty() ? L"?" : known, run_.port.Text()}));
         if (storedMode != mode)
             Change(Fill(kWouldChangeMode, {storedMode.empty() ? L"?" : storedMode, mode}));
         if (outcome_.exitCode != kExitDone) return outcome_;
         const std::wstring version =
-            Dotted(environment::ReadFileVersion(run_.m_szFBDir + outside::kClientDll));
-        const std::wstring instance = InstanceName(run_.m_szFBDir, run_.m_szFBPort);
+            Dotted(environment::ReadFileVersion(run_.serverDir + outside::kClientDll));
+        const std::wstring instance = InstanceName(run_.serverDir, run_.port);
         // Installed all the same: a run would not start it either.
-        if (FindInstance(run_, run_.m_szFBPort) != SERVICE_RUNNING)
+        if (FindInstance(run_, run_.port) != SERVICE_RUNNING)
             outcome_.lines.push_back(
                 Fill(kNothingToChangeStopped,
-                     {version, run_.m_szFBDir, run_.m_szFBPort, Mode(), instance, instance}));
+                     {version, run_.serverDir, run_.port.Text(), Mode(), instance, instance}));
         else
             outcome_.lines.push_back(
-                Fill(kNothingToChange, {version, run_.m_szFBDir, run_.m_szFBPort, Mode()}));
+                Fill(kNothingToChange, {version, run_.serverDir, run_.port.Text(), Mode()}));
         return outcome_;
     }
 
     // The folders on the way, checked as a deployment holds them, and let go.
     std::optional<CheckOutcome> CheckPath() {
         platform::HeldPath path;
-        if (const platform::HeldPath::Problem problem = path.Hold(run_.m_szFBDir))
+        if (const platform::HeldPath::Problem problem = path.Hold(run_.serverDir))
             return Stop(kExitFailed, PathProblemText(problem));
         return std::nullopt;
     }
@@ -161,7 +161,7 @@ private:
     }
 
     std::wstring AppDir() const {
-        return WithDelimiter(run_.shownAppDir.empty() ? run_.m_szAppDir : run_.shownAppDir);
+        return WithDelimiter(run_.shownAppDir.empty() ? run_.appDir : run_.shownAppDir);
     }
     std::wstring Mode() const { return run_.mode ? run_.mode->confValue : L"?"; }
 

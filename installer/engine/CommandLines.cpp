@@ -11,21 +11,22 @@ std::wstring CommandLine(const std::wstring& program, const std::wstring& argume
     return L"\"" + program + L"\"" + arguments;
 }
 
-std::wstring InstanceName(const std::wstring& serverDir, const std::wstring& port) {
+std::wstring InstanceName(const std::wstring& serverDir, environment::Port port) {
     const wchar_t* prefix = ContainsNoCase(serverDir, outside::kFolder64Marker)
                                 ? outside::kInstancePrefix64
                                 : outside::kInstancePrefix32;
-    return prefix + port;
+    return prefix + port.Text();
 }
 
-std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port) {
-    return outside::kToolNameSwitch + InstanceName(serverDir, port);
+std::wstring ServiceName(const std::wstring& serverDir, environment::Port port) {
+    return outside::kServiceNamePrefix + InstanceName(serverDir, port);
 }
 
 std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,
-                                const std::wstring& port) {
-    return CommandLine(serverDir + outside::kServiceTool,
-                       L" " + std::wstring(action) + InstanceSwitch(serverDir, port));
+                                environment::Port port) {
+    return CommandLine(
+        serverDir + outside::kServiceTool,
+        L" " + std::wstring(action) + outside::kToolNameSwitch + InstanceName(serverDir, port));
 }
 
 std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "environment/Port.h"
 #include "platform/Paths.h"
 
 namespace engine {
@@ -15,14 +16,15 @@ std::wstring CommandLine(const std::wstring& program, const std::wstring& argume
 
 // "velmora64b_" + port, or "velmora32b_" + port when the server folder's
 // path lacks "_x64" (any case).
-std::wstring InstanceName(const std::wstring& serverDir, const std::wstring& port);
+// The one place an instance's name is made.
+std::wstring InstanceName(const std::wstring& serverDir, environment::Port port);
 
-// " -n " + InstanceName(serverDir, port).
-std::wstring InstanceSwitch(const std::wstring& serverDir, const std::wstring& port);
+// The instance's Windows service: "FirebirdServer" + InstanceName(serverDir, port).
+std::wstring ServiceName(const std::wstring& serverDir, environment::Port port);
 
-// serverDir + "instsvc.exe" + " " + action + InstanceSwitch(serverDir, port).
+// serverDir + "instsvc.exe" + " " + action + " -n " + InstanceName(serverDir, port).
 std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,
-                                const std::wstring& port);
+                                environment::Port port);
 
 // The legacy 2.5 server's tool in its folder: action + " -n velmora64b".
 std::wstring LegacyToolCommand(const std::wstring& legacyDir, const wchar_t* action);

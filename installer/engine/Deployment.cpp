@@ -14,7 +14,6 @@
 #include "engine/Steps.h"
 #include "engine/Tools.h"
 #include "engine/Transaction.h"
-#include "environment/Accounts.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Instances.h"
@@ -28,9 +27,6 @@ namespace {
 
 using platform::Fill;
 
-constexpr wchar_t kNoRights[] =
-    L"Pre spustenie inštalačného súboru je potrebné mať práva administrátora. Prihláste sa k "
-    L"Vašemu PC s účtom, ktorý takéto práva má.";
 constexpr wchar_t kNoRoom[] = L"na disku servera nie je dosť miesta (treba %s MB, voľných je %s MB).";
 
 // The user interface knows that the extraction runs exactly while the
@@ -158,9 +154,9 @@ std::vector<std::wstring> ForeignFiles(const std::wstring& serverDir,
 
 // Opens the kit in `zip`, which the extraction then reads: what is
 // extracted is what was checked, whatever takes the kit's name meanwhile.
-archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip) {
+archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip, const std::wstring& kitPath) {
     try {
-        zip.FileName = outside::kKitArchive;
+        zip.FileName = kitPath;
         zip.OpenArchive();
         return zip.Survey();
     } catch (const archive::ArchiveError&) {
@@ -174,12 +170,10 @@ public:
         : run_(run), ui_(ui), tx_(run.state.m_Journal) {}
 
     Outcome Run() {
-        if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup())
-            return {Outcome::kFailed, kNoRights};
-        const archive::ArchiveSurvey kit = SurveyKit(zip_);
-        if (const std::optional<std::wstring> refused = CheckKit(kit, run_.m_szFBDir))
+        const archive::ArchiveSurvey kit = SurveyKit(zip_, run_.state.places.KitPath());
+        if (const std::optional<std::wstring> refused = CheckKit(kit, run_.serverDir))
             return {Outcome::kFailed, *refused};
-        run_.m_szGdsSource = run_.m_szFBDir + outside::kClient32Dll;
+        run_.m_szGdsSource = run_.serverDir + outside::kClient32Dll;
         const Outcome deployed = AsOneTransaction(
             tx_, [&] { return Deploy(kit); },
             [&](const std::optional<std::wstring>& failure) {
@@ -189,10 +183,8 @@ public:
         // Said once it is so; a rollback reports its own cause.
         if (openFolderNote_) ui_.Log(*openFolderNote_);
         SecurePathAbove(run_, ui_);
-        if (run_.m_bIsNT) {
-            OpenFirewall(run_.m_szFBDir, ui_);
-            tx_.RecordFirewall();
-        }
+        OpenFirewall(run_.serverDir, ui_);
+        tx_.RecordFirewall();
         return deployed;
     }
 
@@ -207,20 +199,21 @@ private:
         RemoveLegacyInstance();
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
-        const std::wstring oldPort = environment::ReadFBPort(
-            run_.m_szFBDir + outside::kServerConf, run_.m_szAppDir + outside::kDataIni,
-            environment::PortSource::kServer);
-        if (FindInstance(run_, oldPort) != 0) RemoveOldInstance(oldPort, trust);
+        const std::optional<environment::Port> oldPort =
+            environment::Port::Parse(environment::ReadFBPort(run_.serverDir + outside::kServerConf,
+                                                             run_.appDir + outside::kDataIni,
+                                                             environment::PortSource::kServer));
+        if (oldPort && FindInstance(run_, *oldPort) != 0) RemoveOldInstance(*oldPort, trust);
 
-        const KeptFiles kept = trust.trusted ? AdministratorsFiles(run_.m_szFBDir, kit)
-                                             : DataFilesOfOpenFolder(run_.m_szFBDir, kit);
+        const KeptFiles kept = trust.trusted ? AdministratorsFiles(run_.serverDir, kit)
+                                             : DataFilesOfOpenFolder(run_.serverDir, kit);
         const int32_t requiredBytes = static_cast<int32_t>(kit.totalBytes - kept.bytes);
         ui_.ExtendProgress(requiredBytes, kStatusInstalling);
-        if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
+        if (environment::IsFileLocked(run_.serverDir + outside::kServerExe))
             throw platform::Error(kServerInUse);
-        tx_.PrepareFolder(run_.m_szFBDir, kit, kept.files,
-                          trust.trusted ? std::vector<std::wstring>{}
-                                        : ForeignFiles(run_.m_szFBDir, kit));
+        tx_.PrepareFolder(
+            run_.serverDir, kit, kept.files,
+            trust.trusted ? std::vector<std::wstring>{} : ForeignFiles(run_.serverDir, kit));
         // Created or filled, the folder is administrators' only: the service
         // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
         ProtectServerFolder(run_);
@@ -236,19 +229,19 @@ private:
     // that was registered from it (an upgrade: the office needs its data);
     // then it is made administrators' only before anything in it is read.
     void TakeOpenFolder(const FolderTrust& trust) {
-        if (!trust.known) throw platform::Error(Fill(kForeignFolder, {run_.m_szFBDir, trust.finding}));
-        openFolderNote_ = Fill(kFolderWasOpen, {run_.m_szFBDir, trust.finding});
+        if (!trust.known)
+            throw platform::Error(Fill(kForeignFolder, {run_.serverDir, trust.finding}));
+        openFolderNote_ = Fill(kFolderWasOpen, {run_.serverDir, trust.finding});
         ProtectServerFolder(run_);
     }
 
     // The instance of the server now in the folder goes through that
     // server's own tool, which runs only from a trusted, known server
     // folder; from one users could have written, through the service manager.
-    void RemoveOldInstance(const std::wstring& port, const FolderTrust& trust) {
+    void RemoveOldInstance(environment::Port port, const FolderTrust& trust) {
         if (!trust.known) return;
         if (!trust.trusted) {
-            RemoveServiceThroughManager(
-                run_, outside::kServiceNamePrefix + InstanceName(run_.m_szFBDir, port));
+            RemoveServiceThroughManager(run_, ServiceName(run_.serverDir, port));
             return;
         }
         ServerPrograms tool;
@@ -276,7 +269,7 @@ private:
     // go into the kit's; the one moved aside is what a rollback puts back.
     // Read only now, in the folder that only administrators write.
     void CarryOldSettings() {
-        const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
+        const std::wstring conf = run_.serverDir + outside::kServerConf;
         if (tx_.MovedAside(conf)) environment::CarryConfSettings(conf, conf + kAsideSuffix);
     }
 
@@ -284,8 +277,8 @@ private:
     // reader are raised, and so is the first entry that ended the extraction.
     void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
         archive::ArchiveReader& zip = zip_;
-        KitExtraction extraction(run_.state.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
-        zip.BaseDir = run_.m_szFBDir;
+        KitExtraction extraction(run_.state.m_Journal, run_.serverDir, requiredBytes, ui_);
+        zip.BaseDir = run_.serverDir;
         zip.FileMasks.push_back(L"*.*");
         zip.SkippedFiles = kept;
         zip.OnOverallProgress = [&extraction](double progress, bool& cancel) {
@@ -330,10 +323,10 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     }
 }
 
-std::optional<std::wstring> KitRefusal(const std::wstring& serverDir) {
+std::optional<std::wstring> KitRefusal(const Installation& run) {
     try {
         archive::ArchiveReader zip;
-        return CheckKit(SurveyKit(zip), serverDir);
+        return CheckKit(SurveyKit(zip, run.state.places.KitPath()), run.serverDir);
     } catch (const platform::Error& e) {
         return e.Message();
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/DeploymentGuard.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "environment/Folders.h"
@@ -40,13 +41,17 @@ Outcome WithErrorsReported(InstallerUi& ui, Steps steps) {
 
 }  // namespace
 
-Places Places::OfThisPc() {
+Places Places::OfThisPc(const std::wstring& installerDir) {
     return {outside::kAppKey, platform::WithDelimiter(ShellProgramFiles()) + kJournalFolder,
-            environment::GetProgramFilesDir().value_or(L"")};
+            environment::GetProgramFilesDir().value_or(L""), platform::WithDelimiter(installerDir)};
 }
 
 std::wstring Places::JournalPath() const {
     return platform::WithDelimiter(journalDir) + kJournalName;
+}
+
+std::wstring Places::KitPath() const {
+    return installerDir + outside::kKitArchive;
 }
 
 std::wstring Places::LegacyServerDir() const {
@@ -57,33 +62,58 @@ RunState::RunState(const Places& where)
     : places(where), m_Journal(where.JournalPath(), {where.LegacyServerDir()}) {}
 
 EngineRun::EngineRun(const Places& places, InstallerUi& ui)
-    : ui_(ui), guard_(places.journalDir), state_(places) {}
+    : ui_(ui),
+      guard_(std::make_unique<DeploymentGuard>(places.journalDir)),
+      state_(std::make_unique<RunState>(places)) {}
+
+EngineRun::~EngineRun() = default;
+
+bool EngineRun::TakeGuard() {
+    return guard_->Take();
+}
+
+void EngineRun::GiveBackGuard() {
+    guard_->Release();
+}
+
+void EngineRun::ReleaseGuard() {
+    guard_->Release();
+}
+
+std::optional<std::wstring> EngineRun::InspectEarlierRun() const {
+    return state_->m_Journal.Inspect();
+}
+
+bool EngineRun::JournalExists() const {
+    return state_->m_Journal.Exists();
+}
 
 Outcome EngineRun::Install(const Plan& plan) {
-    Installation run(plan, state_);
+    Installation run(plan, *state_);
     return WithErrorsReported(ui_, [&] { return RunInstallSequence(run, ui_); });
 }
 
 CheckOutcome EngineRun::Check(const Plan& plan) {
-    Installation run(plan, state_);
+    Installation run(plan, *state_);
     return CheckInstallation(run, ui_);
 }
 
 Outcome EngineRun::Remove(const Plan& plan) {
-    Installation run(plan, state_);
+    Installation run(plan, *state_);
     return WithErrorsReported(ui_, [&] { return RunRemoval(run, ui_); });
 }
 
 Outcome EngineRun::SettleEarlierRun() {
-    if (!guard_.Held()) return {Outcome::kFailed, L""};
-    const bool journalled = state_.m_Journal.Exists();
+    if (!guard_->Held()) return {Outcome::kFailed, L""};
+    const bool journalled = state_->m_Journal.Exists();
     const Outcome settled =
-        WithErrorsReported(ui_, [&] { return engine::SettleEarlierRun(state_.m_Journal, ui_); });
+        WithErrorsReported(ui_, [&] { return engine::SettleEarlierRun(state_->m_Journal, ui_); });
     if (settled.kind != Outcome::kFailed) return settled;
     // Set aside unread: the markers the cut run recorded there would hold
     // the application still for good. Their names are this installer's own.
-    if (journalled && !state_.m_Journal.Exists()) {
-        if (const std::optional<std::wstring> appDir = environment::ReadAppDir(state_.places.appKey)) {
+    if (journalled && !state_->m_Journal.Exists()) {
+        if (const std::optional<std::wstring> appDir =
+                environment::ReadAppDir(state_->places.appKey)) {
             const std::wstring dir = platform::WithDelimiter(*appDir);
             DeleteMarker(dir + outside::kStopMarker);
             DeleteMarker(environment::NoRunMarkerPath(dir + outside::kCompsDir));
@@ -96,14 +126,14 @@ void EngineRun::AdoptStrayMarker(const std::wstring& appDir) {
     const std::wstring noRun =
         environment::NoRunMarkerPath(platform::WithDelimiter(appDir) + outside::kCompsDir);
     if (platform::EntryExists(noRun) &&
-        std::find(state_.m_OwnMarkers.begin(), state_.m_OwnMarkers.end(), noRun) ==
-            state_.m_OwnMarkers.end())
-        state_.m_OwnMarkers.push_back(noRun);
+        std::find(state_->m_OwnMarkers.begin(), state_->m_OwnMarkers.end(), noRun) ==
+            state_->m_OwnMarkers.end())
+        state_->m_OwnMarkers.push_back(noRun);
 }
 
 void EngineRun::DeleteOwnMarkers() {
-    for (const std::wstring& marker : state_.m_OwnMarkers) DeleteMarker(marker);
-    state_.m_OwnMarkers.clear();
+    for (const std::wstring& marker : state_->m_OwnMarkers) DeleteMarker(marker);
+    state_->m_OwnMarkers.clear();
 }
 
 void EngineRun::DeleteMarker(const std::wstring& marker) {

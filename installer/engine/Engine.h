@@ -7,18 +7,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/DeploymentGuard.h"
-#include "engine/Journal.h"
+#include "environment/Port.h"
 #include "outside/Outside.h"
-#include "platform/Trust.h"
 
 namespace engine {
 
+class DeploymentGuard;
 class InstallerUi;
+struct RunState;
 
 // Exit codes of Istrel.exe. A run ends with the highest code it met, so an
 // error reported on the way outweighs a later stop or the end page.
@@ -46,25 +47,28 @@ struct Places {
     std::wstring journalDir;
     // The 64-bit Program Files folder, where the legacy server lies.
     std::wstring programFilesDir;
+    // The installer's folder, ending in "\": the server kit and the backup
+    // tool lie there.
+    std::wstring installerDir;
 
-    static Places OfThisPc();
+    // The PC's places, the installer's folder as given.
+    static Places OfThisPc(const std::wstring& installerDir);
     std::wstring JournalPath() const;
+    std::wstring KitPath() const;
     std::wstring LegacyServerDir() const;
 };
 
 // What "Dokončiť" is to do, as the parameters page and the start-up say it.
 struct Plan {
-    bool installServer = false;                 // chFB
-    std::wstring m_szAppDir;                    // the application's folder
-    std::wstring shownAppDir;                   // lAppInfoFolder
-    std::wstring m_szFBDir;                     // the server folder, ending in "\"
-    std::wstring m_szFBPort;                    // by the port rule
-    const outside::ServerMode* mode = nullptr;  // the checked radio button; none: nullptr
-    bool m_bIsNT = true;                        // services exist
-    bool m_bVista = true;                       // rights come from elevation
+    bool installServer = false;  // the server from the kit, else the installed one kept
+    std::wstring appDir;         // the application's folder
+    std::wstring shownAppDir;    // the application's folder as the page shows it
+    std::wstring serverDir;      // the server folder, ending in "\"
+    environment::Port port = environment::NewServerPort();
+    const outside::ServerMode* mode = nullptr;  // the chosen mode; none: nullptr
     // The longest wait, in seconds, for instances of the application before
     // an unattended run is postponed; negative: as long as they run.
-    int32_t m_nWaitSeconds = -1;
+    int32_t waitSeconds = -1;
 };
 
 // How a run of the engine ended: an installation ("Dokončiť"), a removal,
@@ -103,43 +107,24 @@ struct CheckOutcome {
     std::vector<std::wstring> lines;
 };
 
-// What the engine keeps from one press to the next, and until the exit.
-struct RunState {
-    explicit RunState(const Places& places);
-
-    Places places;
-    // The write-ahead record of what this run changes.
-    Journal m_Journal;
-    // Full paths of the markers this run created, in the folder shown when
-    // they were made: a later "Vyhľadať" must not redirect their removal,
-    // and markers someone else made are never listed.
-    std::vector<std::wstring> m_OwnMarkers;
-    bool m_bSuspendCreated = false;
-    // The server folder this run made administrators' only, all in it
-    // included; empty before.
-    std::wstring m_ProtectedDir;
-    // The folders on the way to the server folder, held while a
-    // deployment works and until the run ends (HoldServerPath).
-    platform::HeldPath m_ServerPath;
-};
-
 class EngineRun {
 public:
     EngineRun(const Places& places, InstallerUi& ui);
+    ~EngineRun();
     EngineRun(const EngineRun&) = delete;
     EngineRun& operator=(const EngineRun&) = delete;
 
     // Takes the deployment guard (DeploymentGuard::Take): false while
     // another run holds it; raises platform::Error when it cannot be made.
     // Until then the journal is not touched.
-    bool TakeGuard() { return guard_.Take(); }
+    bool TakeGuard();
     // Gives the guard back before the process ends without its destructors;
     // nothing of the run may follow.
-    void GiveBackGuard() { guard_.Release(); }
+    void GiveBackGuard();
 
     // Gives the deployment guard back: a check holds it no longer than it
     // looks, and the exit then settles nothing.
-    void ReleaseGuard() { guard_.Release(); }
+    void ReleaseGuard();
 
     // The install sequence for `plan`. Errors raised after the commit
     // leave it where they happen; the caller shows them.
@@ -172,9 +157,9 @@ public:
     Outcome SettleEarlierRun();
     // Why an earlier run's journal would be refused, only looked at
     // (Journal::Inspect); nothing when there is none or it would be settled.
-    std::optional<std::wstring> InspectEarlierRun() const { return state_.m_Journal.Inspect(); }
+    std::optional<std::wstring> InspectEarlierRun() const;
     // A journal lies in its place: a start-up has something to settle.
-    bool JournalExists() const { return state_.m_Journal.Exists(); }
+    bool JournalExists() const;
 
     // A no-run marker of this computer in the application's folder that an
     // earlier run left (cut short) is this run's to delete at its end:
@@ -190,15 +175,15 @@ private:
     void DeleteMarker(const std::wstring& marker);
 
     InstallerUi& ui_;
-    // Declared before the journal, so given back after it is closed: its
-    // folders can go then.
-    DeploymentGuard guard_;
-    RunState state_;
+    // Declared before the run's state, so given back after its journal is
+    // closed: its folders can go then.
+    std::unique_ptr<DeploymentGuard> guard_;
+    std::unique_ptr<RunState> state_;
 };
 
-// Why an unattended run cannot use the kit in `folder` (its working
-// directory): missing or unreadable, the kit and the folder named; nothing
-// when the kit can be read.
-std::optional<std::wstring> KitUnusable(const std::wstring& folder);
+// Why an unattended run cannot use the kit in the installer's folder
+// `installerDir`: missing or unreadable, the kit and the folder named;
+// nothing when the kit can be read.
+std::optional<std::wstring> KitUnusable(const std::wstring& installerDir);
 
 }  // namespace engine

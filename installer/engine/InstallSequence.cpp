@@ -23,7 +23,6 @@ constexpr wchar_t kGaveUpWaiting[] =
     L"Čakanie na ukončenie programu Lumera SQL bolo prerušené. Inštalácia bola zastavená.";
 
 using environment::SharedChange;
-using platform::CurrentDir;
 
 // Copies into the application overwrite, create no folders, and may fail
 // without stopping anything; a link where one would go stays and is
@@ -63,9 +62,9 @@ public:
         }
         const DeploymentHeader where = HeaderFor(run_, installServer);
         PlaceClientFiles(where, run_.m_szGdsSource, ui_);
-        PlaceBackupTool(run_.m_szAppDir, CurrentDir(), ui_);
+        PlaceBackupTool(run_.appDir, run_.state.places.installerDir, ui_);
         // A kept server is one the installer did not fill in this run.
-        if (installServer ? environment::IsFBInstalled(run_.m_szFBDir) : IsKnownServer(run_, ui_)) {
+        if (installServer ? environment::IsFBInstalled(run_.serverDir) : IsKnownServer(run_, ui_)) {
             if (!installServer) {
                 const Outcome moved = ReconfigureKeptServer();
                 if (moved.kind != Outcome::kFinished) return moved;
@@ -83,15 +82,15 @@ private:
     std::optional<Outcome> Confirmations() {
         using Asked = InstallerUi::Asked;
         std::wstring other;
-        if (!environment::IsPortFree(run_.m_szFBDir, run_.m_szFBPort, other)) {
+        if (!environment::IsPortFree(run_.serverDir, run_.port, other)) {
             // Asked in an unattended run too: it stops someone else's server.
             const std::wstring question =
-                kInFolder + other + kOnPort + run_.m_szFBPort + kOtherInstanceRuns;
+                kInFolder + other + kOnPort + run_.port.Text() + kOtherInstanceRuns;
             if (!ui_.Confirm(question, Asked::kAlways))
                 return Stopped(question + L"\r\n" + kAnsweredNo);
         }
-        if (environment::IsFBInstalled(run_.m_szFBDir) &&
-            !ui_.Confirm(kInFolder + run_.m_szFBDir + kAlreadyInstalled, Asked::kOnlyAttended))
+        if (environment::IsFBInstalled(run_.serverDir) &&
+            !ui_.Confirm(kInFolder + run_.serverDir + kAlreadyInstalled, Asked::kOnlyAttended))
             return Stopped(L"");
         return std::nullopt;
     }
@@ -101,10 +100,10 @@ private:
     // old firebird.conf kept aside. No firewall rule here. kFinished, or the
     // old instance back when the new one did not run.
     Outcome ReconfigureKeptServer() {
-        const std::wstring conf = run_.m_szFBDir + outside::kServerConf;
-        const std::wstring ini = run_.m_szAppDir + outside::kDataIni;
-        const std::wstring known = environment::ReadFBPort(conf, ini, environment::PortSource::kAgreed);
-        const bool portChanged = run_.m_szFBPort != known;
+        const std::wstring conf = run_.serverDir + outside::kServerConf;
+        const std::wstring ini = run_.appDir + outside::kDataIni;
+        const bool portChanged = environment::Port::Parse(environment::ReadFBPort(
+                                     conf, ini, environment::PortSource::kAgreed)) != run_.port;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return {};
         Transaction tx(run_.state.m_Journal);
@@ -132,14 +131,15 @@ private:
     void MoveKeptServer(bool portChanged, const std::wstring& conf, const std::wstring& ini) {
         // The instance runs on the port its firebird.conf sets, whatever
         // data.ini says; left registered it would start beside the new one.
-        const std::wstring old =
-            portChanged ? environment::ReadFBPort(conf, ini, environment::PortSource::kServer)
-                        : run_.m_szFBPort;
-        if (FindInstance(run_, old) != 0) RemoveService(run_, old);
+        const std::optional<environment::Port> old =
+            portChanged ? environment::Port::Parse(
+                              environment::ReadFBPort(conf, ini, environment::PortSource::kServer))
+                        : run_.port;
+        if (old && FindInstance(run_, *old) != 0) RemoveService(run_, *old);
         // Kept aside only now, after the removal: a rollback undoes in
         // reverse, so the file is back before the old instance starts again.
         if (EntryExists(conf)) Transaction(run_.state.m_Journal).SavingCopy(conf);
-        if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
+        if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.port.Text());
         SetupService(run_);
     }
 
@@ -182,7 +182,7 @@ void CreateMarkers(Installation& run, InstallerUi& ui) {
 // Nothing changes while instances run; an unattended run's limit ran
 // out: postponed, and a deployment tool may run the same command later.
 std::optional<Outcome> WaitForApplication(Installation& run, InstallerUi& ui) {
-    const WaitResult wait = ui.WaitForApplication(ShownAppDir(run), run.m_nWaitSeconds);
+    const WaitResult wait = ui.WaitForApplication(ShownAppDir(run), run.waitSeconds);
     switch (wait.outcome) {
         case WaitResult::kNoneRunning: return std::nullopt;
         case WaitResult::kGaveUp: return Stopped(kGaveUpWaiting);

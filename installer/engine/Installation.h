@@ -5,12 +5,35 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/Engine.h"
+#include "engine/Journal.h"
+#include "platform/Trust.h"
 
 namespace engine {
 
 class InstallerUi;
+
+// What the engine keeps from one press to the next, and until the exit.
+struct RunState {
+    explicit RunState(const Places& places);
+
+    Places places;
+    // The write-ahead record of what this run changes.
+    Journal m_Journal;
+    // Full paths of the markers this run created, in the folder shown when
+    // they were made: a later "Vyhľadať" must not redirect their removal,
+    // and markers someone else made are never listed.
+    std::vector<std::wstring> m_OwnMarkers;
+    bool m_bSuspendCreated = false;
+    // The server folder this run made administrators' only, all in it
+    // included; empty before.
+    std::wstring m_ProtectedDir;
+    // The folders on the way to the server folder, held while a
+    // deployment works and until the run ends (HoldServerPath).
+    platform::HeldPath m_ServerPath;
+};
 
 struct Installation : Plan {
     Installation(const Plan& plan, RunState& runState) : Plan(plan), state(runState) {}
@@ -32,24 +55,23 @@ Outcome RunRemoval(Installation& run, InstallerUi& ui);
 // What the install sequence would do with `run` now (EngineRun::Check).
 CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
 
-// Why the kit in the working directory cannot be installed into
-// `serverDir` (checked whole, as InstallServer checks it first); nothing
-// when it can.
-std::optional<std::wstring> KitRefusal(const std::wstring& serverDir);
+// Why the kit in the installer's folder cannot be installed into the
+// plan's serverDir (checked whole, as InstallServer checks it first);
+// nothing when it can.
+std::optional<std::wstring> KitRefusal(const Installation& run);
 
-// The kit checked whole, then the server from it into m_szFBDir,
+// The kit checked whole, then the server from it into serverDir,
 // registered, configured and started, as one transaction: kFinished, or
 // how the installation ends (a kit refused, a failure or a cancel undone).
 Outcome InstallServer(Installation& run, InstallerUi& ui);
-// The settings of firebird.conf for the plan's mode and m_szFBPort, then
-// the instance for m_szFBPort registered and started, each step journalled.
-// Raises platform::Error saying why the instance could not be set up, also
-// on a Windows that has no services (m_bIsNT false): the server would not
-// run, which is a failure, not a cancel.
+// The settings of firebird.conf for the plan's mode and port, then the
+// instance for the port registered and started, each step journalled.
+// Raises platform::Error saying why the instance could not be set up: the
+// server would not run, which is a failure, not a cancel.
 void SetupService(Installation& run);
 // Stops and unregisters the instance of `port`, journalled first. Raises
 // platform::Error when the instance is still there afterwards.
-void RemoveService(Installation& run, const std::wstring& port);
+void RemoveService(Installation& run, environment::Port port);
 // Stops and deletes the service through the service manager, journalled
 // first: for an instance whose server's own tool is not to run. Raises
 // platform::Error when it is still there afterwards.

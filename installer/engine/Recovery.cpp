@@ -70,8 +70,12 @@ void FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool fi
 }  // namespace
 
 DeploymentHeader HeaderFor(const Installation& run, bool installsServer) {
-    return {installsServer, run.m_szAppDir, run.m_szFBDir,
-            run.m_szFBPort, run.mode ? run.mode->iniCode : L"", platform::CurrentDir()};
+    return {installsServer,
+            run.appDir,
+            run.serverDir,
+            run.port.Text(),
+            run.mode ? run.mode->iniCode : L"",
+            run.state.places.installerDir};
 }
 
 std::wstring CurrentErrorText() {

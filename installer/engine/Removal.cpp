@@ -85,47 +85,47 @@ public:
     Removal(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
 
     Outcome Run() {
-        const std::wstring appDir = WithDelimiter(run_.m_szAppDir);
+        const std::wstring appDir = WithDelimiter(run_.appDir);
         const std::wstring ini = appDir + outside::kDataIni;
         const std::wstring program = environment::ReadFBServer(ini);
         if (program.empty()) return Nothing(kNoServerNamed);
-        run_.m_szFBDir = environment::ParentDir(program);
-        const environment::ServerFolderCheck check = environment::CheckServerFolder(run_.m_szFBDir);
-        if (run_.m_szFBDir.empty() || check.trust == environment::ServerFolderTrust::kNoServer)
-            return Nothing(Fill(kNoServerThere, {run_.m_szFBDir}));
+        run_.serverDir = environment::ParentDir(program);
+        const environment::ServerFolderCheck check = environment::CheckServerFolder(run_.serverDir);
+        if (run_.serverDir.empty() || check.trust == environment::ServerFolderTrust::kNoServer)
+            return Nothing(Fill(kNoServerThere, {run_.serverDir}));
         if (check.trust == environment::ServerFolderTrust::kUnknown)
             return Refused(check.reason + kNotRemoving);
         // The port the instance runs on: firebird.conf's, as an upgrade
         // finds the instance it replaces.
         const std::wstring confPort = environment::ReadFBPort(
-            run_.m_szFBDir + outside::kServerConf, ini, environment::PortSource::kServer);
-        const std::optional<std::wstring> port = environment::PortNumber(confPort);
+            run_.serverDir + outside::kServerConf, ini, environment::PortSource::kServer);
+        const std::optional<environment::Port> port = environment::Port::Parse(confPort);
         if (!port) return Refused(Fill(kBadPort, {confPort}) + kNotRemoving);
-        run_.m_szFBPort = *port;
-        instance_ = InstanceName(run_.m_szFBDir, run_.m_szFBPort);
-        if (FindInstance(run_, run_.m_szFBPort) == 0)
+        run_.port = *port;
+        instance_ = InstanceName(run_.serverDir, run_.port);
+        if (FindInstance(run_, run_.port) == 0)
             return Refused(
-                Fill(kNotOwnInstance, {outside::kServiceNamePrefix + instance_, run_.m_szFBDir}) +
+                Fill(kNotOwnInstance, {ServiceName(run_.serverDir, run_.port), run_.serverDir}) +
                 kNotRemoving);
 
         // Nothing of a folder a user could have written runs or goes:
         // refused before anything is asked or changed.
         {
             platform::HeldPath path;
-            if (const platform::HeldPath::Problem problem = path.Hold(run_.m_szFBDir))
+            if (const platform::HeldPath::Problem problem = path.Hold(run_.serverDir))
                 return Refused(PathProblemText(problem) + kNotRemoving);
         }
-        if (const platform::Untrusted found = platform::FindUntrusted(run_.m_szFBDir))
-            return Refused(Fill(kForeignPrograms, {run_.m_szFBDir, FindingText(found)}) +
+        if (const platform::Untrusted found = platform::FindUntrusted(run_.serverDir))
+            return Refused(Fill(kForeignPrograms, {run_.serverDir, FindingText(found)}) +
                            kNotRemoving);
-        if (!ui_.Confirm(Fill(kRemoveQuestion, {run_.m_szFBDir, instance_, run_.m_szFBPort}),
+        if (!ui_.Confirm(Fill(kRemoveQuestion, {run_.serverDir, instance_, run_.port.Text()}),
                          InstallerUi::Asked::kOnlyAttended))
             return {Outcome::kStopped, L""};
         CreateMarkers(run_, ui_);
         if (std::optional<Outcome> stop = WaitForApplication(run_, ui_)) return *stop;
         const Outcome removed = RemoveAsOne();
         if (removed.kind == Outcome::kFinished)
-            ui_.Inform(Fill(kRemoved, {run_.m_szFBDir, instance_}));
+            ui_.Inform(Fill(kRemoved, {run_.serverDir, instance_}));
         return removed;
     }
 
@@ -153,9 +153,9 @@ private:
                     // written; held while it runs, let go before it is moved.
                     ServerPrograms tool;
                     tool.Take(run_, {outside::kServiceTool});
-                    RemoveService(run_, run_.m_szFBPort);
+                    RemoveService(run_, run_.port);
                 }
-                if (environment::IsFileLocked(run_.m_szFBDir + outside::kServerExe))
+                if (environment::IsFileLocked(run_.serverDir + outside::kServerExe))
                     throw platform::Error(kServerInUse);
                 tx.SettingAside(files);
                 tx.Commit();
@@ -164,7 +164,7 @@ private:
             },
             [&](const std::optional<std::wstring>& failure) { return RolledBack(*failure); });
         if (removed.kind != Outcome::kFinished) return removed;
-        CloseFirewall(run_.m_szFBDir, ui_);
+        CloseFirewall(run_.serverDir, ui_);
         tx.RecordFirewall();
         tx.Finish();
         return removed;
@@ -186,16 +186,17 @@ private:
     // name.
     std::vector<std::wstring> ServerFiles() const {
         std::vector<std::wstring> names(outside::kKitEntries.begin(), outside::kKitEntries.end());
-        if (!KitUnusable(platform::CurrentDir())) {
-            const archive::ArchiveSurvey kit = archive::SurveyArchive(outside::kKitArchive);
+        const Places& places = run_.state.places;
+        if (!KitUnusable(places.installerDir)) {
+            const archive::ArchiveSurvey kit = archive::SurveyArchive(places.KitPath());
             names.insert(names.end(), kit.files.begin(), kit.files.end());
         } else {
-            CollectPrograms(run_.m_szFBDir, L"", names);
+            CollectPrograms(run_.serverDir, L"", names);
         }
         std::vector<std::wstring> files;
         std::set<std::wstring> seen;
         for (const std::wstring& name : names) {
-            const std::wstring path = run_.m_szFBDir + name;
+            const std::wstring path = run_.serverDir + name;
             if (IsKeptByRemoval(name) || !seen.insert(platform::FoldedName(name)).second) continue;
             if (platform::FileExists(path)) files.push_back(path);
         }
@@ -207,11 +208,11 @@ private:
         std::set<std::wstring> folders;
         for (const std::wstring& file : files)
             for (size_t at = file.find_last_of(L'\\');
-                 at != std::wstring::npos && at + 1 > run_.m_szFBDir.size();
+                 at != std::wstring::npos && at + 1 > run_.serverDir.size();
                  at = file.find_last_of(L'\\', at - 1))
                 folders.insert(file.substr(0, at));
         for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
-            if (folder->size() + 1 > run_.m_szFBDir.size()) RemoveDirectoryW(folder->c_str());
+            if (folder->size() + 1 > run_.serverDir.size()) RemoveDirectoryW(folder->c_str());
     }
 
     Installation& run_;

@@ -19,7 +19,7 @@ constexpr wchar_t kPathNotSecured[] =
 }  // namespace
 
 bool IsKnownServer(const Installation& run, InstallerUi& ui) {
-    const environment::ServerFolderCheck check = environment::CheckServerFolder(run.m_szFBDir);
+    const environment::ServerFolderCheck check = environment::CheckServerFolder(run.serverDir);
     if (check.trust == environment::ServerFolderTrust::kUnknown) ui.Log(check.reason);
     return check.trust == environment::ServerFolderTrust::kKnown;
 }
@@ -38,9 +38,9 @@ std::wstring FindingText(const platform::Untrusted& found) {
 FolderTrust JudgeServerFolder(const Installation& run) {
     FolderTrust trust;
     // An unknown server was logged as such when the run started.
-    trust.known = environment::CheckServerFolder(run.m_szFBDir).trust ==
+    trust.known = environment::CheckServerFolder(run.serverDir).trust ==
                   environment::ServerFolderTrust::kKnown;
-    if (const platform::Untrusted found = platform::FindUntrusted(run.m_szFBDir)) {
+    if (const platform::Untrusted found = platform::FindUntrusted(run.serverDir)) {
         trust.trusted = false;
         trust.finding = FindingText(found);
     }
@@ -60,7 +60,7 @@ std::wstring PathProblemText(const platform::HeldPath::Problem& problem) {
 }
 
 void HoldServerPath(Installation& run) {
-    if (const platform::HeldPath::Problem problem = run.state.m_ServerPath.Hold(run.m_szFBDir))
+    if (const platform::HeldPath::Problem problem = run.state.m_ServerPath.Hold(run.serverDir))
         throw platform::Error(PathProblemText(problem));
 }
 
@@ -75,7 +75,7 @@ void SecurePathAbove(Installation& run, InstallerUi& ui) {
 
 void ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t*> names) {
     for (const wchar_t* name : names) {
-        const std::wstring program = run.m_szFBDir + name;
+        const std::wstring program = run.serverDir + name;
         platform::UniqueKernelHandle held =
             platform::OpenEntry(program, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
         if (!held)
@@ -85,19 +85,19 @@ void ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t
     }
     // The programs, the libraries they load beside them and the folder: a
     // user who could write any of them could run code as this installer.
-    if (const platform::Untrusted found = platform::FindUntrusted(run.m_szFBDir))
-        throw platform::Error(Fill(kForeignPrograms, {run.m_szFBDir, FindingText(found)}));
+    if (const platform::Untrusted found = platform::FindUntrusted(run.serverDir))
+        throw platform::Error(Fill(kForeignPrograms, {run.serverDir, FindingText(found)}));
     ProtectServerFolder(run);
 }
 
 void ProtectServerFolder(Installation& run) {
     // Once it is administrators' only, no one else can add to it or put
     // another folder in its place: walking it again would change nothing.
-    if (run.state.m_ProtectedDir == run.m_szFBDir) return;
-    if (!platform::CreateProtectedFolder(run.m_szFBDir, platform::Protection::kUsersReadExecute))
-        throw platform::Error(L"Priečinku " + run.m_szFBDir + L" sa nedajú nastaviť práva: " +
+    if (run.state.m_ProtectedDir == run.serverDir) return;
+    if (!platform::CreateProtectedFolder(run.serverDir, platform::Protection::kUsersReadExecute))
+        throw platform::Error(L"Priečinku " + run.serverDir + L" sa nedajú nastaviť práva: " +
                               platform::SystemErrorText(GetLastError()));
-    run.state.m_ProtectedDir = run.m_szFBDir;
+    run.state.m_ProtectedDir = run.serverDir;
 }
 
 }  // namespace engine

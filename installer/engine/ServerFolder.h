@@ -16,7 +16,7 @@
 
 namespace engine {
 
-// True when m_szFBDir holds a server and is known to be a server folder. A
+// True when serverDir holds a server and is known to be a server folder. A
 // server there that is not known is logged with why; nothing of it runs.
 bool IsKnownServer(const Installation& run, InstallerUi& ui);
 
@@ -31,7 +31,7 @@ FolderTrust JudgeServerFolder(const Installation& run);
 // A finding of platform::FindUntrusted as the clause the messages take.
 std::wstring FindingText(const platform::Untrusted& found);
 
-// Holds the folders on the way to m_szFBDir until the run ends (RunState's
+// Holds the folders on the way to serverDir until the run ends (RunState's
 // m_ServerPath): each a real folder owned by the administrators, none to be
 // renamed or replaced meanwhile. Raises platform::Error naming the first
 // folder that is not.
@@ -45,7 +45,7 @@ std::wstring PathProblemText(const platform::HeldPath::Problem& problem);
 // Programs of a known server folder, taken for running.
 class ServerPrograms {
 public:
-    // Opens each of `names` in m_szFBDir sharing only reading (nobody may
+    // Opens each of `names` in serverDir sharing only reading (nobody may
     // write, rename or delete it while it is held), checks that only the
     // administrators could have written the folder and all in it, then
     // gives the folder its security (ProtectServerFolder). Raises
@@ -58,7 +58,7 @@ private:
     std::vector<platform::UniqueKernelHandle> held_;
 };
 
-// Creates m_szFBDir when missing (its parents too) and gives it, and all in
+// Creates serverDir when missing (its parents too) and gives it, and all in
 // it, platform::Protection::kUsersReadExecute; a link there is refused.
 // Raises platform::Error saying why it could not. Done once per run and
 // folder (run.state.m_ProtectedDir): a folder of many files is walked only once.

@@ -24,19 +24,15 @@ struct Setting {
 
 // In the order written. ServerMode is left out when no mode is chosen.
 std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::wstring& appDir,
-                                    const std::wstring& port) {
+                                    environment::Port port) {
     std::vector<Setting> settings;
     if (mode) settings.push_back({outside::kConfModeKey, mode->confValue});
     settings.push_back({outside::kConfCompatKey, outside::kConfCompatValue});
     settings.push_back({outside::kConfUdfKey, std::wstring(outside::kConfUdfValuePrefix) +
                                                   WithDelimiter(appDir) + outside::kAppUdfDir +
                                                   outside::kAppUdfDirSuffix});
-    settings.push_back({outside::kConfPortKey, port});
+    settings.push_back({outside::kConfPortKey, port.Text()});
     return settings;
-}
-
-std::wstring ServiceName(const Installation& run, const std::wstring& port) {
-    return outside::kServiceNamePrefix + InstanceName(run.m_szFBDir, port);
 }
 
 std::wstring NotRemoved(const std::wstring& service) {
@@ -46,43 +42,40 @@ std::wstring NotRemoved(const std::wstring& service) {
 
 }  // namespace
 
-DWORD FindInstance(const Installation& run, const std::wstring& port) {
-    if (!environment::PortNumber(port)) return 0;
-    return environment::FindFBService(InstanceName(run.m_szFBDir, port));
+DWORD FindInstance(const Installation& run, environment::Port port) {
+    return environment::FindFBService(InstanceName(run.serverDir, port));
 }
 
 void SetupService(Installation& run) {
-    if (!run.m_bIsNT)
-        throw platform::Error(L"Tento systém Windows nemá služby, a preto sa Firebird SQL server "
-                              L"nedá zaregistrovať ako služba.");
-    if (FindInstance(run, run.m_szFBPort) != 0) RemoveService(run, run.m_szFBPort);
-    if (!environment::IsFBInstalled(run.m_szFBDir))
-        throw platform::Error(L"V priečinku " + run.m_szFBDir + L" chýba " + outside::kServerExe +
+    if (FindInstance(run, run.port) != 0) RemoveService(run, run.port);
+    if (!environment::IsFBInstalled(run.serverDir))
+        throw platform::Error(L"V priečinku " + run.serverDir + L" chýba " + outside::kServerExe +
                               L".");
 
-    const std::wstring conf = run.m_szFBDir + outside::kServerConf;
-    for (const Setting& s : ServerSettings(run.mode, run.m_szAppDir, run.m_szFBPort))
+    const std::wstring conf = run.serverDir + outside::kServerConf;
+    for (const Setting& s : ServerSettings(run.mode, run.appDir, run.port))
         environment::SetConfValue(conf, s.key, s.value);
 
-    const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);
-    Transaction(run.state.m_Journal).RegisteringService(outside::kServiceNamePrefix + instance);
-    RunToolChecked(ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort));
+    const std::wstring service = ServiceName(run.serverDir, run.port);
+    Transaction(run.state.m_Journal).RegisteringService(service);
+    RunToolChecked(ServiceToolCommand(run.serverDir, outside::kToolInstall, run.port));
     // The start command's exit code says nothing about the server; the
     // service manager does.
-    const std::wstring start = ServiceToolCommand(run.m_szFBDir, outside::kToolStart, run.m_szFBPort);
+    const std::wstring start = ServiceToolCommand(run.serverDir, outside::kToolStart, run.port);
     // Only a tool that did not run or crashed (a negative code) fails here.
     if (const ProgramResult result = RunTool(start); !result.Ended() || result.exitCode < 0)
         throw platform::Error(ToolFailure(start, result));
-    if (!environment::WaitUntilRunning(outside::kServiceNamePrefix + instance))
-        throw platform::Error(L"Inštancia Firebird SQL servera " + instance + L" sa nespustila!");
+    if (!environment::WaitUntilRunning(service))
+        throw platform::Error(L"Inštancia Firebird SQL servera " +
+                              InstanceName(run.serverDir, run.port) + L" sa nespustila!");
 }
 
-void RemoveService(Installation& run, const std::wstring& port) {
-    if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return;
-    const std::wstring service = ServiceName(run, port);
+void RemoveService(Installation& run, environment::Port port) {
+    if (!environment::IsFBInstalled(run.serverDir)) return;
+    const std::wstring service = ServiceName(run.serverDir, port);
     Transaction(run.state.m_Journal).RemovingService(service);
-    RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
-    RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
+    RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolStop, port));
+    RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
     if (!environment::WaitUntilGone(service)) throw platform::Error(NotRemoved(service));
 }

@@ -19,11 +19,9 @@ namespace engine {
 using platform::EntryExists;
 using platform::WithDelimiter;
 
-// The state of the instance registered for `port` in m_szFBDir (named by
-// InstanceName), 0 when there is none. A port that breaks the port rule,
-// as one read from files a user may write can, names no instance: it never
-// reaches the service tool's command line.
-DWORD FindInstance(const Installation& run, const std::wstring& port);
+// The state of the instance registered for `port` in serverDir (named by
+// InstanceName), 0 when there is none.
+DWORD FindInstance(const Installation& run, environment::Port port);
 
 // What the journal records of this run before its first change.
 DeploymentHeader HeaderFor(const Installation& run, bool installsServer);

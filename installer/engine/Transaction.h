@@ -17,9 +17,9 @@ namespace engine {
 // What a deployment is about, written first so that a later start can finish it.
 struct DeploymentHeader {
     bool installsServer = true;  // false: a kept server moved to another port or mode
-    std::wstring appDir;         // m_szAppDir
-    std::wstring serverDir;      // m_szFBDir
-    std::wstring port;           // m_szFBPort
+    std::wstring appDir;         // the plan's
+    std::wstring serverDir;      // the plan's
+    std::wstring port;           // the plan's, as its text
     std::wstring modeCode;       // "SS", "CS", "SC" or empty
     std::wstring installerDir;   // where the backup tool is copied from
     bool removesServer = false;  // the server removed (installsServer false then)

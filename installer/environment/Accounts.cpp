@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "platform/UniqueHandle.h"
 
 namespace environment {
@@ -19,28 +17,6 @@ platform::UniqueSid AdministratorsSid() {
     return admins;
 }
 
-// The thread's token when it impersonates, else the process's; empty when
-// neither can be opened.
-platform::UniqueKernelHandle OpenCallerToken() {
-    platform::UniqueKernelHandle token;
-    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.receive())) return token;
-    if (GetLastError() != ERROR_NO_TOKEN ||
-        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()))
-        token.reset();
-    return token;
-}
-
-// The token's groups, sized by the token rather than a fixed buffer: a user
-// in many groups would otherwise read as no administrator. Empty on failure.
-std::vector<BYTE> TokenGroupsOf(HANDLE token) {
-    DWORD size = 0;
-    GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return {};
-    return buffer;
-}
-
 }  // namespace
 
 bool IsElevatedAdministrator() {
@@ -48,19 +24,6 @@ bool IsElevatedAdministrator() {
     if (!admins) return false;
     BOOL member = FALSE;
     return CheckTokenMembership(nullptr, admins.get(), &member) && member;
-}
-
-bool ListsAdministratorsGroup() {
-    std::vector<BYTE> buffer;
-    if (const platform::UniqueKernelHandle token = OpenCallerToken())
-        buffer = TokenGroupsOf(token.get());
-    if (buffer.empty()) return false;
-    const platform::UniqueSid admins = AdministratorsSid();
-    if (!admins) return false;
-    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
-    for (DWORD i = 0; i < groups->GroupCount; ++i)
-        if (EqualSid(groups->Groups[i].Sid, admins.get())) return true;
-    return false;
 }
 
 bool EnableDebugPrivilege() {

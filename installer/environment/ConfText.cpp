@@ -10,7 +10,6 @@ namespace environment {
 namespace {
 
 constexpr size_t kPortLineWindow = 100;
-constexpr unsigned kHighestPort = 65535;
 
 std::wstring RemoveAll(std::wstring s, wchar_t ch) {
     s.erase(std::remove(s.begin(), s.end(), ch), s.end());
@@ -101,12 +100,6 @@ std::optional<uint32_t> DecimalNumber(const std::wstring& text, uint32_t highest
         if (value > highest) return std::nullopt;
     }
     return value;
-}
-
-std::optional<std::wstring> PortNumber(const std::wstring& text) {
-    const std::optional<uint32_t> value = DecimalNumber(text, kHighestPort);
-    if (!value || *value == 0) return std::nullopt;
-    return std::to_wstring(*value);
 }
 
 std::wstring ChooseFBPort(const std::wstring& iniPort, const std::wstring& confPort,

@@ -20,12 +20,6 @@ std::wstring ExtractConfPort(const std::wstring& text);
 // text (empty, blanks, signs, other scripts' digits) or a larger number.
 std::optional<uint32_t> DecimalNumber(const std::wstring& text, uint32_t highest);
 
-// The port a text names, as the installer writes it: decimal digits only,
-// 1 to 65535, leading zeros dropped ("03050" gives "3050"). Nothing for any
-// other text (empty, blanks, signs, letters, other scripts' digits): it is
-// no port for firebird.conf, data.ini, a service's name or a command line.
-std::optional<std::wstring> PortNumber(const std::wstring& text);
-
 // Which port ReadFBPort gives.
 enum class PortSource {
     kAgreed,  // the port data.ini and firebird.conf agree on, else empty

@@ -11,13 +11,20 @@ namespace environment {
 
 using platform::ContainsNoCase;
 
-bool IsPortFree(const std::wstring& folder, const std::wstring& port, std::wstring& otherFolder) {
-    std::wstring own;
-    if (IsFBInstalled(folder)) {
-        own = ReadConfPort(folder + outside::kServerConf);
-        if (own.empty()) own = outside::kStandardPort;
-    }
-    if (port == own) return true;
+namespace {
+
+// The port a server in `folder` listens on: its firebird.conf's, the
+// standard port when it sets none (or there is no folder); nothing when the
+// file names no port.
+std::optional<Port> ConfiguredPort(const std::wstring& folder) {
+    const std::wstring text = folder.empty() ? L"" : ReadConfPort(folder + outside::kServerConf);
+    return text.empty() ? StandardPort() : Port::Parse(text);
+}
+
+}  // namespace
+
+bool IsPortFree(const std::wstring& folder, Port port, std::wstring& otherFolder) {
+    if (IsFBInstalled(folder) && ConfiguredPort(folder) == port) return true;
 
     bool free = true;
     EnumerateServices([&](const ServiceEntry& e) {
@@ -30,9 +37,7 @@ bool IsPortFree(const std::wstring& folder, const std::wstring& port, std::wstri
         // for below the current directory.
         const std::optional<std::wstring> image = GetProcessPath(GetServicePID(e.name).value_or(0));
         const std::wstring instance = image ? ParentDir(ParentDir(*image)) : L"";
-        std::wstring p = instance.empty() ? L"" : ReadConfPort(instance + outside::kServerConf);
-        if (p.empty()) p = outside::kStandardPort;
-        if (p != port) return true;
+        if (ConfiguredPort(instance) != port) return true;
         otherFolder = instance;
         free = false;
         return false;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "environment/Port.h"
+
 namespace environment {
 
 // False when another running Firebird service instance is configured for
@@ -11,6 +13,6 @@ namespace environment {
 // server in `folder` itself is configured for `port`. Raises
 // platform::SystemError when a running instance's process cannot be
 // inspected.
-bool IsPortFree(const std::wstring& folder, const std::wstring& port, std::wstring& otherFolder);
+bool IsPortFree(const std::wstring& folder, Port port, std::wstring& otherFolder);
 
 }  // namespace environment

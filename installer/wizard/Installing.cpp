@@ -3,11 +3,12 @@
 #include <windows.h>
 
 #include "engine/Engine.h"
-#include "environment/ConfText.h"
 #include "environment/Folders.h"
+#include "environment/Port.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
 #include "toolkit/Application.h"
+#include "toolkit/Seam.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Dialogs.h"
 #include "wizard/Messages.h"
@@ -42,24 +43,34 @@ std::wstring TWizard::PageServerDir() const {
     if (!page.chFB->Checked() && page.lFBInfoFolder->Visible())
         return WithDelimiter(page.lFBInfoFolder->Caption());
     const std::wstring folder = page.edFbFolder->Text();
-    return folder.empty() ? environment::ParentDir(run_.m_szAppDir) + outside::kDefaultServerDir
+    return folder.empty() ? environment::ParentDir(run_.appDir) + outside::kDefaultServerDir
                           : WithDelimiter(folder);
+}
+
+engine::Plan TWizard::RunPlan() const {
+    engine::Plan plan;
+    plan.appDir = plan.shownAppDir = run_.appDir;
+    // Unattended, the limit of /WAIT=; none where somebody could be asked.
+    // Where nobody could see the wait, the run never waits.
+    if (run_.m_bSilentInstall)
+        plan.waitSeconds = toolkit::Ui().WindowStationVisible() ? options_.wait.value_or(-1) : 0;
+    return plan;
 }
 
 std::optional<engine::Plan> TWizard::PagePlan() const {
     const TNewFrame& page = *NewFrame;
-    const std::optional<std::wstring> port = environment::PortNumber(page.edPort->Text());
+    std::optional<environment::Port> port;
+    if (!run_.m_bSilentInstall)
+        port = environment::Port::Parse(page.edPort->Text());
+    else
+        port = options_.port ? options_.port : environment::Port::Parse(page.FoundPort());
     if (!port) return std::nullopt;
-    engine::Plan plan;
+    engine::Plan plan = RunPlan();
     plan.installServer = page.chFB->Checked();
-    plan.m_szAppDir = run_.m_szAppDir;
     plan.shownAppDir = page.lAppInfoFolder->Caption();
-    plan.m_szFBDir = PageServerDir();
-    plan.m_szFBPort = *port;
+    plan.serverDir = PageServerDir();
+    plan.port = *port;
     plan.mode = CheckedMode(page);
-    plan.m_bIsNT = run_.m_bIsNT;
-    plan.m_bVista = run_.m_bVista;
-    plan.m_nWaitSeconds = run_.m_nWaitSeconds;
     return plan;
 }
 
@@ -122,14 +133,8 @@ void TWizard::ReportFailed(const engine::Outcome& outcome) {
 
 void TWizard::RunRemoval() {
     using engine::Outcome;
-    engine::Plan plan;
-    plan.m_szAppDir = run_.m_szAppDir;
-    plan.shownAppDir = run_.m_szAppDir;
-    plan.m_bIsNT = run_.m_bIsNT;
-    plan.m_bVista = run_.m_bVista;
-    plan.m_nWaitSeconds = run_.m_nWaitSeconds;
     try {
-        const Outcome outcome = engine_.Remove(plan);
+        const Outcome outcome = engine_.Remove(RunPlan());
         const std::wstring& why = outcome.sentence;
         switch (outcome.kind) {
             case Outcome::kFinished:
@@ -163,7 +168,7 @@ void TWizard::RunRemoval() {
 
 void TWizard::RefusePort() {
     if (run_.m_bSilentInstall)
-        return StartUpFailed(kCannotGoOn + (kWrongPort + NewFrame->edPort->Text()) + L"\r\n" +
+        return StartUpFailed(kCannotGoOn + (kWrongPort + NewFrame->FoundPort()) + L"\r\n" +
                              kPortRule + kPortOption);
     reports_.ShowError(kPortRule);
     SetFocus(NewFrame->edPort->Handle());

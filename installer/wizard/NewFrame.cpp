@@ -3,9 +3,11 @@
 #include <utility>
 #include <vector>
 
+#include "archive/ArchiveReader.h"
 #include "environment/Accounts.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
+#include "environment/Port.h"
 #include "environment/Versions.h"
 #include "outside/Outside.h"
 #include "platform/Paths.h"
@@ -33,6 +35,19 @@ constexpr auto kAgreedPort = environment::PortSource::kAgreed;
 using platform::WithDelimiter;
 
 using platform::FileExists;
+
+// The version of the kit's client library. An unreadable kit's error names
+// it as the user knows it: by its name, not its path.
+std::optional<environment::FileVersion> KitVersion(const std::wstring& kitPath) {
+    try {
+        return environment::ReadEntryVersion(kitPath, outside::kClientDll);
+    } catch (const archive::ArchiveError& e) {
+        std::wstring message = e.Message();
+        if (message.ends_with(kitPath))
+            message.replace(message.size() - kitPath.size(), kitPath.size(), outside::kKitArchive);
+        throw archive::ArchiveError(message);
+    }
+}
 
 // The server folder that an installation from the kit gets: beside the
 // application folder.
@@ -73,8 +88,12 @@ int32_t VersionNumber(const std::wstring& numberForm) {
 }
 
 TNewFrame::TNewFrame(Window& owner, RunRecord& run, const Reporter& reports,
-                     const std::wstring& kitProblem)
-    : TWizFrame(owner, L"NewFrame"), run_(run), reports_(reports), kitProblem_(kitProblem) {
+                     const std::wstring& kitPath, const std::wstring& kitProblem)
+    : TWizFrame(owner, L"NewFrame"),
+      run_(run),
+      reports_(reports),
+      kitPath_(kitPath),
+      kitProblem_(kitProblem) {
     Bind(L"chFBClick", [this] { chFBClick(); });
     Bind(L"btnSearchClick", [this] { btnSearchClick(); });
     Build(*this, resources::NewFrameLayout(), OwnFont());
@@ -105,32 +124,31 @@ void TNewFrame::Initialize(bool bShow, TWizFrame* Previous, TWizFrame* Next) {
 
 void TNewFrame::SetAppParam() {
     RunRecord& w = run_;
-    lAppInfoFolder->SetCaption(w.m_szAppDir);
+    lAppInfoFolder->SetCaption(w.appDir);
 
-    std::wstring ini = WithDelimiter(w.m_szAppDir) + outside::kDataIni;
+    std::wstring ini = WithDelimiter(w.appDir) + outside::kDataIni;
     if (FileExists(ini)) {
         // The application names the server executable; an empty name means
         // no server is known.
-        w.m_szFBDir = environment::ReadFBServer(ini);
-        if (!w.m_szFBDir.empty()) w.m_szFBDir = environment::ParentDir(w.m_szFBDir);
+        w.serverDir = environment::ReadFBServer(ini);
+        if (!w.serverDir.empty()) w.serverDir = environment::ParentDir(w.serverDir);
     } else {
-        w.m_szFBDir = DefaultServerDir(w.m_szAppDir);
+        w.serverDir = DefaultServerDir(w.appDir);
     }
     // Every user of the application writes data.ini and may write the folder
     // beside it: a server there that no registered instance runs from is
     // not shown, and nothing of it runs.
-    const environment::ServerFolderCheck server = environment::CheckServerFolder(w.m_szFBDir);
+    const environment::ServerFolderCheck server = environment::CheckServerFolder(w.serverDir);
     if (server.trust == environment::ServerFolderTrust::kUnknown) {
         reports_.Log(server.reason);
-        w.m_szFBDir.clear();
+        w.serverDir.clear();
     }
 
     // An unattended run that found the kit unusable goes on only to move a
     // kept server; it must not read the kit.
-    if (kitProblem_.empty() && FileExists(outside::kKitArchive) &&
-        environment::IsElevatedAdministrator()) {
+    if (kitProblem_.empty() && FileExists(kitPath_) && environment::IsElevatedAdministrator()) {
         chFB->SetEnabled(true);
-        const auto kit = environment::ReadEntryVersion(outside::kKitArchive, outside::kClientDll);
+        const auto kit = KitVersion(kitPath_);
         w.m_nFBSetupVersion =
             VersionNumber(environment::FormatVersion(kit, environment::kVersionNumberForm));
         if (w.m_nFBSetupVersion != 0)
@@ -143,7 +161,7 @@ void TNewFrame::SetAppParam() {
 
 void TNewFrame::SetFBParam() {
     RunRecord& w = run_;
-    bool installed = ServerInstalled(w.m_szFBDir);
+    bool installed = ServerInstalled(w.serverDir);
     std::wstring ini = AppIni();
     if (installed) {
         lFBInfoCaption1->SetVisible(true);
@@ -153,24 +171,23 @@ void TNewFrame::SetFBParam() {
             lFBInfoCaption1->SetCaption(kInstalledCaption);
             ShowInstalledServer(true);
         }
-        lFBInfoFolder->SetCaption(w.m_szFBDir);
+        lFBInfoFolder->SetCaption(w.serverDir);
         lFBInfoVersion->SetCaption(environment::FormatVersion(
-            environment::ReadFileVersion(w.m_szFBDir + outside::kClientDll),
+            environment::ReadFileVersion(w.serverDir + outside::kClientDll),
             environment::kVersionDottedForm));
-        edPort->SetText(
-            environment::ReadFBPort(w.m_szFBDir + outside::kServerConf, ini, kAgreedPort));
+        ShowPort(environment::ReadFBPort(w.serverDir + outside::kServerConf, ini, kAgreedPort));
         SelectMode(environment::ReadFBType(ini));
         EnableModesAndPort(true);
     } else {
         lFBInfoCaption1->SetVisible(false);
         ShowInstalledServer(false);
-        edPort->SetText(w.m_szFBPort);
+        ShowPort(environment::NewServerPort().Text());
         gSS->SetChecked(true);
         EnableModesAndPort(chFB->Enabled());
     }
-    if (edPort->Text().empty()) edPort->SetText(w.m_szFBPort);
+    if (foundPort_.empty()) ShowPort(environment::NewServerPort().Text());
 
-    w.m_nFBVersion = ServerVersion(w.m_szFBDir);
+    w.m_nFBVersion = ServerVersion(w.serverDir);
     if (installed && w.m_nFBVersion >= w.m_nFBSetupVersion) {
         chFB->SetChecked(false);
     } else if (chFB->Enabled()) {
@@ -186,8 +203,8 @@ void TNewFrame::SetFBParam() {
 void TNewFrame::chFBClick() {
     RunRecord& w = run_;
     if (chFB->Checked()) {
-        edFbFolder->SetText(DefaultServerDir(w.m_szAppDir));
-        if (w.m_nFBVersion == 0) edPort->SetText(outside::kNewServerPort);
+        edFbFolder->SetText(DefaultServerDir(w.appDir));
+        if (w.m_nFBVersion == 0) ShowPort(environment::NewServerPort().Text());
         gSS->SetChecked(true);
         lFBInfoCaption1->SetCaption(kInstallCaption);
         edFbFolder->SetVisible(true);
@@ -205,7 +222,7 @@ void TNewFrame::chFBClick() {
     ShowInstalledServer(true);
     // No default here: a port the two files disagree on is left for the user.
     std::wstring ini = AppIni();
-    edPort->SetText(
+    ShowPort(
         environment::ReadFBPort(lFBInfoFolder->Caption() + outside::kServerConf, ini, kAgreedPort));
     SelectMode(environment::ReadFBType(ini));
 }
@@ -231,7 +248,7 @@ void TNewFrame::btnSearchClick() {
         return;
     }
     // For this run only; the registry keeps the application it names.
-    w.m_szAppDir = path.substr(0, exe);
+    w.appDir = path.substr(0, exe);
     SetAppParam();
     SetFBParam();
 }
@@ -247,6 +264,11 @@ void TNewFrame::SelectMode(const std::wstring& iniCode) {
         {outside::kModeSuperClassic.iniCode, gSC}};
     for (const auto& [code, button] : modes)
         if (iniCode == code) button->SetChecked(true);
+}
+
+void TNewFrame::ShowPort(const std::wstring& text) {
+    foundPort_ = text;
+    edPort->SetText(text);
 }
 
 void TNewFrame::EnableModesAndPort(bool enabled) {

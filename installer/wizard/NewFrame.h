@@ -2,8 +2,8 @@
 // and the choices for the installation (install or keep the server, its
 // folder, port and mode). The install sequence reads its controls.
 //
-// The page keeps no state of its own: folders, ports and versions live in
-// the run's record it is built for, which outlives it.
+// Folders and versions the page finds live in the run's record it is built
+// for, which outlives it; the page keeps only the port it found, as text.
 #pragma once
 
 #include <windows.h>
@@ -24,10 +24,11 @@ int32_t VersionNumber(const std::wstring& numberForm);
 class TNewFrame : public TWizFrame {
 public:
     // `run` is the record the page fills and reads, `reports` where its
-    // errors go, `kitProblem` why an unattended run cannot use the kit
-    // (empty when it can); all outlive the page.
+    // errors go, `kitPath` the server kit's path, `kitProblem` why an
+    // unattended run cannot use the kit (empty when it can); all but the
+    // path outlive the page.
     TNewFrame(toolkit::Window& owner, RunRecord& run, const Reporter& reports,
-              const std::wstring& kitProblem);
+              const std::wstring& kitPath, const std::wstring& kitProblem);
 
     // The base page's steps, the title "Parametre inštalácie", then both
     // halves of the page.
@@ -35,13 +36,17 @@ public:
 
     // Application half: the folder shown, the server folder the application
     // names (or the default one beside it), and the kit check box when the
-    // kit lies in the current directory and the user is an administrator.
+    // kit lies in the installer's folder and the user is an administrator.
     void SetAppParam();
     // Server half: the installed server, the agreed port and mode, what is
     // enabled, the server's version and the check box.
     void SetFBParam();
 
     void chFBClick();       // every change of chFB's state: install or keep
+    // The port text the page found for the server (the one data.ini and
+    // firebird.conf agree on, else the new server's), whatever was typed
+    // into edPort since. Not checked: it may be no port.
+    const std::wstring& FoundPort() const { return foundPort_; }
     void btnSearchClick();  // lets the user point to another application
 
     toolkit::GroupBox* grpApp;
@@ -64,12 +69,15 @@ public:
 private:
     std::wstring AppIni() const;  // data.ini of the application as shown
     void SelectMode(const std::wstring& iniCode);
+    void ShowPort(const std::wstring& text);  // found, and shown in edPort
     void EnableModesAndPort(bool enabled);
     void ShowInstalledServer(bool shown);  // folder, "Verzia:" and version
 
     RunRecord& run_;
     const Reporter& reports_;
+    const std::wstring kitPath_;
     const std::wstring& kitProblem_;
+    std::wstring foundPort_;
 };
 
 }  // namespace wizard

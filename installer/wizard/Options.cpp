@@ -124,7 +124,7 @@ std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& argumen
         const std::wstring name = argument.substr(0, eq);
         const std::wstring value = eq == std::wstring::npos ? L"" : argument.substr(eq + 1);
         if (SameNoCase(name, L"/PORT")) {
-            options.port = environment::PortNumber(value);
+            options.port = environment::Port::Parse(value);
             if (!options.port) return Wrong(argument, kPortValueRule);
         } else if (SameNoCase(name, L"/MODE")) {
             options.mode = Mode(value);

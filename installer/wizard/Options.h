@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "environment/Port.h"
 #include "outside/Outside.h"
 
 namespace wizard {
 
 struct InstallOptions {
-    std::optional<std::wstring> port;           // decimal, 1..65535, no leading zeros
+    std::optional<environment::Port> port;
     const outside::ServerMode* mode = nullptr;  // none chosen
     std::optional<std::wstring> dir;            // ends in "\"
     std::optional<int32_t> wait;                // seconds, 0..86400

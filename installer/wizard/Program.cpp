@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/DllSearch.h"
+#include "platform/Paths.h"
 #include "toolkit/Application.h"
 #include "wizard/BlockedForm.h"
 #include "wizard/Wizard.h"
@@ -13,7 +14,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     platform::LimitDllSearchToSystemDir();  // elevated, maybe from a folder users can write
     toolkit::Application app;
     // The main form; its start-up has run.
-    wizard::TWizard wizard(engine::Places::OfThisPc());
+    // The kit and the backup tool lie in the folder the installer is started in.
+    wizard::TWizard wizard(engine::Places::OfThisPc(platform::CurrentDir()));
     // The hidden blocked dialog's first scan removes stale lock files and,
     // unattended, sends stop requests to the computers that run the
     // application. A start-up that ends at once changes nothing.

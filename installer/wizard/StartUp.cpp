@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "environment/Accounts.h"
-#include "environment/ConfText.h"
 #include "environment/Folders.h"
 #include "environment/SharedFolder.h"
 #include "outside/Outside.h"
@@ -21,12 +20,11 @@
 
 namespace wizard {
 
-using platform::CurrentDir;
 using platform::WithDelimiter;
 
 void TWizard::FormCreate() {
     ResetRun();
-    if (!ReadStartOptions() || !CheckWindows() || !TakeDeploymentGuard()) return;
+    if (!ReadStartOptions() || !TakeDeploymentGuard()) return;
     if (options_.check) return CheckOnly();
     if (!FindApplication()) return;
     if (options_.remove) return PrepareRemoval();
@@ -36,11 +34,9 @@ void TWizard::FormCreate() {
     if (!InitializePages()) return;
     ApplyOptions();
     // Before the blocked dialog asks other computers to close the application.
-    if (run_.m_bSilentInstall && !environment::PortNumber(NewFrame->edPort->Text()))
-        return RefusePort();
+    if (run_.m_bSilentInstall && !PagePlan()) return RefusePort();
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
-    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
 }
 
 void TWizard::ResetRun() {
@@ -48,9 +44,9 @@ void TWizard::ResetRun() {
     SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 
     run_.m_bSilentInstall = false;
-    run_.m_szAppDir.clear();
-    run_.m_szFBDir.clear();
-    run_.m_szFBPort = outside::kNewServerPort;
+    run_.appDir.clear();
+    run_.serverDir.clear();
+    run_.m_nFBVersion = 0;
     for (const std::wstring& argument : arguments_) {
         if (IsSilentSwitch(argument) || IsCheckSwitch(argument)) {
             run_.m_bSilentInstall = true;
@@ -78,25 +74,6 @@ bool TWizard::ReadStartOptions() {
         StartUpFailed(*error);
         return false;
     }
-    return true;
-}
-
-bool TWizard::CheckWindows() {
-    constexpr wchar_t kNotSupported[] = L"Program na Vašej verzii Windows nie je podporovaný!";
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;  // the 276-byte record
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    GetVersionExW(&version);
-#pragma GCC diagnostic pop
-    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-        run_.m_bIsNT = false;
-        StartUpFailed(kNotSupported);
-        return false;
-    }
-    run_.m_bIsNT = true;
-    run_.m_bVista = version.dwMajorVersion > 5;
-    run_.m_nFBVersion = 0;
     return true;
 }
 
@@ -132,22 +109,23 @@ bool TWizard::FindApplication() {
     }
     run_.SetExitCode(settled.ExitCode());
 
-    if (run_.m_szAppDir.empty()) run_.m_szAppDir = environment::ReadAppDir(places_.appKey).value_or(L"");
-    if (run_.m_szAppDir.empty()) {
+    if (run_.appDir.empty()) run_.appDir = environment::ReadAppDir(places_.appKey).value_or(L"");
+    if (run_.appDir.empty()) {
         StartUpFailed(kNoApplication);
         return false;
     }
-    engine_.AdoptStrayMarker(run_.m_szAppDir);
+    engine_.AdoptStrayMarker(run_.appDir);
     return true;
 }
 
 bool TWizard::InitializePages(bool refuseKitProblem) {
     // Without a kit an unattended run could only report a success that
     // installed nothing.
-    m_szKitProblem = run_.m_bSilentInstall ? engine::KitUnusable(CurrentDir()).value_or(L"") : L"";
+    m_szKitProblem =
+        run_.m_bSilentInstall ? engine::KitUnusable(places_.installerDir).value_or(L"") : L"";
     // Processes of other accounts (a server's, an application's run as
     // another user) can then be inspected.
-    if (run_.m_bVista) environment::EnableDebugPrivilege();
+    environment::EnableDebugPrivilege();
     NewFrame->Initialize(true, nullptr, nullptr);
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);
@@ -161,14 +139,14 @@ bool TWizard::InitializePages(bool refuseKitProblem) {
 
 std::wstring TWizard::ShownAppDir() const {
     // A page that has not shown a folder yet would show the run's.
-    for (const std::wstring& folder : {NewFrame->lAppInfoFolder->Caption(), run_.m_szAppDir})
+    for (const std::wstring& folder : {NewFrame->lAppInfoFolder->Caption(), run_.appDir})
         if (!folder.empty()) return WithDelimiter(folder);
     return {};
 }
 
 bool TWizard::ReconfiguresOnly() const {
-    return (options_.port || options_.mode) && !run_.m_szFBDir.empty() &&
-           environment::IsFBInstalled(run_.m_szFBDir);
+    return (options_.port || options_.mode) && !run_.serverDir.empty() &&
+           environment::IsFBInstalled(run_.serverDir);
 }
 
 // /CHECK: the start-up's reading and checking, then the engine's look at
@@ -193,8 +171,8 @@ std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
         reports_.ReportError(*refused);
         return std::nullopt;
     }
-    run_.m_szAppDir = environment::ReadAppDir(places_.appKey).value_or(L"");
-    if (run_.m_szAppDir.empty()) {
+    run_.appDir = environment::ReadAppDir(places_.appKey).value_or(L"");
+    if (run_.appDir.empty()) {
         StartUpFailed(kNoApplication);
         return std::nullopt;
     }
@@ -208,14 +186,12 @@ std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
         return std::nullopt;
     }
     if (!m_szKitProblem.empty() &&
-        (plan->installServer || !environment::IsFBInstalled(plan->m_szFBDir))) {
+        (plan->installServer || !environment::IsFBInstalled(plan->serverDir))) {
         StartUpFailed(m_szKitProblem);
         return std::nullopt;
     }
-    engine::Plan checked = *plan;
     // Never waits: the limit an unattended run would have decides.
-    checked.m_nWaitSeconds = toolkit::Ui().WindowStationVisible() ? options_.wait.value_or(-1) : 0;
-    return engine_.Check(checked);
+    return engine_.Check(*plan);
 }
 
 // /REMOVE needs no kit and no page: the log is opened as an installation
@@ -223,8 +199,7 @@ std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
 // has sent an unattended run's stop requests.
 void TWizard::PrepareRemoval() {
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
-    if (run_.m_bVista) environment::EnableDebugPrivilege();
-    if (run_.m_bSilentInstall) run_.m_nWaitSeconds = Unseen() ? 0 : options_.wait.value_or(-1);
+    environment::EnableDebugPrivilege();
 }
 
 // Changes nothing; a script that asks gets exit code 0 and no window (no
@@ -246,10 +221,11 @@ void TWizard::StartUpStopped(ExitCode code) {
     toolkit::App().Terminate();
 }
 
-// The options set the page as a user would, so the run takes them from there.
+// The options set the page as a user would, so an attended run takes them
+// from there; unattended the port goes to the plan directly (PagePlan).
 void TWizard::ApplyOptions() {
     TNewFrame& page = *NewFrame;
-    if (options_.port) page.edPort->SetText(*options_.port);
+    if (options_.port && !run_.m_bSilentInstall) page.edPort->SetText(options_.port->Text());
     if (options_.mode) {
         const std::pair<const outside::ServerMode*, toolkit::RadioButton*> modes[] = {
             {&outside::kModeSuper, page.gSS},

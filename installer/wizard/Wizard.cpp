@@ -18,10 +18,9 @@ namespace wizard {
 
 namespace {
 
-// A setup launcher left in the working directory; kept when it is this program.
+// A setup launcher left in the installer's folder; kept when it is this program.
 constexpr wchar_t kSetupExe[] = L"setup.exe";
 
-using platform::CurrentDir;
 using platform::WithDelimiter;
 
 }  // namespace
@@ -56,7 +55,8 @@ TWizard::TWizard(const engine::Places& places, std::vector<std::wstring> argumen
     BindHandlers();
     Build(*this, resources::WizardLayout(), OwnFont());
     FindControls();
-    NewFrame = std::make_unique<TNewFrame>(*this, run_, reports_, m_szKitProblem);
+    NewFrame =
+        std::make_unique<TNewFrame>(*this, run_, reports_, places_.KitPath(), m_szKitProblem);
     ProgressFrame = std::make_unique<TProgressFrame>(*this);
     EndFrame = std::make_unique<TEndFrame>(*this);
 
@@ -182,17 +182,16 @@ void TWizard::FormClose() {
     // Every deletion may fail; the next one runs regardless.
     SettleBeforeExit();
     // Without an application folder the names would lead to the drive's root.
-    if (!run_.m_szAppDir.empty())
+    if (!run_.appDir.empty())
         for (const wchar_t* file : {outside::kDbCheckFile, outside::kTemplateDb})
-            DeleteAppFile(WithDelimiter(run_.m_szAppDir) + file);
+            DeleteAppFile(WithDelimiter(run_.appDir) + file);
     // After anything but a clean end the same command must be able to run again.
     if (run_.m_nExitCode != kExitDone) return;
-    std::wstring cwd = CurrentDir();
-    DeleteFileW((cwd + outside::kKitArchive).c_str());
+    DeleteFileW(places_.KitPath().c_str());
     std::wstring self = ProgramPath();
     self = self.substr(self.find_last_of(L'\\') + 1);
     if (CompareStringOrdinal(self.c_str(), -1, kSetupExe, -1, TRUE) != CSTR_EQUAL)
-        DeleteFileW((cwd + kSetupExe).c_str());
+        DeleteFileW((places_.installerDir + kSetupExe).c_str());
 }
 
 void TWizard::SettleBeforeExit() {

@@ -105,7 +105,7 @@ public:
 
     // The run's record, all zero, false or empty until FormCreate fills it.
     const RunRecord& Run() const { return run_; }
-    // Unattended: why the kit in the working directory cannot be used;
+    // Unattended: why the kit in the installer's folder cannot be used;
     // empty when it can (and in attended runs, whose page says so).
     std::wstring m_szKitProblem;
 
@@ -113,8 +113,12 @@ private:
     // The server folder the parameters page names: the shown one of a kept
     // server, else the folder edit's, else the default beside the application.
     std::wstring PageServerDir() const;
-    // What "Dokončiť" is to do as the page and the run's record say it now;
-    // nothing when the page's port breaks the port rule.
+    // The one place the engine's plan is built. RunPlan: the application's
+    // folder and the wait's limit, as the run found and the options set
+    // them. PagePlan: that, with what "Dokončiť" is to do as the page says
+    // it now; nothing when the port breaks the port rule. Unattended the port
+    // is /PORT='s, else the one the page found, never its box's.
+    engine::Plan RunPlan() const;
     std::optional<engine::Plan> PagePlan() const;
     // A port that breaks the rule starts nothing. Attended, an error box and
     // the page stays for a correction; unattended nobody could correct it,
@@ -156,7 +160,6 @@ private:
     // FormCreate's steps; each false when the start-up has ended.
     void ResetRun();
     bool ReadStartOptions();
-    bool CheckWindows();
     bool TakeDeploymentGuard();
     bool FindApplication();
     // An unusable kit ends the start-up only with `refuseKitProblem`.

@@ -20,13 +20,12 @@ protected:
 
     // "Dokončiť" with the server to install, or with the one in fb_ kept.
     Outcome Run(bool installServer, const std::wstring& port,
-                const outside::ServerMode& mode = outside::kModeSuper, bool services = true) {
+                const outside::ServerMode& mode = outside::kModeSuper) {
         engine::Plan plan;
-        plan.m_bIsNT = services;
         plan.installServer = installServer;
-        plan.m_szAppDir = plan.shownAppDir = app_;
-        plan.m_szFBDir = fb_;
-        plan.m_szFBPort = port;
+        plan.appDir = plan.shownAppDir = app_;
+        plan.serverDir = fb_;
+        plan.port = *environment::Port::Parse(port);
         plan.mode = &mode;
         const Outcome outcome = run_.Install(plan);
         ui_.Told(outcome);

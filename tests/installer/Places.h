@@ -40,10 +40,12 @@ private:
 
 // Machine-wide places of a test's own: the application's key, the journal's
 // folder (with the deployment guard's file) and a Program Files folder, none
-// of them the PC's, so suites run side by side.
+// of them the PC's, so suites run side by side; and the installer's folder
+// the test gives (where it puts the kit), else none.
 class ScratchPlaces {
 public:
-    ScratchPlaces() : places_(Make(dir_)), app_(places_.appKey) {}
+    explicit ScratchPlaces(const std::wstring& installerDir = L"")
+        : places_(Make(dir_, installerDir)), app_(places_.appKey) {}
     ~ScratchPlaces() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, places_.appKey.c_str()); }
     ScratchPlaces(const ScratchPlaces&) = delete;
     ScratchPlaces& operator=(const ScratchPlaces&) = delete;
@@ -54,12 +56,12 @@ public:
     AppDirValue& App() { return app_; }
 
 private:
-    static engine::Places Make(const testsupport::TempDir& dir) {
+    static engine::Places Make(const testsupport::TempDir& dir, const std::wstring& installerDir) {
         static std::atomic<int> count{0};
         const std::wstring id =
             std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
         return {L"SOFTWARE\\IstrelTests\\" + id, dir / L"Program Files\\Velmora\\Istrel\\",
-                dir / L"Program Files\\"};
+                dir / L"Program Files\\", installerDir};
     }
 
     testsupport::TempDir dir_{L"places"};

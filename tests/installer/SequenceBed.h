@@ -107,6 +107,8 @@ protected:
         ASSERT_TRUE(CopyInto(KitArchive(), work_ / outside::kKitArchive));
         ASSERT_TRUE(CopyInto(DoublesDir() + L"netsh.exe", work_ / L"netsh.exe"));
         ASSERT_TRUE(WriteBytes(work_ / outside::kToolExe, "MZ backup tool stand-in"));
+        // Started from its folder, as Istrel.exe is: a netsh.exe there must
+        // not run.
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         SetCurrentDirectoryW(work_.Path().c_str());
     }
@@ -195,9 +197,9 @@ protected:
     std::string Conf() const { return ReadBytes(fb_ + L"firebird.conf"); }
 
     const int firstPort_;
-    ScratchPlaces places_;
-    SystemFirewallStandIn netsh_;
     TempDir root_{L"seq"}, work_{L"inst"};
+    ScratchPlaces places_{work_.Path()};
+    SystemFirewallStandIn netsh_;
     std::wstring app_, fb_, exe_, ini_;
     wchar_t savedCwd_[MAX_PATH] = {};
 };

@@ -1,5 +1,5 @@
 // The archive reader as the installer uses it under Wine: the stand-in kit
-// found by a relative name and extracted into a server folder.
+// extracted into a server folder.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,18 +10,6 @@
 namespace {
 
 using testsupport::TempDir;
-
-TEST(ArchiveKit, RelativeArchiveNameIsTakenFromTheCurrentDirectory) {
-    TempDir dir(L"kitcwd");
-    ASSERT_TRUE(testsupport::CopyInto(testsupport::KitArchive(), dir / outside::kKitArchive));
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(dir.Path().c_str());
-    const archive::ArchiveSurvey relative = archive::SurveyArchive(outside::kKitArchive);
-    SetCurrentDirectoryW(previous);
-    EXPECT_FALSE(relative.problem);
-    EXPECT_EQ(archive::SurveyArchive(testsupport::KitArchive()).totalBytes, relative.totalBytes);
-}
 
 TEST(ArchiveKit, KitUnpacksIntoTheServerFolderOverAnOlderServer) {
     TempDir dir(L"kitx");

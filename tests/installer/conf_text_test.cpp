@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "environment/ConfText.h"
+#include "environment/Port.h"
 #include "outside/Outside.h"
 
 namespace {
@@ -16,8 +17,8 @@ namespace {
 using environment::ChooseFBPort;
 using environment::ExtractConfPort;
 using environment::JoinConfLines;
-using environment::PortNumber;
 using environment::MergeConfSettings;
+using environment::Port;
 using environment::PortSource;
 using environment::ReplaceConfLines;
 using environment::SplitConfLines;
@@ -70,8 +71,11 @@ TEST(PortRule, DigitsFromOneTo65535WithoutLeadingZeros) {
         {std::wstring(40, L'0') + L"1", L"1"}, {L"", std::nullopt}, {L"0", std::nullopt},
         {L"65536", std::nullopt}, {L"99999999999999999999", std::nullopt}, {L"x1", std::nullopt},
         {L" 1", std::nullopt}, {L"+1", std::nullopt}, {L"\uff13\uff10\uff15\uff10", std::nullopt}};
-    for (const auto& [text, port] : cases)
-        EXPECT_EQ(port, PortNumber(text)) << std::string(text.begin(), text.end());
+    for (const auto& [text, port] : cases) {
+        const std::optional<Port> parsed = Port::Parse(text);
+        EXPECT_EQ(port, parsed ? std::optional(parsed->Text()) : std::nullopt)
+            << std::string(text.begin(), text.end());
+    }
 }
 
 TEST(FBPort, TheAgreedPortNeedsBothFilesToAgree) {

@@ -12,7 +12,6 @@
 #include "engine/CommandLines.h"
 #include "engine/Messages.h"
 #include "engine/Processes.h"
-#include "environment/Accounts.h"
 #include "platform/Text.h"
 
 using namespace sequencebed;
@@ -170,16 +169,6 @@ TEST_F(DeploymentTest, CancelDuringExtractionLeavesNothingOfTheNewServer) {
     EXPECT_FALSE(Exists(places_.JournalPath()));
 }
 
-// A server that cannot be registered is a failure that says why, not a
-// cancel: the "interrupted" sentence would tell the user nothing went wrong.
-TEST_F(DeploymentTest, NoServicesIsAFailureNotACancel) {
-    EXPECT_EQ(Outcome::kFailed, Run(true, Port(3), outside::kModeSuper, /*services=*/false).kind);
-    ASSERT_EQ(1u, ui_.Said().size());
-    EXPECT_EQ(0u, ui_.Said()[0].rfind(L"Failed: " + std::wstring(engine::kNothingLeft), 0))
-        << testsupport::ToUtf8(ui_.Said()[0]);
-    EXPECT_FALSE(Exists(root_ / L"firebird")) << "rolled back";
-}
-
 // The extraction reads the file that was checked: a kit put in its place
 // meanwhile, which the journal knows nothing of, is not extracted. (Held
 // open, the checked kit cannot even be replaced.)
@@ -272,22 +261,19 @@ TEST(RunProgramTest, ReturnsTheExitCodeOrNotStarted) {
 }
 
 TEST(CommandLineTest, QuotesOnlyAProgramPathWithABlank) {
+    const environment::Port port = *environment::Port::Parse(L"03050");
     EXPECT_EQ(L"\"C:\\Program Files\\fb_x64\\instsvc.exe\" sto -n velmora64b_3050",
-              engine::ServiceToolCommand(L"C:\\Program Files\\fb_x64\\", L"sto", L"3050"));
+              engine::ServiceToolCommand(L"C:\\Program Files\\fb_x64\\", L"sto", port));
     EXPECT_EQ(L"D:\\FB_X64\\instsvc.exe i -n velmora64b_3050",
-              engine::ServiceToolCommand(L"D:\\FB_X64\\", L"i", L"3050"));
-    EXPECT_EQ(L"D:\\fb\\instsvc.exe r -n velmora32b_",
-              engine::ServiceToolCommand(L"D:\\fb\\", L"r", L""));
+              engine::ServiceToolCommand(L"D:\\FB_X64\\", L"i", port));
+    EXPECT_EQ(L"D:\\fb\\instsvc.exe r -n velmora32b_3050",
+              engine::ServiceToolCommand(L"D:\\fb\\", L"r", port));
     EXPECT_EQ(L"\"C:\\Win dows\\system32\\netsh.exe\" firewall add allowedprogram "
               L"\"D:\\fb\\firebird.exe\" \"Firebird SQL server\" ENABLE",
               engine::FirewallCommand(L"D:\\fb\\", L"C:\\Win dows\\system32\\"));
     EXPECT_EQ(L"\"C:\\Win dows\\system32\\netsh.exe\" firewall delete allowedprogram "
               L"\"D:\\fb\\firebird.exe\"",
               engine::FirewallDeleteCommand(L"D:\\fb\\", L"C:\\Win dows\\system32\\"));
-}
-
-TEST(AdminGroupTest, WinesUserIsAnAdministrator) {
-    EXPECT_TRUE(environment::ListsAdministratorsGroup());
 }
 
 }  // namespace

@@ -233,10 +233,10 @@ TEST_F(ComputerNameTest, UnreadableValueShowsErrorAndGivesEmpty) {
 // A service or SYSTEM under a deployment tool: no box would ever be answered.
 TEST_F(ComputerNameTest, UnattendedWhereNobodySeesErrorBoxesAreLoggedAndQuestionsAnsweredNo) {
     TempDir dir(L"unseen");
-    ScratchPlaces places;
+    ScratchPlaces places(dir.Path());
     places.App().Set(dir.Path());
     ui_.stationVisible = false;
-    // No kit in the working directory: the start-up ends, its log open.
+    // No kit in the installer's folder: the start-up ends, its log open.
     wizard::TWizard wizard(places.Places(), {L"/S", L"/LOG=" + dir / L"setup.log"});
     DWORD number = 7;
     RegSetValueExW(key_, L"ComputerName", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),

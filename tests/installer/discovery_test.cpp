@@ -467,6 +467,7 @@ protected:
         Instance(srv, name, start);
         return instance;
     }
+    static Port P(const wchar_t* text) { return *Port::Parse(text); }
 };
 
 TEST_F(PortTest, AServerInTheFolderServingThePortNeedsNoServices) {
@@ -476,12 +477,17 @@ TEST_F(PortTest, AServerInTheFolderServingThePortNeedsNoServices) {
     ASSERT_TRUE(WriteBytes(own + L"firebird.conf",
                            "#RemoteServicePort = 3050\r\nRemoteServicePort = 47351\r\n"));
     std::wstring other = L"untouched";
-    EXPECT_TRUE(IsPortFree(own, L"47351", other));
+    EXPECT_TRUE(IsPortFree(own, P(L"47351"), other));
     EXPECT_EQ(L"untouched", other);
 
     std::wstring plain = ServerFolder(L"plain\\");  // no port line: 3050
     ASSERT_TRUE(WriteBytes(plain + L"firebird.conf", "#RemoteServicePort = 3050\r\n"));
-    EXPECT_TRUE(IsPortFree(plain, L"3050", other));
+    EXPECT_TRUE(IsPortFree(plain, P(L"3050"), other));
+    EXPECT_EQ(L"untouched", other);
+
+    std::wstring padded = ServerFolder(L"padded\\");
+    ASSERT_TRUE(WriteBytes(padded + L"firebird.conf", "#\r\nRemoteServicePort = 047351\r\n"));
+    EXPECT_TRUE(IsPortFree(padded, P(L"47351"), other)) << "the number counts, not its digits";
     EXPECT_EQ(L"untouched", other);
 }
 
@@ -489,7 +495,7 @@ TEST_F(PortTest, ARunningInstanceOnThePortNamesItsFolderTwoLevelsUp) {
     std::wstring instance =
         RunningInstance(L"inst a\\", L"velmora64b_47361", "#\r\nRemoteServicePort = 47361\r\n");
     std::wstring other;
-    EXPECT_FALSE(IsPortFree(dir_ / L"empty\\", L"47361", other));
+    EXPECT_FALSE(IsPortFree(dir_ / L"empty\\", P(L"47361"), other));
     EXPECT_TRUE(SameText(instance, other)) << ToUtf8(other);
 
     // A server in the chosen folder configured for another port: the
@@ -497,11 +503,11 @@ TEST_F(PortTest, ARunningInstanceOnThePortNamesItsFolderTwoLevelsUp) {
     std::wstring own = ServerFolder(L"own\\");
     ASSERT_TRUE(WriteBytes(own + L"firebird.conf", "#\r\nRemoteServicePort = 47369\r\n"));
     other.clear();
-    EXPECT_FALSE(IsPortFree(own, L"47361", other));
+    EXPECT_FALSE(IsPortFree(own, P(L"47361"), other));
     EXPECT_TRUE(SameText(instance, other));
 
     other = L"untouched";
-    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", L"4736", other)) << "ports compare exactly";
+    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", P(L"4736"), other)) << "ports compare exactly";
     EXPECT_EQ(L"untouched", other);
 }
 
@@ -509,15 +515,15 @@ TEST_F(PortTest, AConfBesideTheExecutableIsNotSeenAndThePortCountsAsStandard) {
     std::wstring instance = RunningInstance(L"beside\\", L"velmora64b_47371", nullptr);
     ASSERT_TRUE(WriteBytes(instance + L"bin\\firebird.conf", "#\r\nRemoteServicePort = 47371\r\n"));
     std::wstring other;
-    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", L"47371", other));
-    EXPECT_FALSE(IsPortFree(dir_ / L"empty\\", L"3050", other));
+    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", P(L"47371"), other));
+    EXPECT_FALSE(IsPortFree(dir_ / L"empty\\", P(L"3050"), other));
     EXPECT_TRUE(SameText(instance, other)) << ToUtf8(other);
 }
 
 TEST_F(PortTest, StoppedInstancesDoNotHoldAPort) {
     RunningInstance(L"stopped\\", L"velmora64b_47381", "#\r\nRemoteServicePort = 47381\r\n", false);
     std::wstring other;
-    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", L"47381", other));
+    EXPECT_TRUE(IsPortFree(dir_ / L"empty\\", P(L"47381"), other));
 }
 
 // ---- Version inside the kit ---------------------------------------------------------

@@ -241,9 +241,9 @@ TEST_F(EngineTest, OverwriteAnsweredNoStopsBeforeAnythingChanges) {
     ASSERT_TRUE(WriteBytes(server_ + outside::kServerExe, "MZ server"));
     engine::Plan plan;
     plan.installServer = true;
-    plan.m_szAppDir = plan.shownAppDir = app;
-    plan.m_szFBDir = server_;
-    plan.m_szFBPort = L"47190";
+    plan.appDir = plan.shownAppDir = app;
+    plan.serverDir = server_;
+    plan.port = *environment::Port::Parse(L"47190");
     const engine::Outcome outcome = run_->Install(plan);
     EXPECT_EQ(engine::Outcome::kStopped, outcome.kind);
     EXPECT_EQ(L"", outcome.sentence) << "a question only a person is asked";

@@ -163,8 +163,8 @@ TEST_F(InstallSequenceTest, UnattendedRunLogsOkAndCloses) {
     MakeDirs(std::wstring(outside::kMakerDir) + L"userdata\\");
     DeleteFileW(log.c_str());
     {
-        auto w = Make({L"/S"});
-        Choose(*w, true, Port(2), w->NewFrame->gSS);
+        auto w = Make({L"/S", L"/PORT=" + Port(2)});
+        Choose(*w, true, L"", w->NewFrame->gSS);
         w->Show();
         EXPECT_TRUE(w->Closed());
         EXPECT_TRUE(toolkit::App().Terminated());
@@ -223,8 +223,9 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
         ui_.messages.clear();
         ui_.stationVisible = seen;
         DeleteFileW(log.c_str());
-        auto w = Make({L"/S", L"/LOG=" + log});
-        Choose(*w, true, Port(4), w->NewFrame->gSS);
+        // Unattended the port is the option's, whatever the page's box says.
+        auto w = Make({L"/S", L"/LOG=" + log, L"/PORT=" + Port(4)});
+        Choose(*w, true, Port(5), w->NewFrame->gSS);
         w->OKClick();
         w->CloseLog();
         ASSERT_EQ(seen ? 1u : 0u, ui_.messages.size());
@@ -305,7 +306,7 @@ TEST_F(InstallSequenceTest, MarkersAreRemovedFromTheFolderTheyWereMadeIn) {
 
     ui_.files = {other + L"bin\\exe\\Kadrix.exe"};
     w->NewFrame->btnSearchClick();
-    ASSERT_EQ(other, w->Run().m_szAppDir);
+    ASSERT_EQ(other, w->Run().appDir);
     w->Close();
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_FALSE(Exists(noRun));

@@ -305,15 +305,10 @@ class BlockedFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         places_.App().Set(app_.Path());
-        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
-        SetCurrentDirectoryW(work_.Path().c_str());
         wizard_ = std::make_unique<wizard::TWizard>(places_.Places(), std::vector<std::wstring>{});
-        ASSERT_EQ(app_.Path(), wizard_->Run().m_szAppDir);
+        ASSERT_EQ(app_.Path(), wizard_->Run().appDir);
     }
-    void TearDown() override {
-        wizard_.reset();
-        SetCurrentDirectoryW(savedCwd_);
-    }
+    void TearDown() override { wizard_.reset(); }
     std::wstring Column(toolkit::ListView& list, int index) {
         wchar_t text[128] = L"";
         LVCOLUMNW col{};
@@ -330,10 +325,9 @@ protected:
 
     toolkit::Application application_;
     ScriptedUi ui_;
-    ScratchPlaces places_;
-    AppFolder app_;
     TempDir work_{L"cwd"};
-    wchar_t savedCwd_[MAX_PATH] = {};
+    ScratchPlaces places_{work_.Path()};
+    AppFolder app_;
     std::unique_ptr<wizard::TWizard> wizard_;
 };
 

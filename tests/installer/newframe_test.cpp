@@ -198,6 +198,8 @@ protected:
         ASSERT_TRUE(MakeDirs(app2_ + outside::kAppExeDir));
         ASSERT_TRUE(WriteBytes(app2_ + outside::kAppExe, "MZ"));
         places_.App().Set(app1_);
+        // Started from its folder, as Istrel.exe is: a folder the page
+        // does not know must not become that one.
         GetCurrentDirectoryW(MAX_PATH, savedCwd_);
         ASSERT_TRUE(SetCurrentDirectoryW(work_.Path().c_str()));
     }
@@ -254,8 +256,8 @@ protected:
 
     toolkit::Application app_;
     ScriptedUi ui_;
-    ScratchPlaces places_;
     TempDir root_{L"nf"}, work_{L"nfcwd"};
+    ScratchPlaces places_{work_.Path()};
     std::wstring app1_, app2_;
     wchar_t savedCwd_[MAX_PATH] = {};
     std::unique_ptr<TWizard> wizard_;
@@ -269,7 +271,7 @@ TEST_F(NewFrameTest, NoServerWithKitStartsInInstallWithTheKitsVersion) {
     TNewFrame& p = Start();
     EXPECT_EQ(L"Parametre inštalácie", p.lCaption->Caption());
     EXPECT_EQ(app1_, p.lAppInfoFolder->Caption());
-    EXPECT_EQ(DefaultServer(app1_), W().Run().m_szFBDir);  // no data.ini: the folder beside
+    EXPECT_EQ(DefaultServer(app1_), W().Run().serverDir);  // no data.ini: the folder beside
     EXPECT_EQ(4000005, W().Run().m_nFBSetupVersion);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
@@ -295,7 +297,7 @@ TEST_P(CurrentServerTest, StartsInKeepInstalled) {
     PutServer(server, c.installed, "3055");
     PutIni(app1_, "3055", server + L"firebird.exe", c.mode);
     TNewFrame& p = Start();
-    EXPECT_EQ(server, W().Run().m_szFBDir);
+    EXPECT_EQ(server, W().Run().serverDir);
     EXPECT_EQ(Keeping(server, c.shown, L"3055", FromUtf8(c.mode)), Read(p));
     EXPECT_EQ(L"", p.edFbFolder->Text());  // never filled: the install state was not entered
 }
@@ -360,7 +362,7 @@ TEST_F(NewFrameTest, DataIniWithoutServerShowsNoServer) {
     PutServer(work_.Path(), kNewerVersion, "3055");
     PutIni(app1_, "3055", L"", "CS");
     TNewFrame& p = Start();
-    EXPECT_EQ(L"", W().Run().m_szFBDir);
+    EXPECT_EQ(L"", W().Run().serverDir);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
 }
@@ -375,7 +377,7 @@ TEST_F(NewFrameTest, DataIniNamingAServerNoInstanceRunsFromShowsNoServerAndLogsW
     PutIni(app1_, "3055", planted + L"firebird.exe", "");
     const std::wstring log = root_ / L"setup.log";
     TNewFrame& p = Start({L"/LOG=" + log});
-    EXPECT_EQ(L"", W().Run().m_szFBDir);
+    EXPECT_EQ(L"", W().Run().serverDir);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ(Installing(DefaultServer(app1_), L"50064"), Read(p));
     W().CloseLog();
@@ -537,7 +539,7 @@ TEST_F(NewFrameTest, SearchAsksForTheApplicationsExecutableAndCancelChangesNothi
     EXPECT_EQ(L"", r.fileName);
     EXPECT_EQ(W().Handle(), r.owner);
     EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(app1_, W().Run().m_szAppDir);
+    EXPECT_EQ(app1_, W().Run().appDir);
     EXPECT_EQ(before, Read(p));
 }
 
@@ -574,9 +576,9 @@ TEST_P(RefusedSearchTest, ShowsTheErrorAndChangesNothing) {
     EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
     EXPECT_EQ(kNotLocalFixed, ui_.messages[0].text);
     EXPECT_EQ((std::vector<std::wstring>{L"OK"}), ui_.messages[0].buttons);
-    EXPECT_EQ(app1_, W().Run().m_szAppDir);
+    EXPECT_EQ(app1_, W().Run().appDir);
     EXPECT_EQ(app1_, p.lAppInfoFolder->Caption());
-    EXPECT_EQ(server, W().Run().m_szFBDir);
+    EXPECT_EQ(server, W().Run().serverDir);
     EXPECT_EQ(before, Read(p));
 }
 
@@ -601,9 +603,9 @@ TEST_F(NewFrameTest, SearchForAnApplicationWithoutServerRefillsBothHalves) {
     ui_.files = {app2_ + L"BIN\\Exe\\kadrix.EXE"};  // the filter's spelling
     Click(*p.btnSearch);
     EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(app2_, W().Run().m_szAppDir);
+    EXPECT_EQ(app2_, W().Run().appDir);
     EXPECT_EQ(app2_, p.lAppInfoFolder->Caption());
-    EXPECT_EQ(DefaultServer(app2_), W().Run().m_szFBDir);
+    EXPECT_EQ(DefaultServer(app2_), W().Run().serverDir);
     EXPECT_EQ(0, W().Run().m_nFBVersion);
     EXPECT_EQ(Installing(DefaultServer(app2_), L"50064"), Read(p));
     // For this run only.

@@ -7,18 +7,19 @@
 //   shots pages OUTDIR           the progress page, the end page and a question,
 //                                shown by the wizard in this process
 // Pictures are read back from the screen, so they show what Wine drew.
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
 
-#include "wizard/NewFrame.h"
-#include "wizard/Dialogs.h"
-#include "wizard/Wizard.h"
+#include "platform/Paths.h"
 #include "toolkit/Application.h"
 #include "toolkit/MessageDialog.h"
 #include "toolkit/Seam.h"
+#include "wizard/Dialogs.h"
+#include "wizard/NewFrame.h"
+#include "wizard/Wizard.h"
 
 namespace {
 
@@ -125,7 +126,8 @@ public:
 int Pages(const std::wstring& dir) {
     toolkit::Application app;
     // No arguments: the driver's own ("pages") would be an unknown option.
-    wizard::TWizard wizard(engine::Places::OfThisPc(), std::vector<std::wstring>{});
+    wizard::TWizard wizard(engine::Places::OfThisPc(platform::CurrentDir()),
+                           std::vector<std::wstring>{});
     wizard.Show();
     Settle();
 

@@ -173,7 +173,7 @@ TEST_F(ToolkitTest, ListViewHoldsRowsOfCells) {
 // ---- The parameters page's layout ------------------------------------------------
 
 struct NewFrameHost : Form {
-    NewFrameHost() : Form(resources::kWizardForm), page(*this, run, reports, kitProblem) {}
+    NewFrameHost() : Form(resources::kWizardForm), page(*this, run, reports, L"", kitProblem) {}
     wizard::RunRecord run;
     wizard::SetupLog log;
     wizard::Reporter reports{run, log};

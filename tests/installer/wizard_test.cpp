@@ -41,10 +41,7 @@ protected:
         appDir_ = app_dir_.Path() + L"Lumera\\";
         ASSERT_TRUE(MakeDirs(appDir_ + L"userdata\\"));
         places_.App().Set(appDir_);
-        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
-        SetCurrentDirectoryW(work_.Path().c_str());
     }
-    void TearDown() override { SetCurrentDirectoryW(savedCwd_); }
 
     std::unique_ptr<TWizard> Make(std::vector<std::wstring> args = {}) {
         return std::make_unique<TWizard>(places_.Places(), std::move(args));
@@ -52,10 +49,9 @@ protected:
 
     toolkit::Application app_;
     ScriptedUi ui_;
-    ScratchPlaces places_;
     TempDir app_dir_{L"app"}, work_{L"cwd"};
+    ScratchPlaces places_{work_.Path()};
     std::wstring appDir_;
-    wchar_t savedCwd_[MAX_PATH] = {};
 };
 
 // ---- Start-up ---------------------------------------------------------------------
@@ -63,9 +59,8 @@ protected:
 TEST_F(WizardTest, StartsOnTheParametersPageWithItsFields) {
     auto w = Make();
     EXPECT_EQ(wizard::kWindowTitle, w->Text());
-    EXPECT_EQ(appDir_, w->Run().m_szAppDir);
-    EXPECT_EQ(L"50064", w->Run().m_szFBPort);
-    EXPECT_TRUE(w->Run().m_bIsNT);
+    EXPECT_EQ(appDir_, w->Run().appDir);
+    EXPECT_EQ(L"50064", w->NewFrame->edPort->Text());
     EXPECT_FALSE(w->Run().m_bSilentInstall);
     EXPECT_EQ(toolkit::App().MainForm(), w.get());
     EXPECT_EQ(w->NewFrame.get(), w->m_ActiveFrame);
