@@ -209,7 +209,7 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
         removed.displayName = L"Firebird Server - velmora64b_47190";
         removed.binaryPath = server_ + L"firebird.exe -s velmora64b_47190";
         removed.running = true;
-        journal.Append(engine::ToJournal(removed, engine::journal::kRemoved));
+        journal.Append(engine::ToJournal(removed, engine::journal::kRemoved.name));
     }
     EXPECT_TRUE(run_->SettleEarlierRun());
     EXPECT_EQ(std::vector<std::wstring>{L"ReportFailure: Predchádzajúca inštalácia Firebird SQL "
