@@ -176,7 +176,7 @@ archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip) {
 class ServerDeployment {
 public:
     ServerDeployment(Installation& run, InstallerUi& ui)
-        : run_(run), ui_(ui), tx_(run.state.m_Journal) {}
+        : run_(run), ui_(ui), tx_(run.state.m_Transaction) {}
 
     bool Run() {
         if (run_.m_bIsNT && !run_.m_bVista && !environment::ListsAdministratorsGroup()) {
@@ -301,7 +301,7 @@ private:
     // reader are raised, and so is the first entry that ended the extraction.
     void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
         archive::ArchiveReader& zip = zip_;
-        KitExtraction extraction(run_.state.m_Journal, run_.m_szFBDir, requiredBytes, ui_);
+        KitExtraction extraction(tx_, run_.m_szFBDir, requiredBytes, ui_);
         zip.BaseDir = run_.m_szFBDir;
         zip.FileMasks.push_back(L"*.*");
         zip.SkippedFiles = kept;
@@ -326,7 +326,7 @@ private:
 
     Installation& run_;
     InstallerUi& ui_;
-    Transaction tx_;
+    Transaction& tx_;
     archive::ArchiveReader zip_;  // the kit, open from its survey to the extraction's end
     // What the setup log says of a server folder that users could write.
     std::optional<std::wstring> openFolderNote_;
@@ -361,9 +361,9 @@ bool InstallServer(Installation& run, InstallerUi& ui) {
     return ServerDeployment(run, ui).Run();
 }
 
-KitExtraction::KitExtraction(Journal& journal, std::wstring serverDir, int32_t requiredBytes,
-                             InstallerUi& ui)
-    : m_RequiredBytes(requiredBytes), journal_(journal), serverDir_(std::move(serverDir)),
+KitExtraction::KitExtraction(Transaction& transaction, std::wstring serverDir,
+                             int32_t requiredBytes, InstallerUi& ui)
+    : m_RequiredBytes(requiredBytes), transaction_(transaction), serverDir_(std::move(serverDir)),
       ui_(ui) {}
 
 void KitExtraction::OnOverallProgress(double progress, bool& cancel) {
@@ -382,7 +382,7 @@ void KitExtraction::OnFileFailure(const std::wstring& fileName, const std::wstri
     action = choice.action;
     if (action == archive::fxaIgnore && choice.report.empty()) {
         // An entry that may fail quietly keeps the file the folder had.
-        Transaction(journal_).PutBackPrevious(serverDir_ + fileName);
+        transaction_.PutBackPrevious(serverDir_ + fileName);
         return;
     }
     // Any other entry missing would leave a server of two versions: the

@@ -69,7 +69,7 @@ public:
             WriteDataIni(where, ui_);
         }
         // What a later start would otherwise finish again.
-        if (run_.state.m_Journal.Exists()) Transaction(run_.state.m_Journal).Finish();
+        if (run_.state.m_Journal.Exists()) run_.state.m_Transaction.Finish();
         return {SequenceOutcome::kFinished, {}};
     }
 
@@ -103,7 +103,7 @@ private:
         const bool portChanged = run_.m_szFBPort != known;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return true;
-        Transaction tx(run_.state.m_Journal);
+        Transaction& tx = run_.state.m_Transaction;
         try {
             tx.Begin(HeaderFor(run_, /*installsServer=*/false));
             HoldServerPath(run_);
@@ -129,7 +129,7 @@ private:
         if (FindInstance(run_, old) != 0) RemoveService(run_, old);
         // Kept aside only now, after the removal: a rollback undoes in
         // reverse, so the file is back before the old instance starts again.
-        if (EntryExists(conf)) Transaction(run_.state.m_Journal).SavingCopy(conf);
+        if (EntryExists(conf)) run_.state.m_Transaction.SavingCopy(conf);
         if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.m_szFBPort);
         SetupService(run_);
     }
@@ -149,7 +149,7 @@ void CreateMarkers(Installation& run, InstallerUi& ui) {
         return;
     // Journalled first: a run cut short must not leave the application's
     // backup stopped for good.
-    Transaction tx(run.state.m_Journal);
+    Transaction& tx = run.state.m_Transaction;
     tx.RecordMarker(dir, stop);
     const SharedChange made = environment::CreateMarkerFile(stop);
     if (made == SharedChange::kLinkLeft) ui.Inform(environment::LinkLeftText(stop));

@@ -146,7 +146,7 @@ private:
     // Everything up to the deletion of the programs is undone when a step
     // fails: the instance registered and running again, every file back.
     bool RemoveAsOne() {
-        Transaction tx(run_.state.m_Journal);
+        Transaction& tx = run_.state.m_Transaction;
         std::optional<std::wstring> failure;
         try {
             DeploymentHeader header = HeaderFor(run_, /*installsServer=*/false);

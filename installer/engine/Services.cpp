@@ -65,7 +65,7 @@ void SetupService(Installation& run) {
         environment::SetConfValue(conf, s.key, s.value);
 
     const std::wstring instance = InstanceName(run.m_szFBDir, run.m_szFBPort);
-    Transaction(run.state.m_Journal).RegisteringService(outside::kServiceNamePrefix + instance);
+    run.state.m_Transaction.RegisteringService(outside::kServiceNamePrefix + instance);
     RunToolChecked(ServiceToolCommand(run.m_szFBDir, outside::kToolInstall, run.m_szFBPort));
     // The start command's exit code says nothing about the server; the
     // service manager does.
@@ -80,7 +80,7 @@ void SetupService(Installation& run) {
 void RemoveService(Installation& run, const std::wstring& port) {
     if (!run.m_bIsNT || !environment::IsFBInstalled(run.m_szFBDir)) return;
     const std::wstring service = ServiceName(run, port);
-    Transaction(run.state.m_Journal).RemovingService(service);
+    run.state.m_Transaction.RemovingService(service);
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.m_szFBDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
@@ -88,7 +88,7 @@ void RemoveService(Installation& run, const std::wstring& port) {
 }
 
 void RemoveServiceThroughManager(Installation& run, const std::wstring& service) {
-    Transaction(run.state.m_Journal).RemovingService(service);
+    run.state.m_Transaction.RemovingService(service);
     if (!environment::StopAndDeleteService(service) || !environment::WaitUntilGone(service))
         throw platform::Error(NotRemoved(service));
 }

@@ -344,11 +344,14 @@ void Transaction::PutBackPrevious(const std::wstring& path) {
 
 void Transaction::Commit() {
     journal_.Append(JournalRecord{kCommitted.name, {}});
-    committed_ = true;
     const std::vector<JournalRecord> records = journal_.Written();
     for (const JournalRecord& r : records)
         if (NamesAFile(r)) StepOf(r)->settle(r);
     DeleteTemporaries(records);
+}
+
+bool Transaction::Committed() const {
+    return Has(journal_.Written(), kCommitted);
 }
 
 void Transaction::RecordFirewall() {
