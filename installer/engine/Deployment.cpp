@@ -167,7 +167,7 @@ archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip, const std::wstring
 class ServerDeployment {
 public:
     ServerDeployment(Installation& run, InstallerUi& ui)
-        : run_(run), ui_(ui), tx_(run.state.m_Journal) {}
+        : run_(run), ui_(ui), tx_(run.state.m_Transaction) {}
 
     Outcome Run() {
         const archive::ArchiveSurvey kit = SurveyKit(zip_, run_.state.places.KitPath());
@@ -277,7 +277,7 @@ private:
     // reader are raised, and so is the first entry that ended the extraction.
     void ExtractKit(int32_t requiredBytes, const std::vector<std::wstring>& kept) {
         archive::ArchiveReader& zip = zip_;
-        KitExtraction extraction(run_.state.m_Journal, run_.serverDir, requiredBytes, ui_);
+        KitExtraction extraction(tx_, run_.serverDir, requiredBytes, ui_);
         zip.BaseDir = run_.serverDir;
         zip.FileMasks.push_back(L"*.*");
         zip.SkippedFiles = kept;
@@ -302,7 +302,7 @@ private:
 
     Installation& run_;
     InstallerUi& ui_;
-    Transaction tx_;
+    Transaction& tx_;
     archive::ArchiveReader zip_;  // the kit, open from its survey to the extraction's end
     // What the setup log says of a server folder that users could write.
     std::optional<std::wstring> openFolderNote_;
@@ -336,9 +336,9 @@ Outcome InstallServer(Installation& run, InstallerUi& ui) {
     return ServerDeployment(run, ui).Run();
 }
 
-KitExtraction::KitExtraction(Journal& journal, std::wstring serverDir, int32_t requiredBytes,
-                             InstallerUi& ui)
-    : m_RequiredBytes(requiredBytes), journal_(journal), serverDir_(std::move(serverDir)),
+KitExtraction::KitExtraction(Transaction& transaction, std::wstring serverDir,
+                             int32_t requiredBytes, InstallerUi& ui)
+    : m_RequiredBytes(requiredBytes), transaction_(transaction), serverDir_(std::move(serverDir)),
       ui_(ui) {}
 
 void KitExtraction::OnOverallProgress(double progress, bool& cancel) {
@@ -356,7 +356,7 @@ void KitExtraction::OnFileFailure(const std::wstring& fileName, const std::wstri
     action = choice.action;
     if (action == archive::fxaIgnore && choice.report.empty()) {
         // An entry that may fail quietly keeps the file the folder had.
-        Transaction(journal_).PutBackPrevious(serverDir_ + fileName);
+        transaction_.PutBackPrevious(serverDir_ + fileName);
         return;
     }
     // Any other entry missing would leave a server of two versions: the

@@ -10,14 +10,14 @@
 
 #include "archive/ArchiveReader.h"
 #include "engine/InstallerUi.h"
-#include "engine/Journal.h"
+#include "engine/Transaction.h"
 
 namespace engine {
 
 class KitExtraction {
 public:
     // `requiredBytes`: the progress units of the whole kit.
-    KitExtraction(Journal& journal, std::wstring serverDir, int32_t requiredBytes,
+    KitExtraction(Transaction& transaction, std::wstring serverDir, int32_t requiredBytes,
                   InstallerUi& ui);
 
     // The reader's events.
@@ -34,7 +34,7 @@ public:
     int32_t m_ProgressPrevious = 0;
 
 private:
-    Journal& journal_;
+    Transaction& transaction_;
     const std::wstring serverDir_;
     InstallerUi& ui_;
     std::optional<std::wstring> failure_;

@@ -72,7 +72,7 @@ public:
             WriteDataIni(where, ui_);
         }
         // What a later start would otherwise finish again.
-        if (run_.state.m_Journal.Exists()) Transaction(run_.state.m_Journal).Finish();
+        if (run_.state.m_Journal.Exists()) run_.state.m_Transaction.Finish();
         return {};
     }
 
@@ -106,7 +106,7 @@ private:
                                      conf, ini, environment::PortSource::kAgreed)) != run_.port;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return {};
-        Transaction tx(run_.state.m_Journal);
+        Transaction& tx = run_.state.m_Transaction;
         const Outcome moved = AsOneTransaction(
             tx,
             [&] {
@@ -138,7 +138,7 @@ private:
         if (old && FindInstance(run_, *old) != 0) RemoveService(run_, *old);
         // Kept aside only now, after the removal: a rollback undoes in
         // reverse, so the file is back before the old instance starts again.
-        if (EntryExists(conf)) Transaction(run_.state.m_Journal).SavingCopy(conf);
+        if (EntryExists(conf)) run_.state.m_Transaction.SavingCopy(conf);
         if (portChanged) environment::SetConfValue(conf, outside::kConfPortKey, run_.port.Text());
         SetupService(run_);
     }
@@ -158,7 +158,7 @@ void CreateMarkers(Installation& run, InstallerUi& ui) {
         return;
     // Journalled first: a run cut short must not leave the application's
     // backup stopped for good.
-    Transaction tx(run.state.m_Journal);
+    Transaction& tx = run.state.m_Transaction;
     tx.RecordMarker(dir, stop);
     const SharedChange made = environment::CreateMarkerFile(stop);
     if (made == SharedChange::kLinkLeft) ui.Inform(environment::LinkLeftText(stop));

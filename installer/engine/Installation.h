@@ -9,6 +9,7 @@
 
 #include "engine/Engine.h"
 #include "engine/Journal.h"
+#include "engine/Transaction.h"
 #include "platform/Trust.h"
 
 namespace engine {
@@ -22,6 +23,8 @@ struct RunState {
     Places places;
     // The write-ahead record of what this run changes.
     Journal m_Journal;
+    // The run's changes, recorded in m_Journal; it knows whether they committed.
+    Transaction m_Transaction{m_Journal};
     // Full paths of the markers this run created, in the folder shown when
     // they were made: a later "Vyhľadať" must not redirect their removal,
     // and markers someone else made are never listed.

@@ -30,15 +30,6 @@ constexpr char kVersion[] = "1";
 constexpr size_t kRunIdDigits = 32, kChecksumDigits = 8, kMaxDigits = 10;
 constexpr wchar_t kForeign[] = L"nezačína hlavičkou záznamu tohto inštalátora";
 
-// How many fields each kind has.
-struct Kind {
-    const wchar_t* name;
-    size_t fields;
-};
-constexpr Kind kKinds[] = {{kMarker, 2}, {kRun, 6},       {kRemoved, 10}, {kRegistered, 1},
-                           {kParent, 1}, {kFolder, 1},    {kMoved, 1},    {kAdded, 1},
-                           {kCopy, 1},   {kCommitted, 0}, {kFirewall, 0}, {kDone, 0}};
-
 // The service manager's codes as ToJournal writes them: a program of its
 // own (SERVICE_WIN32_OWN_PROCESS), started automatically, on demand or not
 // at all, a failure at start ignored or logged.
@@ -161,18 +152,6 @@ std::wstring ProgramOf(const std::wstring& command) {
     return command.substr(0, command.find(L' '));
 }
 
-Why CheckMarker(const JournalRecord& r) {
-    const std::wstring &app = r.Field(0), &path = r.Field(1);
-    if (!IsPlainPath(app, true)) return NotAPath(app);
-    if (!IsPlainPath(path, false)) return NotAPath(path);
-    const std::wstring folder = WithDelimiter(app);
-    const std::wstring noRun = folder + outside::kCompsDir + outside::kNoRunPrefix;
-    if (EqualFolded(path, folder + outside::kStopMarker) ||
-        (Inside(path, noRun) && path.find(L'\\', noRun.size()) == std::wstring::npos))
-        return std::nullopt;
-    return L"súbor " + Shown(path) + L" nie je značkou aplikácie v priečinku " + Shown(folder);
-}
-
 template <typename Text>
 std::vector<Text> Split(const Text& text, typename Text::value_type separator) {
     std::vector<Text> parts;
@@ -251,31 +230,44 @@ std::string EncodeRecord(const std::string& runId, const JournalRecord& record) 
 }
 
 std::optional<std::wstring> Checker::Check(const JournalRecord& r) {
-    const Kind* kind = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                    [&](const Kind& k) { return r.kind == k.name; });
-    if (kind == std::end(kKinds)) return L"neznámy druh záznamu " + Shown(r.kind);
-    if (r.fields.size() != kind->fields)
+    const auto found = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                    [&](const Kind* k) { return r.kind == k->name; });
+    if (found == std::end(kKinds)) return L"neznámy druh záznamu " + Shown(r.kind);
+    const Kind& kind = **found;
+    if (r.fields.size() != kind.fields)
         return L"záznam " + r.kind + L" má " + std::to_wstring(r.fields.size()) +
-               L" údajov namiesto " + std::to_wstring(kind->fields);
+               L" údajov namiesto " + std::to_wstring(kind.fields);
     for (const std::wstring& field : r.fields)
         if (std::any_of(field.begin(), field.end(), IsControl) ||
             DecodeUtf8(EncodeUtf8(field)) != field)
             return L"záznam " + r.kind + L" obsahuje znak, ktorý sa nedá zapísať";
-    if (r.kind == kMarker) return CheckMarker(r);
-    if (r.kind == kRun) {
-        if (run_) return L"druhý záznam o inštalácii";
-        if (Why why = CheckRun(r)) return why;
-        run_ = r;
+    if (kind.place == Kind::kOpening && run_) return L"druhý záznam o inštalácii";
+    if (kind.place == Kind::kInRun && !run_)
+        return L"záznam " + r.kind + L" predchádza záznamu o inštalácii";
+    if (kind.check)
+        if (Why why = kind.check(r, Scope{run_ ? &*run_ : nullptr, limits_})) return why;
+    if (kind.place == Kind::kOpening) run_ = r;
+    return std::nullopt;
+}
+
+namespace fields {
+
+Why Marker(const JournalRecord& r, const Scope&) {
+    const std::wstring &app = r.Field(0), &path = r.Field(1);
+    if (!IsPlainPath(app, true)) return NotAPath(app);
+    if (!IsPlainPath(path, false)) return NotAPath(path);
+    const std::wstring folder = WithDelimiter(app);
+    const std::wstring noRun = folder + outside::kCompsDir + outside::kNoRunPrefix;
+    if (EqualFolded(path, folder + outside::kStopMarker) ||
+        (Inside(path, noRun) && path.find(L'\\', noRun.size()) == std::wstring::npos))
         return std::nullopt;
-    }
-    if (!run_) return L"záznam " + r.kind + L" predchádza záznamu o inštalácii";
-    return CheckInRun(r);
+    return L"súbor " + Shown(path) + L" nie je značkou aplikácie v priečinku " + Shown(folder);
 }
 
 // The run record: install, reconfigure or remove, the application's folder, a
 // server folder below a drive's root, port, mode code, the installer's
 // folder (read from only, and perhaps a network share).
-std::optional<std::wstring> Checker::CheckRun(const JournalRecord& r) const {
+Why Run(const JournalRecord& r, const Scope&) {
     const std::wstring &how = r.Field(0), &app = r.Field(1), &server = r.Field(2);
     if (how != L"install" && how != L"reconfigure" && how != L"remove")
         return L"neznámy druh inštalácie " + Shown(how);
@@ -291,28 +283,10 @@ std::optional<std::wstring> Checker::CheckRun(const JournalRecord& r) const {
     return std::nullopt;
 }
 
-std::optional<std::wstring> Checker::CheckInRun(const JournalRecord& r) const {
-    const std::wstring &server = run_->Field(2), &path = r.Field(0);
-    if (r.kind == kCommitted || r.kind == kFirewall || r.kind == kDone) return std::nullopt;
-    if (r.kind == kRemoved) return CheckService(r);
-    if (r.kind == kRegistered)
-        return IsOwnService(path)
-                   ? Why()
-                   : L"služba " + Shown(path) + L" nie je inštanciou servera tohto inštalátora";
-    if (!IsPlainPath(path, false)) return NotAPath(path);
-    if (r.kind == kParent) {
-        if (!IsDriveRoot(path) && Inside(server, path + L'\\')) return std::nullopt;
-        return L"priečinok " + path + L" nie je nad priečinkom servera " + server;
-    }
-    if (Inside(path, server) || (r.kind == kFolder && EqualFolded(path + L'\\', server)))
-        return std::nullopt;
-    return L"cesta " + path + L" leží mimo priečinka servera " + server;
-}
-
 // A removed instance as ToJournal wrote it; restoring it registers a
 // service, so it must be one of the installer's, run as a program of its
 // own from the server folder (or the legacy server's).
-std::optional<std::wstring> Checker::CheckService(const JournalRecord& r) const {
+Why RemovedService(const JournalRecord& r, const Scope& scope) {
     const std::wstring& name = r.Field(0);
     const std::wstring service = L"služba " + Shown(name);
     if (!IsOwnService(name)) return service + L" nie je inštanciou servera tohto inštalátora";
@@ -322,14 +296,41 @@ std::optional<std::wstring> Checker::CheckService(const JournalRecord& r) const 
     if (!OneOf(r.Field(7), kStartTypes)) return service + L" má nedovolený spôsob spustenia";
     if (!OneOf(r.Field(8), kErrorControls)) return service + L" má nedovolenú reakciu na chybu";
     if (!OneOf(r.Field(9), kFlags)) return service + L" má chybný stav";
-    const std::wstring program = ProgramOf(r.Field(2)), &server = run_->Field(2);
-    const std::wstring& legacy = limits_.legacyServerDir;
+    const std::wstring program = ProgramOf(r.Field(2)), &server = scope.run->Field(2);
+    const std::wstring& legacy = scope.limits.legacyServerDir;
     if (IsPlainPath(program, false) &&
         (Inside(program, server) ||
          (IsPlainPath(legacy, true) && Inside(program, WithDelimiter(legacy)))))
         return std::nullopt;
     return service + L" spúšťa program " + Shown(program) + L" mimo priečinka servera " + server;
 }
+
+Why OwnService(const JournalRecord& r, const Scope&) {
+    if (IsOwnService(r.Field(0))) return std::nullopt;
+    return L"služba " + Shown(r.Field(0)) + L" nie je inštanciou servera tohto inštalátora";
+}
+
+Why AboveServerFolder(const JournalRecord& r, const Scope& scope) {
+    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    if (!IsPlainPath(path, false)) return NotAPath(path);
+    if (!IsDriveRoot(path) && Inside(server, path + L'\\')) return std::nullopt;
+    return L"priečinok " + path + L" nie je nad priečinkom servera " + server;
+}
+
+Why ServerFolderOrInside(const JournalRecord& r, const Scope& scope) {
+    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    if (IsPlainPath(path, false) && EqualFolded(path + L'\\', server)) return std::nullopt;
+    return InsideServerFolder(r, scope);
+}
+
+Why InsideServerFolder(const JournalRecord& r, const Scope& scope) {
+    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    if (!IsPlainPath(path, false)) return NotAPath(path);
+    if (Inside(path, server)) return std::nullopt;
+    return L"cesta " + path + L" leží mimo priečinka servera " + server;
+}
+
+}  // namespace fields
 
 Contents ReadJournal(std::string_view bytes, const Limits& limits) {
     Contents contents;

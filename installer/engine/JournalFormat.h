@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace engine {
@@ -29,19 +30,82 @@ struct JournalRecord {
 
 namespace journal {
 
-// The record kinds, with their fields:
-inline constexpr wchar_t kMarker[] = L"marker";          // application folder, marker path
-inline constexpr wchar_t kRun[] = L"run";                // see DeploymentHeader
-inline constexpr wchar_t kRemoved[] = L"removed";        // see ServiceRecords.h
-inline constexpr wchar_t kRegistered[] = L"registered";  // service name
-inline constexpr wchar_t kParent[] = L"parent";          // a folder made above the server folder
-inline constexpr wchar_t kFolder[] = L"dir";             // the server folder, or one made in it
-inline constexpr wchar_t kMoved[] = L"moved";            // a file moved aside
-inline constexpr wchar_t kAdded[] = L"added";            // a file the kit adds
-inline constexpr wchar_t kCopy[] = L"copy";              // a file copied aside before an edit
-inline constexpr wchar_t kCommitted[] = L"committed";
-inline constexpr wchar_t kFirewall[] = L"firewall";
-inline constexpr wchar_t kDone[] = L"done";
+// What bounds a record beyond the journal's own run record: the legacy
+// server's folder (under Program Files), whose instance a run may remove.
+struct Limits {
+    std::wstring legacyServerDir;
+};
+
+// What a record's fields are checked against: the run record before it
+// (none yet for a kind that may come first) and the limits.
+struct Scope {
+    const JournalRecord* run;
+    const Limits& limits;
+};
+
+// A kind of record: its name, how many fields it has, where it may stand,
+// and what those fields must say (nothing, or why not in Slovak). The
+// check sees a record whose fields are counted and free of control
+// characters.
+struct Kind {
+    enum Place {
+        kAnywhere,  // before the run record too
+        kOpening,   // the run record: once, before every kInRun one
+        kInRun,
+    };
+    const wchar_t* name;
+    size_t fields;
+    Place place;
+    std::optional<std::wstring> (*check)(const JournalRecord& record, const Scope& scope);
+};
+
+// The field checks the kinds share (JournalFormat.cpp). Every record but a
+// marker stays inside what the run record names: files and folders in its
+// server folder (folders above it only as such), services the installer's
+// own instances, restored ones running a program from that folder or the
+// legacy server's as a process of their own. A marker is one of the
+// application's two markers in the folder it names.
+namespace fields {
+std::optional<std::wstring> Marker(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> Run(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> RemovedService(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> OwnService(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> AboveServerFolder(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> ServerFolderOrInside(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> InsideServerFolder(const JournalRecord& r, const Scope& scope);
+}  // namespace fields
+
+// The record kinds, one line each: name, fields, place, check. A new kind
+// of change is a line here and in kKinds, and its step in Transaction.cpp
+// (what undoes and what settles it).
+
+// Application folder, marker path.
+inline constexpr Kind kMarker{L"marker", 2, Kind::kAnywhere, fields::Marker};
+// See DeploymentHeader.
+inline constexpr Kind kRun{L"run", 6, Kind::kOpening, fields::Run};
+// See ServiceRecords.h.
+inline constexpr Kind kRemoved{L"removed", 10, Kind::kInRun, fields::RemovedService};
+// Service name.
+inline constexpr Kind kRegistered{L"registered", 1, Kind::kInRun, fields::OwnService};
+// A folder made above the server folder.
+inline constexpr Kind kParent{L"parent", 1, Kind::kInRun, fields::AboveServerFolder};
+// The server folder, or one made in it.
+inline constexpr Kind kFolder{L"dir", 1, Kind::kInRun, fields::ServerFolderOrInside};
+// A file moved aside.
+inline constexpr Kind kMoved{L"moved", 1, Kind::kInRun, fields::InsideServerFolder};
+// A file the kit adds.
+inline constexpr Kind kAdded{L"added", 1, Kind::kInRun, fields::InsideServerFolder};
+// A file copied aside before an edit.
+inline constexpr Kind kCopy{L"copy", 1, Kind::kInRun, fields::InsideServerFolder};
+inline constexpr Kind kCommitted{L"committed", 0, Kind::kInRun, nullptr};
+inline constexpr Kind kFirewall{L"firewall", 0, Kind::kInRun, nullptr};
+inline constexpr Kind kDone{L"done", 0, Kind::kInRun, nullptr};
+
+// Every kind a journal may hold.
+inline constexpr const Kind* kKinds[] = {
+    &kMarker, &kRun,  &kRemoved, &kRegistered, &kParent,   &kFolder,
+    &kMoved,  &kAdded, &kCopy,   &kCommitted,  &kFirewall, &kDone,
+};
 
 // The lines as written. A record is written only once Checker accepted it,
 // so no field holds a control character (a tab or a line feed would break
@@ -49,18 +113,7 @@ inline constexpr wchar_t kDone[] = L"done";
 std::string EncodeHeader(const std::string& runId);
 std::string EncodeRecord(const std::string& runId, const JournalRecord& record);
 
-// What bounds a record beyond the journal's own run record: the legacy
-// server's folder (under Program Files), whose instance a run may remove.
-struct Limits {
-    std::wstring legacyServerDir;
-};
-
-// Checks records in the order written. Every record but a marker follows
-// the one run record and stays inside what it names: files and folders in
-// its server folder (folders above it only as such), services the
-// installer's own instances, restored ones running a program from that
-// folder or the legacy server's as a process of their own. A marker is one
-// of the application's two markers in the folder it names.
+// Checks records in the order written, each by its kind (kKinds).
 class Checker {
 public:
     explicit Checker(Limits limits) : limits_(std::move(limits)) {}
@@ -69,10 +122,6 @@ public:
     std::optional<std::wstring> Check(const JournalRecord& record);
 
 private:
-    std::optional<std::wstring> CheckRun(const JournalRecord& r) const;
-    std::optional<std::wstring> CheckInRun(const JournalRecord& r) const;
-    std::optional<std::wstring> CheckService(const JournalRecord& r) const;
-
     Limits limits_;
     std::optional<JournalRecord> run_;
 };

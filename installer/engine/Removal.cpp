@@ -139,7 +139,7 @@ private:
     // Everything up to the deletion of the programs is undone when a step
     // fails: the instance registered and running again, every file back.
     Outcome RemoveAsOne() {
-        Transaction tx(run_.state.m_Journal);
+        Transaction& tx = run_.state.m_Transaction;
         const Outcome removed = AsOneTransaction(
             tx,
             [&] {

@@ -57,7 +57,7 @@ void SetupService(Installation& run) {
         environment::SetConfValue(conf, s.key, s.value);
 
     const std::wstring service = ServiceName(run.serverDir, run.port);
-    Transaction(run.state.m_Journal).RegisteringService(service);
+    run.state.m_Transaction.RegisteringService(service);
     RunToolChecked(ServiceToolCommand(run.serverDir, outside::kToolInstall, run.port));
     // The start command's exit code says nothing about the server; the
     // service manager does.
@@ -73,7 +73,7 @@ void SetupService(Installation& run) {
 void RemoveService(Installation& run, environment::Port port) {
     if (!environment::IsFBInstalled(run.serverDir)) return;
     const std::wstring service = ServiceName(run.serverDir, port);
-    Transaction(run.state.m_Journal).RemovingService(service);
+    run.state.m_Transaction.RemovingService(service);
     RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
@@ -81,7 +81,7 @@ void RemoveService(Installation& run, environment::Port port) {
 }
 
 void RemoveServiceThroughManager(Installation& run, const std::wstring& service) {
-    Transaction(run.state.m_Journal).RemovingService(service);
+    run.state.m_Transaction.RemovingService(service);
     if (!environment::StopAndDeleteService(service) || !environment::WaitUntilGone(service))
         throw platform::Error(NotRemoved(service));
 }

@@ -57,37 +57,6 @@ bool EndsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Half-written files that the archive reader and the configuration writer
-// leave beside a target when they are cut short: target + ".~…". One search
-// per folder, not per file: each search reads the whole folder. A
-// moved-aside file is never taken for one, so a file that could not be put
-// back stays for the next try.
-void DeleteTemporaries(const std::vector<JournalRecord>& records) {
-    std::map<std::wstring, std::set<std::wstring>> targets;  // folder -> folded file names
-    for (const JournalRecord& r : records) {
-        if (r.kind != kMoved && r.kind != kAdded && r.kind != kCopy) continue;
-        const std::wstring& path = r.Field(0);
-        const size_t slash = path.find_last_of(L'\\') + 1;
-        targets[path.substr(0, slash)].insert(Folded(path.substr(slash)));
-    }
-    for (const auto& [folder, names] : targets) {
-        WIN32_FIND_DATAW found;
-        platform::UniqueFindHandle find(FindFirstFileW((folder + L"*.~*").c_str(), &found));
-        if (!find) continue;
-        do {
-            const std::wstring name = found.cFileName;
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EndsWith(name, kAsideSuffix))
-                continue;
-            for (size_t at = name.find(L".~"); at != std::wstring::npos; at = name.find(L".~", at + 1)) {
-                if (names.count(Folded(name.substr(0, at)))) {
-                    Delete(folder + name);
-                    break;
-                }
-            }
-        } while (FindNextFileW(find.get(), &found));
-    }
-}
-
 // A folder this run created goes with whatever came into it since: the
 // new server's own log, say. Nothing in it is older than the run.
 bool RemoveFolder(const std::wstring& path) {
@@ -113,14 +82,6 @@ bool RemoveFolder(const std::wstring& path) {
     return RemoveDirectoryW(path.c_str()) || !platform::EntryExists(path);
 }
 
-// Each record's undo (before the commit) and settlement (after it). Both
-// may run any number of times.
-struct Step {
-    const wchar_t* kind;
-    bool (*undo)(const JournalRecord&);
-    bool (*settle)(const JournalRecord&);
-};
-
 bool Nothing(const JournalRecord&) {
     return true;
 }
@@ -132,6 +93,19 @@ bool RemoveIfEmpty(const JournalRecord& r) {
     return true;
 }
 
+// Each kind of change as this side of the journal carries it out: what
+// undoes it before the commit, and what settles it after. Both may run any
+// number of times. The kinds without a step (the run, the commit, the
+// firewall rule, the end) leave nothing to undo or settle.
+struct Step {
+    const Kind& kind;
+    bool (*undo)(const JournalRecord&);
+    bool (*settle)(const JournalRecord&);
+    // The record names a file written in place: the half-written files
+    // beside it go with its undo or settlement, and the commit settles it
+    // at once.
+    bool file = false;
+};
 
 const Step kSteps[] = {
     {kMarker, [](const JournalRecord& r) { return DeleteMarker(r.Field(1)); },
@@ -145,27 +119,63 @@ const Step kSteps[] = {
     {kParent, RemoveIfEmpty, Nothing},
     {kFolder, [](const JournalRecord& r) { return RemoveFolder(r.Field(0)); }, Nothing},
     {kMoved, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }},
-    {kAdded, [](const JournalRecord& r) { return Delete(r.Field(0)); }, Nothing},
+     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }, true},
+    {kAdded, [](const JournalRecord& r) { return Delete(r.Field(0)); }, Nothing, true},
     {kCopy, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }},
+     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }, true},
 };
 
 const Step* StepOf(const JournalRecord& record) {
     for (const Step& step : kSteps)
-        if (record.kind == step.kind) return &step;
+        if (record.kind == step.kind.name) return &step;
     return nullptr;
 }
 
-bool Has(const std::vector<JournalRecord>& records, const wchar_t* kind) {
+bool NamesAFile(const JournalRecord& record) {
+    const Step* step = StepOf(record);
+    return step && step->file;
+}
+
+// Half-written files that the archive reader and the configuration writer
+// leave beside a target when they are cut short: target + ".~…". One search
+// per folder, not per file: each search reads the whole folder. A
+// moved-aside file is never taken for one, so a file that could not be put
+// back stays for the next try.
+void DeleteTemporaries(const std::vector<JournalRecord>& records) {
+    std::map<std::wstring, std::set<std::wstring>> targets;  // folder -> folded file names
+    for (const JournalRecord& r : records) {
+        if (!NamesAFile(r)) continue;
+        const std::wstring& path = r.Field(0);
+        const size_t slash = path.find_last_of(L'\\') + 1;
+        targets[path.substr(0, slash)].insert(Folded(path.substr(slash)));
+    }
+    for (const auto& [folder, names] : targets) {
+        WIN32_FIND_DATAW found;
+        platform::UniqueFindHandle find(FindFirstFileW((folder + L"*.~*").c_str(), &found));
+        if (!find) continue;
+        do {
+            const std::wstring name = found.cFileName;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EndsWith(name, kAsideSuffix))
+                continue;
+            for (size_t at = name.find(L".~"); at != std::wstring::npos; at = name.find(L".~", at + 1)) {
+                if (names.count(Folded(name.substr(0, at)))) {
+                    Delete(folder + name);
+                    break;
+                }
+            }
+        } while (FindNextFileW(find.get(), &found));
+    }
+}
+
+bool Has(const std::vector<JournalRecord>& records, const Kind& kind) {
     return std::any_of(records.begin(), records.end(),
-                       [&](const JournalRecord& r) { return r.kind == kind; });
+                       [&](const JournalRecord& r) { return r.kind == kind.name; });
 }
 
 DeploymentHeader HeaderOf(const std::vector<JournalRecord>& records) {
     DeploymentHeader header;
     for (const JournalRecord& r : records) {
-        if (r.kind != kRun) continue;
+        if (r.kind != kRun.name) continue;
         header.installsServer = r.Field(0) == L"install";
         header.removesServer = r.Field(0) == L"remove";
         header.appDir = r.Field(1);
@@ -201,7 +211,7 @@ std::vector<std::wstring> NeededFolders(const std::wstring& serverDir,
 std::vector<std::wstring> NotRunningAgain(const std::vector<JournalRecord>& records) {
     std::vector<std::wstring> instances;
     for (const JournalRecord& r : records) {
-        if (r.kind != kRemoved) continue;
+        if (r.kind != kRemoved.name) continue;
         const environment::ServiceRecord service = ServiceFromJournal(r);
         if (service.running && environment::GetServiceState(service.name) != SERVICE_RUNNING)
             instances.push_back(environment::InstanceOfService(service.name));
@@ -219,7 +229,8 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records) {
         std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
             const std::wstring& path = r.Field(0);
             const std::wstring server = std::wstring(L"\\") + outside::kServerExe;
-            return (r.kind == kMoved || r.kind == kCopy) && path.size() >= server.size() &&
+            return (r.kind == kMoved.name || r.kind == kCopy.name) &&
+                   path.size() >= server.size() &&
                    CompareStringOrdinal(path.c_str() + path.size() - server.size(), -1,
                                         server.c_str(), -1, TRUE) == CSTR_EQUAL;
         });
@@ -251,11 +262,11 @@ void MoveAside(const std::vector<std::wstring>& paths) {
 }  // namespace
 
 void Transaction::RecordMarker(const std::wstring& appDir, const std::wstring& path) {
-    journal_.Append(JournalRecord{kMarker, {appDir, path}});
+    journal_.Append(JournalRecord{kMarker.name, {appDir, path}});
 }
 
 void Transaction::Begin(const DeploymentHeader& h) {
-    journal_.Append({kRun,
+    journal_.Append({kRun.name,
                      {h.removesServer    ? L"remove"
                       : h.installsServer ? L"install"
                                          : L"reconfigure",
@@ -265,11 +276,11 @@ void Transaction::Begin(const DeploymentHeader& h) {
 void Transaction::RemovingService(const std::wstring& serviceName) {
     if (std::optional<environment::ServiceRecord> service =
             environment::ReadServiceRecord(serviceName))
-        journal_.Append(ToJournal(*service, kRemoved));
+        journal_.Append(ToJournal(*service, kRemoved.name));
 }
 
 void Transaction::RegisteringService(const std::wstring& serviceName) {
-    journal_.Append(JournalRecord{kRegistered, {serviceName}});
+    journal_.Append(JournalRecord{kRegistered.name, {serviceName}});
 }
 
 void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
@@ -279,7 +290,7 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
     const size_t serverFolder = serverDir.size() - 1;  // without its "\"
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
         if (!platform::EntryExists(folder))
-            plan.push_back({folder.size() < serverFolder ? kParent : kFolder, {folder}});
+            plan.push_back({folder.size() < serverFolder ? kParent.name : kFolder.name, {folder}});
     std::set<std::wstring> keep;
     for (const std::wstring& file : kept) keep.insert(Folded(file));
     std::vector<std::wstring> replaced;
@@ -287,11 +298,11 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
         if (keep.count(Folded(file))) continue;
         const std::wstring path = serverDir + file;
         const bool there = platform::EntryExists(path);
-        plan.push_back({there ? kMoved : kAdded, {path}});
+        plan.push_back({there ? kMoved.name : kAdded.name, {path}});
         if (there) replaced.push_back(path);
     }
     for (const std::wstring& file : cleared) {
-        plan.push_back({kMoved, {serverDir + file}});
+        plan.push_back({kMoved.name, {serverDir + file}});
         replaced.push_back(serverDir + file);
     }
     journal_.Append(plan);
@@ -300,7 +311,7 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
 
 void Transaction::SettingAside(const std::vector<std::wstring>& paths) {
     std::vector<JournalRecord> plan;
-    for (const std::wstring& path : paths) plan.push_back({kMoved, {path}});
+    for (const std::wstring& path : paths) plan.push_back({kMoved.name, {path}});
     journal_.Append(plan);
     MoveAside(paths);
 }
@@ -308,12 +319,12 @@ void Transaction::SettingAside(const std::vector<std::wstring>& paths) {
 bool Transaction::MovedAside(const std::wstring& path) const {
     const std::vector<JournalRecord>& records = journal_.Written();
     return std::any_of(records.begin(), records.end(), [&](const JournalRecord& r) {
-        return r.kind == kMoved && Folded(r.Field(0)) == Folded(path);
+        return r.kind == kMoved.name && Folded(r.Field(0)) == Folded(path);
     });
 }
 
 void Transaction::SavingCopy(const std::wstring& path) {
-    journal_.Append(JournalRecord{kCopy, {path}});
+    journal_.Append(JournalRecord{kCopy.name, {path}});
     const std::wstring part = path + kCopyPart, aside = path + kAsideSuffix;
     // Whole or not at all: an aside copy that exists is complete.
     if (!CopyFileW(path.c_str(), part.c_str(), FALSE)) platform::ThrowLastError();
@@ -332,20 +343,23 @@ void Transaction::PutBackPrevious(const std::wstring& path) {
 }
 
 void Transaction::Commit() {
-    journal_.Append(JournalRecord{kCommitted, {}});
-    committed_ = true;
+    journal_.Append(JournalRecord{kCommitted.name, {}});
     const std::vector<JournalRecord> records = journal_.Written();
     for (const JournalRecord& r : records)
-        if (r.kind == kMoved || r.kind == kCopy || r.kind == kAdded) StepOf(r)->settle(r);
+        if (NamesAFile(r)) StepOf(r)->settle(r);
     DeleteTemporaries(records);
 }
 
+bool Transaction::Committed() const {
+    return Has(journal_.Written(), kCommitted);
+}
+
 void Transaction::RecordFirewall() {
-    journal_.Append(JournalRecord{kFirewall, {}});
+    journal_.Append(JournalRecord{kFirewall.name, {}});
 }
 
 void Transaction::Finish() {
-    journal_.Append(JournalRecord{kDone, {}});
+    journal_.Append(JournalRecord{kDone.name, {}});
 }
 
 SettleResult RollBack(Journal& journal) {
@@ -371,7 +385,7 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
     if (!Has(records, kCommitted)) {
         if (Has(records, kRun)) return Undo(journal, records);
         for (const JournalRecord& r : records)
-            if (r.kind == kMarker) StepOf(r)->undo(r);
+            if (r.kind == kMarker.name) StepOf(r)->undo(r);
         journal.Remove();
         return {};
     }

@@ -28,9 +28,13 @@ struct DeploymentHeader {
 // A moved-aside file is its path + this, in its own folder (the same volume).
 inline constexpr wchar_t kAsideSuffix[] = L".~istrel-old";
 
+// One per run (RunState), over the run's journal: whoever changes the
+// PC records the change through it.
 class Transaction {
 public:
     explicit Transaction(Journal& journal) : journal_(journal) {}
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
 
     // A method that records raises platform::Error (a record a later start
     // would refuse, an unsettled journal) or platform::SystemError (the
@@ -71,11 +75,11 @@ public:
     // Everything after the commit is done as well.
     void Finish();
 
-    bool Committed() const { return committed_; }
+    // This run's journal holds the commit: nothing after it is undone.
+    bool Committed() const;
 
 private:
     Journal& journal_;
-    bool committed_ = false;
 };
 
 // The steps after the commit, run again for a committed deployment cut short.

@@ -102,6 +102,7 @@ protected:
     engine::DeploymentHeader header_;
     RecordingUi ui_;
     engine::Journal journal_ = OpenJournal();
+    engine::Transaction tx_{journal_};
     std::optional<engine::EngineRun> run_{std::in_place, places_.Places(), ui_};
     engine::Outcome settled_;
 };
@@ -126,7 +127,7 @@ TEST_F(EngineTest, RollbackHeldUpByAFileInUseResumesAtTheNextStart) {
     EXPECT_FALSE(Settle(*run_)) << "held: told once";
     EXPECT_EQ(1u, ui_.calls.size());
     // Nor does a journal object begin a run over it.
-    EXPECT_THROW(engine::Transaction(journal_).Begin(header_), platform::Error);
+    EXPECT_THROW(tx_.Begin(header_), platform::Error);
     CloseHandle(held);
 
     engine::EngineRun next(places_.Places(), ui_);  // the next start
@@ -176,13 +177,23 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
 // changes anything.
 TEST_F(EngineTest, RecordOutOfBoundsIsNeverWritten) {
     header_.serverDir = L"C:\\";
-    EXPECT_THROW(engine::Transaction(journal_).Begin(header_), platform::Error);
+    EXPECT_THROW(tx_.Begin(header_), platform::Error);
     header_.serverDir = server_;
-    engine::Transaction tx(journal_);
-    tx.Begin(header_);
-    EXPECT_THROW(tx.RecordMarker(server_, server_ + L"fbclient.dll"), platform::Error);
-    EXPECT_THROW(tx.RegisteringService(L"Spooler"), platform::Error);
+    tx_.Begin(header_);
+    EXPECT_THROW(tx_.RecordMarker(server_, server_ + L"fbclient.dll"), platform::Error);
+    EXPECT_THROW(tx_.RegisteringService(L"Spooler"), platform::Error);
     EXPECT_EQ(1u, journal_.Written().size());
+}
+
+// Whether the run committed is its journal's: whoever holds the journal
+// sees the commit, until the journal is settled.
+TEST_F(EngineTest, CommitIsTheJournalsUntilItIsSettled) {
+    tx_.Begin(header_);
+    EXPECT_FALSE(tx_.Committed());
+    tx_.Commit();
+    EXPECT_TRUE(engine::Transaction(journal_).Committed());
+    journal_.Remove();
+    EXPECT_FALSE(tx_.Committed());
 }
 
 TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
@@ -219,7 +230,7 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
         removed.displayName = L"Firebird Server - velmora64b_47190";
         removed.binaryPath = server_ + L"firebird.exe -s velmora64b_47190";
         removed.running = true;
-        journal.Append(engine::ToJournal(removed, engine::journal::kRemoved));
+        journal.Append(engine::ToJournal(removed, engine::journal::kRemoved.name));
     }
     EXPECT_TRUE(Settle(*run_));
     EXPECT_EQ(std::vector<std::wstring>{L"ReportError: Predchádzajúca inštalácia Firebird SQL "
@@ -273,7 +284,7 @@ class ZipFileFailureTest : public EngineTest, public ::testing::WithParamInterfa
 TEST_P(ZipFileFailureTest, EndsTheExtractionUnlessTheEntryMayFailQuietly) {
     const FailureCase& c = GetParam();
     ui_.cancel = c.canceled;
-    engine::KitExtraction extraction(journal_, server_, 1000, ui_);
+    engine::KitExtraction extraction(tx_, server_, 1000, ui_);
     archive::TZFProcessFileFailureAction action = archive::fxaIgnore;
     extraction.OnFileFailure(c.file, L"Prístup bol odmietnutý.", action);
     EXPECT_EQ(c.action, action);
@@ -301,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, ProgressAdvancesTheBarByNewUnitsOnly) {
-    engine::KitExtraction extraction(journal_, server_, 1000, ui_);
+    engine::KitExtraction extraction(tx_, server_, 1000, ui_);
     bool cancel = true;
     extraction.OnOverallProgress(0, cancel);
     EXPECT_FALSE(cancel);
