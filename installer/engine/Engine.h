@@ -93,8 +93,7 @@ struct Outcome {
     bool errorsReported = false;
 
     // kFinished 0, kStopped and kCancelled 2, kPostponed 4, kRefused 1,
-    // kFailed 3; errors reported on the way make any of them 3, but for
-    // kRefused.
+    // kFailed 3; errors reported on the way make any of them 3.
     int32_t ExitCode() const;
 };
 
