@@ -48,11 +48,6 @@ bool PutBack(const std::wstring& path) {
     return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-std::wstring Folded(std::wstring text) {
-    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -147,7 +142,7 @@ void DeleteTemporaries(const std::vector<JournalRecord>& records) {
         if (!NamesAFile(r)) continue;
         const std::wstring& path = r.Field(0);
         const size_t slash = path.find_last_of(L'\\') + 1;
-        targets[path.substr(0, slash)].insert(Folded(path.substr(slash)));
+        targets[path.substr(0, slash)].insert(platform::FoldedName(path.substr(slash)));
     }
     for (const auto& [folder, names] : targets) {
         WIN32_FIND_DATAW found;
@@ -158,7 +153,7 @@ void DeleteTemporaries(const std::vector<JournalRecord>& records) {
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EndsWith(name, kAsideSuffix))
                 continue;
             for (size_t at = name.find(L".~"); at != std::wstring::npos; at = name.find(L".~", at + 1)) {
-                if (names.count(Folded(name.substr(0, at)))) {
+                if (names.count(platform::FoldedName(name.substr(0, at)))) {
                     Delete(folder + name);
                     break;
                 }
@@ -292,10 +287,10 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
         if (!platform::EntryExists(folder))
             plan.push_back({folder.size() < serverFolder ? kParent.name : kFolder.name, {folder}});
     std::set<std::wstring> keep;
-    for (const std::wstring& file : kept) keep.insert(Folded(file));
+    for (const std::wstring& file : kept) keep.insert(platform::FoldedName(file));
     std::vector<std::wstring> replaced;
     for (const std::wstring& file : kit.files) {
-        if (keep.count(Folded(file))) continue;
+        if (keep.count(platform::FoldedName(file))) continue;
         const std::wstring path = serverDir + file;
         const bool there = platform::EntryExists(path);
         plan.push_back({there ? kMoved.name : kAdded.name, {path}});
@@ -319,7 +314,7 @@ void Transaction::SettingAside(const std::vector<std::wstring>& paths) {
 bool Transaction::MovedAside(const std::wstring& path) const {
     const std::vector<JournalRecord>& records = journal_.Written();
     return std::any_of(records.begin(), records.end(), [&](const JournalRecord& r) {
-        return r.kind == kMoved.name && Folded(r.Field(0)) == Folded(path);
+        return r.kind == kMoved.name && platform::FoldedName(r.Field(0)) == platform::FoldedName(path);
     });
 }
 
