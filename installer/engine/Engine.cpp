@@ -76,10 +76,6 @@ void EngineRun::GiveBackGuard() {
     guard_->Release();
 }
 
-void EngineRun::ReleaseGuard() {
-    guard_->Release();
-}
-
 std::optional<std::wstring> EngineRun::InspectEarlierRun() const {
     return state_->m_Journal.Inspect();
 }

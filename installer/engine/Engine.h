@@ -117,13 +117,11 @@ public:
     // another run holds it; raises platform::Error when it cannot be made.
     // Until then the journal is not touched.
     bool TakeGuard();
-    // Gives the guard back before the process ends without its destructors;
-    // nothing of the run may follow.
+    // Gives the guard back: before the process ends without its
+    // destructors, or once a check has looked (a check holds it no longer,
+    // and the exit then settles nothing). Nothing of the run may follow
+    // that needs it.
     void GiveBackGuard();
-
-    // Gives the deployment guard back: a check holds it no longer than it
-    // looks, and the exit then settles nothing.
-    void ReleaseGuard();
 
     // The install sequence for `plan`. Errors raised after the commit
     // leave it where they happen; the caller shows them.

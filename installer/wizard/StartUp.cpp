@@ -160,7 +160,7 @@ void TWizard::CheckOnly() {
         // An error the start-up reported already outweighs what it found.
         if (run_.m_nExitCode == kExitDone) run_.m_nExitCode = outcome->exitCode;
     }
-    engine_.ReleaseGuard();
+    engine_.GiveBackGuard();
     WriteLogEntry(L"Kontrola skončila s kódom " + std::to_wstring(run_.m_nExitCode) + L".");
     toolkit::App().Terminate();
 }
