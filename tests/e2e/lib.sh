@@ -67,22 +67,76 @@ finish() {
   echo "$name: all passed"
 }
 
+# The agent (agent.exe): one Windows process of the prefix that starts the
+# tools below for the script, so that a call costs one process of the prefix
+# rather than Wine's loader, start.exe and a console. It runs from
+# agent_start until the script ends or the prefix's processes are ended (a
+# power cut starts it again). Its pipes are open in every subshell, and a
+# lock beside the prefix takes the requests one at a time. Without it a call
+# starts the tool from Unix.
+agent_in="" agent_out=""
+agent_lock="$WINEPREFIX.agent.lock"
+agent_start() {
+  agent_stop
+  local fifos _
+  fifos="$(mktemp -d "${TMPDIR:-/tmp}/istrel-agent.XXXXXX")"
+  mkfifo "$fifos/in" "$fifos/out"
+  # Not a job of the script's, which a plain "wait" would wait for.
+  ( "$wr" "$build/tests/e2e/agent.exe" <"$fifos/in" >"$fifos/out" 2>/dev/null & )
+  exec {agent_in}>"$fifos/in" {agent_out}<"$fifos/out"
+  rm -rf "$fifos"
+  # Its first answer says it runs. A process still starting when the
+  # prefix's processes are ended would escape that and keep a server of its
+  # own running.
+  IFS= read -r -d $'\x1e' _ <&"$agent_out" && read -r _ <&"$agent_out" || agent_stop
+}
+# It ends when its requests end.
+agent_stop() {
+  [ -n "$agent_in" ] || return 0
+  exec {agent_in}>&- {agent_out}<&-
+  agent_in="" agent_out=""
+}
+# agent_ask VERB ARG...: the answer's output; returns its code (255: no agent).
+agent_ask() {
+  [ -n "$agent_in" ] || return 255
+  local IFS=$'\t' lock out="" rc=255
+  exec {lock}>"$agent_lock"
+  flock "$lock"
+  # An agent ended by a power cut must not end the shell too.
+  trap '' PIPE
+  if printf '%s\n' "$*" >&"$agent_in" 2>/dev/null &&
+     IFS= read -r -d $'\x1e' out <&"$agent_out" && read -r rc <&"$agent_out"; then
+    rc="$((rc < 0 || rc > 254 ? 254 : rc))"
+  else
+    rc=255
+  fi
+  trap - PIPE
+  exec {lock}>&-
+  printf '%s' "$out"
+  return "$rc"
+}
+
 # A Windows tool (reg, sc...) with its output, CRs dropped, and its exit
-# code. Wine starts a tool of the system folder through start.exe, which on a
-# loaded machine may fail to start it at all ("Application could not be
-# started ... ShellExecuteEx failed") and say so on standard output; the
-# tool never ran, so it is started again.
+# code. Wine starts a tool from Unix through start.exe, which on a loaded
+# machine may fail to start it at all ("Application could not be started
+# ... ShellExecuteEx failed") and say so on standard output; the tool never
+# ran, so it is started again.
 wine_quiet() {
   local out rc _
-  for _ in 1 2 3 4 5; do
-    rc=0
-    out="$("$wr" "$@" </dev/null 2>/dev/null)" || rc=$?
-    [[ "$out" == "Application could not be started"* ]] || break
-    sleep 0.5
-  done
+  rc=0
+  out="$(agent_ask run "$@")" || rc=$?
+  if [ "$rc" = 255 ]; then
+    for _ in 1 2 3 4 5; do
+      rc=0
+      out="$("$wr" "$@" </dev/null 2>/dev/null)" || rc=$?
+      [[ "$out" == "Application could not be started"* ]] || break
+      sleep 0.5
+    done
+  fi
   [ -n "$out" ] && printf '%s\n' "${out//$'\r'/}"
   return "$rc"
 }
+agent_start
 
 # Processes of this prefix whose command line matches the pattern. A
 # process is taken for this prefix's by its environment, which every Wine
@@ -110,7 +164,7 @@ unregister_app() { wine_quiet reg delete 'HKLM\SOFTWARE\Velmora\ZENTAQ' /v BaseD
 
 service_state() {  # prints RUNNING, STOPPED or NONE
   local out
-  out="$(wine_quiet sc query "$1" || true)"
+  out="$(agent_ask state "$1")" || out="$(wine_quiet sc query "$1" || true)"
   case "$out" in
     *RUNNING*) echo RUNNING ;;
     *STOPPED*) echo STOPPED ;;
