@@ -216,6 +216,14 @@ run_istrel() {
   echo "$rc"
 }
 
+# Waits until FILE exists or the background run PID has ended; true when
+# FILE is there. The run's own time limit bounds the wait, whatever the load.
+reached_before_end() {  # reached_before_end FILE PID
+  while [ ! -e "$1" ]; do
+    kill -0 "$2" 2>/dev/null || { [ -e "$1" ]; return; }
+    sleep 0.01
+  done
+}
 ini_value() { sed -n "s/^$1=//p" "$app/bin/exe/data.ini" | tr -d '\r'; }
 conf_has() { grep -qxF "$1" <(tr -d '\r' <"$fb/firebird.conf"); }
 same_bytes() { cmp -s "$1" "$2"; }
