@@ -216,8 +216,9 @@ run_istrel() {
   echo "$rc"
 }
 
-# Waits until FILE exists or the background run PID has ended; true when
-# FILE is there. The run's own time limit bounds the wait, whatever the load.
+# Waits until FILE exists or the background program PID has ended; true
+# when FILE is there. The program's own time limit bounds the wait, however
+# slowly it starts on a loaded machine.
 reached_before_end() {  # reached_before_end FILE PID
   while [ ! -e "$1" ]; do
     kill -0 "$2" 2>/dev/null || { [ -e "$1" ]; return; }

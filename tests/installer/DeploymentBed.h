@@ -3,6 +3,8 @@
 // user. Ports 47120 to 47129.
 #pragma once
 
+#include <cstdio>
+
 #include "RecordingUi.h"
 #include "SequenceBed.h"
 #include "engine/Engine.h"
@@ -29,6 +31,9 @@ protected:
         plan.mode = &mode;
         const Outcome outcome = run_.Install(plan);
         ui_.Told(outcome);
+        // Why, in the log, for a failure a case did not expect.
+        if (outcome.kind == Outcome::kFailed)
+            std::printf("  (failed: %s)\n", testsupport::ToUtf8(outcome.sentence).c_str());
         return outcome;
     }
     Outcome::Kind Install(const std::wstring& port) { return Run(true, port).kind; }

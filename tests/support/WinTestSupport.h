@@ -55,8 +55,10 @@ private:
     HANDLE process_ = nullptr;
 };
 
-// Waits until a file exists; false after the timeout.
-bool WaitForFile(const std::wstring& path, DWORD timeoutMs = 10000);
+// Waits until a file exists; false after the timeout. A program of ours that
+// writes one when it is ready may take many seconds to start while other
+// suites keep the processors busy; the wait ends as soon as the file is there.
+bool WaitForFile(const std::wstring& path, DWORD timeoutMs = 60000);
 
 // Current state of a service (SERVICE_RUNNING...), 0 when it does not exist.
 DWORD ServiceState(const std::wstring& serviceName);
