@@ -117,10 +117,10 @@ agent_ask() {
 }
 
 # A Windows tool (reg, sc...) with its output, CRs dropped, and its exit
-# code. Wine starts a tool from Unix through start.exe, which on a loaded
-# machine may fail to start it at all ("Application could not be started
-# ... ShellExecuteEx failed") and say so on standard output; the tool never
-# ran, so it is started again.
+# code, started by the agent. Without it, Wine starts the tool from Unix
+# through start.exe, which on a loaded machine may fail to start it at all
+# ("Application could not be started ... ShellExecuteEx failed") and say so
+# on standard output; the tool never ran, so it is started again.
 wine_quiet() {
   local out rc _
   rc=0
