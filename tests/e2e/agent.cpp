@@ -157,6 +157,10 @@ int wmain() {
     SetHandleInformation(in, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(GetStdHandle(STD_OUTPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(GetStdHandle(STD_ERROR_HANDLE), HANDLE_FLAG_INHERIT, 0);
+    // It holds the prefix's desktop for as long as it runs: Wine ends the
+    // desktop's process a second after its last user, and started it again
+    // for nearly every installer run of a script.
+    GetDesktopWindow();
     Answer("", 0);
     std::string pending;
     char buffer[4096];
