@@ -80,7 +80,7 @@ void TWizard::RunInstallSequence() {
     try {
         ShowOutcome(engine_.Install(*plan));
     } catch (...) {
-        run_.SetExitCode(kExitFailed);
+        exit_.Raise(kExitFailed);
         // Attended, the error box leaves the wizard where it is.
         if (!run_.m_bSilentInstall) throw;
         // Unattended the window is hidden: nobody could leave it with "Storno",
@@ -98,27 +98,27 @@ void TWizard::ShowOutcome(const engine::Outcome& outcome) {
     using engine::Outcome;
     switch (outcome.kind) {
         case Outcome::kFinished:
-            run_.SetExitCode(outcome.ExitCode());
+            exit_.Raise(outcome.ExitCode());
             ShowEndPage();
             // "OK" only for a run that an administrator need not look into.
-            WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+            WriteLogEntry(exit_.Code() == kExitDone ? L"OK" : kDoneWithErrors);
             if (!run_.m_bSilentInstall) return;
             break;
         case Outcome::kStopped:
-            if (outcome.errorsReported) run_.SetExitCode(kExitFailed);
+            if (outcome.errorsReported) exit_.Raise(kExitFailed);
             if (!run_.m_bSilentInstall) return ReturnToPage();
             WriteLogEntry(outcome.sentence);
-            run_.SetExitCode(outcome.ExitCode());
+            exit_.Raise(outcome.ExitCode());
             break;
         case Outcome::kPostponed:
             // The markers go with the close; only a run without errors is
             // one to try again later.
             WriteLogEntry(outcome.sentence);
-            if (run_.m_nExitCode == kExitDone) run_.SetExitCode(outcome.ExitCode());
+            if (exit_.Code() == kExitDone) exit_.Raise(outcome.ExitCode());
             break;
         case Outcome::kCancelled:
             Inform(outcome.sentence);
-            run_.SetExitCode(outcome.ExitCode());
+            exit_.Raise(outcome.ExitCode());
             break;
         case Outcome::kRefused:
         case Outcome::kFailed: ReportFailed(outcome); break;
@@ -128,7 +128,7 @@ void TWizard::ShowOutcome(const engine::Outcome& outcome) {
 
 void TWizard::ReportFailed(const engine::Outcome& outcome) {
     if (!outcome.sentence.empty()) reports_.ReportError(outcome.sentence);
-    run_.SetExitCode(kExitFailed);
+    exit_.Raise(kExitFailed);
 }
 
 void TWizard::RunRemoval() {
@@ -138,28 +138,28 @@ void TWizard::RunRemoval() {
         const std::wstring& why = outcome.sentence;
         switch (outcome.kind) {
             case Outcome::kFinished:
-                run_.SetExitCode(outcome.ExitCode());
-                WriteLogEntry(run_.m_nExitCode == kExitDone ? L"OK" : kDoneWithErrors);
+                exit_.Raise(outcome.ExitCode());
+                WriteLogEntry(exit_.Code() == kExitDone ? L"OK" : kDoneWithErrors);
                 break;
             case Outcome::kRefused:
                 // Nothing changed: as a start-up that cannot go on.
                 WriteLogEntry(why);
                 if (!Unseen() && !run_.m_bSilentInstall) reports_.ShowError(why);
-                run_.SetExitCode(outcome.ExitCode());
+                exit_.Raise(outcome.ExitCode());
                 break;
             case Outcome::kStopped:
             case Outcome::kCancelled:
                 if (!why.empty()) WriteLogEntry(why);
-                run_.SetExitCode(outcome.ExitCode());
+                exit_.Raise(outcome.ExitCode());
                 break;
             case Outcome::kPostponed:
                 WriteLogEntry(why);
-                if (run_.m_nExitCode == kExitDone) run_.SetExitCode(outcome.ExitCode());
+                if (exit_.Code() == kExitDone) exit_.Raise(outcome.ExitCode());
                 break;
             case Outcome::kFailed: ReportFailed(outcome); break;
         }
     } catch (...) {
-        run_.SetExitCode(kExitFailed);
+        exit_.Raise(kExitFailed);
         reports_.ReportException();
     }
     // No page to close on: the clean-up of every way out runs at the end.

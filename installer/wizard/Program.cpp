@@ -25,5 +25,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             wizard::CreateBlockedForm(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall,
                                       wizard.Reports().Notice(), wizard.Reports().LinkNotice());
     app.Run();
-    return wizard.Run().m_nExitCode;  // ~TWizard closes the setup log
+    return wizard.Exit().Code();  // ~TWizard closes the setup log
 }

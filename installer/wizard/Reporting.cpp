@@ -58,7 +58,7 @@ environment::LinkNotice Reporter::LinkNotice() const {
 }
 
 void Reporter::ReportError(const std::wstring& message) {
-    run_.SetExitCode(engine::kExitFailed);
+    exit_.Raise(engine::kExitFailed);
     TellError(message);
 }
 
@@ -81,10 +81,10 @@ void Reporter::Log(const std::wstring& message) const {
 
 std::wstring Reporter::ExitExplanation() const {
     std::wstring why =
-        run_.m_nExitCode == engine::kExitFailed && !firstError_.empty() ? firstError_ : lastEntry_;
+        exit_.Code() == engine::kExitFailed && !firstError_.empty() ? firstError_ : lastEntry_;
     for (size_t at = why.find(L"\r\n"); at != std::wstring::npos; at = why.find(L"\r\n", at))
         why.replace(at, 2, L" ");
-    const std::wstring code = L"Inštalácia skončila s kódom " + std::to_wstring(run_.m_nExitCode);
+    const std::wstring code = L"Inštalácia skončila s kódom " + std::to_wstring(exit_.Code());
     return why.empty() ? code + L"." : code + L": " + why;
 }
 

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "wizard/RunExit.h"
 #include "wizard/RunRecord.h"
 #include "environment/Instances.h"
 #include "wizard/SetupLog.h"
@@ -15,7 +16,8 @@ namespace wizard {
 
 class Reporter {
 public:
-    Reporter(RunRecord& run, const SetupLog& log) : run_(run), log_(log) {}
+    Reporter(const RunRecord& run, RunExit& exit, const SetupLog& log)
+        : run_(run), exit_(exit), log_(log) {}
 
     // An unattended run where nobody could see a window (toolkit::UiSeam::
     // WindowStationVisible): no question is asked, no wait shown, no error
@@ -55,7 +57,8 @@ public:
     std::wstring ExitExplanation() const;
 
 private:
-    RunRecord& run_;
+    const RunRecord& run_;
+    RunExit& exit_;
     const SetupLog& log_;
     mutable std::wstring lastEntry_;
     std::wstring firstError_;

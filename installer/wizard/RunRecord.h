@@ -1,13 +1,12 @@
 // The program's run as the wizard keeps it: what the start-up and the
-// parameters page found, the options that shape it, and the exit code. The
-// engine never sees it: the wizard builds the engine's plan from it, the
-// options and the page in one place (TWizard::PagePlan).
+// parameters page found, and the options that shape it; only those two
+// write it (the exit code is the window's, RunExit). The engine never sees
+// it: the wizard builds the engine's plan from it, the options and the page
+// in one place (TWizard::PagePlan).
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-#include "engine/Engine.h"
 
 namespace wizard {
 
@@ -24,12 +23,6 @@ struct RunRecord {
     bool m_bCheckOnly = false;
     int32_t m_nFBSetupVersion = 0;
     int32_t m_nFBVersion = 0;
-    int32_t m_nExitCode = engine::kExitDone;
-
-    // Raises the exit code to `code` when it is higher.
-    void SetExitCode(int32_t code) {
-        if (code > m_nExitCode) m_nExitCode = code;
-    }
 };
 
 }  // namespace wizard

@@ -107,7 +107,7 @@ bool TWizard::FindApplication() {
         StartUpStopped(kExitFailed);
         return false;
     }
-    run_.SetExitCode(settled.ExitCode());
+    exit_.Raise(settled.ExitCode());
 
     if (run_.appDir.empty()) run_.appDir = environment::ReadAppDir(places_.appKey).value_or(L"");
     if (run_.appDir.empty()) {
@@ -158,10 +158,10 @@ void TWizard::CheckOnly() {
     if (std::optional<engine::CheckOutcome> outcome = CheckPlan()) {
         for (const std::wstring& line : outcome->lines) WriteLogEntry(line);
         // An error the start-up reported already outweighs what it found.
-        if (run_.m_nExitCode == kExitDone) run_.m_nExitCode = outcome->exitCode;
+        if (exit_.Code() == kExitDone) exit_.Set(outcome->exitCode);
     }
     engine_.GiveBackGuard();
-    WriteLogEntry(L"Kontrola skončila s kódom " + std::to_wstring(run_.m_nExitCode) + L".");
+    WriteLogEntry(L"Kontrola skončila s kódom " + std::to_wstring(exit_.Code()) + L".");
     toolkit::App().Terminate();
 }
 
@@ -206,7 +206,7 @@ void TWizard::PrepareRemoval() {
 // log is open yet to take the text).
 void TWizard::ShowUsage() {
     Inform(UsageText());
-    run_.m_nExitCode = kExitDone;
+    exit_.Set(kExitDone);
     toolkit::App().Terminate();
 }
 
@@ -217,7 +217,7 @@ void TWizard::StartUpFailed(const std::wstring& message, ExitCode code) {
 }
 
 void TWizard::StartUpStopped(ExitCode code) {
-    run_.m_nExitCode = code;
+    exit_.Set(code);
     toolkit::App().Terminate();
 }
 

@@ -71,7 +71,7 @@ TWizard::TWizard(const engine::Places& places, std::vector<std::wstring> argumen
         // failures do.
         if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
         reports_.ReportException();
-        run_.m_nExitCode = kExitNotStarted;
+        exit_.Set(kExitNotStarted);
         app.Terminate();
     }
 }
@@ -119,14 +119,14 @@ void TWizard::FormShow() {
 }
 
 void TWizard::Halt(int32_t code) {
-    run_.SetExitCode(code);
+    exit_.Raise(code);
     // The rest of the close clean-up is skipped here, but a marker left in
     // place would stop the application's scheduled backup for good, and the
     // guard's file would outlive the run.
     SettleBeforeExit();
     CloseLog();
     engine_.GiveBackGuard();
-    toolkit::Application::Halt(UINT(run_.m_nExitCode));
+    toolkit::Application::Halt(UINT(exit_.Code()));
 }
 
 void TWizard::EnableButtons() {
@@ -158,7 +158,7 @@ void TWizard::CancelClick() {
     if (extracting_) {
         // The extraction asks CancelRequested at its next progress step.
         cancelRequested_ = reports_.AskQuestion(L"Ukončiť?") == kResultYes;
-        if (cancelRequested_) run_.SetExitCode(kExitStopped);
+        if (cancelRequested_) exit_.Raise(kExitStopped);
         return;
     }
     Halt(kExitStopped);
@@ -178,7 +178,7 @@ void TWizard::FormKeyDown(WORD& Key) {
 
 void TWizard::FormClose() {
     // Closed before the end page: the installation did not finish.
-    if (m_ActiveFrame != EndFrame.get()) run_.SetExitCode(kExitStopped);
+    if (m_ActiveFrame != EndFrame.get()) exit_.Raise(kExitStopped);
     // Every deletion may fail; the next one runs regardless.
     SettleBeforeExit();
     // Without an application folder the names would lead to the drive's root.
@@ -186,7 +186,7 @@ void TWizard::FormClose() {
         for (const wchar_t* file : {outside::kDbCheckFile, outside::kTemplateDb})
             DeleteAppFile(WithDelimiter(run_.appDir) + file);
     // After anything but a clean end the same command must be able to run again.
-    if (run_.m_nExitCode != kExitDone) return;
+    if (exit_.Code() != kExitDone) return;
     DeleteFileW(places_.KitPath().c_str());
     std::wstring self = ProgramPath();
     self = self.substr(self.find_last_of(L'\\') + 1);
@@ -203,7 +203,7 @@ void TWizard::SettleBeforeExit() {
     if (settled.kind == engine::Outcome::kFailed)
         ReportFailed(settled);
     else
-        run_.SetExitCode(settled.ExitCode());
+        exit_.Raise(settled.ExitCode());
 }
 
 void TWizard::DeleteAppFile(const std::wstring& path) {

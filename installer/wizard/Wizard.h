@@ -1,9 +1,9 @@
 // The wizard window: one per process. It owns the run's record (RunRecord:
-// folders, port, flags, versions, the exit code), the engine run it hands a
-// plan when "Dokončiť" is pressed, the setup log and the reporting policy,
-// and is the user interface that the engine reports to (engine::InstallerUi):
-// the questions, the progress and the extraction's "Storno". Its pages and
-// dialogs are handed what they need of it.
+// folders, flags, versions), how the run ends (RunExit: the exit code), the
+// engine run it hands a plan when "Dokončiť" is pressed, the setup log and
+// the reporting policy, and is the user interface that the engine reports to
+// (engine::InstallerUi): the questions, the progress and the extraction's
+// "Storno". Its pages and dialogs are handed what they need of it.
 #pragma once
 
 #include <cstdint>
@@ -105,6 +105,8 @@ public:
 
     // The run's record, all zero, false or empty until FormCreate fills it.
     const RunRecord& Run() const { return run_; }
+    // The exit code the program ends with.
+    const RunExit& Exit() const { return exit_; }
     // Unattended: why the kit in the installer's folder cannot be used;
     // empty when it can (and in attended runs, whose page says so).
     std::wstring m_szKitProblem;
@@ -183,6 +185,7 @@ private:
 
     const engine::Places places_;
     RunRecord run_;
+    RunExit exit_;
     // Its deployment guard is held from the start-up's first change to the
     // end of the process.
     engine::EngineRun engine_{places_, *this};
@@ -193,7 +196,7 @@ private:
     SetupLog m_logFd;         // the setup log; it owns its file
     bool logTried_ = false;   // opened, or its failure reported, since the last CloseLog
     bool logFailed_ = false;  // the log could not be opened
-    Reporter reports_{run_, m_logFd};
+    Reporter reports_{run_, exit_, m_logFd};
     std::vector<std::wstring> arguments_;
     InstallOptions options_;
 };

@@ -133,7 +133,7 @@ TEST_F(InstallSequenceTest, FreshInstallPutsTheServerTheClientAndTheToolInPlace)
     EXPECT_TRUE(Exists(app_ + L"userdata\\vorsel.stop"));
     SendMessageW(w->OK->Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(w->Closed());
-    EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitDone, w->Exit().Code());
     EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
     EXPECT_FALSE(Exists(work_ / outside::kKitArchive));
 }
@@ -232,7 +232,7 @@ TEST_F(InstallSequenceTest, AnotherRunningInstanceOnThePortIsAskedAboutEvenUnatt
         if (seen) {
             EXPECT_EQ(question, ui_.messages[0].text);
         }
-        EXPECT_TRUE(w->Closed() && w->Run().m_nExitCode == wizard::kExitStopped) << seen;
+        EXPECT_TRUE(w->Closed() && w->Exit().Code() == wizard::kExitStopped) << seen;
         EXPECT_EQ(21u, RunEntries(log).find(question + L"\r\n" + engine::kAnsweredNo + L"\r\n"))
             << seen;
         EXPECT_FALSE(Exists(fb_));
@@ -268,7 +268,7 @@ TEST_F(InstallSequenceTest, RunningApplicationPostponesAnUnattendedRunWhenItsWai
         EXPECT_TRUE(seen ? took >= 1000 && took < 4000 : took < 1000) << took;
         EXPECT_TRUE(ui_.messages.empty());
         EXPECT_TRUE(w->Closed());
-        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
+        EXPECT_EQ(wizard::kExitPostponed, w->Exit().Code());
         EXPECT_FALSE(Exists(app_ + L"userdata\\vorsel.stop"));
         EXPECT_FALSE(Exists(app_ + L"userdata\\comps\\norun." + testsupport::ComputerName()));
         EXPECT_FALSE(Exists(fb_));
@@ -345,7 +345,7 @@ TEST_F(InstallSequenceTest, ServerInUseUnattendedIsLogged) {
     const std::wstring entry = std::wstring(kNothingLeft) + kServerInUse;
     EXPECT_EQ(21u, text.find(entry)) << ToUtf8(text);
     EXPECT_EQ(21 + entry.size() + 2, text.size());
-    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Exit().Code());
     EXPECT_EQ(std::wstring::npos, text.find(L"\r\nOK\r\n"));
 }
 
@@ -360,7 +360,7 @@ TEST_F(InstallSequenceTest, MissingKitStopsOnTheProgressPageWithTheRaisedError) 
     EXPECT_EQ(w->ProgressFrame.get(), w->m_ActiveFrame);
     EXPECT_FALSE(w->OK->Enabled());
     EXPECT_FALSE(w->Closed());
-    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Exit().Code());
 }
 
 TEST_F(InstallSequenceTest, KitGoneAfterTheStartUnattendedEndsTheRunAfterTheError) {
@@ -371,7 +371,7 @@ TEST_F(InstallSequenceTest, KitGoneAfterTheStartUnattendedEndsTheRunAfterTheErro
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(KitOpenError(), ui_.messages[0].text);
     EXPECT_TRUE(w->Closed());
-    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Exit().Code());
     w->CloseLog();
     EXPECT_EQ(21u, RunEntries(root_ / L"setup.log").find(KitOpenError() + L"\r\n"))
         << "the error is the log's one entry";
@@ -390,7 +390,7 @@ TEST_F(InstallSequenceTest, CloseIconDuringExtractionAsksInsteadOfClosing) {
     EXPECT_EQ(L"Ukončiť?", ui_.messages[0].text);
     EXPECT_TRUE(static_cast<engine::InstallerUi&>(*w).CancelRequested());
     EXPECT_TRUE(w->Closed()) << "closed once the extraction was rolled back";
-    EXPECT_EQ(wizard::kExitStopped, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitStopped, w->Exit().Code());
     EXPECT_FALSE(Exists(fb_ + L"firebird.exe"));
 }
 

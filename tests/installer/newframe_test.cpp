@@ -500,7 +500,7 @@ TEST_F(NewFrameTest, FinishingWithAPortThatIsNoPortShowsTheRuleAndStartsNothing)
     }
     EXPECT_EQ(&p, W().m_ActiveFrame);
     EXPECT_FALSE(Exists(app1_ + outside::kStopMarker));
-    EXPECT_EQ(wizard::kExitDone, W().Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitDone, W().Exit().Code());
 }
 
 // Unattended nobody could correct the port that application and server
@@ -512,7 +512,7 @@ TEST_F(NewFrameTest, UnattendedRunWithAnAgreedPortThatIsNoPortEndsAtItsStart) {
     PutIni(app1_, "99999", server + L"firebird.exe", "SS");
     const std::wstring log = root_ / L"setup.log";
     Start({L"/S", L"/LOG=" + log});
-    EXPECT_EQ(wizard::kExitNotStarted, W().Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitNotStarted, W().Exit().Code());
     EXPECT_TRUE(toolkit::App().Terminated());
     W().CloseLog();
     const std::wstring text = runlog::RunEntries(log);

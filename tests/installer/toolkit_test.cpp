@@ -175,8 +175,9 @@ TEST_F(ToolkitTest, ListViewHoldsRowsOfCells) {
 struct NewFrameHost : Form {
     NewFrameHost() : Form(resources::kWizardForm), page(*this, run, reports, L"", kitProblem) {}
     wizard::RunRecord run;
+    wizard::RunExit exit;
     wizard::SetupLog log;
-    wizard::Reporter reports{run, log};
+    wizard::Reporter reports{run, exit, log};
     std::wstring kitProblem;
     wizard::TNewFrame page;
 };

@@ -116,7 +116,7 @@ TEST_P(BadOptionTest, EndsAtStartWithExitCodeOne) {
     EXPECT_EQ(L"Inštalácia nemôže pokračovať. " + GetParam().firstLine,
               text.substr(0, text.find(L"\r\n")));
     EXPECT_TRUE(toolkit::App().Terminated());
-    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitNotStarted, w->Exit().Code());
     EXPECT_EQ(nullptr, w->m_ActiveFrame);
 }
 
@@ -223,7 +223,7 @@ TEST_F(FixedLogTest, UnattendedRunLogsToTheFixedLogWhereverTheApplicationLives) 
     auto w = Make({L"/S"});
     w->Show();
     EXPECT_FALSE(IsWindowVisible(w->Handle())) << "an unattended run stays hidden";
-    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitNotStarted, w->Exit().Code());
     ASSERT_TRUE(w->Log().IsOpen());
     EXPECT_FALSE(Exists(appDir_ + outside::kSetupLog));
     EXPECT_TRUE(w->Log().Write(L"OK"));
@@ -265,7 +265,7 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
     {
         OtherRun other(places_.Places(), false);
         auto w = Make({L"/S"});
-        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
+        EXPECT_EQ(wizard::kExitPostponed, w->Exit().Code());
         EXPECT_TRUE(toolkit::App().Terminated());
         EXPECT_TRUE(ui_.messages.empty());
         w = nullptr;
@@ -275,7 +275,7 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
 
         // A check while another run works says so, as a run would end.
         w = Make({L"/CHECK"});
-        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
+        EXPECT_EQ(wizard::kExitPostponed, w->Exit().Code());
         EXPECT_TRUE(ui_.messages.empty()) << "a check shows no box";
         w = nullptr;
         DeleteFileW(logPath_.c_str());
@@ -284,7 +284,7 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
         ASSERT_EQ(1u, ui_.messages.size());
         EXPECT_EQ(L"Chyba", ui_.messages[0].caption);
         EXPECT_EQ(kAnotherRunning, ui_.messages[0].text);
-        EXPECT_EQ(wizard::kExitPostponed, w->Run().m_nExitCode);
+        EXPECT_EQ(wizard::kExitPostponed, w->Exit().Code());
         EXPECT_EQ(nullptr, w->m_ActiveFrame);
         w = nullptr;
         EXPECT_EQ("run\tin progress\n", ReadBytes(journal));
@@ -293,7 +293,7 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
     // though it would be set aside, and nothing settles it at the exit.
     {
         auto w = Make({L"/S", L"/CHECK"});
-        EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+        EXPECT_EQ(wizard::kExitFailed, w->Exit().Code());
         EXPECT_TRUE(toolkit::App().Terminated());
     }
     EXPECT_EQ("run\tin progress\n", ReadBytes(journal));
@@ -308,7 +308,7 @@ TEST_F(FixedLogTest, AnotherInstallationRunningEndsTheStartUpWithFourChangingNot
     DeleteFileW(logPath_.c_str());
     OtherRun killed(places_.Places(), true);
     auto w = Make({L"/S"});
-    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode) << "taken over: on to the kit";
+    EXPECT_EQ(wizard::kExitNotStarted, w->Exit().Code()) << "taken over: on to the kit";
 }
 
 // Never a wait for a guard that cannot be: the start-up ends at once with
@@ -318,7 +318,7 @@ TEST_F(FixedLogTest, GuardThatCannotBeMadeEndsTheStartUpWithThreeSayingWhy) {
     ASSERT_TRUE(MakeDirs(programFiles));
     ASSERT_TRUE(WriteBytes(programFiles + L"Velmora", "a file where the journal's folder goes"));
     auto w = Make({L"/S"});
-    EXPECT_EQ(wizard::kExitFailed, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitFailed, w->Exit().Code());
     EXPECT_TRUE(toolkit::App().Terminated());
     w = nullptr;
     const std::wstring text = runlog::RunEntries(logPath_);
@@ -340,14 +340,14 @@ TEST_F(FixedLogTest, HelpShowsTheUsageInOneBoxAndEndsWithZero) {
             EXPECT_NE(std::wstring::npos, ui_.messages[0].text.find(part)) << ToUtf8(part);
         EXPECT_EQ(0u, ui_.messages[0].text.find(wizard::ProgramAndVersion() + L"\r\n"))
             << "the version heads the usage";
-        EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
+        EXPECT_EQ(wizard::kExitDone, w->Exit().Code());
         EXPECT_EQ(nullptr, w->m_ActiveFrame);
         EXPECT_TRUE(toolkit::App().Terminated());
     }
     ui_.messages.clear();
     auto w = Make({L"/S", L"/?"});
     EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitDone, w->Exit().Code());
     EXPECT_EQ(nullptr, w->m_ActiveFrame);
     EXPECT_FALSE(Exists(logPath_)) << "nothing written";
 }
@@ -362,14 +362,14 @@ TEST_F(FixedLogTest, AttendedRemovalWithoutServerSaysSoInOneBox) {
     ASSERT_EQ(1u, ui_.messages.size());
     EXPECT_EQ(L"Informácia", ui_.messages[0].caption);
     EXPECT_NE(std::wstring::npos, ui_.messages[0].text.find(L"nie je čo odstrániť"));
-    EXPECT_EQ(wizard::kExitDone, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitDone, w->Exit().Code());
     EXPECT_TRUE(toolkit::App().Terminated());
     EXPECT_FALSE(Exists(logPath_)) << "attended without /LOG: no log";
 
     // With /CHECK the refusal goes to the log only: a check shows no box.
     ui_.messages.clear();
     w = Make({L"/REMOVE", L"/CHECK"});
-    EXPECT_EQ(wizard::kExitNotStarted, w->Run().m_nExitCode);
+    EXPECT_EQ(wizard::kExitNotStarted, w->Exit().Code());
     EXPECT_TRUE(ui_.messages.empty());
     w = nullptr;
     const std::string bytes = ReadBytes(logPath_);
