@@ -1,5 +1,6 @@
 #include "WinTestSupport.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace testsupport {
@@ -101,8 +102,18 @@ long RunWait(const std::wstring& commandLine, DWORD timeoutMs) {
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
     cmd.push_back(0);
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
+    // On a loaded machine Wine now and then fails to start a program at all
+    // (once, a stand-in's "sto" in testbed_test); the program never ran, so
+    // it is started again, and the log says so.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            break;
+        const DWORD error = GetLastError();
+        std::fprintf(stderr, "RunWait: not started (error %lu, attempt %d): %ls\n", error, attempt,
+                     commandLine.c_str());
+        if (attempt == 3) return -1;
+        Sleep(500);
+    }
     DWORD code = DWORD(-1);
     if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(pi.hProcess, &code);
