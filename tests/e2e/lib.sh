@@ -216,14 +216,26 @@ run_istrel() {
   echo "$rc"
 }
 
-# Waits until FILE exists or the background program PID has ended; true
-# when FILE is there. The program's own time limit bounds the wait, however
-# slowly it starts on a loaded machine.
-reached_before_end() {  # reached_before_end FILE PID
-  while [ ! -e "$1" ]; do
-    kill -0 "$2" 2>/dev/null || { [ -e "$1" ]; return; }
-    sleep 0.01
+# Asks COMMAND every 5 ms until it holds or the background program PID has
+# ended; true when it held. The program's own time limit
+# bounds the wait, however slowly it starts on a loaded machine. No program
+# is started to wait: the pause is a read that never gets data, so a state
+# that lasts a fraction of a second is still seen under load.
+holds_before_end() {  # holds_before_end PID COMMAND...
+  local pid="$1" pause held=1
+  shift
+  exec {pause}<> <(:)
+  while kill -0 "$pid" 2>/dev/null; do
+    "$@" && { held=0; break; }
+    read -r -t 0.005 -u "$pause" _ || true
   done
+  exec {pause}<&-
+  return "$held"
+}
+# Waits until FILE exists or the background program PID has ended; true
+# when FILE is there (written, perhaps, just before the end).
+reached_before_end() {  # reached_before_end FILE PID
+  holds_before_end "$2" test -e "$1" || [ -e "$1" ]
 }
 ini_value() { sed -n "s/^$1=//p" "$app/bin/exe/data.ini" | tr -d '\r'; }
 conf_has() { grep -qxF "$1" <(tr -d '\r' <"$fb/firebird.conf"); }
