@@ -74,4 +74,34 @@ inline void HangIfAsked(const std::wstring& program, const std::wstring& command
     for (;;) Sleep(INFINITE);
 }
 
+// A program that takes a file for itself at a point of the run: with
+// ISTREL_TEST_HOLD="<program> <command> <holder.exe>" in the environment,
+// the stand-in starts `holder.exe hold <file> --ready C:\istrel-held
+// --stop-file C:\istrel-held.stop --until-held` once its command is done, and returns
+// only when the file is held (or the holder gave up), so the hold lands at
+// that one point of the run and not whenever a background program manages.
+inline void HoldIfAsked(const std::wstring& program, const std::wstring& command,
+                        const std::wstring& file) {
+    wchar_t wanted[1024];
+    DWORD n = GetEnvironmentVariableW(L"ISTREL_TEST_HOLD", wanted, 1024);
+    if (n == 0 || n >= 1024) return;
+    const std::wstring text = wanted, head = program + L" " + command + L" ";
+    if (text.rfind(head, 0) != 0) return;
+    const wchar_t* ready = L"C:\\istrel-held";
+    DeleteFileW(ready);
+    std::wstring line = L"\"" + text.substr(head.size()) + L"\" hold \"" + file +
+                        L"\" --until-held --ready " + ready + L" --stop-file C:\\istrel-held.stop";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return;
+    CloseHandle(process.hThread);
+    while (GetFileAttributesW(ready) == INVALID_FILE_ATTRIBUTES &&
+           WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT) {
+    }
+    CloseHandle(process.hProcess);
+}
+
 }  // namespace doubles
