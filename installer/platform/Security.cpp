@@ -7,6 +7,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/Trust.h"
 
 namespace platform {
 
@@ -20,89 +21,10 @@ std::wstring Sddl(Protection protection, bool container) {
     return sddl;
 }
 
-// A security descriptor made from SDDL, owned.
-class Descriptor {
-public:
-    explicit Descriptor(const std::wstring& sddl) {
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                                  &sd, nullptr))
-            ThrowLastError();
-        memory_.reset(sd);
-    }
-    PSECURITY_DESCRIPTOR get() const { return memory_.get(); }
-    PSID Owner() const {
-        PSID owner = nullptr;
-        BOOL defaulted = FALSE;
-        GetSecurityDescriptorOwner(get(), &owner, &defaulted);
-        return owner;
-    }
-    PACL Dacl() const {
-        PACL dacl = nullptr;
-        BOOL present = FALSE, defaulted = FALSE;
-        GetSecurityDescriptorDacl(get(), &present, &dacl, &defaulted);
-        return dacl;
-    }
-
-private:
-    UniqueLocalMemory memory_;
-};
-
 bool IsReparse(HANDLE entry) {
     BY_HANDLE_FILE_INFORMATION info{};
     return GetFileInformationByHandle(entry, &info) &&
            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool IsDirectory(HANDLE entry) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(entry, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void ProtectHandle(HANDLE entry, Protection protection, bool container) {
-    const Descriptor sd(Sddl(protection, container));
-    const DWORD status = SetSecurityInfo(
-        entry, SE_FILE_OBJECT,
-        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-        sd.Owner(), nullptr, sd.Dacl(), nullptr);
-    if (status != ERROR_SUCCESS) throw SystemError(status);
-}
-
-// A file with a further name: its owner and DACL are those of the other
-// name too, which may lie anywhere.
-bool HasSecondName(HANDLE entry) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return !GetFileInformationByHandle(entry, &info) ||
-           (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nNumberOfLinks > 1);
-}
-
-// Every entry below the folder gets the folder's entries as its own: a file
-// a user left with a DACL of their own must not keep it. Links and files
-// with a further name are left as they are (what they also name is never
-// reached); any other entry that cannot be protected raises, so that no
-// part of the folder stays a user's unnoticed.
-void ProtectBelow(const std::wstring& folder, Protection protection) {
-    WIN32_FIND_DATAW found;
-    UniqueFindHandle find(FindFirstFileW((WithDelimiter(folder) + L"*").c_str(), &found));
-    if (!find) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            continue;
-        const std::wstring inner = WithDelimiter(folder) + name;
-        UniqueKernelHandle entry = OpenEntry(inner, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
-        if (!entry) {
-            if (GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED) continue;
-            ThrowLastError();
-        }
-        if (HasSecondName(entry.get())) continue;
-        const bool container = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        ProtectHandle(entry.get(), protection, container);
-        if (container) ProtectBelow(inner, protection);
-    } while (FindNextFileW(find.get(), &found));
 }
 
 // TrustedInstaller (NT SERVICE\TrustedInstaller), the account that owns
@@ -131,8 +53,30 @@ std::vector<BYTE> ProcessUser() {
 
 }  // namespace
 
-std::wstring ProtectedSddl(Protection protection) {
-    return Sddl(protection, /*container=*/true);
+std::wstring ProtectedSddl(Protection protection, bool container) {
+    return Sddl(protection, container);
+}
+
+Descriptor::Descriptor(const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
+                                                              nullptr))
+        ThrowLastError();
+    memory_.reset(sd);
+}
+
+PSID Descriptor::Owner() const {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    GetSecurityDescriptorOwner(get(), &owner, &defaulted);
+    return owner;
+}
+
+PACL Descriptor::Dacl() const {
+    PACL dacl = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    GetSecurityDescriptorDacl(get(), &present, &dacl, &defaulted);
+    return dacl;
 }
 
 bool CreateProtectedFolder(const std::wstring& folder, Protection protection) {
@@ -143,29 +87,34 @@ bool CreateProtectedFolder(const std::wstring& folder, Protection protection) {
         SECURITY_ATTRIBUTES attributes{sizeof attributes, sd.get(), FALSE};
         // Every folder made on the way gets it too: one inheriting the rights
         // of a folder users may change could be renamed and replaced by them.
-        for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-            if (!CreateDirectoryW(path.substr(0, at).c_str(), &attributes) &&
-                GetLastError() != ERROR_ALREADY_EXISTS)
+        for (size_t at = path.find(L'\\', 3);; at = path.find(L'\\', at + 1)) {
+            const std::wstring part = at == std::wstring::npos ? path : path.substr(0, at);
+            if (!CreateDirectoryW(part.c_str(), &attributes) && GetLastError() != ERROR_ALREADY_EXISTS)
                 return false;
-        if (CreateDirectoryW(path.c_str(), &attributes)) return true;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-        Protect(path, protection);
-        return true;
+            if (at == std::wstring::npos) return true;
+        }
     } catch (const SystemError& e) {
         SetLastError(e.Code());
         return false;
     }
 }
 
-void Protect(const std::wstring& path, Protection protection) {
-    UniqueKernelHandle entry =
-        OpenEntry(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS);
-    if (!entry) ThrowLastError();
-    const bool container = IsDirectory(entry.get());
-    ProtectHandle(entry.get(), protection, container);
-    if (container) ProtectBelow(path, protection);
+std::optional<Protection> NeededProtection(bool database, PSECURITY_DESCRIPTOR sd) {
+    if (database) {
+        if (OthersMayChange(sd) || OthersMayRead(sd)) return Protection::kAdministratorsOnly;
+        return std::nullopt;
+    }
+    if (OthersMayChange(sd)) return Protection::kUsersReadExecute;
+    return std::nullopt;
+}
+
+void ProtectEntry(HANDLE entry, Protection protection, bool container) {
+    const Descriptor sd(Sddl(protection, container));
+    const DWORD status = SetSecurityInfo(
+        entry, SE_FILE_OBJECT,
+        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+        sd.Owner(), nullptr, sd.Dacl(), nullptr);
+    if (status != ERROR_SUCCESS) throw SystemError(status);
 }
 
 bool IsReparsePoint(const std::wstring& path) {

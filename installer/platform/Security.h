@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/UniqueHandle.h"
@@ -24,19 +25,38 @@ enum class Protection {
 
 // The security descriptor the installer gives its own folders and files:
 // owner Administrators and a protected DACL (nothing inherited from the
-// parent), inherited by everything below. As SDDL.
-std::wstring ProtectedSddl(Protection protection);
+// parent), inherited by everything below a folder (`container`). As SDDL.
+std::wstring ProtectedSddl(Protection protection, bool container = true);
+
+// A security descriptor made from SDDL, owned. Raises SystemError when the
+// text does not parse.
+class Descriptor {
+public:
+    explicit Descriptor(const std::wstring& sddl);
+    PSECURITY_DESCRIPTOR get() const { return memory_.get(); }
+    PSID Owner() const;
+    PACL Dacl() const;
+
+private:
+    UniqueLocalMemory memory_;
+};
 
 // Creates `folder` and the folders above it that are missing with that
-// security; an existing `folder` is given it (Protect). False, with
-// GetLastError() saying why, when the folder cannot be created or is a link.
+// security; folders that exist are left as they are, for the caller to
+// judge. False, with GetLastError() saying why, when one cannot be created.
 bool CreateProtectedFolder(const std::wstring& folder, Protection protection);
 
-// Gives an existing folder (and what lies below it) or file that security.
-// A link is refused (ERROR_REPARSE_POINT_ENCOUNTERED); links below it, and
-// files with a further name (a hard link), are left as they are. Raises
-// SystemError, also for an entry below that cannot be opened.
-void Protect(const std::wstring& path, Protection protection);
+// What an entry of the server folder must be given, judged by its security
+// `sd`: nothing when it may stay as it is. Whatever others may change gets
+// the folder's protection; a database (`database`) is SYSTEM's and the
+// administrators' alone, so one that others may read gets
+// kAdministratorsOnly. Rights that are already tighter stay.
+std::optional<Protection> NeededProtection(bool database, PSECURITY_DESCRIPTOR sd);
+
+// Gives the open entry (opened with WRITE_DAC and WRITE_OWNER) the
+// protection: owner Administrators and a DACL of its own, inherited by what
+// a folder (`container`) holds. Raises SystemError.
+void ProtectEntry(HANDLE entry, Protection protection, bool container);
 
 // The entry itself (not where it points) is a reparse point: a junction, a
 // symbolic link or a mount point. False when there is no such entry.

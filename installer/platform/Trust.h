@@ -46,55 +46,43 @@ struct Untrusted {
     explicit operator bool() const { return kind != kNone; }
 };
 
-// Walks the folder and everything in it through handles and gives the
-// first finding. A folder that does not exist gives kNone: there is
-// nothing in it to trust.
-Untrusted FindUntrusted(const std::wstring& folder);
+// Whether only the administrators could have written the entry open at
+// `entry`, judged by its owner and DACL: a file's further name changes
+// nobody's rights to it, so it is no finding here (callers that must not
+// change or keep such a file ask NameCount). `path` names it in a finding.
+Untrusted JudgeEntry(HANDLE entry, const std::wstring& path);
 
-// The folders from a drive's root down to a folder, each opened as itself
-// and checked through that handle: a real folder (no link), owned by an
-// account IsTrustedOwner accepts. They stay open without delete sharing
-// while held, so that none can be renamed, deleted or replaced by a link in
-// the meantime. Folders that do not exist yet are left out: whoever creates
-// them gives them a DACL that keeps users from renaming them.
-class HeldPath {
-public:
-    struct Problem {
-        enum Kind { kNone, kLink, kForeignOwner, kUnreadable };
-        Kind kind = kNone;
-        std::wstring folder;
-        DWORD error = 0;  // kUnreadable: why
-        explicit operator bool() const { return kind != kNone; }
-    };
+// Walks the open folder `folder` (at `path`) and everything in it through
+// handles (FolderTree.h) and gives the first finding: an entry others may
+// change, a link, or one that cannot be read.
+Untrusted FindUntrusted(HANDLE folder, const std::wstring& path);
+// The same for the folder at `path`, opened as itself. A folder that does
+// not exist gives kNone: there is nothing in it to trust.
+Untrusted FindUntrusted(const std::wstring& path);
 
-    // Holds the folders on the way to `folder` that exist, `folder`
-    // included; what was held before is let go. The first folder that
-    // fails its checks ends the walk, with nothing held.
-    Problem Hold(const std::wstring& folder);
-    void Release() { held_.clear(); }
-    // The folder Hold was last given, while held; empty otherwise.
-    const std::wstring& Folder() const { return folder_; }
+// True when an account a standard user can be may read the data of the
+// entry `sd` describes: no DACL, or an entry allowing such an account to
+// read it (or everything). What the office's databases must never allow.
+bool OthersMayRead(PSECURITY_DESCRIPTOR sd);
+bool OthersMayRead(const std::wstring& sddl);
 
-    // Adds an entry denying everyone the right to delete (or rename) the
-    // held folders that others than the administrators may delete today,
-    // but for `folder` itself, which gets a protection of its own. What users may do inside them stays as it was; the
-    // administrators keep deleting them through the right to delete what a
-    // folder holds, which they have on the folder above. Gives the folders
-    // it changed; raises SystemError when one cannot be changed.
-    std::vector<std::wstring> DenyDeleteAbove();
+// Rights on a folder on the way to the server that let others take it
+// from under the server: delete or rename it, or change its DACL or owner
+// (and with them the deny entries that keep them from it).
+inline constexpr ACCESS_MASK kTakingRights = DELETE | WRITE_DAC | WRITE_OWNER;
 
-private:
-    struct Entry {
-        std::wstring path;
-        UniqueKernelHandle handle;
-    };
-    std::wstring folder_;
-    std::vector<Entry> held_;
-};
+// Of `rights`, those that an entry of the DACL of `sd` allows an account a
+// standard user can be on the entry itself (entries only inherited below do
+// not count) and that no entry for everyone denies first.
+ACCESS_MASK RightsOthersHave(PSECURITY_DESCRIPTOR sd, ACCESS_MASK rights);
 
-// The DACL of `sd` with an entry first that denies everyone DELETE on the
-// entry itself (nothing inherits it), as SDDL of the DACL alone ("D:...");
-// empty when it cannot be made.
-std::wstring DaclDenyingDelete(PSECURITY_DESCRIPTOR sd);
+// The DACL of `sd` with an entry first that denies everyone `rights` on the
+// entry itself (nothing inherits it); nothing when it cannot be made.
+UniqueLocalMemory DaclDenying(PSECURITY_DESCRIPTOR sd, ACCESS_MASK rights);
+// The same as SDDL of the DACL alone ("D:..."); empty when it cannot be made.
+std::wstring DaclDenyingSddl(PSECURITY_DESCRIPTOR sd, ACCESS_MASK rights);
+
+// The owner and the DACL of an open entry; nothing when they cannot be read.
+UniqueLocalMemory SecurityOf(HANDLE entry);
 
 }  // namespace platform

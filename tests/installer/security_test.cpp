@@ -10,8 +10,12 @@
 #include <sddl.h>
 
 #include <iostream>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/Errors.h"
+#include "platform/HeldPath.h"
 #include "platform/Security.h"
 #include "platform/Trust.h"
 #include "platform/UniqueHandle.h"
@@ -19,6 +23,8 @@
 
 using namespace platform;
 using testsupport::Exists;
+using testsupport::MakeDirs;
+using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::ToUtf8;
 using testsupport::WriteBytes;
@@ -131,42 +137,165 @@ TEST(OthersMayChange, OnlyWhatNoStandardUserCouldWrite) {
     EXPECT_TRUE(OthersMayChange(&nullDacl));
 }
 
-TEST(DaclDenyingDelete, EveryoneDeniedFirstAndTheRestKept) {
-    UniqueLocalMemory sd = Parse(L"O:BAD:(A;OICIID;0x1301bf;;;AU)(A;OICI;FA;;;BA)");
-    const std::wstring dacl = DaclDenyingDelete(sd.get());
-    EXPECT_EQ(dacl.rfind(L"D:(D;;SD;;;WD)", 0), 0u) << ToUtf8(dacl);
-    EXPECT_NE(dacl.find(L";;;AU)"), std::wstring::npos) << ToUtf8(dacl);
-    EXPECT_NE(dacl.find(L";;;BA)"), std::wstring::npos) << ToUtf8(dacl);
+// Rights on a folder on the way that let others take it from under the
+// server: what each DACL gives them on the folder itself.
+TEST(RightsOthersHave, OnTheFolderItselfAndNotDeniedFirst) {
+    const ACCESS_MASK asked = kTakingRights | FILE_DELETE_CHILD;
+    const struct {
+        const wchar_t* sddl;
+        ACCESS_MASK expected;
+    } cases[] = {
+        // A folder made under the drive's root: Modify, which has no delete-child.
+        {L"O:BAD:(A;OICIID;0x1301bf;;;AU)(A;OICIID;FA;;;BA)", DELETE},
+        {L"O:BAD:(A;;FA;;;BU)", asked},
+        {L"O:BAD:(A;;GA;;;S-1-5-21-1-2-3-1001)", asked},
+        {L"O:BAD:(A;;WDWO;;;BU)(A;;FA;;;BA)", WRITE_DAC | WRITE_OWNER},
+        // Everyone denied first; only what lies below inherits; trusted accounts.
+        {L"O:BAD:(D;;SD;;;WD)(A;OICIID;0x1301bf;;;AU)", 0},
+        {L"O:BAD:(A;OICIIO;FA;;;BU)(A;;FRFX;;;BU)", 0},
+        {L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)", 0},
+    };
+    for (const auto& c : cases) {
+        UniqueLocalMemory sd = Parse(c.sddl);
+        EXPECT_EQ(RightsOthersHave(sd.get(), asked), c.expected) << ToUtf8(c.sddl);
+    }
 }
 
-TEST(FindUntrusted, AFileWithASecondNameAndNothingElse) {
+TEST(DaclDenying, EveryoneDeniedFirstAndTheRestKept) {
+    UniqueLocalMemory sd = Parse(L"O:BAD:(A;OICIID;0x1301bf;;;AU)(A;OICI;FA;;;BA)");
+    const std::wstring dacl = DaclDenyingSddl(sd.get(), DELETE | WRITE_DAC | WRITE_OWNER);
+    EXPECT_EQ(dacl.rfind(L"D:(D;;SDWDWO;;;WD)", 0), 0u) << ToUtf8(dacl);
+    EXPECT_NE(dacl.find(L";;;AU)"), std::wstring::npos) << ToUtf8(dacl);
+    EXPECT_NE(dacl.find(L";;;BA)"), std::wstring::npos) << ToUtf8(dacl);
+    // Once denied, nothing is left to deny.
+    UniqueLocalMemory denied = Parse(L"O:BA" + dacl);
+    EXPECT_EQ(RightsOthersHave(denied.get(), DELETE | WRITE_DAC | WRITE_OWNER), 0u);
+}
+
+// What the server folder's entries get: whatever others may change the
+// folder's protection, a database readable by others the administrators'
+// alone; tighter rights stay.
+TEST(NeededProtection, DatabasesPrivateAndTighterRightsKept) {
+    const std::wstring ours = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
+    const std::wstring adminsOnly = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
+    const std::wstring systemOnly = L"O:SYD:P(A;;FA;;;SY)";
+    const std::wstring open = L"O:BAD:(A;;0x1301bf;;;AU)(A;;FA;;;BA)";
+    const struct {
+        bool database;
+        std::wstring sddl;
+        std::optional<Protection> expected;
+    } cases[] = {
+        {true, ours, Protection::kAdministratorsOnly},
+        {true, open, Protection::kAdministratorsOnly},
+        {true, L"O:BAD:(A;;FR;;;S-1-5-21-1-2-3-1001)(A;;FA;;;BA)", Protection::kAdministratorsOnly},
+        {true, adminsOnly, std::nullopt},
+        {true, systemOnly, std::nullopt},
+        {false, ours, std::nullopt},
+        {false, systemOnly, std::nullopt},
+        {false, open, Protection::kUsersReadExecute},
+    };
+    for (const auto& c : cases) {
+        UniqueLocalMemory sd = Parse(c.sddl);
+        EXPECT_EQ(NeededProtection(c.database, sd.get()), c.expected) << ToUtf8(c.sddl);
+        EXPECT_EQ(OthersMayRead(c.sddl), c.sddl == ours || c.sddl == open ||
+                                             c.sddl.find(L"1001") != std::wstring::npos)
+            << ToUtf8(c.sddl);
+    }
+}
+
+// A further name changes nobody's rights to a file: judged by its DACL
+// alone, a file others may only read counts as the administrators', with a
+// second name in a folder of theirs or not.
+TEST(FindUntrusted, JudgedByWhoMayWriteNotByNames) {
     TempDir dir(L"sec");
     const std::wstring folder = dir / L"server";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(folder + L"\\firebird.exe", "MZ"));
     EXPECT_FALSE(FindUntrusted(folder));
     EXPECT_FALSE(FindUntrusted(dir / L"missing"));
-    ASSERT_TRUE(WriteBytes(dir / L"victim.txt", "theirs"));
-    ASSERT_TRUE(CreateHardLinkW((folder + L"\\plugin.dll").c_str(), (dir / L"victim.txt").c_str(),
+    ASSERT_TRUE(CreateDirectoryW((dir / L"users").c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkW((dir / L"users\\copy.exe").c_str(), (folder + L"\\firebird.exe").c_str(),
                                 nullptr));
+    EXPECT_FALSE(FindUntrusted(folder + L"\\"));
+    // A file others may write is found, by its path in the folder.
+    ASSERT_TRUE(WriteBytes(folder + L"\\plugin.dll", "MZ"));
+    UniqueKernelHandle plugin(CreateFileW((folder + L"\\plugin.dll").c_str(), READ_CONTROL | WRITE_DAC,
+                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(plugin);
+    Descriptor everyone(L"D:(A;;FA;;;WD)");
+    ASSERT_EQ(SetSecurityInfo(plugin.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, everyone.Dacl(), nullptr),
+              DWORD(ERROR_SUCCESS));
+    plugin.reset();
     const Untrusted found = FindUntrusted(folder + L"\\");
-    EXPECT_EQ(found.kind, Untrusted::kSecondName);
+    EXPECT_EQ(found.kind, Untrusted::kOpen);
     EXPECT_EQ(found.path, folder + L"\\plugin.dll");
 }
 
-TEST(HeldPath, TheFoldersThatExistAndNothingElse) {
-    // That no folder held can be renamed shows only on Windows: Wine does
-    // not check sharing when a folder is renamed.
+// The run makes every missing folder on the way itself, each told first
+// (the journal), each held from the moment it exists; a name someone else
+// made in between stops the hold.
+TEST(HeldPath, MissingFoldersMadeByTheRunAndNoneFound) {
     TempDir dir(L"sec");
     ASSERT_TRUE(CreateDirectoryW((dir / L"a").c_str(), nullptr));
     HeldPath path;
-    // The folders that exist are held; the missing rest is for its maker.
+    // Without a maker the folders that exist are held, the rest left out.
     EXPECT_FALSE(path.Hold(dir / L"a\\b\\c\\"));
-    EXPECT_EQ(path.Folder(), dir / L"a\\b\\c\\");
+    EXPECT_FALSE(Exists(dir / L"a\\b"));
+    std::vector<std::pair<std::wstring, bool>> told;
+    const auto making = [&](const std::wstring& folder, bool last) {
+        told.push_back({folder, last});
+        EXPECT_FALSE(Exists(folder)) << "told before it is made";
+    };
+    EXPECT_FALSE(path.Hold(dir / L"a\\b\\c\\", making));
+    const std::vector<std::pair<std::wstring, bool>> expected = {{dir / L"a\\b", false},
+                                                                 {dir / L"a\\b\\c", true}};
+    EXPECT_EQ(told, expected);
+    EXPECT_TRUE(Exists(dir / L"a\\b\\c"));
+    EXPECT_NE(path.Last(), nullptr);
+    // Judged through the held handle while still empty, as a run does, then
+    // filled: the undo finds what came since.
+    EXPECT_FALSE(FindUntrusted(path.Last(), dir / L"a\\b\\c"));
+    ASSERT_TRUE(WriteBytes(dir / L"a\\b\\c\\new.txt", "x"));
+    // Undone deepest first, through the handles held.
+    EXPECT_TRUE(path.RemoveHeld(dir / L"a\\b\\c", /*whole=*/true));
+    EXPECT_TRUE(path.RemoveHeld(dir / L"a\\b", /*whole=*/false));
+    path.Release();
+    EXPECT_FALSE(Exists(dir / L"a\\b"));
+    EXPECT_TRUE(Exists(dir / L"a"));
+
+    // Somebody makes the folder between the look and the making.
+    const HeldPath::Problem problem = path.Hold(dir / L"a\\x\\", [&](const std::wstring& f, bool) {
+        ASSERT_TRUE(CreateDirectoryW(f.c_str(), nullptr));
+    });
+    EXPECT_EQ(problem.kind, HeldPath::Problem::kAppeared);
+    EXPECT_EQ(problem.folder, dir / L"a\\x");
+    EXPECT_EQ(path.Folder(), L"");
+
     // A file in the place of a folder on the way.
     ASSERT_TRUE(WriteBytes(dir / L"f", "x"));
-    const HeldPath::Problem problem = path.Hold(dir / L"f\\g");
-    EXPECT_EQ(problem.kind, HeldPath::Problem::kUnreadable);
-    EXPECT_EQ(problem.folder, dir / L"f");
-    EXPECT_EQ(path.Folder(), L"");
+    EXPECT_EQ(path.Hold(dir / L"f\\g", making).kind, HeldPath::Problem::kUnreadable);
+}
+
+// An open server folder is set aside whole through the handle that holds
+// it, and a new one made in its place; a rollback puts the old one back.
+TEST(HeldPath, TheHeldFolderSetAsideAndBack) {
+    TempDir dir(L"sec");
+    ASSERT_TRUE(MakeDirs(dir / L"server\\sub\\"));
+    ASSERT_TRUE(WriteBytes(dir / L"server\\sub\\data.fdb", "data"));
+    HeldPath path;
+    ASSERT_FALSE(path.Hold(dir / L"server\\"));
+    std::vector<std::wstring> made;
+    ASSERT_FALSE(path.SetAsideLast(dir / L"server.~old",
+                                   [&](const std::wstring& f, bool) { made.push_back(f); }));
+    EXPECT_EQ(made, std::vector<std::wstring>{dir / L"server"});
+    EXPECT_EQ("data", ReadBytes(dir / L"server.~old\\sub\\data.fdb"));
+    EXPECT_TRUE(Exists(dir / L"server"));
+    EXPECT_FALSE(Exists(dir / L"server\\sub"));
+    EXPECT_FALSE(path.PutAsideBack()) << "the new folder is in the way";
+    EXPECT_TRUE(path.RemoveHeld(dir / L"server", /*whole=*/true));
+    EXPECT_TRUE(path.PutAsideBack());
+    path.Release();
+    EXPECT_EQ("data", ReadBytes(dir / L"server\\sub\\data.fdb"));
+    EXPECT_FALSE(Exists(dir / L"server.~old"));
 }
