@@ -115,8 +115,8 @@ private:
     CheckOutcome Keep() {
         if (!IsKnownServer(run_, ui_)) return Stop(kExitFailed, kNoServerChange);
         if (const std::optional<CheckOutcome> stop = CheckPath()) return *stop;
-        if (const platform::Untrusted found = platform::FindUntrusted(run_.serverDir))
-            return Stop(kExitFailed, Fill(kForeignPrograms, {run_.serverDir, FindingText(found)}));
+        if (const FolderTrust trust = JudgeServerFolder(run_); !trust.trusted)
+            return Stop(kExitFailed, Fill(kForeignPrograms, {run_.serverDir, trust.finding}));
         const std::wstring ini = AppDir() + outside::kDataIni;
         const std::wstring known = environment::ReadFBPort(run_.serverDir + outside::kServerConf,
                                                            ini, environment::PortSource::kAgreed);
@@ -141,10 +141,10 @@ private:
         return outcome_;
     }
 
-    // The folders on the way, checked as a deployment holds them, and let go.
+    // The folders on the way, checked and held as a deployment holds them,
+    // but none made.
     std::optional<CheckOutcome> CheckPath() {
-        platform::HeldPath path;
-        if (const platform::HeldPath::Problem problem = path.Hold(run_.serverDir))
+        if (const platform::HeldPath::Problem problem = run_.state.m_ServerPath.Hold(run_.serverDir))
             return Stop(kExitFailed, PathProblemText(problem));
         return std::nullopt;
     }

@@ -9,6 +9,7 @@
 #include "engine/CommandLines.h"
 #include "engine/Extraction.h"
 #include "engine/ExtractionRules.h"
+#include "engine/OpenFolder.h"
 #include "engine/Messages.h"
 #include "engine/ServerFolder.h"
 #include "engine/Steps.h"
@@ -18,6 +19,8 @@
 #include "environment/Folders.h"
 #include "environment/Instances.h"
 #include "platform/Errors.h"
+#include "platform/FolderTree.h"
+#include "platform/Paths.h"
 #include "platform/Security.h"
 #include "platform/Text.h"
 
@@ -42,6 +45,8 @@ private:
     InstallerUi& ui_;
 };
 
+}  // namespace
+
 std::wstring Megabytes(uint64_t bytes) {
     return std::to_wstring((bytes + (1u << 20) - 1) >> 20);
 }
@@ -58,6 +63,8 @@ uint64_t FreeBytesFor(std::wstring folder) {
     }
     return UINT64_MAX;
 }
+
+namespace {
 
 // The kit as a whole: readable, every entry extractable inside the server
 // folder, the entries the installer relies on present, room on the drive.
@@ -81,11 +88,6 @@ std::optional<std::wstring> CheckKit(const archive::ArchiveSurvey& kit, const st
 // stay as they are. A link in their place is replaced as any other file:
 // kept, it would leave the server reading what the link points to, which a
 // user who could write the folder before may have chosen.
-struct KeptFiles {
-    std::vector<std::wstring> files;  // as the kit names them
-    uint64_t bytes = 0;               // of the kit's copies, not extracted
-};
-
 KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
     KeptFiles kept;
     for (size_t i = 0; i < kit.files.size(); ++i) {
@@ -99,57 +101,17 @@ KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::Arch
     return kept;
 }
 
-// What an upgrade keeps of a folder users could write (IsKeptFromOpenFolder),
-// once the folder is protected: only a file of one name, no link, that no
-// program holds open once the old server has stopped; a user's handle
-// opened before the protection would go on writing it. Raises for a file
-// so held.
-KeptFiles DataFilesOfOpenFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit) {
-    KeptFiles kept;
-    for (size_t i = 0; i < kit.files.size(); ++i) {
-        const std::wstring path = serverDir + kit.files[i];
-        if (!IsKeptFromOpenFolder(kit.files[i]) || !EntryExists(path)) continue;
-        const platform::Untrusted::Kind found = platform::FindUntrusted(path).kind;
-        if (found != platform::Untrusted::kNone && found != platform::Untrusted::kOpen) continue;
-        platform::UniqueKernelHandle alone = platform::OpenEntry(path, GENERIC_READ, 0, OPEN_EXISTING);
-        if (!alone && GetLastError() == ERROR_SHARING_VIOLATION)
-            throw platform::Error(Fill(kKeptFileHeld, {path}));
-        kept.files.push_back(kit.files[i]);
-        kept.bytes += kit.fileBytes[i];
-    }
-    return kept;
-}
-
-// The files of a folder users could write that are neither the kit's nor
-// kept from it (IsKeptFromOpenFolder): they go at the commit. Relative to
-// `serverDir`. A folder link inside raises: nothing is written through it.
-void CollectForeignFiles(const std::wstring& serverDir, const std::wstring& relative,
-                         const std::set<std::wstring>& kitFiles, std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW data;
-    platform::UniqueFindHandle find(FindFirstFileW((serverDir + relative + L"*").c_str(), &data));
-    if (!find) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring inner = relative + name;
-        const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (folder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            throw platform::Error(
-                Fill(kLinkInside, {FindingText({platform::Untrusted::kLink, serverDir + inner})}));
-        if (folder)
-            CollectForeignFiles(serverDir, inner + L"\\", kitFiles, found);
-        else if (!kitFiles.count(platform::FoldedName(inner)) && !IsKeptFromOpenFolder(inner))
-            found.push_back(inner);
-    } while (FindNextFileW(find.get(), &data));
-}
-
-std::vector<std::wstring> ForeignFiles(const std::wstring& serverDir,
-                                       const archive::ArchiveSurvey& kit) {
-    std::set<std::wstring> kitFiles;
-    for (const std::wstring& file : kit.files) kitFiles.insert(platform::FoldedName(file));
-    std::vector<std::wstring> found;
-    CollectForeignFiles(serverDir, L"", kitFiles, found);
-    return found;
+// What a deployment protects: the entries its judgement found, and every
+// database the kit brings that the folder did not keep.
+std::vector<EntryProtection> WithKitDatabases(std::vector<EntryProtection> entries,
+                                              const archive::ArchiveSurvey& kit,
+                                              const std::vector<std::wstring>& kept) {
+    std::set<std::wstring> keep;
+    for (const std::wstring& file : kept) keep.insert(platform::FoldedName(file));
+    for (const std::wstring& file : kit.files)
+        if (IsDatabaseFile(file) && !keep.count(platform::FoldedName(file)))
+            entries.push_back({file, platform::Protection::kAdministratorsOnly});
+    return entries;
 }
 
 // Opens the kit in `zip`, which the extraction then reads: what is
@@ -177,11 +139,11 @@ public:
         const Outcome deployed = AsOneTransaction(
             tx_, [&] { return Deploy(kit); },
             [&](const std::optional<std::wstring>& failure) {
-                return RollBackInstallation(run_.state.m_Journal, ui_, failure);
+                return RollBackInstallation(run_.state, ui_, failure);
             });
         if (deployed.kind != Outcome::kFinished) return deployed;
         // Said once it is so; a rollback reports its own cause.
-        if (openFolderNote_) ui_.Log(*openFolderNote_);
+        if (openFolder_) openFolder_->Report();
         SecurePathAbove(run_, ui_);
         OpenFirewall(run_.serverDir, ui_);
         tx_.RecordFirewall();
@@ -193,9 +155,9 @@ private:
     // failure raises.
     bool Deploy(const archive::ArchiveSurvey& kit) {
         tx_.Begin(HeaderFor(run_, /*installsServer=*/true));
-        HoldServerPath(run_);
+        HoldServerPath(run_, /*make=*/true);
         const FolderTrust trust = JudgeServerFolder(run_);
-        if (!trust.trusted) TakeOpenFolder(trust);
+        if (!trust.trusted) openFolder_.emplace(run_, ui_, trust, kit);
         RemoveLegacyInstance();
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
@@ -206,33 +168,21 @@ private:
         if (oldPort && FindInstance(run_, *oldPort) != 0) RemoveOldInstance(*oldPort, trust);
 
         const KeptFiles kept = trust.trusted ? AdministratorsFiles(run_.serverDir, kit)
-                                             : DataFilesOfOpenFolder(run_.serverDir, kit);
+                                             : openFolder_->TakeOfficeData();
         const int32_t requiredBytes = static_cast<int32_t>(kit.totalBytes - kept.bytes);
         ui_.ExtendProgress(requiredBytes, kStatusInstalling);
         if (environment::IsFileLocked(run_.serverDir + outside::kServerExe))
             throw platform::Error(kServerInUse);
-        tx_.PrepareFolder(
-            run_.serverDir, kit, kept.files,
-            trust.trusted ? std::vector<std::wstring>{} : ForeignFiles(run_.serverDir, kit));
-        // Created or filled, the folder is administrators' only: the service
-        // runs its firebird.exe as LocalSystem, and a later run its instsvc.exe.
-        ProtectServerFolder(run_);
+        tx_.PrepareFolder(run_.serverDir, kit, kept.files);
         ExtractKit(requiredBytes, kept.files);
         if (ui_.CancelRequested()) return false;
         if (trust.trusted) CarryOldSettings();
+        // The kit's databases are the office's from now on, and so are those
+        // the folder kept that others could still read.
+        ProtectEntries(run_, WithKitDatabases(trust.toProtect, kit, kept.files));
         SetupService(run_);
         tx_.Commit();
         return true;
-    }
-
-    // A folder users could have written is taken over only from a server
-    // that was registered from it (an upgrade: the office needs its data);
-    // then it is made administrators' only before anything in it is read.
-    void TakeOpenFolder(const FolderTrust& trust) {
-        if (!trust.known)
-            throw platform::Error(Fill(kForeignFolder, {run_.serverDir, trust.finding}));
-        openFolderNote_ = Fill(kFolderWasOpen, {run_.serverDir, trust.finding});
-        ProtectServerFolder(run_);
     }
 
     // The instance of the server now in the folder goes through that
@@ -304,8 +254,8 @@ private:
     InstallerUi& ui_;
     Transaction& tx_;
     archive::ArchiveReader zip_;  // the kit, open from its survey to the extraction's end
-    // What the setup log says of a server folder that users could write.
-    std::optional<std::wstring> openFolderNote_;
+    // The upgrade of a server folder that users could write.
+    std::optional<OpenFolderUpgrade> openFolder_;
 };
 
 }  // namespace

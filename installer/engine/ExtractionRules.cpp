@@ -23,7 +23,17 @@ std::wstring AsciiUpper(std::wstring s) {
     return s;
 }
 
+bool IsDatabase(const std::wstring& upperPath) {
+    const std::wstring database = AsciiUpper(outside::kDatabaseExtension);
+    return upperPath.size() >= database.size() &&
+           upperPath.compare(upperPath.size() - database.size(), database.size(), database) == 0;
+}
+
 }  // namespace
+
+bool IsDatabaseFile(const std::wstring& path) {
+    return IsDatabase(AsciiUpper(path));
+}
 
 int32_t ProgressUnits(double progress, int32_t requiredBytes) {
     if (!(progress > 0)) progress = 0;  // also NaN
@@ -48,12 +58,6 @@ FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
         name == AsciiUpper(outside::kQuietEntryMessages))
         return {archive::fxaIgnore, {}};
     return {archive::fxaIgnore, L"Chyba pri spracovaní archívu!\r\n" + errorMessage};
-}
-
-static bool IsDatabase(const std::wstring& upperPath) {
-    const std::wstring database = AsciiUpper(outside::kDatabaseExtension);
-    return upperPath.size() >= database.size() &&
-           upperPath.compare(upperPath.size() - database.size(), database.size(), database) == 0;
 }
 
 bool IsAdministratorsFile(const std::wstring& kitPath) {

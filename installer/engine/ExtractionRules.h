@@ -34,6 +34,10 @@ struct FailureChoice {
 FailureChoice ChooseFileFailure(bool canceled, const std::wstring& fileName,
                                 const std::wstring& errorMessage);
 
+// A database by its name (outside::kDatabaseExtension, any case): the
+// office's data, which nobody but SYSTEM and the administrators reads.
+bool IsDatabaseFile(const std::wstring& path);
+
 // Whether the kit's file at kitPath (relative to the server folder, either
 // separator) is one the administrator makes their own: a database anywhere
 // in the folder, or one of their configuration files at its top. Such a

@@ -111,7 +111,7 @@ private:
             tx,
             [&] {
                 tx.Begin(HeaderFor(run_, /*installsServer=*/false));
-                HoldServerPath(run_);
+                HoldServerPath(run_, /*make=*/false);
                 {
                     // The tool runs, and registers the server to run as LocalSystem.
                     ServerPrograms programs;
@@ -122,7 +122,7 @@ private:
                 return true;
             },
             [&](const std::optional<std::wstring>& failure) {
-                return RollBackInstallation(run_.state.m_Journal, ui_, failure);
+                return RollBackInstallation(run_.state, ui_, failure);
             });
         if (moved.kind == Outcome::kFinished) SecurePathAbove(run_, ui_);
         return moved;

@@ -10,7 +10,7 @@
 #include "engine/Engine.h"
 #include "engine/Journal.h"
 #include "engine/Transaction.h"
-#include "platform/Trust.h"
+#include "platform/HeldPath.h"
 
 namespace engine {
 
@@ -23,19 +23,20 @@ struct RunState {
     Places places;
     // The write-ahead record of what this run changes.
     Journal m_Journal;
-    // The run's changes, recorded in m_Journal; it knows whether they committed.
-    Transaction m_Transaction{m_Journal};
+    // The folders on the way to the server folder, held while a
+    // deployment works and until the run ends (HoldServerPath).
+    platform::HeldPath m_ServerPath;
+    // The run's changes, recorded in m_Journal; it knows whether they
+    // committed, and undoes the folders it made through m_ServerPath.
+    Transaction m_Transaction{m_Journal, m_ServerPath};
     // Full paths of the markers this run created, in the folder shown when
     // they were made: a later "Vyhľadať" must not redirect their removal,
     // and markers someone else made are never listed.
     std::vector<std::wstring> m_OwnMarkers;
     bool m_bSuspendCreated = false;
-    // The server folder this run made administrators' only, all in it
-    // included; empty before.
-    std::wstring m_ProtectedDir;
-    // The folders on the way to the server folder, held while a
-    // deployment works and until the run ends (HoldServerPath).
-    platform::HeldPath m_ServerPath;
+    // The server folder this run judged trusted while it held it: nobody
+    // else may write it, so it is not walked again. Empty before.
+    std::wstring m_TrustedDir;
 };
 
 struct Installation : Plan {

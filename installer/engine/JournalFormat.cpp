@@ -323,6 +323,12 @@ Why ServerFolderOrInside(const JournalRecord& r, const Scope& scope) {
     return InsideServerFolder(r, scope);
 }
 
+Why TheServerFolder(const JournalRecord& r, const Scope& scope) {
+    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    if (IsPlainPath(path, false) && EqualFolded(path + L'\\', server)) return std::nullopt;
+    return L"priečinok " + Shown(path) + L" nie je priečinkom servera " + server;
+}
+
 Why InsideServerFolder(const JournalRecord& r, const Scope& scope) {
     const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
     if (!IsPlainPath(path, false)) return NotAPath(path);

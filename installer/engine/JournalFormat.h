@@ -72,6 +72,7 @@ std::optional<std::wstring> RemovedService(const JournalRecord& r, const Scope& 
 std::optional<std::wstring> OwnService(const JournalRecord& r, const Scope& scope);
 std::optional<std::wstring> AboveServerFolder(const JournalRecord& r, const Scope& scope);
 std::optional<std::wstring> ServerFolderOrInside(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> TheServerFolder(const JournalRecord& r, const Scope& scope);
 std::optional<std::wstring> InsideServerFolder(const JournalRecord& r, const Scope& scope);
 }  // namespace fields
 
@@ -97,6 +98,8 @@ inline constexpr Kind kMoved{L"moved", 1, Kind::kInRun, fields::InsideServerFold
 inline constexpr Kind kAdded{L"added", 1, Kind::kInRun, fields::InsideServerFolder};
 // A file copied aside before an edit.
 inline constexpr Kind kCopy{L"copy", 1, Kind::kInRun, fields::InsideServerFolder};
+// The server folder, set aside whole (its name + kAsideSuffix) for a new one.
+inline constexpr Kind kAside{L"aside", 1, Kind::kInRun, fields::TheServerFolder};
 inline constexpr Kind kCommitted{L"committed", 0, Kind::kInRun, nullptr};
 inline constexpr Kind kFirewall{L"firewall", 0, Kind::kInRun, nullptr};
 inline constexpr Kind kDone{L"done", 0, Kind::kInRun, nullptr};
@@ -104,7 +107,7 @@ inline constexpr Kind kDone{L"done", 0, Kind::kInRun, nullptr};
 // Every kind a journal may hold.
 inline constexpr const Kind* kKinds[] = {
     &kMarker, &kRun,  &kRemoved, &kRegistered, &kParent,   &kFolder,
-    &kMoved,  &kAdded, &kCopy,   &kCommitted,  &kFirewall, &kDone,
+    &kMoved,  &kAdded, &kCopy,   &kAside,      &kCommitted, &kFirewall, &kDone,
 };
 
 // The lines as written. A record is written only once Checker accepted it,

@@ -62,6 +62,11 @@ inline constexpr wchar_t kPathLink[] =
 inline constexpr wchar_t kPathForeignOwner[] =
     L"Priečinok %s na ceste k serveru patrí používateľovi, ktorý nie je administrátor; mohol by "
     L"ho podvrhnúť.";
+inline constexpr wchar_t kPathAppeared[] =
+    L"Priečinok %s na ceste k serveru medzitým vytvoril niekto iný; inštalácia ho nepoužije.";
+inline constexpr wchar_t kPathParentOpen[] =
+    L"Priečinok %s na ceste k serveru by mohli premenovať aj iní používatelia, pretože im to "
+    L"dovoľuje priečinok nad ním; inštalácia cezeň nič nezapíše.";
 // %s: the folder, then the system's reason.
 inline constexpr wchar_t kPathUnreadable[] =
     L"Priečinok %s na ceste k serveru sa nedá otvoriť: %s";
@@ -77,9 +82,22 @@ inline constexpr wchar_t kForeignFolder[] =
     L"presuňte ho alebo vymažte a spustite inštaláciu znova.";
 inline constexpr wchar_t kFolderWasOpen[] =
     L"Priečinok servera %s mohol zmeniť aj iný používateľ ako administrátor (%s). Inštalácia "
-    L"mu nastavila práva len pre administrátorov, jeho programy nespustila a ponechala z neho "
-    L"len databázy, databases.conf a firebird.log; ostatné súbory nahradila súbormi "
-    L"z inštalačného balíka alebo odstránila.";
+    L"jeho programy nespustila, odložila ho a namiesto neho vytvorila nový priečinok s právami "
+    L"len pre administrátorov; preniesla doň len kópie databáz, databases.conf a firebird.log, "
+    L"ostatné súbory sú z inštalačného balíka a odložený priečinok vymazala.";
+// %s: the server folder, then the system's reason.
+inline constexpr wchar_t kCannotSetAside[] = L"Priečinok servera %s sa nedá odložiť: %s";
+// %s: megabytes needed, megabytes free.
+inline constexpr wchar_t kNoRoomForData[] =
+    L"Na disku servera nie je dosť miesta pre nový server a kópiu databáz (treba %s MB, voľných "
+    L"je %s MB).";
+// %s: a file of an open server folder with a further name.
+inline constexpr wchar_t kNotCarriedSecondName[] =
+    L"Súbor %s má ešte ďalšie meno (pevný odkaz), a preto ho inštalácia do nového priečinka "
+    L"servera neprevzala.";
+// %s: the set-aside folder.
+inline constexpr wchar_t kAsideLeft[] =
+    L"Odložený priečinok %s sa nepodarilo celý vymazať; vymažte ho, prosím, ručne.";
 // %s: the server folder, then what makes it untrusted.
 inline constexpr wchar_t kForeignPrograms[] =
     L"Programy servera v priečinku %s sa nespustia: %s, takže ich mohol podvrhnúť iný používateľ.";
@@ -90,6 +108,14 @@ inline constexpr wchar_t kLinkInside[] =
 inline constexpr wchar_t kDeniedDelete[] =
     L"Priečinok %s mohli premenovať alebo vymazať aj iní používatelia; inštalácia im to "
     L"zakázala, aby cestu k serveru nikto nemohol podvrhnúť.";
+// %s: the installer's folder, then what makes it open to others.
+inline constexpr wchar_t kInstallerFolderOpen[] =
+    L"Inštalácia sa nespustila, pretože inštalačný program a balík v priečinku %s mohol zmeniť "
+    L"aj iný používateľ ako administrátor (%s); inštalácia beží s právami administrátora a "
+    L"spustila by, čo by tam podvrhol. Skopírujte Istrel.exe, Quenlet.exe a "
+    L"firebird_4_0_x64.zip do priečinka, do ktorého môžu zapisovať len administrátori (napríklad "
+    L"C:\\Program Files\\Velmora\\istrel-kit), a spustite inštaláciu odtiaľ. Inštalácia nič "
+    L"nezmenila.";
 // %s: the kept file another program holds open.
 inline constexpr wchar_t kKeptFileHeld[] =
     L"Súbor %s má otvorený iný program, takže by ho mohol meniť aj po inštalácii. Ukončite ho "

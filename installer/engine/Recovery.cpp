@@ -118,11 +118,11 @@ Outcome AsOneTransaction(const Transaction& tx, const std::function<bool()>& bod
     return rollBack(failure);
 }
 
-Outcome RollBackInstallation(Journal& journal, InstallerUi& ui,
+Outcome RollBackInstallation(RunState& state, InstallerUi& ui,
                              const std::optional<std::wstring>& failure) {
     ui.ExtendProgress(0, kStatusRestoring);
     ui.KeepResponsive();
-    const SettleResult result = RollBack(journal);
+    const SettleResult result = RollBack(state.m_Journal, state.m_ServerPath);
     if (result.outcome == Settled::kIncomplete)
         return {Outcome::kFailed, kNotRestored + failure.value_or(kCanceledNothingLeft)};
     if (!result.notRunning.empty())

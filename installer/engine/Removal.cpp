@@ -146,7 +146,7 @@ private:
                 DeploymentHeader header = HeaderFor(run_, /*installsServer=*/false);
                 header.removesServer = true;
                 tx.Begin(header);
-                HoldServerPath(run_);
+                HoldServerPath(run_, /*make=*/false);
                 const std::vector<std::wstring> files = ServerFiles();
                 {
                     // Its own tool runs only from a folder no user could have
@@ -171,7 +171,7 @@ private:
     }
 
     Outcome RolledBack(const std::wstring& failure) {
-        const SettleResult result = RollBack(run_.state.m_Journal);
+        const SettleResult result = RollBack(run_.state.m_Journal, run_.state.m_ServerPath);
         if (result.outcome == Settled::kIncomplete)
             return {Outcome::kFailed, kRemovalNotUndone + failure};
         if (!result.notRunning.empty())

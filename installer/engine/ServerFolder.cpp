@@ -1,10 +1,11 @@
 #include "engine/ServerFolder.h"
 
+#include "engine/ExtractionRules.h"
 #include "engine/Messages.h"
 #include "engine/Steps.h"
 #include "environment/Folders.h"
 #include "platform/Errors.h"
-#include "platform/Security.h"
+#include "platform/FolderTree.h"
 #include "platform/Text.h"
 
 namespace engine {
@@ -12,9 +13,37 @@ namespace engine {
 namespace {
 
 using platform::Fill;
+using platform::Untrusted;
 
 constexpr wchar_t kPathNotSecured[] =
     L"Priečinky na ceste k serveru sa nepodarilo zabezpečiť proti premenovaniu: ";
+constexpr DWORD kAnySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// One entry's standing: a finding that makes the folder untrusted, or the
+// protection a trusted entry still needs (a database others may read).
+Untrusted JudgeOne(const platform::TreeEntry& entry, const std::wstring& path,
+                   std::vector<EntryProtection>& toProtect) {
+    if (entry.IsLink()) return {Untrusted::kLink, path};
+    platform::UniqueKernelHandle file;
+    HANDLE handle = entry.handle;
+    if (!entry.IsFolder()) {
+        file = platform::OpenIn(entry.parent, entry.name, READ_CONTROL, kAnySharing);
+        handle = file.get();
+    }
+    if (!handle)
+        return {entry.openError == ERROR_REPARSE_POINT_ENCOUNTERED ||
+                        GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED
+                    ? Untrusted::kLink
+                    : Untrusted::kUnreadable,
+                path};
+    const platform::UniqueLocalMemory sd = platform::SecurityOf(handle);
+    if (!sd) return {Untrusted::kUnreadable, path};
+    if (platform::OthersMayChange(sd.get())) return {Untrusted::kOpen, path};
+    const bool database = !entry.IsFolder() && IsDatabaseFile(entry.name);
+    if (const auto needed = platform::NeededProtection(database, sd.get()))
+        toProtect.push_back({entry.relative, *needed});
+    return {};
+}
 
 }  // namespace
 
@@ -24,26 +53,38 @@ bool IsKnownServer(const Installation& run, InstallerUi& ui) {
     return check.trust == environment::ServerFolderTrust::kKnown;
 }
 
-std::wstring FindingText(const platform::Untrusted& found) {
+std::wstring FindingText(const Untrusted& found) {
     switch (found.kind) {
-        case platform::Untrusted::kNone: break;
-        case platform::Untrusted::kOpen: return Fill(kEntryOpen, {found.path});
-        case platform::Untrusted::kLink: return Fill(kEntryLink, {found.path});
-        case platform::Untrusted::kSecondName: return Fill(kEntrySecondName, {found.path});
-        case platform::Untrusted::kUnreadable: return Fill(kEntryUnreadable, {found.path});
+        case Untrusted::kNone: break;
+        case Untrusted::kOpen: return Fill(kEntryOpen, {found.path});
+        case Untrusted::kLink: return Fill(kEntryLink, {found.path});
+        case Untrusted::kSecondName: return Fill(kEntrySecondName, {found.path});
+        case Untrusted::kUnreadable: return Fill(kEntryUnreadable, {found.path});
     }
     return L"";
 }
 
-FolderTrust JudgeServerFolder(const Installation& run) {
+FolderTrust JudgeServerFolder(Installation& run) {
     FolderTrust trust;
     // An unknown server was logged as such when the run started.
     trust.known = environment::CheckServerFolder(run.serverDir).trust ==
                   environment::ServerFolderTrust::kKnown;
-    if (const platform::Untrusted found = platform::FindUntrusted(run.serverDir)) {
+    const HANDLE folder = run.state.m_ServerPath.Last();
+    if (!folder || run.state.m_TrustedDir == run.serverDir) return trust;
+    const std::wstring path = run.serverDir.substr(0, run.serverDir.size() - 1);
+    Untrusted found = platform::JudgeEntry(folder, path);
+    if (!found)
+        platform::WalkTree(folder, [&](const platform::TreeEntry& entry) {
+            found = JudgeOne(entry, run.serverDir + entry.relative, trust.toProtect);
+            return found ? platform::WalkStep::kStop : platform::WalkStep::kGoOn;
+        });
+    if (found) {
         trust.trusted = false;
         trust.finding = FindingText(found);
+        trust.toProtect.clear();
+        return trust;
     }
+    run.state.m_TrustedDir = run.serverDir;
     return trust;
 }
 
@@ -53,20 +94,28 @@ std::wstring PathProblemText(const platform::HeldPath::Problem& problem) {
         case Problem::kNone: break;
         case Problem::kLink: return Fill(kPathLink, {problem.folder});
         case Problem::kForeignOwner: return Fill(kPathForeignOwner, {problem.folder});
+        case Problem::kAppeared: return Fill(kPathAppeared, {problem.folder});
+        case Problem::kParentOpen: return Fill(kPathParentOpen, {problem.folder});
         case Problem::kUnreadable:
             return Fill(kPathUnreadable, {problem.folder, platform::SystemErrorText(problem.error)});
     }
     return L"";
 }
 
-void HoldServerPath(Installation& run) {
-    if (const platform::HeldPath::Problem problem = run.state.m_ServerPath.Hold(run.serverDir))
+void HoldServerPath(Installation& run, bool make) {
+    platform::HeldPath::BeforeMaking making;
+    if (make)
+        making = [&run](const std::wstring& folder, bool last) {
+            run.state.m_Transaction.MakingFolder(folder, last);
+        };
+    run.state.m_TrustedDir.clear();
+    if (const platform::HeldPath::Problem problem = run.state.m_ServerPath.Hold(run.serverDir, making))
         throw platform::Error(PathProblemText(problem));
 }
 
 void SecurePathAbove(Installation& run, InstallerUi& ui) {
     try {
-        for (const std::wstring& folder : run.state.m_ServerPath.DenyDeleteAbove())
+        for (const std::wstring& folder : run.state.m_ServerPath.SecureAbove())
             ui.Log(Fill(kDeniedDelete, {folder}));
     } catch (const platform::Error& e) {
         ui.ReportError(kPathNotSecured + e.Message());
@@ -85,19 +134,33 @@ void ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t
     }
     // The programs, the libraries they load beside them and the folder: a
     // user who could write any of them could run code as this installer.
-    if (const platform::Untrusted found = platform::FindUntrusted(run.serverDir))
-        throw platform::Error(Fill(kForeignPrograms, {run.serverDir, FindingText(found)}));
-    ProtectServerFolder(run);
+    const FolderTrust trust = JudgeServerFolder(run);
+    if (!trust.trusted) throw platform::Error(Fill(kForeignPrograms, {run.serverDir, trust.finding}));
+    ProtectEntries(run, trust.toProtect);
 }
 
-void ProtectServerFolder(Installation& run) {
-    // Once it is administrators' only, no one else can add to it or put
-    // another folder in its place: walking it again would change nothing.
-    if (run.state.m_ProtectedDir == run.serverDir) return;
-    if (!platform::CreateProtectedFolder(run.serverDir, platform::Protection::kUsersReadExecute))
-        throw platform::Error(L"Priečinku " + run.serverDir + L" sa nedajú nastaviť práva: " +
-                              platform::SystemErrorText(GetLastError()));
-    run.state.m_ProtectedDir = run.serverDir;
+void ProtectEntries(Installation& run, const std::vector<EntryProtection>& entries) {
+    for (const EntryProtection& entry : entries) {
+        const std::wstring path = run.serverDir + entry.relative;
+        const std::wstring failed = L"Súboru " + path + L" sa nedajú nastaviť práva: ";
+        platform::UniqueKernelHandle handle =
+            platform::OpenEntry(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER, kAnySharing,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+        if (!handle) {
+            if (GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED) continue;
+            throw platform::Error(failed + platform::SystemErrorText(GetLastError()));
+        }
+        // Its rights are those of its other name too, wherever that lies.
+        if (platform::NameCount(handle.get()) > 1) continue;
+        BY_HANDLE_FILE_INFORMATION info{};
+        GetFileInformationByHandle(handle.get(), &info);
+        try {
+            platform::ProtectEntry(handle.get(), entry.protection,
+                                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        } catch (const platform::Error& e) {
+            throw platform::Error(failed + e.Message());
+        }
+    }
 }
 
 }  // namespace engine

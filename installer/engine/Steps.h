@@ -29,7 +29,7 @@ DeploymentHeader HeaderFor(const Installation& run, bool installsServer);
 // Undoes the deployment the journal records, saying so on the progress
 // page: the outcome tells the user that the previous server is back and
 // why: `failure`, or the user's cancel when there is none.
-Outcome RollBackInstallation(Journal& journal, InstallerUi& ui,
+Outcome RollBackInstallation(RunState& state, InstallerUi& ui,
                              const std::optional<std::wstring>& failure);
 
 // Undoes what a transaction journalled and words the outcome: after

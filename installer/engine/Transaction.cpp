@@ -6,10 +6,10 @@
 #include <map>
 #include <set>
 
+#include "engine/JournalSteps.h"
 #include "engine/ServerFolder.h"
 #include "engine/ServiceRecords.h"
 #include "environment/Services.h"
-#include "environment/SharedFolder.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -27,140 +27,6 @@ constexpr wchar_t kCopyPart[] = L".~istrel-copy";
 constexpr wchar_t kEarlierBlocked[] =
     L"Predchádzajúcu prerušenú inštaláciu nie je možné dokončiť ani vrátiť späť, kým sa "
     L"nenapraví toto: ";
-
-// A file gone (or never there) counts as deleted; a read-only one is
-// deleted too.
-bool Delete(const std::wstring& path) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) || !platform::EntryExists(path);
-}
-
-// Markers lie in the application's folder, which users write: one that has
-// become a link stays as it is, and counts as settled.
-bool DeleteMarker(const std::wstring& path) {
-    return environment::DeleteSharedFile(path) != environment::SharedChange::kFailed;
-}
-
-bool PutBack(const std::wstring& path) {
-    const std::wstring aside = path + kAsideSuffix;
-    if (!platform::EntryExists(aside)) return true;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// A folder this run created goes with whatever came into it since: the
-// new server's own log, say. Nothing in it is older than the run.
-bool RemoveFolder(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    platform::UniqueFindHandle find(FindFirstFileW((path + L"\\*").c_str(), &found));
-    if (find) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring inner = path + L"\\" + name;
-            // A link goes as a link: nothing it points to is touched.
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(inner.c_str())
-                                                                    : Delete(inner);
-            else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveFolder(inner);
-            else
-                Delete(inner);
-        } while (FindNextFileW(find.get(), &found));
-    }
-    find.reset();
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryW(path.c_str()) || !platform::EntryExists(path);
-}
-
-bool Nothing(const JournalRecord&) {
-    return true;
-}
-
-// A folder made above the server folder goes only when it is empty again:
-// whatever came into it since is someone else's.
-bool RemoveIfEmpty(const JournalRecord& r) {
-    RemoveDirectoryW(r.Field(0).c_str());
-    return true;
-}
-
-// Each kind of change as this side of the journal carries it out: what
-// undoes it before the commit, and what settles it after. Both may run any
-// number of times. The kinds without a step (the run, the commit, the
-// firewall rule, the end) leave nothing to undo or settle.
-struct Step {
-    const Kind& kind;
-    bool (*undo)(const JournalRecord&);
-    bool (*settle)(const JournalRecord&);
-    // The record names a file written in place: the half-written files
-    // beside it go with its undo or settlement, and the commit settles it
-    // at once.
-    bool file = false;
-};
-
-const Step kSteps[] = {
-    {kMarker, [](const JournalRecord& r) { return DeleteMarker(r.Field(1)); },
-     [](const JournalRecord& r) { return DeleteMarker(r.Field(1)); }},
-    {kRemoved,
-     [](const JournalRecord& r) { return environment::RestoreService(ServiceFromJournal(r)); },
-     Nothing},
-    {kRegistered,
-     [](const JournalRecord& r) { return environment::StopAndDeleteService(r.Field(0)); },
-     [](const JournalRecord& r) { return environment::StartAndWait(r.Field(0)); }},
-    {kParent, RemoveIfEmpty, Nothing},
-    {kFolder, [](const JournalRecord& r) { return RemoveFolder(r.Field(0)); }, Nothing},
-    {kMoved, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }, true},
-    {kAdded, [](const JournalRecord& r) { return Delete(r.Field(0)); }, Nothing, true},
-    {kCopy, [](const JournalRecord& r) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r) { return Delete(r.Field(0) + kAsideSuffix); }, true},
-};
-
-const Step* StepOf(const JournalRecord& record) {
-    for (const Step& step : kSteps)
-        if (record.kind == step.kind.name) return &step;
-    return nullptr;
-}
-
-bool NamesAFile(const JournalRecord& record) {
-    const Step* step = StepOf(record);
-    return step && step->file;
-}
-
-// Half-written files that the archive reader and the configuration writer
-// leave beside a target when they are cut short: target + ".~…". One search
-// per folder, not per file: each search reads the whole folder. A
-// moved-aside file is never taken for one, so a file that could not be put
-// back stays for the next try.
-void DeleteTemporaries(const std::vector<JournalRecord>& records) {
-    std::map<std::wstring, std::set<std::wstring>> targets;  // folder -> folded file names
-    for (const JournalRecord& r : records) {
-        if (!NamesAFile(r)) continue;
-        const std::wstring& path = r.Field(0);
-        const size_t slash = path.find_last_of(L'\\') + 1;
-        targets[path.substr(0, slash)].insert(platform::FoldedName(path.substr(slash)));
-    }
-    for (const auto& [folder, names] : targets) {
-        WIN32_FIND_DATAW found;
-        platform::UniqueFindHandle find(FindFirstFileW((folder + L"*.~*").c_str(), &found));
-        if (!find) continue;
-        do {
-            const std::wstring name = found.cFileName;
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EndsWith(name, kAsideSuffix))
-                continue;
-            for (size_t at = name.find(L".~"); at != std::wstring::npos; at = name.find(L".~", at + 1)) {
-                if (names.count(platform::FoldedName(name.substr(0, at)))) {
-                    Delete(folder + name);
-                    break;
-                }
-            }
-        } while (FindNextFileW(find.get(), &found));
-    }
-}
 
 bool Has(const std::vector<JournalRecord>& records, const Kind& kind) {
     return std::any_of(records.begin(), records.end(),
@@ -216,11 +82,12 @@ std::vector<std::wstring> NotRunningAgain(const std::vector<JournalRecord>& reco
 
 // Undoes the records in reverse; a journal that an undo step failed for
 // stays, held, for the next start.
-SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records) {
+SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records,
+                  platform::HeldPath& way) {
     SettleResult result;
     result.outcome = Settled::kRolledBack;
     result.hadPreviousServer =
-        Has(records, kRemoved) ||
+        Has(records, kRemoved) || Has(records, kAside) ||
         std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
             const std::wstring& path = r.Field(0);
             const std::wstring server = std::wstring(L"\\") + outside::kServerExe;
@@ -234,7 +101,7 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records) {
     // firebird.conf included.
     bool whole = true;
     for (auto r = records.rbegin(); r != records.rend(); ++r)
-        if (const Step* step = StepOf(*r)) whole = step->undo(*r) && whole;
+        if (const Step* step = StepOf(*r)) whole = step->undo(*r, way) && whole;
     DeleteTemporaries(records);
     result.notRunning = NotRunningAgain(records);
     if (!whole) {
@@ -276,6 +143,14 @@ void Transaction::RemovingService(const std::wstring& serviceName) {
 
 void Transaction::RegisteringService(const std::wstring& serviceName) {
     journal_.Append(JournalRecord{kRegistered.name, {serviceName}});
+}
+
+void Transaction::MakingFolder(const std::wstring& folder, bool last) {
+    journal_.Append(JournalRecord{last ? kFolder.name : kParent.name, {folder}});
+}
+
+void Transaction::SettingAsideFolder(const std::wstring& serverDir) {
+    journal_.Append(JournalRecord{kAside.name, {serverDir.substr(0, serverDir.size() - 1)}});
 }
 
 void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
@@ -341,7 +216,7 @@ void Transaction::Commit() {
     journal_.Append(JournalRecord{kCommitted.name, {}});
     const std::vector<JournalRecord> records = journal_.Written();
     for (const JournalRecord& r : records)
-        if (NamesAFile(r)) StepOf(r)->settle(r);
+        if (const Step* step = StepOf(r); step && step->atCommit) step->settle(r, way_);
     DeleteTemporaries(records);
 }
 
@@ -357,11 +232,11 @@ void Transaction::Finish() {
     journal_.Append(JournalRecord{kDone.name, {}});
 }
 
-SettleResult RollBack(Journal& journal) {
+SettleResult RollBack(Journal& journal, platform::HeldPath& way) {
     // Only what this run wrote; an earlier run's journal is the start's.
     const std::vector<JournalRecord> records = journal.Written();
     if (records.empty()) return {Settled::kRolledBack, false, {}, {}};
-    return Undo(journal, records);
+    return Undo(journal, records, way);
 }
 
 SettleResult SettleJournal(Journal& journal, const Completion& complete) {
@@ -378,14 +253,14 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
             return {Settled::kRefused, false, kEarlierBlocked + PathProblemText(problem), {}};
         }
     if (!Has(records, kCommitted)) {
-        if (Has(records, kRun)) return Undo(journal, records);
+        if (Has(records, kRun)) return Undo(journal, records, way);
         for (const JournalRecord& r : records)
-            if (r.kind == kMarker.name) StepOf(r)->undo(r);
+            if (r.kind == kMarker.name) StepOf(r)->undo(r, way);
         journal.Remove();
         return {};
     }
     for (const JournalRecord& r : records)
-        if (const Step* step = StepOf(r)) step->settle(r);
+        if (const Step* step = StepOf(r)) step->settle(r, way);
     DeleteTemporaries(records);
     SettleResult result;
     if (!Has(records, kDone)) {

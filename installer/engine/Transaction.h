@@ -11,6 +11,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "engine/Journal.h"
+#include "platform/HeldPath.h"
 
 namespace engine {
 
@@ -32,7 +33,9 @@ inline constexpr wchar_t kAsideSuffix[] = L".~istrel-old";
 // PC records the change through it.
 class Transaction {
 public:
-    explicit Transaction(Journal& journal) : journal_(journal) {}
+    // Folders it made and set aside are undone through `way`, which holds
+    // them and the folders above them.
+    Transaction(Journal& journal, platform::HeldPath& way) : journal_(journal), way_(way) {}
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
@@ -45,6 +48,13 @@ public:
     // The instance's service as it is, before the service tool removes it.
     void RemovingService(const std::wstring& serviceName);
     void RegisteringService(const std::wstring& serviceName);
+    // A missing folder on the way to the server folder (`last`: the server
+    // folder itself), before it is made.
+    void MakingFolder(const std::wstring& folder, bool last);
+    // The server folder, before it is set aside whole (serverDir +
+    // kAsideSuffix) for a new one: the commit deletes it, a rollback puts
+    // it back once the new one has gone.
+    void SettingAsideFolder(const std::wstring& serverDir);
     // Makes room for the kit in the server folder: the folders it lacks are
     // recorded, and every file the kit replaces is moved aside. The kit's
     // files named in `kept` (as the kit names them) are not extracted: they
@@ -80,6 +90,7 @@ public:
 
 private:
     Journal& journal_;
+    platform::HeldPath& way_;
 };
 
 // The steps after the commit, run again for a committed deployment cut short.
@@ -107,7 +118,8 @@ struct SettleResult {
 // is appended to it in this process.
 SettleResult SettleJournal(Journal& journal, const Completion& complete);
 
-// Undoes everything this run recorded (a failure before the commit).
-SettleResult RollBack(Journal& journal);
+// Undoes everything this run recorded (a failure before the commit), the
+// folders it made through `way`.
+SettleResult RollBack(Journal& journal, platform::HeldPath& way);
 
 }  // namespace engine

@@ -56,7 +56,8 @@ protected:
     // The journal is the cut run's own; run_ is the next start.
     void DeployUpToTheExtraction(bool commit = false) {
         engine::Journal journal = OpenJournal();
-        engine::Transaction tx(journal);
+        platform::HeldPath way;
+        engine::Transaction tx(journal, way);
         tx.Begin(header_);
         tx.PrepareFolder(server_, kit_, {L"SECURITY4.FDB"});
         EXPECT_FALSE(Exists(server_ + L"security4.fdb" + engine::kAsideSuffix)) << "kept in place";
@@ -102,7 +103,8 @@ protected:
     engine::DeploymentHeader header_;
     RecordingUi ui_;
     engine::Journal journal_ = OpenJournal();
-    engine::Transaction tx_{journal_};
+    platform::HeldPath way_;
+    engine::Transaction tx_{journal_, way_};
     std::optional<engine::EngineRun> run_{std::in_place, places_.Places(), ui_};
     engine::Outcome settled_;
 };
@@ -191,7 +193,7 @@ TEST_F(EngineTest, CommitIsTheJournalsUntilItIsSettled) {
     tx_.Begin(header_);
     EXPECT_FALSE(tx_.Committed());
     tx_.Commit();
-    EXPECT_TRUE(engine::Transaction(journal_).Committed());
+    EXPECT_TRUE(engine::Transaction(journal_, way_).Committed());
     journal_.Remove();
     EXPECT_FALSE(tx_.Committed());
 }
@@ -224,7 +226,8 @@ TEST_F(EngineTest, RestoredInstanceThatDoesNotRunAgainIsNamed) {
     const std::wstring name = std::wstring(outside::kServiceNamePrefix) + L"velmora64b_47190";
     {
         engine::Journal journal = OpenJournal();
-        engine::Transaction(journal).Begin(header_);
+        platform::HeldPath way;
+        engine::Transaction(journal, way).Begin(header_);
         environment::ServiceRecord removed;
         removed.name = name;
         removed.displayName = L"Firebird Server - velmora64b_47190";

@@ -1,0 +1,173 @@
+// What undoes and what settles each kind of change the journal records.
+#include "engine/JournalSteps.h"
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+
+#include "engine/ServiceRecords.h"
+#include "engine/Transaction.h"
+#include "environment/Services.h"
+#include "environment/SharedFolder.h"
+#include "platform/FolderTree.h"
+#include "platform/Paths.h"
+
+namespace engine {
+
+using namespace journal;
+
+namespace {
+
+// A file gone (or never there) counts as deleted; a read-only one is
+// deleted too.
+bool Delete(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(path.c_str()) || !platform::EntryExists(path);
+}
+
+// Markers lie in the application's folder, which users write: one that has
+// become a link stays as it is, and counts as settled.
+bool DeleteMarker(const std::wstring& path) {
+    return environment::DeleteSharedFile(path) != environment::SharedChange::kFailed;
+}
+
+}  // namespace
+
+bool PutBack(const std::wstring& path) {
+    const std::wstring aside = path + kAsideSuffix;
+    if (!platform::EntryExists(aside)) return true;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+namespace {
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A folder a run made goes with whatever came into it since: the new
+// server's own log, say. Nothing in it is older than the run. Through the
+// held way when it holds the folder, else opened as itself (never a link)
+// under the folders the way holds.
+bool RemoveFolder(const std::wstring& path, platform::HeldPath& way) {
+    if (way.Holds(path)) return way.RemoveHeld(path, /*whole=*/true);
+    platform::UniqueKernelHandle folder = platform::OpenFolder(path, DELETE);
+    if (!folder) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    return platform::DeleteTreeBelow(folder.get(), path) && platform::MarkForDeletion(folder.get());
+}
+
+bool Nothing(const JournalRecord&, platform::HeldPath&) {
+    return true;
+}
+
+// A folder made above the server folder goes only when it is empty again:
+// whatever came into it since is someone else's.
+bool RemoveIfEmpty(const JournalRecord& r, platform::HeldPath& way) {
+    const std::wstring& path = r.Field(0);
+    if (way.Holds(path)) way.RemoveHeld(path, /*whole=*/false);
+    else RemoveDirectoryW(path.c_str());
+    return true;
+}
+
+// The server folder set aside goes back once the new one has gone (the
+// undo of its making comes first, in reverse order): through the handle the
+// run holds it by, else by its name under the held folders above it.
+bool PutBackFolder(const JournalRecord& r, platform::HeldPath& way) {
+    const std::wstring& path = r.Field(0);
+    const std::wstring aside = path + kAsideSuffix;
+    if (way.Aside()) return way.PutAsideBack();
+    if (!platform::EntryExists(aside)) return true;
+    return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+}
+
+bool DeleteAsideFolder(const JournalRecord& r, platform::HeldPath& way) {
+    if (way.Aside()) return way.RemoveAside();
+    const std::wstring aside = r.Field(0) + kAsideSuffix;
+    return RemoveFolder(aside, way);
+}
+
+// Each kind of change as this side of the journal carries it out: what
+// undoes it before the commit, and what settles it after. Both may run any
+// number of times. The kinds without a step (the run, the commit, the
+// firewall rule, the end) leave nothing to undo or settle.
+const Step kSteps[] = {
+    {kMarker, [](const JournalRecord& r, platform::HeldPath&) { return DeleteMarker(r.Field(1)); },
+     [](const JournalRecord& r, platform::HeldPath&) { return DeleteMarker(r.Field(1)); }},
+    {kRemoved,
+     [](const JournalRecord& r, platform::HeldPath&) {
+         return environment::RestoreService(ServiceFromJournal(r));
+     },
+     Nothing},
+    {kRegistered,
+     [](const JournalRecord& r, platform::HeldPath&) {
+         return environment::StopAndDeleteService(r.Field(0));
+     },
+     [](const JournalRecord& r, platform::HeldPath&) { return environment::StartAndWait(r.Field(0)); }},
+    {kParent, RemoveIfEmpty, Nothing},
+    {kFolder, [](const JournalRecord& r, platform::HeldPath& way) { return RemoveFolder(r.Field(0), way); },
+     Nothing},
+    {kMoved, [](const JournalRecord& r, platform::HeldPath&) { return PutBack(r.Field(0)); },
+     [](const JournalRecord& r, platform::HeldPath&) { return Delete(r.Field(0) + kAsideSuffix); },
+     true, true},
+    {kAdded, [](const JournalRecord& r, platform::HeldPath&) { return Delete(r.Field(0)); }, Nothing,
+     true, true},
+    {kCopy, [](const JournalRecord& r, platform::HeldPath&) { return PutBack(r.Field(0)); },
+     [](const JournalRecord& r, platform::HeldPath&) { return Delete(r.Field(0) + kAsideSuffix); },
+     true, true},
+    {kAside, PutBackFolder, DeleteAsideFolder, false, true},
+};
+
+}  // namespace
+
+const Step* StepOf(const JournalRecord& record) {
+    for (const Step& step : kSteps)
+        if (record.kind == step.kind.name) return &step;
+    return nullptr;
+}
+
+namespace {
+
+bool NamesAFile(const JournalRecord& record) {
+    const Step* step = StepOf(record);
+    return step && step->file;
+}
+
+}  // namespace
+
+// Half-written files that the archive reader and the configuration writer
+// leave beside a target when they are cut short: target + ".~…". One search
+// per folder, not per file: each search reads the whole folder. A
+// moved-aside file is never taken for one, so a file that could not be put
+// back stays for the next try.
+void DeleteTemporaries(const std::vector<JournalRecord>& records) {
+    std::map<std::wstring, std::set<std::wstring>> targets;  // folder -> folded file names
+    for (const JournalRecord& r : records) {
+        if (!NamesAFile(r)) continue;
+        const std::wstring& path = r.Field(0);
+        const size_t slash = path.find_last_of(L'\\') + 1;
+        targets[path.substr(0, slash)].insert(platform::FoldedName(path.substr(slash)));
+    }
+    for (const auto& [folder, names] : targets) {
+        WIN32_FIND_DATAW found;
+        platform::UniqueFindHandle find(FindFirstFileW((folder + L"*.~*").c_str(), &found));
+        if (!find) continue;
+        do {
+            const std::wstring name = found.cFileName;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EndsWith(name, kAsideSuffix))
+                continue;
+            for (size_t at = name.find(L".~"); at != std::wstring::npos; at = name.find(L".~", at + 1)) {
+                if (names.count(platform::FoldedName(name.substr(0, at)))) {
+                    Delete(folder + name);
+                    break;
+                }
+            }
+        } while (FindNextFileW(find.get(), &found));
+    }
+}
+
+}  // namespace engine

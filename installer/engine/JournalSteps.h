@@ -1,0 +1,40 @@
+// What undoes and what settles each kind of change the journal records
+// (JournalFormat.h gives the kinds' lines and checks).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/JournalFormat.h"
+#include "platform/HeldPath.h"
+
+namespace engine {
+
+// Each kind of change as this side of the journal carries it out: what
+// undoes it before the commit, and what settles it after. Both may run any
+// number of times; folders are undone through `way`, which holds the folders
+// above them. The kinds without a step (the run, the commit, the firewall
+// rule, the end) leave nothing to undo or settle.
+struct Step {
+    const journal::Kind& kind;
+    bool (*undo)(const JournalRecord&, platform::HeldPath& way);
+    bool (*settle)(const JournalRecord&, platform::HeldPath& way);
+    // The record names a file written in place: the half-written files
+    // beside it go with its undo or settlement.
+    bool file = false;
+    // Settled at the commit itself: what is set aside goes then.
+    bool atCommit = false;
+};
+
+// The step of a record's kind; nothing for a kind without one.
+const Step* StepOf(const JournalRecord& record);
+
+// Half-written files that the archive reader and the configuration writer
+// leave beside the files the records name (target + ".~…").
+void DeleteTemporaries(const std::vector<JournalRecord>& records);
+
+// Moves the file set aside at path + kAsideSuffix back; true when there
+// is none.
+bool PutBack(const std::wstring& path);
+
+}  // namespace engine
