@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "engine/DeploymentGuard.h"
+#include "engine/InstallerFolder.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "environment/Folders.h"
@@ -64,7 +65,8 @@ RunState::RunState(const Places& where)
 EngineRun::EngineRun(const Places& places, InstallerUi& ui)
     : ui_(ui),
       guard_(std::make_unique<DeploymentGuard>(places.journalDir)),
-      state_(std::make_unique<RunState>(places)) {}
+      state_(std::make_unique<RunState>(places)),
+      installerFolder_(std::make_unique<InstallerFolder>()) {}
 
 EngineRun::~EngineRun() = default;
 
@@ -74,6 +76,15 @@ bool EngineRun::TakeGuard() {
 
 void EngineRun::GiveBackGuard() {
     guard_->Release();
+}
+
+std::optional<std::wstring> EngineRun::CheckInstallerFolder(const std::wstring& programDir) {
+    return installerFolder_->Check(programDir, state_->places.installerDir);
+}
+
+void EngineRun::DeleteKitFiles(bool setupLauncherToo) {
+    installerFolder_->DeleteFile(outside::kKitArchive);
+    if (setupLauncherToo) installerFolder_->DeleteFile(outside::kSetupLauncher);
 }
 
 std::optional<std::wstring> EngineRun::InspectEarlierRun() const {

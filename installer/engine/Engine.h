@@ -18,6 +18,7 @@
 namespace engine {
 
 class DeploymentGuard;
+class InstallerFolder;
 class InstallerUi;
 struct RunState;
 
@@ -123,6 +124,15 @@ public:
     // that needs it.
     void GiveBackGuard();
 
+    // Why the run must not start from the folder the program lies in
+    // (`programDir`) and the installer's folder: a standard user could have
+    // written them or the kit (InstallerFolder::Check); nothing when it may.
+    // The folders stay held until the run ends.
+    std::optional<std::wstring> CheckInstallerFolder(const std::wstring& programDir);
+    // Deletes the kit and a setup launcher beside it, each by its own
+    // handle (a finished run's end); nothing before CheckInstallerFolder.
+    void DeleteKitFiles(bool setupLauncherToo);
+
     // The install sequence for `plan`. Errors raised after the commit
     // leave it where they happen; the caller shows them.
     Outcome Install(const Plan& plan);
@@ -176,6 +186,7 @@ private:
     // closed: its folders can go then.
     std::unique_ptr<DeploymentGuard> guard_;
     std::unique_ptr<RunState> state_;
+    std::unique_ptr<InstallerFolder> installerFolder_;
 };
 
 // Why an unattended run cannot use the kit in the installer's folder

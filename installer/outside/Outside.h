@@ -17,6 +17,9 @@ namespace outside {
 
 // The kit archive, looked for in the installer's current directory.
 inline constexpr wchar_t kKitArchive[] = L"firebird_4_0_x64.zip";
+// A setup launcher left in the installer's folder; deleted with the kit
+// after a finished run unless it is the installer itself.
+inline constexpr wchar_t kSetupLauncher[] = L"setup.exe";
 
 // Entries of the kit, relative to the server folder.
 inline constexpr wchar_t kServerExe[] = L"firebird.exe";

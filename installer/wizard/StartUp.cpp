@@ -26,7 +26,7 @@ void TWizard::FormCreate() {
     ResetRun();
     if (!ReadStartOptions() || !TakeDeploymentGuard()) return;
     if (options_.check) return CheckOnly();
-    if (!FindApplication()) return;
+    if (!CheckInstallerFolder() || !FindApplication()) return;
     if (options_.remove) return PrepareRemoval();
     // Open before the pages fill: the parameters page logs a server folder
     // it does not take.
@@ -92,6 +92,18 @@ bool TWizard::TakeDeploymentGuard() {
     }
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
     StartUpFailed(kAnotherRunning, kExitPostponed);
+    return false;
+}
+
+// Elevated, the run loads, extracts and runs what lies in its folder: one
+// that others could write is refused before anything changes.
+bool TWizard::CheckInstallerFolder() {
+    const std::wstring program = ProgramPath();
+    const std::optional<std::wstring> refused =
+        engine_.CheckInstallerFolder(program.substr(0, program.find_last_of(L'\\') + 1));
+    if (!refused) return true;
+    if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
+    StartUpFailed(*refused, kExitFailed);
     return false;
 }
 
@@ -166,6 +178,7 @@ void TWizard::CheckOnly() {
 }
 
 std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
+    if (!CheckInstallerFolder()) return std::nullopt;
     // Where a run settles an earlier one's journal, before anything else.
     if (const std::optional<std::wstring> refused = engine_.InspectEarlierRun()) {
         reports_.ReportError(*refused);

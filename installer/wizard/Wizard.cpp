@@ -18,9 +18,6 @@ namespace wizard {
 
 namespace {
 
-// A setup launcher left in the installer's folder; kept when it is this program.
-constexpr wchar_t kSetupExe[] = L"setup.exe";
-
 using platform::WithDelimiter;
 
 }  // namespace
@@ -187,11 +184,10 @@ void TWizard::FormClose() {
             DeleteAppFile(WithDelimiter(run_.appDir) + file);
     // After anything but a clean end the same command must be able to run again.
     if (exit_.Code() != kExitDone) return;
-    DeleteFileW(places_.KitPath().c_str());
     std::wstring self = ProgramPath();
     self = self.substr(self.find_last_of(L'\\') + 1);
-    if (CompareStringOrdinal(self.c_str(), -1, kSetupExe, -1, TRUE) != CSTR_EQUAL)
-        DeleteFileW((places_.installerDir + kSetupExe).c_str());
+    engine_.DeleteKitFiles(CompareStringOrdinal(self.c_str(), -1, outside::kSetupLauncher, -1,
+                                                TRUE) != CSTR_EQUAL);
 }
 
 void TWizard::SettleBeforeExit() {

@@ -163,6 +163,7 @@ private:
     void ResetRun();
     bool ReadStartOptions();
     bool TakeDeploymentGuard();
+    bool CheckInstallerFolder();
     bool FindApplication();
     // An unusable kit ends the start-up only with `refuseKitProblem`.
     bool InitializePages(bool refuseKitProblem = true);
