@@ -7,7 +7,9 @@
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/FolderTree.h"
 #include "platform/Security.h"
+#include "platform/Trust.h"
 
 namespace engine {
 
@@ -30,17 +32,32 @@ std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
+// Why an entry of the journal's (`what` names it) is not safe to act from:
+// an owner a standard user could be, or a DACL that lets others change it.
+std::optional<std::wstring> NotTheAdministrators(HANDLE entry, const std::wstring& what) {
+    const platform::UniqueLocalMemory sd = platform::SecurityOf(entry);
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!sd || !GetSecurityDescriptorOwner(sd.get(), &owner, &defaulted) ||
+        !platform::IsTrustedOwner(owner))
+        return what + L" nepatrí administrátorom ani systému";
+    if (platform::OthersMayChange(sd.get())) return what + L" môžu meniť aj iní používatelia";
+    return std::nullopt;
+}
+
 // Why the folders the journal lies in are not safe to act from: a link to
-// elsewhere, or an owner that a standard user could be.
+// elsewhere, an owner that a standard user could be, or rights that let
+// others change them. Each is judged through its own handle.
 std::optional<std::wstring> UnsafeFolder(const std::wstring& path) {
     std::wstring folder = FolderOf(path);
     for (int level = 0; level < kOwnLevels && folder.size() > 3; ++level) {
         const std::wstring shown = folder;
         folder.pop_back();
-        if (platform::IsReparsePoint(folder))
+        const platform::UniqueKernelHandle handle = platform::OpenFolder(folder);
+        if (!handle && GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED)
             return L"priečinok " + shown + L" je odkaz na iné miesto";
-        if (!platform::HasTrustedOwner(folder))
-            return L"priečinok " + shown + L" nepatrí administrátorom ani systému";
+        if (!handle) return L"priečinok " + shown + L" nepatrí administrátorom ani systému";
+        if (auto why = NotTheAdministrators(handle.get(), L"priečinok " + shown)) return why;
         folder = FolderOf(folder);
     }
     return std::nullopt;
@@ -69,17 +86,14 @@ std::wstring TimeStamp() {
     return stamp;
 }
 
-// The whole file, at most kMaxBytes + 1 of it; nothing when it cannot be
-// read (GetLastError says why).
-std::optional<std::string> ReadWhole(const std::wstring& path) {
-    platform::UniqueKernelHandle file =
-        platform::OpenEntry(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+// The whole file, at most kMaxBytes + 1 of it, through its open handle;
+// nothing when it cannot be read (GetLastError says why).
+std::optional<std::string> ReadWhole(HANDLE file) {
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size)) return std::nullopt;
+    if (!GetFileSizeEx(file, &size)) return std::nullopt;
     std::string bytes(size_t(std::min(size.QuadPart, kMaxBytes + 1)), '\0');
     DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr))
-        return std::nullopt;
+    if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr)) return std::nullopt;
     bytes.resize(got);
     return bytes;
 }
@@ -128,43 +142,60 @@ bool Journal::Exists() const {
     return platform::EntryExists(path_);
 }
 
+Journal::Examined Journal::Examine() const {
+    if (const std::optional<std::wstring> unsafe = UnsafeFolder(path_))
+        return {Examined::kFolderUnsafe, *unsafe};
+    // Read through the one handle it is checked by.
+    const platform::UniqueKernelHandle file =
+        platform::OpenEntry(path_, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!file && GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED)
+        return {Examined::kRefused, L"súbor je odkaz na iné miesto"};
+    if (!file) return {Examined::kUnreadable, platform::SystemErrorText(GetLastError())};
+    if (platform::NameCount(file.get()) != 1)
+        return {Examined::kRefused, L"súbor má ešte ďalšie meno (pevný odkaz)"};
+    if (std::optional<std::wstring> why = NotTheAdministrators(file.get(), L"súbor"))
+        return {Examined::kRefused, *why};
+    const std::optional<std::string> bytes = ReadWhole(file.get());
+    if (!bytes) return {Examined::kUnreadable, platform::SystemErrorText(GetLastError())};
+    if (LONGLONG(bytes->size()) > kMaxBytes) return {Examined::kRefused, L"súbor je väčší ako 16 MB"};
+    Examined examined{Examined::kRead, L""};
+    examined.contents = journal::ReadJournal(*bytes, limits_);
+    if (examined.contents.problem) return {Examined::kRefused, *examined.contents.problem};
+    examined.torn = examined.contents.complete < bytes->size();
+    return examined;
+}
+
 Journal::Loaded Journal::Load() {
     if (!runId_.empty()) return {Loaded::kRecords, written_, {}};
     if (!Exists()) return {};
-    if (const std::optional<std::wstring> unsafe = UnsafeFolder(path_))
-        return Refuse(kPrevious + path_ + L" nebol použitý, pretože " + *unsafe + L"." +
-                      kNothingChanged);
-    if (platform::IsReparsePoint(path_)) return SetAside(L"súbor je odkaz na iné miesto");
-    if (!platform::HasTrustedOwner(path_))
-        return SetAside(L"súbor nepatrí administrátorom ani systému");
-    const std::optional<std::string> bytes = ReadWhole(path_);
-    if (!bytes)
-        return Refuse(kPrevious + path_ + L" sa nedá prečítať, a preto nebol použitý: " +
-                      platform::SystemErrorText(GetLastError()) + kNothingChanged);
-    if (LONGLONG(bytes->size()) > kMaxBytes) return SetAside(L"súbor je väčší ako 16 MB");
-    journal::Contents contents = journal::ReadJournal(*bytes, limits_);
-    if (contents.problem) return SetAside(*contents.problem);
-    if (contents.complete < bytes->size()) CutTo(path_, contents.complete);
-    return {Loaded::kRecords, std::move(contents.records), {}};
+    Examined examined = Examine();
+    switch (examined.kind) {
+        case Examined::kFolderUnsafe:
+            return Refuse(kPrevious + path_ + L" nebol použitý, pretože " + examined.why + L"." +
+                          kNothingChanged);
+        case Examined::kUnreadable:
+            return Refuse(kPrevious + path_ + L" sa nedá prečítať, a preto nebol použitý: " +
+                          examined.why + kNothingChanged);
+        case Examined::kRefused: return SetAside(examined.why);
+        case Examined::kRead: break;
+    }
+    if (examined.torn) CutTo(path_, examined.contents.complete);
+    return {Loaded::kRecords, std::move(examined.contents.records), {}};
 }
 
 std::optional<std::wstring> Journal::Inspect() const {
     if (!Exists()) return std::nullopt;
-    const std::wstring damaged =
-        kPrevious + path_ +
-        L" je poškodený; inštalácia by ho odložila a nič by nezmenila. Príčina: ";
-    if (const std::optional<std::wstring> unsafe = UnsafeFolder(path_))
-        return kPrevious + path_ + L" by nebol použitý, pretože " + *unsafe + L".";
-    if (platform::IsReparsePoint(path_)) return damaged + L"súbor je odkaz na iné miesto.";
-    if (!platform::HasTrustedOwner(path_))
-        return damaged + L"súbor nepatrí administrátorom ani systému.";
-    const std::optional<std::string> bytes = ReadWhole(path_);
-    if (!bytes)
-        return kPrevious + path_ + L" sa nedá prečítať: " +
-               platform::SystemErrorText(GetLastError());
-    if (LONGLONG(bytes->size()) > kMaxBytes) return damaged + L"súbor je väčší ako 16 MB.";
-    const journal::Contents contents = journal::ReadJournal(*bytes, limits_);
-    if (contents.problem) return damaged + *contents.problem + L".";
+    const Examined examined = Examine();
+    switch (examined.kind) {
+        case Examined::kFolderUnsafe:
+            return kPrevious + path_ + L" by nebol použitý, pretože " + examined.why + L".";
+        case Examined::kUnreadable: return kPrevious + path_ + L" sa nedá prečítať: " + examined.why;
+        case Examined::kRefused:
+            return kPrevious + path_ +
+                   L" je poškodený; inštalácia by ho odložila a nič by nezmenila. Príčina: " +
+                   examined.why + L".";
+        case Examined::kRead: break;
+    }
     return std::nullopt;
 }
 

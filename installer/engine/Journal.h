@@ -81,6 +81,20 @@ public:
     bool Unsettled() const { return unsettled_; }
 
 private:
+    // The file as a load finds it, read through the handle it is checked by.
+    struct Examined {
+        enum Kind {
+            kRead,          // whole and checked: contents (torn: a last line to cut off)
+            kFolderUnsafe,  // its folders are not safe to act from: why
+            kUnreadable,    // it cannot be read: the system's reason
+            kRefused,       // it fails a check and is to be set aside: why
+        } kind;
+        std::wstring why;
+        journal::Contents contents{};
+        bool torn = false;
+        Examined(Kind k, std::wstring reason) : kind(k), why(std::move(reason)) {}
+    };
+    Examined Examine() const;
     void Create();
     Loaded Refuse(const std::wstring& why);
     Loaded SetAside(const std::wstring& reason);

@@ -480,6 +480,8 @@ std::vector<BadEntry> BadEntries() {
     add("stream_colon_name", Item("ok.txt:evil", "x"));
     add("all_dots_name", Item("plugins/.../evil.txt", "x"));
     add("empty_name", Item("", "x"));
+    add("short_alias_name", Item("DATABA~1.CON", "x"));
+    add("short_alias_folder_name", Item("PLUGIN~1/evil.dll", "x"));
     return v;
 }
 
