@@ -55,23 +55,45 @@ inline void LogCurrentDirectory() {
     AppendLog(dir, L".dir.log");
 }
 
+// Writes C:\istrel-hang.reached (or another marker) and flushes it, so a
+// script knows the stand-in got there.
+inline void Reached(const wchar_t* marker) {
+    HANDLE h = CreateFileW(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(h);
+        CloseHandle(h);
+    }
+}
+
+// Whether the environment variable `name` is "<program> <command> <when>".
+inline bool AskedAt(const wchar_t* name, const std::wstring& program, const std::wstring& command,
+                    const wchar_t* when) {
+    wchar_t wanted[256];
+    DWORD n = GetEnvironmentVariableW(name, wanted, 256);
+    return n > 0 && n < 256 && std::wstring(wanted) == program + L" " + command + L" " + when;
+}
+
 // A point where a test ends every process of the prefix (a power cut):
 // with ISTREL_TEST_HANG="<program> <command> before|after" in the
 // environment, the stand-in writes C:\istrel-hang.reached there and waits
 // for ever. The installer passes its environment on to the programs it runs.
 inline void HangIfAsked(const std::wstring& program, const std::wstring& command,
                         const wchar_t* when) {
-    wchar_t wanted[256];
-    DWORD n = GetEnvironmentVariableW(L"ISTREL_TEST_HANG", wanted, 256);
-    if (n == 0 || n >= 256) return;
-    if (std::wstring(wanted) != program + L" " + command + L" " + when) return;
-    HANDLE h = CreateFileW(L"C:\\istrel-hang.reached", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        FlushFileBuffers(h);
-        CloseHandle(h);
-    }
+    if (!AskedAt(L"ISTREL_TEST_HANG", program, command, when)) return;
+    Reached(L"C:\\istrel-hang.reached");
     for (;;) Sleep(INFINITE);
+}
+
+// A point where a test acts in the middle of a run, as another user would
+// meanwhile: with ISTREL_TEST_PAUSE="<program> <command> before|after", the
+// stand-in writes C:\istrel-pause.reached there and goes on once the
+// script has made C:\istrel-pause.go.
+inline void PauseIfAsked(const std::wstring& program, const std::wstring& command,
+                         const wchar_t* when) {
+    if (!AskedAt(L"ISTREL_TEST_PAUSE", program, command, when)) return;
+    Reached(L"C:\\istrel-pause.reached");
+    while (GetFileAttributesW(L"C:\\istrel-pause.go") == INVALID_FILE_ATTRIBUTES) Sleep(20);
 }
 
 // A program that takes a file for itself at a point of the run: with

@@ -8,7 +8,8 @@
 // r of a running one leaves it and returns 0; r of a missing one 0;
 // sta/sto of a missing one 1. A file "instsvc.fail" beside it that holds a
 // command's letters ("i", "sta") makes that command fail with 1 and do
-// nothing, as a broken service tool in a kit would. ISTREL_TEST_HOLD hands
+// nothing, as a broken service tool in a kit would. ISTREL_TEST_HANG and
+// ISTREL_TEST_PAUSE stop it at a point of its command, ISTREL_TEST_HOLD hands
 // its folder's firebird.exe to another program once a command is done
 // (DoubleLog.h). Logs its command line
 // and the folder it was started in.
@@ -122,6 +123,7 @@ int wmain(int argc, wchar_t** argv) {
 
     if (FailureAsked(command)) return 1;
     doubles::HangIfAsked(L"instsvc", command, L"before");
+    doubles::PauseIfAsked(L"instsvc", command, L"before");
     const int code = Run(command, service, name);
     if (code == 0) doubles::HoldIfAsked(L"instsvc", command, doubles::OwnFolder() + L"firebird.exe");
     doubles::HangIfAsked(L"instsvc", command, L"after");

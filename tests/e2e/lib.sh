@@ -57,7 +57,12 @@ report_silent_end() {
 trap report_silent_end EXIT
 check() {  # check DESCRIPTION COMMAND...
   local what="$1"; shift
-  if "$@"; then echo "  ok   $what"; else echo "  FAIL $what"; failures=$((failures + 1)); fi
+  if "$@"; then echo "  ok   $what"; return; fi
+  echo "  FAIL $what"
+  failures=$((failures + 1))
+  # What the run said, for a failure that happens only now and then.
+  [ -f "$log" ] && log_text 2>/dev/null | tr -d '\r' | grep -v '^[0-3][0-9]\.' | tail -n 3 | sed 's/^/    log: /'
+  return 0
 }
 fail() { said_why=1; echo "FAIL: $*"; exit 1; }
 finish() {
