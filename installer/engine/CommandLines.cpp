@@ -1,5 +1,7 @@
 #include "engine/CommandLines.h"
 
+#include <windows.h>
+
 #include "outside/Outside.h"
 
 namespace engine {
@@ -20,6 +22,22 @@ std::wstring InstanceName(const std::wstring& serverDir, environment::Port port)
 
 std::wstring ServiceName(const std::wstring& serverDir, environment::Port port) {
     return outside::kServiceNamePrefix + InstanceName(serverDir, port);
+}
+
+std::optional<environment::Port> OwnServicePort(const std::wstring& serviceName) {
+    const std::wstring base = outside::kServiceNamePrefix;
+    for (const wchar_t* prefix : {outside::kInstancePrefix64, outside::kInstancePrefix32}) {
+        const std::wstring head = base + prefix;
+        if (serviceName.size() <= head.size() ||
+            CompareStringOrdinal(serviceName.c_str(), int(head.size()), head.c_str(), -1, TRUE) !=
+                CSTR_EQUAL)
+            continue;
+        const std::wstring digits = serviceName.substr(head.size());
+        const std::optional<environment::Port> port = environment::Port::Parse(digits);
+        // Only the name InstanceName makes for that port: no leading zero.
+        if (port && port->Text() == digits) return port;
+    }
+    return std::nullopt;
 }
 
 std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,

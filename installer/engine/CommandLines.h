@@ -2,6 +2,7 @@
 // the legacy server's tool and the firewall command.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "environment/Port.h"
@@ -21,6 +22,11 @@ std::wstring InstanceName(const std::wstring& serverDir, environment::Port port)
 
 // The instance's Windows service: "FirebirdServer" + InstanceName(serverDir, port).
 std::wstring ServiceName(const std::wstring& serverDir, environment::Port port);
+
+// The port of one of this installer's instances by its service's name
+// ("FirebirdServer" + "velmora64b_" or "velmora32b_" + the port as
+// InstanceName writes it, any case); nothing for any other service.
+std::optional<environment::Port> OwnServicePort(const std::wstring& serviceName);
 
 // serverDir + "instsvc.exe" + " " + action + " -n " + InstanceName(serverDir, port).
 std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,

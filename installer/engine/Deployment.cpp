@@ -145,8 +145,7 @@ public:
         // Said once it is so; a rollback reports its own cause.
         if (openFolder_) openFolder_->Report();
         SecurePathAbove(run_, ui_);
-        OpenFirewall(run_.serverDir, ui_);
-        tx_.RecordFirewall();
+        if (OpenFirewall(run_.serverDir, ui_)) tx_.RecordFirewall();
         return deployed;
     }
 

@@ -42,6 +42,31 @@ Outcome WithErrorsReported(InstallerUi& ui, Steps steps) {
 
 }  // namespace
 
+int32_t Outcome::ExitCode() const {
+    if (errorsReported) return kExitFailed;
+    switch (kind) {
+        case kFinished: return kExitDone;
+        case kPostponed: return kExitPostponed;
+        case kStopped:
+        case kCancelled: return kExitStopped;
+        case kRefused: return kExitNotStarted;
+        case kFailed: return kExitFailed;
+    }
+    return kExitFailed;
+}
+
+int Outcome::Severity(Kind kind) {
+    switch (kind) {
+        case kFinished: return 0;
+        case kPostponed: return 1;
+        case kStopped:
+        case kCancelled: return 2;
+        case kRefused: return 3;
+        case kFailed: return 4;
+    }
+    return 4;
+}
+
 Places Places::OfThisPc(const std::wstring& installerDir) {
     return {outside::kAppKey, platform::WithDelimiter(ShellProgramFiles()) + kJournalFolder,
             environment::GetProgramFilesDir().value_or(L""), platform::WithDelimiter(installerDir)};
@@ -72,6 +97,10 @@ EngineRun::~EngineRun() = default;
 
 bool EngineRun::TakeGuard() {
     return guard_->Take();
+}
+
+bool EngineRun::HoldsGuard() const {
+    return guard_->Held();
 }
 
 void EngineRun::GiveBackGuard() {

@@ -80,7 +80,7 @@ struct Outcome {
         kFinished,   // every step done
         kStopped,    // a question answered No or the wait given up: nothing deployed
         kPostponed,  // an unattended run's wait ran out: nothing deployed
-        kRefused,    // not started: nothing this installer may change (a removal)
+        kRefused,    // not started: nothing this installer may change, or could start
         kCancelled,  // the user stopped the extraction; the previous server is back
         kFailed,     // a step failed; the sentence says why and what is back
     };
@@ -93,9 +93,13 @@ struct Outcome {
     // went on, but ends failed.
     bool errorsReported = false;
 
-    // kFinished 0, kStopped and kCancelled 2, kPostponed 4, kRefused 1,
-    // kFailed 3; errors reported on the way make any of them 3.
+    // The program's exit code for this ending, the one table of it (the
+    // README's): kFinished 0, kPostponed 4, kStopped and kCancelled 2,
+    // kRefused 1, kFailed 3; errors reported on the way make any of them 3.
     int32_t ExitCode() const;
+    // Which of two endings of one run counts: the more severe, from kFinished
+    // to kPostponed, kStopped and kCancelled, kRefused, kFailed.
+    static int Severity(Kind kind);
 };
 
 // What /CHECK found: the exit code a run now would end with before its first
@@ -118,6 +122,8 @@ public:
     // another run holds it; raises platform::Error when it cannot be made.
     // Until then the journal is not touched.
     bool TakeGuard();
+    // This run holds the guard: the journal is its to settle.
+    bool HoldsGuard() const;
     // Gives the guard back: before the process ends without its
     // destructors, or once a check has looked (a check holds it no longer,
     // and the exit then settles nothing). Nothing of the run may follow

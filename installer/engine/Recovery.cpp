@@ -7,6 +7,7 @@
 #include "engine/Messages.h"
 #include "engine/Steps.h"
 #include "engine/Tools.h"
+#include "environment/Folders.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
 
@@ -23,6 +24,19 @@ constexpr wchar_t kNotRestored[] =
 constexpr wchar_t kEarlierCompleted[] =
     L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená po spustení servera; jej "
     L"posledné kroky boli dokončené.";
+// %s: what is missing, each with how to mend it.
+constexpr wchar_t kEarlierNotComplete[] =
+    L"Predchádzajúca inštalácia Firebird SQL servera bola prerušená po spustení servera; jej "
+    L"posledné kroky boli dokončené, ale %s.";
+// %s: the instance, twice.
+constexpr wchar_t kInstanceNotRunning[] =
+    L"jeho inštancia %s nebeží (spustite ju príkazom sc start FirebirdServer%s, keď bude jej "
+    L"port voľný, alebo spustite inštaláciu znova)";
+// %s: the server folder.
+constexpr wchar_t kServerFilesMissing[] =
+    L"v priečinku %s chýba program servera (spustite inštaláciu znova)";
+constexpr wchar_t kFirewallRuleMissing[] =
+    L"chýba pravidlo brány firewall (otvorte port servera vo firewalle ručne)";
 constexpr wchar_t kEarlierRemovalCompleted[] =
     L"Predchádzajúce odstránenie Firebird SQL servera bolo prerušené po vymazaní jeho programov; "
     L"jeho posledný krok bol dokončený.";
@@ -50,21 +64,54 @@ std::wstring NotRunningText(const wchar_t* pattern, const std::vector<std::wstri
 }
 
 // A committed deployment whose last steps were cut short: what the
-// successful run would have done after the running check.
-void FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
+// successful run would have done after the running check. False when its
+// firewall rule could not be made or deleted (reported).
+bool FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
     // A removal's only step after the commit; the application is not touched.
-    if (header.removesServer) {
-        if (!firewallDone) CloseFirewall(header.serverDir, ui);
-        return;
-    }
+    if (header.removesServer) return firewallDone || CloseFirewall(header.serverDir, ui);
     std::wstring gdsSource;
+    bool whole = true;
     if (header.installsServer) {
         gdsSource = header.serverDir + outside::kClient32Dll;
-        if (!firewallDone) OpenFirewall(header.serverDir, ui);
+        if (!firewallDone) whole = OpenFirewall(header.serverDir, ui);
     }
     PlaceClientFiles(header, gdsSource, ui);
     PlaceBackupTool(header.appDir, header.installerDir, ui);
     WriteDataIni(header, ui);
+    return whole;
+}
+
+// What a completed settlement found missing, each with how to mend it;
+// nothing when the earlier run's server runs with its files and rule.
+std::vector<std::wstring> StillMissing(const SettleResult& result, const DeploymentHeader& header,
+                                       bool firewallMade) {
+    std::vector<std::wstring> missing;
+    for (const std::wstring& instance : result.notRunning)
+        missing.push_back(platform::Fill(kInstanceNotRunning, {instance, instance}));
+    if (header.installsServer && !environment::IsFBInstalled(header.serverDir))
+        missing.push_back(platform::Fill(kServerFilesMissing, {header.serverDir}));
+    if (!firewallMade) missing.push_back(kFirewallRuleMissing);
+    return missing;
+}
+
+// Completed only when what the earlier run set up is there: else what is
+// missing and how to mend it, as an error (nothing is undone after a commit).
+Outcome ReportCompleted(InstallerUi& ui, const SettleResult& result, const DeploymentHeader& header,
+                        bool firewallMade) {
+    if (header.removesServer) {
+        // A rule that stays was reported with what to do.
+        if (firewallMade) ui.Inform(kEarlierRemovalCompleted);
+        return {};
+    }
+    const std::vector<std::wstring> missing = StillMissing(result, header, firewallMade);
+    if (missing.empty()) {
+        ui.Inform(kEarlierCompleted);
+        return {};
+    }
+    std::wstring what;
+    for (const std::wstring& item : missing) what += (what.empty() ? L"" : L"; ") + item;
+    ui.ReportError(platform::Fill(kEarlierNotComplete, {what}));
+    return {};
 }
 
 }  // namespace
@@ -87,21 +134,6 @@ std::wstring CurrentErrorText() {
         return e.Message();
     } catch (...) {
         return kUnexpected;
-    }
-}
-
-int32_t Outcome::ExitCode() const {
-    switch (kind) {
-        case kRefused: return errorsReported ? kExitFailed : kExitNotStarted;
-        case kFailed: return kExitFailed;
-        default: break;
-    }
-    if (errorsReported) return kExitFailed;
-    switch (kind) {
-        case kStopped:
-        case kCancelled: return kExitStopped;
-        case kPostponed: return kExitPostponed;
-        default: return kExitDone;
     }
 }
 
@@ -137,11 +169,12 @@ Outcome RollBackInstallation(RunState& state, InstallerUi& ui,
 Outcome SettleEarlierRun(Journal& journal, InstallerUi& ui) {
     // Told when it was held; the next start tries again.
     if (journal.Unsettled()) return {Outcome::kFailed, L""};
-    bool removal = false;
+    DeploymentHeader header;
+    bool firewallMade = true;
     const SettleResult result =
-        SettleJournal(journal, [&](const DeploymentHeader& header, bool firewallDone) {
-            removal = header.removesServer;
-            FinishCommittedRun(ui, header, firewallDone);
+        SettleJournal(journal, [&](const DeploymentHeader& h, bool firewallDone) {
+            header = h;
+            firewallMade = FinishCommittedRun(ui, h, firewallDone);
         });
     switch (result.outcome) {
         case Settled::kNothing: return {};
@@ -152,9 +185,7 @@ Outcome SettleEarlierRun(Journal& journal, InstallerUi& ui) {
             else
                 ui.Inform(kEarlierRolledBack);
             return {};
-        case Settled::kCompleted:
-            ui.Inform(removal ? kEarlierRemovalCompleted : kEarlierCompleted);
-            return {};
+        case Settled::kCompleted: return ReportCompleted(ui, result, header, firewallMade);
         case Settled::kIncomplete: return {Outcome::kFailed, kEarlierIncomplete};
         case Settled::kRefused: return {Outcome::kFailed, result.why};
     }

@@ -1,8 +1,10 @@
-// /REMOVE: the server this installer set up for the application, taken off
-// the PC as one transaction. Its instance goes through its own service
-// tool, its programs and libraries are moved aside and deleted only once
-// nothing failed, the firewall rule goes last. What the administrator made
-// their own stays in the folder, and the application is not touched.
+// /REMOVE: every server this installer set up, found through the service
+// manager (data.ini only says which goes first), each taken off the PC as
+// one transaction. Its instances go through its own service tool, its
+// programs and libraries are moved aside and deleted only once nothing
+// failed, the firewall rule goes last. What the administrator made their
+// own stays in the folder, and the application is not touched. The run
+// ends well only when none of the installer's instances stays registered.
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -18,6 +20,7 @@
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Instances.h"
+#include "environment/Services.h"
 #include "platform/Errors.h"
 #include "platform/Security.h"
 #include "platform/Text.h"
@@ -28,19 +31,17 @@ namespace {
 
 using platform::Fill;
 
-constexpr wchar_t kNoServerNamed[] =
-    L"V súbore data.ini programu Lumera SQL nie je zapísaný Firebird SQL server; nie je čo "
-    L"odstrániť.";
-// %s: the folder.
-constexpr wchar_t kNoServerThere[] =
-    L"V priečinku %s nie je Firebird SQL server; nie je čo odstrániť.";
+constexpr wchar_t kNothingRegistered[] =
+    L"Na počítači nie je zaregistrovaná žiadna inštancia Firebird SQL servera tohto "
+    L"inštalátora; nie je čo odstrániť.";
 constexpr wchar_t kNotRemoving[] = L" Odstránenie servera nič nezmenilo.";
-// %s: the service the installer would have made, the folder.
-constexpr wchar_t kNotOwnInstance[] =
-    L"Služba %s, ktorú by vytvoril tento inštalátor, nie je zaregistrovaná pre server "
-    L"v priečinku %s; server s inou inštanciou inštalátor neodstráni.";
-// %s: the port read from firebird.conf.
-constexpr wchar_t kBadPort[] = L"Port servera %s nie je číslo od 1 do 65535.";
+// %s: the instances that stay, each with its folder.
+constexpr wchar_t kStillRegistered[] =
+    L"Zaregistrovaná zostala inštancia Firebird SQL servera tohto inštalátora: %s.";
+// %s: the folder of an instance whose program is not there.
+constexpr wchar_t kNoServerThere[] =
+    L"V priečinku %s nie je Firebird SQL server; jeho inštancia sa odstráni cez správcu "
+    L"služieb.";
 // %s: folder, instance, port.
 constexpr wchar_t kRemoveQuestion[] =
     L"Odstrániť Firebird SQL server v priečinku %s (inštancia %s na porte %s)?\r\n"
@@ -80,65 +81,137 @@ void CollectPrograms(const std::wstring& serverDir, const std::wstring& relative
     } while (FindNextFileW(find.get(), &data));
 }
 
+// A server folder with this installer's instances in it, as the service
+// manager names them.
+struct Server {
+    std::wstring folder;
+    std::vector<environment::Port> ports;
+    bool hasProgram = false;  // firebird.exe lies in the folder
+    std::wstring refusal;     // why it stays, when it does
+};
+
+// The folders the installer's instances run their programs from, in the
+// order of the services, data.ini's first.
+std::vector<Server> OwnServers(const std::wstring& hinted) {
+    std::vector<Server> servers;
+    environment::EnumerateServices([&](const environment::ServiceEntry& entry) {
+        const std::optional<environment::Port> port = OwnServicePort(entry.name);
+        const std::optional<environment::ServiceRecord> record =
+            port ? environment::ReadServiceRecord(entry.name) : std::nullopt;
+        if (!record) return true;
+        const std::wstring folder =
+            environment::ParentDir(environment::ProgramOfBinaryPath(record->binaryPath));
+        auto same = [&](const Server& s) { return platform::SameName(s.folder, folder); };
+        const auto found = std::find_if(servers.begin(), servers.end(), same);
+        if (found != servers.end()) found->ports.push_back(*port);
+        else servers.push_back({folder, {*port}, false, L""});
+        return true;
+    });
+    std::stable_partition(servers.begin(), servers.end(), [&](const Server& s) {
+        return !hinted.empty() && platform::SameName(s.folder, hinted);
+    });
+    return servers;
+}
+
+std::wstring Instances(const Server& server) {
+    std::wstring names;
+    for (environment::Port port : server.ports)
+        names += (names.empty() ? L"" : L", ") + InstanceName(server.folder, port);
+    return names;
+}
+
+std::wstring Ports(const Server& server) {
+    std::wstring ports;
+    for (environment::Port port : server.ports) ports += (ports.empty() ? L"" : L", ") + port.Text();
+    return ports;
+}
+
 class Removal {
 public:
     Removal(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
 
     Outcome Run() {
-        const std::wstring appDir = WithDelimiter(run_.appDir);
-        const std::wstring ini = appDir + outside::kDataIni;
-        const std::wstring program = environment::ReadFBServer(ini);
-        if (program.empty()) return Nothing(kNoServerNamed);
-        run_.serverDir = environment::ParentDir(program);
-        const environment::ServerFolderCheck check = environment::CheckServerFolder(run_.serverDir);
-        if (run_.serverDir.empty() || check.trust == environment::ServerFolderTrust::kNoServer)
-            return Nothing(Fill(kNoServerThere, {run_.serverDir}));
-        if (check.trust == environment::ServerFolderTrust::kUnknown)
-            return Refused(check.reason + kNotRemoving);
-        // The port the instance runs on: firebird.conf's, as an upgrade
-        // finds the instance it replaces.
-        const std::wstring confPort = environment::ReadFBPort(
-            run_.serverDir + outside::kServerConf, ini, environment::PortSource::kServer);
-        const std::optional<environment::Port> port = environment::Port::Parse(confPort);
-        if (!port) return Refused(Fill(kBadPort, {confPort}) + kNotRemoving);
-        run_.port = *port;
-        instance_ = InstanceName(run_.serverDir, run_.port);
-        if (FindInstance(run_, run_.port) == 0)
-            return Refused(
-                Fill(kNotOwnInstance, {ServiceName(run_.serverDir, run_.port), run_.serverDir}) +
-                kNotRemoving);
-
+        const std::wstring ini = WithDelimiter(run_.appDir) + outside::kDataIni;
+        std::vector<Server> servers =
+            OwnServers(environment::ParentDir(environment::ReadFBServer(ini)));
+        if (servers.empty()) {
+            ui_.Inform(kNothingRegistered);
+            return {};
+        }
         // Nothing of a folder a user could have written runs or goes:
         // refused before anything is asked or changed.
-        {
-            platform::HeldPath path;
-            if (const platform::HeldPath::Problem problem = path.Hold(run_.serverDir))
-                return Refused(PathProblemText(problem) + kNotRemoving);
-        }
-        if (const platform::Untrusted found = platform::FindUntrusted(run_.serverDir))
-            return Refused(Fill(kForeignPrograms, {run_.serverDir, FindingText(found)}) +
-                           kNotRemoving);
-        if (!ui_.Confirm(Fill(kRemoveQuestion, {run_.serverDir, instance_, run_.port.Text()}),
-                         InstallerUi::Asked::kOnlyAttended))
-            return {Outcome::kStopped, L""};
+        for (Server& server : servers) server.refusal = RefusalOf(server);
+        if (std::none_of(servers.begin(), servers.end(),
+                         [](const Server& s) { return s.refusal.empty(); }))
+            return Refused(Refusals(servers) + kNotRemoving);
+        for (const Server& server : servers)
+            if (server.refusal.empty() &&
+                !ui_.Confirm(Fill(kRemoveQuestion, {server.folder, Instances(server), Ports(server)}),
+                             InstallerUi::Asked::kOnlyAttended))
+                return {Outcome::kStopped, L""};
         CreateMarkers(run_, ui_);
         if (std::optional<Outcome> stop = WaitForApplication(run_, ui_)) return *stop;
-        const Outcome removed = RemoveAsOne();
-        if (removed.kind == Outcome::kFinished)
-            ui_.Inform(Fill(kRemoved, {run_.serverDir, instance_}));
-        return removed;
+        for (const Server& server : servers) {
+            if (!server.refusal.empty()) continue;
+            const Outcome removed = RemoveServer(server);
+            if (removed.kind != Outcome::kFinished) return removed;
+        }
+        return Remaining(servers);
     }
 
 private:
-    Outcome Nothing(const std::wstring& why) {
-        ui_.Inform(why);
-        return {};
-    }
     static Outcome Refused(const std::wstring& why) { return {Outcome::kRefused, why}; }
+
+    static std::wstring Refusals(const std::vector<Server>& servers) {
+        std::wstring why;
+        for (const Server& server : servers)
+            if (!server.refusal.empty()) why += (why.empty() ? L"" : L" ") + server.refusal;
+        return why;
+    }
+
+    // Why the server may not go, by the rules of an installation; empty
+    // when it may. One without its program goes through the service manager.
+    std::wstring RefusalOf(Server& server) const {
+        const environment::ServerFolderCheck check = environment::CheckServerFolder(server.folder);
+        if (check.trust == environment::ServerFolderTrust::kUnknown) return check.reason;
+        server.hasProgram = check.trust == environment::ServerFolderTrust::kKnown;
+        platform::HeldPath path;
+        if (const platform::HeldPath::Problem problem = path.Hold(server.folder))
+            return PathProblemText(problem);
+        if (!server.hasProgram) return L"";
+        if (const platform::Untrusted found = platform::FindUntrusted(server.folder))
+            return Fill(kForeignPrograms, {server.folder, FindingText(found)});
+        return L"";
+    }
+
+    // Removed: a log entry; a server that stays (refused) ends the run 1.
+    Outcome Remaining(const std::vector<Server>& servers) {
+        const std::vector<Server> left = OwnServers(L"");
+        if (left.empty()) return {};
+        std::wstring named;
+        for (const Server& server : left)
+            named += (named.empty() ? L"" : L", ") + Instances(server) + L" (" + server.folder + L")";
+        const std::wstring why = Refusals(servers);
+        return Refused(Fill(kStillRegistered, {named}) + (why.empty() ? L"" : L" " + why));
+    }
+
+    // One server: its instances, programs and libraries, its firewall rule.
+    Outcome RemoveServer(const Server& server) {
+        run_.serverDir = server.folder;
+        run_.port = server.ports.front();
+        instances_ = Instances(server);
+        if (!server.hasProgram) ui_.Log(Fill(kNoServerThere, {server.folder}));
+        const Outcome removed = RemoveAsOne(server);
+        if (removed.kind == Outcome::kFinished) {
+            ui_.Inform(Fill(kRemoved, {server.folder, instances_}));
+            run_.state.m_Journal.Remove();  // done: the next server's run may begin
+        }
+        return removed;
+    }
 
     // Everything up to the deletion of the programs is undone when a step
     // fails: the instance registered and running again, every file back.
-    Outcome RemoveAsOne() {
+    Outcome RemoveAsOne(const Server& server) {
         Transaction& tx = run_.state.m_Transaction;
         const Outcome removed = AsOneTransaction(
             tx,
@@ -147,14 +220,9 @@ private:
                 header.removesServer = true;
                 tx.Begin(header);
                 HoldServerPath(run_, /*make=*/false);
-                const std::vector<std::wstring> files = ServerFiles();
-                {
-                    // Its own tool runs only from a folder no user could have
-                    // written; held while it runs, let go before it is moved.
-                    ServerPrograms tool;
-                    tool.Take(run_, {outside::kServiceTool});
-                    RemoveService(run_, run_.port);
-                }
+                const std::vector<std::wstring> files =
+                    server.hasProgram ? ServerFiles() : std::vector<std::wstring>{};
+                RemoveInstances(server);
                 if (environment::IsFileLocked(run_.serverDir + outside::kServerExe))
                     throw platform::Error(kServerInUse);
                 tx.SettingAside(files);
@@ -164,10 +232,24 @@ private:
             },
             [&](const std::optional<std::wstring>& failure) { return RolledBack(*failure); });
         if (removed.kind != Outcome::kFinished) return removed;
-        CloseFirewall(run_.serverDir, ui_);
-        tx.RecordFirewall();
+        // A server whose program was not there had no rule of the installer's.
+        if (!server.hasProgram || CloseFirewall(run_.serverDir, ui_)) tx.RecordFirewall();
         tx.Finish();
         return removed;
+    }
+
+    // Through the server's own tool, which runs only from a folder no user
+    // could have written (held while it runs, let go before it is moved);
+    // without a program there, through the service manager.
+    void RemoveInstances(const Server& server) {
+        ServerPrograms tool;
+        if (server.hasProgram) tool.Take(run_, {outside::kServiceTool});
+        for (environment::Port port : server.ports) {
+            if (server.hasProgram)
+                RemoveService(run_, port);
+            else
+                RemoveServiceThroughManager(run_, ServiceName(server.folder, port));
+        }
     }
 
     Outcome RolledBack(const std::wstring& failure) {
@@ -175,8 +257,8 @@ private:
         if (result.outcome == Settled::kIncomplete)
             return {Outcome::kFailed, kRemovalNotUndone + failure};
         if (!result.notRunning.empty())
-            return {Outcome::kFailed, Fill(kRemovalUndoneNotRunning, {instance_}) + failure};
-        return {Outcome::kFailed, Fill(kRemovalUndone, {instance_}) + failure};
+            return {Outcome::kFailed, Fill(kRemovalUndoneNotRunning, {instances_}) + failure};
+        return {Outcome::kFailed, Fill(kRemovalUndone, {instances_}) + failure};
     }
 
     // The server's files to delete, as full paths: the kit's list when the
@@ -217,7 +299,7 @@ private:
 
     Installation& run_;
     InstallerUi& ui_;
-    std::wstring instance_;
+    std::wstring instances_;
 };
 
 }  // namespace

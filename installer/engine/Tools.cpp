@@ -5,6 +5,18 @@
 
 namespace engine {
 
+namespace {
+
+// After why the firewall command failed.
+constexpr wchar_t kFirewallNotOpened[] =
+    L" Pravidlo brány firewall pre server sa nepodarilo vytvoriť; server beží, ale ostatné "
+    L"počítače sa k nemu pripoja, až keď jeho port otvoríte vo firewalle ručne.";
+constexpr wchar_t kFirewallNotClosed[] =
+    L" Pravidlo brány firewall pre odstránený server (\"Firebird SQL server\") sa nepodarilo "
+    L"odstrániť; odstráňte ho vo firewalle ručne.";
+
+}  // namespace
+
 ProgramResult RunTool(const std::wstring& commandLine) {
     return RunProgram(commandLine, ProgramWindow::kMinimised, ProgramWait::kUntilEnd);
 }
@@ -29,17 +41,22 @@ void RunToolInTime(const std::wstring& commandLine) {
         throw platform::Error(ToolFailure(commandLine, result));
 }
 
-void OpenFirewall(const std::wstring& serverDir, InstallerUi& ui) {
+bool OpenFirewall(const std::wstring& serverDir, InstallerUi& ui) {
     const std::wstring command = FirewallCommand(serverDir);
-    // The server runs already; only the rule may be missing, so it stays.
+    // The server runs already; only the rule is missing, so it stays, and
+    // the other PCs of the office reach it once the port is open.
     const ProgramResult result = RunTool(command);
-    if (result.state == ProgramResult::kTimedOut) ui.ReportError(ToolFailure(command, result));
+    if (result.EndedWith(0)) return true;
+    ui.ReportError(ToolFailure(command, result) + kFirewallNotOpened);
+    return false;
 }
 
-void CloseFirewall(const std::wstring& serverDir, InstallerUi& ui) {
+bool CloseFirewall(const std::wstring& serverDir, InstallerUi& ui) {
     const std::wstring command = FirewallDeleteCommand(serverDir);
     const ProgramResult result = RunTool(command);
-    if (result.state == ProgramResult::kTimedOut) ui.ReportError(ToolFailure(command, result));
+    if (result.EndedWith(0)) return true;
+    ui.ReportError(ToolFailure(command, result) + kFirewallNotClosed);
+    return false;
 }
 
 }  // namespace engine

@@ -20,11 +20,12 @@ void RunToolInTime(const std::wstring& commandLine);
 // Why a program's run counts as failed, for the user.
 std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result);
 
-// The firewall rule for the server in `serverDir`; a command past the time
-// limit is reported, the run goes on.
-void OpenFirewall(const std::wstring& serverDir, InstallerUi& ui);
+// The firewall rule for the server in `serverDir`: true when it was made.
+// A command that failed or ran past the time limit is reported, with what
+// to do by hand; the run goes on.
+bool OpenFirewall(const std::wstring& serverDir, InstallerUi& ui);
 
-// Removes that rule; a command past the time limit is reported.
-void CloseFirewall(const std::wstring& serverDir, InstallerUi& ui);
+// Removes that rule: true when it went; a failure is reported as above.
+bool CloseFirewall(const std::wstring& serverDir, InstallerUi& ui);
 
 }  // namespace engine

@@ -259,10 +259,13 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
         journal.Remove();
         return {};
     }
-    for (const JournalRecord& r : records)
-        if (const Step* step = StepOf(r)) step->settle(r, way);
-    DeleteTemporaries(records);
     SettleResult result;
+    // A registered instance that does not run again is named: the run that
+    // made it committed, so it stays, and the settlement tells what to do.
+    for (const JournalRecord& r : records)
+        if (const Step* step = StepOf(r); step && !step->settle(r, way) && r.kind == kRegistered.name)
+            result.notRunning.push_back(environment::InstanceOfService(r.Field(0)));
+    DeleteTemporaries(records);
     if (!Has(records, kDone)) {
         complete(HeaderOf(records), Has(records, kFirewall));
         result.outcome = Settled::kCompleted;

@@ -108,7 +108,8 @@ struct SettleResult {
     Settled outcome = Settled::kNothing;
     bool hadPreviousServer = false;  // a rolled-back deployment replaced or removed something
     std::wstring why;                // kRefused: the sentence for the user
-    // kRolledBack: the instances that ran before and did not run again.
+    // kRolledBack: the instances that ran before and did not run again;
+    // kCompleted: the committed run's instances that do not run.
     std::vector<std::wstring> notRunning;
 };
 

@@ -62,6 +62,11 @@ std::wstring FoldedName(std::wstring name) {
     return name;
 }
 
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
     if (part.size() > text.size()) return false;
     for (size_t i = 0; i + part.size() <= text.size(); ++i)

@@ -35,6 +35,9 @@ bool EntryExists(const std::wstring& path);
 // A name in the one case that Windows compares names in, for sets and maps
 // of file names.
 std::wstring FoldedName(std::wstring name);
+// Two names or paths are the same to Windows: compared as its file systems
+// compare names (CompareStringOrdinal, without regard to case).
+bool SameName(const std::wstring& a, const std::wstring& b);
 
 // `part` occurs in `text`, letters compared without regard to case.
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part);

@@ -80,7 +80,7 @@ void TWizard::RunInstallSequence() {
     try {
         ShowOutcome(engine_.Install(*plan));
     } catch (...) {
-        exit_.Raise(kExitFailed);
+        exit_.End(engine::Outcome::kFailed);
         // Attended, the error box leaves the wizard where it is.
         if (!run_.m_bSilentInstall) throw;
         // Unattended the window is hidden: nobody could leave it with "Storno",
@@ -98,27 +98,29 @@ void TWizard::ShowOutcome(const engine::Outcome& outcome) {
     using engine::Outcome;
     switch (outcome.kind) {
         case Outcome::kFinished:
-            exit_.Raise(outcome.ExitCode());
+            exit_.End(outcome);
             ShowEndPage();
             // "OK" only for a run that an administrator need not look into.
             WriteLogEntry(exit_.Code() == kExitDone ? L"OK" : kDoneWithErrors);
             if (!run_.m_bSilentInstall) return;
             break;
         case Outcome::kStopped:
-            if (outcome.errorsReported) exit_.Raise(kExitFailed);
-            if (!run_.m_bSilentInstall) return ReturnToPage();
+            // Attended, the page stays for another try: not the run's end.
+            if (!run_.m_bSilentInstall) {
+                if (outcome.errorsReported) exit_.ErrorReported();
+                return ReturnToPage();
+            }
             WriteLogEntry(outcome.sentence);
-            exit_.Raise(outcome.ExitCode());
+            exit_.End(outcome);
             break;
         case Outcome::kPostponed:
-            // The markers go with the close; only a run without errors is
-            // one to try again later.
+            // The markers go with the close.
             WriteLogEntry(outcome.sentence);
-            if (exit_.Code() == kExitDone) exit_.Raise(outcome.ExitCode());
+            exit_.End(outcome);
             break;
         case Outcome::kCancelled:
             Inform(outcome.sentence);
-            exit_.Raise(outcome.ExitCode());
+            exit_.End(outcome);
             break;
         case Outcome::kRefused:
         case Outcome::kFailed: ReportFailed(outcome); break;
@@ -127,8 +129,8 @@ void TWizard::ShowOutcome(const engine::Outcome& outcome) {
 }
 
 void TWizard::ReportFailed(const engine::Outcome& outcome) {
-    if (!outcome.sentence.empty()) reports_.ReportError(outcome.sentence);
-    exit_.Raise(kExitFailed);
+    if (!outcome.sentence.empty()) reports_.TellError(outcome.sentence);
+    exit_.End(engine::Outcome{engine::Outcome::kFailed, {}, outcome.errorsReported});
 }
 
 void TWizard::RunRemoval() {
@@ -138,28 +140,25 @@ void TWizard::RunRemoval() {
         const std::wstring& why = outcome.sentence;
         switch (outcome.kind) {
             case Outcome::kFinished:
-                exit_.Raise(outcome.ExitCode());
+                exit_.End(outcome);
                 WriteLogEntry(exit_.Code() == kExitDone ? L"OK" : kDoneWithErrors);
                 break;
             case Outcome::kRefused:
                 // Nothing changed: as a start-up that cannot go on.
                 WriteLogEntry(why);
                 if (!Unseen() && !run_.m_bSilentInstall) reports_.ShowError(why);
-                exit_.Raise(outcome.ExitCode());
+                exit_.End(outcome);
                 break;
             case Outcome::kStopped:
             case Outcome::kCancelled:
-                if (!why.empty()) WriteLogEntry(why);
-                exit_.Raise(outcome.ExitCode());
-                break;
             case Outcome::kPostponed:
-                WriteLogEntry(why);
-                if (exit_.Code() == kExitDone) exit_.Raise(outcome.ExitCode());
+                if (!why.empty()) WriteLogEntry(why);
+                exit_.End(outcome);
                 break;
             case Outcome::kFailed: ReportFailed(outcome); break;
         }
     } catch (...) {
-        exit_.Raise(kExitFailed);
+        exit_.End(Outcome::kFailed);
         reports_.ReportException();
     }
     // No page to close on: the clean-up of every way out runs at the end.

@@ -25,5 +25,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             wizard::CreateBlockedForm(wizard.ShownAppDir(), wizard.Run().m_bSilentInstall,
                                       wizard.Reports().Notice(), wizard.Reports().LinkNotice());
     app.Run();
-    return wizard.Exit().Code();  // ~TWizard closes the setup log
+    // Settled first: what the settlement reports on the way counts.
+    return wizard.Finish();
 }

@@ -58,7 +58,7 @@ environment::LinkNotice Reporter::LinkNotice() const {
 }
 
 void Reporter::ReportError(const std::wstring& message) {
-    exit_.Raise(engine::kExitFailed);
+    exit_.ErrorReported();
     TellError(message);
 }
 

@@ -87,11 +87,11 @@ bool TWizard::TakeDeploymentGuard() {
         if (engine_.TakeGuard()) return true;
     } catch (const platform::Error& e) {
         if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
-        StartUpFailed(e.Message(), kExitFailed);
+        StartUpFailed(e.Message(), engine::Outcome::kFailed);
         return false;
     }
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
-    StartUpFailed(kAnotherRunning, kExitPostponed);
+    StartUpFailed(kAnotherRunning, engine::Outcome::kPostponed);
     return false;
 }
 
@@ -103,7 +103,7 @@ bool TWizard::CheckInstallerFolder() {
         engine_.CheckInstallerFolder(program.substr(0, program.find_last_of(L'\\') + 1));
     if (!refused) return true;
     if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
-    StartUpFailed(*refused, kExitFailed);
+    StartUpFailed(*refused, engine::Outcome::kFailed);
     return false;
 }
 
@@ -116,10 +116,11 @@ bool TWizard::FindApplication() {
         // Nothing new starts over a journal that is not settled, nor over
         // one set aside unchecked: the administrator looks first.
         ReportFailed(settled);
-        StartUpStopped(kExitFailed);
+        StartUpStopped(engine::Outcome::kFailed);
         return false;
     }
-    exit_.Raise(settled.ExitCode());
+    // Settled all the same; what it reported on the way counts.
+    if (settled.errorsReported) exit_.ErrorReported();
 
     if (run_.appDir.empty()) run_.appDir = environment::ReadAppDir(places_.appKey).value_or(L"");
     if (run_.appDir.empty()) {
@@ -169,8 +170,8 @@ void TWizard::CheckOnly() {
     OpenSetupLog();
     if (std::optional<engine::CheckOutcome> outcome = CheckPlan()) {
         for (const std::wstring& line : outcome->lines) WriteLogEntry(line);
-        // An error the start-up reported already outweighs what it found.
-        if (exit_.Code() == kExitDone) exit_.Set(outcome->exitCode);
+        // An ending of the start-up's own outweighs what it found.
+        exit_.Checked(outcome->exitCode);
     }
     engine_.GiveBackGuard();
     WriteLogEntry(L"Kontrola skončila s kódom " + std::to_wstring(exit_.Code()) + L".");
@@ -219,18 +220,18 @@ void TWizard::PrepareRemoval() {
 // log is open yet to take the text).
 void TWizard::ShowUsage() {
     Inform(UsageText());
-    exit_.Set(kExitDone);
+    exit_.End(engine::Outcome::kFinished);
     toolkit::App().Terminate();
 }
 
 // Nothing has changed yet; the program ends without showing its window.
-void TWizard::StartUpFailed(const std::wstring& message, ExitCode code) {
-    reports_.ReportError(message);
-    StartUpStopped(code);
+void TWizard::StartUpFailed(const std::wstring& message, engine::Outcome::Kind ending) {
+    reports_.TellError(message);
+    StartUpStopped(ending);
 }
 
-void TWizard::StartUpStopped(ExitCode code) {
-    exit_.Set(code);
+void TWizard::StartUpStopped(engine::Outcome::Kind ending) {
+    exit_.End(ending);
     toolkit::App().Terminate();
 }
 

@@ -68,7 +68,7 @@ TWizard::TWizard(const engine::Places& places, std::vector<std::wstring> argumen
         // failures do.
         if (run_.m_bSilentInstall || options_.log) OpenSetupLog();
         reports_.ReportException();
-        exit_.Set(kExitNotStarted);
+        exit_.End(engine::Outcome::kRefused);
         app.Terminate();
     }
 }
@@ -115,8 +115,8 @@ void TWizard::FormShow() {
     OKClick();
 }
 
-void TWizard::Halt(int32_t code) {
-    exit_.Raise(code);
+void TWizard::Halt(engine::Outcome::Kind ending) {
+    exit_.End(ending);
     // The rest of the close clean-up is skipped here, but a marker left in
     // place would stop the application's scheduled backup for good, and the
     // guard's file would outlive the run.
@@ -155,10 +155,10 @@ void TWizard::CancelClick() {
     if (extracting_) {
         // The extraction asks CancelRequested at its next progress step.
         cancelRequested_ = reports_.AskQuestion(L"Ukončiť?") == kResultYes;
-        if (cancelRequested_) exit_.Raise(kExitStopped);
+        if (cancelRequested_) exit_.End(engine::Outcome::kCancelled);
         return;
     }
-    Halt(kExitStopped);
+    Halt(engine::Outcome::kStopped);
 }
 
 void TWizard::OKClick() {
@@ -175,7 +175,7 @@ void TWizard::FormKeyDown(WORD& Key) {
 
 void TWizard::FormClose() {
     // Closed before the end page: the installation did not finish.
-    if (m_ActiveFrame != EndFrame.get()) exit_.Raise(kExitStopped);
+    if (m_ActiveFrame != EndFrame.get()) exit_.EndIfOpen(engine::Outcome::kStopped);
     // Every deletion may fail; the next one runs regardless.
     SettleBeforeExit();
     // Without an application folder the names would lead to the drive's root.
@@ -190,16 +190,24 @@ void TWizard::FormClose() {
                                                 TRUE) != CSTR_EQUAL);
 }
 
+int32_t TWizard::Finish() {
+    SettleBeforeExit();
+    CloseLog();
+    return exit_.Code();
+}
+
 void TWizard::SettleBeforeExit() {
     // A check only looks, also at a journal an earlier run left.
     if (run_.m_bCheckOnly) return;
     engine_.DeleteOwnMarkers();
-    // Nothing without the guard; a journal held is not told twice.
+    // Without the guard the journal is another run's: nothing to settle.
+    if (!engine_.HoldsGuard()) return;
+    // A journal held is not told twice.
     const engine::Outcome settled = engine_.SettleEarlierRun();
     if (settled.kind == engine::Outcome::kFailed)
         ReportFailed(settled);
-    else
-        exit_.Raise(settled.ExitCode());
+    else if (settled.errorsReported)
+        exit_.ErrorReported();
 }
 
 void TWizard::DeleteAppFile(const std::wstring& path) {

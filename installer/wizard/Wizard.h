@@ -62,6 +62,9 @@ public:
     // deployment guard, settles the journal (an unfinished deployment
     // rolled back, a committed one completed).
     void SettleBeforeExit();
+    // The end of a run that left the message loop: settled
+    // (SettleBeforeExit) and the setup log closed; gives the exit code.
+    int32_t Finish();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
     void NextClick();
@@ -70,9 +73,9 @@ public:
     // End page: closes the window. Parameters page: the install sequence.
     void OKClick();
 
-    // Ends the process at once with the exit code raised to `code`, the
-    // setup log closed; nothing else cleans up.
-    [[noreturn]] void Halt(int32_t code);
+    // Ends the process at once, the run ended as `ending`, the setup log
+    // closed; nothing else cleans up.
+    [[noreturn]] void Halt(engine::Outcome::Kind ending);
     // Closes the setup log; a later start-up step may open it again. An
     // unattended run whose log could not be opened says its exit code and
     // why on standard error instead.
@@ -168,9 +171,10 @@ private:
     // An unusable kit ends the start-up only with `refuseKitProblem`.
     bool InitializePages(bool refuseKitProblem = true);
     void OpenSetupLog();
-    void StartUpFailed(const std::wstring& message, ExitCode code = kExitNotStarted);
-    // Ends the start-up with `code`, its reason reported already.
-    void StartUpStopped(ExitCode code);
+    // Ends the start-up as `ending` (engine::Outcome's), its reason told.
+    void StartUpFailed(const std::wstring& message,
+                       engine::Outcome::Kind ending = engine::Outcome::kRefused);
+    void StartUpStopped(engine::Outcome::Kind ending);
     void ShowUsage();
     // /CHECK (CheckOnly); CheckPlan is nothing when the start-up ended.
     void CheckOnly();
