@@ -272,13 +272,17 @@ std::optional<std::wstring> KitUnusable(const std::wstring& folder) {
     }
 }
 
-std::optional<std::wstring> KitRefusal(const Installation& run) {
+KitLook LookAtKit(const Installation& run) {
+    KitLook look;
     try {
         archive::ArchiveReader zip;
-        return CheckKit(SurveyKit(zip, run.state.places.KitPath()), run.serverDir);
+        look.kit = SurveyKit(zip, run.state.places.KitPath());
+        look.opened = true;
+        look.refusal = CheckKit(look.kit, run.serverDir);
     } catch (const platform::Error& e) {
-        return e.Message();
+        look.refusal = e.Message();
     }
+    return look;
 }
 
 Outcome InstallServer(Installation& run, InstallerUi& ui) {

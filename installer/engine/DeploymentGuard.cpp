@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "engine/Journal.h"
@@ -36,14 +37,31 @@ void DeploymentGuard::Release() {
     FILE_DISPOSITION_INFO disposition{TRUE};
     SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof disposition);
     file_.reset();
-    RemoveJournalFolders(path_);
+    // The journal's own folder is the installer's alone, whichever run made
+    // it (one cut short, say); the folder above it only when this run made it.
+    RemoveJournalFolders(path_, std::max(made_, 1));
+    made_ = 0;
+}
+
+DeploymentGuard::Look DeploymentGuard::LookAt() const {
+    if (const std::optional<std::wstring> unsafe = JournalFoldersProblem(path_))
+        return {Look::kUnsafe, Refused(*unsafe).Message()};
+    // As another run's would collide with it: data access, no sharing.
+    const platform::UniqueKernelHandle file =
+        platform::OpenEntry(path_, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+    if (!file && GetLastError() == ERROR_SHARING_VIOLATION) return {Look::kHeld, L""};
+    if (!file && GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED)
+        return {Look::kUnsafe, Refused(L"súbor " + path_ + L" je odkaz na iné miesto").Message()};
+    return {};
 }
 
 bool DeploymentGuard::Take() {
     if (file_) return true;
     for (int attempt = 1;; ++attempt) {
-        if (const std::optional<std::wstring> unsafe = MakeJournalFolders(path_))
-            throw Refused(*unsafe);
+        int made = 0;
+        const std::optional<std::wstring> unsafe = MakeJournalFolders(path_, made);
+        made_ = std::max(made_, made);
+        if (unsafe) throw Refused(*unsafe);
         // Data access, so that the missing sharing keeps every other run out.
         file_ = platform::OpenEntry(path_, GENERIC_READ | GENERIC_WRITE | DELETE, 0, OPEN_ALWAYS);
         if (file_) break;

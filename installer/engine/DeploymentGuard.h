@@ -33,14 +33,23 @@ public:
     // administrators', or the file is a link.
     bool Take();
     bool Held() const { return bool(file_); }
-    // When held, deletes the file, and the journal's folders when that
-    // leaves them empty. A process that ends without its destructors gives
-    // the guard back so first.
+    // What Take would find, only looked at: nothing is made, opened for
+    // long or changed. kUnsafe: `why` says what Take would raise.
+    struct Look {
+        enum Kind { kFree, kHeld, kUnsafe } kind = kFree;
+        std::wstring why;
+    };
+    Look LookAt() const;
+    // When held, deletes the file, and the journal's own folder when that
+    // leaves it empty, and the folder above it too when Take made that one.
+    // A process that ends without its destructors gives the guard back so
+    // first.
     void Release();
 
 private:
     const std::wstring path_;
     platform::UniqueKernelHandle file_;
+    int made_ = 0;  // the journal's folders Take made
 };
 
 }  // namespace engine

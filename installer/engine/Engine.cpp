@@ -99,6 +99,16 @@ bool EngineRun::TakeGuard() {
     return guard_->Take();
 }
 
+std::optional<Outcome> EngineRun::LookAtGuard() const {
+    const DeploymentGuard::Look look = guard_->LookAt();
+    switch (look.kind) {
+        case DeploymentGuard::Look::kFree: break;
+        case DeploymentGuard::Look::kHeld: return Outcome{Outcome::kPostponed, L""};
+        case DeploymentGuard::Look::kUnsafe: return Outcome{Outcome::kFailed, look.why};
+    }
+    return std::nullopt;
+}
+
 bool EngineRun::HoldsGuard() const {
     return guard_->Held();
 }

@@ -124,6 +124,10 @@ public:
     bool TakeGuard();
     // This run holds the guard: the journal is its to settle.
     bool HoldsGuard() const;
+    // Why a run now could not take the guard, only looked at (/CHECK):
+    // kPostponed while another run holds it, kFailed with the sentence
+    // when it could not be made; nothing when a run could take it.
+    std::optional<Outcome> LookAtGuard() const;
     // Gives the guard back: before the process ends without its
     // destructors, or once a check has looked (a check holds it no longer,
     // and the exit then settles nothing). Nothing of the run may follow

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/Messages.h"
+#include "engine/Preflight.h"
 #include "engine/ServerFolder.h"
 #include "engine/Steps.h"
 #include "environment/ConfigFiles.h"
@@ -52,10 +53,8 @@ public:
 
     Outcome Run() {
         const bool installServer = run_.installServer;
+        if (std::optional<Outcome> stop = ActOnPreflight()) return *stop;
         if (installServer) {
-            if (std::optional<Outcome> stop = Confirmations()) return *stop;
-            CreateMarkers(run_, ui_);
-            if (std::optional<Outcome> stop = WaitForApplication(run_, ui_)) return *stop;
             ui_.ShowProgressPage();
             const Outcome installed = InstallServer(run_, ui_);
             if (installed.kind != Outcome::kFinished) return installed;
@@ -63,8 +62,9 @@ public:
         const DeploymentHeader where = HeaderFor(run_, installServer);
         PlaceClientFiles(where, run_.m_szGdsSource, ui_);
         PlaceBackupTool(run_.appDir, run_.state.places.installerDir, ui_);
-        // A kept server is one the installer did not fill in this run.
-        if (installServer ? environment::IsFBInstalled(run_.serverDir) : IsKnownServer(run_, ui_)) {
+        // A kept server is one the installer did not fill in this run (the
+        // look before the first change logged one that is not known).
+        if (installServer ? environment::IsFBInstalled(run_.serverDir) : IsKnownServer(run_)) {
             if (!installServer) {
                 const Outcome moved = ReconfigureKeptServer();
                 if (moved.kind != Outcome::kFinished) return moved;
@@ -77,22 +77,37 @@ public:
     }
 
 private:
-
-    // The questions before anything changes; the stop when one is answered No.
-    std::optional<Outcome> Confirmations() {
-        using Asked = InstallerUi::Asked;
-        std::wstring other;
-        if (!environment::IsPortFree(run_.serverDir, run_.port, other)) {
-            // Asked in an unattended run too: it stops someone else's server.
-            const std::wstring question =
-                kInFolder + other + kOnPort + run_.port.Text() + kOtherInstanceRuns;
-            if (!ui_.Confirm(question, Asked::kAlways))
-                return Stopped(question + L"\r\n" + kAnsweredNo);
+    // What the run meets before its first change, the list /CHECK prints:
+    // the questions, what would stop it, and the wait for the application
+    // (the markers first). The stop when one comes; nothing to go on.
+    std::optional<Outcome> ActOnPreflight() {
+        for (const PreflightLine& line : Preflight(run_, ui_)) {
+            switch (line.kind) {
+                case PreflightLine::kStop:
+                    if (line.runGoesOn) return std::nullopt;
+                    return Ending(line.code, line.sentence);
+                case PreflightLine::kAsk:
+                    if (ui_.Confirm(line.text, line.asked)) break;
+                    return Stopped(line.asked == InstallerUi::Asked::kAlways
+                                       ? line.text + L"\r\n" + kAnsweredNo
+                                       : L"");
+                case PreflightLine::kWait:
+                    CreateMarkers(run_, ui_);
+                    if (std::optional<Outcome> stop = WaitForApplication(run_, ui_)) return stop;
+                    break;
+                case PreflightLine::kChange: break;
+            }
         }
-        if (environment::IsFBInstalled(run_.serverDir) &&
-            !ui_.Confirm(kInFolder + run_.serverDir + kAlreadyInstalled, Asked::kOnlyAttended))
-            return Stopped(L"");
         return std::nullopt;
+    }
+
+    static Outcome Ending(int32_t code, const std::wstring& why) {
+        switch (code) {
+            case kExitNotStarted: return {Outcome::kRefused, why};
+            case kExitStopped: return {Outcome::kStopped, why};
+            case kExitPostponed: return {Outcome::kPostponed, why};
+            default: return {Outcome::kFailed, why};
+        }
     }
 
     // Port or mode of a server that stays: remove the old instance, then set

@@ -7,14 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "archive/ArchiveReader.h"
 #include "engine/Engine.h"
 #include "engine/Journal.h"
 #include "engine/Transaction.h"
 #include "platform/HeldPath.h"
+#include "platform/Security.h"
 
 namespace engine {
 
 class InstallerUi;
+
+// An entry of the server folder whose rights must change, relative to it.
+struct EntryProtection {
+    std::wstring relative;
+    platform::Protection protection;
+};
 
 // What the engine keeps from one press to the next, and until the exit.
 struct RunState {
@@ -34,9 +42,10 @@ struct RunState {
     // and markers someone else made are never listed.
     std::vector<std::wstring> m_OwnMarkers;
     bool m_bSuspendCreated = false;
-    // The server folder this run judged trusted while it held it: nobody
-    // else may write it, so it is not walked again. Empty before.
+    // The server folder this run judged trusted while it held it, and what
+    // it found: nobody else may write it, so it is not walked again.
     std::wstring m_TrustedDir;
+    std::vector<EntryProtection> m_ToProtect;
 };
 
 struct Installation : Plan {
@@ -59,10 +68,15 @@ Outcome RunRemoval(Installation& run, InstallerUi& ui);
 // What the install sequence would do with `run` now (EngineRun::Check).
 CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui);
 
-// Why the kit in the installer's folder cannot be installed into the
-// plan's serverDir (checked whole, as InstallServer checks it first);
-// nothing when it can.
-std::optional<std::wstring> KitRefusal(const Installation& run);
+// The kit in the installer's folder as InstallServer checks it first:
+// what it holds, and why it cannot be installed into the plan's serverDir
+// (nothing when it can).
+struct KitLook {
+    archive::ArchiveSurvey kit;
+    std::optional<std::wstring> refusal;
+    bool opened = false;  // the kit could be opened at all
+};
+KitLook LookAtKit(const Installation& run);
 
 // The kit checked whole, then the server from it into serverDir,
 // registered, configured and started, as one transaction: kFinished, or

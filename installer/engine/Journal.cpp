@@ -117,18 +117,28 @@ std::wstring UnsettledText(const std::wstring& path) {
 
 }  // namespace
 
-std::optional<std::wstring> MakeJournalFolders(const std::wstring& path) {
+std::optional<std::wstring> MakeJournalFolders(const std::wstring& path, int& made) {
     const std::wstring folder = FolderOf(path);
-    if (!platform::EntryExists(folder) &&
-        !platform::CreateProtectedFolder(folder, platform::Protection::kAdministratorsOnly))
-        return L"priečinok " + folder + L" nie je možné vytvoriť: " +
-               platform::SystemErrorText(GetLastError());
+    made = 0;
+    if (!platform::EntryExists(folder)) {
+        made = platform::EntryExists(FolderOf(folder.substr(0, folder.size() - 1))) ? 1 : 2;
+        if (!platform::CreateProtectedFolder(folder, platform::Protection::kAdministratorsOnly)) {
+            made = 0;
+            return L"priečinok " + folder + L" nie je možné vytvoriť: " +
+                   platform::SystemErrorText(GetLastError());
+        }
+    }
     return UnsafeFolder(path);
 }
 
-void RemoveJournalFolders(const std::wstring& path) {
+std::optional<std::wstring> JournalFoldersProblem(const std::wstring& path) {
+    if (!platform::EntryExists(FolderOf(path))) return std::nullopt;
+    return UnsafeFolder(path);
+}
+
+void RemoveJournalFolders(const std::wstring& path, int made) {
     std::wstring folder = FolderOf(path);
-    for (int level = 0; level < kOwnLevels && folder.size() > 3; ++level) {
+    for (int level = 0; level < made && folder.size() > 3; ++level) {
         folder.pop_back();
         if (!RemoveDirectoryW(folder.c_str())) return;
         folder = FolderOf(folder);
@@ -264,12 +274,8 @@ void Journal::Remove() {
     written_.clear();
     checker_ = journal::Checker(limits_);
     unsettled_ = false;
-    if (!DeleteFileW(path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
-        GetLastError() != ERROR_PATH_NOT_FOUND)
-        return;
-    // The folders go only when empty: a journal set aside stays, and so
-    // does the deployment guard's file while a run holds it.
-    RemoveJournalFolders(path_);
+    // Its folders are the deployment guard's, which made them or found them.
+    DeleteFileW(path_.c_str());
 }
 
 void Journal::Hold() {

@@ -19,13 +19,18 @@
 namespace engine {
 
 // The journal's own folders, the one `path` lies in and its parent. Makes
-// them where missing, for SYSTEM and administrators only, and checks them;
-// an existing one is only checked, never given new rights here: that would
-// hand what someone else left in it to the administrators before a load
-// could see whose it is. Nothing, or why they are not safe to act from.
-std::optional<std::wstring> MakeJournalFolders(const std::wstring& path);
-// Removes them, each only when it is empty.
-void RemoveJournalFolders(const std::wstring& path);
+// them where missing, for SYSTEM and administrators only (`made`: how many
+// of the two it made), and checks them; an existing one is only checked,
+// never given new rights here: that would hand what someone else left in
+// it to the administrators before a load could see whose it is. Nothing,
+// or why they are not safe to act from.
+std::optional<std::wstring> MakeJournalFolders(const std::wstring& path, int& made);
+// The same check, only looked at: nothing made (a folder that is missing
+// is no problem).
+std::optional<std::wstring> JournalFoldersProblem(const std::wstring& path);
+// Removes the `made` folders (the journal's own first), each only when it
+// is empty: a folder another program made stays.
+void RemoveJournalFolders(const std::wstring& path, int made);
 
 class Journal {
 public:
@@ -72,8 +77,8 @@ public:
     // What this run appended, in order.
     const std::vector<JournalRecord>& Written() const { return written_; }
 
-    // Deletes the file, and its folders when they are left empty; the
-    // object may begin a new run then.
+    // Deletes the file; the object may begin a new run then. Its folders
+    // are the deployment guard's to remove.
     void Remove();
     // A settlement that could not finish: the journal stays for the next
     // start, and until then nothing more is appended (Append raises).

@@ -88,7 +88,9 @@ KeptFiles OpenFolderUpgrade::TakeOfficeData() {
                                   ? Fill(kCannotSetAside, {run_.serverDir,
                                                            platform::SystemErrorText(problem.error)})
                                   : PathProblemText(problem));
-    run_.state.m_TrustedDir = run_.serverDir;  // the run's own from now on
+    // The run's own from now on, with nothing in it to protect.
+    run_.state.m_TrustedDir = run_.serverDir;
+    run_.state.m_ToProtect.clear();
     std::set<std::wstring> copied;
     platform::WalkTree(way.Aside(), [&](const platform::TreeEntry& entry) {
         if (!entry.IsFolder() && !entry.IsLink() && IsKeptFromOpenFolder(entry.relative) &&
@@ -124,6 +126,21 @@ bool OpenFolderUpgrade::CopyOfficeFile(const platform::TreeEntry& entry, const s
     }
     CopyInto(source.get(), run_.serverDir + entry.relative, IsDatabaseFile(entry.name));
     return true;
+}
+
+std::optional<std::wstring> OpenFolderUpgrade::HeldFile() const {
+    std::optional<std::wstring> held;
+    platform::WalkTree(run_.state.m_ServerPath.Last(), [&](const platform::TreeEntry& entry) {
+        if (entry.IsFolder() || entry.IsLink() || !IsKeptFromOpenFolder(entry.relative))
+            return platform::WalkStep::kGoOn;
+        // Opened as the copy opens it.
+        if (platform::OpenIn(entry.parent, entry.name, GENERIC_READ, FILE_SHARE_READ) ||
+            GetLastError() != ERROR_SHARING_VIOLATION)
+            return platform::WalkStep::kGoOn;
+        held = Fill(kKeptFileHeld, {run_.serverDir + entry.relative});
+        return platform::WalkStep::kStop;
+    });
+    return held;
 }
 
 void OpenFolderUpgrade::Report() const {

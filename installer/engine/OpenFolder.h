@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
     KeptFiles TakeOfficeData();
     // After the commit: the setup log says what became of the folder.
     void Report() const;
+    // A file of the office's data that another program holds open, which
+    // would stop the upgrade once the old instance has stopped (the
+    // sentence); nothing when none is.
+    std::optional<std::wstring> HeldFile() const;
 
 private:
     bool CopyOfficeFile(const platform::TreeEntry& entry, const std::wstring& shown);

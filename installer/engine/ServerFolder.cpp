@@ -6,6 +6,7 @@
 #include "environment/Folders.h"
 #include "platform/Errors.h"
 #include "platform/FolderTree.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 namespace engine {
@@ -53,6 +54,11 @@ bool IsKnownServer(const Installation& run, InstallerUi& ui) {
     return check.trust == environment::ServerFolderTrust::kKnown;
 }
 
+bool IsKnownServer(const Installation& run) {
+    return environment::CheckServerFolder(run.serverDir).trust ==
+           environment::ServerFolderTrust::kKnown;
+}
+
 std::wstring FindingText(const Untrusted& found) {
     switch (found.kind) {
         case Untrusted::kNone: break;
@@ -70,7 +76,11 @@ FolderTrust JudgeServerFolder(Installation& run) {
     trust.known = environment::CheckServerFolder(run.serverDir).trust ==
                   environment::ServerFolderTrust::kKnown;
     const HANDLE folder = run.state.m_ServerPath.Last();
-    if (!folder || run.state.m_TrustedDir == run.serverDir) return trust;
+    if (!folder) return trust;
+    if (run.state.m_TrustedDir == run.serverDir) {
+        trust.toProtect = run.state.m_ToProtect;
+        return trust;
+    }
     const std::wstring path = run.serverDir.substr(0, run.serverDir.size() - 1);
     Untrusted found = platform::JudgeEntry(folder, path);
     if (!found)
@@ -85,6 +95,7 @@ FolderTrust JudgeServerFolder(Installation& run) {
         return trust;
     }
     run.state.m_TrustedDir = run.serverDir;
+    run.state.m_ToProtect = trust.toProtect;
     return trust;
 }
 
@@ -103,13 +114,15 @@ std::wstring PathProblemText(const platform::HeldPath::Problem& problem) {
 }
 
 void HoldServerPath(Installation& run, bool make) {
+    platform::HeldPath& way = run.state.m_ServerPath;
+    if (way.Last() && platform::SameName(way.Folder(), run.serverDir)) return;
     platform::HeldPath::BeforeMaking making;
     if (make)
         making = [&run](const std::wstring& folder, bool last) {
             run.state.m_Transaction.MakingFolder(folder, last);
         };
     run.state.m_TrustedDir.clear();
-    if (const platform::HeldPath::Problem problem = run.state.m_ServerPath.Hold(run.serverDir, making))
+    if (const platform::HeldPath::Problem problem = way.Hold(run.serverDir, making))
         throw platform::Error(PathProblemText(problem));
 }
 

@@ -23,12 +23,8 @@ namespace engine {
 // True when serverDir holds a server and is known to be a server folder. A
 // server there that is not known is logged with why; nothing of it runs.
 bool IsKnownServer(const Installation& run, InstallerUi& ui);
-
-// An entry of the server folder whose rights must change, relative to it.
-struct EntryProtection {
-    std::wstring relative;
-    platform::Protection protection;
-};
+// The same, nothing logged.
+bool IsKnownServer(const Installation& run);
 
 // What the installer may take the server folder's content for.
 struct FolderTrust {
@@ -51,7 +47,9 @@ std::wstring FindingText(const platform::Untrusted& found);
 // m_ServerPath): each a real folder owned by the administrators, none to be
 // renamed or replaced meanwhile. With `make`, every missing one is made by
 // the run on the spot, recorded in the journal first, administrators' only.
-// Raises platform::Error naming the first folder that is not as it must be.
+// A way held already (by the run's look before its first change) is kept,
+// and so is what was judged through it. Raises platform::Error naming the
+// first folder that is not as it must be.
 void HoldServerPath(Installation& run, bool make);
 // After a deployment is committed: the folders on the way whose rights let
 // others rename, delete or re-secure them are closed to that, each logged.

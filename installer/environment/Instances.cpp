@@ -15,6 +15,18 @@ namespace environment {
 
 namespace {
 
+// What a lock file says of its instance, opened as an instance's own open
+// would collide with it; a stale one's handle is given back.
+enum class LockProbe { kHeld, kStale, kGone, kLink };
+LockProbe ProbeLock(const std::wstring& lck, platform::UniqueKernelHandle& stale) {
+    stale = OpenSharedFile(lck, GENERIC_WRITE | DELETE, 0, OPEN_EXISTING);
+    if (stale) return LockProbe::kStale;
+    const DWORD error = GetLastError();
+    if (error == ERROR_REPARSE_POINT_ENCOUNTERED) return LockProbe::kLink;
+    // Whatever else keeps it from being opened, an instance may hold it.
+    return error == ERROR_FILE_NOT_FOUND ? LockProbe::kGone : LockProbe::kHeld;
+}
+
 // The reason written into stop requests and no-run markers.
 constexpr wchar_t kReason[] = L"Aktualizácia SQL servera.";
 
@@ -117,23 +129,22 @@ int CountRunningInstances(const std::wstring& appDir) {
     int count = 0;
     const std::wstring lockDir = appDir + outside::kLockDir;
     ForEachLockFile(lockDir, [&](const std::wstring& name) {
-        // Opened as IsLockHeld opens it, but without the right to delete.
-        const platform::UniqueKernelHandle probe =
-            OpenSharedFile(lockDir + name, GENERIC_WRITE, 0, OPEN_EXISTING);
-        if (!probe && GetLastError() == ERROR_SHARING_VIOLATION) ++count;
+        // By the rule the wait goes by, but a stale lock stays.
+        platform::UniqueKernelHandle stale;
+        if (ProbeLock(lockDir + name, stale) == LockProbe::kHeld) ++count;
     });
     if (count == 0 && IsFileLocked(appDir + outside::kAppExe)) count = 1;
     return count;
 }
 
 bool IsLockHeld(const std::wstring& lck, const std::wstring& lci, const LinkNotice& onLink) {
-    platform::UniqueKernelHandle stale =
-        OpenSharedFile(lck, GENERIC_WRITE | DELETE, 0, OPEN_EXISTING);
-    if (!stale) {
-        const DWORD error = GetLastError();
+    platform::UniqueKernelHandle stale;
+    switch (ProbeLock(lck, stale)) {
+        case LockProbe::kHeld: return true;
+        case LockProbe::kGone: return false;
         // A link is no instance's lock, and stays.
-        if (error == ERROR_REPARSE_POINT_ENCOUNTERED) Tell(onLink, lck);
-        return error != ERROR_FILE_NOT_FOUND && error != ERROR_REPARSE_POINT_ENCOUNTERED;
+        case LockProbe::kLink: Tell(onLink, lck); return false;
+        case LockProbe::kStale: break;
     }
     // Deleted when closed: a stale lock goes while it is still ours, so an
     // instance starting meanwhile cannot take it and then lose it, nor its

@@ -24,9 +24,10 @@ using platform::WithDelimiter;
 
 void TWizard::FormCreate() {
     ResetRun();
-    if (!ReadStartOptions() || !TakeDeploymentGuard()) return;
+    if (!ReadStartOptions()) return;
+    // A check only looks: it takes no guard, whose folders a run makes.
     if (options_.check) return CheckOnly();
-    if (!CheckInstallerFolder() || !FindApplication()) return;
+    if (!TakeDeploymentGuard() || !CheckInstallerFolder() || !FindApplication()) return;
     if (options_.remove) return PrepareRemoval();
     // Open before the pages fill: the parameters page logs a server folder
     // it does not take.
@@ -40,8 +41,10 @@ void TWizard::FormCreate() {
 }
 
 void TWizard::ResetRun() {
-    // A copy from a CD or a download may carry read-only and other attributes.
-    SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A copy from a CD or a download may carry read-only and other
+    // attributes; a check changes nothing, not even these.
+    if (std::none_of(arguments_.begin(), arguments_.end(), IsCheckSwitch))
+        SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 
     run_.m_bSilentInstall = false;
     run_.appDir.clear();
@@ -164,8 +167,8 @@ bool TWizard::ReconfiguresOnly() const {
 
 // /CHECK: the start-up's reading and checking, then the engine's look at
 // what the install sequence would do; the log says what and the exit code
-// sums it up. The journal is not settled, and the guard goes back before
-// the end, so the exit settles nothing either.
+// sums it up. Nothing changes: the guard is only looked at, the journal
+// only read, no folder made.
 void TWizard::CheckOnly() {
     OpenSetupLog();
     if (std::optional<engine::CheckOutcome> outcome = CheckPlan()) {
@@ -173,12 +176,17 @@ void TWizard::CheckOnly() {
         // An ending of the start-up's own outweighs what it found.
         exit_.Checked(outcome->exitCode);
     }
-    engine_.GiveBackGuard();
     WriteLogEntry(L"Kontrola skončila s kódom " + std::to_wstring(exit_.Code()) + L".");
     toolkit::App().Terminate();
 }
 
 std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
+    // Another run holds the guard, or a run could not make it.
+    if (const std::optional<engine::Outcome> guard = engine_.LookAtGuard()) {
+        StartUpFailed(guard->kind == engine::Outcome::kPostponed ? kAnotherRunning : guard->sentence,
+                      guard->kind);
+        return std::nullopt;
+    }
     if (!CheckInstallerFolder()) return std::nullopt;
     // Where a run settles an earlier one's journal, before anything else.
     if (const std::optional<std::wstring> refused = engine_.InspectEarlierRun()) {

@@ -568,3 +568,43 @@ TEST_F(CloseTest, EscapeClosesOnlyOnTheEndPage) {
 }
 
 }  // namespace
+
+// The exit code's one table, and how the endings of one run combine: the
+// more severe counts, nothing lowers it, an error reported on the way fails
+// any of them; the window closing ends only a run nothing else ended.
+TEST(RunExitTest, OneTableAndNothingLowersIt) {
+    using K = engine::Outcome::Kind;
+    const struct {
+        std::vector<K> endings;
+        bool errors;
+        int32_t code;
+    } cases[] = {
+        {{}, false, 0},
+        {{K::kFinished}, false, 0},
+        {{K::kPostponed}, false, 4},
+        {{K::kStopped}, false, 2},
+        {{K::kCancelled}, false, 2},
+        {{K::kRefused}, false, 1},
+        {{K::kFailed}, false, 3},
+        {{K::kPostponed}, true, 3},
+        {{K::kFinished}, true, 3},
+        {{K::kFailed, K::kPostponed}, false, 3},
+        {{K::kCancelled, K::kFinished}, false, 2},
+        {{K::kPostponed, K::kRefused}, false, 1},
+    };
+    for (const auto& c : cases) {
+        wizard::RunExit exit;
+        for (K kind : c.endings) exit.End(kind);
+        if (c.errors) exit.ErrorReported();
+        exit.EndIfOpen(K::kStopped);  // the window closed before the end page
+        EXPECT_EQ(c.endings.empty() ? 2 : c.code, exit.Code()) << c.endings.size() << " " << c.code;
+    }
+    // /CHECK's own answer counts only when nothing ended the run before.
+    wizard::RunExit checked;
+    checked.Checked(5);
+    EXPECT_EQ(5, checked.Code());
+    wizard::RunExit postponed;
+    postponed.End(K::kPostponed);
+    postponed.Checked(0);
+    EXPECT_EQ(4, postponed.Code());
+}
