@@ -77,6 +77,7 @@ TWizard::TWizard(const engine::Places& places, std::vector<std::wstring> argumen
 }
 
 TWizard::~TWizard() {
+    WriteRunEvent();
     SettleBeforeExit();  // an end without closing the window
     toolkit::App().SetErrorSink(nullptr);
     CloseLog();
@@ -124,6 +125,7 @@ void TWizard::Halt(int32_t code) {
     // place would stop the application's scheduled backup for good, and the
     // guard's file would outlive the run.
     SettleBeforeExit();
+    WriteRunEvent();
     CloseLog();
     engine_.GiveBackGuard();
     toolkit::Application::Halt(UINT(exit_.Code()));

@@ -24,6 +24,7 @@
 namespace wizard {
 
 class TNewFrame;
+struct RunFacts;
 
 // The program's arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
@@ -182,6 +183,11 @@ private:
     // which needs no kit.
     bool ReconfiguresOnly() const;
     void ApplyOptions();
+    // The run's event in the Windows event log (RunEventFacts.cpp), where
+    // the exit code the process ends with is fixed: first in ~TWizard (the
+    // code wWinMain returned), or in Halt.
+    void WriteRunEvent();
+    RunFacts EventFacts() const;
 
     const engine::Places places_;
     RunRecord run_;
