@@ -81,6 +81,15 @@ struct SidTraits {
     static void Close(Handle h) { FreeSid(h); }
 };
 
+// An event log's source (RegisterEventSourceW), given back with
+// DeregisterEventSource.
+struct EventSourceTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { DeregisterEventSource(h); }
+};
+
 // Memory a system call allocated for the caller (FormatMessageW's buffer,
 // CommandLineToArgvW's array).
 struct LocalMemoryTraits {
@@ -106,6 +115,7 @@ using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueServiceHandle = UniqueHandle<ServiceTraits>;
 using UniqueFindHandle = UniqueHandle<FindTraits>;
 using UniqueSid = UniqueHandle<SidTraits>;
+using UniqueEventSource = UniqueHandle<EventSourceTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueBitmap = UniqueHandle<GdiTraits<HBITMAP, &DeleteObject>>;
 using UniqueFont = UniqueHandle<GdiTraits<HFONT, &DeleteObject>>;

@@ -7,6 +7,7 @@
 namespace wizard {
 
 bool SetupLog::Open(const std::wstring& path) {
+    path_ = path;
     // Append access alone: every write lands at the end as one piece, also
     // while another run's handle writes to the same file. Its folder is
     // written by every user of the application: the log never goes through

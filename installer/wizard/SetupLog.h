@@ -16,6 +16,8 @@ public:
     // (GetLastError says why), and the log stays closed.
     bool Open(const std::wstring& path);
     bool IsOpen() const { return file_.valid(); }
+    // The file last opened, or tried; empty before.
+    const std::wstring& Path() const { return path_; }
     // Appends `entry` as it is, whole, at the end of the file as it is now;
     // false when no file is open or the write fails.
     bool Write(const std::wstring& entry) const;
@@ -23,6 +25,7 @@ public:
 
 private:
     platform::UniqueKernelHandle file_;
+    std::wstring path_;
 };
 
 }  // namespace wizard

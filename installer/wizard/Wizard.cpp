@@ -121,6 +121,7 @@ void TWizard::Halt(engine::Outcome::Kind ending) {
     // place would stop the application's scheduled backup for good, and the
     // guard's file would outlive the run.
     SettleBeforeExit();
+    WriteRunEvent();
     CloseLog();
     engine_.GiveBackGuard();
     toolkit::Application::Halt(UINT(exit_.Code()));
@@ -192,6 +193,7 @@ void TWizard::FormClose() {
 
 int32_t TWizard::Finish() {
     SettleBeforeExit();
+    WriteRunEvent();  // the exit code is final now
     CloseLog();
     return exit_.Code();
 }

@@ -24,6 +24,7 @@
 namespace wizard {
 
 class TNewFrame;
+struct RunFacts;
 
 // The program's arguments after its own name.
 std::vector<std::wstring> CommandLineArguments();
@@ -63,7 +64,8 @@ public:
     // rolled back, a committed one completed).
     void SettleBeforeExit();
     // The end of a run that left the message loop: settled
-    // (SettleBeforeExit) and the setup log closed; gives the exit code.
+    // (SettleBeforeExit), its event written, the setup log closed; gives the
+    // exit code.
     int32_t Finish();
     void FormKeyDown(WORD& Key);
     void EnableButtons();  // the four buttons for m_ActiveFrame
@@ -187,6 +189,11 @@ private:
     // which needs no kit.
     bool ReconfiguresOnly() const;
     void ApplyOptions();
+    // The run's event in the Windows event log (RunEventFacts.cpp), once,
+    // where the exit code the process ends with is final: in Finish, or in
+    // Halt.
+    void WriteRunEvent();
+    RunFacts EventFacts() const;
 
     const engine::Places places_;
     RunRecord run_;
@@ -201,6 +208,7 @@ private:
     SetupLog m_logFd;         // the setup log; it owns its file
     bool logTried_ = false;   // opened, or its failure reported, since the last CloseLog
     bool logFailed_ = false;  // the log could not be opened
+    bool eventWritten_ = false;
     Reporter reports_{run_, exit_, m_logFd};
     std::vector<std::wstring> arguments_;
     InstallOptions options_;
