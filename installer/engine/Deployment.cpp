@@ -155,7 +155,7 @@ private:
     bool Deploy(const archive::ArchiveSurvey& kit) {
         tx_.Begin(HeaderFor(run_, /*installsServer=*/true));
         HoldServerPath(run_, /*make=*/true);
-        const FolderTrust trust = JudgeServerFolder(run_);
+        const FolderTrust trust = JudgeServerFolder(run_, &kit);
         if (!trust.trusted) openFolder_.emplace(run_, ui_, trust, kit);
         RemoveLegacyInstance();
         // The port of the server now in the folder, before the kit replaces

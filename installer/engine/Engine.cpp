@@ -151,6 +151,7 @@ Outcome EngineRun::Remove(const Plan& plan) {
 
 Outcome EngineRun::SettleEarlierRun() {
     if (!guard_->Held()) return {Outcome::kFailed, L""};
+    state_->m_Transaction.Settle();  // this run's commit has settled its files first
     const bool journalled = state_->m_Journal.Exists();
     const Outcome settled =
         WithErrorsReported(ui_, [&] { return engine::SettleEarlierRun(state_->m_Journal, ui_); });

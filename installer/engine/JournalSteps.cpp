@@ -22,6 +22,7 @@ namespace {
 // A file gone (or never there) counts as deleted; a read-only one is
 // deleted too.
 bool Delete(const std::wstring& path) {
+    if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return DeleteFileW(path.c_str()) || !platform::EntryExists(path);
 }

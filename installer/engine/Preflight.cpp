@@ -82,7 +82,7 @@ private:
         const KitLook kit = LookAtKit(run_);
         if (kit.refusal) return Stop(*kit.refusal, /*asItIs=*/true, /*runGoesOn=*/!kit.opened);
         if (!HeldWay()) return;
-        const FolderTrust trust = JudgeServerFolder(run_);
+        const FolderTrust trust = JudgeServerFolder(run_, &kit.kit);
         if (!trust.trusted && !OpenFolder(trust, kit.kit)) return;
         Legacy();
         if (!trust.trusted && !Free(OfficeDataHeld(trust, kit.kit))) return;

@@ -227,6 +227,7 @@ private:
                     throw platform::Error(kServerInUse);
                 tx.SettingAside(files);
                 tx.Commit();
+                tx.Settle();  // the files gone, their folders may go
                 RemoveEmptyFolders(files);
                 return true;
             },

@@ -1,5 +1,7 @@
 #include "engine/ServerFolder.h"
 
+#include <set>
+
 #include "engine/ExtractionRules.h"
 #include "engine/Messages.h"
 #include "engine/Steps.h"
@@ -22,9 +24,22 @@ constexpr DWORD kAnySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DE
 
 // One entry's standing: a finding that makes the folder untrusted, or the
 // protection a trusted entry still needs (a database others may read).
+// The kit's files an upgrade replaces, folded: neither programs nor
+// libraries, nor files it keeps (the administrator's) or carries over.
+std::set<std::wstring> ReplacedFiles(const archive::ArchiveSurvey* kit) {
+    std::set<std::wstring> replaced;
+    if (!kit) return replaced;
+    for (const std::wstring& file : kit->files)
+        if (!IsAdministratorsFile(file) && !IsProgramFile(file) &&
+            !platform::SameName(file, outside::kServerConf))
+            replaced.insert(platform::FoldedName(file));
+    return replaced;
+}
+
 Untrusted JudgeOne(const platform::TreeEntry& entry, const std::wstring& path,
-                   std::vector<EntryProtection>& toProtect) {
+                   const std::set<std::wstring>& replaced, std::vector<EntryProtection>& toProtect) {
     if (entry.IsLink()) return {Untrusted::kLink, path};
+    if (!entry.IsFolder() && replaced.count(platform::FoldedName(entry.relative))) return {};
     platform::UniqueKernelHandle file;
     HANDLE handle = entry.handle;
     if (!entry.IsFolder()) {
@@ -70,7 +85,7 @@ std::wstring FindingText(const Untrusted& found) {
     return L"";
 }
 
-FolderTrust JudgeServerFolder(Installation& run) {
+FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* kit) {
     FolderTrust trust;
     // An unknown server was logged as such when the run started.
     trust.known = environment::CheckServerFolder(run.serverDir).trust ==
@@ -83,9 +98,10 @@ FolderTrust JudgeServerFolder(Installation& run) {
     }
     const std::wstring path = run.serverDir.substr(0, run.serverDir.size() - 1);
     Untrusted found = platform::JudgeEntry(folder, path);
+    const std::set<std::wstring> replaced = ReplacedFiles(kit);
     if (!found)
         platform::WalkTree(folder, [&](const platform::TreeEntry& entry) {
-            found = JudgeOne(entry, run.serverDir + entry.relative, trust.toProtect);
+            found = JudgeOne(entry, run.serverDir + entry.relative, replaced, trust.toProtect);
             return found ? platform::WalkStep::kStop : platform::WalkStep::kGoOn;
         });
     if (found) {

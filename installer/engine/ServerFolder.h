@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/ArchiveReader.h"
 #include "engine/Installation.h"
 #include "engine/InstallerUi.h"
 #include "platform/HeldPath.h"
@@ -37,8 +38,12 @@ struct FolderTrust {
 };
 // Judges the server folder that HoldServerPath holds, through that handle
 // and the handles a walk below it opens, once: a folder judged trusted while
-// held stays so until the run ends (nobody else may write it).
-FolderTrust JudgeServerFolder(Installation& run);
+// held stays so until the run ends (nobody else may write it). With the kit
+// that an upgrade puts in its place, the kit's files it replaces are looked
+// at only as entries (no link), not opened: the run neither reads, keeps nor
+// runs them, it sets them aside and deletes them. Every folder, program and
+// library, and every file the run keeps or carries over, is judged.
+FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* kit = nullptr);
 
 // A finding of platform::FindUntrusted as the clause the messages take.
 std::wstring FindingText(const platform::Untrusted& found);

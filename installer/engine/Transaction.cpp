@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "engine/JournalSteps.h"
+#include "platform/FolderTree.h"
 #include "engine/ServerFolder.h"
 #include "engine/ServiceRecords.h"
 #include "environment/Services.h"
@@ -113,12 +115,38 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records,
     return result;
 }
 
+// Every entry below the folder, relative and folded; none when it is missing.
+std::set<std::wstring> EntriesBelow(const std::wstring& folder) {
+    std::set<std::wstring> entries;
+    const platform::UniqueKernelHandle root = platform::OpenFolder(folder.substr(0, folder.size() - 1));
+    if (!root) return entries;
+    platform::WalkTree(root.get(), [&](const platform::TreeEntry& entry) {
+        entries.insert(platform::FoldedName(entry.relative));
+        return platform::WalkStep::kGoOn;
+    });
+    return entries;
+}
+
+// Why the files from `first` on, every `step`-th, could not all be moved
+// aside; nothing when they were.
+std::optional<std::wstring> MoveEveryOther(const std::vector<std::wstring>& paths, size_t first,
+                                           size_t step) {
+    for (size_t i = first; i < paths.size(); i += step)
+        if (!MoveFileExW(paths[i].c_str(), (paths[i] + kAsideSuffix).c_str(),
+                         MOVEFILE_REPLACE_EXISTING))
+            return L"Súbor " + paths[i] + L" sa nedá presunúť: " +
+                   platform::SystemErrorText(GetLastError());
+    return std::nullopt;
+}
+
+// Moved on two threads: a rename is mostly the file system's work on the
+// caller's side, and the server is down meanwhile.
 void MoveAside(const std::vector<std::wstring>& paths) {
-    for (const std::wstring& path : paths) {
-        if (!MoveFileExW(path.c_str(), (path + kAsideSuffix).c_str(), MOVEFILE_REPLACE_EXISTING))
-            throw platform::Error(L"Súbor " + path + L" sa nedá presunúť: " +
-                                  platform::SystemErrorText(GetLastError()));
-    }
+    std::optional<std::wstring> second;
+    std::thread other([&] { second = MoveEveryOther(paths, 1, 2); });
+    const std::optional<std::wstring> first = MoveEveryOther(paths, 0, 2);
+    other.join();
+    if (first || second) throw platform::Error(first ? *first : *second);
 }
 
 }  // namespace
@@ -158,8 +186,16 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
                                 const std::vector<std::wstring>& cleared) {
     std::vector<JournalRecord> plan;
     const size_t serverFolder = serverDir.size() - 1;  // without its "\"
+    // What the folder holds, listed once: looking for each of the kit's
+    // entries by its name would ask the file system hundreds of times.
+    const std::set<std::wstring> present = EntriesBelow(serverDir);
+    const auto there = [&](const std::wstring& path) {
+        return path.size() > serverFolder + 1
+                   ? present.count(platform::FoldedName(path.substr(serverFolder + 1))) != 0
+                   : platform::EntryExists(path);
+    };
     for (const std::wstring& folder : NeededFolders(serverDir, kit))
-        if (!platform::EntryExists(folder))
+        if (!there(folder))
             plan.push_back({folder.size() < serverFolder ? kParent.name : kFolder.name, {folder}});
     std::set<std::wstring> keep;
     for (const std::wstring& file : kept) keep.insert(platform::FoldedName(file));
@@ -167,9 +203,9 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
     for (const std::wstring& file : kit.files) {
         if (keep.count(platform::FoldedName(file))) continue;
         const std::wstring path = serverDir + file;
-        const bool there = platform::EntryExists(path);
-        plan.push_back({there ? kMoved.name : kAdded.name, {path}});
-        if (there) replaced.push_back(path);
+        const bool exists = there(path);
+        plan.push_back({exists ? kMoved.name : kAdded.name, {path}});
+        if (exists) replaced.push_back(path);
     }
     for (const std::wstring& file : cleared) {
         plan.push_back({kMoved.name, {serverDir + file}});
@@ -216,8 +252,18 @@ void Transaction::Commit() {
     journal_.Append(JournalRecord{kCommitted.name, {}});
     const std::vector<JournalRecord> records = journal_.Written();
     for (const JournalRecord& r : records)
-        if (const Step* step = StepOf(r); step && step->atCommit) step->settle(r, way_);
-    DeleteTemporaries(records);
+        if (const Step* step = StepOf(r); step && step->atCommit && !step->file) step->settle(r, way_);
+    // The files set aside go beside the run's last steps: nothing after the
+    // commit reads them, and a run cut short meanwhile settles what is left.
+    settling_ = std::thread([records, &way = way_] {
+        for (const JournalRecord& r : records)
+            if (const Step* step = StepOf(r); step && step->atCommit && step->file) step->settle(r, way);
+        DeleteTemporaries(records);
+    });
+}
+
+void Transaction::Settle() {
+    if (settling_.joinable()) settling_.join();
 }
 
 bool Transaction::Committed() const {
@@ -229,6 +275,7 @@ void Transaction::RecordFirewall() {
 }
 
 void Transaction::Finish() {
+    Settle();
     journal_.Append(JournalRecord{kDone.name, {}});
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ public:
     // Folders it made and set aside are undone through `way`, which holds
     // them and the folders above them.
     Transaction(Journal& journal, platform::HeldPath& way) : journal_(journal), way_(way) {}
+    ~Transaction() { Settle(); }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
@@ -78,8 +80,10 @@ public:
     // A copy of the file beside it before it is edited in place.
     void SavingCopy(const std::wstring& path);
     // The new instance runs: recorded, then the moved-aside files and
-    // copies go.
+    // copies go, on a thread of their own beside the run's last steps
+    // (Settle waits for it; Finish and the destructor do).
     void Commit();
+    void Settle();
     // The firewall rule was added (after the commit).
     void RecordFirewall();
     // Everything after the commit is done as well.
@@ -91,6 +95,7 @@ public:
 private:
     Journal& journal_;
     platform::HeldPath& way_;
+    std::thread settling_;
 };
 
 // The steps after the commit, run again for a committed deployment cut short.

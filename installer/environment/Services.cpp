@@ -17,7 +17,20 @@ using platform::UniqueServiceHandle;
 namespace {
 
 constexpr ULONGLONG kStartWaitMs = 30000, kStoppedGraceMs = 3000, kStopWaitMs = 30000;
-constexpr DWORD kPollMs = 250;
+constexpr DWORD kFirstPollMs = 10, kPollMs = 250;
+
+// The pauses between looks at a service that changes state: short at
+// first, since most changes take a moment, then every kPollMs.
+class Polling {
+public:
+    void Pause() {
+        Sleep(pause_);
+        pause_ = std::min(pause_ * 2, kPollMs);
+    }
+
+private:
+    DWORD pause_ = kFirstPollMs;
+};
 
 UniqueServiceHandle OpenManager(DWORD access) {
     return UniqueServiceHandle(OpenSCManagerW(nullptr, nullptr, access));
@@ -78,7 +91,8 @@ std::wstring SplitDependencies(const std::wstring& joined) {
 
 bool WaitWhile(const std::wstring& name, DWORD pending, ULONGLONG limitMs) {
     const ULONGLONG start = GetTickCount64();
-    while (GetServiceState(name) == pending && GetTickCount64() - start < limitMs) Sleep(kPollMs);
+    Polling polling;
+    while (GetServiceState(name) == pending && GetTickCount64() - start < limitMs) polling.Pause();
     return GetServiceState(name) != pending;
 }
 
@@ -229,11 +243,10 @@ bool StopAndDeleteService(const std::wstring& name) {
 
 bool WaitUntilGone(const std::wstring& name) {
     const ULONGLONG start = GetTickCount64();
-    for (;;) {
+    for (Polling polling;; polling.Pause()) {
         const DWORD state = GetServiceState(name);
         if (state == 0) return true;
         if (state == SERVICE_RUNNING || GetTickCount64() - start >= kStopWaitMs) return false;
-        Sleep(kPollMs);
     }
 }
 
@@ -261,13 +274,12 @@ bool StartAndWait(const std::wstring& name) {
 
 bool WaitUntilRunning(const std::wstring& name) {
     const ULONGLONG start = GetTickCount64();
-    for (;;) {
+    for (Polling polling;; polling.Pause()) {
         const DWORD state = GetServiceState(name);
         if (state == SERVICE_RUNNING) return true;
         const ULONGLONG waited = GetTickCount64() - start;
         if (waited >= kStartWaitMs) return false;
         if ((state == 0 || state == SERVICE_STOPPED) && waited >= kStoppedGraceMs) return false;
-        Sleep(kPollMs);
     }
 }
 
