@@ -2,7 +2,6 @@
 // the legacy server's tool and the firewall command.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "environment/Port.h"
@@ -14,19 +13,6 @@ namespace engine {
 // blank: an unquoted "C:\Program Files\x\y.exe" lets Windows try
 // "C:\Program.exe" first. Arguments are appended as given.
 std::wstring CommandLine(const std::wstring& program, const std::wstring& arguments);
-
-// "velmora64b_" + port, or "velmora32b_" + port when the server folder's
-// path lacks "_x64" (any case).
-// The one place an instance's name is made.
-std::wstring InstanceName(const std::wstring& serverDir, environment::Port port);
-
-// The instance's Windows service: "FirebirdServer" + InstanceName(serverDir, port).
-std::wstring ServiceName(const std::wstring& serverDir, environment::Port port);
-
-// The port of one of this installer's instances by its service's name
-// ("FirebirdServer" + "velmora64b_" or "velmora32b_" + the port as
-// InstanceName writes it, any case); nothing for any other service.
-std::optional<environment::Port> OwnServicePort(const std::wstring& serviceName);
 
 // serverDir + "instsvc.exe" + " " + action + " -n " + InstanceName(serverDir, port).
 std::wstring ServiceToolCommand(const std::wstring& serverDir, const wchar_t* action,

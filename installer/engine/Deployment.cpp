@@ -7,6 +7,7 @@
 #include <set>
 
 #include "engine/CommandLines.h"
+#include "engine/InstanceName.h"
 #include "engine/Extraction.h"
 #include "engine/ExtractionRules.h"
 #include "engine/OpenFolder.h"
@@ -161,9 +162,9 @@ private:
         // The port of the server now in the folder, before the kit replaces
         // its firebird.conf.
         const std::optional<environment::Port> oldPort =
-            environment::Port::Parse(environment::ReadFBPort(run_.serverDir + outside::kServerConf,
-                                                             run_.appDir + outside::kDataIni,
-                                                             environment::PortSource::kServer));
+            environment::ReadFBPort(run_.serverDir + outside::kServerConf,
+                                    run_.appDir + outside::kDataIni, environment::PortSource::kServer)
+                .port;
         if (oldPort && FindInstance(run_, *oldPort) != 0) RemoveOldInstance(*oldPort, trust);
 
         const KeptFiles kept = trust.trusted ? AdministratorsFiles(run_.serverDir, kit)
@@ -190,7 +191,7 @@ private:
     void RemoveOldInstance(environment::Port port, const FolderTrust& trust) {
         if (!trust.known) return;
         if (!trust.trusted) {
-            RemoveServiceThroughManager(run_, ServiceName(run_.serverDir, port));
+            RemoveServiceThroughManager(run_, InstanceName(run_.serverDir, port).Service());
             return;
         }
         ServerPrograms tool;

@@ -117,8 +117,8 @@ private:
     Outcome ReconfigureKeptServer() {
         const std::wstring conf = run_.serverDir + outside::kServerConf;
         const std::wstring ini = run_.appDir + outside::kDataIni;
-        const bool portChanged = environment::Port::Parse(environment::ReadFBPort(
-                                     conf, ini, environment::PortSource::kAgreed)) != run_.port;
+        const bool portChanged =
+            environment::ReadFBPort(conf, ini, environment::PortSource::kAgreed).port != run_.port;
         const std::wstring storedMode = environment::ReadFBType(ini);
         if (!portChanged && storedMode == ModeCode()) return {};
         Transaction& tx = run_.state.m_Transaction;
@@ -147,8 +147,7 @@ private:
         // The instance runs on the port its firebird.conf sets, whatever
         // data.ini says; left registered it would start beside the new one.
         const std::optional<environment::Port> old =
-            portChanged ? environment::Port::Parse(
-                              environment::ReadFBPort(conf, ini, environment::PortSource::kServer))
+            portChanged ? environment::ReadFBPort(conf, ini, environment::PortSource::kServer).port
                         : run_.port;
         if (old && FindInstance(run_, *old) != 0) RemoveService(run_, *old);
         // Kept aside only now, after the removal: a rollback undoes in

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "engine/CommandLines.h"
+#include "engine/InstanceName.h"
 #include "engine/Messages.h"
 #include "engine/OpenFolder.h"
 #include "engine/ServerFolder.h"
@@ -105,18 +105,18 @@ private:
         if (const FolderTrust trust = JudgeServerFolder(run_); !trust.trusted)
             return Stop(Fill(kForeignPrograms, {run_.serverDir, trust.finding}));
         const std::wstring ini = AppDir() + outside::kDataIni;
-        const std::wstring known = environment::ReadFBPort(run_.serverDir + outside::kServerConf,
-                                                           ini, environment::PortSource::kAgreed);
+        const environment::FoundPort known = environment::ReadFBPort(
+            run_.serverDir + outside::kServerConf, ini, environment::PortSource::kAgreed);
         const std::wstring storedMode = environment::ReadFBType(ini);
         const std::wstring mode = run_.mode ? run_.mode->iniCode : L"";
-        const bool moves = environment::Port::Parse(known) != run_.port;
-        if (moves) Change(Fill(kWouldMove, {known.empty() ? L"?" : known, run_.port.Text()}));
+        const bool moves = known.port != run_.port;
+        if (moves) Change(Fill(kWouldMove, {known.text.empty() ? L"?" : known.text, run_.port.Text()}));
         if (storedMode != mode)
             Change(Fill(kWouldChangeMode, {storedMode.empty() ? L"?" : storedMode, mode}));
         if (moves || storedMode != mode) return;
         const std::wstring version =
             Dotted(environment::ReadFileVersion(run_.serverDir + outside::kClientDll));
-        const std::wstring instance = InstanceName(run_.serverDir, run_.port);
+        const std::wstring instance = InstanceName(run_.serverDir, run_.port).Text();
         // Installed all the same: a run would not start it either.
         lines_.push_back({PreflightLine::kChange,
                           FindInstance(run_, run_.port) != SERVICE_RUNNING
@@ -169,9 +169,10 @@ private:
     // Whether the folder's own instance runs: then it, not another program,
     // may be what holds its files, and it stops before the run uses them.
     bool ServerRuns() const {
-        const std::optional<environment::Port> port = environment::Port::Parse(
+        const std::optional<environment::Port> port =
             environment::ReadFBPort(run_.serverDir + outside::kServerConf, AppDir() + outside::kDataIni,
-                                    environment::PortSource::kServer));
+                                    environment::PortSource::kServer)
+                .port;
         return port && FindInstance(run_, *port) == SERVICE_RUNNING;
     }
 

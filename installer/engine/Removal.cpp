@@ -11,6 +11,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "engine/CommandLines.h"
+#include "engine/InstanceName.h"
 #include "engine/ExtractionRules.h"
 #include "engine/Messages.h"
 #include "engine/ServerFolder.h"
@@ -95,16 +96,16 @@ struct Server {
 std::vector<Server> OwnServers(const std::wstring& hinted) {
     std::vector<Server> servers;
     environment::EnumerateServices([&](const environment::ServiceEntry& entry) {
-        const std::optional<environment::Port> port = OwnServicePort(entry.name);
+        const std::optional<InstanceName> instance = InstanceName::OfService(entry.name);
         const std::optional<environment::ServiceRecord> record =
-            port ? environment::ReadServiceRecord(entry.name) : std::nullopt;
+            instance ? environment::ReadServiceRecord(entry.name) : std::nullopt;
         if (!record) return true;
         const std::wstring folder =
             environment::ParentDir(environment::ProgramOfBinaryPath(record->binaryPath));
         auto same = [&](const Server& s) { return platform::SameName(s.folder, folder); };
         const auto found = std::find_if(servers.begin(), servers.end(), same);
-        if (found != servers.end()) found->ports.push_back(*port);
-        else servers.push_back({folder, {*port}, false, L""});
+        if (found != servers.end()) found->ports.push_back(instance->Port());
+        else servers.push_back({folder, {instance->Port()}, false, L""});
         return true;
     });
     std::stable_partition(servers.begin(), servers.end(), [&](const Server& s) {
@@ -116,7 +117,7 @@ std::vector<Server> OwnServers(const std::wstring& hinted) {
 std::wstring Instances(const Server& server) {
     std::wstring names;
     for (environment::Port port : server.ports)
-        names += (names.empty() ? L"" : L", ") + InstanceName(server.folder, port);
+        names += (names.empty() ? L"" : L", ") + InstanceName(server.folder, port).Text();
     return names;
 }
 
@@ -249,7 +250,7 @@ private:
             if (server.hasProgram)
                 RemoveService(run_, port);
             else
-                RemoveServiceThroughManager(run_, ServiceName(server.folder, port));
+                RemoveServiceThroughManager(run_, InstanceName(server.folder, port).Service());
         }
     }
 

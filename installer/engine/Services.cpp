@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/CommandLines.h"
+#include "engine/InstanceName.h"
 #include "engine/Steps.h"
 #include "engine/Tools.h"
 #include "environment/ConfText.h"
@@ -36,14 +37,14 @@ std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::
 }
 
 std::wstring NotRemoved(const std::wstring& service) {
-    return L"Inštanciu Firebird SQL servera " + environment::InstanceOfService(service) +
+    return L"Inštanciu Firebird SQL servera " + InstanceText(service) +
            L" sa nepodarilo odstrániť.";
 }
 
 }  // namespace
 
 DWORD FindInstance(const Installation& run, environment::Port port) {
-    return environment::FindFBService(InstanceName(run.serverDir, port));
+    return environment::FindFBService(InstanceName(run.serverDir, port).Text());
 }
 
 void SetupService(Installation& run) {
@@ -56,7 +57,7 @@ void SetupService(Installation& run) {
     for (const Setting& s : ServerSettings(run.mode, run.appDir, run.port))
         environment::SetConfValue(conf, s.key, s.value);
 
-    const std::wstring service = ServiceName(run.serverDir, run.port);
+    const std::wstring service = InstanceName(run.serverDir, run.port).Service();
     run.state.m_Transaction.RegisteringService(service);
     RunToolChecked(ServiceToolCommand(run.serverDir, outside::kToolInstall, run.port));
     // The start command's exit code says nothing about the server; the
@@ -67,12 +68,12 @@ void SetupService(Installation& run) {
         throw platform::Error(ToolFailure(start, result));
     if (!environment::WaitUntilRunning(service))
         throw platform::Error(L"Inštancia Firebird SQL servera " +
-                              InstanceName(run.serverDir, run.port) + L" sa nespustila!");
+                              InstanceName(run.serverDir, run.port).Text() + L" sa nespustila!");
 }
 
 void RemoveService(Installation& run, environment::Port port) {
     if (!environment::IsFBInstalled(run.serverDir)) return;
-    const std::wstring service = ServiceName(run.serverDir, port);
+    const std::wstring service = InstanceName(run.serverDir, port).Service();
     run.state.m_Transaction.RemovingService(service);
     RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolRemove, port));

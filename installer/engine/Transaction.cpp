@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 
+#include "engine/InstanceName.h"
 #include "engine/JournalSteps.h"
 #include "platform/FolderTree.h"
 #include "engine/ServerFolder.h"
@@ -77,7 +78,7 @@ std::vector<std::wstring> NotRunningAgain(const std::vector<JournalRecord>& reco
         if (r.kind != kRemoved.name) continue;
         const environment::ServiceRecord service = ServiceFromJournal(r);
         if (service.running && environment::GetServiceState(service.name) != SERVICE_RUNNING)
-            instances.push_back(environment::InstanceOfService(service.name));
+            instances.push_back(InstanceText(service.name));
     }
     return instances;
 }
@@ -311,7 +312,7 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
     // made it committed, so it stays, and the settlement tells what to do.
     for (const JournalRecord& r : records)
         if (const Step* step = StepOf(r); step && !step->settle(r, way) && r.kind == kRegistered.name)
-            result.notRunning.push_back(environment::InstanceOfService(r.Field(0)));
+            result.notRunning.push_back(InstanceText(r.Field(0)));
     DeleteTemporaries(records);
     if (!Has(records, kDone)) {
         complete(HeaderOf(records), Has(records, kFirewall));

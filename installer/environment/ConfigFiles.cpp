@@ -134,11 +134,13 @@ std::wstring ReadConfPort(const std::wstring& confPath) {
     return ExtractConfPort(FromAnsi(bytes));
 }
 
-std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath,
-                        PortSource source) {
+FoundPort ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath, PortSource source) {
     std::wstring ini = ReadIniData(iniPath, outside::kIniPort);
     std::wstring conf = ReadConfPort(confPath);
-    return ChooseFBPort(ini, conf, source);
+    std::wstring text = ChooseFBPort(ini, conf, source);
+    // Turned into a port here, where it comes in; the text stays only to be shown.
+    const std::optional<Port> port = Port::Parse(text);
+    return {std::move(text), port};
 }
 
 std::wstring ReadFBServer(const std::wstring& iniPath) {

@@ -5,7 +5,10 @@
 // Missing files give empty text (readers) or no change (SetConfValue).
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "environment/Port.h"
 
 #include "environment/ConfText.h"
 #include "environment/SharedFolder.h"
@@ -17,10 +20,17 @@ namespace environment {
 // raises platform::SystemError.
 std::wstring ReadConfPort(const std::wstring& confPath);
 
+// A port as the files give it: the port it names, nothing for a text that
+// names none (empty, "x", "99999"), and the text as it stood, for a sentence
+// that says what was found.
+struct FoundPort {
+    std::wstring text;
+    std::optional<Port> port;
+};
+
 // The port that data.ini ("PORT" of "DATA") and firebird.conf agree on,
-// empty when they differ (kAgreed), or the port of firebird.conf (kServer).
-std::wstring ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath,
-                        PortSource source);
+// none when they differ (kAgreed), or the port of firebird.conf (kServer).
+FoundPort ReadFBPort(const std::wstring& confPath, const std::wstring& iniPath, PortSource source);
 
 // "FBTYPE" of section "DATA" ("SS", "CS", "SC"); empty when the file or the
 // key is missing.

@@ -220,11 +220,6 @@ bool RestoreService(const ServiceRecord& record) {
     return true;
 }
 
-std::wstring InstanceOfService(const std::wstring& serviceName) {
-    const size_t prefix = wcslen(outside::kServiceNamePrefix);
-    return serviceName.size() > prefix ? serviceName.substr(prefix) : serviceName;
-}
-
 bool StopAndDeleteService(const std::wstring& name) {
     UniqueServiceHandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
     if (!manager) return false;

@@ -83,10 +83,6 @@ std::optional<ServiceRecord> ReadServiceRecord(const std::wstring& name);
 // could not be registered. Whether it runs again is the caller's to ask.
 bool RestoreService(const ServiceRecord& record);
 
-// The instance name the service tool was given: the service's name without
-// its "FirebirdServer" prefix.
-std::wstring InstanceOfService(const std::wstring& serviceName);
-
 // Stops the service and deletes it; true when it is gone (or never was).
 bool StopAndDeleteService(const std::wstring& name);
 

@@ -63,7 +63,7 @@ std::optional<engine::Plan> TWizard::PagePlan() const {
     if (!run_.m_bSilentInstall)
         port = environment::Port::Parse(page.edPort->Text());
     else
-        port = options_.port ? options_.port : environment::Port::Parse(page.FoundPort());
+        port = options_.port ? options_.port : page.FoundPort().port;
     if (!port) return std::nullopt;
     engine::Plan plan = RunPlan();
     plan.installServer = page.chFB->Checked();
@@ -167,7 +167,7 @@ void TWizard::RunRemoval() {
 
 void TWizard::RefusePort() {
     if (run_.m_bSilentInstall)
-        return StartUpFailed(kCannotGoOn + (kWrongPort + NewFrame->FoundPort()) + L"\r\n" +
+        return StartUpFailed(kCannotGoOn + (kWrongPort + NewFrame->FoundPort().text) + L"\r\n" +
                              kPortRule + kPortOption);
     reports_.ShowError(kPortRule);
     SetFocus(NewFrame->edPort->Handle());

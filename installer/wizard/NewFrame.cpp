@@ -22,6 +22,12 @@ using namespace toolkit;
 
 namespace {
 
+// What a new server gets, as if the files had said it.
+environment::FoundPort NewServerPort() {
+    const environment::Port port = environment::NewServerPort();
+    return {port.Text(), port};
+}
+
 constexpr wchar_t kTitle[] = L"Parametre inštalácie";
 constexpr wchar_t kInstallCaption[] = L"Inštalovať Firebird SQL do priečinka:";
 constexpr wchar_t kInstalledCaption[] = L"Aktuálne nainštalovaný Firebird SQL v priečinku:";
@@ -181,11 +187,11 @@ void TNewFrame::SetFBParam() {
     } else {
         lFBInfoCaption1->SetVisible(false);
         ShowInstalledServer(false);
-        ShowPort(environment::NewServerPort().Text());
+        ShowPort(NewServerPort());
         gSS->SetChecked(true);
         EnableModesAndPort(chFB->Enabled());
     }
-    if (foundPort_.empty()) ShowPort(environment::NewServerPort().Text());
+    if (found_.text.empty()) ShowPort(NewServerPort());
 
     w.m_nFBVersion = ServerVersion(w.serverDir);
     if (installed && w.m_nFBVersion >= w.m_nFBSetupVersion) {
@@ -204,7 +210,7 @@ void TNewFrame::chFBClick() {
     RunRecord& w = run_;
     if (chFB->Checked()) {
         edFbFolder->SetText(DefaultServerDir(w.appDir));
-        if (w.m_nFBVersion == 0) ShowPort(environment::NewServerPort().Text());
+        if (w.m_nFBVersion == 0) ShowPort(NewServerPort());
         gSS->SetChecked(true);
         lFBInfoCaption1->SetCaption(kInstallCaption);
         edFbFolder->SetVisible(true);
@@ -266,9 +272,9 @@ void TNewFrame::SelectMode(const std::wstring& iniCode) {
         if (iniCode == code) button->SetChecked(true);
 }
 
-void TNewFrame::ShowPort(const std::wstring& text) {
-    foundPort_ = text;
-    edPort->SetText(text);
+void TNewFrame::ShowPort(const environment::FoundPort& found) {
+    found_ = found;
+    edPort->SetText(found.text);
 }
 
 void TNewFrame::EnableModesAndPort(bool enabled) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "environment/ConfigFiles.h"
 #include "wizard/RunRecord.h"
 #include "wizard/Pages.h"
 #include "wizard/Reporting.h"
@@ -46,7 +47,9 @@ public:
     // The port text the page found for the server (the one data.ini and
     // firebird.conf agree on, else the new server's), whatever was typed
     // into edPort since. Not checked: it may be no port.
-    const std::wstring& FoundPort() const { return foundPort_; }
+    // The port the page found (the installed server's, or the one a new
+    // server gets), as the files gave it.
+    const environment::FoundPort& FoundPort() const { return found_; }
     void btnSearchClick();  // lets the user point to another application
 
     toolkit::GroupBox* grpApp;
@@ -69,7 +72,7 @@ public:
 private:
     std::wstring AppIni() const;  // data.ini of the application as shown
     void SelectMode(const std::wstring& iniCode);
-    void ShowPort(const std::wstring& text);  // found, and shown in edPort
+    void ShowPort(const environment::FoundPort& found);  // found, and shown in edPort
     void EnableModesAndPort(bool enabled);
     void ShowInstalledServer(bool shown);  // folder, "Verzia:" and version
 
@@ -77,7 +80,7 @@ private:
     const Reporter& reports_;
     const std::wstring kitPath_;
     const std::wstring& kitProblem_;
-    std::wstring foundPort_;
+    environment::FoundPort found_;
 };
 
 }  // namespace wizard

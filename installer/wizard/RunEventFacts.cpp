@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "ProductVersion.h"
-#include "engine/CommandLines.h"
+#include "engine/InstanceName.h"
 #include "environment/ConfigFiles.h"
 #include "environment/EventLog.h"
 #include "environment/Folders.h"
@@ -48,10 +48,10 @@ void AddRemovedServer(const std::wstring& appDir, RunFacts& facts) {
     facts.mode = environment::ReadFBType(ini);
     using environment::ServerFolderTrust;
     if (environment::CheckServerFolder(facts.folder).trust == ServerFolderTrust::kUnknown) return;
-    facts.port = environment::ReadFBPort(facts.folder + outside::kServerConf, ini,
-                                         environment::PortSource::kServer);
-    if (const std::optional<environment::Port> port = environment::Port::Parse(facts.port))
-        facts.instance = engine::InstanceName(facts.folder, *port);
+    const environment::FoundPort found = environment::ReadFBPort(
+        facts.folder + outside::kServerConf, ini, environment::PortSource::kServer);
+    facts.port = found.text;
+    if (found.port) facts.instance = engine::InstanceName(facts.folder, *found.port).Text();
     facts.server =
         environment::FormatVersion(environment::ReadFileVersion(facts.folder + outside::kClientDll),
                                    environment::kVersionDottedForm);
@@ -79,7 +79,7 @@ RunFacts TWizard::EventFacts() const {
     facts.folder = plan->serverDir;
     facts.port = plan->port.Text();
     if (plan->mode) facts.mode = plan->mode->iniCode;
-    facts.instance = engine::InstanceName(plan->serverDir, plan->port);
+    facts.instance = engine::InstanceName(plan->serverDir, plan->port).Text();
     return facts;
 }
 

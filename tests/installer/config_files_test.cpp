@@ -84,18 +84,27 @@ TEST_F(ConfigFilesTest, AZeroByteEndsTheText) {
 }
 
 TEST_F(ConfigFilesTest, FBPortComparesDataIniWithTheConf) {
+    // The text as found, and the port it names (none for one that names none).
+    const auto read = [&](const std::wstring& ini, PortSource source) {
+        const environment::FoundPort found = ReadFBPort(conf_, ini, source);
+        return found.text + L"|" + (found.port ? found.port->Text() : L"-");
+    };
     Ini("[DATA]\r\nPORT=3050\r\nFBTYPE=SC\r\n");
     Conf("#\r\nRemoteServicePort = 3050\r\n");
-    EXPECT_EQ(L"3050", ReadFBPort(conf_, ini_, PortSource::kAgreed));
-    EXPECT_EQ(L"3050", ReadFBPort(conf_, ini_, PortSource::kServer));
+    EXPECT_EQ(L"3050|3050", read(ini_, PortSource::kAgreed));
+    EXPECT_EQ(L"3050|3050", read(ini_, PortSource::kServer));
     Conf(kKitConf);  // no port line
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kAgreed));
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kServer));
+    EXPECT_EQ(L"|-", read(ini_, PortSource::kAgreed));
+    EXPECT_EQ(L"|-", read(ini_, PortSource::kServer));
     Ini("[DATA]\r\nFBTYPE=SS\r\n");
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kAgreed));
+    EXPECT_EQ(L"|-", read(ini_, PortSource::kAgreed));
     Conf("#\r\nRemoteServicePort = 50064\r\n");
-    EXPECT_EQ(L"", ReadFBPort(conf_, ini_, PortSource::kAgreed)) << "data.ini names no port";
-    EXPECT_EQ(L"50064", ReadFBPort(conf_, dir_ / L"none.ini", PortSource::kServer));
+    EXPECT_EQ(L"|-", read(ini_, PortSource::kAgreed)) << "data.ini names no port";
+    EXPECT_EQ(L"50064|50064", read(dir_ / L"none.ini", PortSource::kServer));
+    Conf("#\r\nRemoteServicePort = 99999\r\n");
+    EXPECT_EQ(L"99999|-", read(ini_, PortSource::kServer)) << "no port: shown as found";
+    Conf("#\r\nRemoteServicePort = 03050\r\n");
+    EXPECT_EQ(L"03050|3050", read(ini_, PortSource::kServer));
 }
 
 TEST_F(ConfigFilesTest, FBTypeComesFromSectionData) {
