@@ -146,7 +146,8 @@ public:
         // Said once it is so; a rollback reports its own cause.
         if (openFolder_) openFolder_->Report();
         SecurePathAbove(run_, ui_);
-        if (OpenFirewall(run_.serverDir, ui_)) tx_.RecordFirewall();
+        if (FirewallRule(HeaderFor(run_, /*installsServer=*/true), ui_))
+            tx_.RecordDone(journal::kFirewall);
         return deployed;
     }
 

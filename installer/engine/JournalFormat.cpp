@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "archive/ArchiveText.h"
+#include "environment/Port.h"
 #include "outside/Outside.h"
 
 namespace engine {
@@ -252,8 +253,16 @@ std::optional<std::wstring> Checker::Check(const JournalRecord& r) {
 
 namespace fields {
 
+namespace {
+
+const std::wstring& ServerDirOf(const Scope& scope) {
+    return scope.run->Field(RunField::kServerDir);
+}
+
+}  // namespace
+
 Why Marker(const JournalRecord& r, const Scope&) {
-    const std::wstring &app = r.Field(0), &path = r.Field(1);
+    const std::wstring &app = r.Field(MarkerField::kAppDir), &path = r.Field(MarkerField::kPath);
     if (!IsPlainPath(app, true)) return NotAPath(app);
     if (!IsPlainPath(path, false)) return NotAPath(path);
     const std::wstring folder = WithDelimiter(app);
@@ -268,14 +277,16 @@ Why Marker(const JournalRecord& r, const Scope&) {
 // server folder below a drive's root, port, mode code, the installer's
 // folder (read from only, and perhaps a network share).
 Why Run(const JournalRecord& r, const Scope&) {
-    const std::wstring &how = r.Field(0), &app = r.Field(1), &server = r.Field(2);
+    const std::wstring &how = r.Field(RunField::kHow), &app = r.Field(RunField::kAppDir),
+                       &server = r.Field(RunField::kServerDir);
     if (how != L"install" && how != L"reconfigure" && how != L"remove")
         return L"neznámy druh inštalácie " + Shown(how);
     if (!IsPlainPath(app, true)) return NotAPath(app);
     if (!IsPlainPath(server, true) || !server.ends_with(L'\\')) return NotAPath(server);
     if (IsDriveRoot(server)) return L"priečinok servera " + server + L" je koreň disku";
-    if (!IsDigits(r.Field(3))) return L"chybný port " + Shown(r.Field(3));
-    const std::wstring& mode = r.Field(4);
+    if (!environment::Port::Parse(r.Field(RunField::kPort)))
+        return L"chybný port " + Shown(r.Field(RunField::kPort));
+    const std::wstring& mode = r.Field(RunField::kMode);
     if (!mode.empty() &&
         std::none_of(outside::kServerModes.begin(), outside::kServerModes.end(),
                      [&](const outside::ServerMode& m) { return mode == m.iniCode; }))
@@ -287,16 +298,19 @@ Why Run(const JournalRecord& r, const Scope&) {
 // service, so it must be one of the installer's, run as a program of its
 // own from the server folder (or the legacy server's).
 Why RemovedService(const JournalRecord& r, const Scope& scope) {
-    const std::wstring& name = r.Field(0);
+    const std::wstring& name = r.Field(ServiceField::kName);
     const std::wstring service = L"služba " + Shown(name);
     if (!IsOwnService(name)) return service + L" nie je inštanciou servera tohto inštalátora";
-    if (r.Field(6) != kOwnProcess)
+    if (r.Field(ServiceField::kType) != kOwnProcess)
         return service + L" nie je program bežiaci ako samostatný proces (typ " +
-               Shown(r.Field(6)) + L")";
-    if (!OneOf(r.Field(7), kStartTypes)) return service + L" má nedovolený spôsob spustenia";
-    if (!OneOf(r.Field(8), kErrorControls)) return service + L" má nedovolenú reakciu na chybu";
-    if (!OneOf(r.Field(9), kFlags)) return service + L" má chybný stav";
-    const std::wstring program = ProgramOf(r.Field(2)), &server = scope.run->Field(2);
+               Shown(r.Field(ServiceField::kType)) + L")";
+    if (!OneOf(r.Field(ServiceField::kStartType), kStartTypes))
+        return service + L" má nedovolený spôsob spustenia";
+    if (!OneOf(r.Field(ServiceField::kErrorControl), kErrorControls))
+        return service + L" má nedovolenú reakciu na chybu";
+    if (!OneOf(r.Field(ServiceField::kRunning), kFlags)) return service + L" má chybný stav";
+    const std::wstring program = ProgramOf(r.Field(ServiceField::kBinaryPath)),
+                       &server = ServerDirOf(scope);
     const std::wstring& legacy = scope.limits.legacyServerDir;
     if (IsPlainPath(program, false) &&
         (Inside(program, server) ||
@@ -306,31 +320,31 @@ Why RemovedService(const JournalRecord& r, const Scope& scope) {
 }
 
 Why OwnService(const JournalRecord& r, const Scope&) {
-    if (IsOwnService(r.Field(0))) return std::nullopt;
-    return L"služba " + Shown(r.Field(0)) + L" nie je inštanciou servera tohto inštalátora";
+    if (IsOwnService(r.Field(kSubject))) return std::nullopt;
+    return L"služba " + Shown(r.Field(kSubject)) + L" nie je inštanciou servera tohto inštalátora";
 }
 
 Why AboveServerFolder(const JournalRecord& r, const Scope& scope) {
-    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    const std::wstring &server = ServerDirOf(scope), &path = r.Field(kSubject);
     if (!IsPlainPath(path, false)) return NotAPath(path);
     if (!IsDriveRoot(path) && Inside(server, path + L'\\')) return std::nullopt;
     return L"priečinok " + path + L" nie je nad priečinkom servera " + server;
 }
 
 Why ServerFolderOrInside(const JournalRecord& r, const Scope& scope) {
-    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    const std::wstring &server = ServerDirOf(scope), &path = r.Field(kSubject);
     if (IsPlainPath(path, false) && EqualFolded(path + L'\\', server)) return std::nullopt;
     return InsideServerFolder(r, scope);
 }
 
 Why TheServerFolder(const JournalRecord& r, const Scope& scope) {
-    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    const std::wstring &server = ServerDirOf(scope), &path = r.Field(kSubject);
     if (IsPlainPath(path, false) && EqualFolded(path + L'\\', server)) return std::nullopt;
     return L"priečinok " + Shown(path) + L" nie je priečinkom servera " + server;
 }
 
 Why InsideServerFolder(const JournalRecord& r, const Scope& scope) {
-    const std::wstring &server = scope.run->Field(2), &path = r.Field(0);
+    const std::wstring &server = ServerDirOf(scope), &path = r.Field(kSubject);
     if (!IsPlainPath(path, false)) return NotAPath(path);
     if (Inside(path, server)) return std::nullopt;
     return L"cesta " + path + L" leží mimo priečinka servera " + server;

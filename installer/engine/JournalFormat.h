@@ -76,16 +76,32 @@ std::optional<std::wstring> TheServerFolder(const JournalRecord& r, const Scope&
 std::optional<std::wstring> InsideServerFolder(const JournalRecord& r, const Scope& scope);
 }  // namespace fields
 
+// Fields by name. A kind with one field names its subject (a path, or a
+// service's name) as kSubject.
+inline constexpr size_t kSubject = 0;
+struct MarkerField {
+    enum : size_t { kAppDir, kPath, kCount };
+};
+struct RunField {
+    enum : size_t { kHow, kAppDir, kServerDir, kPort, kMode, kInstallerDir, kCount };
+};
+struct ServiceField {
+    enum : size_t {
+        kName, kDisplayName, kBinaryPath, kLoadOrderGroup, kDependencies, kAccount,
+        kType, kStartType, kErrorControl, kRunning, kCount
+    };
+};
+
 // The record kinds, one line each: name, fields, place, check. A new kind
-// of change is a line here and in kKinds, and its step in Transaction.cpp
-// (what undoes and what settles it).
+// of change is a line here and in kKinds, and its step in kSteps
+// (JournalSteps.cpp: what undoes and what settles it), in the same place.
 
 // Application folder, marker path.
-inline constexpr Kind kMarker{L"marker", 2, Kind::kAnywhere, fields::Marker};
+inline constexpr Kind kMarker{L"marker", MarkerField::kCount, Kind::kAnywhere, fields::Marker};
 // See DeploymentHeader.
-inline constexpr Kind kRun{L"run", 6, Kind::kOpening, fields::Run};
+inline constexpr Kind kRun{L"run", RunField::kCount, Kind::kOpening, fields::Run};
 // See ServiceRecords.h.
-inline constexpr Kind kRemoved{L"removed", 10, Kind::kInRun, fields::RemovedService};
+inline constexpr Kind kRemoved{L"removed", ServiceField::kCount, Kind::kInRun, fields::RemovedService};
 // Service name.
 inline constexpr Kind kRegistered{L"registered", 1, Kind::kInRun, fields::OwnService};
 // A folder made above the server folder.
@@ -101,6 +117,7 @@ inline constexpr Kind kCopy{L"copy", 1, Kind::kInRun, fields::InsideServerFolder
 // The server folder, set aside whole (its name + kAsideSuffix) for a new one.
 inline constexpr Kind kAside{L"aside", 1, Kind::kInRun, fields::TheServerFolder};
 inline constexpr Kind kCommitted{L"committed", 0, Kind::kInRun, nullptr};
+// Done after the commit: the firewall rule made (or, for a removal, deleted).
 inline constexpr Kind kFirewall{L"firewall", 0, Kind::kInRun, nullptr};
 inline constexpr Kind kDone{L"done", 0, Kind::kInRun, nullptr};
 

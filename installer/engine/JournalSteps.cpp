@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -69,7 +70,7 @@ bool Nothing(const JournalRecord&, platform::HeldPath&) {
 // A folder made above the server folder goes only when it is empty again:
 // whatever came into it since is someone else's.
 bool RemoveIfEmpty(const JournalRecord& r, platform::HeldPath& way) {
-    const std::wstring& path = r.Field(0);
+    const std::wstring& path = r.Field(kSubject);
     if (way.Holds(path)) way.RemoveHeld(path, /*whole=*/false);
     else RemoveDirectoryW(path.c_str());
     return true;
@@ -79,7 +80,7 @@ bool RemoveIfEmpty(const JournalRecord& r, platform::HeldPath& way) {
 // undo of its making comes first, in reverse order): through the handle the
 // run holds it by, else by its name under the held folders above it.
 bool PutBackFolder(const JournalRecord& r, platform::HeldPath& way) {
-    const std::wstring& path = r.Field(0);
+    const std::wstring& path = r.Field(kSubject);
     const std::wstring aside = path + kAsideSuffix;
     if (way.Aside()) return way.PutAsideBack();
     if (!platform::EntryExists(aside)) return true;
@@ -88,54 +89,71 @@ bool PutBackFolder(const JournalRecord& r, platform::HeldPath& way) {
 
 bool DeleteAsideFolder(const JournalRecord& r, platform::HeldPath& way) {
     if (way.Aside()) return way.RemoveAside();
-    const std::wstring aside = r.Field(0) + kAsideSuffix;
+    const std::wstring aside = r.Field(kSubject) + kAsideSuffix;
     return RemoveFolder(aside, way);
 }
 
-// Each kind of change as this side of the journal carries it out: what
-// undoes it before the commit, and what settles it after. Both may run any
-// number of times. The kinds without a step (the run, the commit, the
-// firewall rule, the end) leave nothing to undo or settle.
-const Step kSteps[] = {
-    {kMarker, [](const JournalRecord& r, platform::HeldPath&) { return DeleteMarker(r.Field(1)); },
-     [](const JournalRecord& r, platform::HeldPath&) { return DeleteMarker(r.Field(1)); }},
-    {kRemoved,
-     [](const JournalRecord& r, platform::HeldPath&) {
-         return environment::RestoreService(ServiceFromJournal(r));
-     },
+bool Refuse(const JournalRecord&, platform::HeldPath&) {
+    return false;
+}
+
+using Way = platform::HeldPath;
+
+// One step for every kind, in kKinds' order: what undoes it before the
+// commit, and what settles it after. Both may run any number of times.
+// The run, the commit, what is done after it and the end leave nothing to
+// undo or settle.
+constexpr Step kSteps[] = {
+    {&kMarker, [](const JournalRecord& r, Way&) { return DeleteMarker(r.Field(MarkerField::kPath)); },
+     [](const JournalRecord& r, Way&) { return DeleteMarker(r.Field(MarkerField::kPath)); }},
+    {&kRun, Nothing, Nothing},
+    {&kRemoved,
+     [](const JournalRecord& r, Way&) { return environment::RestoreService(ServiceFromJournal(r)); },
      Nothing},
-    {kRegistered,
-     [](const JournalRecord& r, platform::HeldPath&) {
-         return environment::StopAndDeleteService(r.Field(0));
-     },
-     [](const JournalRecord& r, platform::HeldPath&) { return environment::StartAndWait(r.Field(0)); }},
-    {kParent, RemoveIfEmpty, Nothing},
-    {kFolder, [](const JournalRecord& r, platform::HeldPath& way) { return RemoveFolder(r.Field(0), way); },
+    {&kRegistered,
+     [](const JournalRecord& r, Way&) { return environment::StopAndDeleteService(r.Field(kSubject)); },
+     [](const JournalRecord& r, Way&) { return environment::StartAndWait(r.Field(kSubject)); }},
+    {&kParent, RemoveIfEmpty, Nothing},
+    {&kFolder, [](const JournalRecord& r, Way& way) { return RemoveFolder(r.Field(kSubject), way); },
      Nothing},
-    {kMoved, [](const JournalRecord& r, platform::HeldPath&) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r, platform::HeldPath&) { return Delete(r.Field(0) + kAsideSuffix); },
-     true, true},
-    {kAdded, [](const JournalRecord& r, platform::HeldPath&) { return Delete(r.Field(0)); }, Nothing,
-     true, true},
-    {kCopy, [](const JournalRecord& r, platform::HeldPath&) { return PutBack(r.Field(0)); },
-     [](const JournalRecord& r, platform::HeldPath&) { return Delete(r.Field(0) + kAsideSuffix); },
-     true, true},
-    {kAside, PutBackFolder, DeleteAsideFolder, false, true},
+    {&kMoved, [](const JournalRecord& r, Way&) { return PutBack(r.Field(kSubject)); },
+     [](const JournalRecord& r, Way&) { return Delete(r.Field(kSubject) + kAsideSuffix); }, true,
+     true},
+    {&kAdded, [](const JournalRecord& r, Way&) { return Delete(r.Field(kSubject)); }, Nothing, true,
+     true},
+    {&kCopy, [](const JournalRecord& r, Way&) { return PutBack(r.Field(kSubject)); },
+     [](const JournalRecord& r, Way&) { return Delete(r.Field(kSubject) + kAsideSuffix); }, true,
+     true},
+    {&kAside, PutBackFolder, DeleteAsideFolder, false, true},
+    {&kCommitted, Nothing, Nothing},
+    {&kFirewall, Nothing, Nothing},
+    {&kDone, Nothing, Nothing},
 };
+
+constexpr bool EveryKindHasItsStep() {
+    if (std::size(kSteps) != std::size(kKinds)) return false;
+    for (size_t i = 0; i < std::size(kKinds); ++i)
+        if (kSteps[i].kind != kKinds[i]) return false;
+    return true;
+}
+static_assert(EveryKindHasItsStep(), "a kind of record without its step, or out of kKinds' order");
+
+// A kind this side does not know is never read (the journal is refused);
+// should one come, it is left for the next start.
+constexpr Step kUnknown{nullptr, Refuse, Refuse};
 
 }  // namespace
 
-const Step* StepOf(const JournalRecord& record) {
-    for (const Step& step : kSteps)
-        if (record.kind == step.kind.name) return &step;
-    return nullptr;
+const Step& StepOf(const JournalRecord& record) {
+    for (size_t i = 0; i < std::size(kKinds); ++i)
+        if (record.kind == kKinds[i]->name) return kSteps[i];
+    return kUnknown;
 }
 
 namespace {
 
 bool NamesAFile(const JournalRecord& record) {
-    const Step* step = StepOf(record);
-    return step && step->file;
+    return StepOf(record).file;
 }
 
 }  // namespace
@@ -149,7 +167,7 @@ void DeleteTemporaries(const std::vector<JournalRecord>& records) {
     std::map<std::wstring, std::set<std::wstring>> targets;  // folder -> folded file names
     for (const JournalRecord& r : records) {
         if (!NamesAFile(r)) continue;
-        const std::wstring& path = r.Field(0);
+        const std::wstring& path = r.Field(kSubject);
         const size_t slash = path.find_last_of(L'\\') + 1;
         targets[path.substr(0, slash)].insert(platform::FoldedName(path.substr(slash)));
     }

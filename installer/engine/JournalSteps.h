@@ -13,10 +13,11 @@ namespace engine {
 // Each kind of change as this side of the journal carries it out: what
 // undoes it before the commit, and what settles it after. Both may run any
 // number of times; folders are undone through `way`, which holds the folders
-// above them. The kinds without a step (the run, the commit, the firewall
-// rule, the end) leave nothing to undo or settle.
+// above them. Every kind has one (JournalSteps.cpp checks so as it is
+// built); for those that change nothing (the run, the commit, a step done
+// after it, the end) both do nothing.
 struct Step {
-    const journal::Kind& kind;
+    const journal::Kind* kind;
     bool (*undo)(const JournalRecord&, platform::HeldPath& way);
     bool (*settle)(const JournalRecord&, platform::HeldPath& way);
     // The record names a file written in place: the half-written files
@@ -26,8 +27,9 @@ struct Step {
     bool atCommit = false;
 };
 
-// The step of a record's kind; nothing for a kind without one.
-const Step* StepOf(const JournalRecord& record);
+// The step of a record's kind. A kind this side does not know (never in a
+// journal that was read) neither undoes nor settles: the journal stays.
+const Step& StepOf(const JournalRecord& record);
 
 // Half-written files that the archive reader and the configuration writer
 // leave beside the files the records name (target + ".~…").

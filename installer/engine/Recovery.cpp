@@ -66,15 +66,13 @@ std::wstring NotRunningText(const wchar_t* pattern, const std::vector<std::wstri
 // A committed deployment whose last steps were cut short: what the
 // successful run would have done after the running check. False when its
 // firewall rule could not be made or deleted (reported).
-bool FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header, bool firewallDone) {
+bool FinishCommittedRun(InstallerUi& ui, const DeploymentHeader& header,
+                        const std::vector<JournalRecord>& records) {
+    const bool whole = Recorded(records, journal::kFirewall) || FirewallRule(header, ui);
     // A removal's only step after the commit; the application is not touched.
-    if (header.removesServer) return firewallDone || CloseFirewall(header.serverDir, ui);
-    std::wstring gdsSource;
-    bool whole = true;
-    if (header.installsServer) {
-        gdsSource = header.serverDir + outside::kClient32Dll;
-        if (!firewallDone) whole = OpenFirewall(header.serverDir, ui);
-    }
+    if (header.removesServer) return whole;
+    const std::wstring gdsSource =
+        header.installsServer ? header.serverDir + outside::kClient32Dll : L"";
     PlaceClientFiles(header, gdsSource, ui);
     PlaceBackupTool(header.appDir, header.installerDir, ui);
     WriteDataIni(header, ui);
@@ -120,7 +118,7 @@ DeploymentHeader HeaderFor(const Installation& run, bool installsServer) {
     return {installsServer,
             run.appDir,
             run.serverDir,
-            run.port.Text(),
+            run.port,
             run.mode ? run.mode->iniCode : L"",
             run.state.places.installerDir};
 }
@@ -172,9 +170,9 @@ Outcome SettleEarlierRun(Journal& journal, InstallerUi& ui) {
     DeploymentHeader header;
     bool firewallMade = true;
     const SettleResult result =
-        SettleJournal(journal, [&](const DeploymentHeader& h, bool firewallDone) {
+        SettleJournal(journal, [&](const DeploymentHeader& h, const std::vector<JournalRecord>& records) {
             header = h;
-            firewallMade = FinishCommittedRun(ui, h, firewallDone);
+            firewallMade = FinishCommittedRun(ui, h, records);
         });
     switch (result.outcome) {
         case Settled::kNothing: return {};

@@ -214,11 +214,11 @@ private:
     // fails: the instance registered and running again, every file back.
     Outcome RemoveAsOne(const Server& server) {
         Transaction& tx = run_.state.m_Transaction;
+        DeploymentHeader header = HeaderFor(run_, /*installsServer=*/false);
+        header.removesServer = true;
         const Outcome removed = AsOneTransaction(
             tx,
             [&] {
-                DeploymentHeader header = HeaderFor(run_, /*installsServer=*/false);
-                header.removesServer = true;
                 tx.Begin(header);
                 HoldServerPath(run_, /*make=*/false);
                 const std::vector<std::wstring> files =
@@ -235,7 +235,7 @@ private:
             [&](const std::optional<std::wstring>& failure) { return RolledBack(*failure); });
         if (removed.kind != Outcome::kFinished) return removed;
         // A server whose program was not there had no rule of the installer's.
-        if (!server.hasProgram || CloseFirewall(run_.serverDir, ui_)) tx.RecordFirewall();
+        if (!server.hasProgram || FirewallRule(header, ui_)) tx.RecordDone(journal::kFirewall);
         tx.Finish();
         return removed;
     }

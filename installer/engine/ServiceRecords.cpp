@@ -5,25 +5,35 @@
 
 namespace engine {
 
+using F = journal::ServiceField;
+
 JournalRecord ToJournal(const environment::ServiceRecord& s, const wchar_t* kind) {
-    return {kind,
-            {s.name, s.displayName, s.binaryPath, s.loadOrderGroup, s.dependencies, s.account,
-             std::to_wstring(s.type), std::to_wstring(s.startType), std::to_wstring(s.errorControl),
-             s.running ? L"1" : L"0"}};
+    JournalRecord r{kind, std::vector<std::wstring>(F::kCount)};
+    r.fields[F::kName] = s.name;
+    r.fields[F::kDisplayName] = s.displayName;
+    r.fields[F::kBinaryPath] = s.binaryPath;
+    r.fields[F::kLoadOrderGroup] = s.loadOrderGroup;
+    r.fields[F::kDependencies] = s.dependencies;
+    r.fields[F::kAccount] = s.account;
+    r.fields[F::kType] = std::to_wstring(s.type);
+    r.fields[F::kStartType] = std::to_wstring(s.startType);
+    r.fields[F::kErrorControl] = std::to_wstring(s.errorControl);
+    r.fields[F::kRunning] = s.running ? L"1" : L"0";
+    return r;
 }
 
 environment::ServiceRecord ServiceFromJournal(const JournalRecord& r) {
     environment::ServiceRecord s;
-    s.name = r.Field(0);
-    s.displayName = r.Field(1);
-    s.binaryPath = r.Field(2);
-    s.loadOrderGroup = r.Field(3);
-    s.dependencies = r.Field(4);
-    s.account = r.Field(5);
-    s.type = DWORD(_wtoi(r.Field(6).c_str()));
-    s.startType = DWORD(_wtoi(r.Field(7).c_str()));
-    s.errorControl = DWORD(_wtoi(r.Field(8).c_str()));
-    s.running = r.Field(9) == L"1";
+    s.name = r.Field(F::kName);
+    s.displayName = r.Field(F::kDisplayName);
+    s.binaryPath = r.Field(F::kBinaryPath);
+    s.loadOrderGroup = r.Field(F::kLoadOrderGroup);
+    s.dependencies = r.Field(F::kDependencies);
+    s.account = r.Field(F::kAccount);
+    s.type = DWORD(_wtoi(r.Field(F::kType).c_str()));
+    s.startType = DWORD(_wtoi(r.Field(F::kStartType).c_str()));
+    s.errorControl = DWORD(_wtoi(r.Field(F::kErrorControl).c_str()));
+    s.running = r.Field(F::kRunning) == L"1";
     return s;
 }
 

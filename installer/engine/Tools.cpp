@@ -41,22 +41,27 @@ void RunToolInTime(const std::wstring& commandLine) {
         throw platform::Error(ToolFailure(commandLine, result));
 }
 
-bool OpenFirewall(const std::wstring& serverDir, InstallerUi& ui) {
-    const std::wstring command = FirewallCommand(serverDir);
-    // The server runs already; only the rule is missing, so it stays, and
-    // the other PCs of the office reach it once the port is open.
+namespace {
+
+// A command that failed or ran past the time limit is reported, with what
+// to do by hand.
+bool RunFirewallCommand(const std::wstring& command, const wchar_t* whatToDo, InstallerUi& ui) {
     const ProgramResult result = RunTool(command);
     if (result.EndedWith(0)) return true;
-    ui.ReportError(ToolFailure(command, result) + kFirewallNotOpened);
+    ui.ReportError(ToolFailure(command, result) + whatToDo);
     return false;
 }
 
-bool CloseFirewall(const std::wstring& serverDir, InstallerUi& ui) {
-    const std::wstring command = FirewallDeleteCommand(serverDir);
-    const ProgramResult result = RunTool(command);
-    if (result.EndedWith(0)) return true;
-    ui.ReportError(ToolFailure(command, result) + kFirewallNotClosed);
-    return false;
+}  // namespace
+
+bool FirewallRule(const DeploymentHeader& header, InstallerUi& ui) {
+    // A new server runs already; only its rule is missing, so it stays,
+    // and the other PCs of the office reach it once the port is open.
+    if (header.removesServer)
+        return RunFirewallCommand(FirewallDeleteCommand(header.serverDir), kFirewallNotClosed, ui);
+    if (header.installsServer)
+        return RunFirewallCommand(FirewallCommand(header.serverDir), kFirewallNotOpened, ui);
+    return true;
 }
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 
 #include "engine/InstallerUi.h"
 #include "engine/Processes.h"
+#include "engine/Transaction.h"
 
 namespace engine {
 
@@ -20,12 +21,10 @@ void RunToolInTime(const std::wstring& commandLine);
 // Why a program's run counts as failed, for the user.
 std::wstring ToolFailure(const std::wstring& commandLine, const ProgramResult& result);
 
-// The firewall rule for the server in `serverDir`: true when it was made.
-// A command that failed or ran past the time limit is reported, with what
-// to do by hand; the run goes on.
-bool OpenFirewall(const std::wstring& serverDir, InstallerUi& ui);
-
-// Removes that rule: true when it went; a failure is reported as above.
-bool CloseFirewall(const std::wstring& serverDir, InstallerUi& ui);
+// The run's firewall rule, its step after the commit (journal::kFirewall):
+// made for a server installed, deleted for one removed, nothing for a
+// server kept. True when done; a command that failed or ran past the time
+// limit is reported, with what to do by hand, and the run goes on.
+bool FirewallRule(const DeploymentHeader& header, InstallerUi& ui);
 
 }  // namespace engine

@@ -31,22 +31,31 @@ constexpr wchar_t kEarlierBlocked[] =
     L"Predchádzajúcu prerušenú inštaláciu nie je možné dokončiť ani vrátiť späť, kým sa "
     L"nenapraví toto: ";
 
-bool Has(const std::vector<JournalRecord>& records, const Kind& kind) {
-    return std::any_of(records.begin(), records.end(),
-                       [&](const JournalRecord& r) { return r.kind == kind.name; });
+constexpr wchar_t kInstall[] = L"install", kReconfigure[] = L"reconfigure", kRemove[] = L"remove";
+
+JournalRecord RunRecord(const DeploymentHeader& h) {
+    JournalRecord r{kRun.name, std::vector<std::wstring>(RunField::kCount)};
+    r.fields[RunField::kHow] = h.removesServer ? kRemove : h.installsServer ? kInstall : kReconfigure;
+    r.fields[RunField::kAppDir] = h.appDir;
+    r.fields[RunField::kServerDir] = h.serverDir;
+    r.fields[RunField::kPort] = h.port.Text();
+    r.fields[RunField::kMode] = h.modeCode;
+    r.fields[RunField::kInstallerDir] = h.installerDir;
+    return r;
 }
 
+// The header the run record keeps (checked when it was read: its port is one).
 DeploymentHeader HeaderOf(const std::vector<JournalRecord>& records) {
     DeploymentHeader header;
     for (const JournalRecord& r : records) {
         if (r.kind != kRun.name) continue;
-        header.installsServer = r.Field(0) == L"install";
-        header.removesServer = r.Field(0) == L"remove";
-        header.appDir = r.Field(1);
-        header.serverDir = r.Field(2);
-        header.port = r.Field(3);
-        header.modeCode = r.Field(4);
-        header.installerDir = r.Field(5);
+        header.installsServer = r.Field(RunField::kHow) == kInstall;
+        header.removesServer = r.Field(RunField::kHow) == kRemove;
+        header.appDir = r.Field(RunField::kAppDir);
+        header.serverDir = r.Field(RunField::kServerDir);
+        header.port = environment::Port::Parse(r.Field(RunField::kPort)).value_or(header.port);
+        header.modeCode = r.Field(RunField::kMode);
+        header.installerDir = r.Field(RunField::kInstallerDir);
     }
     return header;
 }
@@ -90,9 +99,9 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records,
     SettleResult result;
     result.outcome = Settled::kRolledBack;
     result.hadPreviousServer =
-        Has(records, kRemoved) || Has(records, kAside) ||
+        Recorded(records, kRemoved) || Recorded(records, kAside) ||
         std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
-            const std::wstring& path = r.Field(0);
+            const std::wstring& path = r.Field(kSubject);
             const std::wstring server = std::wstring(L"\\") + outside::kServerExe;
             return (r.kind == kMoved.name || r.kind == kCopy.name) &&
                    path.size() >= server.size() &&
@@ -104,7 +113,7 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records,
     // firebird.conf included.
     bool whole = true;
     for (auto r = records.rbegin(); r != records.rend(); ++r)
-        if (const Step* step = StepOf(*r)) whole = step->undo(*r, way) && whole;
+        whole = StepOf(*r).undo(*r, way) && whole;
     DeleteTemporaries(records);
     result.notRunning = NotRunningAgain(records);
     if (!whole) {
@@ -152,16 +161,17 @@ void MoveAside(const std::vector<std::wstring>& paths) {
 
 }  // namespace
 
+bool Recorded(const std::vector<JournalRecord>& records, const Kind& kind) {
+    return std::any_of(records.begin(), records.end(),
+                       [&](const JournalRecord& r) { return r.kind == kind.name; });
+}
+
 void Transaction::RecordMarker(const std::wstring& appDir, const std::wstring& path) {
     journal_.Append(JournalRecord{kMarker.name, {appDir, path}});
 }
 
-void Transaction::Begin(const DeploymentHeader& h) {
-    journal_.Append({kRun.name,
-                     {h.removesServer    ? L"remove"
-                      : h.installsServer ? L"install"
-                                         : L"reconfigure",
-                      h.appDir, h.serverDir, h.port, h.modeCode, h.installerDir}});
+void Transaction::Begin(const DeploymentHeader& header) {
+    journal_.Append(RunRecord(header));
 }
 
 void Transaction::RemovingService(const std::wstring& serviceName) {
@@ -226,7 +236,7 @@ void Transaction::SettingAside(const std::vector<std::wstring>& paths) {
 bool Transaction::MovedAside(const std::wstring& path) const {
     const std::vector<JournalRecord>& records = journal_.Written();
     return std::any_of(records.begin(), records.end(), [&](const JournalRecord& r) {
-        return r.kind == kMoved.name && platform::FoldedName(r.Field(0)) == platform::FoldedName(path);
+        return r.kind == kMoved.name && platform::SameName(r.Field(kSubject), path);
     });
 }
 
@@ -253,12 +263,12 @@ void Transaction::Commit() {
     journal_.Append(JournalRecord{kCommitted.name, {}});
     const std::vector<JournalRecord> records = journal_.Written();
     for (const JournalRecord& r : records)
-        if (const Step* step = StepOf(r); step && step->atCommit && !step->file) step->settle(r, way_);
+        if (const Step& step = StepOf(r); step.atCommit && !step.file) step.settle(r, way_);
     // The files set aside go beside the run's last steps: nothing after the
     // commit reads them, and a run cut short meanwhile settles what is left.
     settling_ = std::thread([records, &way = way_] {
         for (const JournalRecord& r : records)
-            if (const Step* step = StepOf(r); step && step->atCommit && step->file) step->settle(r, way);
+            if (const Step& step = StepOf(r); step.atCommit && step.file) step.settle(r, way);
         DeleteTemporaries(records);
     });
 }
@@ -268,11 +278,11 @@ void Transaction::Settle() {
 }
 
 bool Transaction::Committed() const {
-    return Has(journal_.Written(), kCommitted);
+    return Recorded(journal_.Written(), kCommitted);
 }
 
-void Transaction::RecordFirewall() {
-    journal_.Append(JournalRecord{kFirewall.name, {}});
+void Transaction::RecordDone(const Kind& step) {
+    journal_.Append(JournalRecord{step.name, {}});
 }
 
 void Transaction::Finish() {
@@ -295,15 +305,15 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
     // Reached through the way the changes were made, checked and held
     // again: a folder on it that has become a link since is not walked.
     platform::HeldPath way;
-    if (Has(records, kRun))
+    if (Recorded(records, kRun))
         if (const platform::HeldPath::Problem problem = way.Hold(HeaderOf(records).serverDir)) {
             journal.Hold();
             return {Settled::kRefused, false, kEarlierBlocked + PathProblemText(problem), {}};
         }
-    if (!Has(records, kCommitted)) {
-        if (Has(records, kRun)) return Undo(journal, records, way);
+    if (!Recorded(records, kCommitted)) {
+        if (Recorded(records, kRun)) return Undo(journal, records, way);
         for (const JournalRecord& r : records)
-            if (r.kind == kMarker.name) StepOf(r)->undo(r, way);
+            if (r.kind == kMarker.name) StepOf(r).undo(r, way);
         journal.Remove();
         return {};
     }
@@ -311,11 +321,11 @@ SettleResult SettleJournal(Journal& journal, const Completion& complete) {
     // A registered instance that does not run again is named: the run that
     // made it committed, so it stays, and the settlement tells what to do.
     for (const JournalRecord& r : records)
-        if (const Step* step = StepOf(r); step && !step->settle(r, way) && r.kind == kRegistered.name)
-            result.notRunning.push_back(InstanceText(r.Field(0)));
+        if (!StepOf(r).settle(r, way) && r.kind == kRegistered.name)
+            result.notRunning.push_back(InstanceText(r.Field(kSubject)));
     DeleteTemporaries(records);
-    if (!Has(records, kDone)) {
-        complete(HeaderOf(records), Has(records, kFirewall));
+    if (!Recorded(records, kDone)) {
+        complete(HeaderOf(records), records);
         result.outcome = Settled::kCompleted;
     }
     journal.Remove();

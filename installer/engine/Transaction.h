@@ -12,6 +12,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "engine/Journal.h"
+#include "environment/Port.h"
 #include "platform/HeldPath.h"
 
 namespace engine {
@@ -21,7 +22,7 @@ struct DeploymentHeader {
     bool installsServer = true;  // false: a kept server moved to another port or mode
     std::wstring appDir;         // the plan's
     std::wstring serverDir;      // the plan's
-    std::wstring port;           // the plan's, as its text
+    environment::Port port = environment::StandardPort();  // the plan's
     std::wstring modeCode;       // "SS", "CS", "SC" or empty
     std::wstring installerDir;   // where the backup tool is copied from
     bool removesServer = false;  // the server removed (installsServer false then)
@@ -84,8 +85,9 @@ public:
     // (Settle waits for it; Finish and the destructor do).
     void Commit();
     void Settle();
-    // The firewall rule was added (after the commit).
-    void RecordFirewall();
+    // A step after the commit is done (a kind without fields, kFirewall):
+    // a committed run cut short before it does it at the next start.
+    void RecordDone(const journal::Kind& step);
     // Everything after the commit is done as well.
     void Finish();
 
@@ -98,8 +100,13 @@ private:
     std::thread settling_;
 };
 
-// The steps after the commit, run again for a committed deployment cut short.
-using Completion = std::function<void(const DeploymentHeader& header, bool firewallDone)>;
+// The steps after the commit, run again for a committed deployment cut
+// short; `records` are its journal's, the steps it recorded as done among them.
+using Completion =
+    std::function<void(const DeploymentHeader& header, const std::vector<JournalRecord>& records)>;
+
+// The records hold one of `kind`.
+bool Recorded(const std::vector<JournalRecord>& records, const journal::Kind& kind);
 
 enum class Settled {
     kNothing,     // no journal, or one with this run's markers only

@@ -2,6 +2,8 @@
 // start accepts, cuts off or refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/JournalFormat.h"
 
 namespace {
@@ -47,9 +49,14 @@ TEST(JournalFormat, EveryKindAsTheInstallerWritesItReadsBack) {
         {L"moved", {kServer + L"fbclient.dll"}},
         {L"added", {kServer + L"intl\\fbintl.conf"}},
         {L"copy", {kServer + L"firebird.conf"}},
+        {L"aside", {kServer.substr(0, kServer.size() - 1)}},
         {L"committed", {}},
         {L"firewall", {}},
         {L"done", {}}};
+    for (const journal::Kind* kind : journal::kKinds)
+        EXPECT_TRUE(std::any_of(records.begin(), records.end(),
+                                [&](const JournalRecord& r) { return r.kind == kind->name; }))
+            << "no record of kind " << testing::PrintToString(std::wstring(kind->name));
     const std::string bytes = Bytes(records);
     const journal::Contents read = journal::ReadJournal(bytes, kLimits);
     EXPECT_EQ(L"(none)", ProblemOf(bytes));
@@ -195,6 +202,12 @@ TEST(JournalFormat, RunRecordComesFirstAndNamesAFolderBelowADriveRoot) {
     EXPECT_FALSE(journal::ReadJournal(Bytes({removal}), kLimits).problem);
     removal.fields[0] = L"uninstall";
     EXPECT_NE(std::wstring::npos, ProblemOf(Bytes({removal})).find(L"neznámy druh inštalácie"));
+    // The port is one a server can listen on, as the run wrote it.
+    for (const wchar_t* port : {L"0", L"65536", L"4294967296", L"+3050"}) {
+        JournalRecord wrong = kRun;
+        wrong.fields[3] = port;
+        EXPECT_NE(std::wstring::npos, ProblemOf(Bytes({wrong})).find(L"chybný port")) << port;
+    }
 }
 
 }  // namespace
