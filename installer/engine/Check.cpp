@@ -3,7 +3,7 @@
 // nothing: no marker, no journal, no folder made or protected, no instance
 // asked to end. A deployment tool uses it as its detection command.
 #include "engine/Preflight.h"
-#include "engine/Steps.h"
+#include "engine/Installation.h"
 #include "platform/Text.h"
 
 namespace engine {
@@ -28,7 +28,7 @@ CheckOutcome CheckInstallation(Installation& run, InstallerUi& ui) {
         outcome.lines.push_back(line);
         if (code != kExitDone) outcome.exitCode = code;
     };
-    if (run.state.m_Journal.Exists()) note(kWouldSettle, kExitWouldChange);
+    if (run.state.journal.Exists()) note(kWouldSettle, kExitWouldChange);
     for (const PreflightLine& line : Preflight(run, ui)) {
         const std::wstring count = std::to_wstring(line.count);
         switch (line.kind) {

@@ -10,10 +10,11 @@
 #include "engine/InstanceName.h"
 #include "engine/Extraction.h"
 #include "engine/ExtractionRules.h"
+#include "engine/FilePolicy.h"
 #include "engine/OpenFolder.h"
 #include "engine/Messages.h"
 #include "engine/ServerFolder.h"
-#include "engine/Steps.h"
+#include "engine/Rollback.h"
 #include "engine/Tools.h"
 #include "engine/Transaction.h"
 #include "environment/ConfigFiles.h"
@@ -75,7 +76,7 @@ std::optional<std::wstring> CheckKit(const archive::ArchiveSurvey& kit, const st
     if (kit.problem) return refused + *kit.problem;
     for (const wchar_t* needed : outside::kKitEntries) {
         const bool found = std::any_of(kit.files.begin(), kit.files.end(), [&](const auto& f) {
-            return CompareStringOrdinal(f.c_str(), -1, needed, -1, TRUE) == CSTR_EQUAL;
+            return platform::SameName(f, needed);
         });
         if (!found) return refused + kKitLacks + needed + L".";
     }
@@ -93,7 +94,7 @@ KeptFiles AdministratorsFiles(const std::wstring& serverDir, const archive::Arch
     KeptFiles kept;
     for (size_t i = 0; i < kit.files.size(); ++i) {
         const std::wstring path = serverDir + kit.files[i];
-        if (!IsAdministratorsFile(kit.files[i]) || !EntryExists(path) ||
+        if (!IsAdministratorsFile(kit.files[i]) || !platform::EntryExists(path) ||
             platform::IsReparsePoint(path))
             continue;
         kept.files.push_back(kit.files[i]);
@@ -130,7 +131,7 @@ archive::ArchiveSurvey SurveyKit(archive::ArchiveReader& zip, const std::wstring
 class ServerDeployment {
 public:
     ServerDeployment(Installation& run, InstallerUi& ui)
-        : run_(run), ui_(ui), tx_(run.state.m_Transaction) {}
+        : run_(run), ui_(ui), tx_(run.state.transaction) {}
 
     Outcome Run() {
         const archive::ArchiveSurvey kit = SurveyKit(zip_, run_.state.places.KitPath());
@@ -204,7 +205,7 @@ private:
     // from a folder that no user could have written.
     void RemoveLegacyInstance() {
         const std::wstring legacy = run_.state.places.LegacyServerDir();
-        if (!EntryExists(legacy + outside::kServerExe)) return;
+        if (!platform::EntryExists(legacy + outside::kServerExe)) return;
         const std::wstring service =
             std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance;
         if (platform::FindUntrusted(legacy)) {

@@ -85,7 +85,7 @@ std::wstring Places::LegacyServerDir() const {
 }
 
 RunState::RunState(const Places& where)
-    : places(where), m_Journal(where.JournalPath(), {where.LegacyServerDir()}) {}
+    : places(where), journal(where.JournalPath(), {where.LegacyServerDir()}) {}
 
 EngineRun::EngineRun(const Places& places, InstallerUi& ui)
     : ui_(ui),
@@ -127,11 +127,11 @@ void EngineRun::DeleteKitFiles(bool setupLauncherToo) {
 }
 
 std::optional<std::wstring> EngineRun::InspectEarlierRun() const {
-    return state_->m_Journal.Inspect();
+    return state_->journal.Inspect();
 }
 
 bool EngineRun::JournalExists() const {
-    return state_->m_Journal.Exists();
+    return state_->journal.Exists();
 }
 
 Outcome EngineRun::Install(const Plan& plan) {
@@ -151,14 +151,14 @@ Outcome EngineRun::Remove(const Plan& plan) {
 
 Outcome EngineRun::SettleEarlierRun() {
     if (!guard_->Held()) return {Outcome::kFailed, L""};
-    state_->m_Transaction.Settle();  // this run's commit has settled its files first
-    const bool journalled = state_->m_Journal.Exists();
+    state_->transaction.Settle();  // this run's commit has settled its files first
+    const bool journalled = state_->journal.Exists();
     const Outcome settled =
-        WithErrorsReported(ui_, [&] { return engine::SettleEarlierRun(state_->m_Journal, ui_); });
+        WithErrorsReported(ui_, [&] { return engine::SettleEarlierRun(state_->journal, ui_); });
     if (settled.kind != Outcome::kFailed) return settled;
     // Set aside unread: the markers the cut run recorded there would hold
     // the application still for good. Their names are this installer's own.
-    if (journalled && !state_->m_Journal.Exists()) {
+    if (journalled && !state_->journal.Exists()) {
         if (const std::optional<std::wstring> appDir =
                 environment::ReadAppDir(state_->places.appKey)) {
             const std::wstring dir = platform::WithDelimiter(*appDir);
@@ -173,14 +173,14 @@ void EngineRun::AdoptStrayMarker(const std::wstring& appDir) {
     const std::wstring noRun =
         environment::NoRunMarkerPath(platform::WithDelimiter(appDir) + outside::kCompsDir);
     if (platform::EntryExists(noRun) &&
-        std::find(state_->m_OwnMarkers.begin(), state_->m_OwnMarkers.end(), noRun) ==
-            state_->m_OwnMarkers.end())
-        state_->m_OwnMarkers.push_back(noRun);
+        std::find(state_->ownMarkers.begin(), state_->ownMarkers.end(), noRun) ==
+            state_->ownMarkers.end())
+        state_->ownMarkers.push_back(noRun);
 }
 
 void EngineRun::DeleteOwnMarkers() {
-    for (const std::wstring& marker : state_->m_OwnMarkers) DeleteMarker(marker);
-    state_->m_OwnMarkers.clear();
+    for (const std::wstring& marker : state_->ownMarkers) DeleteMarker(marker);
+    state_->ownMarkers.clear();
 }
 
 void EngineRun::DeleteMarker(const std::wstring& marker) {

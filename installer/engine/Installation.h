@@ -30,22 +30,22 @@ struct RunState {
 
     Places places;
     // The write-ahead record of what this run changes.
-    Journal m_Journal;
+    Journal journal;
     // The folders on the way to the server folder, held while a
     // deployment works and until the run ends (HoldServerPath).
-    platform::HeldPath m_ServerPath;
-    // The run's changes, recorded in m_Journal; it knows whether they
-    // committed, and undoes the folders it made through m_ServerPath.
-    Transaction m_Transaction{m_Journal, m_ServerPath};
+    platform::HeldPath serverPath;
+    // The run's changes, recorded in journal; it knows whether they
+    // committed, and undoes the folders it made through serverPath.
+    Transaction transaction{journal, serverPath};
     // Full paths of the markers this run created, in the folder shown when
     // they were made: a later "Vyhľadať" must not redirect their removal,
     // and markers someone else made are never listed.
-    std::vector<std::wstring> m_OwnMarkers;
+    std::vector<std::wstring> ownMarkers;
     bool m_bSuspendCreated = false;
     // The server folder this run judged trusted while it held it, and what
     // it found: nobody else may write it, so it is not walked again.
-    std::wstring m_TrustedDir;
-    std::vector<EntryProtection> m_ToProtect;
+    std::wstring trustedDir;
+    std::vector<EntryProtection> toProtect;
 };
 
 struct Installation : Plan {
@@ -87,6 +87,9 @@ Outcome InstallServer(Installation& run, InstallerUi& ui);
 // Raises platform::Error saying why the instance could not be set up: the
 // server would not run, which is a failure, not a cancel.
 void SetupService(Installation& run);
+// The state of the instance registered for `port` in serverDir (named by
+// InstanceName), 0 when there is none.
+DWORD FindInstance(const Installation& run, environment::Port port);
 // Stops and unregisters the instance of `port`, journalled first. Raises
 // platform::Error when the instance is still there afterwards.
 void RemoveService(Installation& run, environment::Port port);

@@ -73,8 +73,7 @@ std::optional<std::wstring> InstallerFolder::Check(const std::wstring& programDi
     programDir_ = platform::WithDelimiter(programDir);
     kitDir_.clear();
     const std::wstring kitDir = platform::WithDelimiter(installerDir);
-    const bool apart = CompareStringOrdinal(programDir_.c_str(), -1, kitDir.c_str(), -1, TRUE) !=
-                       CSTR_EQUAL;
+    const bool apart = !platform::SameName(programDir_, kitDir);
     const std::pair<const std::wstring&, platform::HeldPath&> folders[] = {
         {programDir_, programPath_}, {kitDir, kitPath_}};
     for (size_t i = 0; i < (apart ? 2u : 1u); ++i) {

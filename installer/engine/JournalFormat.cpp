@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cwchar>
 
 #include "archive/ArchiveText.h"
+#include "engine/InstanceName.h"
 #include "environment/Port.h"
 #include "outside/Outside.h"
+#include "platform/PathText.h"
 
 namespace engine {
 
@@ -28,7 +29,7 @@ using Why = std::optional<std::wstring>;
 
 constexpr char kMagic[] = "istrel-journal";
 constexpr char kVersion[] = "1";
-constexpr size_t kRunIdDigits = 32, kChecksumDigits = 8, kMaxDigits = 10;
+constexpr size_t kRunIdDigits = 32, kChecksumDigits = 8;
 constexpr wchar_t kForeign[] = L"nezačína hlavičkou záznamu tohto inštalátora";
 
 // The service manager's codes as ToJournal writes them: a program of its
@@ -43,16 +44,12 @@ bool IsControl(wchar_t c) {
     return c < 0x20 || c == 0x7F;
 }
 
-// Windows compares names without regard to case; ASCII letters are folded
-// only, so two texts that count as equal here are equal there too.
-std::wstring Folded(std::wstring text) {
-    for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = wchar_t(c - L'A' + L'a');
-    return text;
-}
+// Windows compares names without regard to case; FoldedAscii folds ASCII
+// letters only, so two texts that count as equal here are equal there too.
+using platform::FoldedAscii;
 
 bool StartsWithFolded(const std::wstring& text, const std::wstring& head) {
-    return text.size() >= head.size() && Folded(text.substr(0, head.size())) == Folded(head);
+    return text.size() >= head.size() && FoldedAscii(text.substr(0, head.size())) == FoldedAscii(head);
 }
 
 bool EqualFolded(const std::wstring& a, const std::wstring& b) {
@@ -62,16 +59,6 @@ bool EqualFolded(const std::wstring& a, const std::wstring& b) {
 // Strictly below `folder`, which ends with "\".
 bool Inside(const std::wstring& path, const std::wstring& folder) {
     return path.size() > folder.size() && StartsWithFolded(path, folder);
-}
-
-std::wstring WithDelimiter(std::wstring folder) {
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
-bool IsDigits(const std::wstring& text) {
-    return !text.empty() && text.size() <= kMaxDigits &&
-           std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
 template <size_t N>
@@ -87,9 +74,9 @@ std::wstring Shown(std::wstring text) {
 }
 
 bool IsDeviceName(const std::wstring& name) {
-    const std::wstring base = Folded(name.substr(0, name.find(L'.')));
-    if (base == L"con" || base == L"prn" || base == L"aux" || base == L"nul") return true;
-    return base.size() == 4 && (base.starts_with(L"com") || base.starts_with(L"lpt")) &&
+    const std::wstring base = FoldedAscii(name.substr(0, name.find(L'.')));
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") return true;
+    return base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) &&
            base[3] >= L'1' && base[3] <= L'9';
 }
 
@@ -129,28 +116,8 @@ std::wstring NotAPath(const std::wstring& path) {
 // The installer's own instances: FirebirdServer + velmora64b_<port>,
 // velmora32b_<port>, or the legacy velmora64b.
 bool IsOwnService(const std::wstring& name) {
-    const std::wstring prefix = outside::kServiceNamePrefix;
-    if (!StartsWithFolded(name, prefix)) return false;
-    const std::wstring instance = name.substr(prefix.size());
-    if (EqualFolded(instance, outside::kLegacyInstance)) return true;
-    for (const wchar_t* kind : {outside::kInstancePrefix64, outside::kInstancePrefix32})
-        if (StartsWithFolded(instance, kind) && IsDigits(instance.substr(wcslen(kind))))
-            return true;
-    return false;
-}
-
-// The program a service's command line starts: the quoted part, or else
-// up to the first ".exe" that ends a word.
-std::wstring ProgramOf(const std::wstring& command) {
-    if (command.starts_with(L'"')) {
-        const size_t end = command.find(L'"', 1);
-        return end == std::wstring::npos ? L"" : command.substr(1, end - 1);
-    }
-    const std::wstring folded = Folded(command);
-    for (size_t at = folded.find(L".exe"); at != std::wstring::npos;
-         at = folded.find(L".exe", at + 1))
-        if (at + 4 == command.size() || command[at + 4] == L' ') return command.substr(0, at + 4);
-    return command.substr(0, command.find(L' '));
+    return InstanceName::OfService(name) ||
+           EqualFolded(name, std::wstring(outside::kServiceNamePrefix) + outside::kLegacyInstance);
 }
 
 template <typename Text>
@@ -265,7 +232,7 @@ Why Marker(const JournalRecord& r, const Scope&) {
     const std::wstring &app = r.Field(MarkerField::kAppDir), &path = r.Field(MarkerField::kPath);
     if (!IsPlainPath(app, true)) return NotAPath(app);
     if (!IsPlainPath(path, false)) return NotAPath(path);
-    const std::wstring folder = WithDelimiter(app);
+    const std::wstring folder = platform::WithDelimiter(app);
     const std::wstring noRun = folder + outside::kCompsDir + outside::kNoRunPrefix;
     if (EqualFolded(path, folder + outside::kStopMarker) ||
         (Inside(path, noRun) && path.find(L'\\', noRun.size()) == std::wstring::npos))
@@ -309,12 +276,12 @@ Why RemovedService(const JournalRecord& r, const Scope& scope) {
     if (!OneOf(r.Field(ServiceField::kErrorControl), kErrorControls))
         return service + L" má nedovolenú reakciu na chybu";
     if (!OneOf(r.Field(ServiceField::kRunning), kFlags)) return service + L" má chybný stav";
-    const std::wstring program = ProgramOf(r.Field(ServiceField::kBinaryPath)),
+    const std::wstring program = platform::ProgramOfCommand(r.Field(ServiceField::kBinaryPath)),
                        &server = ServerDirOf(scope);
     const std::wstring& legacy = scope.limits.legacyServerDir;
     if (IsPlainPath(program, false) &&
         (Inside(program, server) ||
-         (IsPlainPath(legacy, true) && Inside(program, WithDelimiter(legacy)))))
+         (IsPlainPath(legacy, true) && Inside(program, platform::WithDelimiter(legacy)))))
         return std::nullopt;
     return service + L" spúšťa program " + Shown(program) + L" mimo priečinka servera " + server;
 }

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "engine/ExtractionRules.h"
+#include "engine/FilePolicy.h"
 #include "engine/Messages.h"
 #include "engine/Transaction.h"
 #include "platform/Errors.h"
@@ -67,7 +67,7 @@ OpenFolderUpgrade::OpenFolderUpgrade(Installation& run, InstallerUi& ui, const F
     : run_(run), ui_(ui), kit_(kit) {
     if (!trust.known) throw platform::Error(Fill(kForeignFolder, {run_.serverDir, trust.finding}));
     const uint64_t bytes =
-        kit.totalBytes + OfficeDataBytes(run_.state.m_ServerPath.Last(), run_.serverDir);
+        kit.totalBytes + OfficeDataBytes(run_.state.serverPath.Last(), run_.serverDir);
     const uint64_t free = FreeBytesFor(run_.serverDir);
     if (free < bytes) throw platform::Error(Fill(kNoRoomForData, {Megabytes(bytes), Megabytes(free)}));
     note_ = Fill(kFolderWasOpen, {run_.serverDir, trust.finding});
@@ -78,8 +78,8 @@ std::wstring OpenFolderUpgrade::AsidePath() const {
 }
 
 KeptFiles OpenFolderUpgrade::TakeOfficeData() {
-    platform::HeldPath& way = run_.state.m_ServerPath;
-    Transaction& tx = run_.state.m_Transaction;
+    platform::HeldPath& way = run_.state.serverPath;
+    Transaction& tx = run_.state.transaction;
     tx.SettingAsideFolder(run_.serverDir);
     const std::wstring aside = AsidePath();
     const auto making = [&tx](const std::wstring& folder, bool last) { tx.MakingFolder(folder, last); };
@@ -89,8 +89,8 @@ KeptFiles OpenFolderUpgrade::TakeOfficeData() {
                                                            platform::SystemErrorText(problem.error)})
                                   : PathProblemText(problem));
     // The run's own from now on, with nothing in it to protect.
-    run_.state.m_TrustedDir = run_.serverDir;
-    run_.state.m_ToProtect.clear();
+    run_.state.trustedDir = run_.serverDir;
+    run_.state.toProtect.clear();
     std::set<std::wstring> copied;
     platform::WalkTree(way.Aside(), [&](const platform::TreeEntry& entry) {
         if (!entry.IsFolder() && !entry.IsLink() && IsKeptFromOpenFolder(entry.relative) &&
@@ -130,7 +130,7 @@ bool OpenFolderUpgrade::CopyOfficeFile(const platform::TreeEntry& entry, const s
 
 std::optional<std::wstring> OpenFolderUpgrade::HeldFile() const {
     std::optional<std::wstring> held;
-    platform::WalkTree(run_.state.m_ServerPath.Last(), [&](const platform::TreeEntry& entry) {
+    platform::WalkTree(run_.state.serverPath.Last(), [&](const platform::TreeEntry& entry) {
         if (entry.IsFolder() || entry.IsLink() || !IsKeptFromOpenFolder(entry.relative))
             return platform::WalkStep::kGoOn;
         // Opened as the copy opens it.

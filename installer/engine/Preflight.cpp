@@ -6,7 +6,7 @@
 #include "engine/Messages.h"
 #include "engine/OpenFolder.h"
 #include "engine/ServerFolder.h"
-#include "engine/Steps.h"
+#include "engine/Installation.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Instances.h"
@@ -142,7 +142,7 @@ private:
     // The folders on the way, checked and held as a deployment holds them;
     // none is made.
     bool HeldWay() {
-        if (const platform::HeldPath::Problem problem = run_.state.m_ServerPath.Hold(run_.serverDir)) {
+        if (const platform::HeldPath::Problem problem = run_.state.serverPath.Hold(run_.serverDir)) {
             Stop(PathProblemText(problem));
             return false;
         }
@@ -163,7 +163,7 @@ private:
 
     void Legacy() {
         const std::wstring legacy = run_.state.places.LegacyServerDir();
-        if (EntryExists(legacy + outside::kServerExe)) Change(Fill(kWouldRemoveLegacy, {legacy}));
+        if (platform::EntryExists(legacy + outside::kServerExe)) Change(Fill(kWouldRemoveLegacy, {legacy}));
     }
 
     // Whether the folder's own instance runs: then it, not another program,
@@ -215,7 +215,7 @@ private:
     }
 
     std::wstring AppDir() const {
-        return WithDelimiter(run_.shownAppDir.empty() ? run_.appDir : run_.shownAppDir);
+        return platform::WithDelimiter(run_.shownAppDir.empty() ? run_.appDir : run_.shownAppDir);
     }
     std::wstring Mode() const { return run_.mode ? run_.mode->confValue : L"?"; }
 

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "engine/Messages.h"
-#include "engine/Steps.h"
+#include "engine/Rollback.h"
+#include "engine/ApplicationFiles.h"
 #include "engine/Tools.h"
 #include "environment/Folders.h"
 #include "platform/Errors.h"
@@ -152,7 +153,7 @@ Outcome RollBackInstallation(RunState& state, InstallerUi& ui,
                              const std::optional<std::wstring>& failure) {
     ui.ExtendProgress(0, kStatusRestoring);
     ui.KeepResponsive();
-    const SettleResult result = RollBack(state.m_Journal, state.m_ServerPath);
+    const SettleResult result = RollBack(state.journal, state.serverPath);
     if (result.outcome == Settled::kIncomplete)
         return {Outcome::kFailed, kNotRestored + failure.value_or(kCanceledNothingLeft)};
     if (!result.notRunning.empty())

@@ -12,10 +12,11 @@
 #include "archive/ArchiveReader.h"
 #include "engine/CommandLines.h"
 #include "engine/InstanceName.h"
-#include "engine/ExtractionRules.h"
+#include "engine/FilePolicy.h"
 #include "engine/Messages.h"
 #include "engine/ServerFolder.h"
-#include "engine/Steps.h"
+#include "engine/Rollback.h"
+#include "engine/ApplicationFiles.h"
 #include "engine/Tools.h"
 #include "environment/ConfText.h"
 #include "environment/ConfigFiles.h"
@@ -101,7 +102,9 @@ std::vector<Server> OwnServers(const std::wstring& hinted) {
             instance ? environment::ReadServiceRecord(entry.name) : std::nullopt;
         if (!record) return true;
         const std::wstring folder =
-            environment::ParentDir(environment::ProgramOfBinaryPath(record->binaryPath));
+            environment::ParentDir(platform::ProgramOfCommand(record->binaryPath));
+        // A command line that names no program leaves nothing to remove from.
+        if (folder.empty()) return true;
         auto same = [&](const Server& s) { return platform::SameName(s.folder, folder); };
         const auto found = std::find_if(servers.begin(), servers.end(), same);
         if (found != servers.end()) found->ports.push_back(instance->Port());
@@ -132,7 +135,7 @@ public:
     Removal(Installation& run, InstallerUi& ui) : run_(run), ui_(ui) {}
 
     Outcome Run() {
-        const std::wstring ini = WithDelimiter(run_.appDir) + outside::kDataIni;
+        const std::wstring ini = platform::WithDelimiter(run_.appDir) + outside::kDataIni;
         std::vector<Server> servers =
             OwnServers(environment::ParentDir(environment::ReadFBServer(ini)));
         if (servers.empty()) {
@@ -205,7 +208,7 @@ private:
         const Outcome removed = RemoveAsOne(server);
         if (removed.kind == Outcome::kFinished) {
             ui_.Inform(Fill(kRemoved, {server.folder, instances_}));
-            run_.state.m_Journal.Remove();  // done: the next server's run may begin
+            run_.state.journal.Remove();  // done: the next server's run may begin
         }
         return removed;
     }
@@ -213,7 +216,7 @@ private:
     // Everything up to the deletion of the programs is undone when a step
     // fails: the instance registered and running again, every file back.
     Outcome RemoveAsOne(const Server& server) {
-        Transaction& tx = run_.state.m_Transaction;
+        Transaction& tx = run_.state.transaction;
         DeploymentHeader header = HeaderFor(run_, /*installsServer=*/false);
         header.removesServer = true;
         const Outcome removed = AsOneTransaction(
@@ -255,7 +258,7 @@ private:
     }
 
     Outcome RolledBack(const std::wstring& failure) {
-        const SettleResult result = RollBack(run_.state.m_Journal, run_.state.m_ServerPath);
+        const SettleResult result = RollBack(run_.state.journal, run_.state.serverPath);
         if (result.outcome == Settled::kIncomplete)
             return {Outcome::kFailed, kRemovalNotUndone + failure};
         if (!result.notRunning.empty())

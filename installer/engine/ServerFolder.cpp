@@ -2,9 +2,9 @@
 
 #include <set>
 
-#include "engine/ExtractionRules.h"
+#include "engine/FilePolicy.h"
 #include "engine/Messages.h"
-#include "engine/Steps.h"
+#include "engine/Installation.h"
 #include "environment/Folders.h"
 #include "platform/Errors.h"
 #include "platform/FolderTree.h"
@@ -90,10 +90,10 @@ FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* k
     // An unknown server was logged as such when the run started.
     trust.known = environment::CheckServerFolder(run.serverDir).trust ==
                   environment::ServerFolderTrust::kKnown;
-    const HANDLE folder = run.state.m_ServerPath.Last();
+    const HANDLE folder = run.state.serverPath.Last();
     if (!folder) return trust;
-    if (run.state.m_TrustedDir == run.serverDir) {
-        trust.toProtect = run.state.m_ToProtect;
+    if (run.state.trustedDir == run.serverDir) {
+        trust.toProtect = run.state.toProtect;
         return trust;
     }
     const std::wstring path = run.serverDir.substr(0, run.serverDir.size() - 1);
@@ -110,8 +110,8 @@ FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* k
         trust.toProtect.clear();
         return trust;
     }
-    run.state.m_TrustedDir = run.serverDir;
-    run.state.m_ToProtect = trust.toProtect;
+    run.state.trustedDir = run.serverDir;
+    run.state.toProtect = trust.toProtect;
     return trust;
 }
 
@@ -130,21 +130,21 @@ std::wstring PathProblemText(const platform::HeldPath::Problem& problem) {
 }
 
 void HoldServerPath(Installation& run, bool make) {
-    platform::HeldPath& way = run.state.m_ServerPath;
+    platform::HeldPath& way = run.state.serverPath;
     if (way.Last() && platform::SameName(way.Folder(), run.serverDir)) return;
     platform::HeldPath::BeforeMaking making;
     if (make)
         making = [&run](const std::wstring& folder, bool last) {
-            run.state.m_Transaction.MakingFolder(folder, last);
+            run.state.transaction.MakingFolder(folder, last);
         };
-    run.state.m_TrustedDir.clear();
+    run.state.trustedDir.clear();
     if (const platform::HeldPath::Problem problem = way.Hold(run.serverDir, making))
         throw platform::Error(PathProblemText(problem));
 }
 
 void SecurePathAbove(Installation& run, InstallerUi& ui) {
     try {
-        for (const std::wstring& folder : run.state.m_ServerPath.SecureAbove())
+        for (const std::wstring& folder : run.state.serverPath.SecureAbove())
             ui.Log(Fill(kDeniedDelete, {folder}));
     } catch (const platform::Error& e) {
         ui.ReportError(kPathNotSecured + e.Message());

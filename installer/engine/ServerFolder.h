@@ -49,7 +49,7 @@ FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* k
 std::wstring FindingText(const platform::Untrusted& found);
 
 // Holds the folders on the way to serverDir until the run ends (RunState's
-// m_ServerPath): each a real folder owned by the administrators, none to be
+// serverPath): each a real folder owned by the administrators, none to be
 // renamed or replaced meanwhile. With `make`, every missing one is made by
 // the run on the spot, recorded in the journal first, administrators' only.
 // A way held already (by the run's look before its first change) is kept,

@@ -6,7 +6,7 @@
 
 #include "engine/CommandLines.h"
 #include "engine/InstanceName.h"
-#include "engine/Steps.h"
+#include "engine/Installation.h"
 #include "engine/Tools.h"
 #include "environment/ConfText.h"
 #include "environment/ConfigFiles.h"
@@ -30,7 +30,7 @@ std::vector<Setting> ServerSettings(const outside::ServerMode* mode, const std::
     if (mode) settings.push_back({outside::kConfModeKey, mode->confValue});
     settings.push_back({outside::kConfCompatKey, outside::kConfCompatValue});
     settings.push_back({outside::kConfUdfKey, std::wstring(outside::kConfUdfValuePrefix) +
-                                                  WithDelimiter(appDir) + outside::kAppUdfDir +
+                                                  platform::WithDelimiter(appDir) + outside::kAppUdfDir +
                                                   outside::kAppUdfDirSuffix});
     settings.push_back({outside::kConfPortKey, port.Text()});
     return settings;
@@ -58,7 +58,7 @@ void SetupService(Installation& run) {
         environment::SetConfValue(conf, s.key, s.value);
 
     const std::wstring service = InstanceName(run.serverDir, run.port).Service();
-    run.state.m_Transaction.RegisteringService(service);
+    run.state.transaction.RegisteringService(service);
     RunToolChecked(ServiceToolCommand(run.serverDir, outside::kToolInstall, run.port));
     // The start command's exit code says nothing about the server; the
     // service manager does.
@@ -74,7 +74,7 @@ void SetupService(Installation& run) {
 void RemoveService(Installation& run, environment::Port port) {
     if (!environment::IsFBInstalled(run.serverDir)) return;
     const std::wstring service = InstanceName(run.serverDir, port).Service();
-    run.state.m_Transaction.RemovingService(service);
+    run.state.transaction.RemovingService(service);
     RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolStop, port));
     RunToolInTime(ServiceToolCommand(run.serverDir, outside::kToolRemove, port));
     // An instance the tool found nothing of is not in the way either.
@@ -82,7 +82,7 @@ void RemoveService(Installation& run, environment::Port port) {
 }
 
 void RemoveServiceThroughManager(Installation& run, const std::wstring& service) {
-    run.state.m_Transaction.RemovingService(service);
+    run.state.transaction.RemovingService(service);
     if (!environment::StopAndDeleteService(service) || !environment::WaitUntilGone(service))
         throw platform::Error(NotRemoved(service));
 }

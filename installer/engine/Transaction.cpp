@@ -102,11 +102,8 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records,
         Recorded(records, kRemoved) || Recorded(records, kAside) ||
         std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
             const std::wstring& path = r.Field(kSubject);
-            const std::wstring server = std::wstring(L"\\") + outside::kServerExe;
             return (r.kind == kMoved.name || r.kind == kCopy.name) &&
-                   path.size() >= server.size() &&
-                   CompareStringOrdinal(path.c_str() + path.size() - server.size(), -1,
-                                        server.c_str(), -1, TRUE) == CSTR_EQUAL;
+                   platform::SameName(path.substr(path.find_last_of(L'\\') + 1), outside::kServerExe);
         });
     // In the exact reverse of the changes: the old instance starts again
     // only after everything changed since its removal is back, its

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "outside/Outside.h"
+#include "platform/PathText.h"
 
 namespace environment {
 
@@ -25,12 +26,6 @@ bool IsKeyLetter(wchar_t ch) {
            ch == L'_';
 }
 
-std::wstring Folded(std::wstring s) {
-    for (wchar_t& ch : s)
-        if (ch >= L'a' && ch <= L'z') ch = wchar_t(ch - L'a' + L'A');
-    return s;
-}
-
 // A line that sets a key, or would set it without its leading "#"s.
 struct ConfSetting {
     std::wstring key;  // folded
@@ -48,7 +43,7 @@ std::optional<ConfSetting> SettingOf(const std::wstring& line) {
     const size_t key = at;
     while (at < line.size() && IsKeyLetter(line[at])) ++at;
     if (at == key) return std::nullopt;
-    setting.key = Folded(line.substr(key, at - key));
+    setting.key = platform::FoldedAscii(line.substr(key, at - key));
     while (at < line.size() && IsBlank(line[at])) ++at;
     if (at == line.size() || line[at] != L'=') return std::nullopt;
     return setting;

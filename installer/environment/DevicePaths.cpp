@@ -5,17 +5,13 @@
 #include <cwchar>
 
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "platform/UniqueHandle.h"
 
 namespace environment {
 
 namespace {
 
-bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
-    return s.size() >= prefix.size() &&
-           CompareStringOrdinal(s.data(), int(prefix.size()), prefix.data(), int(prefix.size()),
-                                TRUE) == CSTR_EQUAL;
-}
 
 }  // namespace
 
@@ -34,7 +30,7 @@ std::optional<std::wstring> MapDevicePath(const std::wstring& devicePath,
                                           const std::vector<DriveDevice>& drives) {
     for (const DriveDevice& drive : drives) {
         std::wstring prefix = drive.device + L"\\";
-        if (StartsWithNoCase(devicePath, prefix))
+        if (platform::StartsWithName(devicePath, prefix))
             return drive.root + devicePath.substr(prefix.size());
     }
     return std::nullopt;

@@ -29,10 +29,6 @@ bool IsFolderOnLocalFixedDrive(const std::wstring& path) {
     return GetDriveTypeW(path.substr(0, 3).c_str()) == DRIVE_FIXED;
 }
 
-bool SameTextNoCase(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
 
 // A registered instance's program lies directly in the folder; a folder
 // above it (the application's parent, a drive) does not count.
@@ -41,7 +37,7 @@ bool HoldsInstanceProgram(const std::wstring& folder) {
     if (full.empty()) return false;
     for (const std::wstring& program : ServerInstancePrograms())
         if (IsFolderOnLocalFixedDrive(program) &&
-            SameTextNoCase(ParentDir(FullPath(program)), full))
+            platform::SameName(ParentDir(FullPath(program)), full))
             return true;
     return false;
 }

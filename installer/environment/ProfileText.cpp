@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 namespace environment {
@@ -98,10 +99,7 @@ std::vector<Line> Lines(const Form& form, std::string_view body) {
     return lines;
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
+using platform::SameName;
 
 // Where `name`'s first line lies in lines [from, to); `to` when it has none.
 size_t Find(const std::vector<Line>& lines, size_t from, size_t to, bool section,

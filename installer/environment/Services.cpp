@@ -152,26 +152,13 @@ DWORD FindFBService(const std::wstring& instanceName) {
     return GetServiceState(outside::kServiceNamePrefix + instanceName);
 }
 
-std::wstring ProgramOfBinaryPath(const std::wstring& binaryPath) {
-    if (binaryPath.starts_with(L'"')) return binaryPath.substr(1, binaryPath.find(L'"', 1) - 1);
-    constexpr std::wstring_view kExe = L".exe";
-    for (size_t at = 0; at + kExe.size() <= binaryPath.size(); ++at) {
-        const size_t end = at + kExe.size();
-        if (CompareStringOrdinal(binaryPath.data() + at, int(kExe.size()), kExe.data(),
-                                 int(kExe.size()), TRUE) == CSTR_EQUAL &&
-            (end == binaryPath.size() || binaryPath[end] == L' '))
-            return binaryPath.substr(0, end);
-    }
-    return binaryPath.substr(0, binaryPath.find(L' '));
-}
-
 std::vector<std::wstring> ServerInstancePrograms() {
     std::vector<std::wstring> programs;
     EnumerateServices([&](const ServiceEntry& e) {
         if (!ContainsNoCase(e.name + e.displayName, outside::kServiceMarkAny)) return true;
         const std::optional<std::vector<BYTE>> config = ReadServiceConfig(e.name);
         if (config && ServiceConfig(*config).lpBinaryPathName)
-            programs.push_back(ProgramOfBinaryPath(ServiceConfig(*config).lpBinaryPathName));
+            programs.push_back(platform::ProgramOfCommand(ServiceConfig(*config).lpBinaryPathName));
         return true;
     });
     return programs;

@@ -47,11 +47,6 @@ bool EnumerateServices(const std::function<bool(const ServiceEntry&)>& visit,
 // instance of 3050 is not the instance of 305, nor of 30501.
 DWORD FindFBService(const std::wstring& instanceName);
 
-// The program a service's binary path runs: the text in double quotes when
-// it begins with one; otherwise up to the end of the first ".exe" (any case)
-// that a blank or the end follows, else up to the first blank.
-std::wstring ProgramOfBinaryPath(const std::wstring& binaryPath);
-
 // The programs of the registered server instances, in any state: every
 // service whose name followed by its display name contains "FIREBIRD
 // SERVER" (any case), its program from its binary path. Services whose

@@ -174,8 +174,7 @@ bool LiesInside(const std::wstring& folder, const std::wstring& path) {
     if (RootLength(base) == 0 || IsUncOrDevice(base) || IsUncOrDevice(full) ||
         full.size() <= base.size())
         return false;
-    return CompareStringOrdinal(full.c_str(), int(base.size()), base.c_str(), int(base.size()),
-                                TRUE) == CSTR_EQUAL;
+    return platform::StartsWithName(full, base);
 }
 
 platform::UniqueKernelHandle OpenSharedFile(const std::wstring& path, DWORD access, DWORD share,

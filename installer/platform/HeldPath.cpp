@@ -6,6 +6,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FolderTree.h"
+#include "platform/Paths.h"
 #include "platform/Security.h"
 #include "platform/Trust.h"
 
@@ -16,10 +17,6 @@ namespace {
 std::wstring WithoutDelimiter(std::wstring path) {
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
     return path;
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // The protected folder made in `parent`, opened as it is made: there is no
@@ -55,7 +52,7 @@ HeldPath::Problem HeldPath::Hold(const std::wstring& folder, const BeforeMaking&
             Release();
             return problem;
         }
-        if (held_.empty() || !SamePath(held_.back().path, part)) break;  // missing, not made
+        if (held_.empty() || !SameName(held_.back().path, part)) break;  // missing, not made
         if (last) break;
     }
     folder_ = folder;
@@ -107,14 +104,14 @@ void HeldPath::Release() {
 }
 
 HANDLE HeldPath::Last() const {
-    if (held_.empty() || !SamePath(held_.back().path, WithoutDelimiter(folder_))) return nullptr;
+    if (held_.empty() || !SameName(held_.back().path, WithoutDelimiter(folder_))) return nullptr;
     return held_.back().handle.get();
 }
 
 bool HeldPath::Holds(const std::wstring& folder) const {
     const std::wstring path = WithoutDelimiter(folder);
     for (const Entry& entry : held_)
-        if (SamePath(entry.path, path)) return true;
+        if (SameName(entry.path, path)) return true;
     return false;
 }
 
@@ -159,11 +156,11 @@ bool HeldPath::RemoveAside() {
 bool HeldPath::RemoveHeld(const std::wstring& folder, bool whole) {
     const std::wstring path = WithoutDelimiter(folder);
     for (size_t i = held_.size(); i-- > 0;) {
-        if (!SamePath(held_[i].path, path)) continue;
+        if (!SameName(held_[i].path, path)) continue;
         // What is held below it goes first: it lies inside.
         while (held_.size() > i + 1) held_.pop_back();
         if (whole && !DeleteTreeBelow(held_.back().handle.get(), path)) return false;
-        if (SamePath(WithoutDelimiter(folder_), path)) folder_.clear();
+        if (SameName(WithoutDelimiter(folder_), path)) folder_.clear();
         // Let go, then by its name: the folders above stay held, and an
         // empty folder's name cannot be turned toward anything else.
         held_.pop_back();
@@ -176,7 +173,7 @@ std::vector<std::wstring> HeldPath::SecureAbove() {
     std::vector<std::wstring> changed;
     const std::wstring last = WithoutDelimiter(folder_);
     for (const Entry& entry : held_) {
-        if (SamePath(entry.path, last)) continue;  // the server folder has a protection of its own
+        if (SameName(entry.path, last)) continue;  // the server folder has a protection of its own
         const UniqueLocalMemory sd = SecurityOf(entry.handle.get());
         if (!sd) ThrowLastError();
         const ACCESS_MASK taken = RightsOthersHave(sd.get(), kTakingRights | FILE_DELETE_CHILD);

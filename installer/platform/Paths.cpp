@@ -6,11 +6,6 @@
 
 namespace platform {
 
-std::wstring WithDelimiter(std::wstring folder) {
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
 std::wstring CurrentDir() {
     DWORD n = GetCurrentDirectoryW(0, nullptr);
     std::wstring dir(n, L'\0');
@@ -58,13 +53,22 @@ bool EntryExists(const std::wstring& path) {
 }
 
 std::wstring FoldedName(std::wstring name) {
-    CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    // The invariant upper case is the table CompareStringOrdinal folds by.
+    if (!name.empty())
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), int(name.size()),
+                      name.data(), int(name.size()), nullptr, nullptr, 0);
     return name;
 }
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
            CSTR_EQUAL;
+}
+
+bool StartsWithName(const std::wstring& text, const std::wstring& head) {
+    return text.size() >= head.size() &&
+           CompareStringOrdinal(text.data(), int(head.size()), head.data(), int(head.size()), TRUE) ==
+               CSTR_EQUAL;
 }
 
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {

@@ -3,10 +3,9 @@
 
 #include <string>
 
-namespace platform {
+#include "platform/PathText.h"
 
-// The folder with a trailing "\" added when missing (an empty text becomes "\").
-std::wstring WithDelimiter(std::wstring folder);
+namespace platform {
 
 // The process's current directory as a folder text.
 std::wstring CurrentDir();
@@ -32,12 +31,14 @@ bool FileExists(const std::wstring& path);
 // A directory entry of that name, whatever its attributes.
 bool EntryExists(const std::wstring& path);
 
-// A name in the one case that Windows compares names in, for sets and maps
-// of file names.
+// File names compared as Windows compares them: CompareStringOrdinal,
+// without regard to case. FoldedName is a name in the one case that rule
+// sees, for sets and maps of names: two names are the same exactly when
+// their folded names are equal.
 std::wstring FoldedName(std::wstring name);
-// Two names or paths are the same to Windows: compared as its file systems
-// compare names (CompareStringOrdinal, without regard to case).
 bool SameName(const std::wstring& a, const std::wstring& b);
+// `text` begins with `head`, compared as above.
+bool StartsWithName(const std::wstring& text, const std::wstring& head);
 
 // `part` occurs in `text`, letters compared without regard to case.
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part);

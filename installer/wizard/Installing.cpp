@@ -57,13 +57,14 @@ engine::Plan TWizard::RunPlan() const {
     return plan;
 }
 
+std::optional<environment::Port> TWizard::PagePort() const {
+    if (!run_.m_bSilentInstall) return environment::Port::Parse(NewFrame->edPort->Text());
+    return options_.port ? options_.port : NewFrame->FoundPort().port;
+}
+
 std::optional<engine::Plan> TWizard::PagePlan() const {
     const TNewFrame& page = *NewFrame;
-    std::optional<environment::Port> port;
-    if (!run_.m_bSilentInstall)
-        port = environment::Port::Parse(page.edPort->Text());
-    else
-        port = options_.port ? options_.port : page.FoundPort().port;
+    const std::optional<environment::Port> port = PagePort();
     if (!port) return std::nullopt;
     engine::Plan plan = RunPlan();
     plan.installServer = page.chFB->Checked();
@@ -75,10 +76,11 @@ std::optional<engine::Plan> TWizard::PagePlan() const {
 }
 
 void TWizard::RunInstallSequence() {
-    const std::optional<engine::Plan> plan = PagePlan();
-    if (!plan) return RefusePort();
+    // Built once per press: the plan the run acts on and its event tells.
+    plan_ = PagePlan();
+    if (!plan_) return RefusePort();
     try {
-        ShowOutcome(engine_.Install(*plan));
+        ShowOutcome(engine_.Install(*plan_));
     } catch (...) {
         exit_.End(engine::Outcome::kFailed);
         // Attended, the error box leaves the wizard where it is.

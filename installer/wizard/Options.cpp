@@ -55,8 +55,22 @@ constexpr wchar_t kUsage[] =
     L"5 – len pri /CHECK: inštalácia by teraz niečo nainštalovala alebo zmenila "
     L"(0 – server je nainštalovaný, nič by sa nezmenilo)";
 
-bool SameNoCase(const std::wstring& a, const wchar_t* b) {
-    return CompareStringOrdinal(a.c_str(), int(a.size()), b, -1, TRUE) == CSTR_EQUAL;
+using platform::SameName;
+
+bool IsSilentSwitch(const std::wstring& argument) {
+    return argument.size() >= 2 && argument[0] == L'/' && (argument[1] == L'S' || argument[1] == L's');
+}
+
+bool IsRemoveSwitch(const std::wstring& argument) {
+    return SameName(argument, L"/REMOVE");
+}
+
+bool IsCheckSwitch(const std::wstring& argument) {
+    return SameName(argument, L"/CHECK");
+}
+
+bool IsHelpSwitch(const std::wstring& argument) {
+    return argument == L"/?" || SameName(argument, L"/HELP");
 }
 
 // Relative to the working directory, which is the installer's folder.
@@ -69,7 +83,7 @@ std::optional<std::wstring> LogFile(const std::wstring& text) {
 
 const outside::ServerMode* Mode(const std::wstring& text) {
     for (const outside::ServerMode& mode : outside::kServerModes)
-        if (SameNoCase(text, mode.iniCode)) return &mode;
+        if (SameName(text, mode.iniCode)) return &mode;
     return nullptr;
 }
 
@@ -84,16 +98,15 @@ std::wstring Wrong(const std::wstring& argument, const wchar_t* rule) {
 
 }  // namespace
 
-bool IsRemoveSwitch(const std::wstring& argument) {
-    return SameNoCase(argument, L"/REMOVE");
-}
-
-bool IsCheckSwitch(const std::wstring& argument) {
-    return SameNoCase(argument, L"/CHECK");
-}
-
-bool IsHelpSwitch(const std::wstring& argument) {
-    return argument == L"/?" || SameNoCase(argument, L"/HELP");
+Switches FindSwitches(const std::vector<std::wstring>& arguments) {
+    Switches found;
+    for (const std::wstring& argument : arguments) {
+        found.silent |= IsSilentSwitch(argument);
+        found.check |= IsCheckSwitch(argument);
+        found.remove |= IsRemoveSwitch(argument);
+        found.help |= IsHelpSwitch(argument);
+    }
+    return found;
 }
 
 std::wstring ProgramAndVersion() {
@@ -123,20 +136,20 @@ std::optional<std::wstring> ReadOptions(const std::vector<std::wstring>& argumen
         const size_t eq = argument.find(L'=');
         const std::wstring name = argument.substr(0, eq);
         const std::wstring value = eq == std::wstring::npos ? L"" : argument.substr(eq + 1);
-        if (SameNoCase(name, L"/PORT")) {
+        if (SameName(name, L"/PORT")) {
             options.port = environment::Port::Parse(value);
             if (!options.port) return Wrong(argument, kPortValueRule);
-        } else if (SameNoCase(name, L"/MODE")) {
+        } else if (SameName(name, L"/MODE")) {
             options.mode = Mode(value);
             if (!options.mode) return Wrong(argument, kModeRule);
-        } else if (SameNoCase(name, L"/DIR")) {
+        } else if (SameName(name, L"/DIR")) {
             if (!FullPath(value)) return Wrong(argument, kDirRule);
             options.dir = platform::WithDelimiter(value);
-        } else if (SameNoCase(name, L"/WAIT")) {
+        } else if (SameName(name, L"/WAIT")) {
             const std::optional<uint32_t> seconds = environment::DecimalNumber(value, kLongestWait);
             if (!seconds) return Wrong(argument, kWaitRule);
             options.wait = int32_t(*seconds);
-        } else if (SameNoCase(name, L"/LOG")) {
+        } else if (SameName(name, L"/LOG")) {
             options.log = LogFile(value);
             if (!options.log) return Wrong(argument, kLogRule);
         } else {

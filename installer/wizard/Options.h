@@ -24,16 +24,23 @@ struct InstallOptions {
     bool remove = false;                        // /REMOVE: remove the server
 };
 
-// True for "/REMOVE" (any case): the run removes the server it set up for
-// the application instead of installing one.
-bool IsRemoveSwitch(const std::wstring& argument);
+// The switches, wherever they stand, read before any option (a run with a
+// wrong option still knows whether anybody sees it).
+struct Switches {
+    // An argument that, upper-cased, begins with "/S" asks for an
+    // unattended run.
+    bool silent = false;
+    // "/CHECK" (any case): the run only tells what an installation with the
+    // same options would do now; it implies /S.
+    bool check = false;
+    // "/REMOVE" (any case): the run removes the server it set up for the
+    // application instead of installing one.
+    bool remove = false;
+    // "/?" and "/HELP" (any case): the usage is shown, nothing else done.
+    bool help = false;
+};
+Switches FindSwitches(const std::vector<std::wstring>& arguments);
 
-// True for "/CHECK" (any case): the run only tells what an installation
-// with the same options would do now; it implies /S.
-bool IsCheckSwitch(const std::wstring& argument);
-
-// True for "/?" and "/HELP" (any case): the usage is shown, nothing else done.
-bool IsHelpSwitch(const std::wstring& argument);
 // "Istrel 4.3.0.0": the program and its version, as the usage text and
 // each run's first entry in the setup log name them.
 std::wstring ProgramAndVersion();

@@ -25,7 +25,7 @@ int UnseenAnswer(int buttons, int32_t defaultResult) {
 }  // namespace
 
 bool Reporter::Unseen() const {
-    return run_.m_bCheckOnly || (run_.m_bSilentInstall && !toolkit::Ui().WindowStationVisible());
+    return run_.checkOnly || (run_.m_bSilentInstall && !toolkit::Ui().WindowStationVisible());
 }
 
 int Reporter::ShowDialog(const std::wstring& message, const std::wstring& caption, int type,

@@ -70,9 +70,10 @@ RunFacts TWizard::EventFacts() const {
         AddRemovedServer(run_.appDir, facts);
         return facts;
     }
-    // The page says what the run was to do once the start-up has filled it.
+    // The plan the run acted on; before any, what the page says once the
+    // start-up has filled it.
     const std::optional<engine::Plan> plan =
-        m_ActiveFrame ? PagePlan() : std::optional<engine::Plan>();
+        plan_ ? plan_ : m_ActiveFrame ? PagePlan() : std::optional<engine::Plan>();
     if (!plan) return facts;
     facts.action = plan->installServer ? RunAction::kInstall : RunAction::kKeep;
     facts.server = DottedVersion(plan->installServer ? run_.m_nFBSetupVersion : run_.m_nFBVersion);
@@ -86,8 +87,7 @@ RunFacts TWizard::EventFacts() const {
 void TWizard::WriteRunEvent() {
     // /CHECK and /? change nothing; a deployment tool runs /CHECK at every
     // evaluation, and its events would bury the runs'.
-    if (eventWritten_ || run_.m_bCheckOnly ||
-        std::any_of(arguments_.begin(), arguments_.end(), IsHelpSwitch))
+    if (eventWritten_ || run_.checkOnly || FindSwitches(arguments_).help)
         return;
     eventWritten_ = true;
     // Neither failure changes how the run ended: a line in the log, and on.

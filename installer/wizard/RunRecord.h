@@ -20,7 +20,7 @@ struct RunRecord {
     bool m_bSilentInstall = false;
     // /CHECK: the run only tells what an installation would do; it implies
     // /S and never shows a dialog, visible desktop or not.
-    bool m_bCheckOnly = false;
+    bool checkOnly = false;
     int32_t m_nFBSetupVersion = 0;
     int32_t m_nFBVersion = 0;
 };

@@ -35,7 +35,7 @@ void TWizard::FormCreate() {
     if (!InitializePages()) return;
     ApplyOptions();
     // Before the blocked dialog asks other computers to close the application.
-    if (run_.m_bSilentInstall && !PagePlan()) return RefusePort();
+    if (run_.m_bSilentInstall && !PagePort()) return RefusePort();
     m_ActiveFrame = NewFrame.get();
     EnableButtons();
 }
@@ -43,22 +43,17 @@ void TWizard::FormCreate() {
 void TWizard::ResetRun() {
     // A copy from a CD or a download may carry read-only and other
     // attributes; a check changes nothing, not even these.
-    if (std::none_of(arguments_.begin(), arguments_.end(), IsCheckSwitch))
-        SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    const Switches switches = FindSwitches(arguments_);
+    if (!switches.check) SetFileAttributesW(ProgramPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    run_.m_bSilentInstall = false;
     run_.appDir.clear();
     run_.serverDir.clear();
     run_.m_nFBVersion = 0;
-    for (const std::wstring& argument : arguments_) {
-        if (IsSilentSwitch(argument) || IsCheckSwitch(argument)) {
-            run_.m_bSilentInstall = true;
-            MarkHidden(true);
-        }
-        // A removal asks its one question and shows its result in boxes.
-        if (IsRemoveSwitch(argument)) MarkHidden(true);
-    }
-    run_.m_bCheckOnly = std::any_of(arguments_.begin(), arguments_.end(), IsCheckSwitch);
+    plan_.reset();
+    run_.m_bSilentInstall = switches.silent || switches.check;
+    run_.checkOnly = switches.check;
+    // A removal asks its one question and shows its result in boxes.
+    if (run_.m_bSilentInstall || switches.remove) MarkHidden(true);
     SetText(kWindowTitle);
 
     if (Unseen())
@@ -67,7 +62,7 @@ void TWizard::ResetRun() {
 
 bool TWizard::ReadStartOptions() {
     options_ = {};
-    if (std::any_of(arguments_.begin(), arguments_.end(), IsHelpSwitch)) {
+    if (FindSwitches(arguments_).help) {
         ShowUsage();
         return false;
     }

@@ -43,10 +43,6 @@ std::vector<std::wstring> CommandLineArguments() {
     return out;
 }
 
-bool IsSilentSwitch(const std::wstring& argument) {
-    return argument.size() >= 2 && argument[0] == L'/' && (argument[1] == L'S' || argument[1] == L's');
-}
-
 TWizard::TWizard(const engine::Places& places, std::vector<std::wstring> arguments)
     : toolkit::Form(resources::kWizardForm), places_(places), arguments_(std::move(arguments)) {
     BindHandlers();
@@ -187,8 +183,7 @@ void TWizard::FormClose() {
     if (exit_.Code() != kExitDone) return;
     std::wstring self = ProgramPath();
     self = self.substr(self.find_last_of(L'\\') + 1);
-    engine_.DeleteKitFiles(CompareStringOrdinal(self.c_str(), -1, outside::kSetupLauncher, -1,
-                                                TRUE) != CSTR_EQUAL);
+    engine_.DeleteKitFiles(!platform::SameName(self, outside::kSetupLauncher));
 }
 
 int32_t TWizard::Finish() {
@@ -200,7 +195,7 @@ int32_t TWizard::Finish() {
 
 void TWizard::SettleBeforeExit() {
     // A check only looks, also at a journal an earlier run left.
-    if (run_.m_bCheckOnly) return;
+    if (run_.checkOnly) return;
     engine_.DeleteOwnMarkers();
     // Without the guard the journal is another run's: nothing to settle.
     if (!engine_.HoldsGuard()) return;

@@ -31,10 +31,6 @@ std::vector<std::wstring> CommandLineArguments();
 // The full path of the running program.
 std::wstring ProgramPath();
 
-// True for an argument that asks for an unattended run: upper-cased, it
-// begins with "/S".
-bool IsSilentSwitch(const std::wstring& argument);
-
 // Exit codes of Istrel.exe (engine::ExitCode).
 using engine::ExitCode;
 using engine::kExitDone;
@@ -115,6 +111,9 @@ public:
     // Unattended: why the kit in the installer's folder cannot be used;
     // empty when it can (and in attended runs, whose page says so).
     std::wstring m_szKitProblem;
+    // The plan the run acts on, built from the page at the press of
+    // "Dokončiť" (unattended, once).
+    std::optional<engine::Plan> plan_;
 
 private:
     // The server folder the parameters page names: the shown one of a kept
@@ -125,8 +124,10 @@ private:
     // them. PagePlan: that, with what "Dokončiť" is to do as the page says
     // it now; nothing when the port breaks the port rule. Unattended the port
     // is /PORT='s, else the one the page found, never its box's.
+    // PagePort: the port the plan would take, nothing when it breaks the rule.
     engine::Plan RunPlan() const;
     std::optional<engine::Plan> PagePlan() const;
+    std::optional<environment::Port> PagePort() const;
     // A port that breaks the rule starts nothing. Attended, an error box and
     // the page stays for a correction; unattended nobody could correct it,
     // and the run ends as with a bad option.

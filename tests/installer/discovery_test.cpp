@@ -388,13 +388,6 @@ TEST_F(ServiceTest, OnlyAFolderARegisteredInstanceRunsFromIsAKnownServerFolder) 
         EXPECT_EQ(kNoServer, CheckServerFolder(folder).trust) << ToUtf8(folder);
 }
 
-TEST(ProgramOfBinaryPath, QuotedOrNot) {
-    EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfBinaryPath(L"\"C:\\a b\\firebird.exe\" -s x"));
-    EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfBinaryPath(L"C:\\a b\\firebird.exe -s x"));
-    EXPECT_EQ(L"C:\\a.exec\\fb.EXE", ProgramOfBinaryPath(L"C:\\a.exec\\fb.EXE"));
-    EXPECT_EQ(L"C:\\a\\fb", ProgramOfBinaryPath(L"C:\\a\\fb -s x")) << "no .exe: to the blank";
-}
-
 // Every service but the server instances, which suites beside this one
 // register and remove while it runs.
 std::set<std::wstring> AllServiceNames(size_t bufferBytes) {

@@ -17,7 +17,6 @@
 #include "engine/Extraction.h"
 #include "engine/Engine.h"
 #include "engine/InstallerUi.h"
-#include "engine/InstanceName.h"
 #include "engine/JournalSteps.h"
 #include "engine/ServiceRecords.h"
 #include "engine/Transaction.h"
@@ -25,7 +24,6 @@
 #include "environment/Services.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
-#include "platform/Paths.h"
 #include "platform/Text.h"
 
 using namespace testsupport;
@@ -478,43 +476,6 @@ TEST(DeploymentGuard, AFileThatIsALinkIsRefusedSayingWhy) {
     EXPECT_FALSE(guard.Held());
     EXPECT_TRUE(Exists(file));
     EXPECT_EQ("theirs", ReadBytes(victim));
-}
-
-// ---- Instance names -------------------------------------------------------------------
-
-// A service stands for the installer's own instance only under the name the
-// installer makes for its port; any other name is someone else's service.
-TEST(InstanceName, ReadBackFromAServiceOnlyAsItIsMade) {
-    using environment::Port;
-    const engine::InstanceName made(L"C:\\Velmora\\Server_X64\\", *Port::Parse(L"3051"));
-    EXPECT_EQ(L"FirebirdServervelmora64b_3051", made.Service());
-    EXPECT_EQ(L"velmora32b_3051",
-              engine::InstanceName(L"C:\\Server SQL\\", *Port::Parse(L"3051")).Text());
-
-    const struct {
-        const wchar_t* service;
-        const wchar_t* instance;  // nullptr: not the installer's
-    } cases[] = {
-        {L"FirebirdServervelmora64b_3051", L"velmora64b_3051"},
-        {L"FIREBIRDSERVERVELMORA32B_65535", L"VELMORA32B_65535"},
-        {L"FirebirdServervelmora64b_03051", nullptr},  // not a name made for a port
-        {L"FirebirdServervelmora64b_", nullptr},
-        {L"FirebirdServervelmora64b_70000", nullptr},
-        {L"FirebirdServervelmora64b_3051x", nullptr},
-        {L"FirebirdServerDefaultInstance", nullptr},
-        {L"velmora64b_3051", nullptr},
-    };
-    for (const auto& c : cases) {
-        const auto name = engine::InstanceName::OfService(c.service);
-        ASSERT_EQ(c.instance != nullptr, name.has_value()) << ToUtf8(c.service);
-        if (name) {
-            EXPECT_EQ(c.instance, name->Text());
-            // Service names are the same in any case.
-            EXPECT_TRUE(platform::SameName(c.service, name->Service()));
-        }
-    }
-    EXPECT_EQ(L"DefaultInstance", engine::InstanceText(L"FirebirdServerDefaultInstance"));
-    EXPECT_EQ(L"Other", engine::InstanceText(L"Other"));
 }
 
 }  // namespace

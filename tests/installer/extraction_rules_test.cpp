@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/ExtractionRules.h"
+#include "engine/FilePolicy.h"
 
 namespace {
 

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "engine/InstanceName.h"
 #include "engine/JournalFormat.h"
+#include "platform/PathText.h"
 
 namespace {
 
@@ -208,6 +210,52 @@ TEST(JournalFormat, RunRecordComesFirstAndNamesAFolderBelowADriveRoot) {
         wrong.fields[3] = port;
         EXPECT_NE(std::wstring::npos, ProblemOf(Bytes({wrong})).find(L"chybný port")) << port;
     }
+}
+
+// The program a removed instance's record names, which must lie in the
+// server folder, is the one the service manager would start.
+TEST(ProgramOfCommand, QuotedOrNot) {
+    using platform::ProgramOfCommand;
+    EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfCommand(L"\"C:\\a b\\firebird.exe\" -s x"));
+    EXPECT_EQ(L"C:\\a b\\firebird.exe", ProgramOfCommand(L"C:\\a b\\firebird.exe -s x"));
+    EXPECT_EQ(L"C:\\a.exec\\fb.EXE", ProgramOfCommand(L"C:\\a.exec\\fb.EXE"));
+    EXPECT_EQ(L"C:\\a\\fb", ProgramOfCommand(L"C:\\a\\fb -s x")) << "no .exe: to the blank";
+    EXPECT_EQ(L"", ProgramOfCommand(L"\"C:\\a b\\firebird.exe -s x")) << "unclosed quote";
+}
+
+// A service stands for the installer's own instance only under the name the
+// installer makes for its port; any other name is someone else's service.
+TEST(InstanceName, ReadBackFromAServiceOnlyAsItIsMade) {
+    using environment::Port;
+    const engine::InstanceName made(L"C:\\Velmora\\Server_X64\\", *Port::Parse(L"3051"));
+    EXPECT_EQ(L"FirebirdServervelmora64b_3051", made.Service());
+    EXPECT_EQ(L"velmora32b_3051",
+              engine::InstanceName(L"C:\\Server SQL\\", *Port::Parse(L"3051")).Text());
+
+    const struct {
+        const wchar_t* service;
+        const wchar_t* instance;  // nullptr: not the installer's
+    } cases[] = {
+        {L"FirebirdServervelmora64b_3051", L"velmora64b_3051"},
+        {L"FIREBIRDSERVERVELMORA32B_65535", L"VELMORA32B_65535"},
+        {L"FirebirdServervelmora64b_03051", nullptr},  // not a name made for a port
+        {L"FirebirdServervelmora64b_", nullptr},
+        {L"FirebirdServervelmora64b_70000", nullptr},
+        {L"FirebirdServervelmora64b_3051x", nullptr},
+        {L"FirebirdServerDefaultInstance", nullptr},
+        {L"velmora64b_3051", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto name = engine::InstanceName::OfService(c.service);
+        ASSERT_EQ(c.instance != nullptr, name.has_value()) << testing::PrintToString(std::wstring(c.service));
+        if (name) {
+            EXPECT_EQ(c.instance, name->Text());
+            // Service names are the same in any case.
+            EXPECT_EQ(platform::FoldedAscii(c.service), platform::FoldedAscii(name->Service()));
+        }
+    }
+    EXPECT_EQ(L"DefaultInstance", engine::InstanceText(L"FirebirdServerDefaultInstance"));
+    EXPECT_EQ(L"Other", engine::InstanceText(L"Other"));
 }
 
 }  // namespace

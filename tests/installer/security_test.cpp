@@ -16,6 +16,7 @@
 
 #include "platform/Errors.h"
 #include "platform/HeldPath.h"
+#include "platform/Paths.h"
 #include "platform/Security.h"
 #include "platform/Trust.h"
 #include "platform/UniqueHandle.h"
@@ -45,6 +46,19 @@ struct Sid {
 };
 
 }  // namespace
+
+// A set of file names keyed by FoldedName holds a name once exactly when
+// Windows takes two spellings for the same name: every character folds to
+// one that SameName finds the same ("İ" lowered would be "i", which is not).
+TEST(FileNames, FoldedAsWindowsComparesThem) {
+    for (wchar_t c = 0x20; c < 0xD800; ++c) {
+        const std::wstring name(1, c);
+        ASSERT_TRUE(SameName(name, FoldedName(name))) << "U+" << std::hex << int(c);
+    }
+    EXPECT_EQ(FoldedName(L"C:\\Servér\\Security4.fdb"), FoldedName(L"c:\\SERVÉR\\SECURITY4.FDB"));
+    EXPECT_TRUE(StartsWithName(L"C:\\SERVÉR\\x", L"c:\\servér\\"));
+    EXPECT_FALSE(SameName(L"strasse", L"straße"));
+}
 
 TEST(ProtectedSddl, AdministratorsOwnAndNothingIsInherited) {
     EXPECT_EQ(ProtectedSddl(Protection::kAdministratorsOnly),
