@@ -114,7 +114,7 @@ void PlaceBackupTool(const std::wstring& appDir, const std::wstring& installerDi
 void WriteDataIni(const DeploymentHeader& where, InstallerUi& ui) {
     const std::wstring ini = WithDelimiter(where.appDir) + outside::kDataIni;
     const SharedChange written = environment::WriteDataIni(
-        ini, where.port.Text(), where.serverDir + outside::kServerExe, where.modeCode);
+        ini, where.port, where.serverDir + outside::kServerExe, where.modeCode);
     if (written == SharedChange::kLinkLeft) ui.ReportError(environment::LinkLeftText(ini));
     if (written == SharedChange::kFailed) ui.ReportError(kIniWriteError);
 }

@@ -2,8 +2,8 @@
 // prints the run's own list (Preflight), which the run acts on, and changes
 // nothing: no marker, no journal, no folder made or protected, no instance
 // asked to end. A deployment tool uses it as its detection command.
-#include "engine/Preflight.h"
 #include "engine/Installation.h"
+#include "engine/Preflight.h"
 #include "platform/Text.h"
 
 namespace engine {

@@ -7,14 +7,14 @@
 #include <set>
 
 #include "engine/CommandLines.h"
-#include "engine/InstanceName.h"
 #include "engine/Extraction.h"
 #include "engine/ExtractionRules.h"
 #include "engine/FilePolicy.h"
-#include "engine/OpenFolder.h"
+#include "engine/InstanceName.h"
 #include "engine/Messages.h"
-#include "engine/ServerFolder.h"
+#include "engine/OpenFolder.h"
 #include "engine/Rollback.h"
+#include "engine/ServerFolder.h"
 #include "engine/Tools.h"
 #include "engine/Transaction.h"
 #include "environment/ConfigFiles.h"

@@ -4,11 +4,11 @@
 // port or mode, record the connection in data.ini, show the end page.
 #include <optional>
 
+#include "engine/ApplicationFiles.h"
 #include "engine/Messages.h"
 #include "engine/Preflight.h"
-#include "engine/ServerFolder.h"
-#include "engine/ApplicationFiles.h"
 #include "engine/Rollback.h"
+#include "engine/ServerFolder.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Ports.h"

@@ -47,18 +47,15 @@ bool IsControl(wchar_t c) {
 // Windows compares names without regard to case; FoldedAscii folds ASCII
 // letters only, so two texts that count as equal here are equal there too.
 using platform::FoldedAscii;
-
-bool StartsWithFolded(const std::wstring& text, const std::wstring& head) {
-    return text.size() >= head.size() && FoldedAscii(text.substr(0, head.size())) == FoldedAscii(head);
-}
+using platform::StartsWithFoldedAscii;
 
 bool EqualFolded(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && StartsWithFolded(a, b);
+    return a.size() == b.size() && StartsWithFoldedAscii(a, b);
 }
 
 // Strictly below `folder`, which ends with "\".
 bool Inside(const std::wstring& path, const std::wstring& folder) {
-    return path.size() > folder.size() && StartsWithFolded(path, folder);
+    return path.size() > folder.size() && StartsWithFoldedAscii(path, folder);
 }
 
 template <size_t N>

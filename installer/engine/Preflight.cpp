@@ -2,11 +2,11 @@
 
 #include <optional>
 
+#include "engine/Installation.h"
 #include "engine/InstanceName.h"
 #include "engine/Messages.h"
 #include "engine/OpenFolder.h"
 #include "engine/ServerFolder.h"
-#include "engine/Installation.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
 #include "environment/Instances.h"

@@ -4,9 +4,9 @@
 #include <exception>
 #include <vector>
 
+#include "engine/ApplicationFiles.h"
 #include "engine/Messages.h"
 #include "engine/Rollback.h"
-#include "engine/ApplicationFiles.h"
 #include "engine/Tools.h"
 #include "environment/Folders.h"
 #include "platform/Errors.h"

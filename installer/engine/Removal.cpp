@@ -10,13 +10,13 @@
 #include <set>
 
 #include "archive/ArchiveReader.h"
-#include "engine/CommandLines.h"
-#include "engine/InstanceName.h"
-#include "engine/FilePolicy.h"
-#include "engine/Messages.h"
-#include "engine/ServerFolder.h"
-#include "engine/Rollback.h"
 #include "engine/ApplicationFiles.h"
+#include "engine/CommandLines.h"
+#include "engine/FilePolicy.h"
+#include "engine/InstanceName.h"
+#include "engine/Messages.h"
+#include "engine/Rollback.h"
+#include "engine/ServerFolder.h"
 #include "engine/Tools.h"
 #include "environment/ConfText.h"
 #include "environment/ConfigFiles.h"
@@ -24,6 +24,7 @@
 #include "environment/Instances.h"
 #include "environment/Services.h"
 #include "platform/Errors.h"
+#include "platform/FolderTree.h"
 #include "platform/Security.h"
 #include "platform/Text.h"
 
@@ -65,22 +66,20 @@ constexpr wchar_t kRemovalNotUndone[] =
     L"Firebird SQL server sa nepodarilo úplne obnoviť; obnova bude pokračovať pri ďalšom "
     L"spustení inštalácie. Odstránenie nebolo možné dokončiť: ";
 
-// Program and library files below `serverDir` + `relative`, relative to
-// `serverDir`; no link is followed (a trusted folder has none anyway).
-void CollectPrograms(const std::wstring& serverDir, const std::wstring& relative,
-                     std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW data;
-    platform::UniqueFindHandle find(FindFirstFileW((serverDir + relative + L"*").c_str(), &data));
-    if (!find) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CollectPrograms(serverDir, relative + name + L"\\", found);
-        else if (IsProgramFile(name))
-            found.push_back(relative + name);
-    } while (FindNextFileW(find.get(), &data));
+// Program and library files below `serverDir`, relative to it; no link is
+// followed (a trusted folder has none anyway). Raises platform::SystemError
+// when a folder in it cannot be listed.
+std::vector<std::wstring> ProgramsIn(const std::wstring& serverDir) {
+    std::vector<std::wstring> found;
+    const platform::UniqueKernelHandle root =
+        platform::OpenFolder(serverDir.substr(0, serverDir.size() - 1));
+    if (!root) return found;
+    platform::WalkTree(root.get(), [&](const platform::TreeEntry& entry) {
+        if (!entry.IsFolder() && !entry.IsLink() && IsProgramFile(entry.name))
+            found.push_back(entry.relative);
+        return platform::WalkStep::kGoOn;
+    });
+    return found;
 }
 
 // A server folder with this installer's instances in it, as the service
@@ -278,7 +277,8 @@ private:
             const archive::ArchiveSurvey kit = archive::SurveyArchive(places.KitPath());
             names.insert(names.end(), kit.files.begin(), kit.files.end());
         } else {
-            CollectPrograms(run_.serverDir, L"", names);
+            const std::vector<std::wstring> programs = ProgramsIn(run_.serverDir);
+            names.insert(names.end(), programs.begin(), programs.end());
         }
         std::vector<std::wstring> files;
         std::set<std::wstring> seen;

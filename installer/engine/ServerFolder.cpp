@@ -3,8 +3,8 @@
 #include <set>
 
 #include "engine/FilePolicy.h"
-#include "engine/Messages.h"
 #include "engine/Installation.h"
+#include "engine/Messages.h"
 #include "environment/Folders.h"
 #include "platform/Errors.h"
 #include "platform/FolderTree.h"

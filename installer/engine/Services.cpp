@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "engine/CommandLines.h"
-#include "engine/InstanceName.h"
 #include "engine/Installation.h"
+#include "engine/InstanceName.h"
 #include "engine/Tools.h"
 #include "environment/ConfText.h"
 #include "environment/ConfigFiles.h"

@@ -147,13 +147,13 @@ std::wstring ReadFBServer(const std::wstring& iniPath) {
     return ReadIniData(iniPath, outside::kIniServer);
 }
 
-SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
+SharedChange WriteDataIni(const std::wstring& iniPath, Port port,
                           const std::wstring& serverExe, const std::wstring& modeCode) {
     // Read and written through the one handle that was checked: the profile
     // functions would open the file by its name once for every key.
     return EditSharedFile(iniPath, [&](const std::string& bytes) {
         return SetProfileValues(bytes, outside::kIniSection,
-                                {{outside::kIniPort, port},
+                                {{outside::kIniPort, port.Text()},
                                  {outside::kIniServer, serverExe},
                                  {outside::kIniMode, modeCode}});
     });

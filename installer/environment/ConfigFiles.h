@@ -44,7 +44,7 @@ std::wstring ReadFBServer(const std::wstring& iniPath);
 // creating data.ini when it is missing. data.ini lies in the application's
 // folder, which users write: it is read and rewritten in place through one
 // handle (EditSharedFile), and one that is a link stays as it is (kLinkLeft).
-SharedChange WriteDataIni(const std::wstring& iniPath, const std::wstring& port,
+SharedChange WriteDataIni(const std::wstring& iniPath, Port port,
                           const std::wstring& serverExe, const std::wstring& modeCode);
 
 // Replaces every line of firebird.conf that contains key (or key without

@@ -17,6 +17,11 @@ inline std::wstring FoldedAscii(std::wstring text) {
     return text;
 }
 
+// `text` begins with `head`, folded so.
+inline bool StartsWithFoldedAscii(const std::wstring& text, const std::wstring& head) {
+    return text.size() >= head.size() && FoldedAscii(text.substr(0, head.size())) == FoldedAscii(head);
+}
+
 // The folder with a trailing "\" added when missing (an empty text becomes "\").
 inline std::wstring WithDelimiter(std::wstring folder) {
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';

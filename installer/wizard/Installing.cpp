@@ -100,10 +100,8 @@ void TWizard::ShowOutcome(const engine::Outcome& outcome) {
     using engine::Outcome;
     switch (outcome.kind) {
         case Outcome::kFinished:
-            exit_.End(outcome);
+            EndFinished(outcome);
             ShowEndPage();
-            // "OK" only for a run that an administrator need not look into.
-            WriteLogEntry(exit_.Code() == kExitDone ? L"OK" : kDoneWithErrors);
             if (!run_.m_bSilentInstall) return;
             break;
         case Outcome::kStopped:
@@ -112,13 +110,11 @@ void TWizard::ShowOutcome(const engine::Outcome& outcome) {
                 if (outcome.errorsReported) exit_.ErrorReported();
                 return ReturnToPage();
             }
-            WriteLogEntry(outcome.sentence);
-            exit_.End(outcome);
+            EndLogged(outcome);
             break;
         case Outcome::kPostponed:
             // The markers go with the close.
-            WriteLogEntry(outcome.sentence);
-            exit_.End(outcome);
+            EndLogged(outcome);
             break;
         case Outcome::kCancelled:
             Inform(outcome.sentence);
@@ -128,6 +124,17 @@ void TWizard::ShowOutcome(const engine::Outcome& outcome) {
         case Outcome::kFailed: ReportFailed(outcome); break;
     }
     Close();
+}
+
+void TWizard::EndFinished(const engine::Outcome& outcome) {
+    exit_.End(outcome);
+    // "OK" only for a run that an administrator need not look into.
+    WriteLogEntry(exit_.Code() == kExitDone ? L"OK" : kDoneWithErrors);
+}
+
+void TWizard::EndLogged(const engine::Outcome& outcome) {
+    if (!outcome.sentence.empty()) WriteLogEntry(outcome.sentence);
+    exit_.End(outcome);
 }
 
 void TWizard::ReportFailed(const engine::Outcome& outcome) {
@@ -141,10 +148,7 @@ void TWizard::RunRemoval() {
         const Outcome outcome = engine_.Remove(RunPlan());
         const std::wstring& why = outcome.sentence;
         switch (outcome.kind) {
-            case Outcome::kFinished:
-                exit_.End(outcome);
-                WriteLogEntry(exit_.Code() == kExitDone ? L"OK" : kDoneWithErrors);
-                break;
+            case Outcome::kFinished: EndFinished(outcome); break;
             case Outcome::kRefused:
                 // Nothing changed: as a start-up that cannot go on.
                 WriteLogEntry(why);
@@ -153,10 +157,7 @@ void TWizard::RunRemoval() {
                 break;
             case Outcome::kStopped:
             case Outcome::kCancelled:
-            case Outcome::kPostponed:
-                if (!why.empty()) WriteLogEntry(why);
-                exit_.End(outcome);
-                break;
+            case Outcome::kPostponed: EndLogged(outcome); break;
             case Outcome::kFailed: ReportFailed(outcome); break;
         }
     } catch (...) {

@@ -136,6 +136,10 @@ private:
     // error box and leave the wizard where it is.
     void RunInstallSequence();
     void ShowOutcome(const engine::Outcome& outcome);
+    // The run's end, its exit code and the log's entry: "OK" or that it
+    // ended with errors (EndFinished); the outcome's sentence (EndLogged).
+    void EndFinished(const engine::Outcome& outcome);
+    void EndLogged(const engine::Outcome& outcome);
     // The engine's kFailed: its sentence reported (unless told already),
     // the run failed.
     void ReportFailed(const engine::Outcome& outcome);

@@ -66,6 +66,21 @@ inline void Reached(const wchar_t* marker) {
     }
 }
 
+// Whether the file "<program>.fail" beside the stand-in holds `command`
+// (one line): a test's way to make that command fail.
+inline bool FailureAsked(const std::wstring& program, const std::wstring& command) {
+    HANDLE h = CreateFileW((OwnFolder() + program + L".fail").c_str(), GENERIC_READ,
+                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char text[64] = {};
+    DWORD got = 0;
+    ReadFile(h, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(h);
+    std::string wanted(text, got);
+    while (!wanted.empty() && (wanted.back() == '\n' || wanted.back() == '\r')) wanted.pop_back();
+    return !wanted.empty() && ToUtf8(command) == wanted;
+}
+
 // Whether the environment variable `name` is "<program> <command> <when>".
 inline bool AskedAt(const wchar_t* name, const std::wstring& program, const std::wstring& command,
                     const wchar_t* when) {

@@ -86,19 +86,6 @@ int Remove(SC_HANDLE scm, const std::wstring& service) {
     return 0;
 }
 
-bool FailureAsked(const std::wstring& command) {
-    HANDLE h = CreateFileW((doubles::OwnFolder() + L"instsvc.fail").c_str(), GENERIC_READ,
-                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    char text[64] = {};
-    DWORD got = 0;
-    ReadFile(h, text, sizeof text - 1, &got, nullptr);
-    CloseHandle(h);
-    std::string wanted(text, got);
-    while (!wanted.empty() && (wanted.back() == '\n' || wanted.back() == '\r')) wanted.pop_back();
-    return !wanted.empty() && doubles::ToUtf8(command) == wanted;
-}
-
 int Run(const std::wstring& command, const std::wstring& service, const std::wstring& name) {
     ScHandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!scm) return 2;
@@ -121,7 +108,7 @@ int wmain(int argc, wchar_t** argv) {
         if (Lower(argv[i]) == L"-n") name = argv[i + 1];
     const std::wstring service = L"FirebirdServer" + name;
 
-    if (FailureAsked(command)) return 1;
+    if (doubles::FailureAsked(L"instsvc", command)) return 1;
     doubles::HangIfAsked(L"instsvc", command, L"before");
     doubles::PauseIfAsked(L"instsvc", command, L"before");
     const int code = Run(command, service, name);

@@ -2,7 +2,6 @@
 // succeeds, or ends with 1 when a file "netsh.fail" beside it holds the
 // verb ("add", "delete"), as netsh does with the firewall service stopped.
 #include <cwchar>
-#include <string>
 
 #include "DoubleLog.h"
 
@@ -12,14 +11,5 @@ int wmain() {
     doubles::HangIfAsked(L"netsh", verb, L"before");
     doubles::LogCommandLine();
     doubles::HangIfAsked(L"netsh", verb, L"after");
-    HANDLE h = CreateFileW((doubles::OwnFolder() + L"netsh.fail").c_str(), GENERIC_READ,
-                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    char text[16] = {};
-    DWORD got = 0;
-    ReadFile(h, text, sizeof text - 1, &got, nullptr);
-    CloseHandle(h);
-    std::string asked(text, got);
-    while (!asked.empty() && (asked.back() == '\n' || asked.back() == '\r')) asked.pop_back();
-    return asked == doubles::ToUtf8(verb) ? 1 : 0;
+    return doubles::FailureAsked(L"netsh", verb) ? 1 : 0;
 }

@@ -40,7 +40,7 @@ std::string Utf16(const std::wstring& text) {
 
 class ConfigFilesTest : public ::testing::Test {
 protected:
-    SharedChange WriteIni() { return WriteDataIni(ini_, L"3050", kServer, L"SS"); }
+    SharedChange WriteIni() { return WriteDataIni(ini_, environment::StandardPort(), kServer, L"SS"); }
     std::wstring Conf(const std::string& bytes) {
         WriteBytes(conf_, bytes);
         return conf_;
