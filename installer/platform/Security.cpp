@@ -126,10 +126,12 @@ bool IsTrustedOwner(PSID owner) {
     if (!owner || !IsValidSid(owner)) return false;
     if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid))
         return true;
-    if (UniqueSid installer = TrustedInstaller(); installer && EqualSid(owner, installer.get()))
-        return true;
-    std::vector<BYTE> self = ProcessUser();
-    return !self.empty() && EqualSid(owner, self.data());
+    // Both asked once: a folder's walk asks for every entry of every DACL,
+    // and the token is a round trip to the system each time.
+    static const UniqueSid installer = TrustedInstaller();
+    if (installer && EqualSid(owner, installer.get())) return true;
+    static const std::vector<BYTE> self = ProcessUser();
+    return !self.empty() && EqualSid(owner, const_cast<BYTE*>(self.data()));
 }
 
 bool HasTrustedOwner(const std::wstring& path) {
