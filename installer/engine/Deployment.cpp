@@ -222,7 +222,8 @@ private:
     // Read only now, in the folder that only administrators write.
     void CarryOldSettings() {
         const std::wstring conf = run_.serverDir + outside::kServerConf;
-        if (tx_.MovedAside(conf)) environment::CarryConfSettings(conf, conf + kAsideSuffix);
+        if (const std::optional<std::wstring> old = tx_.AsideOf(conf))
+            environment::CarryConfSettings(conf, *old);
     }
 
     // The kit into the server folder but for the files kept; errors of the

@@ -314,6 +314,15 @@ Why InsideServerFolder(const JournalRecord& r, const Scope& scope) {
     return L"cesta " + path + L" leží mimo priečinka servera " + server;
 }
 
+// Both the file's path and its place in the stash lie in the server folder.
+Why Stashed(const JournalRecord& r, const Scope& scope) {
+    const std::wstring &server = ServerDirOf(scope), &stashed = r.Field(StashedField::kStashed);
+    if (Why why = InsideServerFolder(r, scope)) return why;
+    if (!IsPlainPath(stashed, false)) return NotAPath(stashed);
+    if (Inside(stashed, server)) return std::nullopt;
+    return L"cesta " + stashed + L" leží mimo priečinka servera " + server;
+}
+
 }  // namespace fields
 
 Contents ReadJournal(std::string_view bytes, const Limits& limits) {

@@ -74,6 +74,7 @@ std::optional<std::wstring> AboveServerFolder(const JournalRecord& r, const Scop
 std::optional<std::wstring> ServerFolderOrInside(const JournalRecord& r, const Scope& scope);
 std::optional<std::wstring> TheServerFolder(const JournalRecord& r, const Scope& scope);
 std::optional<std::wstring> InsideServerFolder(const JournalRecord& r, const Scope& scope);
+std::optional<std::wstring> Stashed(const JournalRecord& r, const Scope& scope);
 }  // namespace fields
 
 // Fields by name. A kind with one field names its subject (a path, or a
@@ -84,6 +85,9 @@ struct MarkerField {
 };
 struct RunField {
     enum : size_t { kHow, kAppDir, kServerDir, kPort, kMode, kInstallerDir, kCount };
+};
+struct StashedField {
+    enum : size_t { kPath, kStashed, kCount };
 };
 struct ServiceField {
     enum : size_t {
@@ -116,6 +120,11 @@ inline constexpr Kind kAdded{L"added", 1, Kind::kInRun, fields::InsideServerFold
 inline constexpr Kind kCopy{L"copy", 1, Kind::kInRun, fields::InsideServerFolder};
 // The server folder, set aside whole (its name + kAsideSuffix) for a new one.
 inline constexpr Kind kAside{L"aside", 1, Kind::kInRun, fields::TheServerFolder};
+// The folder in the server folder that the files an upgrade replaces move
+// into (Transaction.h's kStashName), made by the run; the commit deletes it.
+inline constexpr Kind kStash{L"stash", 1, Kind::kInRun, fields::InsideServerFolder};
+// A file moved into the stash: its path, and where it lies in the stash.
+inline constexpr Kind kStashed{L"stashed", StashedField::kCount, Kind::kInRun, fields::Stashed};
 inline constexpr Kind kCommitted{L"committed", 0, Kind::kInRun, nullptr};
 // Done after the commit: the firewall rule made (or, for a removal, deleted).
 inline constexpr Kind kFirewall{L"firewall", 0, Kind::kInRun, nullptr};
@@ -124,7 +133,8 @@ inline constexpr Kind kDone{L"done", 0, Kind::kInRun, nullptr};
 // Every kind a journal may hold.
 inline constexpr const Kind* kKinds[] = {
     &kMarker, &kRun,  &kRemoved, &kRegistered, &kParent,   &kFolder,
-    &kMoved,  &kAdded, &kCopy,   &kAside,      &kCommitted, &kFirewall, &kDone,
+    &kMoved,  &kAdded, &kCopy,   &kAside,      &kStash,     &kStashed,  &kCommitted,
+    &kFirewall, &kDone,
 };
 
 // The lines as written. A record is written only once Checker accepted it,

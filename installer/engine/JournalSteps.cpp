@@ -36,11 +36,14 @@ bool DeleteMarker(const std::wstring& path) {
 
 }  // namespace
 
-bool PutBack(const std::wstring& path) {
-    const std::wstring aside = path + kAsideSuffix;
+bool MoveBack(const std::wstring& aside, const std::wstring& path) {
     if (!platform::EntryExists(aside)) return true;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool PutBack(const std::wstring& path) {
+    return MoveBack(path + kAsideSuffix, path);
 }
 
 namespace {
@@ -93,6 +96,28 @@ bool DeleteAsideFolder(const JournalRecord& r, platform::HeldPath& way) {
     return RemoveFolder(aside, way);
 }
 
+// The stash goes once no file is left in it: one that could not be put
+// back keeps it, and the journal, for the next try.
+bool RemoveStashWhenEmptied(const JournalRecord& r, platform::HeldPath&) {
+    const std::wstring& path = r.Field(kSubject);
+    platform::UniqueKernelHandle folder = platform::OpenFolder(path, DELETE);
+    if (!folder) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    bool holdsFile = false;
+    try {
+        platform::WalkTree(folder.get(), [&](const platform::TreeEntry& entry) {
+            holdsFile = !entry.IsFolder();
+            return holdsFile ? platform::WalkStep::kStop : platform::WalkStep::kGoOn;
+        });
+    } catch (const platform::SystemError&) {
+        return false;
+    }
+    return !holdsFile && platform::DeleteTreeBelow(folder.get(), path) &&
+           platform::MarkForDeletion(folder.get());
+}
+
 bool Refuse(const JournalRecord&, platform::HeldPath&) {
     return false;
 }
@@ -118,13 +143,21 @@ constexpr Step kSteps[] = {
      Nothing},
     {&kMoved, [](const JournalRecord& r, Way&) { return PutBack(r.Field(kSubject)); },
      [](const JournalRecord& r, Way&) { return Delete(r.Field(kSubject) + kAsideSuffix); }, true,
-     true},
+     true, true},
     {&kAdded, [](const JournalRecord& r, Way&) { return Delete(r.Field(kSubject)); }, Nothing, true,
-     true},
+     true, true},
     {&kCopy, [](const JournalRecord& r, Way&) { return PutBack(r.Field(kSubject)); },
      [](const JournalRecord& r, Way&) { return Delete(r.Field(kSubject) + kAsideSuffix); }, true,
-     true},
+     true, true},
     {&kAside, PutBackFolder, DeleteAsideFolder, false, true},
+    {&kStash, RemoveStashWhenEmptied,
+     [](const JournalRecord& r, Way& way) { return RemoveFolder(r.Field(kSubject), way); }, false,
+     true, true},
+    {&kStashed,
+     [](const JournalRecord& r, Way&) {
+         return MoveBack(r.Field(StashedField::kStashed), r.Field(StashedField::kPath));
+     },
+     Nothing, true},
     {&kCommitted, Nothing, Nothing},
     {&kFirewall, Nothing, Nothing},
     {&kDone, Nothing, Nothing},

@@ -23,8 +23,10 @@ struct Step {
     // The record names a file written in place: the half-written files
     // beside it go with its undo or settlement.
     bool file = false;
-    // Settled at the commit itself: what is set aside goes then.
+    // Settled at the commit itself: what is set aside goes then; `behind`,
+    // on a thread of its own beside the run's last steps (Transaction::Commit).
     bool atCommit = false;
+    bool behind = false;
 };
 
 // The step of a record's kind. A kind this side does not know (never in a
@@ -35,8 +37,9 @@ const Step& StepOf(const JournalRecord& record);
 // leave beside the files the records name (target + ".~…").
 void DeleteTemporaries(const std::vector<JournalRecord>& records);
 
-// Moves the file set aside at path + kAsideSuffix back; true when there
-// is none.
+// Moves the file set aside at `aside` back to `path`, over what is there;
+// true when there is none. PutBack: the one at path + kAsideSuffix.
+bool MoveBack(const std::wstring& aside, const std::wstring& path);
 bool PutBack(const std::wstring& path);
 
 }  // namespace engine

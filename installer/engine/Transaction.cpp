@@ -102,7 +102,7 @@ SettleResult Undo(Journal& journal, const std::vector<JournalRecord>& records,
         Recorded(records, kRemoved) || Recorded(records, kAside) ||
         std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
             const std::wstring& path = r.Field(kSubject);
-            return (r.kind == kMoved.name || r.kind == kCopy.name) &&
+            return (r.kind == kMoved.name || r.kind == kStashed.name || r.kind == kCopy.name) &&
                    platform::SameName(path.substr(path.find_last_of(L'\\') + 1), outside::kServerExe);
         });
     // In the exact reverse of the changes: the old instance starts again
@@ -134,26 +134,48 @@ std::set<std::wstring> EntriesBelow(const std::wstring& folder) {
     return entries;
 }
 
-// Why the files from `first` on, every `step`-th, could not all be moved
-// aside; nothing when they were.
-std::optional<std::wstring> MoveEveryOther(const std::vector<std::wstring>& paths, size_t first,
-                                           size_t step) {
-    for (size_t i = first; i < paths.size(); i += step)
-        if (!MoveFileExW(paths[i].c_str(), (paths[i] + kAsideSuffix).c_str(),
-                         MOVEFILE_REPLACE_EXISTING))
-            return L"Súbor " + paths[i] + L" sa nedá presunúť: " +
+// A file moved aside: from where, to where.
+struct Move {
+    std::wstring from, to;
+};
+
+// Why the moves from `first` on, every `step`-th, could not all be made;
+// nothing when they were.
+std::optional<std::wstring> MoveEveryOther(const std::vector<Move>& moves, size_t first, size_t step) {
+    for (size_t i = first; i < moves.size(); i += step)
+        if (!MoveFileExW(moves[i].from.c_str(), moves[i].to.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return L"Súbor " + moves[i].from + L" sa nedá presunúť: " +
                    platform::SystemErrorText(GetLastError());
     return std::nullopt;
 }
 
 // Moved on two threads: a rename is mostly the file system's work on the
 // caller's side, and the server is down meanwhile.
-void MoveAside(const std::vector<std::wstring>& paths) {
+void MoveAside(const std::vector<Move>& moves) {
     std::optional<std::wstring> second;
-    std::thread other([&] { second = MoveEveryOther(paths, 1, 2); });
-    const std::optional<std::wstring> first = MoveEveryOther(paths, 0, 2);
+    std::thread other([&] { second = MoveEveryOther(moves, 1, 2); });
+    const std::optional<std::wstring> first = MoveEveryOther(moves, 0, 2);
     other.join();
     if (first || second) throw platform::Error(first ? *first : *second);
+}
+
+std::vector<Move> BesideThemselves(const std::vector<std::wstring>& paths) {
+    std::vector<Move> moves;
+    for (const std::wstring& path : paths) moves.push_back({path, path + kAsideSuffix});
+    return moves;
+}
+
+// The folders in the stash that the moves into it need, parents first.
+void MakeStashFolders(const std::wstring& stash, const std::vector<Move>& moves) {
+    std::set<std::wstring> made;
+    for (const Move& move : moves)
+        for (size_t at = move.to.find(L'\\', stash.size() + 1); at != std::wstring::npos;
+             at = move.to.find(L'\\', at + 1))
+            if (made.insert(move.to.substr(0, at)).second &&
+                !CreateDirectoryW(move.to.substr(0, at).c_str(), nullptr) &&
+                GetLastError() != ERROR_ALREADY_EXISTS)
+                throw platform::Error(L"Priečinok " + move.to.substr(0, at) +
+                                      L" sa nedá vytvoriť: " + platform::SystemErrorText(GetLastError()));
 }
 
 }  // namespace
@@ -193,7 +215,7 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
                                 const std::vector<std::wstring>& kept,
                                 const std::vector<std::wstring>& cleared) {
     std::vector<JournalRecord> plan;
-    const size_t serverFolder = serverDir.size() - 1;  // without its "\"
+    const size_t serverFolder = serverDir.size() - 1;  // without its "\\"
     // What the folder holds, listed once: looking for each of the kit's
     // entries by its name would ask the file system hundreds of times.
     const std::set<std::wstring> present = EntriesBelow(serverDir);
@@ -207,19 +229,36 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
             plan.push_back({folder.size() < serverFolder ? kParent.name : kFolder.name, {folder}});
     std::set<std::wstring> keep;
     for (const std::wstring& file : kept) keep.insert(platform::FoldedName(file));
-    std::vector<std::wstring> replaced;
+    // What the kit replaces moves into a folder of its own, not beside the
+    // new files: a folder twice as full makes every new file's creation
+    // look through twice as many names.
+    const std::wstring stash = serverDir + kStashName;
+    std::vector<Move> replaced;
+    const auto stashed = [&](const std::wstring& file) {
+        replaced.push_back({serverDir + file, stash + L'\\' + file});
+        plan.push_back({kStashed.name, {replaced.back().from, replaced.back().to}});
+    };
     for (const std::wstring& file : kit.files) {
         if (keep.count(platform::FoldedName(file))) continue;
-        const std::wstring path = serverDir + file;
-        const bool exists = there(path);
-        plan.push_back({exists ? kMoved.name : kAdded.name, {path}});
-        if (exists) replaced.push_back(path);
+        if (there(serverDir + file)) stashed(file);
+        else plan.push_back({kAdded.name, {serverDir + file}});
     }
-    for (const std::wstring& file : cleared) {
-        plan.push_back({kMoved.name, {serverDir + file}});
-        replaced.push_back(serverDir + file);
+    for (const std::wstring& file : cleared) stashed(file);
+    if (!replaced.empty()) {
+        // Made by this run alone: one left over would hold what no record names.
+        if (platform::EntryExists(stash))
+            throw platform::Error(L"Priečinok " + stash + L" už existuje; odstráňte ho a spustite "
+                                  L"inštaláciu znova.");
+        plan.insert(std::find_if(plan.begin(), plan.end(),
+                                 [](const JournalRecord& r) { return r.kind == kStashed.name; }),
+                    JournalRecord{kStash.name, {stash}});
     }
     journal_.Append(plan);
+    if (replaced.empty()) return;
+    if (!CreateDirectoryW(stash.c_str(), nullptr))
+        throw platform::Error(L"Priečinok " + stash + L" sa nedá vytvoriť: " +
+                              platform::SystemErrorText(GetLastError()));
+    MakeStashFolders(stash, replaced);
     MoveAside(replaced);
 }
 
@@ -227,14 +266,16 @@ void Transaction::SettingAside(const std::vector<std::wstring>& paths) {
     std::vector<JournalRecord> plan;
     for (const std::wstring& path : paths) plan.push_back({kMoved.name, {path}});
     journal_.Append(plan);
-    MoveAside(paths);
+    MoveAside(BesideThemselves(paths));
 }
 
-bool Transaction::MovedAside(const std::wstring& path) const {
-    const std::vector<JournalRecord>& records = journal_.Written();
-    return std::any_of(records.begin(), records.end(), [&](const JournalRecord& r) {
-        return r.kind == kMoved.name && platform::SameName(r.Field(kSubject), path);
-    });
+std::optional<std::wstring> Transaction::AsideOf(const std::wstring& path) const {
+    for (const JournalRecord& r : journal_.Written()) {
+        if (!platform::SameName(r.Field(kSubject), path)) continue;
+        if (r.kind == kMoved.name) return path + kAsideSuffix;
+        if (r.kind == kStashed.name) return r.Field(StashedField::kStashed);
+    }
+    return std::nullopt;
 }
 
 void Transaction::SavingCopy(const std::wstring& path) {
@@ -253,19 +294,19 @@ void Transaction::SavingCopy(const std::wstring& path) {
 }
 
 void Transaction::PutBackPrevious(const std::wstring& path) {
-    PutBack(path);
+    if (const std::optional<std::wstring> aside = AsideOf(path)) MoveBack(*aside, path);
 }
 
 void Transaction::Commit() {
     journal_.Append(JournalRecord{kCommitted.name, {}});
     const std::vector<JournalRecord> records = journal_.Written();
     for (const JournalRecord& r : records)
-        if (const Step& step = StepOf(r); step.atCommit && !step.file) step.settle(r, way_);
+        if (const Step& step = StepOf(r); step.atCommit && !step.behind) step.settle(r, way_);
     // The files set aside go beside the run's last steps: nothing after the
     // commit reads them, and a run cut short meanwhile settles what is left.
     settling_ = std::thread([records, &way = way_] {
         for (const JournalRecord& r : records)
-            if (const Step& step = StepOf(r); step.atCommit && step.file) step.settle(r, way);
+            if (const Step& step = StepOf(r); step.atCommit && step.behind) step.settle(r, way);
         DeleteTemporaries(records);
     });
 }

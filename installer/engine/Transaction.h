@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <thread>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct DeploymentHeader {
 
 // A moved-aside file is its path + this, in its own folder (the same volume).
 inline constexpr wchar_t kAsideSuffix[] = L".~istrel-old";
+// The folder in the server folder that the files an upgrade replaces move
+// into, each at its place relative to the server folder.
+inline constexpr wchar_t kStashName[] = L".~istrel-old";
 
 // One per run (RunState), over the run's journal: whoever changes the
 // PC records the change through it.
@@ -59,7 +63,8 @@ public:
     // it back once the new one has gone.
     void SettingAsideFolder(const std::wstring& serverDir);
     // Makes room for the kit in the server folder: the folders it lacks are
-    // recorded, and every file the kit replaces is moved aside. The kit's
+    // recorded, and every file the kit replaces is moved into the stash
+    // (serverDir + kStashName), which the commit deletes. The kit's
     // files named in `kept` (as the kit names them) are not extracted: they
     // stay as they are, unrecorded. Files named in `cleared` (relative to
     // serverDir) are moved aside too, so that the commit deletes them and a
@@ -72,8 +77,9 @@ public:
     // a rollback puts them back. Raises platform::Error saying which file
     // could not be moved, and why.
     void SettingAside(const std::vector<std::wstring>& paths);
-    // This run moved the file at path aside (path + kAsideSuffix).
-    bool MovedAside(const std::wstring& path) const;
+    // Where this run moved the file at path aside: beside it (path +
+    // kAsideSuffix) or into the stash; nothing when it did not.
+    std::optional<std::wstring> AsideOf(const std::wstring& path) const;
     // Puts the moved-aside file back at once, for an entry that may fail
     // without a word; nothing is recorded (the move's record undoes to
     // nothing once the file is back).

@@ -65,15 +65,16 @@ protected:
         engine::Transaction tx(journal, way);
         tx.Begin(header_);
         tx.PrepareFolder(server_, kit_, {L"SECURITY4.FDB"});
-        EXPECT_FALSE(Exists(server_ + L"security4.fdb" + engine::kAsideSuffix)) << "kept in place";
-        ASSERT_TRUE(tx.MovedAside(server_ + L"Firebird.conf"));
-        ASSERT_FALSE(tx.MovedAside(server_ + L"security4.fdb"));
+        EXPECT_FALSE(Exists(stash_ + L"security4.fdb")) << "kept in place";
+        ASSERT_EQ(stash_ + L"firebird.conf", tx.AsideOf(server_ + L"Firebird.conf"));
+        ASSERT_FALSE(tx.AsideOf(server_ + L"security4.fdb"));
+        ASSERT_EQ("old client", ReadBytes(stash_ + L"fbclient.dll"));
         ASSERT_TRUE(MakeDirs(server_ + L"intl\\"));
         ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll", "new client"));
         ASSERT_TRUE(WriteBytes(server_ + L"intl\\fbintl.conf", "new conf"));
         ASSERT_TRUE(WriteBytes(server_ + L"firebird.conf", "#WireCrypt = Required\r\n"));
         const std::wstring conf = server_ + L"firebird.conf";
-        environment::CarryConfSettings(conf, conf + engine::kAsideSuffix);
+        environment::CarryConfSettings(conf, stash_ + L"firebird.conf");
         ASSERT_EQ("WireCrypt = Enabled\r\n", ReadBytes(conf));
         ASSERT_TRUE(WriteBytes(server_ + L"fbclient.dll.~4711", "half"));
         if (commit) tx.Commit();
@@ -85,7 +86,7 @@ protected:
         EXPECT_EQ(kOldConf, ReadBytes(server_ + L"firebird.conf")) << "byte for byte";
         EXPECT_FALSE(Exists(server_ + L"intl"));
         EXPECT_FALSE(Exists(server_ + L"fbclient.dll.~4711"));
-        EXPECT_FALSE(Exists(server_ + L"fbclient.dll" + engine::kAsideSuffix));
+        EXPECT_FALSE(Exists(stash_));
         EXPECT_FALSE(Exists(journalPath_));
     }
 
@@ -102,6 +103,7 @@ protected:
 
     TempDir scratch_{L"eng"};
     std::wstring server_ = scratch_ / L"firebird\\servér\\";
+    std::wstring stash_ = server_ + engine::kStashName + L"\\";
     ScratchPlaces places_;
     std::wstring journalPath_ = places_.JournalPath();
     archive::ArchiveSurvey kit_;
@@ -169,12 +171,12 @@ TEST_F(EngineTest, DamagedJournalIsSetAsideUnused) {
     EXPECT_EQ(std::vector<std::wstring>{L"Failed: Záznam o predchádzajúcej inštalácii je "
                                         L"poškodený, a preto nebol použitý; bol odložený ako " +
                                         aside +
-                                        L". Inštalácia nič nezmenila. Príčina: riadok 6: "
+                                        L". Inštalácia nič nezmenila. Príčina: riadok 7: "
                                         L"nesedí kontrolný súčet."},
               ui_.calls);
     EXPECT_FALSE(Exists(journalPath_));
     EXPECT_EQ("new client", ReadBytes(server_ + L"fbclient.dll"));
-    EXPECT_EQ("old client", ReadBytes(server_ + L"fbclient.dll" + engine::kAsideSuffix));
+    EXPECT_EQ("old client", ReadBytes(stash_ + L"fbclient.dll"));
     ui_.calls.clear();
     EXPECT_FALSE(Settle(*run_)) << "no deployment starts: told once";
     EXPECT_TRUE(ui_.calls.empty());
@@ -202,6 +204,7 @@ TEST_F(EngineTest, EveryKindIsUndoneAndSettled) {
     const std::wstring parent = scratch_ / L"above", folder = server_ + L"intl";
     const std::wstring file = server_ + L"fbclient.dll", aside = file + engine::kAsideSuffix;
     const std::wstring setAside = server_.substr(0, server_.size() - 1) + engine::kAsideSuffix;
+    const std::wstring stash = server_ + engine::kStashName, stashed = stash + L"\\fbclient.dll";
     environment::ServiceRecord removed;
     removed.name = service;
     removed.displayName = L"Firebird Server - velmora64b_47190";
@@ -268,6 +271,22 @@ TEST_F(EngineTest, EveryKindIsUndoneAndSettled) {
           true, true,
           [&] { EXPECT_EQ("old client", ReadBytes(file)); EXPECT_FALSE(Exists(aside)); },
           [&] { EXPECT_EQ("edited", ReadBytes(file)); EXPECT_FALSE(Exists(aside)); }}},
+        {journal::kStash.name,
+         {{L"stash", {stash}},
+          [&] { ASSERT_TRUE(MakeDirs(stash + L"\\intl\\")); },
+          true, true,
+          [&] { EXPECT_FALSE(Exists(stash)); },
+          [&] { EXPECT_FALSE(Exists(stash)); }}},
+        {journal::kStashed.name,
+         {{L"stashed", {file, stashed}},
+          [&] {
+              ASSERT_TRUE(MakeDirs(stash + L"\\"));
+              ASSERT_TRUE(WriteBytes(stashed, "old client"));
+              ASSERT_TRUE(WriteBytes(file, "new"));
+          },
+          true, true,
+          [&] { EXPECT_EQ("old client", ReadBytes(file)); EXPECT_FALSE(Exists(stashed)); },
+          [&] { EXPECT_EQ("new", ReadBytes(file)); EXPECT_TRUE(Exists(stashed)) << "the stash's"; }}},
         {journal::kAside.name,
          {{L"aside", {server_.substr(0, server_.size() - 1)}},
           [&] { ASSERT_TRUE(MoveFileW(server_.c_str(), setAside.c_str())); },
@@ -304,6 +323,13 @@ TEST_F(EngineTest, EveryKindIsUndoneAndSettled) {
             ASSERT_TRUE(WriteBytes(file, "old client"));
         }
     }
+    // A stashed file that could not be put back keeps the stash, and with
+    // it the journal, for the next try.
+    const engine::JournalRecord stashRecord{L"stash", {stash}};
+    ASSERT_TRUE(MakeDirs(stash + L"\\"));
+    ASSERT_TRUE(WriteBytes(stashed, "old client"));
+    EXPECT_FALSE(engine::StepOf(stashRecord).undo(stashRecord, way_));
+    EXPECT_EQ("old client", ReadBytes(stashed));
 }
 
 // Whether the run committed is its journal's: whoever holds the journal
@@ -319,7 +345,7 @@ TEST_F(EngineTest, CommitIsTheJournalsUntilItIsSettled) {
 
 TEST_F(EngineTest, CommittedRunCutShortIsFinishedFromWhatTheJournalSays) {
     DeployUpToTheExtraction(/*commit=*/true);
-    EXPECT_FALSE(Exists(server_ + L"fbclient.dll" + engine::kAsideSuffix));
+    EXPECT_FALSE(Exists(stash_));
     EXPECT_FALSE(Exists(server_ + L"fbclient.dll.~4711"));
 
     std::vector<engine::DeploymentHeader> completed;

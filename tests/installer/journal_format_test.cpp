@@ -52,6 +52,8 @@ TEST(JournalFormat, EveryKindAsTheInstallerWritesItReadsBack) {
         {L"added", {kServer + L"intl\\fbintl.conf"}},
         {L"copy", {kServer + L"firebird.conf"}},
         {L"aside", {kServer.substr(0, kServer.size() - 1)}},
+        {L"stash", {kServer + L".~istrel-old"}},
+        {L"stashed", {kServer + L"intl\\fbintl.conf", kServer + L".~istrel-old\\intl\\fbintl.conf"}},
         {L"committed", {}},
         {L"firewall", {}},
         {L"done", {}}};
@@ -160,6 +162,9 @@ const Bound kBounds[] = {
     {"marker_below_comps",
      {L"marker", {kApp, kApp + L"userdata\\comps\\norun.x\\y"}},
      L"nie je značkou"},
+    {"stashed_outside",
+     {L"stashed", {kServer + L"fbclient.dll", L"C:\\Users\\x\\fbclient.dll"}},
+     L"leží mimo priečinka servera"},
     {"missing_field", {L"added", {}}, L"záznam added má 0 údajov namiesto 1"},
     {"unknown_kind", {L"delete", {L"C:\\x"}}, L"neznámy druh záznamu delete"},
     {"control_character",
