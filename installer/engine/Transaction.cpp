@@ -165,8 +165,22 @@ std::vector<Move> BesideThemselves(const std::vector<std::wstring>& paths) {
     return moves;
 }
 
-// The folders in the stash that the moves into it need, parents first.
-void MakeStashFolders(const std::wstring& stash, const std::vector<Move>& moves) {
+// The stash's record, before the first file moved into it. The stash is
+// made by this run alone: one left over would hold what no record names.
+void PlanStash(const std::wstring& stash, std::vector<JournalRecord>& plan) {
+    if (platform::EntryExists(stash))
+        throw platform::Error(L"Priečinok " + stash + L" už existuje; odstráňte ho a spustite "
+                              L"inštaláciu znova.");
+    plan.insert(std::find_if(plan.begin(), plan.end(),
+                             [](const JournalRecord& r) { return r.kind == kStashed.name; }),
+                JournalRecord{kStash.name, {stash}});
+}
+
+// The stash and the folders in it that the moves into it need, parents first.
+void MakeStash(const std::wstring& stash, const std::vector<Move>& moves) {
+    if (!CreateDirectoryW(stash.c_str(), nullptr))
+        throw platform::Error(L"Priečinok " + stash + L" sa nedá vytvoriť: " +
+                              platform::SystemErrorText(GetLastError()));
     std::set<std::wstring> made;
     for (const Move& move : moves)
         for (size_t at = move.to.find(L'\\', stash.size() + 1); at != std::wstring::npos;
@@ -244,21 +258,10 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
         else plan.push_back({kAdded.name, {serverDir + file}});
     }
     for (const std::wstring& file : cleared) stashed(file);
-    if (!replaced.empty()) {
-        // Made by this run alone: one left over would hold what no record names.
-        if (platform::EntryExists(stash))
-            throw platform::Error(L"Priečinok " + stash + L" už existuje; odstráňte ho a spustite "
-                                  L"inštaláciu znova.");
-        plan.insert(std::find_if(plan.begin(), plan.end(),
-                                 [](const JournalRecord& r) { return r.kind == kStashed.name; }),
-                    JournalRecord{kStash.name, {stash}});
-    }
+    if (!replaced.empty()) PlanStash(stash, plan);
     journal_.Append(plan);
     if (replaced.empty()) return;
-    if (!CreateDirectoryW(stash.c_str(), nullptr))
-        throw platform::Error(L"Priečinok " + stash + L" sa nedá vytvoriť: " +
-                              platform::SystemErrorText(GetLastError()));
-    MakeStashFolders(stash, replaced);
+    MakeStash(stash, replaced);
     MoveAside(replaced);
 }
 
