@@ -132,7 +132,7 @@ bool TWizard::FindApplication() {
 bool TWizard::InitializePages(bool refuseKitProblem) {
     // Without a kit an unattended run could only report a success that
     // installed nothing.
-    m_szKitProblem =
+    kitProblem_ =
         run_.m_bSilentInstall ? engine::KitUnusable(places_.installerDir).value_or(L"") : L"";
     // Processes of other accounts (a server's, an application's run as
     // another user) can then be inspected.
@@ -140,9 +140,9 @@ bool TWizard::InitializePages(bool refuseKitProblem) {
     NewFrame->Initialize(true, nullptr, nullptr);
     ProgressFrame->Initialize(false, nullptr, nullptr);
     EndFrame->Initialize(false, nullptr, nullptr);
-    if (refuseKitProblem && !m_szKitProblem.empty() && !ReconfiguresOnly()) {
+    if (refuseKitProblem && !kitProblem_.empty() && !ReconfiguresOnly()) {
         OpenSetupLog();
-        StartUpFailed(m_szKitProblem);
+        StartUpFailed(kitProblem_);
         return false;
     }
     return true;
@@ -202,9 +202,9 @@ std::optional<engine::CheckOutcome> TWizard::CheckPlan() {
         RefusePort();
         return std::nullopt;
     }
-    if (!m_szKitProblem.empty() &&
+    if (!kitProblem_.empty() &&
         (plan->installServer || !environment::IsFBInstalled(plan->serverDir))) {
-        StartUpFailed(m_szKitProblem);
+        StartUpFailed(kitProblem_);
         return std::nullopt;
     }
     // Never waits: the limit an unattended run would have decides.

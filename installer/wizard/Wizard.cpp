@@ -49,7 +49,7 @@ TWizard::TWizard(const engine::Places& places, std::vector<std::wstring> argumen
     Build(*this, resources::WizardLayout(), OwnFont());
     FindControls();
     NewFrame =
-        std::make_unique<TNewFrame>(*this, run_, reports_, places_.KitPath(), m_szKitProblem);
+        std::make_unique<TNewFrame>(*this, run_, reports_, places_.KitPath(), kitProblem_);
     ProgressFrame = std::make_unique<TProgressFrame>(*this);
     EndFrame = std::make_unique<TEndFrame>(*this);
 

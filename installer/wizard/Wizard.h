@@ -110,7 +110,7 @@ public:
     const RunExit& Exit() const { return exit_; }
     // Unattended: why the kit in the installer's folder cannot be used;
     // empty when it can (and in attended runs, whose page says so).
-    std::wstring m_szKitProblem;
+    std::wstring kitProblem_;
     // The plan the run acts on, built from the page at the press of
     // "Dokončiť" (unattended, once).
     std::optional<engine::Plan> plan_;
