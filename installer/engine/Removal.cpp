@@ -41,6 +41,11 @@ constexpr wchar_t kNotRemoving[] = L" Odstránenie servera nič nezmenilo.";
 // %s: the instances that stay, each with its folder.
 constexpr wchar_t kStillRegistered[] =
     L"Zaregistrovaná zostala inštancia Firebird SQL servera tohto inštalátora: %s.";
+// %s: the instances. A service of this name whose command line names no
+// program in a folder: nothing of it can be judged, so it is not touched.
+constexpr wchar_t kNoFolderNamed[] =
+    L"Služba inštancie %s nespúšťa program z priečinka, ktorý by inštalácia mohla overiť; "
+    L"odstráňte ju ručne (sc delete).";
 // %s: the folder of an instance whose program is not there.
 constexpr wchar_t kNoServerThere[] =
     L"V priečinku %s nie je Firebird SQL server; jeho inštancia sa odstráni cez správcu "
@@ -85,8 +90,8 @@ std::vector<std::wstring> ProgramsIn(const std::wstring& serverDir) {
 // A server folder with this installer's instances in it, as the service
 // manager names them.
 struct Server {
-    std::wstring folder;
-    std::vector<environment::Port> ports;
+    std::wstring folder;  // empty: the command line names no program
+    std::vector<InstanceName> instances;  // as the service manager names them
     bool hasProgram = false;  // firebird.exe lies in the folder
     std::wstring refusal;     // why it stays, when it does
 };
@@ -102,12 +107,10 @@ std::vector<Server> OwnServers(const std::wstring& hinted) {
         if (!record) return true;
         const std::wstring folder =
             environment::ParentDir(platform::ProgramOfCommand(record->binaryPath));
-        // A command line that names no program leaves nothing to remove from.
-        if (folder.empty()) return true;
         auto same = [&](const Server& s) { return platform::SameName(s.folder, folder); };
         const auto found = std::find_if(servers.begin(), servers.end(), same);
-        if (found != servers.end()) found->ports.push_back(instance->Port());
-        else servers.push_back({folder, {instance->Port()}, false, L""});
+        if (found != servers.end()) found->instances.push_back(*instance);
+        else servers.push_back({folder, {*instance}, false, L""});
         return true;
     });
     std::stable_partition(servers.begin(), servers.end(), [&](const Server& s) {
@@ -118,14 +121,15 @@ std::vector<Server> OwnServers(const std::wstring& hinted) {
 
 std::wstring Instances(const Server& server) {
     std::wstring names;
-    for (environment::Port port : server.ports)
-        names += (names.empty() ? L"" : L", ") + InstanceName(server.folder, port).Text();
+    for (const InstanceName& instance : server.instances)
+        names += (names.empty() ? L"" : L", ") + instance.Text();
     return names;
 }
 
 std::wstring Ports(const Server& server) {
     std::wstring ports;
-    for (environment::Port port : server.ports) ports += (ports.empty() ? L"" : L", ") + port.Text();
+    for (const InstanceName& instance : server.instances)
+        ports += (ports.empty() ? L"" : L", ") + instance.Port().Text();
     return ports;
 }
 
@@ -175,6 +179,7 @@ private:
     // Why the server may not go, by the rules of an installation; empty
     // when it may. One without its program goes through the service manager.
     std::wstring RefusalOf(Server& server) const {
+        if (server.folder.empty()) return Fill(kNoFolderNamed, {Instances(server)});
         const environment::ServerFolderCheck check = environment::CheckServerFolder(server.folder);
         if (check.trust == environment::ServerFolderTrust::kUnknown) return check.reason;
         server.hasProgram = check.trust == environment::ServerFolderTrust::kKnown;
@@ -193,7 +198,8 @@ private:
         if (left.empty()) return {};
         std::wstring named;
         for (const Server& server : left)
-            named += (named.empty() ? L"" : L", ") + Instances(server) + L" (" + server.folder + L")";
+            named += (named.empty() ? L"" : L", ") + Instances(server) +
+                     (server.folder.empty() ? L"" : L" (" + server.folder + L")");
         const std::wstring why = Refusals(servers);
         return Refused(Fill(kStillRegistered, {named}) + (why.empty() ? L"" : L" " + why));
     }
@@ -201,7 +207,7 @@ private:
     // One server: its instances, programs and libraries, its firewall rule.
     Outcome RemoveServer(const Server& server) {
         run_.serverDir = server.folder;
-        run_.port = server.ports.front();
+        run_.port = server.instances.front().Port();
         instances_ = Instances(server);
         if (!server.hasProgram) ui_.Log(Fill(kNoServerThere, {server.folder}));
         const Outcome removed = RemoveAsOne(server);
@@ -248,11 +254,11 @@ private:
     void RemoveInstances(const Server& server) {
         ServerPrograms tool;
         if (server.hasProgram) tool.Take(run_, {outside::kServiceTool});
-        for (environment::Port port : server.ports) {
+        for (const InstanceName& instance : server.instances) {
             if (server.hasProgram)
-                RemoveService(run_, port);
+                RemoveService(run_, instance.Port());
             else
-                RemoveServiceThroughManager(run_, InstanceName(server.folder, port).Service());
+                RemoveServiceThroughManager(run_, instance.Service());
         }
     }
 

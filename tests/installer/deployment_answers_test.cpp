@@ -85,10 +85,12 @@ TEST_F(AnswersTest, RemoveFindsItsInstancesWhateverDataIniSays) {
               ui_.Said().back());
 }
 
-// An instance whose folder others could write stays: never 0 with one of
-// the installer's instances registered.
+// An instance whose folder others could write stays, and so does one whose
+// command line names no folder: never 0 with one of the installer's
+// instances registered.
 TEST_F(AnswersTest, RemoveNamesAnInstanceThatStays) {
     ASSERT_EQ(Outcome::kFinished, Install(Port(3)));
+    ASSERT_TRUE(testsupport::RegisterInstance(L"velmora64b_" + Port(4), L"\"C:\\fb\\firebird.exe -s"));
     platform::UniqueKernelHandle plugin(CreateFileW((fb_ + L"plugin.dll").c_str(),
                                                     GENERIC_WRITE | WRITE_DAC, 0, nullptr,
                                                     CREATE_NEW, 0, nullptr));
@@ -102,7 +104,9 @@ TEST_F(AnswersTest, RemoveNamesAnInstanceThatStays) {
     const Outcome removed = run_.Remove(PlanFor(false, Port(3)));
     EXPECT_EQ(1, removed.ExitCode());
     EXPECT_NE(std::wstring::npos, removed.sentence.find(fb_ + L"plugin.dll"));
+    EXPECT_NE(std::wstring::npos, removed.sentence.find(L"velmora64b_" + Port(4) + L" nespúšťa"));
     EXPECT_EQ(DWORD(SERVICE_RUNNING), ServiceState(Service64(Port(3))));
+    EXPECT_NE(0u, ServiceState(Service64(Port(4))));
 }
 
 }  // namespace
