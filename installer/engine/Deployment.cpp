@@ -47,27 +47,6 @@ private:
     InstallerUi& ui_;
 };
 
-}  // namespace
-
-std::wstring Megabytes(uint64_t bytes) {
-    return std::to_wstring((bytes + (1u << 20) - 1) >> 20);
-}
-
-// Free bytes on the drive that will hold the folder (its nearest existing
-// folder); the maximum when it cannot be told.
-uint64_t FreeBytesFor(std::wstring folder) {
-    ULARGE_INTEGER free{};
-    while (!folder.empty()) {
-        if (GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr)) return free.QuadPart;
-        const size_t slash = folder.find_last_of(L'\\', folder.size() - 2);
-        if (slash == std::wstring::npos) break;
-        folder.resize(slash + 1);
-    }
-    return UINT64_MAX;
-}
-
-namespace {
-
 // The kit as a whole: readable, every entry extractable inside the server
 // folder, the entries the installer relies on present, room on the drive.
 // Nothing when it may be used, otherwise why not.

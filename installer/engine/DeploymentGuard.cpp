@@ -8,6 +8,7 @@
 #include "engine/Journal.h"
 #include "engine/Messages.h"
 #include "platform/Errors.h"
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
 #include "platform/Security.h"
 
@@ -34,8 +35,7 @@ void DeploymentGuard::Release() {
     if (!file_) return;
     // Deleted through this run's own handle, so never a file another run
     // holds; a run killed before this leaves it for the next to take over.
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof disposition);
+    platform::MarkForDeletion(file_.get());
     file_.reset();
     // The journal's own folder is the installer's alone, whichever run made
     // it (one cut short, say); the folder above it only when this run made it.

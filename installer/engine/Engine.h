@@ -22,8 +22,9 @@ class InstallerFolder;
 class InstallerUi;
 struct RunState;
 
-// Exit codes of Istrel.exe. A run ends with the highest code it met, so an
-// error reported on the way outweighs a later stop or the end page.
+// Exit codes of Istrel.exe. A run ends with the code of its most severe
+// ending (Outcome::ExitCode, Outcome::Severity), so an error reported on
+// the way outweighs a later stop or the end page.
 enum ExitCode : int32_t {
     kExitDone = 0,        // the end page was reached and no error was reported
     kExitNotStarted = 1,  // start-up failed or a bad option: nothing changed
@@ -128,10 +129,8 @@ public:
     // kPostponed while another run holds it, kFailed with the sentence
     // when it could not be made; nothing when a run could take it.
     std::optional<Outcome> LookAtGuard() const;
-    // Gives the guard back: before the process ends without its
-    // destructors, or once a check has looked (a check holds it no longer,
-    // and the exit then settles nothing). Nothing of the run may follow
-    // that needs it.
+    // Gives the guard back before the process ends without its
+    // destructors. Nothing of the run may follow that needs it.
     void GiveBackGuard();
 
     // Why the run must not start from the folder the program lies in
@@ -151,12 +150,13 @@ public:
     // looked at. A server folder that is not known is logged as Install
     // logs it.
     CheckOutcome Check(const Plan& plan);
-    // Removes the server that the application's data.ini names, when it is
-    // one this installer set up (its own instance, a trusted folder):
-    // `plan` gives the application's folder and the wait's limit. Its
-    // instance, programs and libraries and the firewall rule go; the
-    // administrator's files stay (kRefused: not one to remove). Errors
-    // raised after the commit leave it where they happen.
+    // Removes every server this installer set up, found through the service
+    // manager (the one data.ini names first), each that it may remove by the
+    // rules of an installation: its instances, programs and libraries and
+    // the firewall rule go, the administrator's files stay. `plan` gives the
+    // application's folder and the wait's limit. kRefused when none may go
+    // or one of the installer's instances stays registered. Errors raised
+    // after the commit leave it where they happen.
     Outcome Remove(const Plan& plan);
 
     // Settles a journal left by an earlier run (killed, power lost) or by

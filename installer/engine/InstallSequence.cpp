@@ -11,7 +11,7 @@
 #include "engine/ServerFolder.h"
 #include "environment/ConfigFiles.h"
 #include "environment/Folders.h"
-#include "environment/Ports.h"
+#include "environment/Port.h"
 #include "platform/Text.h"
 
 namespace engine {
@@ -60,7 +60,7 @@ private:
             switch (line.kind) {
                 case PreflightLine::kStop:
                     if (line.runGoesOn) return std::nullopt;
-                    return Ending(line.code, line.sentence);
+                    return Outcome{Outcome::kFailed, line.sentence};
                 case PreflightLine::kAsk:
                     if (ui_.Confirm(line.text, line.asked)) break;
                     return Stopped(line.asked == InstallerUi::Asked::kAlways
@@ -74,15 +74,6 @@ private:
             }
         }
         return std::nullopt;
-    }
-
-    static Outcome Ending(int32_t code, const std::wstring& why) {
-        switch (code) {
-            case kExitNotStarted: return {Outcome::kRefused, why};
-            case kExitStopped: return {Outcome::kStopped, why};
-            case kExitPostponed: return {Outcome::kPostponed, why};
-            default: return {Outcome::kFailed, why};
-        }
     }
 
     // Port or mode of a server that stays: remove the old instance, then set

@@ -5,8 +5,6 @@
 // handle that never follows a link.
 #include "engine/InstallerFolder.h"
 
-#include <utility>
-
 #include "engine/Messages.h"
 #include "engine/ServerFolder.h"
 #include "outside/Outside.h"
@@ -27,7 +25,6 @@ using platform::Fill;
 // is the one of whoever brought it.
 bool NobodysToWrite(HANDLE entry) {
     DWORD flags = 0;
-    wchar_t root[MAX_PATH + 1] = L"";
     if (!GetVolumeInformationByHandleW(entry, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
         return false;
     if (flags & FILE_READ_ONLY_VOLUME) return true;
@@ -37,8 +34,7 @@ bool NobodysToWrite(HANDLE entry) {
     if (n == 0 || n >= path.size()) return false;
     path.resize(n);
     const size_t start = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;
-    wcsncpy(root, path.substr(start, 3).c_str(), 3);
-    return GetDriveTypeW(root) == DRIVE_REMOVABLE;
+    return GetDriveTypeW(path.substr(start, 3).c_str()) == DRIVE_REMOVABLE;
 }
 
 // The entry open at `entry` (`what` names it) could have been written by
@@ -70,24 +66,26 @@ std::wstring Refusal(const std::wstring& folder, const std::wstring& why) {
 
 std::optional<std::wstring> InstallerFolder::Check(const std::wstring& programDir,
                                                    const std::wstring& installerDir) {
-    programDir_ = platform::WithDelimiter(programDir);
     kitDir_.clear();
-    const std::wstring kitDir = platform::WithDelimiter(installerDir);
-    const bool apart = !platform::SameName(programDir_, kitDir);
-    const std::pair<const std::wstring&, platform::HeldPath&> folders[] = {
-        {programDir_, programPath_}, {kitDir, kitPath_}};
-    for (size_t i = 0; i < (apart ? 2u : 1u); ++i) {
-        const auto& [folder, way] = folders[i];
+    // Each folder held from here to the run's end, and judged through that.
+    const auto held = [](const std::wstring& folder,
+                         platform::HeldPath& way) -> std::optional<std::wstring> {
         if (const platform::HeldPath::Problem problem = way.Hold(folder))
             return Refusal(folder, WayProblemText(problem));
         if (!way.Last()) return Refusal(folder, Fill(kEntryUnreadable, {folder}));
         if (const std::optional<std::wstring> why = OpenToOthers(way.Last(), folder))
             return Refusal(folder, *why);
-    }
+        return std::nullopt;
+    };
+    const std::wstring programFolder = platform::WithDelimiter(programDir);
+    const std::wstring kitDir = platform::WithDelimiter(installerDir);
+    if (std::optional<std::wstring> refused = held(programFolder, programPath_)) return refused;
+    if (!platform::SameName(programFolder, kitDir))
+        if (std::optional<std::wstring> refused = held(kitDir, kitPath_)) return refused;
     kitDir_ = kitDir;
     const std::wstring kit = kitDir_ + outside::kKitArchive;
     const platform::UniqueKernelHandle file = platform::OpenEntry(
-        kit, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+        kit, READ_CONTROL, platform::kAnySharing, OPEN_EXISTING);
     if (!file) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
@@ -104,7 +102,7 @@ void InstallerFolder::DeleteFile(const std::wstring& name) const {
     if (kitDir_.empty()) return;
     platform::UniqueKernelHandle file =
         platform::OpenEntry(kitDir_ + name, DELETE | FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+                            platform::kAnySharing, OPEN_EXISTING);
     // A further name of another file stays: deleting would take that name's
     // file with it from here, never the file itself, but nothing of it is ours.
     if (file && platform::NameCount(file.get()) == 1) platform::MarkForDeletion(file.get());

@@ -24,7 +24,7 @@ public:
     void DeleteFile(const std::wstring& name) const;
 
 private:
-    std::wstring programDir_, kitDir_;
+    std::wstring kitDir_;
     platform::HeldPath programPath_, kitPath_;
 };
 

@@ -36,10 +36,7 @@ std::wstring FolderOf(const std::wstring& path) {
 // an owner a standard user could be, or a DACL that lets others change it.
 std::optional<std::wstring> NotTheAdministrators(HANDLE entry, const std::wstring& what) {
     const platform::UniqueLocalMemory sd = platform::SecurityOf(entry);
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    if (!sd || !GetSecurityDescriptorOwner(sd.get(), &owner, &defaulted) ||
-        !platform::IsTrustedOwner(owner))
+    if (!sd || !platform::IsTrustedOwner(platform::OwnerOf(sd.get())))
         return what + L" nepatrí administrátorom ani systému";
     if (platform::OthersMayChange(sd.get())) return what + L" môžu meniť aj iní používatelia";
     return std::nullopt;

@@ -35,7 +35,8 @@ void RemoveJournalFolders(const std::wstring& path, int made);
 class Journal {
 public:
     // The journal at `path`, whose folder and its parent are the journal's
-    // own: made for SYSTEM and administrators only, removed when left empty.
+    // own: made for SYSTEM and administrators only by the deployment guard,
+    // which removes those it made when they are left empty.
     // `limits` bound what its records may name.
     Journal(std::wstring path, journal::Limits limits);
 

@@ -42,14 +42,11 @@ bool MoveBack(const std::wstring& aside, const std::wstring& path) {
     return MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-bool PutBack(const std::wstring& path) {
-    return MoveBack(path + kAsideSuffix, path);
-}
-
 namespace {
 
-bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+// The file moved aside beside itself (path + kAsideSuffix) back to `path`.
+bool PutBack(const std::wstring& path) {
+    return MoveBack(path + kAsideSuffix, path);
 }
 
 // A folder a run made goes with whatever came into it since: the new
@@ -183,14 +180,6 @@ const Step& StepOf(const JournalRecord& record) {
     return kUnknown;
 }
 
-namespace {
-
-bool NamesAFile(const JournalRecord& record) {
-    return StepOf(record).file;
-}
-
-}  // namespace
-
 // Half-written files that the archive reader and the configuration writer
 // leave beside a target when they are cut short: target + ".~…". One search
 // per folder, not per file: each search reads the whole folder. A
@@ -199,7 +188,7 @@ bool NamesAFile(const JournalRecord& record) {
 void DeleteTemporaries(const std::vector<JournalRecord>& records) {
     std::map<std::wstring, std::set<std::wstring>> targets;  // folder -> folded file names
     for (const JournalRecord& r : records) {
-        if (!NamesAFile(r)) continue;
+        if (!StepOf(r).file) continue;
         const std::wstring& path = r.Field(kSubject);
         const size_t slash = path.find_last_of(L'\\') + 1;
         targets[path.substr(0, slash)].insert(platform::FoldedName(path.substr(slash)));
@@ -210,7 +199,7 @@ void DeleteTemporaries(const std::vector<JournalRecord>& records) {
         if (!find) continue;
         do {
             const std::wstring name = found.cFileName;
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EndsWith(name, kAsideSuffix))
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.ends_with(kAsideSuffix))
                 continue;
             for (size_t at = name.find(L".~"); at != std::wstring::npos; at = name.find(L".~", at + 1)) {
                 if (names.count(platform::FoldedName(name.substr(0, at)))) {

@@ -38,8 +38,7 @@ const Step& StepOf(const JournalRecord& record);
 void DeleteTemporaries(const std::vector<JournalRecord>& records);
 
 // Moves the file set aside at `aside` back to `path`, over what is there;
-// true when there is none. PutBack: the one at path + kAsideSuffix.
+// true when there is none.
 bool MoveBack(const std::wstring& aside, const std::wstring& path);
-bool PutBack(const std::wstring& path);
 
 }  // namespace engine

@@ -73,7 +73,6 @@ inline constexpr wchar_t kPathUnreadable[] =
 // What makes a folder one that users could have written. %s: the entry.
 inline constexpr wchar_t kEntryOpen[] = L"%s môžu meniť aj iní používatelia";
 inline constexpr wchar_t kEntryLink[] = L"%s je odkaz na iné miesto";
-inline constexpr wchar_t kEntrySecondName[] = L"súbor %s má ešte ďalšie meno (pevný odkaz)";
 inline constexpr wchar_t kEntryUnreadable[] = L"%s sa nedá prečítať";
 // %s: the server folder, then the finding above.
 inline constexpr wchar_t kForeignFolder[] =

@@ -83,9 +83,10 @@ private:
         if (kit.refusal) return Stop(*kit.refusal, /*asItIs=*/true, /*runGoesOn=*/!kit.opened);
         if (!HeldWay()) return;
         const FolderTrust trust = JudgeServerFolder(run_, &kit.kit);
-        if (!trust.trusted && !OpenFolder(trust, kit.kit)) return;
+        std::optional<OpenFolderUpgrade> open;
+        if (!trust.trusted && !OpenFolder(trust, kit.kit, open)) return;
         Legacy();
-        if (!trust.trusted && !Free(OfficeDataHeld(trust, kit.kit))) return;
+        if (open && !ServerRuns() && !Free(open->HeldFile())) return;
         if (trust.trusted && !Free(ServerProgramHeld())) return;
         Wait();
         if (!trust.trusted) Change(Fill(kWouldSetAside, {trust.finding}));
@@ -151,9 +152,10 @@ private:
 
     // An open folder is upgraded only from a known server, with room for the
     // copy of its data and no folder link inside.
-    bool OpenFolder(const FolderTrust& trust, const archive::ArchiveSurvey& kit) {
+    bool OpenFolder(const FolderTrust& trust, const archive::ArchiveSurvey& kit,
+                    std::optional<OpenFolderUpgrade>& open) {
         try {
-            OpenFolderUpgrade(run_, ui_, trust, kit);
+            open.emplace(run_, ui_, trust, kit);
             return true;
         } catch (const platform::Error& e) {
             Stop(e.Message());
@@ -180,12 +182,6 @@ private:
         if (ServerRuns() || !environment::IsFileLocked(run_.serverDir + outside::kServerExe))
             return std::nullopt;
         return std::wstring(kServerInUse);
-    }
-
-    std::optional<std::wstring> OfficeDataHeld(const FolderTrust& trust,
-                                               const archive::ArchiveSurvey& kit) {
-        if (ServerRuns()) return std::nullopt;
-        return OpenFolderUpgrade(run_, ui_, trust, kit).HeldFile();
     }
 
     bool Free(const std::optional<std::wstring>& held) {

@@ -113,17 +113,7 @@ Outcome ReportCompleted(InstallerUi& ui, const SettleResult& result, const Deplo
     return {};
 }
 
-}  // namespace
-
-DeploymentHeader HeaderFor(const Installation& run, bool installsServer) {
-    return {installsServer,
-            run.appDir,
-            run.serverDir,
-            run.port,
-            run.mode ? run.mode->iniCode : L"",
-            run.state.places.installerDir};
-}
-
+// The text of the exception being handled, for the user.
 std::wstring CurrentErrorText() {
     try {
         throw;
@@ -134,6 +124,17 @@ std::wstring CurrentErrorText() {
     } catch (...) {
         return kUnexpected;
     }
+}
+
+}  // namespace
+
+DeploymentHeader HeaderFor(const Installation& run, bool installsServer) {
+    return {installsServer,
+            run.appDir,
+            run.serverDir,
+            run.port,
+            run.mode ? run.mode->iniCode : L"",
+            run.state.places.installerDir};
 }
 
 Outcome AsOneTransaction(const Transaction& tx, const std::function<bool()>& body,

@@ -32,7 +32,4 @@ using RollBackWith = std::function<Outcome(const std::optional<std::wstring>& fa
 Outcome AsOneTransaction(const Transaction& tx, const std::function<bool()>& body,
                          const RollBackWith& rollBack);
 
-// The text of the exception being handled, for the user.
-std::wstring CurrentErrorText();
-
 }  // namespace engine

@@ -20,10 +20,7 @@ using platform::Untrusted;
 
 constexpr wchar_t kPathNotSecured[] =
     L"Priečinky na ceste k serveru sa nepodarilo zabezpečiť proti premenovaniu: ";
-constexpr DWORD kAnySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// One entry's standing: a finding that makes the folder untrusted, or the
-// protection a trusted entry still needs (a database others may read).
 // The kit's files an upgrade replaces, folded: neither programs nor
 // libraries, nor files it keeps (the administrator's) or carries over.
 std::set<std::wstring> ReplacedFiles(const archive::ArchiveSurvey* kit) {
@@ -36,25 +33,14 @@ std::set<std::wstring> ReplacedFiles(const archive::ArchiveSurvey* kit) {
     return replaced;
 }
 
+// One entry's standing: a finding that makes the folder untrusted, or the
+// protection a trusted entry still needs (a database others may read).
 Untrusted JudgeOne(const platform::TreeEntry& entry, const std::wstring& path,
                    const std::set<std::wstring>& replaced, std::vector<EntryProtection>& toProtect) {
-    if (entry.IsLink()) return {Untrusted::kLink, path};
-    if (!entry.IsFolder() && replaced.count(platform::FoldedName(entry.relative))) return {};
-    platform::UniqueKernelHandle file;
-    HANDLE handle = entry.handle;
-    if (!entry.IsFolder()) {
-        file = platform::OpenIn(entry.parent, entry.name, READ_CONTROL, kAnySharing);
-        handle = file.get();
-    }
-    if (!handle)
-        return {entry.openError == ERROR_REPARSE_POINT_ENCOUNTERED ||
-                        GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED
-                    ? Untrusted::kLink
-                    : Untrusted::kUnreadable,
-                path};
-    const platform::UniqueLocalMemory sd = platform::SecurityOf(handle);
-    if (!sd) return {Untrusted::kUnreadable, path};
-    if (platform::OthersMayChange(sd.get())) return {Untrusted::kOpen, path};
+    if (!entry.IsLink() && !entry.IsFolder() && replaced.count(platform::FoldedName(entry.relative)))
+        return {};
+    platform::UniqueLocalMemory sd;
+    if (Untrusted found = platform::JudgeTreeEntry(entry, path, &sd)) return found;
     const bool database = !entry.IsFolder() && IsDatabaseFile(entry.name);
     if (const auto needed = platform::NeededProtection(database, sd.get()))
         toProtect.push_back({entry.relative, *needed});
@@ -79,17 +65,17 @@ std::wstring FindingText(const Untrusted& found) {
         case Untrusted::kNone: break;
         case Untrusted::kOpen: return Fill(kEntryOpen, {found.path});
         case Untrusted::kLink: return Fill(kEntryLink, {found.path});
-        case Untrusted::kSecondName: return Fill(kEntrySecondName, {found.path});
         case Untrusted::kUnreadable: return Fill(kEntryUnreadable, {found.path});
     }
     return L"";
 }
 
-FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* kit) {
+namespace {
+
+// JudgeServerFolder without asking the service manager whether the folder
+// is a known server's.
+FolderTrust JudgeContent(Installation& run, const archive::ArchiveSurvey* kit) {
     FolderTrust trust;
-    // An unknown server was logged as such when the run started.
-    trust.known = environment::CheckServerFolder(run.serverDir).trust ==
-                  environment::ServerFolderTrust::kKnown;
     const HANDLE folder = run.state.serverPath.Last();
     if (!folder) return trust;
     if (run.state.trustedDir == run.serverDir) {
@@ -112,6 +98,15 @@ FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* k
     }
     run.state.trustedDir = run.serverDir;
     run.state.toProtect = trust.toProtect;
+    return trust;
+}
+
+}  // namespace
+
+FolderTrust JudgeServerFolder(Installation& run, const archive::ArchiveSurvey* kit) {
+    FolderTrust trust = JudgeContent(run, kit);
+    // An unknown server was logged as such when the run started.
+    trust.known = IsKnownServer(run);
     return trust;
 }
 
@@ -163,7 +158,7 @@ void ServerPrograms::Take(Installation& run, std::initializer_list<const wchar_t
     }
     // The programs, the libraries they load beside them and the folder: a
     // user who could write any of them could run code as this installer.
-    const FolderTrust trust = JudgeServerFolder(run);
+    const FolderTrust trust = JudgeContent(run, nullptr);
     if (!trust.trusted) throw platform::Error(Fill(kForeignPrograms, {run.serverDir, trust.finding}));
     ProtectEntries(run, trust.toProtect);
 }
@@ -173,7 +168,7 @@ void ProtectEntries(Installation& run, const std::vector<EntryProtection>& entri
         const std::wstring path = run.serverDir + entry.relative;
         const std::wstring failed = L"Súboru " + path + L" sa nedajú nastaviť práva: ";
         platform::UniqueKernelHandle handle =
-            platform::OpenEntry(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER, kAnySharing,
+            platform::OpenEntry(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER, platform::kAnySharing,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
         if (!handle) {
             if (GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED) continue;

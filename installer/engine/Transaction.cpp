@@ -3,21 +3,19 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "engine/InstanceName.h"
 #include "engine/JournalSteps.h"
-#include "platform/FolderTree.h"
 #include "engine/ServerFolder.h"
 #include "engine/ServiceRecords.h"
 #include "environment/Services.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
-#include "platform/Security.h"
-#include "platform/Trust.h"
 #include "platform/UniqueHandle.h"
 
 namespace engine {
@@ -226,8 +224,7 @@ void Transaction::SettingAsideFolder(const std::wstring& serverDir) {
 }
 
 void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
-                                const std::vector<std::wstring>& kept,
-                                const std::vector<std::wstring>& cleared) {
+                                const std::vector<std::wstring>& kept) {
     std::vector<JournalRecord> plan;
     const size_t serverFolder = serverDir.size() - 1;  // without its "\\"
     // What the folder holds, listed once: looking for each of the kit's
@@ -257,7 +254,6 @@ void Transaction::PrepareFolder(const std::wstring& serverDir, const archive::Ar
         if (there(serverDir + file)) stashed(file);
         else plan.push_back({kAdded.name, {serverDir + file}});
     }
-    for (const std::wstring& file : cleared) stashed(file);
     if (!replaced.empty()) PlanStash(stash, plan);
     journal_.Append(plan);
     if (replaced.empty()) return;

@@ -66,13 +66,10 @@ public:
     // recorded, and every file the kit replaces is moved into the stash
     // (serverDir + kStashName), which the commit deletes. The kit's
     // files named in `kept` (as the kit names them) are not extracted: they
-    // stay as they are, unrecorded. Files named in `cleared` (relative to
-    // serverDir) are moved aside too, so that the commit deletes them and a
-    // rollback puts them back. Raises platform::Error saying which file
-    // could not be moved, and why.
+    // stay as they are, unrecorded. Raises platform::Error saying which
+    // file could not be moved, and why.
     void PrepareFolder(const std::wstring& serverDir, const archive::ArchiveSurvey& kit,
-                       const std::vector<std::wstring>& kept = {},
-                       const std::vector<std::wstring>& cleared = {});
+                       const std::vector<std::wstring>& kept = {});
     // Moves the files aside, each recorded first: the commit deletes them,
     // a rollback puts them back. Raises platform::Error saying which file
     // could not be moved, and why.

@@ -10,11 +10,6 @@
 
 namespace environment {
 
-namespace {
-
-
-}  // namespace
-
 std::optional<std::wstring> GetProcessPath(DWORD pid) {
     platform::UniqueKernelHandle process(
         OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));

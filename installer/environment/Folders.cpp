@@ -29,7 +29,6 @@ bool IsFolderOnLocalFixedDrive(const std::wstring& path) {
     return GetDriveTypeW(path.substr(0, 3).c_str()) == DRIVE_FIXED;
 }
 
-
 // A registered instance's program lies directly in the folder; a folder
 // above it (the application's parent, a drive) does not count.
 bool HoldsInstanceProgram(const std::wstring& folder) {

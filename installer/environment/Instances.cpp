@@ -6,6 +6,7 @@
 #include "environment/SharedFolder.h"
 #include "outside/Outside.h"
 #include "platform/Errors.h"
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -150,8 +151,7 @@ bool IsLockHeld(const std::wstring& lck, const std::wstring& lci, const LinkNoti
     // instance starting meanwhile cannot take it and then lose it, nor its
     // ".lci". (Not opened delete-on-close: a link found by the open would
     // go with its handle.)
-    FILE_DISPOSITION_INFO gone{TRUE};
-    SetFileInformationByHandle(stale.get(), FileDispositionInfo, &gone, sizeof gone);
+    platform::MarkForDeletion(stale.get());
     if (DeleteSharedFile(lci) == SharedChange::kLinkLeft) Tell(onLink, lci);
     return false;
 }

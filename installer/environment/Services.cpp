@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <set>
-#include <string_view>
 #include <vector>
 
 #include "outside/Outside.h"

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
 #include "platform/Security.h"
 
@@ -208,8 +209,7 @@ SharedChange CopySharedFile(const std::wstring& from, const std::wstring& to, bo
     if (!target) return Failure();
     if (CopyContent(source.get(), target.get())) return SharedChange::kDone;
     const DWORD error = GetLastError();
-    FILE_DISPOSITION_INFO gone{TRUE};
-    SetFileInformationByHandle(target.get(), FileDispositionInfo, &gone, sizeof gone);
+    platform::MarkForDeletion(target.get());
     SetLastError(error);
     return SharedChange::kFailed;
 }

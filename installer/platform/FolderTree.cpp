@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "platform/Errors.h"
+#include "platform/PathText.h"
 #include "platform/Security.h"
 
 extern "C" NTSYSAPI ULONG NTAPI RtlNtStatusToDosError(NTSTATUS status);
@@ -66,15 +67,9 @@ bool DeleteLink(const std::wstring& path, bool folder) {
 bool DeleteFileIn(HANDLE folder, const std::wstring& name) {
     UniqueKernelHandle file =
         OpenIn(folder, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+               kAnySharing);
     if (!file) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    FILE_BASIC_INFO basic{};
-    if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) &&
-        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
-    }
-    return MarkForDeletion(file.get());
+    return ClearAndMarkForDeletion(file.get());
 }
 
 }  // namespace
@@ -123,7 +118,7 @@ std::vector<FolderEntry> ListFolder(HANDLE held) {
     // Wine keeps what a handle listed once and gives it again, so a folder
     // listed before the kit was extracted would seem empty for good.
     const UniqueKernelHandle fresh =
-        OpenIn(held, L"", FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        OpenIn(held, L"", FILE_LIST_DIRECTORY, kAnySharing,
                FILE_OPEN, /*folderToo=*/true);
     const HANDLE folder = fresh ? fresh.get() : held;
     std::vector<FolderEntry> entries;
@@ -168,9 +163,19 @@ bool MarkForDeletion(HANDLE entry) {
     return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
+bool ClearAndMarkForDeletion(HANDLE entry) {
+    FILE_BASIC_INFO basic{};
+    if (GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic);
+    }
+    return MarkForDeletion(entry);
+}
+
 bool DeleteTreeBelow(HANDLE folder, const std::wstring& path) {
     bool whole = true;
-    const std::wstring base = path.back() == L'\\' ? path : path + L"\\";
+    const std::wstring base = WithDelimiter(path);
     WalkTree(
         folder,
         [&](const TreeEntry& entry) {

@@ -24,6 +24,9 @@ namespace platform {
 inline constexpr ACCESS_MASK kFolderListing =
     FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
 inline constexpr DWORD kHoldingShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Sharing that keeps nobody from anything: for a look that must not get in
+// the way of another program.
+inline constexpr DWORD kAnySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Opens `name` (one plain name) inside the open folder `folder` with
 // `access` and `share`; `disposition` is NtCreateFile's (FILE_OPEN,
@@ -91,6 +94,9 @@ UniqueKernelHandle OpenFolder(const std::wstring& path, ACCESS_MASK access = 0);
 // Deletes the entry the handle is open on (opened with DELETE); a folder
 // must be empty. Its name goes once the last handle to it is closed.
 bool MarkForDeletion(HANDLE entry);
+// The same after clearing a read-only attribute, which would keep it from
+// going (opened with DELETE and FILE_WRITE_ATTRIBUTES too).
+bool ClearAndMarkForDeletion(HANDLE entry);
 
 // Deletes everything below the open folder (opened with DELETE to go too,
 // then marked), never through a link: a link goes as a link. False when

@@ -2,8 +2,6 @@
 
 #include <aclapi.h>
 
-#include <cstring>
-
 #include "platform/Errors.h"
 #include "platform/FolderTree.h"
 #include "platform/Paths.h"
@@ -13,11 +11,6 @@
 namespace platform {
 
 namespace {
-
-std::wstring WithoutDelimiter(std::wstring path) {
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    return path;
-}
 
 // The protected folder made in `parent`, opened as it is made: there is no
 // moment in which it exists and is not held.
@@ -41,7 +34,7 @@ HeldPath::Problem HeldPath::Hold(const std::wstring& folder, const BeforeMaking&
     // The drive's root itself, wherever the drive letter leads (under Wine
     // every drive letter is a link by its name).
     root_.reset(CreateFileW(path.substr(0, 3).c_str(), kFolderListing,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            kAnySharing, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!root_) return Unreadable(path.substr(0, 3), GetLastError());
     for (size_t at = path.find(L'\\', 3);; at = path.find(L'\\', at + 1)) {
@@ -86,9 +79,7 @@ HeldPath::Problem HeldPath::HoldOne(HANDLE parent, const std::wstring& part, boo
     }
     const UniqueLocalMemory sd = SecurityOf(handle.get());
     if (!sd) return {Problem::kUnreadable, part, GetLastError()};
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    if (!GetSecurityDescriptorOwner(sd.get(), &owner, &defaulted) || !IsTrustedOwner(owner))
+    if (!IsTrustedOwner(OwnerOf(sd.get())))
         return {Problem::kForeignOwner, part, 0};
     held_.push_back({part, std::move(handle)});
     return {};

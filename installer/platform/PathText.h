@@ -28,6 +28,12 @@ inline std::wstring WithDelimiter(std::wstring folder) {
     return folder;
 }
 
+// The folder without its trailing "\", a drive's root ("C:\") excepted.
+inline std::wstring WithoutDelimiter(std::wstring folder) {
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    return folder;
+}
+
 // The program a service's command line starts, as the service manager
 // finds it: the quoted part, or else up to the first ".exe" (any case)
 // that ends a word, or else up to the first blank.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FolderTree.h"
 #include "platform/Paths.h"
 #include "platform/Trust.h"
 
@@ -19,12 +20,6 @@ std::wstring Sddl(Protection protection, bool container) {
     std::wstring sddl = L"O:BAD:P(A;" + inherit + L";FA;;;SY)(A;" + inherit + L";FA;;;BA)";
     if (protection == Protection::kUsersReadExecute) sddl += L"(A;" + inherit + L";FRFX;;;BU)";
     return sddl;
-}
-
-bool IsReparse(HANDLE entry) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(entry, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // TrustedInstaller (NT SERVICE\TrustedInstaller), the account that owns
@@ -65,11 +60,14 @@ Descriptor::Descriptor(const std::wstring& sddl) {
     memory_.reset(sd);
 }
 
-PSID Descriptor::Owner() const {
+PSID OwnerOf(PSECURITY_DESCRIPTOR sd) {
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
-    GetSecurityDescriptorOwner(get(), &owner, &defaulted);
-    return owner;
+    return GetSecurityDescriptorOwner(sd, &owner, &defaulted) ? owner : nullptr;
+}
+
+PSID Descriptor::Owner() const {
+    return OwnerOf(get());
 }
 
 PACL Descriptor::Dacl() const {
@@ -80,8 +78,7 @@ PACL Descriptor::Dacl() const {
 }
 
 bool CreateProtectedFolder(const std::wstring& folder, Protection protection) {
-    std::wstring path = folder;
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    const std::wstring path = WithoutDelimiter(folder);
     try {
         const Descriptor sd(Sddl(protection, /*container=*/true));
         SECURITY_ATTRIBUTES attributes{sizeof attributes, sd.get(), FALSE};
@@ -136,7 +133,7 @@ bool IsTrustedOwner(PSID owner) {
 
 bool HasTrustedOwner(const std::wstring& path) {
     UniqueKernelHandle entry = OpenEntry(path, READ_CONTROL,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         kAnySharing,
                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
     if (!entry) return false;
     PSID owner = nullptr;
@@ -161,7 +158,7 @@ UniqueKernelHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share
     UniqueKernelHandle entry(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share,
                                          nullptr, disposition,
                                          flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (entry && IsReparse(entry.get())) {
+    if (entry && IsLinkHandle(entry.get())) {
         entry.reset();
         SetLastError(ERROR_REPARSE_POINT_ENCOUNTERED);
     }
@@ -171,20 +168,12 @@ UniqueKernelHandle OpenEntry(const std::wstring& path, DWORD access, DWORD share
 bool DeleteEntry(const std::wstring& path) {
     UniqueKernelHandle entry =
         OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+                  kAnySharing, OPEN_EXISTING);
     if (!entry) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    FILE_BASIC_INFO basic{};
-    if (GetFileInformationByHandleEx(entry.get(), FileBasicInfo, &basic, sizeof basic) &&
-        (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
-    }
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    return SetFileInformationByHandle(entry.get(), FileDispositionInfo, &disposition,
-                                      sizeof disposition);
+    return ClearAndMarkForDeletion(entry.get());
 }
 
 }  // namespace platform

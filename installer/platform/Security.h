@@ -66,6 +66,8 @@ bool IsReparsePoint(const std::wstring& path);
 // TrustedInstaller, or the account this process runs as (an elevated
 // administrator's own files may carry it; Wine gives it to every file).
 bool IsTrustedOwner(PSID owner);
+// The owner `sd` names; nullptr when it names none (no owner is trusted).
+PSID OwnerOf(PSECURITY_DESCRIPTOR sd);
 // The entry's owner, read from the entry itself, is trusted. False when it
 // is missing, a link, or its owner cannot be read.
 bool HasTrustedOwner(const std::wstring& path);

@@ -11,8 +11,6 @@ namespace platform {
 
 namespace {
 
-constexpr DWORD kAnySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 // The account an allowing entry of a DACL names, and the rights it allows;
 // nothing for entries that deny, audit or label.
 bool AllowedEntry(const ACE_HEADER* header, PSID& sid, ACCESS_MASK& mask) {
@@ -46,28 +44,6 @@ PACL DaclOf(PSECURITY_DESCRIPTOR sd, bool& present) {
     return dacl;
 }
 
-// An entry of the DACL allows an account a standard user can be one of
-// `rights`; entries only inherited below count when `inheritedToo`.
-bool AllowsOthers(PACL dacl, ACCESS_MASK rights, bool inheritedToo) {
-    for (WORD i = 0; i < dacl->AceCount; ++i) {
-        ACE_HEADER* header = nullptr;
-        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) return true;
-        PSID sid = nullptr;
-        ACCESS_MASK mask = 0;
-        if (!AllowedEntry(header, sid, mask) || !(mask & rights)) continue;
-        if (!inheritedToo && (header->AceFlags & INHERIT_ONLY_ACE)) continue;
-        if (sid && (IsCreatorPlaceholder(sid) || IsTrustedOwner(sid))) continue;
-        return true;
-    }
-    return false;
-}
-
-PSID OwnerOf(PSECURITY_DESCRIPTOR sd) {
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    return GetSecurityDescriptorOwner(sd, &owner, &defaulted) ? owner : nullptr;
-}
-
 // Rights of `rights` that an entry for everyone denies on the entry itself.
 ACCESS_MASK DeniedToEveryone(PACL dacl, ACCESS_MASK rights) {
     ACCESS_MASK denied = 0;
@@ -83,15 +59,18 @@ ACCESS_MASK DeniedToEveryone(PACL dacl, ACCESS_MASK rights) {
     return denied;
 }
 
-// The rights of `rights` that allowing entries give others on the entry itself.
-ACCESS_MASK AllowedToOthers(PACL dacl, ACCESS_MASK rights) {
+// The rights of `rights` that allowing entries give an account a standard
+// user can be, on the entry itself; entries only inherited below count too
+// when `inheritedToo`. An entry that cannot be read allows all of them.
+ACCESS_MASK AllowedToOthers(PACL dacl, ACCESS_MASK rights, bool inheritedToo = false) {
     ACCESS_MASK allowed = 0;
     for (WORD i = 0; i < dacl->AceCount; ++i) {
         ACE_HEADER* header = nullptr;
         if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) return rights;
         PSID sid = nullptr;
         ACCESS_MASK mask = 0;
-        if (!AllowedEntry(header, sid, mask) || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
+        if (!AllowedEntry(header, sid, mask)) continue;
+        if (!inheritedToo && (header->AceFlags & INHERIT_ONLY_ACE)) continue;
         if (sid && (IsCreatorPlaceholder(sid) || IsTrustedOwner(sid))) continue;
         if (mask & (GENERIC_ALL | MAXIMUM_ALLOWED)) mask |= rights;
         allowed |= mask & rights;
@@ -127,7 +106,7 @@ bool OthersMayChange(PSECURITY_DESCRIPTOR sd) {
     const PACL dacl = DaclOf(sd, present);
     // No DACL at all lets everyone do everything.
     if (!present || !dacl) return true;
-    return AllowsOthers(dacl, kChangingRights, /*inheritedToo=*/true);
+    return AllowedToOthers(dacl, kChangingRights, /*inheritedToo=*/true) != 0;
 }
 
 bool OthersMayChange(const std::wstring& sddl) {
@@ -138,8 +117,7 @@ bool OthersMayRead(PSECURITY_DESCRIPTOR sd) {
     bool present = false;
     const PACL dacl = sd ? DaclOf(sd, present) : nullptr;
     if (!present || !dacl) return true;
-    return AllowsOthers(dacl, FILE_READ_DATA | GENERIC_READ | GENERIC_ALL | MAXIMUM_ALLOWED,
-                        /*inheritedToo=*/false);
+    return AllowedToOthers(dacl, FILE_READ_DATA | GENERIC_READ | GENERIC_ALL | MAXIMUM_ALLOWED) != 0;
 }
 
 bool OthersMayRead(const std::wstring& sddl) {
@@ -196,33 +174,39 @@ Untrusted JudgeEntry(HANDLE entry, const std::wstring& path) {
     return {};
 }
 
+Untrusted JudgeTreeEntry(const TreeEntry& entry, const std::wstring& path, UniqueLocalMemory* sd) {
+    if (entry.IsLink()) return {Untrusted::kLink, path};
+    UniqueKernelHandle file;
+    HANDLE handle = entry.handle;
+    if (!entry.IsFolder()) {
+        file = OpenIn(entry.parent, entry.name, READ_CONTROL, kAnySharing);
+        handle = file.get();
+    }
+    if (!handle)
+        return {!entry.IsFolder() && GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED
+                    ? Untrusted::kLink
+                    : Untrusted::kUnreadable,
+                path};
+    UniqueLocalMemory security = SecurityOf(handle);
+    if (!security) return {Untrusted::kUnreadable, path};
+    if (OthersMayChange(security.get())) return {Untrusted::kOpen, path};
+    if (sd) *sd = std::move(security);
+    return {};
+}
+
 Untrusted FindUntrusted(HANDLE folder, const std::wstring& path) {
     const std::wstring base = WithDelimiter(path);
     if (Untrusted found = JudgeEntry(folder, path)) return found;
     Untrusted found;
     WalkTree(folder, [&](const TreeEntry& entry) {
-        const std::wstring inner = base + entry.relative;
-        if (entry.IsLink()) {
-            found = {Untrusted::kLink, inner};
-        } else if (entry.IsFolder()) {
-            found = entry.handle ? JudgeEntry(entry.handle, inner)
-                                 : Untrusted{Untrusted::kUnreadable, inner};
-        } else {
-            const UniqueKernelHandle file = OpenIn(entry.parent, entry.name, READ_CONTROL, kAnySharing);
-            found = file ? JudgeEntry(file.get(), inner)
-                         : Untrusted{GetLastError() == ERROR_REPARSE_POINT_ENCOUNTERED
-                                         ? Untrusted::kLink
-                                         : Untrusted::kUnreadable,
-                                     inner};
-        }
+        found = JudgeTreeEntry(entry, base + entry.relative);
         return found ? WalkStep::kStop : WalkStep::kGoOn;
     });
     return found;
 }
 
 Untrusted FindUntrusted(const std::wstring& path) {
-    std::wstring folder = path;
-    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    const std::wstring folder = WithoutDelimiter(path);
     const UniqueKernelHandle held = OpenFolder(folder);
     if (held) return FindUntrusted(held.get(), folder);
     const DWORD error = GetLastError();

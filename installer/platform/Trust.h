@@ -1,13 +1,12 @@
 // Whether a standard user could have written what the elevated installer is
-// about to keep, carry over or run, and the folders on the way to it held so
-// that nobody can swap them meanwhile. Everything is read through the handle
-// of the entry itself, never through a link.
+// about to keep, carry over or run (the folders on the way to it are held by
+// HeldPath.h). Everything is read through the handle of the entry itself,
+// never through a link.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "platform/Security.h"
 #include "platform/UniqueHandle.h"
@@ -38,7 +37,6 @@ struct Untrusted {
         kNone,        // only the administrators could have written it
         kOpen,        // the entry at `path` may be changed by others
         kLink,        // the entry at `path` is a link (a reparse point)
-        kSecondName,  // the file at `path` has a further name (a hard link)
         kUnreadable,  // the entry at `path` could not be opened or read
     };
     Kind kind = kNone;
@@ -51,6 +49,14 @@ struct Untrusted {
 // nobody's rights to it, so it is no finding here (callers that must not
 // change or keep such a file ask NameCount). `path` names it in a finding.
 Untrusted JudgeEntry(HANDLE entry, const std::wstring& path);
+
+struct TreeEntry;
+// JudgeEntry for an entry a walk met (`path` names it): a link, or a file
+// that turned out one when opened, is kLink; one that cannot be opened
+// kUnreadable. When it is trusted and `sd` is given, its security
+// descriptor is handed back there.
+Untrusted JudgeTreeEntry(const TreeEntry& entry, const std::wstring& path,
+                         UniqueLocalMemory* sd = nullptr);
 
 // Walks the open folder `folder` (at `path`) and everything in it through
 // handles (FolderTree.h) and gives the first finding: an entry others may

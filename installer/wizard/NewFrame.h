@@ -44,9 +44,6 @@ public:
     void SetFBParam();
 
     void chFBClick();       // every change of chFB's state: install or keep
-    // The port text the page found for the server (the one data.ini and
-    // firebird.conf agree on, else the new server's), whatever was typed
-    // into edPort since. Not checked: it may be no port.
     // The port the page found (the installed server's, or the one a new
     // server gets), as the files gave it.
     const environment::FoundPort& FoundPort() const { return found_; }

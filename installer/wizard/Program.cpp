@@ -1,5 +1,5 @@
 // Istrel.exe: the wizard, a hidden blocked dialog, the message loop; the
-// process ends with the run's exit code (wizard::ExitCode).
+// process ends with the run's exit code (engine::Outcome::ExitCode).
 #include <windows.h>
 
 #include <memory>

@@ -2,7 +2,6 @@
 // run's record, the options and the page, or for a removal from the
 // application's data.ini; the source registered and the event written when
 // the exit code is final.
-#include <algorithm>
 #include <optional>
 
 #include "ProductVersion.h"

@@ -3,7 +3,6 @@
 // start-up that cannot go on reports why and ends the program.
 #include <windows.h>
 
-#include <algorithm>
 
 #include "environment/Accounts.h"
 #include "environment/Folders.h"

@@ -32,7 +32,6 @@ std::vector<std::wstring> CommandLineArguments();
 std::wstring ProgramPath();
 
 // Exit codes of Istrel.exe (engine::ExitCode).
-using engine::ExitCode;
 using engine::kExitDone;
 using engine::kExitFailed;
 using engine::kExitNotStarted;
@@ -111,11 +110,11 @@ public:
     // Unattended: why the kit in the installer's folder cannot be used;
     // empty when it can (and in attended runs, whose page says so).
     std::wstring kitProblem_;
-    // The plan the run acts on, built from the page at the press of
-    // "Dokončiť" (unattended, once).
+private:
+    // The plan the run acts on, built from the page once at each press of
+    // "Dokončiť".
     std::optional<engine::Plan> plan_;
 
-private:
     // The server folder the parameters page names: the shown one of a kept
     // server, else the folder edit's, else the default beside the application.
     std::wstring PageServerDir() const;
