@@ -255,7 +255,10 @@ private:
         ServerPrograms tool;
         if (server.hasProgram) tool.Take(run_, {outside::kServiceTool});
         for (const InstanceName& instance : server.instances) {
-            if (server.hasProgram)
+            // The tool names an instance after its folder: one registered
+            // under the other name goes by the name the manager gave.
+            if (server.hasProgram &&
+                platform::SameName(instance.Text(), InstanceName(server.folder, instance.Port()).Text()))
                 RemoveService(run_, instance.Port());
             else
                 RemoveServiceThroughManager(run_, instance.Service());

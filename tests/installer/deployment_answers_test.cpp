@@ -85,6 +85,20 @@ TEST_F(AnswersTest, RemoveFindsItsInstancesWhateverDataIniSays) {
               ui_.Said().back());
 }
 
+// An instance of the folder registered under the name the other build of
+// the server would have goes too, by that name, not the one the tool makes.
+TEST_F(AnswersTest, RemoveTakesAnInstanceByItsRegisteredName) {
+    ASSERT_EQ(Outcome::kFinished, Install(Port(5)));
+    ASSERT_TRUE(testsupport::RegisterInstance(L"velmora32b_" + Port(6),
+                                              L"\"" + fb_ + L"firebird.exe\" -s"));
+    run_.SettleEarlierRun();
+    ui_.answers = {true};  // the question of an attended removal
+    const Outcome removed = run_.Remove(PlanFor(false, Port(5)));
+    EXPECT_EQ(0, removed.ExitCode()) << removed.sentence;
+    EXPECT_EQ(0u, ServiceState(Service64(Port(5))));
+    EXPECT_EQ(0u, ServiceState(sequencebed::Service32(Port(6))));
+}
+
 // An instance whose folder others could write stays, and so does one whose
 // command line names no folder: never 0 with one of the installer's
 // instances registered.
