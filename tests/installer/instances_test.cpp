@@ -69,7 +69,9 @@ public:
                            L"\" " + computer + L" " + user + L" --stop-file \"" +
                            dir_ / (name + L".stop") + L"\" --ready \"" + ready + L"\"";
         apps_.push_back(std::make_unique<ChildProcess>(cmd));
-        ASSERT_TRUE(WaitForFile(ready)) << ToUtf8(name);
+        ASSERT_TRUE(apps_.back()->Started()) << ToUtf8(name) << " not started";
+        ASSERT_TRUE(WaitForFile(ready))
+            << ToUtf8(name) << (apps_.back()->Wait(0) ? " ended unready" : " runs unready");
     }
     // Holds bin\exe\Kadrix.exe for `seconds`.
     void RunExecutable(int seconds) {

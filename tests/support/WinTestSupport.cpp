@@ -96,24 +96,33 @@ bool CopyInto(const std::wstring& from, const std::wstring& to) {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
-long RunWait(const std::wstring& commandLine, DWORD timeoutMs) {
+namespace {
+
+// On a loaded machine Wine now and then fails to start a program at all
+// (once, a stand-in's "sto" in testbed_test; once, an application stand-in
+// in instances_test); the program never ran, so it is started again, and
+// the log says so. False after three tries.
+bool StartProcess(const std::wstring& commandLine, PROCESS_INFORMATION& pi) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
     std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
     cmd.push_back(0);
-    // On a loaded machine Wine now and then fails to start a program at all
-    // (once, a stand-in's "sto" in testbed_test); the program never ran, so
-    // it is started again, and the log says so.
     for (int attempt = 1;; ++attempt) {
         if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            break;
+            return true;
         const DWORD error = GetLastError();
-        std::fprintf(stderr, "RunWait: not started (error %lu, attempt %d): %ls\n", error, attempt,
+        std::fprintf(stderr, "not started (error %lu, attempt %d): %ls\n", error, attempt,
                      commandLine.c_str());
-        if (attempt == 3) return -1;
+        if (attempt == 3) return false;
         Sleep(500);
     }
+}
+
+}  // namespace
+
+long RunWait(const std::wstring& commandLine, DWORD timeoutMs) {
+    PROCESS_INFORMATION pi{};
+    if (!StartProcess(commandLine, pi)) return -1;
     DWORD code = DWORD(-1);
     if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(pi.hProcess, &code);
@@ -126,12 +135,8 @@ long RunWait(const std::wstring& commandLine, DWORD timeoutMs) {
 }
 
 ChildProcess::ChildProcess(const std::wstring& commandLine) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back(0);
-    if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (StartProcess(commandLine, pi)) {
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
     }
