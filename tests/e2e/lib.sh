@@ -95,6 +95,17 @@ agent_start() {
   # own running.
   IFS= read -r -d $'\x1e' _ <&"$agent_out" && read -r _ <&"$agent_out" || agent_stop
 }
+# A power cut: every process of the prefix ends at once. The server is
+# waited for until it is gone (a new one cannot start while the old one
+# still ends: the start then fails now and then), then the run that was cut
+# (PID), then the prefix and the agent start again.
+cut_power() {  # cut_power PID
+  wine_server -k 2>/dev/null || true
+  wine_server -w 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  "$root/scripts/wineprefix" start
+  agent_start
+}
 # It ends when its requests end.
 agent_stop() {
   [ -n "$agent_in" ] || return 0
